@@ -1,0 +1,36 @@
+# brindlecast_warnings(target): the project's warning set, errors when BRINDLECAST_WERROR is on.
+function(brindlecast_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(BRINDLECAST_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# brindlecast_kit(name SOURCES ... DEPENDS ...): a module's static library, warnings on.
+function(brindlecast_kit name)
+  cmake_parse_arguments(KIT "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${KIT_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${KIT_DEPENDS})
+  brindlecast_warnings(${name})
+endfunction()
+
+# brindlecast_test(name SOURCES ... DEPENDS ... [LABELS ...] [ENV ...]): a GoogleTest executable
+# whose cases CTest discovers one by one.
+function(brindlecast_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;DEPENDS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_DEPENDS} TestSupport GTest::gmock GTest::gtest)
+  brindlecast_warnings(${name})
+  set(props "")
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(T_ENV)
+    list(APPEND props ENVIRONMENT "${T_ENV}")
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ${props})
+endfunction()

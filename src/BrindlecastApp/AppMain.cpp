@@ -1,0 +1,62 @@
+#include "BrindlecastApp/AppMain.h"
+
+#include "BrindlecastApp/LaunchOptions.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+#include <cstdio>
+
+namespace BrindlecastApp {
+
+namespace {
+
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+int runApplication(int argc, char** argv, const LaunchOptions& /*options*/) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Brindlecast");
+    QApplication::setOrganizationDomain("brindlecast.app");
+    QApplication::setDesktopFileName("app.brindlecast");
+    QApplication::setApplicationVersion(BRINDLECAST_VERSION);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QSystemTrayIcon tray(QIcon::fromTheme("camera-photo"));
+    QMenu menu;
+    QObject::connect(menu.addAction("Quit Brindlecast"), &QAction::triggered, &app, &QApplication::quit);
+    tray.setContextMenu(&menu);
+    tray.setToolTip("Brindlecast");
+    tray.show();
+    return app.exec();
+}
+
+} // namespace
+
+int runMain(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const LaunchOptions options = LaunchOptions::parse(arguments);
+
+    switch (options.action) {
+    case LaunchOptions::Action::printVersion:
+        print(stdout, LaunchOptions::versionText());
+        return 0;
+    case LaunchOptions::Action::printHelp:
+        print(stdout, LaunchOptions::helpText());
+        return 0;
+    case LaunchOptions::Action::rejectArguments:
+        print(stderr, QString("brindlecast: unknown argument '%1'\n%2").arg(options.unknownArgument,
+                                                                            LaunchOptions::helpText()));
+        return 2;
+    case LaunchOptions::Action::run:
+        break;
+    }
+    return runApplication(argc, argv, options);
+}
+
+} // namespace BrindlecastApp

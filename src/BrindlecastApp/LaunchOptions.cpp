@@ -1,0 +1,47 @@
+#include "BrindlecastApp/LaunchOptions.h"
+
+namespace BrindlecastApp {
+
+LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
+    LaunchOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == "--version" || argument == "-v") {
+            options.action = Action::printVersion;
+            return options;
+        }
+        if (argument == "--help" || argument == "-h") {
+            options.action = Action::printHelp;
+            return options;
+        }
+        if (argument.startsWith("--preview") || argument.startsWith("--test-") || argument == "--dark" ||
+            argument == "--legacy-review") {
+            options.developerFlags << argument;
+            continue;
+        }
+        if (argument == "--tool" && i + 1 < arguments.size()) {
+            options.developerFlags << argument << arguments[++i];
+            continue;
+        }
+        options.action = Action::rejectArguments;
+        options.unknownArgument = argument;
+        return options;
+    }
+    return options;
+}
+
+QString LaunchOptions::versionText() { return QStringLiteral("Brindlecast " BRINDLECAST_VERSION "\n"); }
+
+QString LaunchOptions::helpText() {
+    return QStringLiteral(
+        "Usage: brindlecast [--help] [--version]\n"
+        "\n"
+        "Brindlecast lives in the system tray and takes screenshots that are safe to share:\n"
+        "it finds personal data in each capture, hides it, and lets you review and annotate\n"
+        "the result before anything leaves the machine.\n"
+        "\n"
+        "  -h, --help       show this help and exit\n"
+        "  -v, --version    show the version and exit\n");
+}
+
+} // namespace BrindlecastApp

@@ -1,0 +1,76 @@
+#include "Support/AtomicFile.h"
+#include "Support/IoError.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+QStringList temporaryLeftovers(const QString& folder) {
+    return QDir(folder).entryList(QStringList{"*.tmp-*"}, QDir::Files | QDir::Hidden);
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+} // namespace
+
+TEST(AtomicFile, WritesNewFileWithRequestedMode) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/state.json";
+    Support::AtomicFile::write(path, "hello", 0600);
+    EXPECT_EQ(TestSupport::readFile(path), "hello");
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_TRUE(temporaryLeftovers(folder).isEmpty());
+}
+
+TEST(AtomicFile, ReplacingKeepsTheExistingMode) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/state.json";
+    TestSupport::writeFile(path, "old");
+    ::chmod(QFile::encodeName(path).constData(), 0640);
+    Support::AtomicFile::write(path, "new", 0600);
+    EXPECT_EQ(TestSupport::readFile(path), "new");
+    EXPECT_EQ(modeOf(path), 0640u);
+}
+
+TEST(AtomicFile, FailedRenameLeavesTargetAndNoTemporaryFile) {
+    // A non-empty folder cannot be replaced by a file, whoever runs the test.
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString target = folder + "/occupied";
+    TestSupport::writeFile(target + "/inside", "keep me");
+    try {
+        Support::AtomicFile::write(target, "bytes");
+        FAIL() << "the write should have failed";
+    } catch (const Support::IoError& error) {
+        EXPECT_EQ(error.errorNumber(), EISDIR);
+        EXPECT_FALSE(error.description().isEmpty());
+    }
+    EXPECT_TRUE(temporaryLeftovers(folder).isEmpty());
+    EXPECT_EQ(TestSupport::readFile(target + "/inside"), "keep me");
+}
+
+TEST(AtomicFile, MissingFolderFailsWithoutSideEffects) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    EXPECT_THROW(Support::AtomicFile::write(folder + "/no/such/file", "x"), Support::IoError);
+    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST(AtomicFile, TemporaryNameFollowsTheTarget) {
+    const QString name = Support::AtomicFile::temporaryPathFor("/x/shot.png");
+    ASSERT_TRUE(name.startsWith("/x/shot.png.tmp-"));
+    const QString uuid = name.mid(QString("/x/shot.png.tmp-").size());
+    EXPECT_EQ(uuid.size(), 36);
+    EXPECT_EQ(uuid, uuid.toUpper());
+}
+
+TEST(AtomicFile, ReadGivesNothingForMissingFile) {
+    EXPECT_FALSE(Support::AtomicFile::read(TestSupport::homeFolder() + "/absent").has_value());
+}

@@ -1,0 +1,87 @@
+#include "Support/UserDefaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using nlohmann::json;
+
+TEST(UserDefaults, DefaultPathIsUnderXdgConfigHome) {
+    EXPECT_EQ(Support::UserDefaults::defaultPath(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/app.brindlecast/preferences.json");
+}
+
+TEST(UserDefaults, SetReadAndRemoveValues) {
+    const QString path = TestSupport::makeTemporaryFolder() + "/app.brindlecast/preferences.json";
+    Support::UserDefaults store(path);
+    EXPECT_FALSE(store.value("theme.mode").has_value());
+    EXPECT_FALSE(QFile::exists(path)); // reading never creates the file
+
+    store.setValue("theme.mode", json("dark"));
+    store.setValue("BlockedBundleIDs", json::array({"org.example.Vault"}));
+    EXPECT_EQ(store.value("theme.mode"), json("dark"));
+
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    store.setValue("theme.mode", std::nullopt);
+    EXPECT_FALSE(store.value("theme.mode").has_value());
+    store.setValue("BlockedBundleIDs", json(nullptr)); // null removes too
+    EXPECT_EQ(store.snapshot(), json::object());
+}
+
+TEST(UserDefaults, NullReadsAsAbsent) {
+    const QString path = TestSupport::makeTemporaryFolder() + "/preferences.json";
+    TestSupport::writeFile(path, R"({"MandatoryReview": null, "LockAgent": true})");
+    Support::UserDefaults store(path);
+    EXPECT_FALSE(store.value("MandatoryReview").has_value());
+    EXPECT_EQ(store.value("LockAgent"), json(true));
+}
+
+TEST(UserDefaults, WritersInTwoStoresKeepEachOthersKeys) {
+    const QString path = TestSupport::makeTemporaryFolder() + "/preferences.json";
+    Support::UserDefaults first(path);
+    Support::UserDefaults second(path);
+    EXPECT_FALSE(first.value("a").has_value()); // first caches the empty state
+    second.setValue("b", json(2));
+    first.setValue("a", json(1)); // re-reads before writing
+    EXPECT_EQ(first.value("b"), json(2));
+    EXPECT_EQ(second.value("a"), json(1)); // sees the other store's write
+}
+
+TEST(UserDefaults, CorruptFileIsMovedAsideAndReported) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/preferences.json";
+    for (const QByteArray& corrupt : {QByteArray("{not json"), QByteArray("[1, 2]")}) {
+        QDir(folder).removeRecursively();
+        TestSupport::writeFile(path, corrupt);
+        Support::UserDefaults store(path);
+        EXPECT_FALSE(store.value("x").has_value());
+        const QStringList diagnostics = store.takeDiagnostics();
+        ASSERT_EQ(diagnostics.size(), 1);
+        EXPECT_TRUE(diagnostics[0].contains("moved aside to preferences.json.corrupt-")) << diagnostics[0].toStdString();
+
+        const QStringList aside = QDir(folder).entryList(QStringList{"preferences.json.corrupt-*"}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(TestSupport::readFile(folder + "/" + aside[0]), corrupt);
+
+        store.setValue("x", json(1));
+        EXPECT_EQ(store.value("x"), json(1));
+        EXPECT_TRUE(store.takeDiagnostics().isEmpty());
+    }
+}
+
+TEST(UserDefaults, FailedWriteIsReportedAndLeavesTheFile) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/preferences.json";
+    TestSupport::writeFile(path, R"({"keep": 1})");
+    Support::UserDefaults store(path);
+    // A folder where the lock file belongs makes the write fail before anything is written.
+    QDir().mkpath(path + ".lock");
+    EXPECT_ANY_THROW(store.setValue("x", json(2)));
+    EXPECT_EQ(TestSupport::readFile(path), R"({"keep": 1})");
+}
