@@ -1,6 +1,5 @@
-# Sourced by scripts/test: one virtual X display for the whole test run.
+# A test service (see scripts/test): one virtual X display for the whole test run.
 # x11_session_start exports DISPLAY (and BRINDLECAST_TEST_XVFB=1); x11_session_stop ends it.
-# Tests that need a window manager start openbox on this display themselves (tests/support).
 
 x11_session_start() {
     local n
@@ -33,3 +32,6 @@ x11_session_stop() {
         unset BRINDLECAST_XVFB_PID
     fi
 }
+
+test_service_starts+=(x11_session_start)
+test_service_stops+=(x11_session_stop)
