@@ -1,0 +1,158 @@
+#include "PolicyKit/ManagedLayer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace PolicyKit {
+
+namespace {
+
+// A policy file is a handful of keys; anything much larger is not one.
+constexpr off_t kMaxFileBytes = 1024 * 1024;
+
+QString ownerName(uid_t uid) { return uid == 0 ? QString("root") : QString("uid %1").arg(uid); }
+
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// Why `info` may not hold forced values, or nothing when it may.
+std::optional<QString> trustProblem(const struct stat& info, uid_t trustedOwner) {
+    if (info.st_uid != trustedOwner) {
+        return QString("owned by %1, not %2").arg(ownerName(info.st_uid), ownerName(trustedOwner));
+    }
+    if (info.st_mode & (S_IWGRP | S_IWOTH)) return QString("writable by group or others");
+    return std::nullopt;
+}
+
+// Checks the folder and each parent up to the trusted ancestor; the first problem, if any.
+std::optional<QString> folderProblem(const QString& canonicalFolder, const ManagedFolder& folder) {
+    const QString ancestor = QFileInfo(folder.trustedAncestor).canonicalFilePath();
+    if (ancestor.isEmpty()) return QString("trusted ancestor \"%1\" does not exist").arg(folder.trustedAncestor);
+    const QString prefix = ancestor.endsWith('/') ? ancestor : ancestor + '/';
+    if (canonicalFolder != ancestor && !canonicalFolder.startsWith(prefix)) {
+        return QString("\"%1\" is not inside \"%2\"").arg(canonicalFolder, ancestor);
+    }
+    QString current = canonicalFolder;
+    while (true) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(current).constData(), &info) != 0) {
+            return QString("\"%1\": %2").arg(current, errnoText(errno));
+        }
+        if (!S_ISDIR(info.st_mode)) return QString("\"%1\" is not a folder").arg(current);
+        if (const std::optional<QString> problem = trustProblem(info, folder.trustedOwner)) {
+            return QString("\"%1\" is %2").arg(current, *problem);
+        }
+        if (current == ancestor) return std::nullopt;
+        current = QFileInfo(current).path();
+    }
+}
+
+struct FileRead {
+    std::optional<QByteArray> bytes;
+    QString problem;
+};
+
+// Opens without following links and checks the opened file itself, so the checked file is the
+// one read.
+FileRead readTrustedFile(const QString& path, uid_t trustedOwner) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP) return {std::nullopt, "not a regular file"};
+        return {std::nullopt, QString("unreadable (%1)").arg(errnoText(errno))};
+    }
+    FileRead result;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        result.problem = QString("unreadable (%1)").arg(errnoText(errno));
+    } else if (!S_ISREG(info.st_mode)) {
+        result.problem = "not a regular file";
+    } else if (const std::optional<QString> problem = trustProblem(info, trustedOwner)) {
+        result.problem = *problem;
+    } else if (info.st_size > kMaxFileBytes) {
+        result.problem = QString("larger than %1 bytes").arg(kMaxFileBytes);
+    } else {
+        QByteArray bytes;
+        char buffer[65536];
+        while (true) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                result.problem = QString("unreadable (%1)").arg(errnoText(errno));
+                break;
+            }
+            if (n == 0) {
+                result.bytes = bytes;
+                break;
+            }
+            bytes.append(buffer, n);
+            if (bytes.size() > kMaxFileBytes) {
+                result.problem = QString("larger than %1 bytes").arg(kMaxFileBytes);
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+} // namespace
+
+ManagedLayer ManagedLayer::load(const ManagedFolder& folder) {
+    ManagedLayer layer;
+    const QFileInfo folderInfo(folder.path);
+    if (!folderInfo.exists()) return layer;
+    const QString canonical = folderInfo.canonicalFilePath();
+    if (const std::optional<QString> problem = folderProblem(canonical, folder)) {
+        layer.diagnostics << QString("managed policy folder \"%1\": %2; its files are ignored").arg(folder.path, *problem);
+        return layer;
+    }
+
+    QStringList names = QDir(canonical).entryList({"*.json"}, QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    names.removeIf([](const QString& name) { return name.startsWith('.'); });
+    // C-locale order: by the bytes of the encoded names.
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return QFile::encodeName(a) < QFile::encodeName(b); });
+
+    std::map<std::string, QString> setBy; // key -> file that set it
+    for (const QString& name : names) {
+        const QString path = canonical + '/' + name;
+        const FileRead read = readTrustedFile(path, folder.trustedOwner);
+        if (!read.bytes) {
+            layer.diagnostics << QString("managed policy \"%1\": %2; ignored").arg(path, read.problem);
+            continue;
+        }
+        nlohmann::json parsed;
+        try {
+            parsed = nlohmann::json::parse(read.bytes->begin(), read.bytes->end());
+        } catch (const nlohmann::json::parse_error& error) {
+            layer.diagnostics << QString("managed policy \"%1\": not valid JSON (%2); ignored")
+                                     .arg(path, QString::fromUtf8(error.what()));
+            continue;
+        }
+        if (!parsed.is_object()) {
+            layer.diagnostics << QString("managed policy \"%1\": not a JSON object; ignored").arg(path);
+            continue;
+        }
+        for (auto& [key, value] : parsed.items()) {
+            if (value.is_null()) continue; // null reads as absent
+            const auto earlier = setBy.find(key);
+            if (earlier != setBy.end() && layer.values[key] != value) {
+                layer.diagnostics << QString("managed policy \"%1\": %2 overrides the value from \"%3\"")
+                                         .arg(path, QString::fromStdString(key), earlier->second);
+            }
+            layer.values[key] = value;
+            setBy[key] = path;
+        }
+    }
+    return layer;
+}
+
+} // namespace PolicyKit
