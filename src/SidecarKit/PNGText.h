@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+namespace SidecarKit {
+
+// The annotation document's place inside a PNG: a "tEXt" chunk with the keyword "brindlecast".
+// Works on bytes only; reading and writing files is the caller's business.
+namespace PNGText {
+
+inline constexpr char keyword[] = "brindlecast";
+// The PNG format's largest chunk data length.
+inline constexpr std::int64_t maximumChunkLength = 0x7FFFFFFF;
+
+// True when the data starts with the eight PNG signature bytes.
+bool isPNG(QByteArrayView data);
+
+// The text of the first "brindlecast" text chunk, wherever it stands (after "IEND" too);
+// nothing when the data is not a PNG or has no such chunk. Invalid UTF-8 becomes U+FFFD.
+std::optional<QString> read(QByteArrayView data);
+
+// The PNG with every "brindlecast" text chunk removed and one holding `text` placed directly
+// before the first "IEND". Every other chunk is copied byte for byte and in order, chunks after
+// "IEND" included; an incomplete chunk at the end and anything after it are dropped.
+// Throws SidecarError::io: "not a PNG", "PNG missing IEND", or "annotation text too large for
+// a PNG chunk" when the chunk data would pass the format's limit.
+QByteArray write(const QString& text, QByteArrayView data);
+
+// CRC-32 of the PNG format (reflected 0xEDB88320, initial and final value inverted).
+std::uint32_t crc32(QByteArrayView bytes);
+
+} // namespace PNGText
+
+// An image's pixel size, from the PNG header.
+namespace PNGDimensions {
+
+// (width, height) from "IHDR" at bytes 12 to 23; nothing when the data is shorter than 24 bytes
+// or has no "IHDR" there. The signature is not checked.
+std::optional<std::pair<std::int64_t, std::int64_t>> read(QByteArrayView data);
+
+} // namespace PNGDimensions
+
+} // namespace SidecarKit

@@ -1,0 +1,80 @@
+#include "SidecarKit/SidecarStore.h"
+
+#include "SidecarKit/JSONObjectReader.h"
+#include "SidecarKit/PNGText.h"
+#include "SidecarKit/SidecarError.h"
+#include "Support/AtomicFile.h"
+#include "Support/Base64.h"
+#include "Support/IoError.h"
+
+#include <QFileInfo>
+
+namespace SidecarKit::SidecarStore {
+
+namespace {
+
+std::vector<SidecarWarning> warningsFor(const SidecarDocument& document, QByteArrayView imageBytes) {
+    const auto size = PNGDimensions::read(imageBytes);
+    if (!size || (size->first == document.image.width && size->second == document.image.height)) return {};
+    return {SidecarWarning::imageSizeMismatch(document.image.width, document.image.height, size->first, size->second)};
+}
+
+void writeAtomic(const QString& path, const QByteArray& bytes) {
+    try {
+        Support::AtomicFile::write(path, bytes);
+    } catch (const Support::IoError& error) {
+        throw SidecarError::io(error.description());
+    }
+}
+
+} // namespace
+
+QString sidecarURL(const QString& imagePath) {
+    const QFileInfo image(imagePath);
+    const QString name = image.fileName() + QStringLiteral(".brindlecast.json");
+    const qsizetype slash = imagePath.lastIndexOf('/');
+    return slash < 0 ? name : imagePath.left(slash + 1) + name;
+}
+
+SidecarDocument decodeDocument(QByteArrayView bytes) {
+    const JSONValue json = JSONValue::parse(bytes);
+    const std::int64_t version = JSONObjectReader(json, {}).requiredInteger("version");
+    if (version > SidecarDocument::currentVersion) {
+        throw SidecarError::unsupportedVersion(version, SidecarDocument::currentVersion);
+    }
+    return SidecarDocument::fromJSON(json);
+}
+
+SidecarLoadResult load(const QString& imagePath) {
+    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath);
+    if (image) {
+        if (const auto text = PNGText::read(*image)) {
+            if (const auto json = Support::Base64::decode(text->toLatin1())) {
+                SidecarDocument document = decodeDocument(*json);
+                auto warnings = warningsFor(document, *image);
+                return SidecarLoadResult::makeFound(std::move(document), SidecarSource::embedded, std::move(warnings));
+            }
+        }
+    }
+    const std::optional<QByteArray> sidecar = Support::AtomicFile::read(sidecarURL(imagePath));
+    if (!sidecar) return SidecarLoadResult::missing();
+    SidecarDocument document = decodeDocument(*sidecar);
+    auto warnings = image ? warningsFor(document, *image) : std::vector<SidecarWarning>{};
+    return SidecarLoadResult::makeFound(std::move(document), SidecarSource::file, std::move(warnings));
+}
+
+void save(const SidecarDocument& document, const QString& imagePath) {
+    const QByteArray bytes = document.encoded();
+    writeAtomic(sidecarURL(imagePath), bytes);
+}
+
+void embed(const SidecarDocument& document, const QString& imagePath) {
+    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath);
+    if (!image || !PNGText::isPNG(*image)) {
+        throw SidecarError::io(QStringLiteral("embedded annotations require a PNG working copy"));
+    }
+    const QString text = QString::fromLatin1(Support::Base64::encode(document.encoded()));
+    writeAtomic(imagePath, PNGText::write(text, *image));
+}
+
+} // namespace SidecarKit::SidecarStore

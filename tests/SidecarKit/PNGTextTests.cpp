@@ -1,0 +1,115 @@
+#include "SidecarKit/PNGText.h"
+#include "SidecarKit/SidecarError.h"
+
+#include "PngFixtures.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+using namespace SidecarKit;
+using namespace SidecarTest;
+
+namespace {
+
+const QByteArray iend = chunk("IEND", {});
+const QByteArray ihdr = header(1920, 1080);
+const QByteArray idat = chunk("IDAT", "not really pixels");
+
+QString writeError(const QString& text, const QByteArray& data) {
+    try {
+        PNGText::write(text, data);
+    } catch (const SidecarError& error) {
+        EXPECT_EQ(error.kind(), SidecarError::Kind::io);
+        return error.description();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(PNGText, SignatureCheck) {
+    EXPECT_TRUE(PNGText::isPNG(signature()));
+    EXPECT_FALSE(PNGText::isPNG(signature().left(7)));
+    EXPECT_FALSE(PNGText::isPNG("GIF89a\0\0"));
+    EXPECT_TRUE(PNGText::isPNG(realPng(3, 3)));
+}
+
+TEST(PNGText, ReadFindsTheFirstOfOurChunksAnywhere) {
+    struct Case {
+        const char* name;
+        QByteArray data;
+        std::optional<QString> text;
+    };
+    const std::vector<Case> cases{
+        {"first of two", png({ihdr, textChunk("brindlecast", "one"), idat, textChunk("brindlecast", "two"), iend}), "one"},
+        {"after IEND", png({ihdr, idat, iend, textChunk("brindlecast", "late")}), "late"},
+        {"empty text", png({ihdr, textChunk("brindlecast", ""), iend}), ""},
+        {"other keyword", png({ihdr, textChunk("Comment", "hi"), iend}), std::nullopt},
+        {"keyword prefix", png({ihdr, textChunk("brindlecastX", "hi"), iend}), std::nullopt},
+        {"no zero byte", png({ihdr, chunk("tEXt", "brindlecast"), iend}), std::nullopt},
+        {"other type", png({ihdr, chunk("zTXt", QByteArray("brindlecast\0\0x", 14)), iend}), std::nullopt},
+        {"invalid UTF-8", png({textChunk("brindlecast", "a\xff" "b")}), QString("a") + QChar(0xFFFD) + "b"},
+        {"inside a chunk that runs past the end",
+         png({ihdr, QByteArray::fromHex("00001000") + "IDAT" + textChunk("brindlecast", "x")}), std::nullopt},
+        {"no signature", QByteArray("XXXXXXXX") + textChunk("brindlecast", "x") + iend, std::nullopt},
+        {"signature only", signature(), std::nullopt},
+        {"nothing", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PNGText::read(c.data), c.text) << c.name;
+    }
+}
+
+TEST(PNGText, WriteReplacesOurChunksBeforeTheFirstIEND) {
+    const QByteArray comment = textChunk("Comment", "keep");
+    const QByteArray noZero = chunk("tEXt", "brindlecast");
+    const QByteArray trailer = chunk("teXt", "after the end");
+    const QByteArray input = png({ihdr, textChunk("brindlecast", "old1"), comment, noZero, idat,
+                                  textChunk("brindlecast", "old2"), iend, trailer, iend});
+    const QByteArray output = PNGText::write("new text", input);
+
+    const QByteArray expected =
+        png({ihdr, comment, noZero, idat, textChunk("brindlecast", "new text"), iend, trailer, iend});
+    EXPECT_EQ(output, expected);
+    EXPECT_EQ(PNGText::read(output), "new text");
+}
+
+TEST(PNGText, WrittenChunkLayoutAndCrc) {
+    const QByteArray output = PNGText::write("", png({ihdr, iend}));
+    const QByteArray written = output.mid(8 + ihdr.size());
+    // length 12: the keyword and its zero byte, no text
+    EXPECT_EQ(written.left(4), QByteArray::fromHex("0000000C"));
+    EXPECT_EQ(written.mid(4, 16), QByteArray("tEXtbrindlecast\0", 16));
+    const QByteArray typeAndData = written.mid(4, 16);
+    const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(typeAndData.constData()), 16);
+    EXPECT_EQ(PNGText::crc32(typeAndData), crc);
+    EXPECT_EQ(written.mid(20, 4), chunk("tEXt", QByteArray("brindlecast\0", 12)).right(4));
+    EXPECT_EQ(PNGText::read(output), "");
+    EXPECT_EQ(PNGText::crc32({}), 0u);
+}
+
+TEST(PNGText, TrailingIncompleteChunkIsDropped) {
+    const QByteArray input = png({ihdr, iend}) + chunk("tEXt", "cut short").left(9) + "junk";
+    EXPECT_EQ(PNGText::write("x", input), png({ihdr, textChunk("brindlecast", "x"), iend}));
+}
+
+TEST(PNGText, WriteFailures) {
+    EXPECT_EQ(writeError("x", signature()), "PNG missing IEND");
+    EXPECT_EQ(writeError("x", png({ihdr, idat, iend.left(11)})), "PNG missing IEND");
+    // A length near 2^32 must not wrap the offset back into the data.
+    EXPECT_EQ(writeError("x", png({ihdr, QByteArray::fromHex("FFFFFFF4") + "IDAT", iend})), "PNG missing IEND");
+    EXPECT_EQ(writeError("x", QByteArray("not a png at all") + iend), "not a PNG");
+    EXPECT_EQ(writeError("x", {}), "not a PNG");
+    EXPECT_EQ(writeError("x", QByteArray("\x89PNG\r\n\x1a", 7)), "not a PNG");
+}
+
+TEST(PNGDimensions, ReadsTheHeader) {
+    EXPECT_EQ(PNGDimensions::read(png({ihdr, iend})), (std::pair<std::int64_t, std::int64_t>{1920, 1080}));
+    EXPECT_EQ(PNGDimensions::read(png({header(0xFFFFFFFF, 1)})),
+              (std::pair<std::int64_t, std::int64_t>{4294967295, 1}));
+    EXPECT_EQ(PNGDimensions::read(realPng(37, 11)), (std::pair<std::int64_t, std::int64_t>{37, 11}));
+    EXPECT_FALSE(PNGDimensions::read(png({ihdr}).left(23)));
+    EXPECT_FALSE(PNGDimensions::read(png({chunk("IDAT", "0123456789")})));
+    // Neither the signature nor the header's length is checked.
+    EXPECT_TRUE(PNGDimensions::read(QByteArray(8, 'x') + ihdr));
+}
