@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace DetectionKit {
+
+// The user-perceived characters (extended grapheme clusters) of a text, as UTF-16 boundaries.
+// Detection works on whole characters: a match is widened and boxed in characters, never in
+// halves of a surrogate pair or apart from its combining marks.
+class Characters {
+public:
+    explicit Characters(const QString& text);
+
+    const QString& text() const { return text_; }
+    // Boundaries in ascending order, starting with 0 and ending with the text's length.
+    const std::vector<qsizetype>& boundaries() const { return boundaries_; }
+
+    // The nearest boundary at or before / at or after a UTF-16 offset.
+    qsizetype boundaryAtOrBefore(qsizetype offset) const;
+    qsizetype boundaryAtOrAfter(qsizetype offset) const;
+
+    // True when the character starting at boundary `offset` is whitespace (ICU's White_Space
+    // property of its first code point).
+    bool isWhitespaceAt(qsizetype offset) const;
+    // The boundary before / after the character at `offset`.
+    qsizetype previousBoundary(qsizetype offset) const;
+    qsizetype nextBoundary(qsizetype offset) const;
+
+private:
+    QString text_;
+    std::vector<qsizetype> boundaries_;
+};
+
+} // namespace DetectionKit

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "DetectionKit/Detection.h"
+#include "DetectionKit/Recognition.h"
+#include "Support/IcuRegex.h"
+
+#include <QImage>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <vector>
+
+namespace DetectionKit {
+
+class Characters;
+
+// Finds personal data in a captured image: recognises its text, runs the built-in detectors and
+// the caller's custom patterns over every recognised line, and detects faces.
+class PIIDetector {
+public:
+    // Uses the process's shared text recogniser and face detector (engines made once, reused).
+    PIIDetector();
+    // Uses the given services (fakes in tests).
+    PIIDetector(std::shared_ptr<TextRecognizer> text, std::shared_ptr<FaceDetector> faces);
+
+    // Detections in order: by recognised line, then by detector (built-ins in table order, then
+    // custom patterns in input order), then by position in the line; faces last. Throws
+    // RecognitionError when recognition cannot be performed. Synchronous, callable from any thread.
+    DetectionResult detect(const QImage& image, const std::vector<PatternInput>& customPatterns) const;
+
+    // The detection step over already recognised lines; `detect` is recognition plus this.
+    static DetectionResult findings(const std::vector<RecognizedLine>& lines, const std::vector<Support::Rect>& faces,
+                                    double imageWidth, double imageHeight,
+                                    const std::vector<PatternInput>& customPatterns);
+
+    // Time one custom pattern may spend matching over all lines of one call. A pattern that runs
+    // out is skipped for the rest of the call (what it found so far is kept) with a diagnostic.
+    static constexpr std::chrono::milliseconds kCustomPatternBudget{250};
+    // The same bound for a built-in detector; their expressions never come near it.
+    static constexpr std::chrono::milliseconds kBuiltinBudget{2000};
+
+    // One runnable detector.
+    struct CompiledDetector {
+        QString name;
+        PatternAction action = PatternAction::blurSuggested;
+        Support::IcuRegex regex;
+        bool luhn = false; // every match must pass luhnAcceptable
+        // When set, every match holds this character and no whitespace, so only the words of a
+        // line that hold it are searched: the same matches, without the e-mail expression's
+        // quadratic backtracking over long runs of letters.
+        QChar anchor;
+    };
+
+    // A range of UTF-16 offsets [start, end).
+    struct Range {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        friend bool operator==(const Range&, const Range&) = default;
+    };
+
+    // The built-in table, compiled once on first use, in table order, each suggested.
+    static const std::vector<CompiledDetector>& builtins();
+    // The names of the built-in detectors.
+    static const std::set<QString>& builtinNames();
+
+    // Card numbers: accepted unchecked when the text holds a letter recognition confuses with a
+    // digit ("O", "o", "I", "l", "B", "S"); otherwise at least 13 digits with a valid Luhn sum.
+    static bool luhnAcceptable(const QString& text);
+
+    // The range widened to the whole run of non-whitespace characters around it: the box asked
+    // for covers what is glued to the match (a trailing comma), the matched text does not.
+    static Range wordExtended(Range range, const Characters& characters);
+
+private:
+    std::shared_ptr<TextRecognizer> text_;
+    std::shared_ptr<FaceDetector> faces_;
+};
+
+} // namespace DetectionKit

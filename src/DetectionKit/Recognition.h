@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Support/Geometry.h"
+
+#include <QImage>
+#include <QString>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace DetectionKit {
+
+// Boxes handed over by the recognition services are normalised to 0..1 of the image's width and
+// height, origin at the bottom-left corner (y grows upwards).
+
+// One recognised glyph of a line: where it sits in the line's text (UTF-16 offsets) and its box.
+struct GlyphBox {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    Support::Rect box; // normalised, bottom-left origin
+};
+
+// One line of recognised text: the best reading, the line's box, and per-glyph boxes so that any
+// range of the text can be boxed.
+struct RecognizedLine {
+    QString text;
+    Support::Rect box; // normalised, bottom-left origin
+    std::vector<GlyphBox> glyphs;
+
+    // The union of the boxes of the glyphs that overlap [start, start + length), or nothing when
+    // no glyph does (a range of spaces, or a line recognised without glyph boxes).
+    std::optional<Support::Rect> boxForRange(qsizetype start, qsizetype length) const;
+};
+
+// Recognition could not be performed (engine missing, image unusable). Thrown to the caller of
+// detection unchanged.
+class RecognitionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the lines of text in an image. Implementations are safe to call from several threads.
+class TextRecognizer {
+public:
+    virtual ~TextRecognizer() = default;
+    // Lines in reading order. Throws RecognitionError when recognition cannot be performed.
+    virtual std::vector<RecognizedLine> recognize(const QImage& image) = 0;
+};
+
+// Finds faces in an image. Implementations are safe to call from several threads.
+class FaceDetector {
+public:
+    virtual ~FaceDetector() = default;
+    // One normalised box per face. Throws RecognitionError when detection cannot be performed.
+    virtual std::vector<Support::Rect> detectFaces(const QImage& image) = 0;
+};
+
+} // namespace DetectionKit

@@ -1,0 +1,151 @@
+#include "DetectionKit/ScreenTextRegions.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <numeric>
+
+namespace DetectionKit::ScreenTextRegions {
+
+namespace {
+
+// Edge strength (per-channel morphological gradient) that counts as a glyph's outline. Low enough
+// for grey-on-grey secondary text, high enough to ignore gradients and photo noise in flat areas.
+constexpr int kEdgeThreshold = 40;
+// Gaps up to this many pixels between glyph edges join them into one word.
+constexpr int kGlyphGap = 4;
+// Lines are never taller than this; anything taller is a picture, not text.
+constexpr int kMaxLineHeight = 120;
+constexpr int kMinLineHeight = 5;
+// Words join into a line while the gap between them stays below this many line heights.
+constexpr double kWordGapInHeights = 1.6;
+// Scale small text up to about this glyph height, the size the recognition model reads best.
+constexpr double kTargetTextHeight = 34;
+constexpr double kMaxScale = 4;
+constexpr int kCropMargin = 3;
+constexpr int kPreparedMargin = 10;
+
+cv::Mat edgeMap(const cv::Mat& bgr) {
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::Mat gradient;
+    cv::morphologyEx(bgr, gradient, cv::MORPH_GRADIENT, kernel);
+    std::vector<cv::Mat> channels;
+    cv::split(gradient, channels);
+    cv::Mat strongest = channels[0];
+    for (size_t i = 1; i < channels.size(); ++i) strongest = cv::max(strongest, channels[i]);
+    cv::Mat edges;
+    cv::threshold(strongest, edges, kEdgeThreshold, 255, cv::THRESH_BINARY);
+    return edges;
+}
+
+// Long thin runs are rules, separators and the sides of boxes: remove them so they neither join
+// lines together nor become regions of their own.
+void removeRules(cv::Mat& edges) {
+    cv::Mat horizontal, vertical;
+    cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(60, 1)));
+    cv::morphologyEx(edges, vertical, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, 60)));
+    edges.setTo(0, horizontal | vertical);
+}
+
+struct Box {
+    cv::Rect rect;
+    bool merged = false;
+};
+
+bool sameLine(const cv::Rect& a, const cv::Rect& b) {
+    const int overlap = std::min(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
+    return overlap > 0 && overlap >= int(0.5 * std::min(a.height, b.height));
+}
+
+// Joins words that sit on one line with small gaps between them, left to right.
+std::vector<cv::Rect> joinIntoLines(std::vector<cv::Rect> words) {
+    std::sort(words.begin(), words.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+    std::vector<Box> boxes;
+    for (const cv::Rect& w : words) boxes.push_back({w});
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            if (boxes[i].merged) continue;
+            for (size_t j = i + 1; j < boxes.size(); ++j) {
+                if (boxes[j].merged) continue;
+                cv::Rect& a = boxes[i].rect;
+                const cv::Rect& b = boxes[j].rect;
+                const int gap = b.x - (a.x + a.width);
+                const int height = std::max(a.height, b.height);
+                if (gap > kWordGapInHeights * height) continue;
+                if (!sameLine(a, b)) continue;
+                if ((a | b).height > kMaxLineHeight) continue;
+                a = a | b;
+                boxes[j].merged = true;
+                changed = true;
+            }
+        }
+    }
+    std::vector<cv::Rect> lines;
+    for (const Box& b : boxes)
+        if (!b.merged) lines.push_back(b.rect);
+    return lines;
+}
+
+} // namespace
+
+std::vector<Region> find(const cv::Mat& bgr) {
+    cv::Mat edges = edgeMap(bgr);
+    removeRules(edges);
+    cv::Mat joined;
+    cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
+
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
+    std::vector<cv::Rect> words;
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                         stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        if (r.height < kMinLineHeight || r.height > kMaxLineHeight) continue;
+        if (r.width < 3) continue;
+        words.push_back(r);
+    }
+
+    std::vector<Region> regions;
+    for (const cv::Rect& line : joinIntoLines(std::move(words))) {
+        // Small specks (a dot, a cursor) carry no readable text.
+        if (line.width < 6 && line.height < 10) continue;
+        regions.push_back({line, line.height});
+    }
+    // Reading order: top to bottom, then left to right.
+    std::sort(regions.begin(), regions.end(), [](const Region& a, const Region& b) {
+        if (a.area.y + a.area.height / 2 < b.area.y) return true;
+        if (b.area.y + b.area.height / 2 < a.area.y) return false;
+        return a.area.x < b.area.x;
+    });
+    return regions;
+}
+
+Prepared prepare(const cv::Mat& grey, const Region& region) {
+    const cv::Rect bounds(0, 0, grey.cols, grey.rows);
+    const cv::Rect area = (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
+    cv::Mat crop = grey(area).clone();
+
+    // Ink is the minority of pixels; when the majority (the background) is the dark side, invert.
+    cv::Mat binary;
+    const double split = cv::threshold(crop, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+    const int light = cv::countNonZero(binary);
+    if (light < int(crop.total()) - light) cv::bitwise_not(crop, crop);
+    (void)split;
+
+    cv::normalize(crop, crop, 0, 255, cv::NORM_MINMAX);
+
+    Prepared prepared;
+    prepared.scale = std::clamp(kTargetTextHeight / std::max(1, region.textHeight), 1.0, kMaxScale);
+    if (prepared.scale > 1.0)
+        cv::resize(crop, crop, cv::Size(), prepared.scale, prepared.scale, cv::INTER_CUBIC);
+    cv::copyMakeBorder(crop, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
+                       cv::BORDER_CONSTANT, cv::Scalar(255));
+    prepared.origin = cv::Point2d(area.x, area.y);
+    prepared.margin = kPreparedMargin;
+    return prepared;
+}
+
+} // namespace DetectionKit::ScreenTextRegions

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+namespace DetectionKit::ScreenTextRegions {
+
+// One stretch of screen text to recognise on its own: usually one line of a label, a field or a
+// paragraph, in image pixels.
+struct Region {
+    cv::Rect area;
+    int textHeight = 0; // height of the tallest line of glyphs in the region
+};
+
+// Finds the lines of text on a screen image (8-bit, 3 channels, BGR): edges of glyphs against their
+// background in any colour and either polarity, joined into words and lines. Rules, separators and
+// the outlines of boxes are left out; photographs give regions too, which recognition reads as
+// nothing or as noise.
+std::vector<Region> find(const cv::Mat& bgr);
+
+// The region cut out of a grey image and made ready for the engine: contrast stretched, dark
+// backgrounds inverted so ink is dark on light, small text scaled up, a light margin added.
+// `scale` receives the factor applied and `origin` where the result's (0, 0) lies in the image.
+struct Prepared {
+    cv::Mat grey;
+    double scale = 1;
+    cv::Point2d origin; // image position of the prepared picture's top-left corner (before scaling)
+    int margin = 0;     // blank pixels added around the scaled crop
+};
+Prepared prepare(const cv::Mat& grey, const Region& region);
+
+} // namespace DetectionKit::ScreenTextRegions

@@ -1,0 +1,242 @@
+#include "DetectionKit/TesseractRecognizer.h"
+
+#include "DetectionKit/ImageBoxes.h"
+#include "DetectionKit/ScreenTextRegions.h"
+
+#include <opencv2/imgproc.hpp>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <omp.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace DetectionKit {
+
+namespace {
+
+// The engine's own OpenMP threads would fight the pool for the same cores: recognition runs one
+// line per engine, the pool supplies the parallelism.
+void keepEnginesSingleThreaded() {
+    static std::once_flag once;
+    std::call_once(once, [] { omp_set_max_active_levels(0); });
+}
+
+std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Options& options, std::string& error) {
+    auto engine = std::make_unique<tesseract::TessBaseAPI>();
+    std::vector<std::string> names = {"load_system_dawg", "load_freq_dawg", "user_defined_dpi", "debug_file"};
+    std::vector<std::string> values = {"0", "0", "300", "/dev/null"};
+    const QByteArray dataPath = options.dataPath.toUtf8();
+    const QByteArray language = options.language.toUtf8();
+    const int status = engine->Init(dataPath.isEmpty() ? nullptr : dataPath.constData(), language.constData(),
+                                    tesseract::OEM_LSTM_ONLY, nullptr, 0, &names, &values, false);
+    if (status != 0) {
+        error = "the text recognition engine could not load its '" + language.toStdString() + "' data";
+        return nullptr;
+    }
+    engine->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+    return engine;
+}
+
+// The lines the engine read in one prepared region, with boxes in image pixels (top-left).
+struct PixelGlyph {
+    qsizetype start;
+    qsizetype length;
+    cv::Rect2d box;
+};
+struct PixelLine {
+    QString text;
+    cv::Rect2d box;
+    std::vector<PixelGlyph> glyphs;
+};
+
+std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
+    const cv::Mat& grey = prepared.grey;
+    engine.SetImage(grey.data, grey.cols, grey.rows, 1, int(grey.step));
+    engine.SetSourceResolution(300);
+    std::vector<PixelLine> lines;
+    if (engine.Recognize(nullptr) != 0) return lines;
+
+    auto toImage = [&](int left, int top, int right, int bottom) {
+        const double s = prepared.scale;
+        const double m = prepared.margin;
+        return cv::Rect2d(prepared.origin.x + (left - m) / s, prepared.origin.y + (top - m) / s, (right - left) / s,
+                          (bottom - top) / s);
+    };
+
+    std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
+    if (!it) return lines;
+    const auto level = tesseract::RIL_SYMBOL;
+    do {
+        if (it->Empty(level)) continue;
+        if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || lines.empty()) {
+            lines.push_back({});
+        } else if (it->IsAtBeginningOf(tesseract::RIL_WORD) && !lines.back().text.isEmpty()) {
+            lines.back().text.append(QLatin1Char(' '));
+        }
+        std::unique_ptr<char[]> utf8(it->GetUTF8Text(level));
+        if (!utf8) continue;
+        const QString symbol = QString::fromUtf8(utf8.get());
+        PixelLine& line = lines.back();
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (it->BoundingBox(level, &left, &top, &right, &bottom) && right > left && bottom > top) {
+            const cv::Rect2d box = toImage(left, top, right, bottom);
+            line.glyphs.push_back({line.text.size(), symbol.size(), box});
+            line.box = line.box.area() > 0 ? (line.box | box) : box;
+        }
+        line.text.append(symbol);
+    } while (it->Next(level));
+
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const PixelLine& l) { return l.text.trimmed().isEmpty() || l.box.area() <= 0; }),
+                lines.end());
+    return lines;
+}
+
+cv::Mat bgrOf(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
+                       size_t(rgb.bytesPerLine()));
+    cv::Mat bgr;
+    cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
+    return bgr;
+}
+
+Support::Rect normalizedOf(const cv::Rect2d& r, double w, double h) {
+    return ImageBoxes::normalized(Support::Rect(r.x, r.y, r.width, r.height), w, h);
+}
+
+} // namespace
+
+// Worker threads, each owning one engine for its whole life. Jobs are run in the order queued.
+class TesseractRecognizer::EnginePool {
+public:
+    using Job = std::function<void(tesseract::TessBaseAPI*, const std::string& error)>;
+
+    explicit EnginePool(const Options& options) {
+        keepEnginesSingleThreaded();
+        const int count = options.workers > 0 ? options.workers : int(std::max(1u, std::thread::hardware_concurrency()));
+        for (int i = 0; i < count; ++i) threads_.emplace_back([this, options] { work(options); });
+    }
+
+    ~EnginePool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
+    void submit(std::vector<Job> jobs) {
+        {
+            std::lock_guard lock(mutex_);
+            for (Job& job : jobs) jobs_.push_back(std::move(job));
+        }
+        wake_.notify_all();
+    }
+
+private:
+    void work(const Options& options) {
+        std::string error;
+        std::unique_ptr<tesseract::TessBaseAPI> engine = makeEngine(options, error);
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+                if (jobs_.empty()) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job(engine.get(), error);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+TesseractRecognizer::TesseractRecognizer() : TesseractRecognizer(Options{}) {}
+
+TesseractRecognizer::TesseractRecognizer(Options options) : pool_(std::make_unique<EnginePool>(options)) {}
+
+TesseractRecognizer::~TesseractRecognizer() = default;
+
+std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) {
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+
+    const cv::Mat bgr = bgrOf(image);
+    cv::Mat grey;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+    const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr);
+
+    // Each job fills its own slot; the caller waits for all of them.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        size_t remaining = 0;
+        std::string error;
+        std::vector<std::vector<PixelLine>> results;
+    };
+    auto shared = std::make_shared<Shared>();
+    shared->remaining = regions.size();
+    shared->results.resize(regions.size());
+
+    // Longest lines first, so that the last jobs to start are short ones.
+    std::vector<size_t> order(regions.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return regions[a].area.area() > regions[b].area.area(); });
+
+    std::vector<EnginePool::Job> jobs;
+    for (size_t index : order) {
+        jobs.push_back([shared, index, &grey, region = regions[index]](tesseract::TessBaseAPI* engine,
+                                                                        const std::string& error) {
+            std::vector<PixelLine> lines;
+            std::string failure = error;
+            if (engine) {
+                try {
+                    lines = readRegion(*engine, ScreenTextRegions::prepare(grey, region));
+                } catch (const std::exception& e) {
+                    failure = e.what();
+                }
+            }
+            std::lock_guard lock(shared->mutex);
+            shared->results[index] = std::move(lines);
+            if (!failure.empty() && shared->error.empty()) shared->error = failure;
+            if (--shared->remaining == 0) shared->done.notify_all();
+        });
+    }
+    pool_->submit(std::move(jobs));
+    {
+        std::unique_lock lock(shared->mutex);
+        shared->done.wait(lock, [&] { return shared->remaining == 0; });
+        if (!shared->error.empty()) throw RecognitionError(shared->error);
+    }
+
+    const double w = image.width();
+    const double h = image.height();
+    std::vector<RecognizedLine> lines;
+    for (const std::vector<PixelLine>& regionLines : shared->results) {
+        for (const PixelLine& pixelLine : regionLines) {
+            RecognizedLine line;
+            line.text = pixelLine.text;
+            line.box = normalizedOf(pixelLine.box, w, h);
+            for (const PixelGlyph& g : pixelLine.glyphs)
+                line.glyphs.push_back({g.start, g.length, normalizedOf(g.box, w, h)});
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
+}
+
+} // namespace DetectionKit

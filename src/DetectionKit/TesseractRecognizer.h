@@ -1,0 +1,33 @@
+#pragma once
+
+#include "DetectionKit/Recognition.h"
+
+#include <QString>
+#include <memory>
+
+namespace DetectionKit {
+
+// Text recognition with Tesseract 5 (LSTM engine, English data, dictionaries off so nothing is
+// "corrected" towards words). The screen is cut into lines of text first; the lines are
+// recognised in parallel by a pool of engines, one per worker thread, made once and reused.
+class TesseractRecognizer final : public TextRecognizer {
+public:
+    struct Options {
+        int workers = 0;       // 0: one per core
+        QString dataPath;      // empty: the engine's installed data
+        QString language = QStringLiteral("eng");
+    };
+
+    TesseractRecognizer();
+    explicit TesseractRecognizer(Options options);
+    ~TesseractRecognizer() override;
+
+    // Throws RecognitionError when an engine cannot be started (data missing).
+    std::vector<RecognizedLine> recognize(const QImage& image) override;
+
+private:
+    class EnginePool;
+    std::unique_ptr<EnginePool> pool_;
+};
+
+} // namespace DetectionKit

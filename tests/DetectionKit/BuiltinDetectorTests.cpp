@@ -1,0 +1,114 @@
+#include "QtPrinters.h"
+#include "DetectionKit/Characters.h"
+#include "DetectionKit/PIIDetector.h"
+
+#include <gtest/gtest.h>
+
+using namespace DetectionKit;
+
+namespace {
+
+const PIIDetector::CompiledDetector& builtin(const QString& name) {
+    for (const auto& d : PIIDetector::builtins())
+        if (d.name == name) return d;
+    throw std::runtime_error("no such built-in");
+}
+
+QStringList matchesOf(const QString& name, const QString& text) {
+    QStringList found;
+    for (const auto& r : builtin(name).regex.findAll(text).ranges) found.append(text.mid(r.start, r.length));
+    return found;
+}
+
+} // namespace
+
+TEST(BuiltinDetectorsTest, TableOrderNamesAndPatternLengths) {
+    const auto& table = PIIDetector::builtins();
+    ASSERT_EQ(table.size(), 6u);
+    const std::vector<std::pair<QString, qsizetype>> expected = {
+        {"email", 46}, {"ssn", 48}, {"phone", 77}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(table[i].name, expected[i].first);
+        EXPECT_EQ(table[i].regex.pattern().size(), expected[i].second) << table[i].name;
+        EXPECT_EQ(table[i].action, PatternAction::blurSuggested);
+        EXPECT_EQ(table[i].luhn, table[i].name == "card");
+    }
+    EXPECT_EQ(PIIDetector::builtinNames(), (std::set<QString>{"email", "ssn", "phone", "card", "iban", "ipv4"}));
+}
+
+TEST(BuiltinDetectorsTest, PatternsMatchWhatTheyShould) {
+    struct Case {
+        const char* detector;
+        const char* text;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"email", "mail jane.doe+x@example.co.uk now", {"jane.doe+x@example.co.uk"}},
+        {"email", "x@y.z is too short a domain", {}},
+        {"ssn", "SSN 123-45-6789.", {"123-45-6789"}},
+        {"ssn", "read as 12S-4B-67O9", {"12S-4B-67O9"}},
+        {"ssn", "a123-45-6789", {}},
+        {"phone", "call (555) 123-4567 or +1 555.123.4567", {"555) 123-4567", "1 555.123.4567"}},
+        {"phone", "555-123-4567, then", {"555-123-4567"}},
+        {"card", "4111 1111 1111 1111", {"4111 1111 1111 1111"}},
+        {"card", "4111-1111-1111-1111", {"4111-1111-1111-1111"}},
+        {"iban", "IBAN DE89370400440532013000", {"DE89370400440532013000"}},
+        {"ipv4", "host 192.168.10.254 up", {"192.168.10.254"}},
+        {"ipv4", "999.999.999.999", {"999.999.999.999"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(matchesOf(c.detector, c.text), c.expected) << c.detector << ": " << c.text;
+}
+
+TEST(BuiltinDetectorsTest, LuhnFilter) {
+    struct Case {
+        const char* text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"4111 1111 1111 1111", true},
+        {"4111 1111 1111 1112", false},
+        {"4111 1111 1111 111S", true},  // a confusable letter cannot be verified: accepted
+        {"4111 1111 1111 11l1", true},
+        {"4111-1111-1111-1111", true},
+        {"5500000000000004", true},
+        {"5500000000000005", false},
+        {"4222222222222", true},        // 13 digits, valid
+        {"4222222222223", false},       // 13 digits, invalid
+        {"000000000000", false},        // 12 digits and no confusable letter
+        {"0000000000000", true},        // 13 zeros sum to 0
+        {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PIIDetector::luhnAcceptable(c.text), c.accepted) << c.text;
+}
+
+TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
+    struct Case {
+        const char* text;
+        qsizetype start, end;
+        qsizetype wantStart, wantEnd;
+    };
+    const Case cases[] = {
+        {"call 555-123-4567, now", 5, 17, 5, 18},          // trailing comma joins
+        {"555-123-4567", 0, 12, 0, 12},                    // whole line: unchanged
+        {"tel:555-123-4567,x", 4, 16, 0, 18},              // glued on both sides, to the line's ends
+        {"a 555-123-4567 b", 2, 14, 2, 14},                // bounded by spaces: unchanged
+        {"x\t(555)\u00A0y", 3, 6, 2, 7},                   // tab and no-break space are whitespace
+        {"id:12\u2003ok", 3, 5, 0, 5},                     // em space stops the widening
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        const Characters characters(text);
+        EXPECT_EQ(PIIDetector::wordExtended({c.start, c.end}, characters), (PIIDetector::Range{c.wantStart, c.wantEnd}))
+            << c.text;
+    }
+}
+
+TEST(BuiltinDetectorsTest, WordExtendedKeepsWholeCharacters) {
+    // "é" as e + combining acute, and an emoji outside the BMP, glued to a match.
+    const QString text = QStringLiteral("e\u0301x 1234\U0001F600 z");
+    const Characters characters(text);
+    const PIIDetector::Range widened = PIIDetector::wordExtended({4, 8}, characters);
+    EXPECT_EQ(widened, (PIIDetector::Range{4, 10}));
+    const PIIDetector::Range back = PIIDetector::wordExtended({2, 3}, characters);
+    EXPECT_EQ(back, (PIIDetector::Range{0, 3}));
+}

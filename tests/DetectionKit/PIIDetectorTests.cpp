@@ -1,0 +1,221 @@
+#include "FakeRecognizers.h"
+#include "QtPrinters.h"
+
+#include "DetectionKit/PIIDetector.h"
+
+#include <gtest/gtest.h>
+
+using namespace DetectionKit;
+using namespace DetectionTests;
+
+namespace {
+
+constexpr double W = 1000;
+constexpr double H = 500;
+
+QImage blankImage() {
+    QImage image(int(W), int(H), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    return image;
+}
+
+DetectionResult detectOver(std::vector<RecognizedLine> lines, const std::vector<PatternInput>& patterns,
+                           std::vector<Support::Rect> faces = {}) {
+    PIIDetector detector(std::make_shared<FakeTextRecognizer>(std::move(lines)),
+                         std::make_shared<FakeFaceDetector>(std::move(faces)));
+    return detector.detect(blankImage(), patterns);
+}
+
+// One monospaced line, 10 px per character, at the given row.
+RecognizedLine line(const QString& text, double y = 100, double x = 100) {
+    return monospacedLine(text, Support::Rect(x, y, 10.0 * double(text.size()), 20), W, H);
+}
+
+QStringList namesOf(const DetectionResult& result) {
+    QStringList names;
+    for (const Detection& d : result.detections) names.append(d.detectorName() + ":" + d.matchedText());
+    return names;
+}
+
+::testing::AssertionResult sameBox(const Support::Rect& actual, const Support::Rect& expected) {
+    const double e = 1e-6;
+    if (std::abs(actual.x() - expected.x()) < e && std::abs(actual.y() - expected.y()) < e &&
+        std::abs(actual.width() - expected.width()) < e && std::abs(actual.height() - expected.height()) < e)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "box is (" << actual.x() << ", " << actual.y() << ", " << actual.width()
+                                         << ", " << actual.height() << ")";
+}
+
+const Detection* find(const DetectionResult& result, const QString& name) {
+    for (const Detection& d : result.detections)
+        if (d.detectorName() == name) return &d;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(PIIDetectorTest, NothingFoundInAnEmptyImage) {
+    const DetectionResult result = detectOver({}, {});
+    EXPECT_TRUE(result.detections.empty());
+    EXPECT_TRUE(result.diagnostics.isEmpty());
+}
+
+TEST(PIIDetectorTest, OrderIsLineThenDetectorThenPositionWithFacesLast) {
+    const DetectionResult result = detectOver(
+        {line("10.0.0.1 and a@b.io then 10.0.0.2", 50), line("ssn 123-45-6789 mail c@d.org", 100)},
+        {PatternInput{"ticket", "10\\.0", PatternAction::blurMandatory}}, {Support::Rect(0.5, 0.5, 0.1, 0.1)});
+    EXPECT_EQ(namesOf(result), (QStringList{"email:a@b.io", "ipv4:10.0.0.1", "ipv4:10.0.0.2", "ticket:10.0",
+                                            "ticket:10.0", "email:c@d.org", "ssn:123-45-6789", "face:"}));
+}
+
+TEST(PIIDetectorTest, OverridesChangeActionsAndTheLastOneWins) {
+    struct Case {
+        const char* description;
+        std::vector<PatternInput> patterns;
+        PatternAction emailAction;
+        PatternAction cardAction;
+    };
+    const std::vector<Case> cases = {
+        {"no overrides", {}, PatternAction::blurSuggested, PatternAction::blurSuggested},
+        {"card mandatory with an invalid regex: never compiled, never reported",
+         {{"card", "(", PatternAction::blurMandatory}}, PatternAction::blurSuggested, PatternAction::blurMandatory},
+        {"two email overrides, the later suggested",
+         {{"email", "", PatternAction::blurMandatory}, {"email", "[", PatternAction::blurSuggested}},
+         PatternAction::blurSuggested, PatternAction::blurSuggested},
+        {"two email overrides, the later mandatory",
+         {{"email", "", PatternAction::blurSuggested}, {"email", "", PatternAction::blurMandatory}},
+         PatternAction::blurMandatory, PatternAction::blurSuggested},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult result = detectOver({line("x@example.com 4111 1111 1111 1111")}, c.patterns);
+        EXPECT_TRUE(result.diagnostics.isEmpty()) << c.description;
+        ASSERT_EQ(namesOf(result), (QStringList{"email:x@example.com", "card:4111 1111 1111 1111"})) << c.description;
+        EXPECT_EQ(find(result, "email")->action(), c.emailAction) << c.description;
+        EXPECT_EQ(find(result, "card")->action(), c.cardAction) << c.description;
+    }
+}
+
+TEST(PIIDetectorTest, NamesCompareCaseSensitively) {
+    const DetectionResult result =
+        detectOver({line("x@example.com")}, {{"Email", "[a-z]+@", PatternAction::blurMandatory}});
+    EXPECT_EQ(namesOf(result), (QStringList{"email:x@example.com", "Email:x@"}));
+    EXPECT_EQ(find(result, "email")->action(), PatternAction::blurSuggested);
+    EXPECT_EQ(find(result, "Email")->action(), PatternAction::blurMandatory);
+}
+
+TEST(PIIDetectorTest, InvalidCustomPatternCostsOnlyItselfWithOneDiagnostic) {
+    const DetectionResult result = detectOver({line("id 4711 at 10.1.2.3")},
+                                              {{"x", "(", PatternAction::blurMandatory},
+                                               {"ids", "\\b4711\\b", PatternAction::blurMandatory}});
+    EXPECT_EQ(result.diagnostics, QStringList{"custom pattern 'x' skipped: invalid regex (U_REGEX_MISMATCHED_PAREN)"});
+    EXPECT_EQ(namesOf(result), (QStringList{"ipv4:10.1.2.3", "ids:4711"}));
+}
+
+TEST(PIIDetectorTest, HostilePatternIsStoppedAndTheOthersStillRun) {
+    const QString longLine = QString(10000, QLatin1Char('a')) + "! 192.168.0.1 jane@example.org";
+    const auto started = std::chrono::steady_clock::now();
+    const DetectionResult result = detectOver({line(longLine), line("second line 10.9.8.7", 200)},
+                                              {{"evil", "(a+)+$", PatternAction::blurMandatory},
+                                               {"host", "192\\.168", PatternAction::blurSuggested}});
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(result.diagnostics, QStringList{"custom pattern 'evil' skipped: match timed out"});
+    EXPECT_EQ(namesOf(result), (QStringList{"email:jane@example.org", "ipv4:192.168.0.1", "host:192.168", "ipv4:10.9.8.7"}));
+    // Not a timing assertion: it only shows the call came back rather than hanging.
+    EXPECT_LT(elapsed, std::chrono::seconds(30));
+}
+
+TEST(PIIDetectorTest, DiagnosticsNeverHoldRecognisedText) {
+    const DetectionResult result = detectOver(
+        {line(QString(5000, QLatin1Char('a')) + "! secret@example.org")},
+        {{"evil", "(a|aa)+$", PatternAction::blurMandatory}, {"bad", "[", PatternAction::blurMandatory}});
+    ASSERT_EQ(result.diagnostics.size(), 2);
+    for (const QString& diagnostic : result.diagnostics) {
+        EXPECT_FALSE(diagnostic.contains("secret")) << diagnostic.toStdString();
+        EXPECT_FALSE(diagnostic.contains("aaaa")) << diagnostic.toStdString();
+    }
+}
+
+TEST(PIIDetectorTest, LuhnDecidesCardDetections) {
+    struct Case {
+        const char* text;
+        bool card;
+    };
+    const Case cases[] = {
+        {"4111 1111 1111 1111", true},
+        {"4111 1111 1111 1112", false},
+        {"4111 1111 1111 111S", true},
+        {"1234567890123456", false},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult result = detectOver({line(c.text)}, {{"digits", "[0-9]{4}", PatternAction::blurMandatory}});
+        EXPECT_EQ(find(result, "card") != nullptr, c.card) << c.text;
+        EXPECT_NE(find(result, "digits"), nullptr) << c.text; // other detectors still see the text
+    }
+}
+
+TEST(PIIDetectorTest, BoxCoversTheWholeWordButTextIsTheMatch) {
+    // 10 px per character from x = 100: "555-123-4567," spans characters 5..18.
+    const DetectionResult result = detectOver({line("call 555-123-4567, later", 100)}, {});
+    const Detection* phone = find(result, "phone");
+    ASSERT_NE(phone, nullptr);
+    EXPECT_EQ(phone->matchedText(), "555-123-4567");
+    EXPECT_NEAR(phone->boundingBox().x(), 150 - 4, 1e-6);
+    EXPECT_NEAR(phone->boundingBox().width(), 130 + 8, 1e-6); // includes the comma
+    EXPECT_NEAR(phone->boundingBox().y(), 100 - 4, 1e-6);
+    EXPECT_NEAR(phone->boundingBox().height(), 20 + 8, 1e-6);
+}
+
+TEST(PIIDetectorTest, WithoutGlyphBoxesTheLineBoxIsUsed) {
+    const DetectionResult result =
+        detectOver({lineWithoutGlyphs("mail x@example.com", Support::Rect(10, 20, 300, 16), W, H)}, {});
+    ASSERT_EQ(result.detections.size(), 1u);
+    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(6, 16, 308, 24)));
+}
+
+TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
+    struct Case {
+        const char* description;
+        Support::Rect pixels;
+        Support::Rect expected;
+    };
+    const Case cases[] = {
+        {"inside", Support::Rect(100, 100, 50, 20), Support::Rect(96, 96, 58, 28)},
+        {"touching the left edge", Support::Rect(0, 100, 50, 20), Support::Rect(0, 96, 54, 28)},
+        {"touching the top edge", Support::Rect(100, 0, 50, 20), Support::Rect(96, 0, 58, 24)},
+        {"touching the right and bottom edges", Support::Rect(950, 480, 50, 20), Support::Rect(946, 476, 54, 24)},
+        {"the whole image", Support::Rect(0, 0, W, H), Support::Rect(0, 0, W, H)},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult text = detectOver({lineWithoutGlyphs("10.0.0.1", c.pixels, W, H)}, {});
+        ASSERT_EQ(text.detections.size(), 1u) << c.description;
+        EXPECT_TRUE(sameBox(text.detections[0].boundingBox(), c.expected)) << c.description;
+
+        const DetectionResult face = detectOver({}, {}, {ImageBoxes::normalized(c.pixels, W, H)});
+        ASSERT_EQ(face.detections.size(), 1u);
+        EXPECT_TRUE(sameBox(face.detections[0].boundingBox(), c.expected)) << c.description;
+        EXPECT_EQ(face.detections[0].detectorName(), "face");
+        EXPECT_EQ(face.detections[0].matchedText(), "");
+    }
+}
+
+TEST(PIIDetectorTest, FacesStaySuggestedWhateverThePatterns) {
+    const DetectionResult result = detectOver({}, {{"face", "x", PatternAction::blurMandatory}},
+                                              {Support::Rect(0.1, 0.1, 0.2, 0.2)});
+    ASSERT_EQ(result.detections.size(), 1u);
+    EXPECT_EQ(result.detections[0].action(), PatternAction::blurSuggested);
+}
+
+TEST(PIIDetectorTest, MatchesNeverSplitACharacter) {
+    // The custom pattern matches only the base letter of "é" (e + combining acute): the
+    // detection takes the whole character.
+    const DetectionResult result = detectOver({line(QStringLiteral("cafe e\u0301"))}, {{"e", "e", PatternAction::blurMandatory}});
+    EXPECT_EQ(namesOf(result), (QStringList{"e:e", QStringLiteral("e:e\u0301")}));
+}
+
+TEST(PIIDetectorTest, RecognitionFailureIsThrownWithoutAResult) {
+    auto text = std::make_shared<FakeTextRecognizer>();
+    text->failure = "engine missing";
+    PIIDetector detector(text, std::make_shared<FakeFaceDetector>());
+    EXPECT_THROW(detector.detect(blankImage(), {}), RecognitionError);
+    EXPECT_THROW(detector.detect(QImage(), {}), RecognitionError);
+}
