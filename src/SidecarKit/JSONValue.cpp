@@ -137,9 +137,9 @@ public:
             int index = 0;
             for (const JSONValue& element : *value.arrayValue()) {
                 if (index > 0) out_ += ',';
-                path_.append(QStringLiteral("[%1]").arg(index++));
+                path_.push_back(index++);
                 write(element);
-                path_.removeLast();
+                path_.pop_back();
             }
             out_ += ']';
             break;
@@ -152,9 +152,9 @@ public:
                 first = false;
                 writeString(key);
                 out_ += ':';
-                path_.append(key);
+                path_.push_back(&key);
                 write(member);
-                path_.removeLast();
+                path_.pop_back();
             }
             out_ += '}';
             break;
@@ -165,7 +165,7 @@ public:
 private:
     void writeDouble(double value) {
         if (!std::isfinite(value)) {
-            throw JSONEncodingError(path_, QStringLiteral("Unable to encode the non-finite number %1 in JSON.")
+            throw JSONEncodingError(codingPath(), QStringLiteral("Unable to encode the non-finite number %1 in JSON.")
                                                .arg(std::isnan(value) ? QStringLiteral("nan")
                                                     : value > 0       ? QStringLiteral("inf")
                                                                       : QStringLiteral("-inf")));
@@ -202,8 +202,21 @@ private:
         out_ += '"';
     }
 
+    // Only formatted when something fails: a key, or an array index.
+    QStringList codingPath() const {
+        QStringList path;
+        for (const auto& component : path_) {
+            if (const auto* key = std::get_if<const QString*>(&component)) {
+                path << **key;
+            } else {
+                path << QStringLiteral("[%1]").arg(std::get<int>(component));
+            }
+        }
+        return path;
+    }
+
     QByteArray out_;
-    QStringList path_;
+    std::vector<std::variant<const QString*, int>> path_;
 };
 
 } // namespace
