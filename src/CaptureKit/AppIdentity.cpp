@@ -1,0 +1,89 @@
+#include "CaptureKit/AppIdentity.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTextStream>
+
+namespace CaptureKit {
+
+namespace {
+
+// The StartupWMClass of the [Desktop Entry] group, read by hand: QSettings would mangle the
+// desktop file's escapes and list separators.
+std::optional<QString> startupWindowClass(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
+    QTextStream in(&file);
+    bool inMainGroup = false;
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup || !line.startsWith("StartupWMClass")) continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0 || line.left(equals).trimmed() != "StartupWMClass") continue;
+        const QString value = line.mid(equals + 1).trimmed();
+        if (!value.isEmpty()) return value;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> nonEmpty(const std::optional<QString>& value) {
+    if (value && !value->isEmpty()) return value;
+    return std::nullopt;
+}
+
+} // namespace
+
+DesktopEntryIndex::DesktopEntryIndex(const QStringList& dataFolders) {
+    for (const QString& folder : dataFolders) {
+        const QDir applications(folder + "/applications");
+        if (!applications.exists()) continue;
+        QDirIterator it(applications.path(), {"*.desktop"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const std::optional<QString> windowClass = startupWindowClass(path);
+            if (!windowClass || idByWindowClass_.contains(*windowClass)) continue;
+            // The desktop-file ID: the path below applications/ with '/' turned into '-'.
+            QString id = applications.relativeFilePath(path);
+            id.chop(int(qstrlen(".desktop")));
+            id.replace('/', '-');
+            idByWindowClass_.insert(*windowClass, id);
+        }
+    }
+}
+
+QStringList DesktopEntryIndex::standardDataFolders() {
+    QStringList folders;
+    QString home = qEnvironmentVariable("XDG_DATA_HOME");
+    if (home.isEmpty()) home = QDir::homePath() + "/.local/share";
+    folders << home;
+    QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dirs.isEmpty()) dirs = "/usr/local/share:/usr/share";
+    for (const QString& dir : dirs.split(':', Qt::SkipEmptyParts)) folders << dir;
+    return folders;
+}
+
+std::optional<QString> DesktopEntryIndex::idForWindowClass(const QString& windowClass) const {
+    const auto it = idByWindowClass_.constFind(windowClass);
+    if (it == idByWindowClass_.constEnd()) return std::nullopt;
+    return *it;
+}
+
+std::optional<QString> applicationID(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
+    if (auto id = nonEmpty(properties.gtkApplicationID)) return id;
+    if (auto file = nonEmpty(properties.kdeDesktopFile)) {
+        // Some toolkits publish the file name with its extension.
+        if (file->endsWith(".desktop")) file->chop(int(qstrlen(".desktop")));
+        if (!file->isEmpty()) return file;
+    }
+    const std::optional<QString> windowClass = nonEmpty(properties.windowClass);
+    if (!windowClass) return std::nullopt;
+    if (auto id = entries.idForWindowClass(*windowClass)) return id;
+    return windowClass;
+}
+
+} // namespace CaptureKit

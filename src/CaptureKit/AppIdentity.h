@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace CaptureKit {
+
+// Maps a window's WM_CLASS class to the ID of the desktop entry that claims it through
+// StartupWMClass. Entries are read from the "applications" folders under the given data folders;
+// an earlier folder wins, as in the XDG lookup order.
+class DesktopEntryIndex {
+public:
+    DesktopEntryIndex() = default;
+    explicit DesktopEntryIndex(const QStringList& dataFolders);
+
+    // $XDG_DATA_HOME, then $XDG_DATA_DIRS (default /usr/local/share:/usr/share).
+    static QStringList standardDataFolders();
+
+    std::optional<QString> idForWindowClass(const QString& windowClass) const;
+
+private:
+    QHash<QString, QString> idByWindowClass_;
+};
+
+// The identity properties one window carries.
+struct WindowIdentityProperties {
+    std::optional<QString> gtkApplicationID;  // _GTK_APPLICATION_ID
+    std::optional<QString> kdeDesktopFile;    // _KDE_NET_WM_DESKTOP_FILE
+    std::optional<QString> windowClass;       // the class half of WM_CLASS
+};
+
+// The application ID of a window: the GTK application ID, else the KDE desktop file name, else the
+// desktop entry claiming its WM_CLASS class, else that class itself. Empty values count as
+// absent; no identity at all gives nothing.
+std::optional<QString> applicationID(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries);
+
+} // namespace CaptureKit

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Support/Geometry.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace CaptureKit {
+
+// One window as the screen content lists it. `zIndex` 0 is the frontmost on-screen window;
+// `unknownZIndex` means the window has no known place in the on-screen order.
+struct WindowInfo {
+    static constexpr std::int64_t unknownZIndex = std::numeric_limits<std::int64_t>::max();
+
+    std::uint32_t windowID = 0;
+    Support::Rect frame;
+    std::optional<QString> bundleID;
+    bool isOnScreen = false;
+    std::int64_t zIndex = unknownZIndex;
+
+    friend bool operator==(const WindowInfo& a, const WindowInfo& b) {
+        return a.windowID == b.windowID && a.frame.equalTo(b.frame) && a.bundleID == b.bundleID
+               && a.isOnScreen == b.isOnScreen && a.zIndex == b.zIndex;
+    }
+};
+
+} // namespace CaptureKit

@@ -1,0 +1,178 @@
+#include "CaptureKit/X11Compositor.h"
+
+#include <xcb/composite.h>
+#include <xcb/xfixes.h>
+
+namespace CaptureKit {
+
+namespace {
+
+QRect toQRect(const Support::Rect& rect) {
+    return QRect(int(rect.x()), int(rect.y()), int(rect.width()), int(rect.height()));
+}
+
+// Frees an X resource when the scope ends.
+class ScopedResource {
+public:
+    using Free = xcb_void_cookie_t (*)(xcb_connection_t*, std::uint32_t);
+    ScopedResource(xcb_connection_t* c, std::uint32_t id, Free free) : c_(c), id_(id), free_(free) {}
+    ~ScopedResource() {
+        if (id_) free_(c_, id_);
+    }
+    ScopedResource(const ScopedResource&) = delete;
+    ScopedResource& operator=(const ScopedResource&) = delete;
+    std::uint32_t id() const { return id_; }
+
+private:
+    xcb_connection_t* c_;
+    std::uint32_t id_;
+    Free free_;
+};
+
+// A pixmap of `size` with a Render picture over it.
+struct Canvas {
+    ScopedResource pixmap;
+    ScopedResource picture;
+};
+
+std::unique_ptr<Canvas> makeCanvas(X11Session& session, const QSize& size, std::uint8_t depth) {
+    xcb_connection_t* c = session.connection().get();
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    session.connection().check(xcb_create_pixmap_checked(c, depth, pixmap, session.connection().root(),
+                                                         std::uint16_t(size.width()), std::uint16_t(size.height())),
+                               "creating the capture image");
+    const xcb_render_picture_t picture = xcb_generate_id(c);
+    xcb_render_create_picture(c, picture, pixmap, session.formatForDepth(depth), 0, nullptr);
+    return std::unique_ptr<Canvas>(new Canvas{{c, pixmap, xcb_free_pixmap}, {c, picture, xcb_render_free_picture}});
+}
+
+} // namespace
+
+void X11Compositor::fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha) {
+    const xcb_render_color_t colour{grey, grey, grey, alpha};
+    const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()), std::uint16_t(rect.width()),
+                            std::uint16_t(rect.height())};
+    xcb_render_fill_rectangles(session_.connection().get(), XCB_RENDER_PICT_OP_SRC, target, colour, 1, &r);
+}
+
+bool X11Compositor::drawWindow(const X11TopLevel& window, xcb_render_picture_t target, const QPoint& origin,
+                               xcb_xfixes_region_t clip, bool blend) {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    const xcb_render_pictformat_t format = session_.formatForVisual(window.visual);
+    if (!format) return false;
+    const xcb_pixmap_t pixmapId = xcb_generate_id(c);
+    if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, window.frame, pixmapId))) return false;
+    ScopedResource pixmap(c, pixmapId, xcb_free_pixmap);
+    ScopedResource source(c, xcb_generate_id(c), xcb_render_free_picture);
+    xcb_render_create_picture(c, source.id(), pixmap.id(), format, 0, nullptr);
+
+    // The bounding shape is relative to the inside of the border; unshaped windows give their
+    // whole outer rectangle.
+    ScopedResource shape(c, xcb_generate_id(c), xcb_xfixes_destroy_region);
+    xcb_xfixes_create_region_from_window(c, shape.id(), window.frame, XCB_SHAPE_SK_BOUNDING);
+    const QRect rect = toQRect(window.rect);
+    xcb_xfixes_translate_region(c, shape.id(), std::int16_t(rect.x() + window.borderWidth - origin.x()),
+                                std::int16_t(rect.y() + window.borderWidth - origin.y()));
+    if (clip) xcb_xfixes_intersect_region(c, shape.id(), clip, shape.id());
+    xcb_xfixes_set_picture_clip_region(c, target, shape.id(), 0, 0);
+
+    const bool alpha = session_.formatHasAlpha(format);
+    xcb_render_composite(c, alpha && blend ? XCB_RENDER_PICT_OP_OVER : XCB_RENDER_PICT_OP_SRC, source.id(), XCB_NONE,
+                         target, 0, 0, 0, 0, std::int16_t(rect.x() - origin.x()), std::int16_t(rect.y() - origin.y()),
+                         std::uint16_t(rect.width()), std::uint16_t(rect.height()));
+    xcb_xfixes_set_picture_clip_region(c, target, XCB_NONE, 0, 0);
+    return true;
+}
+
+void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area) {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    // Desktop backgrounds are published as a root pixmap; the root window's own background
+    // cannot be read back, so without one the desktop is drawn black.
+    for (const char* property : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+        const std::optional<std::uint32_t> pixmap = x.cardinalProperty(x.root(), property);
+        if (!pixmap || *pixmap == XCB_NONE) continue;
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, *pixmap), nullptr));
+        if (!geometry || geometry->depth != x.screen()->root_depth) continue;
+        ScopedResource wallpaper(c, xcb_generate_id(c), xcb_render_free_picture);
+        const std::uint32_t repeat = XCB_RENDER_REPEAT_NORMAL;
+        if (!x.succeeded(xcb_render_create_picture_checked(c, wallpaper.id(), *pixmap,
+                                                           session_.formatForVisual(x.screen()->root_visual),
+                                                           XCB_RENDER_CP_REPEAT, &repeat)))
+            continue;
+        xcb_render_composite(c, XCB_RENDER_PICT_OP_SRC, wallpaper.id(), XCB_NONE, target, std::int16_t(area.x()),
+                             std::int16_t(area.y()), 0, 0, 0, 0, std::uint16_t(area.width()), std::uint16_t(area.height()));
+        return;
+    }
+    fill(target, QRect(QPoint(0, 0), area.size()), 0, 0xffff);
+}
+
+QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut) {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    std::vector<xcb_rectangle_t> holes;
+    for (const X11TopLevel& t : tree_.topLevels) {
+        if (!t.viewable || t.inputOnly || !leaveOut(t)) continue;
+        const QRect hole = toQRect(t.rect).intersected(area);
+        if (hole.isEmpty()) continue;
+        holes.push_back({std::int16_t(hole.x() - area.x()), std::int16_t(hole.y() - area.y()), std::uint16_t(hole.width()),
+                         std::uint16_t(hole.height())});
+    }
+    const std::uint8_t depth = x.screen()->root_depth;
+    // Nothing to leave out: the screen as it is.
+    if (holes.empty()) return session_.readImage(x.root(), area.x(), area.y(), area.width(), area.height(), depth);
+
+    const std::unique_ptr<Canvas> canvas = makeCanvas(session_, area.size(), depth);
+    ScopedResource gc(c, xcb_generate_id(c), xcb_free_gc);
+    const std::uint32_t includeInferiors = XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS;
+    xcb_create_gc(c, gc.id(), canvas->pixmap.id(), XCB_GC_SUBWINDOW_MODE, &includeInferiors);
+    xcb_copy_area(c, x.root(), canvas->pixmap.id(), gc.id(), std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
+                  std::uint16_t(area.width()), std::uint16_t(area.height()));
+
+    // Inside the holes, redraw what lies beneath the left-out windows: the desktop, then every
+    // other window bottom to top.
+    ScopedResource region(c, xcb_generate_id(c), xcb_xfixes_destroy_region);
+    xcb_xfixes_create_region(c, region.id(), std::uint32_t(holes.size()), holes.data());
+    xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), region.id(), 0, 0);
+    paintBackground(canvas->picture.id(), area);
+    xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
+    for (const X11TopLevel& t : tree_.topLevels) {
+        if (!t.viewable || t.inputOnly || leaveOut(t) || !toQRect(t.rect).intersects(area)) continue;
+        if (drawWindow(t, canvas->picture.id(), area.topLeft(), region.id(), true)) continue;
+        // A window whose image cannot be had: what the screen shows there may be a left-out
+        // window's pixels, so cover that part with an opaque plate.
+        ScopedResource part(c, xcb_generate_id(c), xcb_xfixes_destroy_region);
+        const QRect rect = toQRect(t.rect).translated(-area.topLeft());
+        const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()), std::uint16_t(rect.width()),
+                                std::uint16_t(rect.height())};
+        xcb_xfixes_create_region(c, part.id(), 1, &r);
+        xcb_xfixes_intersect_region(c, part.id(), region.id(), part.id());
+        xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), part.id(), 0, 0);
+        fill(canvas->picture.id(), rect, 0x2666, 0xffff);
+        xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
+    }
+    return session_.readImage(canvas->pixmap.id(), 0, 0, area.width(), area.height(), depth);
+}
+
+QImage X11Compositor::composeContent(const QRect& area, const Predicate& leaveOut) {
+    const std::unique_ptr<Canvas> canvas = makeCanvas(session_, area.size(), 32);
+    fill(canvas->picture.id(), QRect(QPoint(0, 0), area.size()), 0, 0);
+    for (const X11TopLevel& t : tree_.topLevels) {
+        if (!t.viewable || t.inputOnly || leaveOut(t) || !toQRect(t.rect).intersects(area)) continue;
+        // A window that cannot be drawn simply stays out: the background is transparent.
+        drawWindow(t, canvas->picture.id(), area.topLeft(), XCB_NONE, true);
+    }
+    return session_.readImage(canvas->pixmap.id(), 0, 0, area.width(), area.height(), 32);
+}
+
+QImage X11Compositor::composeWindow(const X11TopLevel& window) {
+    const QRect rect = toQRect(window.rect);
+    const std::unique_ptr<Canvas> canvas = makeCanvas(session_, rect.size(), 32);
+    fill(canvas->picture.id(), QRect(QPoint(0, 0), rect.size()), 0, 0);
+    if (!drawWindow(window, canvas->picture.id(), rect.topLeft(), XCB_NONE, false))
+        throw X11Error("cannot read the window's image");
+    return session_.readImage(canvas->pixmap.id(), 0, 0, rect.width(), rect.height(), 32);
+}
+
+} // namespace CaptureKit

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "CaptureKit/X11Session.h"
+#include "CaptureKit/X11WindowTree.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <functional>
+
+namespace CaptureKit {
+
+// Composes images from the windows' own off-screen images, so that any window can be left out.
+// Call with the server grabbed, so the windows cannot change between the listing and the image.
+class X11Compositor {
+public:
+    using Predicate = std::function<bool(const X11TopLevel&)>;
+
+    X11Compositor(X11Session& session, const X11WindowTree& tree) : session_(session), tree_(tree) {}
+
+    // The screen inside `area` (root coordinates) as shown, except that the windows `leaveOut`
+    // picks are not drawn: where they were, the windows beneath and the desktop background show.
+    QImage composeScreen(const QRect& area, const Predicate& leaveOut);
+
+    // Only the windows `leaveOut` does not pick, on a transparent background.
+    QImage composeContent(const QRect& area, const Predicate& leaveOut);
+
+    // One top-level alone, its frame included, transparent outside its shape.
+    QImage composeWindow(const X11TopLevel& window);
+
+private:
+    // Draws `window` into `target` (whose top-left is `origin` in root coordinates), clipped to its
+    // shape and, when given, to `clip`. Returns false when its image could not be named.
+    bool drawWindow(const X11TopLevel& window, xcb_render_picture_t target, const QPoint& origin,
+                    xcb_xfixes_region_t clip, bool blend);
+    void paintBackground(xcb_render_picture_t target, const QRect& area);
+    void fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha);
+
+    X11Session& session_;
+    const X11WindowTree& tree_;
+};
+
+} // namespace CaptureKit

@@ -1,0 +1,99 @@
+#include "CaptureKit/X11Connection.h"
+
+#include <cstring>
+
+namespace CaptureKit {
+
+X11Connection::X11Connection(const char* displayName) {
+    connection_ = xcb_connect(displayName, &screenNumber_);
+    if (xcb_connection_has_error(connection_)) {
+        xcb_disconnect(connection_);
+        connection_ = nullptr;
+        throw X11Error("cannot connect to the X display");
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+    for (int i = 0; it.rem && i < screenNumber_; ++i) xcb_screen_next(&it);
+    if (!it.rem) {
+        xcb_disconnect(connection_);
+        throw X11Error("the X display has no screen " + std::to_string(screenNumber_));
+    }
+    screen_ = it.data;
+}
+
+X11Connection::~X11Connection() {
+    if (connection_) xcb_disconnect(connection_);
+}
+
+xcb_atom_t X11Connection::atom(const char* name) {
+    const QByteArray key(name);
+    if (auto it = atoms_.constFind(key); it != atoms_.constEnd()) return *it;
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, uint16_t(std::strlen(name)), name), nullptr));
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    if (atom != XCB_ATOM_NONE) atoms_.insert(key, atom);
+    return atom;
+}
+
+std::optional<QByteArray> X11Connection::bytesProperty(xcb_window_t window, xcb_atom_t property) {
+    if (property == XCB_ATOM_NONE) return std::nullopt;
+    // A long length: the properties read here are short, and one read keeps them consistent.
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16), nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE || reply->format != 8) return std::nullopt;
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+std::optional<QString> X11Connection::stringProperty(xcb_window_t window, const char* property) {
+    std::optional<QByteArray> bytes = bytesProperty(window, atom(property));
+    if (!bytes) return std::nullopt;
+    // Some clients count the terminating zero into the value.
+    while (bytes->endsWith('\0')) bytes->chop(1);
+    return QString::fromUtf8(*bytes);
+}
+
+std::vector<std::uint32_t> X11Connection::cardinalsProperty(xcb_window_t window, const char* property) {
+    const xcb_atom_t name = atom(property);
+    if (name == XCB_ATOM_NONE) return {};
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection_, xcb_get_property(connection_, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16), nullptr));
+    if (!reply || reply->format != 32) return {};
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+std::optional<std::uint32_t> X11Connection::cardinalProperty(xcb_window_t window, const char* property) {
+    const std::vector<std::uint32_t> values = cardinalsProperty(window, property);
+    if (values.empty()) return std::nullopt;
+    return values.front();
+}
+
+std::vector<xcb_atom_t> X11Connection::atomsProperty(xcb_window_t window, const char* property) {
+    return cardinalsProperty(window, property);
+}
+
+std::optional<QString> X11Connection::windowClass(xcb_window_t window) {
+    const std::optional<QByteArray> bytes = bytesProperty(window, XCB_ATOM_WM_CLASS);
+    if (!bytes) return std::nullopt;
+    // "instance\0class\0"
+    const QList<QByteArray> parts = bytes->split('\0');
+    if (parts.size() < 2 || parts[1].isEmpty()) return std::nullopt;
+    return QString::fromUtf8(parts[1]);
+}
+
+void X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+    if (error) throw X11Error(std::string(what) + " failed (X error " + std::to_string(error->error_code) + ")");
+}
+
+bool X11Connection::succeeded(xcb_void_cookie_t cookie) {
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(connection_, cookie));
+    return !error;
+}
+
+bool X11Connection::hasExtension(xcb_extension_t* extension) {
+    const xcb_query_extension_reply_t* data = xcb_get_extension_data(connection_, extension);
+    return data && data->present;
+}
+
+} // namespace CaptureKit

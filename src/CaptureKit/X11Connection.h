@@ -1,0 +1,73 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace CaptureKit {
+
+// A failure of the X server or of talking to it: the live provider's own error type.
+class X11Error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Frees an xcb reply (or any malloc'ed block) when it goes out of scope.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+// One xcb connection with the helpers the capture code needs: interned atoms, typed property
+// reads and checked requests. Safe to use from one thread at a time.
+class X11Connection {
+public:
+    // Connects to `displayName`, or to $DISPLAY when it is null. Throws X11Error when no server
+    // answers.
+    explicit X11Connection(const char* displayName = nullptr);
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    xcb_connection_t* get() const { return connection_; }
+    xcb_screen_t* screen() const { return screen_; }
+    int screenNumber() const { return screenNumber_; }
+    xcb_window_t root() const { return screen_->root; }
+
+    xcb_atom_t atom(const char* name);
+
+    // Properties; nothing when absent or of another format.
+    std::optional<QByteArray> bytesProperty(xcb_window_t window, xcb_atom_t property);
+    std::optional<QString> stringProperty(xcb_window_t window, const char* property);
+    std::vector<std::uint32_t> cardinalsProperty(xcb_window_t window, const char* property);
+    std::optional<std::uint32_t> cardinalProperty(xcb_window_t window, const char* property);
+    std::vector<xcb_atom_t> atomsProperty(xcb_window_t window, const char* property);
+    // WM_CLASS's second string (the class).
+    std::optional<QString> windowClass(xcb_window_t window);
+
+    // Waits for a checked request and throws X11Error naming `what` when the server refused it.
+    void check(xcb_void_cookie_t cookie, const char* what);
+    // True when the server accepted the request.
+    bool succeeded(xcb_void_cookie_t cookie);
+
+    bool hasExtension(xcb_extension_t* extension);
+
+private:
+    xcb_connection_t* connection_ = nullptr;
+    xcb_screen_t* screen_ = nullptr;
+    int screenNumber_ = 0;
+    QHash<QByteArray, xcb_atom_t> atoms_;
+};
+
+} // namespace CaptureKit

@@ -1,0 +1,263 @@
+#include "CaptureKit/X11Session.h"
+
+#include "CaptureKit/CaptureError.h"
+
+#include <xcb/composite.h>
+#include <xcb/shm.h>
+#include <xcb/xfixes.h>
+
+#include <QHash>
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <thread>
+
+namespace CaptureKit {
+
+namespace {
+
+constexpr int dotsPerMetreAt72Dpi = 2835;
+
+// Clears every window of a tree to its background and asks its client to repaint.
+void clearTree(X11Connection& x, xcb_window_t window, int depth = 0) {
+    xcb_clear_area(x.get(), 1, window, 0, 0, 0, 0);
+    if (depth > 32) return;
+    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), window), nullptr));
+    if (!tree) return;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) clearTree(x, children[i], depth + 1);
+}
+
+// 32-bit pixels in the server's (little-endian) order; a 24-bit drawable's spare byte is not alpha.
+QImage imageFromPixels(const std::uint32_t* source, int width, int height, bool opaque) {
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) throw X11Error("not enough memory for the captured image");
+    for (int row = 0; row < height; ++row) {
+        auto* target = reinterpret_cast<std::uint32_t*>(image.scanLine(row));
+        const std::uint32_t* line = source + std::size_t(row) * width;
+        if (opaque) {
+            for (int i = 0; i < width; ++i) target[i] = line[i] | 0xff000000u;
+        } else {
+            std::memcpy(target, line, std::size_t(width) * 4);
+        }
+    }
+    image.setDotsPerMeterX(dotsPerMetreAt72Dpi);
+    image.setDotsPerMeterY(dotsPerMetreAt72Dpi);
+    return image;
+}
+
+} // namespace
+
+struct X11Session::Formats {
+    QHash<xcb_visualid_t, xcb_render_pictformat_t> byVisual;
+    QHash<xcb_render_pictformat_t, bool> hasAlpha;
+    xcb_render_pictformat_t rgb24 = 0;
+    xcb_render_pictformat_t argb32 = 0;
+};
+
+std::shared_ptr<X11Session> X11Session::current() {
+    static std::mutex sessionsMutex;
+    static std::map<QByteArray, std::shared_ptr<X11Session>> sessions;
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty()) throw CaptureError::notAuthorized();
+
+    std::lock_guard lock(sessionsMutex);
+    std::shared_ptr<X11Session>& session = sessions[display];
+    // A display server that went away (or restarted) leaves a dead connection behind.
+    if (session && xcb_connection_has_error(session->connection().get())) session.reset();
+    if (!session) {
+        std::unique_ptr<X11Connection> connection;
+        try {
+            connection = std::make_unique<X11Connection>(display.constData());
+        } catch (const X11Error&) {
+            throw CaptureError::notAuthorized();
+        }
+        session = std::make_shared<X11Session>(std::move(connection));
+    }
+    return session;
+}
+
+X11Session::X11Session(std::unique_ptr<X11Connection> connection)
+    : connection_(std::move(connection)), formats_(std::make_unique<Formats>()) {
+    requireExtensions();
+    redirectTopLevels();
+}
+
+X11Session::~X11Session() {
+    if (sharedMemory_) {
+        xcb_shm_detach(connection_->get(), sharedSegment_);
+        shmdt(sharedMemory_);
+    }
+}
+
+void X11Session::requireExtensions() {
+    X11Connection& x = *connection_;
+    xcb_connection_t* c = x.get();
+    if (!x.hasExtension(&xcb_composite_id)) throw X11Error("the X server has no Composite extension");
+    XcbReply<xcb_composite_query_version_reply_t> composite(
+        xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
+    if (!composite || (composite->major_version == 0 && composite->minor_version < 2))
+        throw X11Error("the X server's Composite extension is older than 0.2");
+    if (!x.hasExtension(&xcb_render_id)) throw X11Error("the X server has no Render extension");
+    XcbReply<xcb_render_query_version_reply_t> render(
+        xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));
+    if (!x.hasExtension(&xcb_xfixes_id)) throw X11Error("the X server has no XFixes extension");
+    XcbReply<xcb_xfixes_query_version_reply_t> xfixes(
+        xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    if (!render || !xfixes || xfixes->major_version < 2) throw X11Error("the X server's XFixes extension is older than 2.0");
+
+    XcbReply<xcb_render_query_pict_formats_reply_t> formats(
+        xcb_render_query_pict_formats_reply(c, xcb_render_query_pict_formats(c), nullptr));
+    if (!formats) throw X11Error("cannot read the Render picture formats");
+    for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem; xcb_render_pictforminfo_next(&it)) {
+        const xcb_render_pictforminfo_t& f = *it.data;
+        if (f.type != XCB_RENDER_PICT_TYPE_DIRECT) continue;
+        formats_->hasAlpha.insert(f.id, f.direct.alpha_mask != 0);
+        const bool rgb = f.direct.red_shift == 16 && f.direct.green_shift == 8 && f.direct.blue_shift == 0
+                         && f.direct.red_mask == 0xff && f.direct.green_mask == 0xff && f.direct.blue_mask == 0xff;
+        if (rgb && f.depth == 24 && f.direct.alpha_mask == 0) formats_->rgb24 = f.id;
+        if (rgb && f.depth == 32 && f.direct.alpha_mask == 0xff && f.direct.alpha_shift == 24) formats_->argb32 = f.id;
+    }
+    for (auto screen = xcb_render_query_pict_formats_screens_iterator(formats.get()); screen.rem;
+         xcb_render_pictscreen_next(&screen)) {
+        for (auto depth = xcb_render_pictscreen_depths_iterator(screen.data); depth.rem; xcb_render_pictdepth_next(&depth)) {
+            for (auto visual = xcb_render_pictdepth_visuals_iterator(depth.data); visual.rem;
+                 xcb_render_pictvisual_next(&visual))
+                formats_->byVisual.insert(visual.data->visual, visual.data->format);
+        }
+    }
+    if (!formats_->rgb24 || !formats_->argb32) throw X11Error("the X server offers no 24- or 32-bit RGB picture format");
+
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+        throw X11Error("the X server's image byte order is not supported");
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f)) {
+        if ((f.data->depth == 24 || f.data->depth == 32) && f.data->bits_per_pixel != 32)
+            throw X11Error("the X server's pixel layout is not supported");
+    }
+
+    if (x.hasExtension(&xcb_shm_id)) {
+        XcbReply<xcb_shm_query_version_reply_t> shm(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+        sharedMemoryUsable_ = shm != nullptr;
+    }
+}
+
+void X11Session::redirectTopLevels() {
+    X11Connection& x = *connection_;
+    xcb_connection_t* c = x.get();
+    // A compositing manager has redirected every window already.
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(x.screenNumber());
+    XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x.atom(selection.c_str())), nullptr));
+    if (owner && owner->owner != XCB_NONE) return;
+
+    // Redirecting gives each window a fresh image filled with whatever the screen showed in its
+    // place, windows lying on top of it included, until its client repaints. Under a grab, blank
+    // those images and have every window repaint, so no window ever holds another's pixels.
+    xcb_grab_server(c);
+    const bool redirected = x.succeeded(xcb_composite_redirect_subwindows_checked(c, x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    if (redirected) {
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, x.root()), nullptr));
+        const int count = tree ? xcb_query_tree_children_length(tree.get()) : 0;
+        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+        for (int i = 0; i < count; ++i) {
+            XcbReply<xcb_get_window_attributes_reply_t> attributes(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr));
+            XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr));
+            if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE
+                || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
+                continue;
+            const xcb_pixmap_t pixmap = xcb_generate_id(c);
+            if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, children[i], pixmap))) continue;
+            const xcb_gcontext_t gc = xcb_generate_id(c);
+            const std::uint32_t black = 0;
+            xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &black);
+            const xcb_rectangle_t all{0, 0, std::uint16_t(geometry->width + 2 * geometry->border_width),
+                                      std::uint16_t(geometry->height + 2 * geometry->border_width)};
+            xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+            xcb_free_gc(c, gc);
+            xcb_free_pixmap(c, pixmap);
+            clearTree(x, children[i]);
+        }
+    }
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+    // Clients that draw only on Expose need a moment; until they have, their windows are blank
+    // in a capture, never stale.
+    if (redirected) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+xcb_render_pictformat_t X11Session::formatForVisual(xcb_visualid_t visual) const {
+    return formats_->byVisual.value(visual, 0);
+}
+
+xcb_render_pictformat_t X11Session::formatForDepth(std::uint8_t depth) const {
+    return depth == 32 ? formats_->argb32 : formats_->rgb24;
+}
+
+bool X11Session::formatHasAlpha(xcb_render_pictformat_t format) const { return formats_->hasAlpha.value(format, false); }
+
+QImage X11Session::readImage(xcb_drawable_t drawable, int x, int y, int width, int height, std::uint8_t depth) {
+    const bool opaque = depth != 32;
+    if (width <= 0 || height <= 0) return {};
+    if (sharedMemoryUsable_) {
+        QImage image = readThroughSharedMemory(drawable, x, y, width, height, opaque);
+        if (!image.isNull()) return image;
+    }
+    xcb_connection_t* c = connection_->get();
+    xcb_generic_error_t* rawError = nullptr;
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width),
+                         std::uint16_t(height), ~0u),
+        &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    if (!reply) throw X11Error("cannot read the composed image");
+    if (xcb_get_image_data_length(reply.get()) < width * height * 4) throw X11Error("the X server sent a short image");
+    return imageFromPixels(reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(reply.get())), width, height, opaque);
+}
+
+QImage X11Session::readThroughSharedMemory(xcb_drawable_t drawable, int x, int y, int width, int height, bool opaque) {
+    xcb_connection_t* c = connection_->get();
+    const std::size_t size = std::size_t(width) * height * 4;
+    if (size > sharedMemorySize_) {
+        if (sharedMemory_) {
+            xcb_shm_detach(c, sharedSegment_);
+            shmdt(sharedMemory_);
+            sharedMemory_ = nullptr;
+            sharedMemorySize_ = 0;
+        }
+        sharedMemoryId_ = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (sharedMemoryId_ < 0) {
+            sharedMemoryUsable_ = false;
+            return {};
+        }
+        void* memory = shmat(sharedMemoryId_, nullptr, 0);
+        sharedSegment_ = xcb_generate_id(c);
+        const bool attached = memory != reinterpret_cast<void*>(-1)
+                              && connection_->succeeded(xcb_shm_attach_checked(c, sharedSegment_, std::uint32_t(sharedMemoryId_), 0));
+        // Marked for removal at once: the segment goes away with the last process detaching.
+        shmctl(sharedMemoryId_, IPC_RMID, nullptr);
+        if (!attached) {
+            // A remote display cannot see our memory: read through the socket from now on.
+            if (memory != reinterpret_cast<void*>(-1)) shmdt(memory);
+            sharedMemoryUsable_ = false;
+            return {};
+        }
+        sharedMemory_ = memory;
+        sharedMemorySize_ = size;
+    }
+    xcb_generic_error_t* rawError = nullptr;
+    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        c, xcb_shm_get_image(c, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width), std::uint16_t(height), ~0u,
+                             XCB_IMAGE_FORMAT_Z_PIXMAP, sharedSegment_, 0),
+        &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    if (!reply) throw X11Error("cannot read the composed image");
+    return imageFromPixels(static_cast<const std::uint32_t*>(sharedMemory_), width, height, opaque);
+}
+
+} // namespace CaptureKit

@@ -1,0 +1,45 @@
+#include "CaptureKit/AppIdentity.h"
+
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using namespace CaptureKit;
+
+TEST(AppIdentityTest, FirstPresentIdentityWins) {
+    const QString data = TestSupport::makeTemporaryFolder("data");
+    TestSupport::writeFile(data + "/applications/org.example.Editor.desktop",
+                           "[Desktop Entry]\nName=Editor\nStartupWMClass=Edit\n\n[Desktop Action New]\nStartupWMClass=Other\n");
+    TestSupport::writeFile(data + "/applications/vendor/tool.desktop", "[Desktop Entry]\nStartupWMClass = ToolWin\n");
+    TestSupport::writeFile(data + "/applications/none.desktop", "[Desktop Entry]\nName=No class\n");
+    const DesktopEntryIndex entries({data});
+
+    struct Case {
+        const char* name;
+        WindowIdentityProperties properties;
+        std::optional<QString> id;
+    } cases[] = {
+        {"GTK application ID first", {QString("org.gtk.App"), QString("kde-app"), QString("Edit")}, QString("org.gtk.App")},
+        {"then the KDE desktop file", {std::nullopt, QString("org.kde.app"), QString("Edit")}, QString("org.kde.app")},
+        {"KDE file name with extension", {std::nullopt, QString("org.kde.app.desktop"), std::nullopt}, QString("org.kde.app")},
+        {"empty values count as absent", {QString(""), QString(""), QString("Edit")}, QString("org.example.Editor")},
+        {"desktop entry claiming the class", {std::nullopt, std::nullopt, QString("Edit")}, QString("org.example.Editor")},
+        {"entry in a subfolder", {std::nullopt, std::nullopt, QString("ToolWin")}, QString("vendor-tool")},
+        {"only the main group counts", {std::nullopt, std::nullopt, QString("Other")}, QString("Other")},
+        {"class matched case-sensitively", {std::nullopt, std::nullopt, QString("edit")}, QString("edit")},
+        {"no identity", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(applicationID(c.properties, entries), c.id);
+    }
+}
+
+TEST(AppIdentityTest, EarlierDataFolderWins) {
+    const QString home = TestSupport::makeTemporaryFolder("home");
+    const QString system = TestSupport::makeTemporaryFolder("system");
+    TestSupport::writeFile(home + "/applications/mine.desktop", "[Desktop Entry]\nStartupWMClass=Shared\n");
+    TestSupport::writeFile(system + "/applications/theirs.desktop", "[Desktop Entry]\nStartupWMClass=Shared\n");
+    EXPECT_EQ(DesktopEntryIndex({home, system}).idForWindowClass("Shared"), QString("mine"));
+    EXPECT_EQ(DesktopEntryIndex({system + "/missing"}).idForWindowClass("Shared"), std::nullopt);
+}

@@ -1,0 +1,317 @@
+// The live provider against a real X server (the test run's Xvfb, with openbox where it runs),
+// with windows from the capture test client.
+#include "CaptureKit/CaptureAuthorization.h"
+#include "CaptureKit/CaptureError.h"
+#include "CaptureKit/CaptureService.h"
+#include "TestPolicy.h"
+#include "CaptureKit/X11Connection.h"
+#include "CaptureKit/X11ScreenContentProvider.h"
+
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+
+#include <unistd.h>
+
+#include <memory>
+
+using namespace CaptureKit;
+using CaptureKitTests::blockingPolicy;
+using CaptureKitTests::plateGrey;
+using PolicyKit::BlockedAppBehavior;
+using Support::Rect;
+
+namespace {
+
+constexpr QRgb red = 0xffe01010, green = 0xff10c020, blue = 0xff2040e0, ownColour = 0xffc0a030;
+
+int countPixels(const QImage& image, QRgb colour, const QRect& within = {}) {
+    const QRect area = within.isNull() ? image.rect() : within.intersected(image.rect());
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) count += image.pixel(x, y) == colour;
+    return count;
+}
+
+QRect toQRect(const Rect& r) { return QRect(int(r.x()), int(r.y()), int(r.width()), int(r.height())); }
+
+// Counts the provider's image requests, so a test can tell a refusal came before any image.
+class CountingProvider : public ScreenContentProvider {
+public:
+    ShareableSnapshot shareableContent() override { return live.shareableContent(); }
+    QImage captureDisplay(const DisplayInfo& d, const QStringList& ids) override {
+        ++images;
+        return live.captureDisplay(d, ids);
+    }
+    QImage captureDisplayContent(const DisplayInfo& d, const QStringList& ids) override {
+        ++images;
+        return live.captureDisplayContent(d, ids);
+    }
+    QImage captureWindow(const WindowInfo& w) override {
+        ++images;
+        return live.captureWindow(w);
+    }
+    X11ScreenContentProvider live;
+    int images = 0;
+};
+
+class X11CaptureTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
+        x = std::make_unique<X11Connection>();
+    }
+
+    void TearDown() override {
+        for (auto& client : clients) {
+            client->closeWriteChannel();
+            if (!client->waitForFinished(5000)) client->kill();
+        }
+        clients.clear();
+        if (ownWindow) xcb_destroy_window(x->get(), ownWindow);
+        if (x) free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    }
+
+    // Starts a test client window; returns its window ID.
+    xcb_window_t spawn(QRect rect, QRgb colour, QStringList options = {}) {
+        auto client = std::make_unique<QProcess>();
+        QStringList arguments{QString::number(rect.x()), QString::number(rect.y()), QString::number(rect.width()),
+                              QString::number(rect.height()), QString::number(colour & 0xffffff, 16)};
+        client->start(CAPTURE_TEST_CLIENT, arguments + options);
+        EXPECT_TRUE(client->waitForStarted());
+        while (!client->canReadLine() && client->waitForReadyRead(10000)) {
+        }
+        const QByteArray line = client->readLine().trimmed();
+        bool ok = false;
+        const xcb_window_t window = line.toUInt(&ok, 16);
+        EXPECT_TRUE(ok) << "the test client did not start: " << client->readAllStandardError().toStdString();
+        clients.push_back(std::move(client));
+        return window;
+    }
+
+    // The client area of `window` in root coordinates (inside any window-manager frame).
+    QRect clientArea(xcb_window_t window) {
+        XcbReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(x->get(), xcb_get_geometry(x->get(), window), nullptr));
+        XcbReply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
+            x->get(), xcb_translate_coordinates(x->get(), window, x->root(), 0, 0), nullptr));
+        if (!g || !t) return {};
+        return QRect(t->dst_x, t->dst_y, g->width, g->height);
+    }
+
+    const WindowInfo* find(const ShareableSnapshot& snapshot, xcb_window_t window) {
+        for (const WindowInfo& w : snapshot.windows)
+            if (w.windowID == window) return &w;
+        return nullptr;
+    }
+
+    // The display that holds the whole screen in these tests.
+    DisplayInfo firstDisplay() { return provider->shareableContent().displays.at(0); }
+
+    bool hasWindowManager() { return !x->cardinalsProperty(x->root(), "_NET_CLIENT_LIST_STACKING").empty(); }
+
+    std::unique_ptr<X11Connection> x;
+    std::shared_ptr<CountingProvider> provider = std::make_shared<CountingProvider>();
+    std::vector<std::unique_ptr<QProcess>> clients;
+    xcb_window_t ownWindow = XCB_NONE;
+};
+
+TEST_F(X11CaptureTest, AuthorisedOnADisplayWithCompositeAndDeniedWithoutOne) {
+    EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::authorized);
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::denied);
+    qputenv("DISPLAY", ":9999");
+    EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::denied);
+    qputenv("DISPLAY", display);
+}
+
+TEST_F(X11CaptureTest, WindowsListInStackingOrderWithTheirApplicationIDs) {
+    const xcb_window_t a = spawn({50, 60, 200, 150}, red, {"--class", "CaptureTestA"});
+    const xcb_window_t b = spawn({100, 100, 200, 150}, green, {"--class", "Ignored", "--gtk-id", "org.example.CaptureB"});
+    const xcb_window_t c = spawn({150, 140, 200, 150}, blue, {"--class", "CaptureTestC"});
+    const ShareableSnapshot snapshot = provider->shareableContent();
+
+    struct Expected {
+        xcb_window_t window;
+        const char* property;
+        QString id;
+    } expected[] = {{a, "WM_CLASS", "CaptureTestA"}, {b, "_GTK_APPLICATION_ID", "org.example.CaptureB"}, {c, "WM_CLASS", "CaptureTestC"}};
+    for (const Expected& e : expected) {
+        const WindowInfo* info = find(snapshot, e.window);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->bundleID, e.id);
+        EXPECT_TRUE(info->isOnScreen);
+        EXPECT_TRUE(info->frame.contains(Rect(clientArea(e.window).x(), clientArea(e.window).y(), 200, 150)));
+        const auto xprop = TestSupport::runProgram("xprop", {"-id", QString::number(e.window), e.property});
+        ASSERT_TRUE(xprop);
+        EXPECT_TRUE(xprop->standardOutput.contains(e.id.toUtf8())) << xprop->standardOutput.toStdString();
+    }
+
+    if (!hasWindowManager()) GTEST_SKIP() << "no window manager: stacking order has no client list to agree with";
+    // xprop lists the clients bottom to top; on-screen ones get zIndex 0 from the top.
+    const auto xprop = TestSupport::runProgram("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
+    ASSERT_TRUE(xprop);
+    const QString listed = QString::fromUtf8(xprop->standardOutput).section('#', 1);
+    std::vector<xcb_window_t> frontToBack;
+    for (const QString& id : listed.split(',', Qt::SkipEmptyParts)) frontToBack.insert(frontToBack.begin(), id.trimmed().toUInt(nullptr, 16));
+    std::int64_t expectedZ = 0;
+    for (xcb_window_t window : frontToBack) {
+        const WindowInfo* info = find(snapshot, window);
+        ASSERT_TRUE(info) << window;
+        if (info->isOnScreen) {
+            EXPECT_EQ(info->zIndex, expectedZ++);
+        }
+    }
+    EXPECT_LT(find(snapshot, c)->zIndex, find(snapshot, b)->zIndex);
+    EXPECT_LT(find(snapshot, b)->zIndex, find(snapshot, a)->zIndex);
+}
+
+TEST_F(X11CaptureTest, OmitLeavesNoPixelOfTheBlockedWindowAndShowsWhatWasBeneath) {
+    const xcb_window_t beneath = spawn({100, 100, 300, 200}, green, {"--class", "CaptureBeneath"});
+    spawn({250, 150, 300, 200}, red, {"--class", "CaptureBlocked"});
+    const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider);
+    const QImage image = service.captureDisplay();
+    EXPECT_EQ(countPixels(image, red), 0);
+    // Where the blocked window covered the window beneath, that window shows.
+    const QRect under = clientArea(beneath);
+    EXPECT_EQ(image.pixel(under.right() - 5, under.bottom() - 5), green);
+    EXPECT_EQ(countPixels(image, green, under), under.width() * under.height());
+}
+
+TEST_F(X11CaptureTest, PlaceholderPlateLiesExactlyOverTheVisiblePart) {
+    const xcb_window_t blocked = spawn({100, 100, 400, 300}, red, {"--class", "CapturePlated"});
+    const xcb_window_t front = spawn({300, 50, 400, 200}, green, {"--class", "CaptureFront"});
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::placeholder, {"CapturePlated"}), provider).captureDisplay();
+    EXPECT_EQ(countPixels(image, red), 0);
+
+    const std::vector<Rect> pieces = CaptureService::subtracting(find(snapshot, front)->frame, find(snapshot, blocked)->frame);
+    ASSERT_FALSE(pieces.empty());
+    QRegion plate;
+    for (const Rect& piece : pieces) plate += toQRect(piece);
+    // Inside: only the plate's grey and its light label, never the window.
+    for (const QRect& r : plate) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb p = image.pixel(x, y);
+                ASSERT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p)) << x << "," << y;
+            }
+    }
+    EXPECT_GT(countPixels(image, plateGrey, plate.boundingRect()), plate.boundingRect().width() * 10);
+    // Nowhere else: not on the window in front, nor in a band around the blocked window.
+    EXPECT_EQ(countPixels(image, plateGrey, clientArea(front)), 0);
+    const QRect around = toQRect(find(snapshot, blocked)->frame).adjusted(-30, -30, 30, 30);
+    int outside = 0;
+    for (int y = around.top(); y <= around.bottom(); ++y)
+        for (int x = around.left(); x <= around.right(); ++x)
+            outside += !plate.contains(QPoint(x, y)) && image.pixel(x, y) == plateGrey;
+    EXPECT_EQ(outside, 0);
+}
+
+TEST_F(X11CaptureTest, CancelCaptureIsRefusedBeforeAnyImageIsTaken) {
+    spawn({100, 100, 200, 200}, red, {"--class", "CaptureRefused"});
+    const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureRefused"}), provider);
+    try {
+        service.captureDisplay();
+        FAIL() << "the capture went through";
+    } catch (const CaptureError& error) {
+        EXPECT_EQ(error, CaptureError::blockedContentPresent({"CaptureRefused"}));
+    }
+    EXPECT_EQ(provider->images, 0);
+}
+
+TEST_F(X11CaptureTest, TransientDialogsAndPopupsGoWithTheirOwner) {
+    // The owner opens a popup of its own (another class, same process); a second process opens
+    // a dialog for the owner's window.
+    const xcb_window_t owner = spawn({100, 100, 200, 150}, red, {"--class", "CaptureOwner", "--popup", "100", "400"});
+    const xcb_window_t dialog = spawn({400, 100, 150, 100}, red, {"--class", "Dialog", "--transient-for", QString::number(owner)});
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    ASSERT_TRUE(find(snapshot, dialog));
+    EXPECT_EQ(find(snapshot, dialog)->bundleID, QString("CaptureOwner"));
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureOwner"}), provider).captureDisplay();
+    EXPECT_EQ(countPixels(image, red, QRect(100, 400, 150, 100)), 0) << "the popup shows";
+    EXPECT_EQ(countPixels(image, red), 0);
+}
+
+TEST_F(X11CaptureTest, DesktopLessCaptureIsTransparentWhereOnlyTheDesktopWas) {
+    const xcb_window_t window = spawn({200, 200, 300, 200}, green, {"--class", "CaptureContent"});
+    spawn({600, 200, 200, 100}, blue, {"--class", "CaptureDock", "--type", "DOCK"});
+    spawn({900, 200, 200, 100}, blue, {"--class", "CaptureAbove", "--above"});
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {}), provider).captureDisplayContent();
+    const QRect area = clientArea(window);
+    EXPECT_EQ(countPixels(image, green, area), area.width() * area.height());
+    EXPECT_EQ(countPixels(image, blue), 0);
+    EXPECT_EQ(qAlpha(image.pixel(image.width() - 3, image.height() - 3)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(700, 250)), 0);
+}
+
+TEST_F(X11CaptureTest, WindowCaptureOfAHalfCoveredWindowGivesItsOwnPixels) {
+    const xcb_window_t covered = spawn({100, 100, 300, 200}, green, {"--class", "CaptureCovered"});
+    spawn({250, 50, 300, 300}, red, {"--class", "CaptureCover"});
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {}), provider).captureWindow(covered);
+    const WindowInfo* info = find(snapshot, covered);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(image.size(), toQRect(info->frame).size());
+    EXPECT_EQ(countPixels(image, red), 0);
+    EXPECT_EQ(countPixels(image, green), 300 * 200);
+}
+
+TEST_F(X11CaptureTest, TwoMonitorsListAsTwoDisplays) {
+    REQUIRE_PROGRAM("xrandr");
+    const int width = x->screen()->width_in_pixels, height = x->screen()->height_in_pixels;
+    const QString half = QString("%1/254x%2/286").arg(width / 2).arg(height);
+    ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "CaptureLeft", half + "+0+0", "none"})->exitCode, 0);
+    ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "CaptureRight", half + QString("+%1+0").arg(width / 2), "none"})->exitCode, 0);
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    TestSupport::runProgram("xrandr", {"--delmonitor", "CaptureLeft"});
+    TestSupport::runProgram("xrandr", {"--delmonitor", "CaptureRight"});
+
+    std::vector<Rect> frames;
+    for (const DisplayInfo& d : snapshot.displays) frames.push_back(d.frame);
+    const auto has = [&](const Rect& r) { return std::any_of(frames.begin(), frames.end(), [&](const Rect& f) { return f.equalTo(r); }); };
+    EXPECT_TRUE(has(Rect(0, 0, width / 2, height)));
+    EXPECT_TRUE(has(Rect(width / 2, 0, width / 2, height)));
+    for (const DisplayInfo& d : snapshot.displays) EXPECT_EQ(d.scale(), 1.0);
+}
+
+TEST_F(X11CaptureTest, ThisProcesssWindowsNeverAppear) {
+    ownWindow = xcb_generate_id(x->get());
+    const std::uint32_t values[] = {ownColour, 1};
+    xcb_create_window(x->get(), XCB_COPY_FROM_PARENT, ownWindow, x->root(), 300, 300, 200, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, x->screen()->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    const std::uint32_t pid = std::uint32_t(getpid());
+    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, ownWindow, x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_map_window(x->get(), ownWindow);
+    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+
+    const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {}), provider);
+    EXPECT_FALSE(find(provider->shareableContent(), ownWindow));
+    EXPECT_EQ(countPixels(service.captureDisplay(), ownColour), 0);
+    EXPECT_EQ(countPixels(service.captureDisplayContent(), ownColour), 0);
+    EXPECT_THROW(provider->live.captureWindow({ownWindow, Rect(300, 300, 200, 200), std::nullopt, true, 0}), CaptureError);
+}
+
+TEST_F(X11CaptureTest, WithNothingExcludedTheCaptureEqualsImportOfTheRoot) {
+    REQUIRE_PROGRAM("import");
+    spawn({100, 100, 300, 200}, green, {"--class", "CaptureSame"});
+    spawn({200, 150, 300, 200}, red, {"--class", "CaptureSame2"});
+    const DisplayInfo display = firstDisplay();
+    const QImage ours = provider->captureDisplay(display, {});
+    const QString file = TestSupport::makeTemporaryFolder("import") + "/root.png";
+    const auto imported = TestSupport::runProgram("import", {"-window", "root", file});
+    ASSERT_TRUE(imported && imported->exitCode == 0);
+    const QImage theirs = QImage(file).convertToFormat(QImage::Format_RGB32)
+                              .copy(toQRect(display.frame));
+    ASSERT_EQ(ours.size(), theirs.size());
+    const QImage mine = ours.convertToFormat(QImage::Format_RGB32);
+    int differing = 0;
+    for (int y = 0; y < mine.height(); ++y)
+        for (int x = 0; x < mine.width(); ++x) differing += mine.pixel(x, y) != theirs.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
+} // namespace
