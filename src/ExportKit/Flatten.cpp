@@ -1,0 +1,371 @@
+#include "ExportKit/BitmapCoordinates.h"
+#include "ExportKit/Exporter.h"
+#include "ExportKit/Shadow.h"
+#include "ExportKit/WorkingImage.h"
+
+#include "Support/HexColor.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ExportKit::Exporter {
+
+using SidecarKit::Annotation;
+
+namespace {
+
+// Geometry read back from a stored document can be anything; beyond this it draws nothing.
+constexpr double kLargestCoordinate = RedactionPattern::kLargestCoordinate;
+
+bool usable(double v) { return std::isfinite(v) && std::fabs(v) <= kLargestCoordinate; }
+bool usable(const Support::Point& p) { return usable(p.x) && usable(p.y); }
+bool usable(const Support::Rect& r) { return !r.isNull() && usable(r.x()) && usable(r.y()) && usable(r.width()) && usable(r.height()); }
+
+QPointF toPainter(const Support::Point& p) { return {p.x, p.y}; }
+
+// Shadows are offset and blurred in device pixels, like every other shadow here.
+struct ShadowLook {
+    double downwards;
+    double blur;
+    double alpha;
+};
+
+void paintMaybeShadowed(QPainter& painter, const std::optional<ShadowLook>& shadow, const QRectF& localBounds,
+                        const std::function<void(QPainter&)>& draw) {
+    if (!shadow) {
+        draw(painter);
+        return;
+    }
+    const Shadow::Spec spec{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards), shadow->blur,
+                            QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
+    Shadow::paintWithShadow(painter, spec, painter.transform().mapRect(localBounds), draw);
+}
+
+QColor outlineColor(const Annotation::Style& style) {
+    return style.outlineColorHex ? colorFromHex(*style.outlineColorHex) : contrastColorForHex(style.colorHex);
+}
+
+QPen roundPen(const QColor& color, double width) {
+    QPen pen(color, width);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+// Applies a clockwise rotation about `pivot` for the duration of `draw`.
+void withRotation(QPainter& painter, QPointF pivot, double rotation, const std::function<void()>& draw) {
+    if (rotation == 0 || !std::isfinite(rotation)) {
+        draw();
+        return;
+    }
+    painter.save();
+    BitmapCoordinates::rotateClockwise(painter, pivot, rotation);
+    draw();
+    painter.restore();
+}
+
+void drawArrow(QPainter& painter, const Annotation::Arrow& arrow) {
+    if (!usable(arrow.from) || !usable(arrow.to) || (arrow.control && !usable(*arrow.control))) return;
+    const QPointF from = toPainter(arrow.from);
+    const QPointF to = toPainter(arrow.to);
+    QPainterPath path(from);
+    QPointF reference = from;
+    if (arrow.control) {
+        reference = toPainter(*arrow.control);
+        path.quadTo(reference, to);
+    } else {
+        path.lineTo(to);
+    }
+    // The wings sit symmetrically either side of the direction of travel, so mirroring the y
+    // axis maps them onto each other: the angle may be taken in painter coordinates directly.
+    const double theta = std::atan2(to.y() - reference.y(), to.x() - reference.x());
+    const double length = std::max(4 * arrow.style.lineWidth, 10.0);
+    for (double side : {+1.0, -1.0}) {
+        const double wing = theta + side * 5 * std::numbers::pi / 6;
+        path.moveTo(to);
+        path.lineTo(to + length * QPointF(std::cos(wing), std::sin(wing)));
+    }
+    strokeDecorated(painter, path, arrow.style);
+}
+
+template <typename Shape>
+void drawShape(QPainter& painter, const Shape& shape, bool ellipse) {
+    if (!usable(shape.rect)) return;
+    const QRectF rect = shape.rect.toQRectF();
+    withRotation(painter, rect.center(), shape.rotation, [&] {
+        QPainterPath outline;
+        if (ellipse) {
+            outline.addEllipse(rect);
+        } else {
+            outline.addRect(rect);
+        }
+        if (shape.fill) {
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing, true);
+            painter.fillPath(outline, effectiveColor(shape.fill->colorHex, shape.fill->opacity));
+            painter.restore();
+        }
+        strokeDecorated(painter, outline, shape.style);
+    });
+}
+
+void drawBlur(QPainter& painter, const Annotation::Blur& blur, double height) {
+    // A region the user asked to hide is refused rather than left off when it cannot be drawn.
+    if (!usable(blur.rect) || !std::isfinite(blur.rotation)) {
+        throw ExportError::invalidRegion("a blur annotation's region must be finite and within +/-2^53");
+    }
+    const Support::Rect bottomLeft = BitmapCoordinates::toBottomLeft(blur.rect, height);
+    const QPointF pivot = BitmapCoordinates::painterRect(bottomLeft, height).center();
+    withRotation(painter, pivot, blur.rotation, [&] { fillRedaction(painter, bottomLeft, height, blur.style); });
+}
+
+void drawFreeform(QPainter& painter, const Annotation::Freeform& freeform) {
+    if (freeform.points.size() < 2) return;
+    if (!std::all_of(freeform.points.begin(), freeform.points.end(), [](const auto& p) { return usable(p); })) return;
+    QPainterPath path(toPainter(freeform.points.front()));
+    for (std::size_t i = 1; i < freeform.points.size(); ++i) path.lineTo(toPainter(freeform.points[i]));
+    if (freeform.closed) path.closeSubpath();
+    strokeDecorated(painter, path, freeform.style);
+}
+
+// The dashes of a segment, each a piece of its own: 3w on, 2.2w off, starting with a dash at
+// `from`. Only the dashes that can reach `visible` are made.
+QPainterPath dashedSegment(QPointF from, QPointF to, double width, const QRectF& visible) {
+    QPainterPath dashes;
+    const QPointF delta = to - from;
+    const double length = std::hypot(delta.x(), delta.y());
+    const double on = 3 * width;
+    const double period = on + 2.2 * width;
+    if (!(length > 0) || !(width > 0)) return dashes;
+    const QPointF unit = delta / length;
+    // The stretch of the segment inside `visible`, by clipping its parameter (Liang-Barsky).
+    double t0 = 0;
+    double t1 = length;
+    const double dirs[2] = {unit.x(), unit.y()};
+    const double starts[2] = {from.x(), from.y()};
+    const double lows[2] = {visible.left(), visible.top()};
+    const double highs[2] = {visible.right(), visible.bottom()};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (dirs[axis] == 0) {
+            if (starts[axis] < lows[axis] || starts[axis] > highs[axis]) return dashes;
+            continue;
+        }
+        double a = (lows[axis] - starts[axis]) / dirs[axis];
+        double b = (highs[axis] - starts[axis]) / dirs[axis];
+        if (a > b) std::swap(a, b);
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, b);
+    }
+    if (t0 > t1) return dashes;
+    for (double start = std::floor(t0 / period) * period; start < t1; start += period) {
+        dashes.moveTo(from + unit * start);
+        dashes.lineTo(from + unit * std::min(start + on, length));
+    }
+    return dashes;
+}
+
+void drawLine(QPainter& painter, const Annotation::Line& line) {
+    if (!usable(line.from) || !usable(line.to)) return;
+    const QPointF from = toPainter(line.from);
+    const QPointF to = toPainter(line.to);
+    if (!line.dashed) {
+        QPainterPath path(from);
+        path.lineTo(to);
+        strokeDecorated(painter, path, line.style);
+        return;
+    }
+    const double w = line.style.lineWidth;
+    if (!(w > 0) || !usable(w)) return; // dashes of no length draw nothing
+    const QPaintDevice* device = painter.device();
+    const double reach = 2 * w + 16; // room for caps, outline and shadow
+    const QRectF visible = painter.transform().inverted().mapRect(
+        QRectF(-reach, -reach, device->width() + 2 * reach, device->height() + 2 * reach));
+    strokeDecorated(painter, dashedSegment(from, to, w, visible), line.style);
+}
+
+void drawBadge(QPainter& painter, const Annotation::Badge& badge) {
+    if (!usable(badge.center) || !usable(badge.radius)) return;
+    const QPointF centre = toPainter(badge.center);
+    const double r = badge.radius;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(effectiveColor(badge.style.colorHex, badge.style.opacity));
+    painter.drawEllipse(centre, r, r);
+    if (r > 0) {
+        const QString number = QString::number(badge.number);
+        const QFont font = BitmapCoordinates::systemFont(1.1 * r, true);
+        const QFontMetricsF metrics(font, painter.device());
+        const double w = metrics.horizontalAdvance(number);
+        const double h = metrics.ascent() + metrics.descent();
+        // The string's box, w by h, is centred on the badge.
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QPointF(centre.x() - w / 2, centre.y() - h / 2 + metrics.ascent()), number);
+    }
+    painter.restore();
+}
+
+// The glyph outlines of a laid-out text, for the outline pass.
+QPainterPath glyphOutlines(const QTextLayout& layout, QPointF position) {
+    QPainterPath outlines;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            outlines.addPath(font.pathForGlyph(glyphs[i]).translated(position + positions[i]));
+        }
+    }
+    return outlines;
+}
+
+void drawText(QPainter& painter, const Annotation::Text& text, double height) {
+    if (!usable(text.origin) || text.string.isEmpty()) return;
+    const Annotation::Style& style = text.style;
+    const double size = (style.lineWidth >= 6 && usable(style.lineWidth)) ? style.lineWidth : 16.0;
+    QFont font = BitmapCoordinates::systemFont(size);
+    if (text.fontFamily && QFontDatabase::families().contains(*text.fontFamily)) {
+        font = QFont(*text.fontFamily);
+        font.setPointSizeF(size);
+    }
+
+    // Lay the lines out unconstrained, then align each within the widest.
+    QString body = text.string;
+    body.replace("\r\n", "\n").replace(u'\r', u'\n').replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(body, font, painter.device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(text.alignment == Annotation::TextAlignment::center  ? Qt::AlignHCenter
+                        : text.alignment == Annotation::TextAlignment::right ? Qt::AlignRight
+                                                                             : Qt::AlignLeft);
+    layout.setTextOption(option);
+    double widest = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(1e7);
+        widest = std::max(widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    double y = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(widest);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+    }
+    layout.endLayout();
+    const QRectF frame(toPainter(text.origin), QSizeF(widest, y)); // `origin` is the block's top-left corner
+
+    // The pivot lies half a pixel right of the origin and half the text size below it.
+    const Support::Point pivotBottomLeft{text.origin.x + 0.5, height - text.origin.y - size / 2};
+    const QPointF pivot(pivotBottomLeft.x, height - pivotBottomLeft.y);
+    withRotation(painter, pivot, text.rotation, [&] {
+        std::optional<ShadowLook> shadow;
+        if (style.shadow) shadow = ShadowLook{std::max(0.05 * size, 1.0), std::max(0.12 * size, 3.0), 0.45};
+        const QRectF bounds = frame.adjusted(-size, -size, size, size);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        if (style.outline) {
+            const QPainterPath outlines = glyphOutlines(layout, frame.topLeft());
+            paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
+                p.strokePath(outlines, QPen(outlineColor(style), 0.09 * size));
+            });
+            shadow.reset(); // only the outline casts the shadow
+        }
+        const QColor fillColor = effectiveColor(style.colorHex, style.opacity);
+        paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
+            p.setPen(fillColor);
+            layout.draw(&p, frame.topLeft());
+        });
+    });
+}
+
+} // namespace
+
+QColor colorFromHex(QStringView hex) {
+    if (auto parsed = Support::HexColor::parse(hex)) return *parsed;
+    return QColor::fromRgbF(1, 0, 0, 1);
+}
+
+QColor contrastColorForHex(QStringView hex) {
+    const QColor c = colorFromHex(hex);
+    const double luminance = 0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF();
+    return luminance > 0.6 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+QColor effectiveColor(QStringView hex, double opacity) {
+    QColor c = colorFromHex(hex);
+    const double alpha = std::isnan(opacity) ? 0.0 : std::clamp(opacity * c.alphaF(), 0.0, 1.0);
+    c.setAlphaF(float(alpha));
+    return c;
+}
+
+void strokeDecorated(QPainter& painter, const QPainterPath& path, const Annotation::Style& style) {
+    const double w = style.lineWidth;
+    if (!std::isfinite(w)) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    std::optional<ShadowLook> shadow;
+    if (style.shadow) shadow = ShadowLook{std::max(0.5 * w, 2.0), std::max(w, 4.0), 0.4};
+    const double outlineWidth = w + std::max(0.55 * w, 3.0);
+    const QRectF bounds = path.controlPointRect().adjusted(-outlineWidth, -outlineWidth, outlineWidth, outlineWidth);
+    if (style.outline) {
+        paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
+            p.strokePath(path, roundPen(outlineColor(style), outlineWidth));
+        });
+        shadow.reset(); // the shadow is cast by the outline only
+    }
+    const QPen pen = roundPen(effectiveColor(style.colorHex, style.opacity), w);
+    paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) { p.strokePath(path, pen); });
+    painter.restore();
+}
+
+QImage flatten(const QImage& image, const std::vector<Annotation>& annotations) {
+    std::vector<const Annotation*> ordered;
+    ordered.reserve(annotations.size());
+    for (const Annotation& a : annotations) ordered.push_back(&a);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Annotation* a, const Annotation* b) { return a->zIndex < b->zIndex; });
+
+    QImage result = WorkingImage::copyOf(image);
+    const double height = result.height();
+    QPainter painter(&result);
+    for (const Annotation* annotation : ordered) {
+        std::visit(
+            [&](const auto& kind) {
+                using Kind = std::decay_t<decltype(kind)>;
+                if constexpr (std::is_same_v<Kind, Annotation::Arrow>) {
+                    drawArrow(painter, kind);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Box>) {
+                    drawShape(painter, kind, false);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Ellipse>) {
+                    drawShape(painter, kind, true);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Text>) {
+                    drawText(painter, kind, height);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Blur>) {
+                    drawBlur(painter, kind, height);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Freeform>) {
+                    drawFreeform(painter, kind);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Line>) {
+                    drawLine(painter, kind);
+                } else if constexpr (std::is_same_v<Kind, Annotation::Badge>) {
+                    drawBadge(painter, kind);
+                }
+                // Unknown kinds draw nothing.
+            },
+            annotation->kind);
+    }
+    painter.end();
+    return result;
+}
+
+} // namespace ExportKit::Exporter
