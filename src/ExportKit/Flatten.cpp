@@ -44,9 +44,9 @@ void paintMaybeShadowed(QPainter& painter, const std::optional<ShadowLook>& shad
         draw(painter);
         return;
     }
-    const Shadow::Spec spec{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards), shadow->blur,
+    const Shadow::Parameters parameters{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards), shadow->blur,
                             QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
-    Shadow::paintWithShadow(painter, spec, painter.transform().mapRect(localBounds), draw);
+    Shadow::paintWithShadow(painter, parameters, painter.transform().mapRect(localBounds), draw);
 }
 
 QColor outlineColor(const Annotation::Style& style) {

@@ -61,7 +61,7 @@ void blurAlpha(QImage& alphaImage, double sigma) {
     }
 }
 
-void paintWithShadow(QPainter& painter, const Spec& shadow, const QRectF& deviceBounds,
+void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
                      const std::function<void(QPainter&)>& draw) {
     QPaintDevice* device = painter.device();
     const double sigma = std::max(0.0, shadow.blurRadius / 2.0);

@@ -13,7 +13,7 @@ namespace ExportKit::Shadow {
 
 // A drop shadow: what is drawn casts a blurred, tinted copy of its coverage, offset on the
 // device, beneath itself.
-struct Spec {
+struct Parameters {
     QPointF offset;    // device pixels, y downwards
     double blurRadius; // the Gaussian's standard deviation is half of it
     QColor color;      // its alpha scales the coverage
@@ -22,7 +22,7 @@ struct Spec {
 // Runs `draw` against an offscreen layer that has the painter's transform, composites the
 // layer's blurred shadow and then the layer itself onto the painter's device. `deviceBounds`
 // must hold everything `draw` paints, in device pixels.
-void paintWithShadow(QPainter& painter, const Spec& shadow, const QRectF& deviceBounds,
+void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
                      const std::function<void(QPainter&)>& draw);
 
 // Blurs the alpha of an Alpha8 image in place with three box passes that approximate a
