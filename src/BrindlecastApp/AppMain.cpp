@@ -1,5 +1,8 @@
 #include "BrindlecastApp/AppMain.h"
 
+#include "BrindlecastApp/Design/DesktopSettings.h"
+#include "BrindlecastApp/Design/PortalSettingsReader.h"
+#include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/LaunchOptions.h"
 
 #include <QApplication>
@@ -18,13 +21,20 @@ void print(FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-int runApplication(int argc, char** argv, const LaunchOptions& /*options*/) {
+int runApplication(int argc, char** argv, const LaunchOptions& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brindlecast");
     QApplication::setOrganizationDomain("brindlecast.app");
     QApplication::setDesktopFileName("app.brindlecast");
     QApplication::setApplicationVersion(BRINDLECAST_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Dark mode, reduce motion and reduce transparency follow the desktop when it says so.
+    PortalSettingsReader portal(DesktopSettings::instance());
+    portal.start();
+
+    if (options.developerFlags.contains("--preview-gallery"))
+        DesignGallery::show(options.developerFlags.contains("--dark"));
 
     QSystemTrayIcon tray(QIcon::fromTheme("camera-photo"));
     QMenu menu;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "BrindlecastApp/Design/Glass.h"
+#include "BrindlecastApp/Design/ShadowCaster.h"
+
+#include <QWidget>
+#include <optional>
+
+namespace BrindlecastApp {
+
+// A container painted as a glass surface of one variant. Its children are the content; give it a
+// layout as usual. It follows the tokens and the reduce-transparency wish of its themed root. Its
+// own shadows are painted by its container (a GlassPanel or a ShadowHost); it paints those of its
+// children.
+class GlassPanel : public QWidget, public ShadowCaster {
+    Q_OBJECT
+public:
+    explicit GlassPanel(GlassVariant variant, std::optional<double> radius = std::nullopt, QWidget* parent = nullptr);
+
+    GlassVariant variant() const { return variant_; }
+    double cornerRadius() const; // the given radius, else the variant's token radius
+    QList<Tokens::Shadow> castShadows() const override;
+    QPainterPath shadowShape() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    GlassVariant variant_;
+    std::optional<double> radius_;
+};
+
+} // namespace BrindlecastApp

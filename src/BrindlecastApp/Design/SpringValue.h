@@ -1,0 +1,32 @@
+#pragma once
+
+#include "BrindlecastApp/Design/Animation.h"
+
+#include <QObject>
+#include <QVariantAnimation>
+
+class QWidget;
+
+namespace BrindlecastApp {
+
+// A number a widget draws from, moved to each new target with one of the motion tokens (or the
+// reduced animation when its themed root asks for less motion); the widget repaints on each step.
+class SpringValue : public QObject {
+    Q_OBJECT
+public:
+    SpringValue(QWidget* owner, double initial);
+
+    double value() const { return value_; }
+    double target() const { return target_; }
+    // Starts an animation towards `target` unless it is already the target.
+    void animateTo(double target, const Animation& animation);
+    const QVariantAnimation& animation() const { return animation_; }
+
+private:
+    QWidget* owner_;
+    double value_;
+    double target_;
+    QVariantAnimation animation_;
+};
+
+} // namespace BrindlecastApp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "BrindlecastApp/Design/Tokens.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace BrindlecastApp {
+
+class DesktopSettings;
+class Theme;
+
+// Marks a window's root widget as themed: every widget below it reads its tokens, its theme and
+// the reduce-motion and reduce-transparency wishes from the nearest themed root above it. A change
+// of the theme or of the desktop's settings repaints the whole tree and gives it the palette of the
+// effective scheme, so plain Qt controls follow along.
+class ThemedRoot : public QObject {
+    Q_OBJECT
+public:
+    // Installs (or re-points) the themed root on `root`. The theme stays owned by the caller.
+    static ThemedRoot* install(QWidget* root, Theme* theme, DesktopSettings* desktop = nullptr);
+    // The nearest themed root at or above `widget`, or null.
+    static ThemedRoot* find(const QWidget* widget);
+
+    Theme* theme() const;
+    Tokens tokens() const;
+    bool reduceMotion() const;
+    bool reduceTransparency() const;
+
+signals:
+    void tokensChanged();
+
+private:
+    ThemedRoot(QWidget* root, Theme* theme, DesktopSettings* desktop);
+    void refresh();
+
+    QWidget* root_;
+    QPointer<Theme> theme_;
+    QPointer<DesktopSettings> desktop_;
+};
+
+// What a widget sees: the values of its nearest themed root, else the light tokens with the
+// default accent, no theme, and motion and transparency as they are.
+Tokens tokensFor(const QWidget* widget);
+Theme* themeFor(const QWidget* widget);
+bool reduceMotionFor(const QWidget* widget);
+bool reduceTransparencyFor(const QWidget* widget);
+
+} // namespace BrindlecastApp

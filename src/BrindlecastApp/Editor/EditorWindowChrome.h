@@ -1,0 +1,60 @@
+#pragma once
+
+#include "BrindlecastApp/Editor/TrafficLights.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+namespace BrindlecastApp {
+
+class TrafficLightButton;
+
+// A frameless top-level window that behaves like a framed one: our own close, minimise and zoom
+// buttons sit in the content's top strip (re-placed on every resize and state change), the edges
+// resize it, and its content moves it through WindowDragArea strips. With a compositor it is
+// see-through so the content can round its corners; without one it is square and opaque.
+class EditorWindowChrome : public QWidget {
+    Q_OBJECT
+public:
+    explicit EditorWindowChrome(QWidget* parent = nullptr);
+
+    static constexpr int resizeBand = 6; // points along each edge that resize
+
+    double stripHeight() const { return stripHeight_; }
+    double cornerInset() const { return cornerInset_; }
+    // Each setter re-places the buttons at once.
+    void setStripHeight(double height);
+    void setCornerInset(double inset);
+
+    TrafficLights::Buttons trafficLightButtons() const;
+    bool isTranslucent() const { return translucent_; }
+    // The corner radius the content should draw with: the window token when see-through, else 0.
+    double cornerRadius() const;
+    // The edges a press at `local` would resize; none inside the band-free middle or when maximised.
+    Qt::Edges edgesAt(const QPoint& local) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void alignButtons();
+    bool handleEdgeEvent(QEvent* event);
+
+    double stripHeight_ = 46;
+    double cornerInset_ = 0;
+    bool translucent_;
+    TrafficLightButton* close_;
+    TrafficLightButton* minimize_;
+    TrafficLightButton* zoom_;
+    // A resize this window runs itself when the window manager cannot.
+    Qt::Edges manualEdges_;
+    QPoint pressGlobal_;
+    QRect pressGeometry_;
+};
+
+} // namespace BrindlecastApp

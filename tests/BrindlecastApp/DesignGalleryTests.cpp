@@ -1,0 +1,113 @@
+#include "BrindlecastApp/DesignGallery.h"
+
+#include "BrindlecastApp/Design/IconView.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Design/ToolButton.h"
+
+#include "Support/UserDefaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMap>
+#include <QSet>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+struct Gallery {
+    explicit Gallery(bool dark)
+        : defaults(TestSupport::makeTemporaryFolder("gallery") + "/preferences.json"),
+          window(DesignGallery::show(dark, &defaults)) {
+        QApplication::processEvents();
+    }
+    ~Gallery() { delete window; }
+
+    Support::UserDefaults defaults;
+    QWidget* window;
+};
+
+QString artefactsFolder() {
+    QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (folder.isEmpty()) folder = TestSupport::makeTemporaryFolder("artefacts");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+double meanLightness(const QImage& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4) sum += QColor(image.pixel(x, y)).lightnessF();
+    return sum / ((image.height() / 4) * (image.width() / 4));
+}
+
+} // namespace
+
+TEST(DesignGallery, OpensTheWindowAndStoresTheMode) {
+    for (bool dark : {false, true}) {
+        Gallery gallery(dark);
+        ASSERT_NE(gallery.window, nullptr);
+        EXPECT_EQ(DesignGallery::lastWindow(), gallery.window);
+        EXPECT_EQ(gallery.window->windowTitle(), "Design Gallery");
+        EXPECT_EQ(gallery.window->size(), QSize(720, 720));
+        EXPECT_FALSE(gallery.window->testAttribute(Qt::WA_DeleteOnClose));
+        EXPECT_EQ(tokensFor(gallery.window).scheme, dark ? ColorScheme::dark : ColorScheme::light);
+        const auto mode = gallery.defaults.value("theme.mode");
+        ASSERT_TRUE(mode.has_value());
+        EXPECT_EQ(mode->get<std::string>(), dark ? "dark" : "light");
+    }
+}
+
+TEST(DesignGallery, IconGridHasTwentyEightCellsInRowsOfTen) {
+    Gallery gallery(false);
+    const QList<IconView*> cells = gallery.window->findChildren<IconView*>();
+    ASSERT_EQ(cells.size(), 28);
+    QMap<int, int> perRow;
+    QSet<QString> names;
+    for (IconView* cell : cells) {
+        ++perRow[cell->mapTo(gallery.window, QPoint(0, 0)).y()];
+        names.insert(cell->objectName());
+        EXPECT_EQ(cell->size(), QSize(40, 20));
+    }
+    EXPECT_EQ(perRow.values(), (QList<int>{10, 10, 8}));
+    EXPECT_FALSE(names.contains("icon:text-select"));
+    EXPECT_TRUE(names.contains("icon:control-center"));
+}
+
+TEST(DesignGallery, OnlyTheRectangleToolButtonIsActiveAndClicksChangeNothing) {
+    Gallery gallery(false);
+    const QList<ToolButton*> buttons = gallery.window->findChildren<ToolButton*>();
+    ASSERT_EQ(buttons.size(), 8);
+    for (ToolButton* button : buttons) EXPECT_EQ(button->isActive(), button->objectName() == "tool:rectangle");
+    for (ToolButton* button : buttons) QTest::mouseClick(button, Qt::LeftButton);
+    for (ToolButton* button : buttons) EXPECT_EQ(button->isActive(), button->objectName() == "tool:rectangle");
+}
+
+TEST(DesignGallery, GrabsOfBothSchemesAreKeptAndNotBlank) {
+    const QString folder = artefactsFolder();
+    double lightness[2] = {0, 0};
+    for (bool dark : {false, true}) {
+        Gallery gallery(dark);
+        const QImage image = gallery.window->grab().toImage();
+        ASSERT_EQ(image.size(), QSize(720, 720) * gallery.window->devicePixelRatio());
+        const QString path = folder + (dark ? "/design-gallery-dark.png" : "/design-gallery-light.png");
+        ASSERT_TRUE(image.save(path, "PNG")) << path.toStdString();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
+        EXPECT_GT(colours.size(), 50) << "a blank or nearly blank gallery";
+        lightness[dark ? 1 : 0] = meanLightness(image);
+        if (TestSupport::hasProgram("pngcheck")) {
+            const auto result = TestSupport::runProgram("pngcheck", {path});
+            ASSERT_TRUE(result.has_value());
+            EXPECT_EQ(result->exitCode, 0) << result->standardOutput.toStdString();
+        }
+    }
+    EXPECT_GT(lightness[0], lightness[1] + 0.2);
+}

@@ -1,0 +1,162 @@
+#include "BrindlecastApp/Design/Icon.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace BrindlecastApp;
+using Icon::Glyph;
+
+namespace {
+
+double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b) {
+    const QPointF ab = b - a;
+    const double lengthSquared = QPointF::dotProduct(ab, ab);
+    const double t = lengthSquared == 0 ? 0 : std::clamp(QPointF::dotProduct(p - a, ab) / lengthSquared, 0.0, 1.0);
+    const QPointF closest = a + t * ab;
+    return std::hypot(p.x() - closest.x(), p.y() - closest.y());
+}
+
+double distanceToPath(const QPainterPath& path, const QPointF& point) {
+    double best = std::numeric_limits<double>::max();
+    for (const QPolygonF& polygon : path.toSubpathPolygons()) {
+        for (int i = 1; i < polygon.size(); ++i) best = std::min(best, distanceToSegment(point, polygon[i - 1], polygon[i]));
+    }
+    return best;
+}
+
+int inkedPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) count += qAlpha(image.pixel(x, y)) > 0;
+    return count;
+}
+
+} // namespace
+
+TEST(Icon, GlyphsInOrderWithTheirRawValues) {
+    const QStringList expected{"cursor",     "rect-select", "rectangle", "freeform",       "text",      "pixelate",
+                               "detect-pii", "text-select", "stroke-dot", "fill-ring",     "crop",      "backdrop",
+                               "undo",       "redo",        "gear",      "ellipsis",       "copy",      "checkmark",
+                               "sidebar-toggle", "plus",    "minus",     "fit",            "frame",     "folder",
+                               "shield",     "battery",     "wifi",      "spotlight",      "control-center"};
+    ASSERT_EQ(Icon::allGlyphs().size(), 29);
+    for (int i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(Icon::rawValue(Icon::allGlyphs()[i]), expected[i]);
+        EXPECT_EQ(Icon::fromRawValue(expected[i]), Icon::allGlyphs()[i]);
+    }
+}
+
+TEST(Icon, RawValuesParseExactly) {
+    const std::pair<QString, std::optional<Glyph>> cases[] = {
+        {"rect-select", Glyph::rectSelect}, {"rectSelect", std::nullopt}, {"Rect-Select", std::nullopt},
+        {"control-center", Glyph::controlCenter}, {"", std::nullopt},      {" cursor", std::nullopt},
+    };
+    for (const auto& [raw, expected] : cases) EXPECT_EQ(Icon::fromRawValue(raw), expected) << raw.toStdString();
+}
+
+TEST(Icon, PlusIsAnchoredTopLeftInAWideRectangle) {
+    const QPainterPath path = Icon::path(Glyph::plus, QRectF(10, 10, 48, 24));
+    ASSERT_GE(path.elementCount(), 4);
+    EXPECT_EQ(QPointF(path.elementAt(0)), QPointF(22, 15));
+    EXPECT_EQ(QPointF(path.elementAt(1)), QPointF(22, 29));
+    EXPECT_EQ(QPointF(path.elementAt(2)), QPointF(15, 22));
+}
+
+TEST(Icon, PathsScaleWithTheSmallerSide) {
+    for (Glyph glyph : Icon::allGlyphs()) {
+        QPainterPath design;
+        Icon::draw(glyph, design);
+        const QPainterPath full = Icon::path(glyph, QRectF(0, 0, 24, 24));
+        const QPainterPath half = Icon::path(glyph, QRectF(0, 0, 12, 30));
+        ASSERT_EQ(full.elementCount(), design.elementCount());
+        for (int i = 0; i < design.elementCount(); ++i) {
+            EXPECT_EQ(QPointF(full.elementAt(i)), QPointF(design.elementAt(i))) << Icon::rawValue(glyph).toStdString();
+            EXPECT_NEAR(half.elementAt(i).x, design.elementAt(i).x / 2, 1e-9);
+            EXPECT_NEAR(half.elementAt(i).y, design.elementAt(i).y / 2, 1e-9);
+        }
+    }
+}
+
+TEST(Icon, ArcsSweepClockwiseOnScreenForIncreasingAngles) {
+    struct Case {
+        Glyph glyph;
+        QPointF onArc; // a point only the arc drawn the right way passes
+    };
+    const Case cases[] = {
+        {Glyph::detectPII, QPointF(6 - 3 / std::sqrt(2.0), 6 - 3 / std::sqrt(2.0))},
+        {Glyph::undo, QPointF(19.5, 14.5)},
+        {Glyph::redo, QPointF(4.5, 14.5)},
+        {Glyph::crop, QPointF(9.5 - 2.5 / std::sqrt(2.0), 15.5 + 2.5 / std::sqrt(2.0))},
+        {Glyph::wifi, QPointF(12, 15.5 - 10.6)},
+        {Glyph::frame, QPointF(5 - 2 / std::sqrt(2.0), 5 - 2 / std::sqrt(2.0))},
+        {Glyph::folder, QPointF(19 + 2 / std::sqrt(2.0), 17 + 2 / std::sqrt(2.0))},
+    };
+    for (const Case& c : cases) {
+        QPainterPath design;
+        Icon::draw(c.glyph, design);
+        EXPECT_LT(distanceToPath(design, c.onArc), 0.05) << Icon::rawValue(c.glyph).toStdString();
+    }
+}
+
+TEST(Icon, StrokeStyleByGlyph) {
+    EXPECT_EQ(Icon::lineWidth(Glyph::rectSelect), 1.8);
+    EXPECT_EQ(Icon::lineWidth(Glyph::wifi), 1.6);
+    EXPECT_EQ(Icon::lineWidth(Glyph::controlCenter), 1.7);
+    EXPECT_EQ(Icon::dashPattern(Glyph::rectSelect), (QList<double>{3.2, 3.0}));
+    for (Glyph glyph : Icon::allGlyphs()) {
+        if (glyph != Glyph::rectSelect) {
+            EXPECT_TRUE(Icon::dashPattern(glyph).isEmpty());
+        }
+        EXPECT_EQ(Icon::isFilled(glyph), Icon::lineWidth(glyph) == 0);
+    }
+}
+
+TEST(Icon, StrokeDotAndFillRingShareOneGeometry) {
+    QPainterPath dot, ring;
+    Icon::draw(Glyph::strokeDot, dot);
+    Icon::draw(Glyph::fillRing, ring);
+    EXPECT_EQ(dot, ring);
+    EXPECT_TRUE(Icon::isFilled(Glyph::strokeDot));
+    EXPECT_FALSE(Icon::isFilled(Glyph::fillRing));
+
+    // Drawn, the filled disc covers its centre and the ring does not.
+    for (Glyph glyph : {Glyph::strokeDot, Glyph::fillRing}) {
+        QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        Icon::paint(painter, glyph, QPointF(0, 0), 48, Qt::black);
+        painter.end();
+        EXPECT_EQ(qAlpha(image.pixel(24, 24)) > 0, glyph == Glyph::strokeDot);
+    }
+}
+
+TEST(Icon, StrokeWidthStaysInPointsAtEverySize) {
+    // At 12 points a 1.8-point line is as wide as at 24, so it covers a larger share of the icon.
+    auto share = [](int size) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        Icon::paint(painter, Glyph::minus, QPointF(0, 0), size, Qt::black);
+        painter.end();
+        return double(inkedPixels(image)) / (size * size);
+    };
+    EXPECT_GT(share(12), share(24) * 1.5);
+}
+
+TEST(Icon, EveryGlyphDrawsAtNineteenPoints) {
+    for (Glyph glyph : Icon::allGlyphs()) {
+        QImage image(19, 19, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        Icon::paint(painter, glyph, QPointF(0, 0), 19, Qt::black);
+        painter.end();
+        const int inked = inkedPixels(image);
+        EXPECT_GT(inked, 10) << Icon::rawValue(glyph).toStdString();
+        EXPECT_LT(inked, 19 * 19) << Icon::rawValue(glyph).toStdString();
+    }
+}

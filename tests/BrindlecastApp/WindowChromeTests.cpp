@@ -1,0 +1,150 @@
+#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/TrafficLights.h"
+#include "BrindlecastApp/Editor/WindowDragArea.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+QPointF centreOf(int index, const QSizeF& size, double strip, double inset) {
+    return TrafficLights::targetOrigin(index, size, strip, inset) + QPointF(size.width() / 2, size.height() / 2);
+}
+
+void sendMouse(QWidget* target, QEvent::Type type, const QPoint& local, Qt::MouseButtons buttons) {
+    const QPointF global = target->mapToGlobal(QPointF(local));
+    QMouseEvent event(type, QPointF(local), global, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+TEST(TrafficLights, CentresLieOnTheStripLine) {
+    struct Case {
+        double strip, inset;
+        double firstX, y;
+    };
+    const Case cases[] = {{46, 8, 31, 31}, {46, 0, 23, 23}, {44, 0, 22, 22}};
+    for (const Case& c : cases) {
+        for (const QSizeF size : {QSizeF(12, 12), QSizeF(14, 16)}) {
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(centreOf(k, size, c.strip, c.inset), QPointF(c.firstX + 20 * k, c.y))
+                    << c.strip << "/" << c.inset << " button " << k;
+            }
+        }
+    }
+}
+
+TEST(TrafficLights, OnePointOffStillCountsAsAligned) {
+    const QSizeF size(12, 12);
+    auto frameAt = [&](int k, QPointF offset) {
+        return std::optional<QRectF>(QRectF(TrafficLights::targetOrigin(k, size, 46, 8) + offset, size));
+    };
+    struct Case {
+        QPointF offset;
+        bool aligned;
+    };
+    const Case cases[] = {{{0, 0}, true}, {{1, 0}, true}, {{0, -1}, true}, {{1, 1}, true},
+                          {{1.5, 0}, false}, {{0, 1.5}, false}, {{-1.01, 0}, false}};
+    for (const Case& c : cases) {
+        const TrafficLights::Frames frames{frameAt(0, {}), frameAt(1, c.offset), frameAt(2, {})};
+        EXPECT_EQ(TrafficLights::aligned(frames, 46, 8), c.aligned) << c.offset.x() << "," << c.offset.y();
+    }
+    // Missing buttons are skipped: a window without a zoom button, or without any.
+    EXPECT_TRUE(TrafficLights::aligned(TrafficLights::Frames{frameAt(0, {}), frameAt(1, {}), std::nullopt}, 46, 8));
+    EXPECT_TRUE(TrafficLights::aligned(TrafficLights::Frames{}, 46, 8));
+}
+
+TEST(TrafficLights, AlignMovesOnlyButtonsThatAreOff) {
+    QWidget container;
+    QWidget close(&container), minimize(&container);
+    close.setFixedSize(12, 12);
+    minimize.setFixedSize(12, 12);
+    QWidget orphan; // no parent: skipped
+    const TrafficLights::Buttons buttons{&close, &minimize, &orphan};
+    EXPECT_EQ(TrafficLights::align(buttons, 46, 0), 2);
+    EXPECT_EQ(close.pos(), QPoint(17, 17));
+    EXPECT_EQ(minimize.pos(), QPoint(37, 17));
+    EXPECT_EQ(TrafficLights::align(buttons, 46, 0), 0); // already in place: no frame is set
+    EXPECT_TRUE(TrafficLights::aligned(buttons, 46, 0));
+    const TrafficLights::Buttons withMissing{&close, nullptr, nullptr};
+    EXPECT_EQ(TrafficLights::align(withMissing, 46, 8), 1);
+    EXPECT_EQ(close.pos(), QPoint(25, 25));
+}
+
+TEST(EditorWindowChrome, ButtonsFollowInsetResizeAndStateChanges) {
+    EditorWindowChrome window;
+    window.resize(600, 400);
+    window.show();
+    const auto buttons = window.trafficLightButtons();
+    EXPECT_TRUE(TrafficLights::aligned(buttons, 46, 0));
+    EXPECT_EQ(QRectF(buttons[0]->geometry()).center(), QPointF(23, 23));
+
+    window.setCornerInset(8); // hiding the sidebar changes the inset: the buttons move at once
+    EXPECT_TRUE(TrafficLights::aligned(buttons, 46, 8));
+    EXPECT_EQ(buttons[2]->x(), 71 - 6);
+
+    buttons[1]->move(300, 300); // something moved one away; the next resize puts it back
+    window.resize(640, 420);
+    EXPECT_TRUE(TrafficLights::aligned(buttons, 46, 8));
+}
+
+TEST(EditorWindowChrome, CloseButtonClosesTheWindow) {
+    EditorWindowChrome window;
+    window.resize(400, 300);
+    window.show();
+    QTest::mouseClick(window.trafficLightButtons()[0], Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(EditorWindowChrome, EdgesResizeOnlyNearTheBorder) {
+    EditorWindowChrome window;
+    window.resize(400, 300);
+    struct Case {
+        QPoint at;
+        Qt::Edges edges;
+    };
+    const Case cases[] = {
+        {{200, 150}, {}},
+        {{0, 150}, Qt::LeftEdge},
+        {{399, 150}, Qt::RightEdge},
+        {{200, 0}, Qt::TopEdge},
+        {{200, 299}, Qt::BottomEdge},
+        {{2, 297}, Qt::LeftEdge | Qt::BottomEdge},
+        {{EditorWindowChrome::resizeBand, 150}, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(window.edgesAt(c.at), c.edges) << c.at.x() << "," << c.at.y();
+}
+
+TEST(EditorWindowChrome, WithoutACompositorTheWindowIsSquareAndOpaque) {
+    // The offscreen platform has no X server and so no compositor.
+    EXPECT_FALSE(Compositor::isActive());
+    EditorWindowChrome window;
+    EXPECT_FALSE(window.isTranslucent());
+    EXPECT_EQ(window.cornerRadius(), 0);
+    EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
+}
+
+TEST(WindowDragArea, DraggingMovesTheWindowWithoutAWindowManager) {
+    QWidget window;
+    window.resize(300, 200);
+    auto* strip = new WindowDragArea(&window);
+    strip->setGeometry(0, 0, 300, 46);
+    window.move(100, 100);
+    window.show();
+    const QPoint before = window.pos();
+    sendMouse(strip, QEvent::MouseButtonPress, QPoint(50, 20), Qt::LeftButton);
+    // The window has not moved yet; a drag of (30, 12) moves it by as much.
+    QMouseEvent move(QEvent::MouseMove, QPointF(80, 32), strip->mapToGlobal(QPointF(80, 32)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(strip, &move);
+    sendMouse(strip, QEvent::MouseButtonRelease, QPoint(80, 32), Qt::NoButton);
+    EXPECT_EQ(window.pos(), before + QPoint(30, 12));
+}
