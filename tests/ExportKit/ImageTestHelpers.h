@@ -48,9 +48,7 @@ inline bool sameRegion(const QImage& a, const QImage& b, const QRect& region) {
     return true;
 }
 
-inline bool samePixels(const QImage& a, const QImage& b) {
-    return a.size() == b.size() && sameRegion(a, b, a.rect());
-}
+inline bool samePixels(const QImage& a, const QImage& b) { return a.size() == b.size() && sameRegion(a, b, a.rect()); }
 
 // The smallest rectangle holding every pixel where the two images differ; empty when none do.
 inline QRect differingArea(const QImage& a, const QImage& b) {
