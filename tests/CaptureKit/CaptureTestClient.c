@@ -3,11 +3,19 @@
  * until its standard input closes.
  *
  *   capture-test-client X Y WIDTH HEIGHT RRGGBB [--class CLASS] [--gtk-id ID] [--transient-for WIN]
- *                       [--override] [--type NAME] [--above] [--popup X Y]
+ *                       [--override] [--type NAME] [--above] [--popup X Y] [--slow-repaint MS]
+ *                       [--argb ALPHA] [--shape-left-half]
+ *
+ * --slow-repaint MS leaves the window without a background and paints it itself: at once when
+ * it first shows, MS milliseconds late on every later Expose, like a busy application.
+ *
+ * --argb ALPHA makes a 32-bit window of that opacity (0-255). --shape-left-half cuts the window
+ * down to its left half with the Shape extension.
  *
  * --popup adds a 150x100 override-redirect window of the same colour at X, Y, from the same
  * process but with a class of its own, as an application's menu would be.
  */
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -38,7 +46,7 @@ int main(int argc, char** argv) {
     const uint32_t colour = (uint32_t)strtoul(argv[5], NULL, 16);
     const char *windowClass = NULL, *gtkID = NULL, *type = NULL;
     uint32_t transientFor = 0;
-    int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0;
+    int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0, slowRepaint = -1, alpha = -1, shapeLeftHalf = 0;
     for (int i = 6; i < argc; ++i) {
         if (!strcmp(argv[i], "--class") && i + 1 < argc) windowClass = argv[++i];
         else if (!strcmp(argv[i], "--gtk-id") && i + 1 < argc) gtkID = argv[++i];
@@ -46,6 +54,9 @@ int main(int argc, char** argv) {
         else if (!strcmp(argv[i], "--type") && i + 1 < argc) type = argv[++i];
         else if (!strcmp(argv[i], "--override")) overrideRedirect = 1;
         else if (!strcmp(argv[i], "--above")) above = 1;
+        else if (!strcmp(argv[i], "--slow-repaint") && i + 1 < argc) slowRepaint = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--argb") && i + 1 < argc) alpha = atoi(argv[++i]);
+        else if (!strcmp(argv[i], "--shape-left-half")) shapeLeftHalf = 1;
         else if (!strcmp(argv[i], "--popup") && i + 2 < argc) {
             popup = 1;
             popupX = atoi(argv[++i]);
@@ -64,10 +75,45 @@ int main(int argc, char** argv) {
     }
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_window_t w = xcb_generate_id(c);
-    const uint32_t values[] = {colour, (uint32_t)overrideRedirect, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, (int16_t)x, (int16_t)y, (uint16_t)width,
-                      (uint16_t)height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    if (alpha >= 0) {
+        /* A 32-bit visual with its own colour map; the background pixel is premultiplied ARGB. */
+        xcb_visualid_t visual = 0;
+        for (xcb_depth_iterator_t d = xcb_screen_allowed_depths_iterator(screen); d.rem && !visual; xcb_depth_next(&d)) {
+            if (d.data->depth != 32) continue;
+            xcb_visualtype_iterator_t v = xcb_depth_visuals_iterator(d.data);
+            if (v.rem) visual = v.data->visual_id;
+        }
+        if (!visual) {
+            fprintf(stderr, "the display has no 32-bit visual\n");
+            return 1;
+        }
+        const xcb_colormap_t colormap = xcb_generate_id(c);
+        xcb_create_colormap(c, XCB_COLORMAP_ALLOC_NONE, colormap, screen->root, visual);
+        uint32_t premultiplied = (uint32_t)alpha << 24;
+        for (int shift = 0; shift < 24; shift += 8)
+            premultiplied |= ((((colour >> shift) & 0xff) * (uint32_t)alpha + 127) / 255) << shift;
+        const uint32_t argbValues[] = {premultiplied, 0, (uint32_t)overrideRedirect,
+                                       XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY, colormap};
+        xcb_create_window(c, 32, w, screen->root, (int16_t)x, (int16_t)y, (uint16_t)width, (uint16_t)height, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK | XCB_CW_COLORMAP,
+                          argbValues);
+    } else {
+        const uint32_t values[] = {slowRepaint >= 0 ? XCB_BACK_PIXMAP_NONE : colour, (uint32_t)overrideRedirect,
+                                   XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, (int16_t)x, (int16_t)y, (uint16_t)width,
+                          (uint16_t)height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                          (slowRepaint >= 0 ? XCB_CW_BACK_PIXMAP : XCB_CW_BACK_PIXEL) | XCB_CW_OVERRIDE_REDIRECT
+                              | XCB_CW_EVENT_MASK,
+                          values);
+    }
+    if (shapeLeftHalf) {
+        const xcb_rectangle_t half = {0, 0, (uint16_t)(width / 2), (uint16_t)height};
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 1, &half);
+    }
+    xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, w, XCB_GC_FOREGROUND, &colour);
+    const xcb_rectangle_t all = {0, 0, (uint16_t)width, (uint16_t)height};
 
     if (windowClass) {
         char value[512];
@@ -123,6 +169,7 @@ int main(int argc, char** argv) {
         free(event);
         if (kind == XCB_EXPOSE) break;
     }
+    if (slowRepaint >= 0) xcb_poly_fill_rectangle(c, w, gc, 1, &all);
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     printf("0x%x\n", w);
     fflush(stdout);
@@ -134,7 +181,16 @@ int main(int argc, char** argv) {
             char buffer[64];
             if (read(0, buffer, sizeof buffer) <= 0) break;
         }
-        while ((event = xcb_poll_for_event(c))) free(event);
+        int exposed = 0;
+        while ((event = xcb_poll_for_event(c))) {
+            exposed |= (event->response_type & ~0x80) == XCB_EXPOSE;
+            free(event);
+        }
+        if (exposed && slowRepaint >= 0) {
+            usleep((useconds_t)slowRepaint * 1000);
+            xcb_poly_fill_rectangle(c, w, gc, 1, &all);
+            xcb_flush(c);
+        }
         if (xcb_connection_has_error(c)) break;
     }
     xcb_disconnect(c);

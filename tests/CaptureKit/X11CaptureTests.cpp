@@ -211,6 +211,30 @@ TEST_F(X11CaptureTest, PlaceholderPlateLiesExactlyOverTheVisiblePart) {
     EXPECT_EQ(outside, 0);
 }
 
+// Redirecting a window gives it an off-screen image filled from the screen, which shows the
+// windows lying on top of it, until its client repaints. A slow client must not carry a left-out
+// window's pixels into the capture that way.
+TEST_F(X11CaptureTest, SlowClientsNeverCarryALeftOutWindowsPixels) {
+    const xcb_window_t beneath = spawn({100, 100, 300, 200}, green, {"--class", "CaptureSlow", "--slow-repaint", "3000"});
+    spawn({250, 150, 300, 200}, red, {"--class", "CaptureBlocked"});
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
+    EXPECT_EQ(countPixels(image, red), 0);
+    const QImage window = provider->live.captureWindow({beneath, {}, std::nullopt, true, 0});
+    EXPECT_EQ(countPixels(window, red), 0);
+}
+
+TEST_F(X11CaptureTest, ThePointerIsNeverDrawn) {
+    REQUIRE_PROGRAM("xdotool");
+    const xcb_window_t window = spawn({300, 300, 200, 200}, green, {"--class", "CapturePointer"});
+    const QRect area = clientArea(window);
+    ASSERT_EQ(TestSupport::runProgram("xdotool", {"mousemove", QString::number(area.center().x()),
+                                                  QString::number(area.center().y())})->exitCode, 0);
+    const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {}), provider);
+    EXPECT_EQ(countPixels(service.captureDisplay(), green, area), area.width() * area.height());
+    EXPECT_EQ(countPixels(service.captureDisplayContent(), green, area), area.width() * area.height());
+    EXPECT_EQ(countPixels(service.captureWindow(window), green), area.width() * area.height());
+}
+
 TEST_F(X11CaptureTest, CancelCaptureIsRefusedBeforeAnyImageIsTaken) {
     spawn({100, 100, 200, 200}, red, {"--class", "CaptureRefused"});
     const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureRefused"}), provider);
@@ -246,6 +270,32 @@ TEST_F(X11CaptureTest, DesktopLessCaptureIsTransparentWhereOnlyTheDesktopWas) {
     EXPECT_EQ(countPixels(image, blue), 0);
     EXPECT_EQ(qAlpha(image.pixel(image.width() - 3, image.height() - 3)), 0);
     EXPECT_EQ(qAlpha(image.pixel(700, 250)), 0);
+}
+
+TEST_F(X11CaptureTest, ShapedWindowsAreTransparentOutsideTheirShape) {
+    const xcb_window_t shaped = spawn({200, 200, 400, 200}, green, {"--class", "CaptureShaped", "--shape-left-half"});
+    const QRect area = clientArea(shaped);
+    const QImage window = provider->live.captureWindow({shaped, {}, std::nullopt, true, 0});
+    EXPECT_EQ(countPixels(window, green), 200 * 200);
+    EXPECT_GE(countPixels(window, 0u), 200 * 200);
+    const QImage content = provider->live.captureDisplayContent(firstDisplay(), {});
+    EXPECT_EQ(countPixels(content, green, area), 200 * 200);
+    EXPECT_EQ(countPixels(content, 0u, area.adjusted(200, 0, 0, 0)), 200 * 200);
+}
+
+TEST_F(X11CaptureTest, TranslucentWindowsBlendOverWhatRemainsBeneath) {
+    // A half-transparent blue window, partly over a blocked red one and partly over the desktop.
+    spawn({100, 100, 300, 200}, red, {"--class", "CaptureBlocked", "--override"});
+    spawn({250, 100, 300, 200}, blue, {"--class", "CaptureGlass", "--argb", "128", "--override"});
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
+    const QRect glass(250, 100, 300, 200);
+    int reddish = 0;
+    for (int y = glass.top(); y <= glass.bottom(); ++y)
+        for (int x = glass.left(); x <= glass.right(); ++x) reddish += qRed(image.pixel(x, y)) > 60;
+    EXPECT_EQ(reddish, 0);
+    // Over the blocked window's place it looks as it does over the bare desktop.
+    EXPECT_EQ(image.pixel(300, 150), image.pixel(500, 250));
+    EXPECT_GT(qBlue(image.pixel(300, 150)), 60);
 }
 
 TEST_F(X11CaptureTest, WindowCaptureOfAHalfCoveredWindowGivesItsOwnPixels) {
