@@ -1,4 +1,5 @@
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Design/SpringHover.h"
 #include "BrindlecastApp/Design/ToolButton.h"
 
 #include "ThemedWindow.h"
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetricsF>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -136,4 +138,22 @@ TEST(GlassButton, ClickRunsTheActionEvenWhenItLooksTheSame) {
     const QImage enabled = renderAlone(*button);
     button->setEnabled(false);
     EXPECT_EQ(renderAlone(*button), enabled);
+}
+
+TEST(SpringHover, ReportsEnterAndLeaveAndDrawsNothingItself) {
+    ThemedWindow themed;
+    themed.desktop.setReduceMotion(true);
+    auto* row = new QWidget(&themed.window);
+    row->resize(40, 20);
+    const QImage before = renderAlone(*row);
+    SpringHover hoverOfRow(row);
+    QSignalSpy changes(&hoverOfRow, &SpringHover::hoveringChanged);
+    hover(*row, true);
+    hover(*row, true); // a second enter is no change
+    EXPECT_TRUE(hoverOfRow.hovering());
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(renderAlone(*row), before);
+    hover(*row, false);
+    EXPECT_FALSE(hoverOfRow.hovering());
+    EXPECT_EQ(changes.count(), 2);
 }

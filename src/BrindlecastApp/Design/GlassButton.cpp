@@ -2,12 +2,11 @@
 
 #include "BrindlecastApp/Design/Glass.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
-#include "BrindlecastApp/Design/SpringValue.h"
+#include "BrindlecastApp/Design/SpringHover.h"
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 
-#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -39,9 +38,8 @@ GlassButton::GlassButton(QString title, std::optional<QString> systemImage, Role
     : QAbstractButton(parent),
       systemImage_(std::move(systemImage)),
       role_(role),
-      hoverAmount_(new SpringValue(this, 0)) {
+      hover_(new SpringHover(this, Tokens::defaults().motion.ease)) {
     setText(title);
-    setAttribute(Qt::WA_Hover);
     setFont(titleFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     if (action) connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
@@ -69,7 +67,9 @@ QColor GlassButton::backgroundAt(double hover) const {
     return dark ? Design::white(opacity) : Design::black(opacity);
 }
 
-QColor GlassButton::background() const { return backgroundAt(hovering_ ? 1 : 0); }
+bool GlassButton::isHovering() const { return hover_->hovering(); }
+
+QColor GlassButton::background() const { return backgroundAt(isHovering() ? 1 : 0); }
 
 Tokens::Shadow GlassButton::shadow() const {
     if (role_ == Role::prominent) return {Design::withOpacity(accentOf(this), 0.4), 6, 0, 4};
@@ -83,25 +83,13 @@ QList<Tokens::Shadow> GlassButton::castShadows() const {
 
 QPainterPath GlassButton::shadowShape() const { return continuousRoundedRect(rect(), tokensFor(this).radii.button); }
 
-void GlassButton::enterEvent(QEnterEvent* event) {
-    hovering_ = true;
-    hoverAmount_->animateTo(1, tokensFor(this).motion.ease);
-    QAbstractButton::enterEvent(event);
-}
-
-void GlassButton::leaveEvent(QEvent* event) {
-    hovering_ = false;
-    hoverAmount_->animateTo(0, tokensFor(this).motion.ease);
-    QAbstractButton::leaveEvent(event);
-}
-
 void GlassButton::paintEvent(QPaintEvent*) {
     const Tokens t = tokensFor(this);
     const QRectF bounds = rect();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(backgroundAt(hoverAmount_->value()));
+    painter.setBrush(backgroundAt(hover_->amount()));
     painter.drawPath(continuousRoundedRect(bounds, t.radii.button));
     Glass::paintTopHighlight(painter, bounds, t.radii.button, Glass::highlightOpacity(t), bounds.height());
 

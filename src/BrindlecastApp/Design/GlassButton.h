@@ -9,7 +9,7 @@
 
 namespace BrindlecastApp {
 
-class SpringValue;
+class SpringHover;
 
 // A 34-point-tall text button with an optional symbol before its title. Prominent: accent fill,
 // white text and an accent glow 4 points below; plain: a neutral tint and no shadow. Hovering
@@ -23,7 +23,7 @@ public:
                 QWidget* parent = nullptr);
 
     Role role() const { return role_; }
-    bool isHovering() const { return hovering_; }
+    bool isHovering() const;
     QColor background() const;      // the fill at the current hover state
     Tokens::Shadow shadow() const; // the glow of the role
     QFont titleFont() const;
@@ -36,8 +36,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     QColor backgroundAt(double hover) const;
@@ -45,8 +43,7 @@ private:
 
     std::optional<QString> systemImage_;
     Role role_;
-    bool hovering_ = false;
-    SpringValue* hoverAmount_;
+    SpringHover* hover_;
 };
 
 } // namespace BrindlecastApp

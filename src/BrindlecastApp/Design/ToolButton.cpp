@@ -2,11 +2,11 @@
 
 #include "BrindlecastApp/Design/Glass.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/SpringHover.h"
 #include "BrindlecastApp/Design/SpringValue.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 
-#include <QEnterEvent>
 #include <QPainter>
 
 namespace BrindlecastApp {
@@ -26,15 +26,17 @@ ToolButton::ToolButton(bool isActive, std::function<void()> action, IconPainter 
       active_(isActive),
       icon_(std::move(icon)),
       activeAmount_(new SpringValue(this, isActive ? 1 : 0)),
-      hoverAmount_(new SpringValue(this, 0)),
+      hover_(new SpringHover(this)),
       pressScale_(new SpringValue(this, 1)) {
     setFixedSize(36, 34);
-    setAttribute(Qt::WA_Hover);
     if (action) connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] { action(); });
     connect(this, &QAbstractButton::pressed, this, [this] {
         pressScale_->animateTo(tokensFor(this).motion.pressScale, tokensFor(this).motion.press);
     });
     connect(this, &QAbstractButton::released, this, [this] { pressScale_->animateTo(1, tokensFor(this).motion.press); });
+    connect(hover_, &SpringHover::hoveringChanged, this, [this] {
+        if (parentWidget()) parentWidget()->update(); // the hover shadow is painted by the container
+    });
 }
 
 void ToolButton::setActive(bool active) {
@@ -45,13 +47,7 @@ void ToolButton::setActive(bool active) {
     if (parentWidget()) parentWidget()->update(); // the glow is painted by the container
 }
 
-void ToolButton::setHovering(bool hovering) {
-    if (hovering == hovering_) return;
-    hovering_ = hovering;
-    hoverAmount_->animateTo(hovering ? 1 : 0, tokensFor(this).motion.quick);
-    update();
-    if (parentWidget()) parentWidget()->update();
-}
+bool ToolButton::isHovering() const { return hover_->hovering(); }
 
 QColor ToolButton::foreground() const { return active_ ? QColor(Qt::white) : tokensFor(this).primaryText(); }
 
@@ -60,7 +56,7 @@ Tokens::Shadow ToolButton::shadow() const {
     Theme* theme = themeFor(this);
     const QColor accent = theme ? theme->accent() : t.accent;
     if (active_) return {Design::withOpacity(accent, 0.45), 5, 0, 3};
-    if (hovering_) return {Design::black(0.1), 1.5, 0, 1};
+    if (isHovering()) return {Design::black(0.1), 1.5, 0, 1};
     return {Qt::transparent, 0, 0, 0};
 }
 
@@ -73,22 +69,12 @@ QList<Tokens::Shadow> ToolButton::castShadows() const {
 
 QPainterPath ToolButton::shadowShape() const { return continuousRoundedRect(rect(), tokensFor(this).radii.button); }
 
-void ToolButton::enterEvent(QEnterEvent* event) {
-    setHovering(true);
-    QAbstractButton::enterEvent(event);
-}
-
-void ToolButton::leaveEvent(QEvent* event) {
-    setHovering(false);
-    QAbstractButton::leaveEvent(event);
-}
-
 void ToolButton::paintEvent(QPaintEvent*) {
     const Tokens t = tokensFor(this);
     Theme* theme = themeFor(this);
     const QColor accent = theme ? theme->accent() : t.accent;
     const double active = activeAmount_->value();
-    const double hover = hoverAmount_->value();
+    const double hover = hover_->amount();
     const QRectF bounds = rect();
 
     QPainter painter(this);

@@ -9,6 +9,7 @@
 
 namespace BrindlecastApp {
 
+class SpringHover;
 class SpringValue;
 
 // A 36 x 34 tool button showing an icon. Active: accent fill with a white sheen, white icon, lit
@@ -21,7 +22,7 @@ public:
 
     bool isActive() const { return active_; }
     void setActive(bool active);
-    bool isHovering() const { return hovering_; }
+    bool isHovering() const;
 
     // What the button draws now, for callers and tests that look at the state's colours.
     QColor foreground() const;
@@ -35,17 +36,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
-    void setHovering(bool hovering);
-
     bool active_;
-    bool hovering_ = false;
     IconPainter icon_;
     SpringValue* activeAmount_;
-    SpringValue* hoverAmount_;
+    SpringHover* hover_;
     SpringValue* pressScale_;
 };
 
