@@ -14,6 +14,8 @@ Support::Rect toBottomLeft(const Support::Rect& topLeft, double height) {
 
 Support::Rect toTopLeft(const Support::Rect& bottomLeft, double height) { return toBottomLeft(bottomLeft, height); }
 
+QPointF painterPoint(const Support::Point& bottomLeft, double height) { return {bottomLeft.x, height - bottomLeft.y}; }
+
 QRectF painterRect(const Support::Rect& bottomLeft, double height) {
     return toTopLeft(bottomLeft, height).toQRectF();
 }

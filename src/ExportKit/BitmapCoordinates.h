@@ -19,6 +19,8 @@ namespace ExportKit::BitmapCoordinates {
 // The same formula converts back.
 Support::Rect toBottomLeft(const Support::Rect& topLeft, double height);
 Support::Rect toTopLeft(const Support::Rect& bottomLeft, double height);
+// A point (x, y) bottom-left is (x, H - y) in painter (top-left) coordinates.
+QPointF painterPoint(const Support::Point& bottomLeft, double height);
 // A QRectF in painter (top-left) coordinates for a bottom-left rectangle.
 QRectF painterRect(const Support::Rect& bottomLeft, double height);
 

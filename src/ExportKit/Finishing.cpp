@@ -18,7 +18,7 @@ namespace ExportKit::Exporter {
 namespace {
 
 // The largest side a backdrop canvas may have; beyond it the backdrop is left off.
-constexpr double kLargestCanvasSide = 32768.0;
+constexpr double kLargestCanvasSide = 65536.0;
 
 constexpr double kWatermarkFontSize = 13.0;
 constexpr double kWatermarkLeftMargin = 6.0;
@@ -109,8 +109,9 @@ QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
         return image;
     }
     const int extra = int(std::trunc(2 * p));
+    if (image.isNull()) return image;
     QImage canvas = BitmapCoordinates::makeWorkingBitmap(image.width() + extra, image.height() + extra);
-    if (canvas.isNull() || image.isNull()) return image;
+    if (canvas.isNull()) return image;
 
     QPainter painter(&canvas);
     paintBackdropStyle(painter, backdrop.style, canvas.size());

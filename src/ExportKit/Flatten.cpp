@@ -266,8 +266,7 @@ void drawText(QPainter& painter, const Annotation::Text& text, double height) {
     const QRectF frame(toPainter(text.origin), QSizeF(widest, y)); // `origin` is the block's top-left corner
 
     // The pivot lies half a pixel right of the origin and half the text size below it.
-    const Support::Point pivotBottomLeft{text.origin.x + 0.5, height - text.origin.y - size / 2};
-    const QPointF pivot(pivotBottomLeft.x, height - pivotBottomLeft.y);
+    const QPointF pivot = BitmapCoordinates::painterPoint({text.origin.x + 0.5, height - text.origin.y - size / 2}, height);
     withRotation(painter, pivot, text.rotation, [&] {
         std::optional<ShadowLook> shadow;
         if (style.shadow) shadow = ShadowLook{std::max(0.05 * size, 1.0), std::max(0.12 * size, 3.0), 0.45};
