@@ -13,7 +13,6 @@ namespace BrindlecastApp::Compositor {
 bool isActive() {
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection()) return false;
-    xcb_connection_t* connection = x11->connection();
     // The screen number is the part after the dot of DISPLAY (":0.1" is screen 1); 0 without one.
     int screen = 0;
     if (const char* display = std::getenv("DISPLAY")) {
@@ -22,6 +21,11 @@ bool isActive() {
         const auto dot = text.find('.', colon == std::string::npos ? 0 : colon);
         if (dot != std::string::npos) screen = std::atoi(text.c_str() + dot + 1);
     }
+    return isActive(x11->connection(), screen);
+}
+
+bool isActive(xcb_connection_t* connection, int screen) {
+    if (!connection || xcb_connection_has_error(connection)) return false;
     const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
     const xcb_intern_atom_cookie_t atomCookie =
         xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.c_str());
