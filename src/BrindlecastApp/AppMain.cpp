@@ -33,8 +33,7 @@ int runApplication(int argc, char** argv, const LaunchOptions& options) {
     PortalSettingsReader portal(DesktopSettings::instance());
     portal.start();
 
-    if (options.developerFlags.contains("--preview-gallery"))
-        DesignGallery::show(options.developerFlags.contains("--dark"));
+    DesignGallery::showForFlags(options.developerFlags);
 
     QSystemTrayIcon tray(QIcon::fromTheme("camera-photo"));
     QMenu menu;

@@ -245,6 +245,11 @@ QWidget* show(bool dark, Support::UserDefaults* defaults) {
     return window;
 }
 
+QWidget* showForFlags(const QStringList& developerFlags, Support::UserDefaults* defaults) {
+    if (!developerFlags.contains(QStringLiteral("--preview-gallery"))) return nullptr;
+    return show(developerFlags.contains(QStringLiteral("--dark")), defaults);
+}
+
 QWidget* lastWindow() { return galleryWindow(); }
 
 } // namespace DesignGallery

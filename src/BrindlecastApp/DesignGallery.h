@@ -31,6 +31,10 @@ namespace DesignGallery {
 // not deleted, when closed; an earlier gallery window is forgotten, not closed.
 QWidget* show(bool dark, Support::UserDefaults* defaults = nullptr);
 
+// What the developer flags ask for: the gallery when they hold "--preview-gallery", in the dark
+// scheme when they also hold exactly "--dark". Null when the gallery is not asked for.
+QWidget* showForFlags(const QStringList& developerFlags, Support::UserDefaults* defaults = nullptr);
+
 // The gallery window opened last, or null.
 QWidget* lastWindow();
 

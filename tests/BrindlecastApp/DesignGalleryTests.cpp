@@ -64,6 +64,32 @@ TEST(DesignGallery, OpensTheWindowAndStoresTheMode) {
     }
 }
 
+TEST(DesignGallery, DeveloperFlagsChooseWhetherAndInWhichScheme) {
+    struct Case {
+        QStringList flags;
+        bool opens;
+        ColorScheme scheme;
+    };
+    const Case cases[] = {
+        {{"--preview-gallery"}, true, ColorScheme::light},
+        {{"--preview-gallery", "--dark"}, true, ColorScheme::dark},
+        {{"--dark", "--preview-gallery"}, true, ColorScheme::dark},
+        {{"--preview-gallery", "--darker"}, true, ColorScheme::light},
+        {{"--preview-editor", "--dark"}, false, ColorScheme::light},
+        {{}, false, ColorScheme::light},
+    };
+    for (const Case& c : cases) {
+        Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("flags") + "/preferences.json");
+        std::unique_ptr<QWidget> window(DesignGallery::showForFlags(c.flags, &defaults));
+        EXPECT_EQ(window != nullptr, c.opens) << c.flags.join(' ').toStdString();
+        if (window) {
+            EXPECT_EQ(tokensFor(window.get()).scheme, c.scheme) << c.flags.join(' ').toStdString();
+        } else {
+            EXPECT_FALSE(defaults.value("theme.mode").has_value()); // nothing stored
+        }
+    }
+}
+
 TEST(DesignGallery, IconGridHasTwentyEightCellsInRowsOfTen) {
     Gallery gallery(false);
     const QList<IconView*> cells = gallery.window->findChildren<IconView*>();
