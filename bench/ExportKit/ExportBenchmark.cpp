@@ -2,7 +2,7 @@
 //
 //   ExportKitBench [benchmark flags]          measure
 //   ExportKitBench --write-final-pixels FILE  write the export's final pixels as raw RGBA and
-//                                             print "WIDTHxHEIGHT", for the reference encoder
+//                                             print "WIDTHxHEIGHT OUR_PNG_BYTES", for the reference
 #include "ExportKit/Exporter.h"
 
 #include <QFile>
@@ -155,13 +155,15 @@ BENCHMARK(BM_EncodeOnly)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int writeFinalPixels(const char* path) {
     const Scene scene;
-    const QImage rgba = finalPixels(scene).convertToFormat(QImage::Format_RGBA8888);
+    const QImage pixels = finalPixels(scene);
+    const QImage rgba = pixels.convertToFormat(QImage::Format_RGBA8888);
     QFile file(QString::fromLocal8Bit(path));
     if (!file.open(QIODevice::WriteOnly)) return 1;
     for (int y = 0; y < rgba.height(); ++y) {
         file.write(reinterpret_cast<const char*>(rgba.constScanLine(y)), qint64(rgba.width()) * 4);
     }
-    std::cout << rgba.width() << "x" << rgba.height() << std::endl;
+    std::cout << rgba.width() << "x" << rgba.height() << " "
+              << Exporter::encode(pixels, ImageFormat::png()).data().size() << std::endl;
     return 0;
 }
 

@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 "$bench" --benchmark_format=json --benchmark_out="$work/ours.json" --benchmark_out_format=json >/dev/null
-size=$("$bench" --write-final-pixels "$work/final.rgba")
+read -r size our_bytes < <("$bench" --write-final-pixels "$work/final.rgba")
 
 # Median wall time of convert reading the raw pixels and writing a PNG with its default settings.
 times=()
@@ -32,13 +32,13 @@ for _ in $(seq "$runs"); do
 done
 reference_us=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
 
-python3 - "$work/ours.json" "$reference_us" "$size" "$(stat -c %s "$work/reference.png")" <<'PY'
+python3 - "$work/ours.json" "$reference_us" "$size" "$(stat -c %s "$work/reference.png")" "$our_bytes" <<'PY'
 import json, sys
 data = json.load(open(sys.argv[1]))
 ms = {b["name"].split("/")[0]: b["real_time"] for b in data["benchmarks"]}
 reference = int(sys.argv[2]) / 1000.0
 whole = ms["BM_WholeExport"]
-print(f"final image {sys.argv[3]}, reference PNG {int(sys.argv[4])} bytes")
+print(f"final image {sys.argv[3]}: our PNG {int(sys.argv[5])} bytes, convert's PNG {int(sys.argv[4])} bytes")
 print(f"our whole export      {whole:8.1f} ms")
 print(f"  rendering only      {ms['BM_RenderOnly']:8.1f} ms")
 print(f"  PNG encode only     {ms['BM_EncodeOnly']:8.1f} ms")

@@ -21,8 +21,10 @@ namespace Exporter {
 
 namespace {
 
-// zlib level 6 without a filter search per row: fast, and fixed, so the bytes never vary.
-constexpr int kPngCompressionLevel = 6;
+// Qt's PNG compression setting runs from 0 to 100 and picks zlib level value / 10: level 3 is
+// several times faster than the default for a few percent more bytes. Fixed, so the same pixels
+// always give the same bytes.
+constexpr int kPngCompression = 30;
 
 bool isOpaque(const QImage& image) {
     if (!image.hasAlphaChannel()) return true;
@@ -67,7 +69,7 @@ Export encode(const QImage& image, const ImageFormat& format) {
     if (!buffer.open(QIODevice::WriteOnly)) throw ExportError::encodingFailed();
     QImageWriter writer(&buffer, format.isPng() ? "png" : "jpeg");
     if (format.isPng()) {
-        writer.setCompression(kPngCompressionLevel);
+        writer.setCompression(kPngCompression);
     } else {
         const double quality = *format.jpegQuality();
         if (!std::isfinite(quality)) throw ExportError::encodingFailed();
