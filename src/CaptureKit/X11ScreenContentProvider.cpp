@@ -7,6 +7,9 @@
 
 #include <xcb/randr.h>
 
+#include <chrono>
+#include <thread>
+
 namespace CaptureKit {
 
 namespace {
@@ -60,6 +63,20 @@ std::vector<DisplayInfo> readDisplays(X11Connection& x) {
     return displays;
 }
 
+// Window images that may still hold other windows' pixels are blanked, and their clients get a
+// moment to repaint them before the capture; one that has not repainted by then is blank in the
+// capture, never stale.
+void settleImages(X11Session& session, const X11Compositor::Predicate& among) {
+    bool blanked = false;
+    {
+        ServerGrab grab(session.connection());
+        blanked = session.blankUnsettledImages(X11WindowTree::read(session.connection()), among);
+    }
+    if (blanked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+bool anyWindow(const X11TopLevel&) { return true; }
+
 QRect displayArea(const DisplayInfo& display, const X11Connection& x) {
     const Support::Rect& f = display.frame;
     const QRect screen(0, 0, x.screen()->width_in_pixels, x.screen()->height_in_pixels);
@@ -103,6 +120,9 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
     X11Connection& x = session->connection();
+    // With nothing excluded any window's pixels may show, stale ones included.
+    const bool excluding = !excludingBundleIDs.isEmpty();
+    if (excluding) settleImages(*session, anyWindow);
     ServerGrab grab(x);
 
     std::optional<DisplayInfo> current;
@@ -116,6 +136,8 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
     if (area.isEmpty()) throw CaptureError::displayNotFound();
 
     const X11WindowTree tree = X11WindowTree::read(x);
+    // A window mapped or resized since the settling above gets no grace.
+    if (excluding) session->blankUnsettledImages(tree, anyWindow);
     auto excluded = [&](const X11TopLevel& t) {
         if (t.ownedByThisProcess) return true;
         if (t.appID && excludingBundleIDs.contains(*t.appID)) return true;
@@ -131,11 +153,15 @@ QImage X11ScreenContentProvider::captureWindow(const WindowInfo& window) {
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
     X11Connection& x = session->connection();
+    // Only the window's own pixels may show: the one image drawn must be settled.
+    const auto target = [&](const X11TopLevel& t) { return t.client == window.windowID || t.frame == window.windowID; };
+    settleImages(*session, target);
     ServerGrab grab(x);
     const X11WindowTree tree = X11WindowTree::read(x);
     const X11TopLevel* t = tree.find(window.windowID);
     if (!t || !t->isClient || t->ownedByThisProcess) throw CaptureError::windowNotFound();
     if (!t->viewable) throw X11Error("the window is not on screen, so it has no image to capture");
+    session->blankUnsettledImages(tree, target);
     return X11Compositor(*session, tree).composeWindow(*t);
 }
 

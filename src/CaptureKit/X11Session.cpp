@@ -11,10 +11,8 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <chrono>
 #include <cstring>
 #include <map>
-#include <thread>
 
 namespace CaptureKit {
 
@@ -155,40 +153,40 @@ void X11Session::redirectTopLevels() {
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x.atom(selection.c_str())), nullptr));
     if (owner && owner->owner != XCB_NONE) return;
 
-    // Redirecting gives each window a fresh image filled with whatever the screen showed in its
-    // place, windows lying on top of it included, until its client repaints. Under a grab, blank
-    // those images and have every window repaint, so no window ever holds another's pixels.
-    xcb_grab_server(c);
-    const bool redirected = x.succeeded(xcb_composite_redirect_subwindows_checked(c, x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
-    if (redirected) {
-        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, x.root()), nullptr));
-        const int count = tree ? xcb_query_tree_children_length(tree.get()) : 0;
-        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
-        for (int i = 0; i < count; ++i) {
-            XcbReply<xcb_get_window_attributes_reply_t> attributes(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr));
-            XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr));
-            if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE
-                || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT)
-                continue;
-            const xcb_pixmap_t pixmap = xcb_generate_id(c);
-            if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, children[i], pixmap))) continue;
-            const xcb_gcontext_t gc = xcb_generate_id(c);
-            const std::uint32_t black = 0;
-            xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &black);
-            const xcb_rectangle_t all{0, 0, std::uint16_t(geometry->width + 2 * geometry->border_width),
-                                      std::uint16_t(geometry->height + 2 * geometry->border_width)};
-            xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
-            xcb_free_gc(c, gc);
-            xcb_free_pixmap(c, pixmap);
-            clearTree(x, children[i]);
+    // A manual redirection by someone else makes ours fail; their images serve as well.
+    (void)x.succeeded(xcb_composite_redirect_subwindows_checked(c, x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+}
+
+bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among) {
+    X11Connection& x = *connection_;
+    xcb_connection_t* c = x.get();
+    bool blanked = false;
+    QHash<xcb_window_t, QSize> settled;
+    for (const X11TopLevel& t : tree.topLevels) {
+        if (!t.viewable || t.inputOnly) continue;
+        const QSize size(int(t.rect.width()), int(t.rect.height()));
+        const auto known = settled_.constFind(t.frame);
+        const bool settledBefore = known != settled_.constEnd() && *known == size;
+        if (!among(t)) {
+            if (settledBefore) settled.insert(t.frame, size);
+            continue;
         }
+        settled.insert(t.frame, size);
+        if (settledBefore || t.ownedByThisProcess) continue;
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, t.frame, pixmap))) continue;
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        const std::uint32_t black = 0;
+        xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &black);
+        const xcb_rectangle_t all{0, 0, std::uint16_t(size.width()), std::uint16_t(size.height())};
+        xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+        xcb_free_gc(c, gc);
+        xcb_free_pixmap(c, pixmap);
+        clearTree(x, t.frame);
+        blanked = true;
     }
-    xcb_ungrab_server(c);
-    xcb_flush(c);
-    // Clients that draw only on Expose need a moment; until they have, their windows are blank
-    // in a capture, never stale.
-    if (redirected) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    settled_ = std::move(settled);
+    return blanked;
 }
 
 xcb_render_pictformat_t X11Session::formatForVisual(xcb_visualid_t visual) const {

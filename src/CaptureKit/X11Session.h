@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureKit/X11Connection.h"
+#include "CaptureKit/X11WindowTree.h"
 
 #include <xcb/render.h>
 #include <xcb/xfixes.h>
@@ -8,6 +9,10 @@
 #include <QImage>
 #include <QString>
 
+#include <QHash>
+#include <QSize>
+
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -16,6 +21,7 @@ namespace CaptureKit {
 // The capture's long-lived tie to one X display. Automatic redirection of the root's children
 // lasts only as long as the connection that asked for it, so the connection is kept for the life
 // of the process: every window then has an off-screen image the capture can compose from.
+// Unless a compositing manager has redirected them already.
 class X11Session {
 public:
     // The session of $DISPLAY, made on first use. Throws CaptureError::notAuthorized when no
@@ -32,6 +38,14 @@ public:
     xcb_render_pictformat_t formatForDepth(std::uint8_t depth) const;
     bool formatHasAlpha(xcb_render_pictformat_t format) const;
 
+    // A window's off-screen image is made when it is mapped (or, for the first capture, when its
+    // windows are redirected) and remade when it is resized, filled with whatever the screen
+    // showed in its place, other windows included, until its client repaints. Blanks the images
+    // of the windows `among` picks that have not been seen at their size by an earlier call, and
+    // has every one of their windows repaint; returns whether it blanked any. Call under a
+    // server grab.
+    bool blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among);
+
     // The pixels of a 24- or 32-bit drawable as Format_ARGB32_Premultiplied (a 24-bit one opaque),
     // through shared memory when the server offers it.
     QImage readImage(xcb_drawable_t drawable, int x, int y, int width, int height, std::uint8_t depth);
@@ -46,6 +60,7 @@ private:
 
     std::mutex mutex_;
     std::unique_ptr<X11Connection> connection_;
+    QHash<xcb_window_t, QSize> settled_; // windows whose images hold only their own pixels
     struct Formats;
     std::unique_ptr<Formats> formats_;
     bool sharedMemoryUsable_ = false;

@@ -6,8 +6,8 @@
  *                       [--override] [--type NAME] [--above] [--popup X Y] [--slow-repaint MS]
  *                       [--argb ALPHA] [--shape-left-half]
  *
- * --slow-repaint MS leaves the window without a background and paints it itself: at once when
- * it first shows, MS milliseconds late on every later Expose, like a busy application.
+ * --slow-repaint MS leaves the window without a background and paints it itself, MS milliseconds
+ * after it shows and after every Expose, like a busy application.
  *
  * --argb ALPHA makes a 32-bit window of that opacity (0-255). --shape-left-half cuts the window
  * down to its left half with the Shape extension.
@@ -169,10 +169,14 @@ int main(int argc, char** argv) {
         free(event);
         if (kind == XCB_EXPOSE) break;
     }
-    if (slowRepaint >= 0) xcb_poly_fill_rectangle(c, w, gc, 1, &all);
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     printf("0x%x\n", w);
     fflush(stdout);
+    if (slowRepaint >= 0) {
+        usleep((useconds_t)slowRepaint * 1000);
+        xcb_poly_fill_rectangle(c, w, gc, 1, &all);
+        xcb_flush(c);
+    }
 
     struct pollfd fds[2] = {{0, POLLIN, 0}, {xcb_get_file_descriptor(c), POLLIN, 0}};
     for (;;) {

@@ -235,6 +235,15 @@ TEST_F(X11CaptureTest, ThePointerIsNeverDrawn) {
     EXPECT_EQ(countPixels(service.captureWindow(window), green), area.width() * area.height());
 }
 
+// A window mapped later gets its image the same way, filled from the screen beneath it.
+TEST_F(X11CaptureTest, WindowsMappedLaterNeverCarryALeftOutWindowsPixels) {
+    provider->shareableContent();
+    spawn({250, 150, 300, 200}, red, {"--class", "CaptureBlocked"});
+    spawn({100, 100, 300, 200}, green, {"--class", "CaptureSlow", "--slow-repaint", "3000"});
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
+    EXPECT_EQ(countPixels(image, red), 0);
+}
+
 TEST_F(X11CaptureTest, CancelCaptureIsRefusedBeforeAnyImageIsTaken) {
     spawn({100, 100, 200, 200}, red, {"--class", "CaptureRefused"});
     const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureRefused"}), provider);
