@@ -18,9 +18,9 @@ constexpr int kGlyphGap = 4;
 constexpr int kMaxLineHeight = 120;
 constexpr int kMinLineHeight = 5;
 // Words join into a line while the gap between them stays below this many line heights.
-constexpr double kWordGapInHeights = 1.6;
+constexpr double kWordGapInHeights = 1.2;
 // Scale small text up to about this glyph height, the size the recognition model reads best.
-constexpr double kTargetTextHeight = 34;
+constexpr double kTargetTextHeight = 26;
 constexpr double kMaxScale = 4;
 constexpr int kCropMargin = 3;
 constexpr int kPreparedMargin = 10;
@@ -39,11 +39,21 @@ cv::Mat edgeMap(const cv::Mat& bgr) {
 }
 
 // Long thin runs are rules, separators and the sides of boxes: remove them so they neither join
-// lines together nor become regions of their own.
+// lines together nor become regions of their own. Small dense text makes long runs too, but many
+// rows deep; those bands are kept.
+cv::Mat thinRuns(const cv::Mat& edges, cv::Size runLength, cv::Size bandDepth, cv::Size bandFringe) {
+    cv::Mat runs, bands;
+    cv::morphologyEx(edges, runs, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, runLength));
+    cv::morphologyEx(edges, bands, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, bandDepth));
+    cv::dilate(bands, bands, cv::getStructuringElement(cv::MORPH_RECT, bandFringe));
+    return runs & ~bands;
+}
+
 void removeRules(cv::Mat& edges) {
-    cv::Mat horizontal, vertical;
-    cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(60, 1)));
-    cv::morphologyEx(edges, vertical, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, 60)));
+    const int run = 60;
+    const int depth = 5;
+    const cv::Mat horizontal = thinRuns(edges, {run, 1}, {run, depth}, {1, 2 * depth + 1});
+    const cv::Mat vertical = thinRuns(edges, {1, run}, {depth, run}, {2 * depth + 1, 1});
     edges.setTo(0, horizontal | vertical);
 }
 
@@ -123,25 +133,38 @@ std::vector<Region> find(const cv::Mat& bgr) {
     return regions;
 }
 
-Prepared prepare(const cv::Mat& grey, const Region& region) {
-    const cv::Rect bounds(0, 0, grey.cols, grey.rows);
-    const cv::Rect area = (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
-    cv::Mat crop = grey(area).clone();
+Prepared prepare(const cv::Mat& bgr, const Region& region) {
+    const cv::Rect bounds(0, 0, bgr.cols, bgr.rows);
+    const cv::Rect area =
+        (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
+    const cv::Mat crop = bgr(area);
 
-    // Ink is the minority of pixels; when the majority (the background) is the dark side, invert.
-    cv::Mat binary;
-    const double split = cv::threshold(crop, binary, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-    const int light = cv::countNonZero(binary);
-    if (light < int(crop.total()) - light) cv::bitwise_not(crop, crop);
-    (void)split;
-
-    cv::normalize(crop, crop, 0, 255, cv::NORM_MINMAX);
+    // The background is the region's most common colour; ink is whatever differs from it, in any
+    // channel. This reads light-on-dark, dark-on-light and coloured text on coloured fills alike,
+    // and hands the engine dark ink on white.
+    std::vector<cv::Mat> channels;
+    cv::split(crop, channels);
+    cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
+    for (const cv::Mat& channel : channels) {
+        const int histogramSize = 256;
+        const float range[] = {0, 256};
+        const float* ranges[] = {range};
+        cv::Mat histogram;
+        cv::calcHist(&channel, 1, nullptr, cv::Mat(), histogram, 1, &histogramSize, ranges);
+        cv::Point peak;
+        cv::minMaxLoc(histogram, nullptr, nullptr, nullptr, &peak);
+        cv::Mat difference;
+        cv::absdiff(channel, cv::Scalar(peak.y), difference);
+        distance = cv::max(distance, difference);
+    }
+    cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
+    cv::Mat ink;
+    cv::bitwise_not(distance, ink);
 
     Prepared prepared;
     prepared.scale = std::clamp(kTargetTextHeight / std::max(1, region.textHeight), 1.0, kMaxScale);
-    if (prepared.scale > 1.0)
-        cv::resize(crop, crop, cv::Size(), prepared.scale, prepared.scale, cv::INTER_CUBIC);
-    cv::copyMakeBorder(crop, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
+    if (prepared.scale > 1.0) cv::resize(ink, ink, cv::Size(), prepared.scale, prepared.scale, cv::INTER_CUBIC);
+    cv::copyMakeBorder(ink, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
                        cv::BORDER_CONSTANT, cv::Scalar(255));
     prepared.origin = cv::Point2d(area.x, area.y);
     prepared.margin = kPreparedMargin;

@@ -19,8 +19,8 @@ struct Region {
 // nothing or as noise.
 std::vector<Region> find(const cv::Mat& bgr);
 
-// The region cut out of a grey image and made ready for the engine: contrast stretched, dark
-// backgrounds inverted so ink is dark on light, small text scaled up, a light margin added.
+// The region cut out of the screen image (BGR) and made ready for the engine: dark ink on white
+// whatever the colours were, small text scaled up, a white margin added.
 // `scale` receives the factor applied and `origin` where the result's (0, 0) lies in the image.
 struct Prepared {
     cv::Mat grey;
@@ -28,6 +28,6 @@ struct Prepared {
     cv::Point2d origin; // image position of the prepared picture's top-left corner (before scaling)
     int margin = 0;     // blank pixels added around the scaled crop
 };
-Prepared prepare(const cv::Mat& grey, const Region& region);
+Prepared prepare(const cv::Mat& bgr, const Region& region);
 
 } // namespace DetectionKit::ScreenTextRegions

@@ -1,6 +1,7 @@
 #include "DetectionKit/TesseractRecognizer.h"
 
 #include "DetectionKit/ImageBoxes.h"
+#include "DetectionKit/LineAssembly.h"
 #include "DetectionKit/ScreenTextRegions.h"
 
 #include <opencv2/imgproc.hpp>
@@ -20,11 +21,11 @@ namespace DetectionKit {
 
 namespace {
 
-// The engine's own OpenMP threads would fight the pool for the same cores: recognition runs one
-// line per engine, the pool supplies the parallelism.
-void keepEnginesSingleThreaded() {
-    static std::once_flag once;
-    std::call_once(once, [] { omp_set_max_active_levels(0); });
+// The engine's own OpenMP threads would fight the pool for the same cores: each engine reads one
+// line at a time on its worker, the pool supplies the parallelism. The setting belongs to the
+// calling thread, so every worker makes it for itself.
+void keepThisThreadsEngineSingleThreaded() {
+    omp_set_max_active_levels(0);
 }
 
 std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Options& options, std::string& error) {
@@ -43,18 +44,10 @@ std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Op
     return engine;
 }
 
-// The lines the engine read in one prepared region, with boxes in image pixels (top-left).
-struct PixelGlyph {
-    qsizetype start;
-    qsizetype length;
-    cv::Rect2d box;
-};
-struct PixelLine {
-    QString text;
-    cv::Rect2d box;
-    std::vector<PixelGlyph> glyphs;
-};
+using LineAssembly::PixelGlyph;
+using LineAssembly::PixelLine;
 
+// The lines the engine read in one prepared region, boxes in image pixels.
 std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
     const cv::Mat& grey = prepared.grey;
     engine.SetImage(grey.data, grey.cols, grey.rows, 1, int(grey.step));
@@ -65,36 +58,29 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
     auto toImage = [&](int left, int top, int right, int bottom) {
         const double s = prepared.scale;
         const double m = prepared.margin;
-        return cv::Rect2d(prepared.origin.x + (left - m) / s, prepared.origin.y + (top - m) / s, (right - left) / s,
-                          (bottom - top) / s);
+        return Support::Rect(prepared.origin.x + (left - m) / s, prepared.origin.y + (top - m) / s,
+                             (right - left) / s, (bottom - top) / s);
     };
 
     std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
     if (!it) return lines;
-    const auto level = tesseract::RIL_SYMBOL;
+    std::vector<std::vector<LineAssembly::Word>> words; // per line
     do {
-        if (it->Empty(level)) continue;
-        if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || lines.empty()) {
-            lines.push_back({});
-        } else if (it->IsAtBeginningOf(tesseract::RIL_WORD) && !lines.back().text.isEmpty()) {
-            lines.back().text.append(QLatin1Char(' '));
-        }
-        std::unique_ptr<char[]> utf8(it->GetUTF8Text(level));
-        if (!utf8) continue;
-        const QString symbol = QString::fromUtf8(utf8.get());
-        PixelLine& line = lines.back();
+        if (it->Empty(tesseract::RIL_SYMBOL)) continue;
+        if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || words.empty()) words.emplace_back();
+        if (it->IsAtBeginningOf(tesseract::RIL_WORD) || words.back().empty()) words.back().emplace_back();
+        std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_SYMBOL));
         int left = 0, top = 0, right = 0, bottom = 0;
-        if (it->BoundingBox(level, &left, &top, &right, &bottom) && right > left && bottom > top) {
-            const cv::Rect2d box = toImage(left, top, right, bottom);
-            line.glyphs.push_back({line.text.size(), symbol.size(), box});
-            line.box = line.box.area() > 0 ? (line.box | box) : box;
-        }
-        line.text.append(symbol);
-    } while (it->Next(level));
+        if (!utf8 || !it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom) || right <= left ||
+            bottom <= top)
+            continue;
+        words.back().back().push_back({QString::fromUtf8(utf8.get()), toImage(left, top, right, bottom)});
+    } while (it->Next(tesseract::RIL_SYMBOL));
 
-    lines.erase(std::remove_if(lines.begin(), lines.end(),
-                               [](const PixelLine& l) { return l.text.trimmed().isEmpty() || l.box.area() <= 0; }),
-                lines.end());
+    for (const auto& lineWords : words) {
+        PixelLine line = LineAssembly::assemble(lineWords);
+        if (!line.text.trimmed().isEmpty() && !line.box.isEmpty()) lines.push_back(std::move(line));
+    }
     return lines;
 }
 
@@ -107,9 +93,6 @@ cv::Mat bgrOf(const QImage& image) {
     return bgr;
 }
 
-Support::Rect normalizedOf(const cv::Rect2d& r, double w, double h) {
-    return ImageBoxes::normalized(Support::Rect(r.x, r.y, r.width, r.height), w, h);
-}
 
 } // namespace
 
@@ -119,7 +102,6 @@ public:
     using Job = std::function<void(tesseract::TessBaseAPI*, const std::string& error)>;
 
     explicit EnginePool(const Options& options) {
-        keepEnginesSingleThreaded();
         const int count = options.workers > 0 ? options.workers : int(std::max(1u, std::thread::hardware_concurrency()));
         for (int i = 0; i < count; ++i) threads_.emplace_back([this, options] { work(options); });
     }
@@ -143,6 +125,7 @@ public:
 
 private:
     void work(const Options& options) {
+        keepThisThreadsEngineSingleThreaded();
         std::string error;
         std::unique_ptr<tesseract::TessBaseAPI> engine = makeEngine(options, error);
         for (;;) {
@@ -175,8 +158,6 @@ std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) 
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
 
     const cv::Mat bgr = bgrOf(image);
-    cv::Mat grey;
-    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
     const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr);
 
     // Each job fills its own slot; the caller waits for all of them.
@@ -199,13 +180,13 @@ std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) 
 
     std::vector<EnginePool::Job> jobs;
     for (size_t index : order) {
-        jobs.push_back([shared, index, &grey, region = regions[index]](tesseract::TessBaseAPI* engine,
+        jobs.push_back([shared, index, &bgr, region = regions[index]](tesseract::TessBaseAPI* engine,
                                                                         const std::string& error) {
             std::vector<PixelLine> lines;
             std::string failure = error;
             if (engine) {
                 try {
-                    lines = readRegion(*engine, ScreenTextRegions::prepare(grey, region));
+                    lines = readRegion(*engine, ScreenTextRegions::prepare(bgr, region));
                 } catch (const std::exception& e) {
                     failure = e.what();
                 }
@@ -230,9 +211,9 @@ std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) 
         for (const PixelLine& pixelLine : regionLines) {
             RecognizedLine line;
             line.text = pixelLine.text;
-            line.box = normalizedOf(pixelLine.box, w, h);
+            line.box = ImageBoxes::normalized(pixelLine.box, w, h);
             for (const PixelGlyph& g : pixelLine.glyphs)
-                line.glyphs.push_back({g.start, g.length, normalizedOf(g.box, w, h)});
+                line.glyphs.push_back({g.start, g.length, ImageBoxes::normalized(g.box, w, h)});
             lines.push_back(std::move(line));
         }
     }

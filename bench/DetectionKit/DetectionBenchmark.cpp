@@ -1,0 +1,40 @@
+// Wall time of detect() on the preview screenshot and on text-dense screens, with the shared
+// engines already made (the first call of a process pays for them once).
+#include "ScreenRenderer.h"
+
+#include "DetectionKit/PIIDetector.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void detectOn(benchmark::State& state, const DetectionBench::RenderedScreen& screen) {
+    DetectionKit::PIIDetector detector;
+    detector.detect(screen.image, {}); // warm the engine pool
+    size_t found = 0;
+    for (auto _ : state) {
+        const DetectionKit::DetectionResult result = detector.detect(screen.image, {});
+        found = result.detections.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["detections"] = double(found);
+    state.counters["planted"] = double(screen.planted.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    static const std::vector<DetectionBench::RenderedScreen> screens = DetectionBench::allScreens();
+    for (const DetectionBench::RenderedScreen& screen : screens)
+        benchmark::RegisterBenchmark(("detect/" + screen.name).toStdString().c_str(),
+                                     [&screen](benchmark::State& state) { detectOn(state, screen); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MinTime(2.0);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

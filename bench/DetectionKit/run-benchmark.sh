@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Measures personal-data detection against the tesseract command-line program as the reference,
+# on the same image files: the preview screenshot and text-dense 1920x1080 and 2560x1440 screens
+# (light and dark). Prints, per screen, detect()'s wall time (median of the benchmark's
+# repetitions, engines warm), the command's wall time (median of three runs), their ratio, and
+# how many planted items each finds.
+# Usage: bench/DetectionKit/run-benchmark.sh [BUILD_FOLDER]   (default: build/bench, Release)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${1:-$root/build/bench}
+here="$root/bench/DetectionKit"
+
+"$root/scripts/deps"
+command -v tesseract >/dev/null || { echo "run-benchmark: the tesseract program is not installed" >&2; exit 1; }
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRINDLECAST_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" --target detection-bench detect-image render-bench-screens >&2
+tools="$build/bench/DetectionKit"
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+export QT_QPA_PLATFORM=offscreen
+"$tools/render-bench-screens" "$out" >/dev/null 2>&1
+
+"$tools/detection-bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_format=json --benchmark_out="$out/bench.json" >/dev/null 2>&1
+
+median_of_three() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+
+printf '%-24s %10s %10s %7s %8s %8s %10s\n' screen "detect ms" "cli ms" ratio planted ours reference
+for png in "$out"/*.png; do
+    name=$(basename "$png" .png)
+    runs=()
+    for _ in 1 2 3; do
+        start=$(date +%s%N)
+        tesseract "$png" "$out/$name.reference" >/dev/null 2>&1
+        runs+=($(( ($(date +%s%N) - start) / 1000000 )))
+    done
+    cli_ms=$(median_of_three "${runs[@]}")
+    detect_ms=$(python3 -c "
+import json, sys
+for b in json.load(open('$out/bench.json'))['benchmarks']:
+    if b['name'].startswith('detect/$name/') and b.get('aggregate_name') == 'median':
+        print(round(b['real_time']))" )
+    "$tools/detect-image" "$png" > "$out/$name.ours.jsonl" 2>/dev/null
+    judged=$(python3 "$here/judge.py" "$out/$name.planted.tsv" "$out/$name.ours.jsonl" "$out/$name.reference.txt")
+    python3 - "$name" "$detect_ms" "$cli_ms" "$judged" <<'PY'
+import json, sys
+name, detect_ms, cli_ms, judged = sys.argv[1], float(sys.argv[2]), float(sys.argv[3]), json.loads(sys.argv[4])
+print(f"{name:24} {detect_ms:10.0f} {cli_ms:10.0f} {detect_ms / cli_ms:7.2f} {judged['planted']:8} "
+      f"{judged['ours']:8} {judged['reference']:10}")
+for key, label in (("missedByOurs", "missed by ours, found by the reference"), ("missedByBoth", "missed by both")):
+    for item in judged.get(key, []):
+        print(f"    {label}: {item}")
+PY
+done

@@ -1,0 +1,180 @@
+// Detection and text extraction with the real engines: Tesseract on text rendered here, OpenCV on a
+// real photograph. Kept few: each one recognises whole images.
+#include "QtPrinters.h"
+#include "TestPhotograph.h"
+
+#include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/TextExtractor.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace DetectionKit;
+
+namespace {
+
+struct Planted {
+    QString detector;
+    QString text;
+    int pixelSize;
+    std::vector<QPoint> ink; // every pixel the item's glyphs touch
+};
+
+QImage canvas(int w, int h, const QColor& background) {
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.setDotsPerMeterX(2835);
+    image.setDotsPerMeterY(2835);
+    image.fill(background);
+    return image;
+}
+
+QFont fontOf(const QString& family, int pixelSize) {
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Draws `text` at `baseline` and returns the pixels it inked, found by drawing it alone as well.
+std::vector<QPoint> drawAndTrace(QPainter& painter, QSize size, const QFont& font, const QColor& ink, QPoint baseline,
+                                 const QString& text) {
+    painter.setFont(font);
+    painter.setPen(ink);
+    painter.drawText(baseline, text);
+
+    QImage alone = canvas(size.width(), size.height(), Qt::transparent);
+    QPainter p(&alone);
+    p.setRenderHints(painter.renderHints());
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(baseline, text);
+    p.end();
+    std::vector<QPoint> pixels;
+    for (int y = 0; y < alone.height(); ++y)
+        for (int x = 0; x < alone.width(); ++x)
+            if (qAlpha(alone.pixel(x, y)) > 0) pixels.push_back({x, y});
+    return pixels;
+}
+
+struct Sheet {
+    QImage image;
+    std::vector<Planted> planted;
+};
+
+// Two lines per size from 11 to 16 px, with a label before every item.
+Sheet personalDataSheet(const QString& family, bool dark) {
+    const QColor background = dark ? QColor(30, 30, 32) : Qt::white;
+    const QColor ink = dark ? QColor(230, 230, 235) : QColor(28, 28, 30);
+    Sheet sheet{canvas(900, 12 * 30 + 20, background), {}};
+    QPainter painter(&sheet.image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const std::vector<std::vector<std::pair<QString, std::pair<QString, QString>>>> lines = {
+        {{"mail", {"email", "jane.doe@example.com"}}, {"tel", {"phone", "415-555-0132"}}, {"ssn", {"ssn", "123-45-6789"}}},
+        {{"card", {"card", "4111 1111 1111 1111"}}, {"iban", {"iban", "DE89370400440532013000"}},
+         {"ip", {"ipv4", "192.168.10.24"}}},
+    };
+    int y = 24;
+    for (int size = 11; size <= 16; ++size) {
+        const QFont font = fontOf(family, size);
+        const QFontMetrics metrics(font);
+        for (const auto& line : lines) {
+            int x = 16;
+            for (const auto& [label, item] : line) {
+                painter.setFont(font);
+                painter.setPen(ink);
+                painter.drawText(QPoint(x, y), label);
+                x += metrics.horizontalAdvance(label + "  ");
+                sheet.planted.push_back({item.first, item.second, size,
+                                         drawAndTrace(painter, sheet.image.size(), font, ink, {x, y}, item.second)});
+                x += metrics.horizontalAdvance(item.second + "      ");
+            }
+            y += 30;
+        }
+    }
+    painter.end();
+    return sheet;
+}
+
+bool inside(const Support::Rect& box, const std::vector<QPoint>& pixels) {
+    for (const QPoint& p : pixels)
+        if (p.x() < box.minX() || p.x() + 1 > box.maxX() || p.y() < box.minY() || p.y() + 1 > box.maxY()) return false;
+    return true;
+}
+
+} // namespace
+
+TEST(EngineTest, FindsPersonalDataInInterfaceFontsLightAndDark) {
+    PIIDetector detector;
+    for (const QString family : {"DejaVu Sans", "Liberation Sans"}) {
+        for (const bool dark : {false, true}) {
+            const Sheet sheet = personalDataSheet(family, dark);
+            const DetectionResult result = detector.detect(sheet.image, {});
+            EXPECT_TRUE(result.diagnostics.isEmpty());
+            for (const Planted& item : sheet.planted) {
+                const bool covered = std::any_of(result.detections.begin(), result.detections.end(), [&](const Detection& d) {
+                    return d.detectorName() == item.detector && inside(d.boundingBox(), item.ink);
+                });
+                EXPECT_TRUE(covered) << item.detector.toStdString() << " '" << item.text.toStdString() << "' at "
+                                     << item.pixelSize << " px in " << family.toStdString()
+                                     << (dark ? " on dark" : " on light");
+            }
+        }
+    }
+}
+
+TEST(EngineTest, ExtractedTextNeverHoldsWhatIsExcluded) {
+    QImage image = canvas(700, 160, Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QFont font = fontOf("DejaVu Sans", 16);
+    const QFontMetrics metrics(font);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(20, 50), "Password:");
+    const int secretX = 20 + metrics.horizontalAdvance("Password: ");
+    const QString secret = "Zebulon7Quartz";
+    painter.drawText(QPoint(secretX, 50), secret);
+    painter.drawText(QPoint(20, 110), "Remember to rotate it monthly");
+    painter.end();
+    const Support::Rect excluded(secretX - 4, 50 - metrics.ascent() - 4, metrics.horizontalAdvance(secret) + 8,
+                                 metrics.height() + 8);
+
+    const QString open = TextExtractor::text(image, std::nullopt, {});
+    ASSERT_TRUE(QString(open).remove(' ').contains(secret)) << "the engine must be able to read the word for this test to mean anything: "
+                                       << open.toStdString();
+
+    const QString text = TextExtractor::text(image, std::nullopt, {excluded});
+    EXPECT_FALSE(text.contains("Zebulon")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Quartz")) << text.toStdString();
+    // The black box's edge may read as a stroke; the word that stands in for it follows the label.
+    const QString firstLine = text.split('\n').first();
+    EXPECT_TRUE(firstLine.startsWith("Password:") && firstLine.endsWith(" [redacted]")) << text.toStdString();
+    EXPECT_TRUE(text.contains("monthly")) << text.toStdString();
+}
+
+TEST(EngineTest, FindsTheFaceInAPhotographOnAScreen) {
+    QString whyNot;
+    const std::optional<QImage> photo = DetectionTests::astronautPhotograph(&whyNot);
+    if (!photo) GTEST_SKIP() << "no photograph to test with: " << whyNot.toStdString();
+
+    QImage screen = canvas(1280, 800, QColor(242, 242, 247));
+    QPainter painter(&screen);
+    painter.fillRect(QRect(0, 0, 1280, 34), QColor(236, 236, 240));
+    painter.setFont(fontOf("DejaVu Sans", 13));
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(20, 22), "Photos \u2014 Mission archive");
+    const QPoint at(400, 160);
+    painter.drawImage(at, *photo);
+    painter.end();
+
+    const DetectionResult result = PIIDetector().detect(screen, {});
+    std::vector<Support::Rect> faces;
+    for (const Detection& d : result.detections)
+        if (d.detectorName() == "face") faces.push_back(d.boundingBox());
+    ASSERT_EQ(faces.size(), 1u);
+    // The astronaut's face spans about (180..270, 70..160) of the 512-pixel photograph.
+    const Support::Rect face = Support::Rect(180, 75, 85, 80).offsetBy(at.x(), at.y());
+    EXPECT_TRUE(faces[0].contains(face)) << faces[0].x() << "," << faces[0].y() << " " << faces[0].width() << "x"
+                                         << faces[0].height();
+    EXPECT_LT(faces[0].width(), 200);
+}

@@ -1,0 +1,79 @@
+#include "QtPrinters.h"
+
+#include "DetectionKit/LineAssembly.h"
+
+#include <gtest/gtest.h>
+
+using namespace DetectionKit::LineAssembly;
+
+namespace {
+
+// Monospaced text in cells of `pitch` pixels, glyph ink `inkWidth` wide and centred in its cell
+// ("." and "@" narrower). A space is an empty cell; "|" is a word break the engine made where no
+// cell is empty.
+std::vector<Word> cells(const QString& text, double pitch, double inkWidth) {
+    std::vector<Word> result(1);
+    double cell = 0;
+    for (QChar c : text) {
+        if (c == ' ' || c == '|') {
+            result.emplace_back();
+            if (c == ' ') ++cell;
+            continue;
+        }
+        const double width = (c == '.' || c == '@') ? inkWidth / 3 : inkWidth;
+        result.back().push_back({QString(c), Support::Rect(cell * pitch + (pitch - width) / 2, 0, width, 10)});
+        ++cell;
+    }
+    return result;
+}
+
+// Proportional text: glyphs follow each other with a 1-pixel gap, spaces add `space` pixels.
+std::vector<Word> proportional(const QStringList& words, double glyphWidth, double space) {
+    std::vector<Word> result;
+    double x = 0;
+    for (const QString& w : words) {
+        Word word;
+        for (QChar c : w) {
+            const double width = c == '.' ? 2 : glyphWidth;
+            word.push_back({QString(c), Support::Rect(x, 0, width, 10)});
+            x += width + 1;
+        }
+        result.push_back(word);
+        x += space;
+    }
+    return result;
+}
+
+} // namespace
+
+TEST(LineAssemblyTest, JoinsWordsBrokenAtADotOnlyWhenNoSpaceIsThere) {
+    struct Case {
+        const char* description;
+        std::vector<Word> words;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        // Monospaced: the engine broke after the dots although no cell is empty.
+        {"monospaced address", cells("jane.|doe@example.|com", 13, 10), "jane.doe@example.com"},
+        {"monospaced: a real space is kept", cells("mail: jane.doe@x.|org", 13, 10), "mail: jane.doe@x.org"},
+        {"monospaced: a real space after a dot is kept", cells("end. next", 13, 10), "end. next"},
+        {"monospaced: words without dots keep their spaces", cells("4111 1111 1111", 13, 10), "4111 1111 1111"},
+        {"proportional sentence end keeps its space", proportional({"done.", "Next"}, 6, 4.5), "done. Next"},
+        {"proportional words", proportional({"call", "555-123-4567"}, 6, 4.5), "call 555-123-4567"},
+        {"nothing", {}, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(assemble(c.words).text, QString::fromUtf8(c.expected)) << c.description;
+}
+
+TEST(LineAssemblyTest, GlyphOffsetsPointIntoTheText) {
+    const PixelLine line = assemble(cells("ab c.|d", 10, 8));
+    ASSERT_EQ(line.text, "ab c.d");
+    ASSERT_EQ(line.glyphs.size(), 5u);
+    const qsizetype starts[] = {0, 1, 3, 4, 5};
+    for (size_t i = 0; i < line.glyphs.size(); ++i) {
+        EXPECT_EQ(line.glyphs[i].start, starts[i]);
+        EXPECT_EQ(line.text.mid(line.glyphs[i].start, line.glyphs[i].length), QString("abc.d").at(qsizetype(i)));
+    }
+    EXPECT_DOUBLE_EQ(line.box.minX(), 1);
+    EXPECT_DOUBLE_EQ(line.box.maxX(), 59);
+}
