@@ -2,10 +2,7 @@
 #include "ImageTestHelpers.h"
 #include "support/TestEnvironment.h"
 
-#include <QClipboard>
 #include <QDir>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -136,15 +133,6 @@ TEST(CopyToClipboard, PutsTheBytesUnderTheFormatsTypeOrFailsWithoutAHash) {
     clipboard.accept = false;
     const auto failed = errorOf([&] { Exporter::copyToClipboard(png, ImageFormat::png(), kBoth, clipboard); });
     EXPECT_TRUE(failed && failed->code() == ExportError::Code::io);
-}
-
-TEST(SystemClipboard, HoldsTheCopiedBytes) {
-    ExportKit::SystemClipboard clipboard;
-    const auto png = Exporter::encode(noiseImage(16, 16, 51), ImageFormat::png());
-    EXPECT_EQ(Exporter::copyToClipboard(png, ImageFormat::png(), kBoth, clipboard), png.sha256Hex());
-    const QMimeData* held = QGuiApplication::clipboard()->mimeData();
-    ASSERT_NE(held, nullptr);
-    EXPECT_EQ(held->data("image/png"), png.data());
 }
 
 } // namespace
