@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <cmath>
+#include <vector>
 
 namespace ExportKit::Exporter {
 
