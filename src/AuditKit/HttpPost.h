@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QUrl>
+
+#include <atomic>
+
+namespace AuditKit {
+
+// One blocking HTTP POST of a JSON body over libcurl. The request carries only
+// "Content-Type: application/json" besides what HTTP itself needs (Host, Content-Length); only
+// http and https are spoken, redirects included; TLS peers are verified. The connection may take
+// 60 s, and a transfer that moves less than a byte a second for 60 s is given up.
+namespace HttpPost {
+
+// True for a response status from 200 to 299. Returns false at once when `cancelled` turns true.
+bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& cancelled);
+
+} // namespace HttpPost
+} // namespace AuditKit

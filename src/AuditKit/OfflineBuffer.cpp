@@ -1,0 +1,176 @@
+#include "AuditKit/OfflineBuffer.h"
+
+#include "AuditKit/AuditJSON.h"
+#include "Support/AtomicFile.h"
+#include "Support/FileLock.h"
+#include "Support/IoError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+#include <map>
+
+namespace AuditKit {
+
+namespace {
+
+// One mutex per folder for the whole process, shared by every buffer object over it.
+std::shared_ptr<std::mutex> mutexForFolder(const QString& folder) {
+    static std::mutex registryMutex;
+    static std::map<QString, std::weak_ptr<std::mutex>> registry;
+    std::lock_guard guard(registryMutex);
+    std::weak_ptr<std::mutex>& slot = registry[folder];
+    std::shared_ptr<std::mutex> mutex = slot.lock();
+    if (!mutex) {
+        mutex = std::make_shared<std::mutex>();
+        slot = mutex;
+    }
+    return mutex;
+}
+
+std::optional<qint64> parseCount(const QByteArray& text) {
+    const QByteArray trimmed = text.trimmed();
+    const qsizetype digitsFrom = (trimmed.startsWith('+') || trimmed.startsWith('-')) ? 1 : 0;
+    if (trimmed.size() == digitsFrom) return std::nullopt;
+    for (qsizetype i = digitsFrom; i < trimmed.size(); ++i) {
+        if (trimmed[i] < '0' || trimmed[i] > '9') return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 value = trimmed.toLongLong(&ok, 10);
+    if (!ok) return std::nullopt;
+    return value;
+}
+
+qint64 saturatingAdd(qint64 a, qint64 b) {
+    constexpr qint64 top = std::numeric_limits<qint64>::max();
+    constexpr qint64 bottom = std::numeric_limits<qint64>::min();
+    if (b > 0 && a > top - b) return top;
+    if (b < 0 && a < bottom - b) return bottom;
+    return a + b;
+}
+
+} // namespace
+
+OfflineBuffer::OfflineBuffer(const QString& directory, qint64 maxCount)
+    : directory_(directory), maxCount_(std::max<qint64>(maxCount, 0)) {
+    QDir().mkpath(directory_);
+    QString key = QFileInfo(directory_).canonicalFilePath();
+    if (key.isEmpty()) key = QDir::cleanPath(QFileInfo(directory_).absoluteFilePath());
+    folderMutex_ = mutexForFolder(key);
+}
+
+QString OfflineBuffer::fileName() const { return directory_ + '/' + kFileName; }
+QString OfflineBuffer::droppedCountFileName() const { return directory_ + '/' + kDroppedCountFileName; }
+
+OfflineBuffer::Lines OfflineBuffer::readLinesLocked() const {
+    Lines result;
+    const QString path = fileName();
+    const std::optional<QByteArray> bytes = Support::AtomicFile::read(path);
+    if (!bytes) {
+        result.readable = !QFileInfo::exists(path);
+        return result;
+    }
+    for (const QByteArray& piece : bytes->split('\n')) {
+        if (!piece.isEmpty()) result.lines.push_back(piece);
+    }
+    return result;
+}
+
+bool OfflineBuffer::writeLinesLocked(const std::vector<QByteArray>& lines) const {
+    QByteArray text;
+    for (const QByteArray& line : lines) text += line + '\n';
+    try {
+        Support::AtomicFile::write(fileName(), text, 0600);
+        return true;
+    } catch (const Support::IoError&) {
+        return false;
+    }
+}
+
+qint64 OfflineBuffer::readDroppedLocked() const {
+    const std::optional<QByteArray> text = Support::AtomicFile::read(droppedCountFileName());
+    if (!text) return 0;
+    return parseCount(*text).value_or(0);
+}
+
+void OfflineBuffer::incrementDroppedLocked(qint64 count) const {
+    const qint64 total = saturatingAdd(readDroppedLocked(), count);
+    try {
+        Support::AtomicFile::write(droppedCountFileName(), QByteArray::number(total), 0600);
+    } catch (const Support::IoError&) {
+    }
+}
+
+template <typename Work, typename Result>
+Result OfflineBuffer::locked(Result fallback, Work work) {
+    try {
+        std::lock_guard guard(*folderMutex_);
+        Support::FileLock lock(directory_ + '/' + kLockFileName);
+        return work();
+    } catch (const Support::IoError&) {
+        return fallback;
+    }
+}
+
+bool OfflineBuffer::append(const AuditRecord& record) {
+    const QByteArray line = AuditJSON::encode(record);
+    return locked(false, [&] {
+        Lines current = readLinesLocked();
+        // Never replace a file that exists but cannot be read: its records would be lost.
+        if (!current.readable) return false;
+        current.lines.push_back(line);
+        if (static_cast<qint64>(current.lines.size()) > maxCount_) {
+            const qint64 excess = static_cast<qint64>(current.lines.size()) - maxCount_;
+            current.lines.erase(current.lines.begin(), current.lines.begin() + excess);
+            incrementDroppedLocked(excess);
+        }
+        return writeLinesLocked(current.lines) && maxCount_ > 0;
+    });
+}
+
+std::vector<QByteArray> OfflineBuffer::readLines() {
+    return locked(std::vector<QByteArray>{}, [&] { return readLinesLocked().lines; });
+}
+
+std::vector<AuditRecord> OfflineBuffer::readAll() {
+    std::vector<AuditRecord> records;
+    for (const QByteArray& line : readLines()) {
+        try {
+            records.push_back(AuditJSON::decode(line));
+        } catch (const AuditJSON::DecodingError&) {
+        }
+    }
+    return records;
+}
+
+void OfflineBuffer::remove(const std::vector<QByteArray>& lines) {
+    if (lines.empty()) return;
+    locked(false, [&] {
+        Lines current = readLinesLocked();
+        if (!current.readable) return false;
+        const std::size_t before = current.lines.size();
+        for (const QByteArray& line : lines) {
+            const auto it = std::find(current.lines.begin(), current.lines.end(), line);
+            if (it != current.lines.end()) current.lines.erase(it);
+        }
+        if (current.lines.empty()) {
+            QFile::remove(fileName());
+        } else if (current.lines.size() != before) {
+            writeLinesLocked(current.lines);
+        }
+        return true;
+    });
+}
+
+void OfflineBuffer::clear() {
+    locked(false, [&] { return QFile::remove(fileName()); });
+}
+
+qint64 OfflineBuffer::droppedCount() {
+    return locked(qint64{0}, [&] { return readDroppedLocked(); });
+}
+
+} // namespace AuditKit

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "AuditKit/AuditRecord.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+#include <vector>
+
+namespace AuditKit {
+
+// Audit records not yet delivered, one compact JSON line each in "audit-buffer.jsonl", oldest
+// first, at most `maxCount` lines; the oldest lines beyond that are dropped and counted in
+// "audit-buffer-dropped.count" (saturating at the largest 64-bit value).
+//
+// Every buffer object over one folder in this process shares one mutex, and each operation also
+// holds an flock on "audit-buffer.lock" against other processes, so read-modify-write cycles of
+// different sinks never erase each other's lines. Failures are swallowed: a failed write leaves
+// the previous file in place.
+class OfflineBuffer {
+public:
+    static constexpr const char* kFileName = "audit-buffer.jsonl";
+    static constexpr const char* kDroppedCountFileName = "audit-buffer-dropped.count";
+    static constexpr const char* kLockFileName = "audit-buffer.lock";
+
+    // Creates the folder (and missing parents) when it does not exist. A negative maxCount counts as 0.
+    OfflineBuffer(const QString& directory, qint64 maxCount);
+
+    const QString& directory() const { return directory_; }
+    QString fileName() const;
+    QString droppedCountFileName() const;
+    qint64 maxCount() const { return maxCount_; }
+
+    // Adds the record as the newest line, trimming the oldest beyond maxCount. False when the
+    // record could not be stored.
+    bool append(const AuditRecord& record);
+    // Every line that decodes, oldest first; other lines are skipped and stay in the file.
+    std::vector<AuditRecord> readAll();
+    // The raw lines, oldest first (blank lines left out).
+    std::vector<QByteArray> readLines();
+    // Removes one occurrence of each given line, leaving lines appended meanwhile alone; the file
+    // goes when nothing is left.
+    void remove(const std::vector<QByteArray>& lines);
+    // Removes the buffer file; the dropped count stays.
+    void clear();
+    // The dropped count as stored (0 when missing or unreadable).
+    qint64 droppedCount();
+
+private:
+    struct Lines {
+        std::vector<QByteArray> lines;
+        bool readable = true; // false when the file exists but could not be read
+    };
+    // Runs `work` holding the folder's mutex and file lock; `fallback` when the lock cannot be had.
+    template <typename Work, typename Result = std::invoke_result_t<Work>>
+    Result locked(Result fallback, Work work);
+
+    Lines readLinesLocked() const;
+    bool writeLinesLocked(const std::vector<QByteArray>& lines) const;
+    void incrementDroppedLocked(qint64 count) const;
+    qint64 readDroppedLocked() const;
+
+    QString directory_;
+    qint64 maxCount_;
+    std::shared_ptr<std::mutex> folderMutex_;
+};
+
+} // namespace AuditKit

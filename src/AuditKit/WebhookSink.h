@@ -1,0 +1,52 @@
+#pragma once
+
+#include "AuditKit/AuditRecord.h"
+#include "AuditKit/OfflineBuffer.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+namespace AuditKit {
+
+class DeliveryChannel;
+
+// Posts audit records to the organisation's webhook, one record's JSON text per POST.
+//
+// A record is written to the offline buffer before anything else, so a record queued or
+// mid-retry when the process ends is still on disk. Delivery passes then run on the folder's
+// worker thread ("app.brindlecast.audit.webhook", one per buffer folder in the process): each
+// posts the buffered records oldest first, up to 3 attempts each with 0.2 s and 0.4 s pauses, and
+// removes each record from the buffer once delivered. The first record that cannot be delivered
+// ends the pass; it and everything after it stay buffered for the next pass. Passes of other
+// processes on the same folder take turns through an flock on "audit-buffer.drain.lock".
+//
+// Nothing is reported to the caller and the caller never waits for the network.
+class WebhookSink {
+public:
+    static constexpr qint64 kBufferMaxCount = 10000;
+    static constexpr int kMaxAttempts = 3;
+    static constexpr const char* kDrainLockFileName = "audit-buffer.drain.lock";
+
+    WebhookSink(QUrl url, const QString& bufferDirectory);
+
+    // "$XDG_DATA_HOME/Brindlecast/audit-buffer".
+    static QString defaultBufferDirectory();
+
+    const QUrl& url() const { return url_; }
+    OfflineBuffer& buffer() { return *buffer_; }
+
+    // Buffers the record and queues a delivery pass; returns at once.
+    void send(const AuditRecord& record);
+
+    // Blocks until every pass queued so far on this sink's folder has run.
+    void waitUntilIdle();
+
+private:
+    QUrl url_;
+    std::shared_ptr<OfflineBuffer> buffer_;
+    std::shared_ptr<DeliveryChannel> channel_;
+};
+
+} // namespace AuditKit

@@ -1,0 +1,149 @@
+#include "AuditKit/AuditJSON.h"
+#include "AuditKit/OfflineBuffer.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace AuditKit;
+
+namespace {
+
+AuditRecord numbered(int n) {
+    return AuditRecord(AuditEvent::policyViolation("test", QString("record %1").arg(n)),
+                       QDateTime::fromSecsSinceEpoch(1796000000 + n, Qt::UTC), QUuid::createUuid(), "host", "user");
+}
+
+QByteArray lineOf(int n) { return AuditJSON::encode(numbered(n)); }
+
+QStringList details(const std::vector<AuditRecord>& records) {
+    QStringList out;
+    for (const AuditRecord& r : records) out << std::get<AuditEvent::PolicyViolation>(r.event.value).detail;
+    return out;
+}
+
+class Buffer : public testing::Test {
+protected:
+    QString folder_ = TestSupport::makeTemporaryFolder("buffer") + "/nested/audit-buffer";
+};
+
+} // namespace
+
+TEST_F(Buffer, AppendCreatesTheFolderAndWritesOneLinePerRecord) {
+    OfflineBuffer buffer(folder_, 10);
+    const AuditRecord first = numbered(1);
+    const AuditRecord second = numbered(2);
+    EXPECT_TRUE(buffer.append(first));
+    EXPECT_TRUE(buffer.append(second));
+    EXPECT_EQ(TestSupport::readFile(folder_ + "/audit-buffer.jsonl"),
+              AuditJSON::encode(first) + '\n' + AuditJSON::encode(second) + '\n');
+    EXPECT_EQ(buffer.readAll(), (std::vector<AuditRecord>{first, second}));
+    EXPECT_FALSE(QFile::exists(folder_ + "/audit-buffer-dropped.count"));
+}
+
+TEST_F(Buffer, TrimsTheOldestAndCountsThem) {
+    OfflineBuffer buffer(folder_, 3);
+    for (int n = 1; n <= 3; ++n) buffer.append(numbered(n));
+    buffer.append(numbered(4));
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 2", "record 3", "record 4"}));
+    EXPECT_EQ(TestSupport::readFile(folder_ + "/audit-buffer-dropped.count"), "1");
+
+    // A file that grew beyond the bound some other way is cut back to the newest lines.
+    TestSupport::writeFile(folder_ + "/audit-buffer.jsonl", lineOf(5) + '\n' + lineOf(6) + '\n' + lineOf(7) + '\n' +
+                                                                 lineOf(8) + '\n' + lineOf(9) + '\n');
+    buffer.append(numbered(10));
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 8", "record 9", "record 10"}));
+    EXPECT_EQ(buffer.droppedCount(), 4);
+}
+
+TEST_F(Buffer, ZeroCapacityKeepsNothingAndCountsEverything) {
+    OfflineBuffer buffer(folder_, 0);
+    TestSupport::writeFile(folder_ + "/audit-buffer.jsonl", lineOf(1) + '\n' + lineOf(2) + '\n');
+    EXPECT_FALSE(buffer.append(numbered(3)));
+    EXPECT_EQ(TestSupport::readFile(folder_ + "/audit-buffer.jsonl"), "");
+    EXPECT_EQ(TestSupport::readFile(folder_ + "/audit-buffer-dropped.count"), "3");
+}
+
+TEST_F(Buffer, DroppedCounterReadsLeniently) {
+    struct Case {
+        const char* stored;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"41\n", "42"},
+        {"  +7 ", "8"},
+        {"-3", "-2"},
+        {"not a number", "1"},
+        {"", "1"},
+        {"12abc", "1"},
+        {"99999999999999999999", "1"},
+        // Saturates instead of wrapping round to a negative count.
+        {"9223372036854775807", "9223372036854775807"},
+    };
+    for (const Case& c : cases) {
+        const QString folder = TestSupport::makeTemporaryFolder("counter");
+        OfflineBuffer buffer(folder, 1);
+        TestSupport::writeFile(folder + "/audit-buffer-dropped.count", c.stored);
+        buffer.append(numbered(1));
+        buffer.append(numbered(2));
+        EXPECT_EQ(TestSupport::readFile(folder + "/audit-buffer-dropped.count"), c.after) << c.stored;
+    }
+}
+
+TEST_F(Buffer, BlankLinesAreNotRecordsAndGoWithTheNextAppend) {
+    OfflineBuffer buffer(folder_, 10);
+    const QByteArray first = lineOf(1);
+    const QByteArray second = lineOf(2);
+    TestSupport::writeFile(folder_ + "/audit-buffer.jsonl", "\n" + first + "\n\n\n" + second);
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 1", "record 2"}));
+    const AuditRecord third = numbered(3);
+    buffer.append(third);
+    EXPECT_EQ(TestSupport::readFile(folder_ + "/audit-buffer.jsonl"),
+              first + '\n' + second + '\n' + AuditJSON::encode(third) + '\n');
+}
+
+TEST_F(Buffer, LinesThatDoNotDecodeAreSkippedButKept) {
+    OfflineBuffer buffer(folder_, 10);
+    const QByteArray text = lineOf(1) + "\n{\"kind\":\"capture\"\n" + lineOf(3) + "\n\xff\xfe\n";
+    TestSupport::writeFile(folder_ + "/audit-buffer.jsonl", text);
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 1", "record 3"}));
+    EXPECT_EQ(buffer.readLines().size(), 4u);
+}
+
+TEST_F(Buffer, ClearRemovesTheFileButNotTheCount) {
+    OfflineBuffer buffer(folder_, 1);
+    buffer.append(numbered(1));
+    buffer.append(numbered(2));
+    buffer.clear();
+    EXPECT_TRUE(buffer.readAll().empty());
+    EXPECT_FALSE(QFile::exists(folder_ + "/audit-buffer.jsonl"));
+    EXPECT_EQ(buffer.droppedCount(), 1);
+}
+
+TEST_F(Buffer, RemoveTakesOnlyTheGivenLines) {
+    OfflineBuffer buffer(folder_, 10);
+    for (int n = 1; n <= 3; ++n) buffer.append(numbered(n));
+    const std::vector<QByteArray> lines = buffer.readLines();
+    buffer.append(numbered(4)); // arrives while the first two are being delivered
+    buffer.remove({lines[0], lines[1]});
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 3", "record 4"}));
+    buffer.remove(buffer.readLines());
+    EXPECT_FALSE(QFile::exists(folder_ + "/audit-buffer.jsonl"));
+}
+
+TEST_F(Buffer, BuffersOverOneFolderNeverLoseEachOthersLines) {
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 50;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([this, t] {
+            OfflineBuffer own(folder_, 10000); // one object per writer, as every capture makes its own
+            for (int i = 0; i < kPerThread; ++i) own.append(numbered(t * 1000 + i));
+        });
+    }
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_EQ(OfflineBuffer(folder_, 10000).readAll().size(), std::size_t(kThreads * kPerThread));
+}

@@ -1,0 +1,241 @@
+#include "AuditKit/AuditJSON.h"
+#include "AuditKit/WebhookSink.h"
+#include "LoopbackServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <thread>
+
+using namespace AuditKit;
+
+namespace {
+
+AuditRecord numbered(int n) {
+    return AuditRecord::now(AuditEvent::policyViolation("test", QString("record %1").arg(n)));
+}
+
+QString detailOf(const QByteArray& body) {
+    return std::get<AuditEvent::PolicyViolation>(AuditJSON::decode(body).event.value).detail;
+}
+
+// The records each request carried that the server accepted, in arrival order.
+QStringList deliveredDetails(const std::vector<LoopbackServer::Request>& requests) {
+    QStringList out;
+    for (const auto& request : requests) {
+        if (request.status >= 200 && request.status <= 299) out << detailOf(request.body);
+    }
+    return out;
+}
+
+class Webhook : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!TestSupport::hasProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+        // Loopback requests must never go through a proxy from the environment.
+        setenv("no_proxy", "127.0.0.1", 1);
+        setenv("NO_PROXY", "127.0.0.1", 1);
+    }
+
+    QString bufferFile() const { return folder_ + "/audit-buffer.jsonl"; }
+
+    // A new sink over the test's folder records one event and finishes its delivery.
+    void deliver(const QUrl& url, const AuditRecord& record) {
+        WebhookSink sink(url, folder_);
+        sink.send(record);
+        sink.waitUntilIdle();
+    }
+    void deliverOneMore(const QUrl& url, int n) { deliver(url, numbered(n)); }
+
+    void startChild(QProcess& child, const QUrl& url, int count, const char* ending) {
+        child.start(AUDIT_WEBHOOK_CHILD, {url.toString(), folder_, QString::number(count), ending});
+        ASSERT_TRUE(child.waitForStarted(10000));
+    }
+
+    QString folder_ = TestSupport::makeTemporaryFolder("webhook") + "/audit-buffer";
+};
+
+} // namespace
+
+TEST_F(Webhook, AcceptedRecordIsPostedOnceAndNotKept) {
+    LoopbackServer server({}, 204);
+    ASSERT_TRUE(server.isRunning());
+    const AuditRecord record = numbered(1);
+    deliver(server.url(), record);
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].path, "/audit");
+    EXPECT_EQ(requests[0].body, AuditJSON::encode(record));
+    EXPECT_FALSE(QFile::exists(bufferFile()));
+}
+
+TEST_F(Webhook, OnlyContentTypeIsAddedToWhatHttpNeeds) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.isRunning());
+    // A body over a kilobyte is where curl would otherwise add "Expect: 100-continue".
+    deliver(server.url(), AuditRecord::now(AuditEvent::policyViolation("test", QString(4000, 'x'))));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    std::map<QString, QString> headers;
+    for (const auto& [name, value] : requests[0].headers) headers[name.toLower()] = value;
+    std::set<QString> names;
+    for (const auto& entry : headers) names.insert(entry.first);
+    EXPECT_EQ(names, (std::set<QString>{"host", "content-type", "content-length"}));
+    EXPECT_EQ(headers["content-type"], "application/json");
+}
+
+TEST_F(Webhook, FailedRecordIsTriedThreeTimesWithGrowingPausesThenBuffered) {
+    LoopbackServer server({500, 500, 500}, 204);
+    ASSERT_TRUE(server.isRunning());
+    const AuditRecord record = numbered(1);
+    deliver(server.url(), record);
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_GE(requests[1].arrival - requests[0].arrival, 0.2);
+    EXPECT_GE(requests[2].arrival - requests[1].arrival, 0.4);
+    for (const auto& request : requests) EXPECT_EQ(request.body, AuditJSON::encode(record));
+    EXPECT_EQ(TestSupport::readFile(bufferFile()), AuditJSON::encode(record) + '\n');
+}
+
+TEST_F(Webhook, StatusesOutsideTwoHundredsAreFailures) {
+    for (int status : {199, 300}) {
+        const QString folder = TestSupport::makeTemporaryFolder("status") + "/audit-buffer";
+        LoopbackServer server({}, status);
+        ASSERT_TRUE(server.isRunning());
+        WebhookSink sink(server.url(), folder);
+        sink.send(numbered(status));
+        sink.waitUntilIdle();
+        EXPECT_EQ(server.requests().size(), 3u) << status;
+        EXPECT_EQ(OfflineBuffer(folder, 10).readAll().size(), 1u) << status;
+    }
+    for (int status : {200, 202, 299}) {
+        const QString folder = TestSupport::makeTemporaryFolder("status") + "/audit-buffer";
+        LoopbackServer server({}, status);
+        WebhookSink sink(server.url(), folder);
+        sink.send(numbered(status));
+        sink.waitUntilIdle();
+        EXPECT_EQ(server.requests().size(), 1u) << status;
+        EXPECT_TRUE(OfflineBuffer(folder, 10).readAll().empty()) << status;
+    }
+}
+
+TEST_F(Webhook, DeadEndpointBuffersAndTheNextGoodPassDeliversEverythingOnceInOrder) {
+    {
+        WebhookSink dead(LoopbackServer::deadUrl(), folder_);
+        for (int n = 1; n <= 3; ++n) dead.send(numbered(n));
+        dead.waitUntilIdle();
+    }
+    EXPECT_EQ(OfflineBuffer(folder_, 10).readAll().size(), 3u);
+
+    LoopbackServer server;
+    ASSERT_TRUE(server.isRunning());
+    deliverOneMore(server.url(), 4);
+    EXPECT_EQ(deliveredDetails(server.requests()), (QStringList{"record 1", "record 2", "record 3", "record 4"}));
+    EXPECT_FALSE(QFile::exists(bufferFile()));
+}
+
+TEST_F(Webhook, RecordsDeliveredBeforeAFailureAreNotPostedAgain) {
+    OfflineBuffer seed(folder_, 10);
+    seed.append(numbered(1));
+    seed.append(numbered(2));
+    LoopbackServer server({200, 500, 500, 500}, 204);
+    ASSERT_TRUE(server.isRunning());
+    WebhookSink sink(server.url(), folder_);
+    sink.send(numbered(3));
+    sink.waitUntilIdle();
+    EXPECT_EQ(server.requests().size(), 4u);
+    EXPECT_EQ(deliveredDetails(server.requests()), QStringList{"record 1"});
+    QStringList kept;
+    for (const AuditRecord& r : seed.readAll()) kept << std::get<AuditEvent::PolicyViolation>(r.event.value).detail;
+    EXPECT_EQ(kept, (QStringList{"record 2", "record 3"}));
+
+    deliverOneMore(server.url(), 4);
+    EXPECT_EQ(deliveredDetails(server.requests()), (QStringList{"record 1", "record 2", "record 3", "record 4"}));
+}
+
+TEST_F(Webhook, UndecodableLineIsNeverPostedAndGoesAfterAFullDelivery) {
+    TestSupport::writeFile(bufferFile(), "{\"kind\":\"capture\"}\n");
+    LoopbackServer server;
+    ASSERT_TRUE(server.isRunning());
+    deliverOneMore(server.url(), 1);
+    EXPECT_EQ(deliveredDetails(server.requests()), QStringList{"record 1"});
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_FALSE(QFile::exists(bufferFile()));
+}
+
+TEST_F(Webhook, OnlyHttpIsSpoken) {
+    const QString target = TestSupport::makeTemporaryFolder("file-target") + "/written";
+    WebhookSink sink(QUrl::fromLocalFile(target), folder_);
+    sink.send(numbered(1));
+    sink.waitUntilIdle();
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(OfflineBuffer(folder_, 10).readAll().size(), 1u);
+}
+
+TEST_F(Webhook, TwoSinksOnOneFolderLoseNothingAndDeliverEachRecordOnce) {
+    // Failures scattered through the run make both sinks buffer and drain at the same time.
+    LoopbackServer server({500, 204, 500, 500, 500, 204, 500, 204, 500, 500, 500}, 204);
+    ASSERT_TRUE(server.isRunning());
+    constexpr int kPerSink = 15;
+    std::vector<std::thread> capturers;
+    for (int s = 0; s < 2; ++s) {
+        capturers.emplace_back([&, s] {
+            WebhookSink sink(server.url(), folder_);
+            for (int i = 0; i < kPerSink; ++i) sink.send(numbered(100 * s + i));
+            sink.waitUntilIdle();
+        });
+    }
+    for (std::thread& t : capturers) t.join();
+
+    const QStringList delivered = deliveredDetails(server.requests());
+    const std::size_t buffered = OfflineBuffer(folder_, 10000).readAll().size();
+    EXPECT_EQ(std::size_t(delivered.size()) + buffered, std::size_t(2 * kPerSink));
+    EXPECT_EQ(std::set<QString>(delivered.begin(), delivered.end()).size(), std::size_t(delivered.size()));
+
+    deliverOneMore(server.url(), 999);
+    const QStringList all = deliveredDetails(server.requests());
+    EXPECT_EQ(all.size(), 2 * kPerSink + 1);
+    EXPECT_EQ(std::set<QString>(all.begin(), all.end()).size(), std::size_t(all.size()));
+    EXPECT_FALSE(QFile::exists(bufferFile()));
+}
+
+TEST_F(Webhook, ChildKilledMidRetryLosesNothing) {
+    LoopbackServer server({}, 500);
+    ASSERT_TRUE(server.isRunning());
+    QProcess child;
+    startChild(child, server.url(), 5, "hang");
+    while (!child.readAllStandardOutput().contains("sent 5") && child.waitForReadyRead(10000)) {
+    }
+    server.waitForRequests(2); // the first record is being retried
+    child.kill();
+    child.waitForFinished(10000);
+    const std::size_t postedBeforeKill = server.requests().size();
+    EXPECT_GE(postedBeforeKill, 2u);
+
+    EXPECT_EQ(OfflineBuffer(folder_, 10).readAll().size(), 5u);
+    server.setDefaultStatus(204);
+    deliverOneMore(server.url(), 6);
+    EXPECT_EQ(deliveredDetails(server.requests()),
+              (QStringList{"record 1", "record 2", "record 3", "record 4", "record 5", "record 6"}));
+    EXPECT_FALSE(QFile::exists(bufferFile()));
+}
+
+TEST_F(Webhook, ProcessEndingMidRetryKeepsItsRecordsBuffered) {
+    LoopbackServer server({}, 500);
+    ASSERT_TRUE(server.isRunning());
+    QProcess child;
+    startChild(child, server.url(), 3, "exit");
+    ASSERT_TRUE(child.waitForFinished(30000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(OfflineBuffer(folder_, 10).readAll().size(), 3u);
+}

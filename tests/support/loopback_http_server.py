@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""A scripted HTTP server on 127.0.0.1 for tests of code that posts to a web endpoint.
+
+It listens on a port of its own choosing and prints "PORT <n>" on standard output once ready.
+Each request is answered with the next status of the script (--status, repeatable), and with
+the default status (--default, 204) once the script is used up. Every request is recorded as one
+JSON line in the --log file: arrival time (seconds, monotonic clock), method, path, headers in
+the order received, body (UTF-8 text) and the status given.
+
+Commands on standard input change the behaviour while it runs, one per line:
+  script <status> <status> ...   replace the remaining script
+  default <status>               change the default status
+It stops when standard input closes or on SIGTERM.
+"""
+
+import argparse
+import http.server
+import json
+import sys
+import threading
+import time
+
+
+class State:
+    def __init__(self, script, default, log_path):
+        self.lock = threading.Lock()
+        self.script = list(script)
+        self.default = default
+        self.log = open(log_path, "a", encoding="utf-8")
+
+    def next_status(self):
+        with self.lock:
+            return self.script.pop(0) if self.script else self.default
+
+    def record(self, entry):
+        with self.lock:
+            self.log.write(json.dumps(entry, ensure_ascii=False) + "\n")
+            self.log.flush()
+
+
+def make_handler(state):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        protocol_version = "HTTP/1.1"
+
+        def handle_any(self):
+            arrived = time.monotonic()
+            length = int(self.headers.get("Content-Length") or 0)
+            body = self.rfile.read(length) if length > 0 else b""
+            status = state.next_status()
+            state.record({
+                "time": arrived,
+                "method": self.command,
+                "path": self.path,
+                "headers": [[name, value] for name, value in self.headers.items()],
+                "body": body.decode("utf-8", errors="replace"),
+                "status": status,
+            })
+            self.send_response_only(status)
+            if status < 200:
+                # An informational status is never final: end the exchange there, as a broken
+                # endpoint would.
+                self.end_headers()
+                self.close_connection = True
+                return
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+
+        do_POST = handle_any
+        do_GET = handle_any
+        do_PUT = handle_any
+
+        def log_message(self, *args):
+            pass
+
+    return Handler
+
+
+def read_commands(state, server):
+    for line in sys.stdin:
+        words = line.split()
+        if not words:
+            continue
+        with state.lock:
+            if words[0] == "script":
+                state.script = [int(w) for w in words[1:]]
+            elif words[0] == "default" and len(words) == 2:
+                state.default = int(words[1])
+        print("OK", flush=True)
+    server.shutdown()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--status", type=int, action="append", default=[])
+    parser.add_argument("--default", type=int, default=204)
+    args = parser.parse_args()
+
+    state = State(args.status, args.default, args.log)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), make_handler(state))
+    server.daemon_threads = True
+    threading.Thread(target=read_commands, args=(state, server), daemon=True).start()
+    print("PORT %d" % server.server_address[1], flush=True)
+    server.serve_forever(poll_interval=0.05)
+
+
+if __name__ == "__main__":
+    main()
