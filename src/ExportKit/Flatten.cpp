@@ -31,7 +31,7 @@ bool usable(const Support::Rect& r) { return !r.isNull() && usable(r.x()) && usa
 
 QPointF toPainter(const Support::Point& p) { return {p.x, p.y}; }
 
-// Shadows are offset and blurred in device pixels, like every other shadow here.
+// A drop shadow's offset below the mark, blur radius and black's alpha, in device pixels.
 struct ShadowLook {
     double downwards;
     double blur;
@@ -45,7 +45,7 @@ void paintMaybeShadowed(QPainter& painter, const std::optional<ShadowLook>& shad
         return;
     }
     const Shadow::Parameters parameters{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards), shadow->blur,
-                            QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
+                                        QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
     Shadow::paintWithShadow(painter, parameters, painter.transform().mapRect(localBounds), draw);
 }
 
@@ -136,6 +136,8 @@ void drawFreeform(QPainter& painter, const Annotation::Freeform& freeform) {
     strokeDecorated(painter, path, freeform.style);
 }
 
+constexpr double kMostDashes = 1 << 20;
+
 // The dashes of a segment, each a piece of its own: 3w on, 2.2w off, starting with a dash at
 // `from`. Only the dashes that can reach `visible` are made.
 QPainterPath dashedSegment(QPointF from, QPointF to, double width, const QRectF& visible) {
@@ -165,7 +167,16 @@ QPainterPath dashedSegment(QPointF from, QPointF to, double width, const QRectF&
         t1 = std::min(t1, b);
     }
     if (t0 > t1) return dashes;
-    for (double start = std::floor(t0 / period) * period; start < t1; start += period) {
+    const double first = std::floor(t0 / period);
+    const double count = std::ceil(t1 / period) - first;
+    if (!(count <= kMostDashes)) {
+        // Dashes far finer than a pixel look like the line itself.
+        dashes.moveTo(from + unit * t0);
+        dashes.lineTo(from + unit * t1);
+        return dashes;
+    }
+    for (double k = 0; k < count; ++k) {
+        const double start = (first + k) * period;
         dashes.moveTo(from + unit * start);
         dashes.lineTo(from + unit * std::min(start + on, length));
     }

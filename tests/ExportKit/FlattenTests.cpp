@@ -205,8 +205,11 @@ TEST(Flatten, MarksFarOffTheImageLeaveItUntouchedAndStayCheap) {
         EXPECT_TRUE(samePixels(Exporter::flatten(source, marks), source)) << far;
     }
     // A dashed line a trillion pixels long makes only the dashes near the image.
-    const QImage line = flattenOne(source, Annotation::Line{{-1e12, 25}, {1e12, 25}, style("#000000", 2), true});
+    const QImage line = flattenOne(source, Annotation::Line{{-1e15, 25}, {1e15, 25}, style("#000000", 2), true});
     EXPECT_FALSE(differingArea(source, line).isEmpty());
+    // Dashes far below a pixel, far from the origin, where adding one period no longer moves a double.
+    const Annotation::Line fine{{-9e15, 25}, {9e15, 25}, style("#000000", 1e-9), true};
+    EXPECT_EQ(flattenOne(source, fine).size(), source.size());
 }
 
 } // namespace
