@@ -1,9 +1,13 @@
 #include "CaptureKit/AppIdentity.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QFile>
 #include <QTextStream>
+
+#include <mutex>
 
 namespace CaptureKit {
 
@@ -65,6 +69,24 @@ QStringList DesktopEntryIndex::standardDataFolders() {
     if (dirs.isEmpty()) dirs = "/usr/local/share:/usr/share";
     for (const QString& dir : dirs.split(':', Qt::SkipEmptyParts)) folders << dir;
     return folders;
+}
+
+std::shared_ptr<const DesktopEntryIndex> DesktopEntryIndex::standard() {
+    static std::mutex mutex;
+    static QStringList cachedFolders;
+    static QList<QDateTime> cachedTimes;
+    static std::shared_ptr<const DesktopEntryIndex> cached;
+
+    const QStringList folders = standardDataFolders();
+    QList<QDateTime> times;
+    for (const QString& folder : folders) times << QFileInfo(folder + "/applications").lastModified();
+    std::lock_guard lock(mutex);
+    if (!cached || folders != cachedFolders || times != cachedTimes) {
+        cached = std::make_shared<const DesktopEntryIndex>(folders);
+        cachedFolders = folders;
+        cachedTimes = times;
+    }
+    return cached;
 }
 
 std::optional<QString> DesktopEntryIndex::idForWindowClass(const QString& windowClass) const {

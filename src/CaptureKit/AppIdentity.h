@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace CaptureKit {
@@ -18,6 +19,10 @@ public:
 
     // $XDG_DATA_HOME, then $XDG_DATA_DIRS (default /usr/local/share:/usr/share).
     static QStringList standardDataFolders();
+
+    // The index of the standard folders, read again only when the folder list or the
+    // modification time of one of their applications folders has changed. Thread-safe.
+    static std::shared_ptr<const DesktopEntryIndex> standard();
 
     std::optional<QString> idForWindowClass(const QString& windowClass) const;
 

@@ -137,7 +137,7 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
     const std::optional<std::uint32_t> currentDesktop = x.cardinalProperty(root, "_NET_CURRENT_DESKTOP");
     const std::uint32_t ownPid = std::uint32_t(getpid());
     const QString ownHost = hostName();
-    std::optional<DesktopEntryIndex> desktopEntries;
+    std::shared_ptr<const DesktopEntryIndex> desktopEntries;
     std::vector<ClientProperties> properties(result.topLevels.size());
     QHash<xcb_window_t, std::size_t> indexByClient;
     for (std::size_t i = 0; i < result.topLevels.size(); ++i) {
@@ -154,9 +154,8 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         t.hidden = p.hidden;
         t.desktopOrOverlay = p.overlayType || p.keepAbove || t.overrideRedirect;
         t.ownedByThisProcess = p.pid && *p.pid == ownPid && (!p.machine || p.machine->isEmpty() || *p.machine == ownHost);
-        if (!p.identity.gtkApplicationID && !p.identity.kdeDesktopFile && p.identity.windowClass && !desktopEntries)
-            desktopEntries.emplace(DesktopEntryIndex::standardDataFolders());
-        t.appID = applicationID(p.identity, desktopEntries ? *desktopEntries : DesktopEntryIndex());
+        if (!desktopEntries) desktopEntries = DesktopEntryIndex::standard();
+        t.appID = applicationID(p.identity, *desktopEntries);
     }
 
     // Transient dialogs and popups belong to their owner's application. Resolve owner chains in

@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <ctime>
+
 using namespace CaptureKit;
 
 TEST(AppIdentityTest, FirstPresentIdentityWins) {
@@ -42,4 +49,19 @@ TEST(AppIdentityTest, EarlierDataFolderWins) {
     TestSupport::writeFile(system + "/applications/theirs.desktop", "[Desktop Entry]\nStartupWMClass=Shared\n");
     EXPECT_EQ(DesktopEntryIndex({home, system}).idForWindowClass("Shared"), QString("mine"));
     EXPECT_EQ(DesktopEntryIndex({system + "/missing"}).idForWindowClass("Shared"), std::nullopt);
+}
+
+TEST(AppIdentityTest, StandardIndexFollowsTheDataFoldersAndTheirChanges) {
+    const QString data = TestSupport::makeTemporaryFolder("xdg-data");
+    TestSupport::writeFile(data + "/applications/first.desktop", "[Desktop Entry]\nStartupWMClass=First\n");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data + "/none"));
+    EXPECT_EQ(DesktopEntryIndex::standard()->idForWindowClass("First"), QString("first"));
+
+    TestSupport::writeFile(data + "/applications/second.desktop", "[Desktop Entry]\nStartupWMClass=Second\n");
+    // Later than anything the first read could have seen, whatever the clock's resolution.
+    const QByteArray folder = QFile::encodeName(data + "/applications");
+    const timespec later[2] = {{time(nullptr) + 60, 0}, {time(nullptr) + 60, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, folder.constData(), later, 0), 0);
+    EXPECT_EQ(DesktopEntryIndex::standard()->idForWindowClass("Second"), QString("second"));
 }

@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -150,13 +151,25 @@ TEST_F(X11CaptureTest, WindowsListInStackingOrderWithTheirApplicationIDs) {
         EXPECT_TRUE(xprop->standardOutput.contains(e.id.toUtf8())) << xprop->standardOutput.toStdString();
     }
 
-    if (!hasWindowManager()) GTEST_SKIP() << "no window manager: stacking order has no client list to agree with";
-    // xprop lists the clients bottom to top; on-screen ones get zIndex 0 from the top.
-    const auto xprop = TestSupport::runProgram("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"});
-    ASSERT_TRUE(xprop);
-    const QString listed = QString::fromUtf8(xprop->standardOutput).section('#', 1);
+    // Front to back: xprop lists the window manager's clients bottom to top; without a manager,
+    // xwininfo lists the root's children top to bottom.
     std::vector<xcb_window_t> frontToBack;
-    for (const QString& id : listed.split(',', Qt::SkipEmptyParts)) frontToBack.insert(frontToBack.begin(), id.trimmed().toUInt(nullptr, 16));
+    const bool managed = hasWindowManager();
+    const auto listing = managed ? TestSupport::runProgram("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"})
+                                 : TestSupport::runProgram("xwininfo", {"-root", "-children"});
+    ASSERT_TRUE(listing);
+    const QString text = QString::fromUtf8(listing->standardOutput);
+    if (managed) {
+        for (const QString& id : text.section('#', 1).split(',', Qt::SkipEmptyParts))
+            frontToBack.insert(frontToBack.begin(), id.trimmed().toUInt(nullptr, 16));
+    } else {
+        const QRegularExpression child(R"(^\s+(0x[0-9a-f]+) )", QRegularExpression::MultilineOption);
+        for (auto it = child.globalMatch(text); it.hasNext();) {
+            const xcb_window_t window = it.next().captured(1).toUInt(nullptr, 16);
+            if (find(snapshot, window)) frontToBack.push_back(window);
+        }
+    }
+    ASSERT_GE(frontToBack.size(), 3u);
     std::int64_t expectedZ = 0;
     for (xcb_window_t window : frontToBack) {
         const WindowInfo* info = find(snapshot, window);
