@@ -2,6 +2,8 @@
 
 #include "BrindlecastApp/Design/DesktopSettings.h"
 
+#include "Support/Log.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -52,8 +54,8 @@ bool isNumber(const QVariant& value) {
 
 } // namespace
 
-PortalSettingsReader::PortalSettingsReader(DesktopSettings& target, QObject* parent)
-    : QObject(parent), target_(target) {}
+PortalSettingsReader::PortalSettingsReader(DesktopSettings& target, QDBusConnection bus, QObject* parent)
+    : QObject(parent), target_(target), bus_(std::move(bus)) {}
 
 bool PortalSettingsReader::apply(const QString& nameSpace, const QString& key, const QVariant& raw,
                                  DesktopSettings& target) {
@@ -83,10 +85,12 @@ bool PortalSettingsReader::apply(const QString& nameSpace, const QString& key, c
 }
 
 bool PortalSettingsReader::start() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-                SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    if (!bus_.isConnected()) return false;
+    // Later changes: without this the settings read below stay as they were until the next start.
+    if (!bus_.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+                      SLOT(onSettingChanged(QDBusMessage))))
+        Support::Log::write("app.brindlecast", "design", Support::LogLevel::notice,
+                            QStringLiteral("cannot follow the desktop portal's setting changes"));
     for (const auto& [nameSpace, key] : followedKeys) read(nameSpace, key);
     return true;
 }
@@ -94,7 +98,7 @@ bool PortalSettingsReader::start() {
 void PortalSettingsReader::read(const QString& nameSpace, const QString& key) {
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, "Read");
     call << nameSpace << key;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 2000), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, 2000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, nameSpace, key](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
@@ -104,8 +108,10 @@ void PortalSettingsReader::read(const QString& nameSpace, const QString& key) {
     });
 }
 
-void PortalSettingsReader::onSettingChanged(const QString& nameSpace, const QString& key, const QDBusVariant& value) {
-    apply(nameSpace, key, QVariant::fromValue(value), target_);
+void PortalSettingsReader::onSettingChanged(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() != 3) return;
+    apply(arguments[0].toString(), arguments[1].toString(), arguments[2], target_);
 }
 
 } // namespace BrindlecastApp

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDBusVariant>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -15,22 +16,25 @@ class DesktopSettings;
 class PortalSettingsReader : public QObject {
     Q_OBJECT
 public:
-    explicit PortalSettingsReader(DesktopSettings& target, QObject* parent = nullptr);
+    explicit PortalSettingsReader(DesktopSettings& target, QDBusConnection bus = QDBusConnection::sessionBus(),
+                                  QObject* parent = nullptr);
 
-    // Connects to the session bus and asks for every key this reader knows. False without a bus.
+    // Follows SettingChanged and asks for every key this reader knows. False without a bus.
     bool start();
 
     // Applies one portal setting to `target`; false when the key is not one we follow or its value
     // has an unexpected type (then nothing changes).
     static bool apply(const QString& nameSpace, const QString& key, const QVariant& value, DesktopSettings& target);
 
-private slots:
-    void onSettingChanged(const QString& nameSpace, const QString& key, const QDBusVariant& value);
+public slots:
+    // The portal's SettingChanged(namespace, key, value) signal, delivered whole by the bus.
+    void onSettingChanged(const QDBusMessage& message);
 
 private:
     void read(const QString& nameSpace, const QString& key);
 
     DesktopSettings& target_;
+    QDBusConnection bus_;
 };
 
 } // namespace BrindlecastApp
