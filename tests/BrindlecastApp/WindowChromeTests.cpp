@@ -123,6 +123,20 @@ TEST(EditorWindowChrome, EdgesResizeOnlyNearTheBorder) {
     for (const Case& c : cases) EXPECT_EQ(window.edgesAt(c.at), c.edges) << c.at.x() << "," << c.at.y();
 }
 
+TEST(EditorWindowChrome, DraggingAnEdgeResizesWithoutAWindowManager) {
+    EditorWindowChrome window;
+    window.setGeometry(100, 100, 400, 300);
+    window.show();
+    sendMouse(&window, QEvent::MouseButtonPress, QPoint(398, 299), Qt::LeftButton); // the bottom-right corner
+    QMouseEvent drag(QEvent::MouseMove, QPointF(448, 319), window.mapToGlobal(QPointF(448, 319)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drag);
+    sendMouse(&window, QEvent::MouseButtonRelease, QPoint(448, 319), Qt::NoButton);
+    EXPECT_EQ(window.size(), QSize(450, 320));
+    EXPECT_EQ(window.pos(), QPoint(100, 100));
+    EXPECT_TRUE(TrafficLights::aligned(window.trafficLightButtons(), 46, 0));
+}
+
 TEST(EditorWindowChrome, WithoutACompositorTheWindowIsSquareAndOpaque) {
     // The offscreen platform has no X server and so no compositor.
     EXPECT_FALSE(Compositor::isActive());

@@ -97,16 +97,17 @@ void EditorWindowChrome::paintEvent(QPaintEvent*) {
 }
 
 bool EditorWindowChrome::eventFilter(QObject* watched, QEvent* event) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget->window() == this && (widget == this || isAncestorOf(widget))) {
-        if (handleEdgeEvent(event)) return true;
+    // The filter sees every event of the application: the type check comes first, as it is cheapest.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseMove || type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && handleEdgeEvent(event)) return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
 bool EditorWindowChrome::handleEdgeEvent(QEvent* event) {
     const QEvent::Type type = event->type();
-    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease) return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
     const QPoint global = mouse->globalPosition().toPoint();
     if (type == QEvent::MouseButtonRelease) {
