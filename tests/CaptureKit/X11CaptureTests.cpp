@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QThread>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -67,11 +68,21 @@ protected:
     }
 
     void TearDown() override {
+        // Ended at once: a slow client may be asleep before its next repaint.
         for (auto& client : clients) {
-            client->closeWriteChannel();
-            if (!client->waitForFinished(5000)) client->kill();
+            client->terminate();
+            client->waitForFinished(5000);
         }
         clients.clear();
+        // The next test must not see these windows: wait until the server has destroyed them.
+        for (xcb_window_t window : windows) {
+            for (int tries = 0; tries < 200; ++tries) {
+                XcbReply<xcb_get_window_attributes_reply_t> alive(xcb_get_window_attributes_reply(
+                    x->get(), xcb_get_window_attributes(x->get(), window), nullptr));
+                if (!alive) break;
+                QThread::msleep(10);
+            }
+        }
         if (ownWindow) xcb_destroy_window(x->get(), ownWindow);
         if (x) free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
     }
@@ -90,6 +101,7 @@ protected:
         const xcb_window_t window = line.toUInt(&ok, 16);
         EXPECT_TRUE(ok) << "the test client did not start: " << client->readAllStandardError().toStdString();
         clients.push_back(std::move(client));
+        windows.push_back(window);
         return window;
     }
 
@@ -116,6 +128,7 @@ protected:
     std::unique_ptr<X11Connection> x;
     std::shared_ptr<CountingProvider> provider = std::make_shared<CountingProvider>();
     std::vector<std::unique_ptr<QProcess>> clients;
+    std::vector<xcb_window_t> windows;
     xcb_window_t ownWindow = XCB_NONE;
 };
 
