@@ -28,7 +28,7 @@ PreferenceStore storeOver(const ManagedFolder& managed, std::shared_ptr<Support:
     };
     store.diagnostics = [managed, user] {
         QStringList lines = ManagedLayer::load(managed).diagnostics;
-        user->value(kAppDomain); // a read notices a corrupt file and moves it aside
+        user->snapshot(); // a read notices a corrupt file and moves it aside
         lines << user->takeDiagnostics();
         return lines;
     };

@@ -23,19 +23,10 @@ TEST(PolicyTypes, RawValuesMatchExactlyAndNothingElse) {
     for (const Case& c : cases) EXPECT_EQ(blockedAppBehaviorFromRaw(QString(c.text)), c.expected) << c.text;
 }
 
-TEST(PolicyTypes, EveryCaseRoundTripsThroughItsRawValue) {
-    for (auto v : {PolicySource::default_, PolicySource::user, PolicySource::managed})
-        EXPECT_EQ(policySourceFromRaw(rawValue(v)), v);
-    for (auto v : {PIIAction::blurMandatory, PIIAction::blurSuggested}) EXPECT_EQ(piiActionFromRaw(rawValue(v)), v);
-    for (auto v : {ExportDestination::clipboard, ExportDestination::folder, ExportDestination::uploadEndpoint})
-        EXPECT_EQ(exportDestinationFromRaw(rawValue(v)), v);
-    for (auto v : {SidecarMode::off, SidecarMode::file, SidecarMode::embedded}) EXPECT_EQ(sidecarModeFromRaw(rawValue(v)), v);
-    EXPECT_EQ(rawValue(PolicySource::default_), "default");
-}
-
 TEST(PolicyTypes, EnumerationJsonIsTheRawStringAndUnknownStringsFail) {
     EXPECT_EQ(ordered_json(BlockedAppBehavior::cancelCapture).dump(), "\"cancelCapture\"");
     EXPECT_EQ(ordered_json("uploadEndpoint").get<ExportDestination>(), ExportDestination::uploadEndpoint);
+    EXPECT_EQ(ordered_json(PolicySource::default_).dump(), "\"default\"");
     EXPECT_THROW(ordered_json("Folder").get<ExportDestination>(), DecodingError);
     EXPECT_THROW(ordered_json(1).get<SidecarMode>(), DecodingError);
 }
