@@ -17,26 +17,7 @@ namespace {
 const Tokens light(ColorScheme::light, Qt::blue);
 const Tokens dark(ColorScheme::dark, Qt::blue);
 
-QColor rgba(int r, int g, int b, double a) { return Design::withOpacity(QColor(r, g, b), a); }
-
 } // namespace
-
-TEST(Glass, FillsByVariantAndScheme) {
-    struct Case {
-        GlassVariant variant;
-        QColor light, dark;
-    };
-    const Case cases[] = {
-        {GlassVariant::window, rgba(248, 248, 250, 0.98), rgba(14, 14, 18, 0.985)},
-        {GlassVariant::toolbar, rgba(250, 250, 252, 0.94), rgba(22, 22, 28, 0.97)},
-        {GlassVariant::popover, rgba(250, 250, 252, 0.94), rgba(22, 22, 28, 0.97)},
-        {GlassVariant::sidebar, Design::white(0.45), Design::white(0.05)},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Glass::fill(c.variant, light), c.light);
-        EXPECT_EQ(Glass::fill(c.variant, dark), c.dark);
-    }
-}
 
 TEST(Glass, RadiiAndShadowsByVariant) {
     EXPECT_EQ(Glass::radius(GlassVariant::window, light), 20);
@@ -49,15 +30,6 @@ TEST(Glass, RadiiAndShadowsByVariant) {
     EXPECT_EQ(Glass::shadows(GlassVariant::toolbar, dark), QList<Tokens::Shadow>{dark.toolbarShadow});
     EXPECT_EQ(Glass::shadows(GlassVariant::popover, light), QList<Tokens::Shadow>{light.toolbarShadow});
     EXPECT_EQ(Glass::shadows(GlassVariant::sidebar, light), (QList<Tokens::Shadow>{{Design::black(0.18), 9, 0, 5}}));
-}
-
-TEST(Glass, OpaqueFillLaysTheFillOverTheBase) {
-    // Dark window glass: (14, 14, 18) at 0.985 over (28, 28, 32).
-    const QColor opaque = Glass::opaqueFill(GlassVariant::window, dark);
-    EXPECT_EQ(opaque.alpha(), 255);
-    EXPECT_NEAR(opaque.redF() * 255, 14 * 0.985 + 28 * 0.015, 0.5);
-    EXPECT_NEAR(opaque.blueF() * 255, 18 * 0.985 + 32 * 0.015, 0.5);
-    EXPECT_EQ(Glass::opaqueBase(light), QColor(246, 246, 248));
 }
 
 TEST(GlassPanel, ReduceTransparencyMakesThePanelOpaque) {

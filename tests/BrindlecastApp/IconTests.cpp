@@ -103,19 +103,6 @@ TEST(Icon, ArcsSweepClockwiseOnScreenForIncreasingAngles) {
     }
 }
 
-TEST(Icon, StrokeStyleByGlyph) {
-    EXPECT_EQ(Icon::lineWidth(Glyph::rectSelect), 1.8);
-    EXPECT_EQ(Icon::lineWidth(Glyph::wifi), 1.6);
-    EXPECT_EQ(Icon::lineWidth(Glyph::controlCenter), 1.7);
-    EXPECT_EQ(Icon::dashPattern(Glyph::rectSelect), (QList<double>{3.2, 3.0}));
-    for (Glyph glyph : Icon::allGlyphs()) {
-        if (glyph != Glyph::rectSelect) {
-            EXPECT_TRUE(Icon::dashPattern(glyph).isEmpty());
-        }
-        EXPECT_EQ(Icon::isFilled(glyph), Icon::lineWidth(glyph) == 0);
-    }
-}
-
 TEST(Icon, StrokeDotAndFillRingShareOneGeometry) {
     QPainterPath dot, ring;
     Icon::draw(Glyph::strokeDot, dot);

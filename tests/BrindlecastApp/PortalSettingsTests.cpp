@@ -2,7 +2,6 @@
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 
 #include <QDBusVariant>
-#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -53,16 +52,3 @@ TEST(PortalSettings, KeysMapToTheDesktopSettings) {
     }
 }
 
-TEST(PortalSettings, OnlyRealChangesAreSignalled) {
-    DesktopSettings settings;
-    QSignalSpy scheme(&settings, &DesktopSettings::colorSchemeChanged);
-    QSignalSpy access(&settings, &DesktopSettings::accessibilityChanged);
-    settings.setColorScheme(ColorScheme::light);
-    settings.setReduceMotion(false);
-    EXPECT_EQ(scheme.count(), 0);
-    EXPECT_EQ(access.count(), 0);
-    settings.setColorScheme(ColorScheme::dark);
-    settings.setReduceTransparency(true);
-    EXPECT_EQ(scheme.count(), 1);
-    EXPECT_EQ(access.count(), 1);
-}

@@ -58,14 +58,6 @@ TEST(Symbols, EveryInterfaceSymbolDrawsAVisibleShape) {
     }
 }
 
-TEST(Symbols, NamesListIsSortedAndCoversTheInterface) {
-    const QStringList names = Symbols::names();
-    QStringList sorted = names;
-    sorted.sort();
-    EXPECT_EQ(names, sorted);
-    for (const QString& name : interfaceSymbols) EXPECT_TRUE(names.contains(name)) << name.toStdString();
-}
-
 TEST(Symbols, HeavierWeightsUseMoreInk) {
     const int regular = inked(Symbols::image("xmark", 48, Qt::black, SymbolWeight::regular));
     const int bold = inked(Symbols::image("xmark", 48, Qt::black, SymbolWeight::bold));

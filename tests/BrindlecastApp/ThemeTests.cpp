@@ -144,9 +144,3 @@ TEST(Theme, UnwritableStoreKeepsTheNewLookAndDoesNotThrow) {
     EXPECT_EQ(theme.tokens().scheme, ColorScheme::dark);
 }
 
-TEST(Theme, AccentSwatchesStartWithTheDefaultAccent) {
-    const QList<QColor>& swatches = Theme::accentSwatches();
-    ASSERT_EQ(swatches.size(), 6);
-    EXPECT_EQ(swatches.first(), Theme::defaultAccent());
-    EXPECT_EQ(swatches.last(), QColor::fromRgb(142, 142, 147));
-}
