@@ -24,7 +24,13 @@ public:
     explicit Resolver(const PreferenceStore& store) : store_(store), policy_(EffectivePolicy::safeDefaults()) {}
 
     PolicyResolution run() {
-        if (store_.diagnostics) diagnostics_ << store_.diagnostics();
+        if (store_.diagnostics) {
+            try {
+                diagnostics_ << store_.diagnostics();
+            } catch (const std::exception& error) {
+                diagnostics_ << QString("preferences could not be checked: %1").arg(QString::fromLocal8Bit(error.what()));
+            }
+        }
         resolveBlockedBundleIDs();
         resolveRawValue(PolicyKey::blockedAppBehavior, policy_.blockedAppBehavior, blockedAppBehaviorFromRaw);
         resolvePIIPatterns();
@@ -46,7 +52,7 @@ private:
 
     // A forced value wins, even one of the wrong type; the user's value is read only when the
     // organisation forces nothing.
-    std::optional<Layered> read(const char* key) const {
+    std::optional<Layered> read(const char* key) {
         if (std::optional<json> managed = readLayer(store_.managedValue, key)) {
             return Layered{std::move(*managed), PolicySource::managed};
         }
@@ -68,11 +74,17 @@ private:
         return std::pair<T, PolicySource>{std::move(*value), layered->source};
     }
 
-    static std::optional<json> readLayer(const PreferenceStore::Reader& reader, const char* key) {
+    // A layer that cannot be read counts as absent, with a diagnostic: resolution never fails.
+    std::optional<json> readLayer(const PreferenceStore::Reader& reader, const char* key) {
         if (!reader) return std::nullopt;
-        std::optional<json> value = reader(key);
-        if (value && value->is_null()) return std::nullopt;
-        return value;
+        try {
+            std::optional<json> value = reader(key);
+            if (value && value->is_null()) return std::nullopt;
+            return value;
+        } catch (const std::exception& error) {
+            diagnostics_ << QString("%1: could not be read (%2); ignored").arg(key, QString::fromLocal8Bit(error.what()));
+            return std::nullopt;
+        }
     }
 
     void record(const char* key, PolicySource source) { policy_.sources[QString::fromLatin1(key)] = source; }

@@ -169,6 +169,15 @@ TEST(EffectivePolicy, StoreDiagnosticsComeFirst) {
                                               "LockAgent: expected Bool, got String; ignored"}));
 }
 
+TEST(EffectivePolicy, UnreadableLayerIsReportedNotThrown) {
+    PreferenceStore store = PreferenceStore::inMemory(json{{"LockAgent", true}});
+    store.userValue = [](const std::string&) -> std::optional<json> { throw std::runtime_error("disk on fire"); };
+    const PolicyResolution result = EffectivePolicy::resolve(store);
+    EXPECT_TRUE(result.policy.lockAgent);
+    EXPECT_EQ(result.diagnostics.size(), 9); // every key but the forced one reads the user layer
+    EXPECT_EQ(result.diagnostics.first(), "BlockedBundleIDs: could not be read (disk on fire); ignored");
+}
+
 TEST(EffectivePolicy, JsonFormRequiresEveryKeyButTheWebhook) {
     ordered_json form = EffectivePolicy::safeDefaults();
     EXPECT_EQ(form.get<EffectivePolicy>(), EffectivePolicy::safeDefaults());
