@@ -64,12 +64,18 @@ void blurAlpha(QImage& alphaImage, double sigma) {
 void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
                      const std::function<void(QPainter&)>& draw) {
     QPaintDevice* device = painter.device();
-    const double sigma = std::max(0.0, shadow.blurRadius / 2.0);
+    // A stored document can ask for any size; past these the offscreen layer would grow with the
+    // mark rather than with the image, and the shadow is a faint haze anyway.
+    constexpr double kLargestBlurRadius = 512;
+    constexpr double kLargestOffset = 512;
+    const double sigma = std::clamp(shadow.blurRadius, 0.0, kLargestBlurRadius) / 2.0;
+    const QPointF offset(std::clamp(shadow.offset.x(), -kLargestOffset, kLargestOffset),
+                         std::clamp(shadow.offset.y(), -kLargestOffset, kLargestOffset));
     const int margin = int(std::ceil(3.0 * sigma)) + 2;
     // Only content whose shadow or self can land on the device matters.
     const QRect deviceRect(0, 0, device->width(), device->height());
-    const int reachX = margin + int(std::ceil(std::fabs(shadow.offset.x())));
-    const int reachY = margin + int(std::ceil(std::fabs(shadow.offset.y())));
+    const int reachX = margin + int(std::ceil(std::fabs(offset.x())));
+    const int reachY = margin + int(std::ceil(std::fabs(offset.y())));
     const QRect relevant = deviceRect.adjusted(-reachX, -reachY, reachX, reachY);
     const QRect content = deviceBounds.toAlignedRect().intersected(relevant);
     if (content.isEmpty()) return;
@@ -99,7 +105,7 @@ void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& 
 
     painter.save();
     painter.resetTransform();
-    if (!tinted.isNull()) painter.drawImage(QPointF(layerRect.topLeft()) + shadow.offset, tinted);
+    if (!tinted.isNull()) painter.drawImage(QPointF(layerRect.topLeft()) + offset, tinted);
     painter.drawImage(layerRect.topLeft(), layer);
     painter.restore();
 }
