@@ -18,6 +18,9 @@ namespace {
 constexpr int kMinFaceSize = 24;
 // Candidate windows a face needs around it; lower finds more faces and more false ones.
 constexpr int kMinNeighbours = 5;
+// Step between the scales searched: 1.1 finds the same faces as 1.15 in our photographs at half
+// again the cost, and it runs beside text recognition for the same cores.
+constexpr double kScaleStep = 1.15;
 
 } // namespace
 
@@ -71,7 +74,7 @@ std::vector<Support::Rect> CascadeFaceDetector::detectFaces(const QImage& image)
     std::unique_ptr<cv::CascadeClassifier> classifier = pool_->borrow();
     std::vector<cv::Rect> faces;
     try {
-        classifier->detectMultiScale(grey, faces, 1.1, kMinNeighbours, 0, cv::Size(kMinFaceSize, kMinFaceSize));
+        classifier->detectMultiScale(grey, faces, kScaleStep, kMinNeighbours, 0, cv::Size(kMinFaceSize, kMinFaceSize));
     } catch (const cv::Exception& e) {
         pool_->giveBack(std::move(classifier));
         throw RecognitionError(std::string("face detection failed: ") + e.what());

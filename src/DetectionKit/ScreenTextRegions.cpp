@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace DetectionKit::ScreenTextRegions {
@@ -22,7 +23,7 @@ constexpr double kWordGapInHeights = 1.2;
 // Scale small text up to about this glyph height, the size the recognition model reads best.
 constexpr double kTargetTextHeight = 26;
 constexpr double kMaxScale = 4;
-constexpr int kCropMargin = 3;
+constexpr int kCropMargin = 2;
 constexpr int kPreparedMargin = 10;
 
 cv::Mat edgeMap(const cv::Mat& bgr) {
@@ -98,6 +99,33 @@ std::vector<cv::Rect> joinIntoLines(std::vector<cv::Rect> words) {
     return lines;
 }
 
+// For every column, the most common value among the columns within half a band of it, over the
+// whole height; the result has the input's size with every row the same.
+cv::Mat columnBandMode(const cv::Mat& channel, int band) {
+    std::vector<std::array<int, 256>> columns(size_t(channel.cols));
+    for (auto& c : columns) c.fill(0);
+    for (int y = 0; y < channel.rows; ++y) {
+        const uchar* row = channel.ptr<uchar>(y);
+        for (int x = 0; x < channel.cols; ++x) ++columns[size_t(x)][row[x]];
+    }
+    std::array<int, 256> window{};
+    const int half = band / 2;
+    auto add = [&](int x, int sign) {
+        if (x < 0 || x >= channel.cols) return;
+        for (int v = 0; v < 256; ++v) window[size_t(v)] += sign * columns[size_t(x)][size_t(v)];
+    };
+    for (int x = 0; x < half && x < channel.cols; ++x) add(x, 1);
+    cv::Mat modes(1, channel.cols, CV_8UC1);
+    for (int x = 0; x < channel.cols; ++x) {
+        add(x + half, 1);
+        add(x - half - 1, -1);
+        modes.at<uchar>(0, x) = uchar(std::max_element(window.begin(), window.end()) - window.begin());
+    }
+    cv::Mat background;
+    cv::repeat(modes, channel.rows, 1, background);
+    return background;
+}
+
 } // namespace
 
 std::vector<Region> find(const cv::Mat& bgr) {
@@ -139,22 +167,18 @@ Prepared prepare(const cv::Mat& bgr, const Region& region) {
         (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
     const cv::Mat crop = bgr(area);
 
-    // The background is the region's most common colour; ink is whatever differs from it, in any
-    // channel. This reads light-on-dark, dark-on-light and coloured text on coloured fills alike,
-    // and hands the engine dark ink on white.
+    // Ink is whatever differs from the background, in any channel: this reads light-on-dark,
+    // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
+    // The background is the most common value in a band of columns around each column, so a line
+    // that runs across buttons and badges of different fills is read against each one's own fill.
     std::vector<cv::Mat> channels;
     cv::split(crop, channels);
     cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
+    const int band = std::max(8, region.textHeight);
     for (const cv::Mat& channel : channels) {
-        const int histogramSize = 256;
-        const float range[] = {0, 256};
-        const float* ranges[] = {range};
-        cv::Mat histogram;
-        cv::calcHist(&channel, 1, nullptr, cv::Mat(), histogram, 1, &histogramSize, ranges);
-        cv::Point peak;
-        cv::minMaxLoc(histogram, nullptr, nullptr, nullptr, &peak);
+        const cv::Mat background = columnBandMode(channel, band);
         cv::Mat difference;
-        cv::absdiff(channel, cv::Scalar(peak.y), difference);
+        cv::absdiff(channel, background, difference);
         distance = cv::max(distance, difference);
     }
     cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
