@@ -17,8 +17,9 @@ namespace ExportKit::Exporter {
 
 namespace {
 
-// The largest side a backdrop canvas may have; beyond it the backdrop is left off.
+// The largest backdrop canvas, a side and in pixels (1 GiB); beyond them the backdrop is left off.
 constexpr double kLargestCanvasSide = 65536.0;
+constexpr double kLargestCanvasArea = double(1 << 28);
 
 constexpr double kWatermarkFontSize = 13.0;
 constexpr double kWatermarkLeftMargin = 6.0;
@@ -105,7 +106,8 @@ QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
     if (std::holds_alternative<Backdrop::None>(backdrop.style)) return image;
     const double p = backdrop.padding;
     // A negative, non-finite or huge padding would crop the image or overflow the canvas.
-    if (!std::isfinite(p) || p < 0 || 2 * p + std::max(image.width(), image.height()) > kLargestCanvasSide) {
+    if (!std::isfinite(p) || p < 0 || 2 * p + std::max(image.width(), image.height()) > kLargestCanvasSide ||
+        (2 * p + image.width()) * (2 * p + image.height()) > kLargestCanvasArea) {
         return image;
     }
     const int extra = int(std::trunc(2 * p));

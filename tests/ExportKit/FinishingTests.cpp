@@ -36,7 +36,7 @@ TEST(Backdrop, NoneOrAnUnusablePaddingLeavesTheImageItself) {
     for (const Backdrop& backdrop : {Backdrop{Backdrop::None{}, 40, 10}, Backdrop{green, -10, 0},
                                      Backdrop{green, std::numeric_limits<double>::quiet_NaN(), 0},
                                      Backdrop{green, std::numeric_limits<double>::infinity(), 0},
-                                     Backdrop{green, 4.7e18, 0}}) {
+                                     Backdrop{green, 4.7e18, 0}, Backdrop{green, 30000, 0}}) {
         EXPECT_EQ(Exporter::applyBackdrop(source, backdrop).cacheKey(), source.cacheKey()) << backdrop.padding;
     }
 }
