@@ -106,6 +106,7 @@ public:
 
     explicit EnginePool(const Options& options) {
         const int count = options.workers > 0 ? options.workers : int(std::max(1u, std::thread::hardware_concurrency()));
+        starting_ = count;
         for (int i = 0; i < count; ++i) threads_.emplace_back([this, options] { work(options); });
     }
 
@@ -116,6 +117,13 @@ public:
         }
         wake_.notify_all();
         for (std::thread& t : threads_) t.join();
+    }
+
+    // Waits until every worker has tried to make its engine; the first failure, or empty.
+    std::string startupError() {
+        std::unique_lock lock(mutex_);
+        started_.wait(lock, [this] { return starting_ == 0; });
+        return startupError_;
     }
 
     void submit(std::vector<Job> jobs) {
@@ -131,6 +139,11 @@ private:
         keepThisThreadsEngineSingleThreaded();
         std::string error;
         std::unique_ptr<tesseract::TessBaseAPI> engine = makeEngine(options, error);
+        {
+            std::lock_guard lock(mutex_);
+            if (!error.empty() && startupError_.empty()) startupError_ = error;
+            if (--starting_ == 0) started_.notify_all();
+        }
         for (;;) {
             Job job;
             {
@@ -146,6 +159,9 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable started_;
+    int starting_ = 0;
+    std::string startupError_;
     std::deque<Job> jobs_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
@@ -159,6 +175,8 @@ TesseractRecognizer::~TesseractRecognizer() = default;
 
 std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+    // An image without text must not pass for a successful reading when no engine could start.
+    if (const std::string error = pool_->startupError(); !error.empty()) throw RecognitionError(error);
 
     const cv::Mat bgr = bgrOf(image);
     const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr);

@@ -2,13 +2,18 @@
 // real photograph. Kept few: each one recognises whole images.
 #include "QtPrinters.h"
 #include "TestPhotograph.h"
+#include "support/TestEnvironment.h"
 
+#include "DetectionKit/CascadeFaceDetector.h"
 #include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/TesseractRecognizer.h"
 #include "DetectionKit/TextExtractor.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <gtest/gtest.h>
+
+#include <future>
 
 using namespace DetectionKit;
 
@@ -177,4 +182,37 @@ TEST(EngineTest, FindsTheFaceInAPhotographOnAScreen) {
     EXPECT_TRUE(faces[0].contains(face)) << faces[0].x() << "," << faces[0].y() << " " << faces[0].width() << "x"
                                          << faces[0].height();
     EXPECT_LT(faces[0].width(), 200);
+}
+
+TEST(EngineTest, MissingEngineDataIsAnErrorNotAnEmptyResult) {
+    TesseractRecognizer::Options options;
+    options.workers = 1;
+    options.dataPath = TestSupport::makeTemporaryFolder("no-tessdata");
+    auto text = std::make_shared<TesseractRecognizer>(options);
+    const QImage image = canvas(200, 50, Qt::white);
+    EXPECT_THROW(text->recognize(image), RecognitionError);
+
+    CascadeFaceDetector faces(TestSupport::makeTemporaryFolder("no-cascade") + "/missing.xml");
+    EXPECT_THROW(faces.detectFaces(image), RecognitionError);
+}
+
+TEST(EngineTest, ConcurrentCallsShareTheEnginesAndAgree) {
+    QImage image = canvas(500, 60, Qt::white);
+    QPainter painter(&image);
+    painter.setFont(fontOf("DejaVu Sans", 14));
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(10, 35), "reach me at pat@example.org or 10.1.2.3");
+    painter.end();
+
+    auto describe = [&image] {
+        QStringList found;
+        for (const Detection& d : PIIDetector().detect(image, {}).detections)
+            found.append(d.detectorName() + ":" + d.matchedText());
+        return found;
+    };
+    const QStringList alone = describe();
+    EXPECT_EQ(alone, (QStringList{"email:pat@example.org", "ipv4:10.1.2.3"}));
+    std::vector<std::future<QStringList>> calls;
+    for (int i = 0; i < 4; ++i) calls.push_back(std::async(std::launch::async, describe));
+    for (auto& call : calls) EXPECT_EQ(call.get(), alone);
 }

@@ -80,6 +80,19 @@ TEST(TextExtractorTest, ExcludedAreasArePaintedBlackAndReadAsRedacted) {
     EXPECT_EQ(QColor(image.pixel(140, 100)), QColor(Qt::white));
 }
 
+TEST(TextExtractorTest, RectanglesArePixelsWhateverScaleTheImageCarries) {
+    QImage image = whiteImage();
+    image.setDevicePixelRatio(2);
+    FakeTextRecognizer recognizer;
+    TextExtractor::text(image, std::nullopt, {Support::Rect(100, 50, 10, 10)}, recognizer);
+    const QImage seen = recognizer.lastImage;
+    ASSERT_EQ(seen.size(), image.size());
+    EXPECT_EQ(QColor(seen.pixel(100, 50)), QColor(Qt::black));
+    EXPECT_EQ(QColor(seen.pixel(109, 59)), QColor(Qt::black));
+    EXPECT_EQ(QColor(seen.pixel(110, 60)), QColor(Qt::white));
+    EXPECT_EQ(QColor(seen.pixel(99, 49)), QColor(Qt::white));
+}
+
 TEST(TextExtractorTest, ExclusionsOverlappingTheCropByTwoPixelsOrLessAddNothing) {
     FakeTextRecognizer recognizer;
     const Support::Rect region(100, 100, 100, 100);
