@@ -213,7 +213,8 @@ TEST_F(Webhook, ChildKilledMidRetryLosesNothing) {
     ASSERT_TRUE(server.isRunning());
     QProcess child;
     startChild(child, server.url(), 5, "hang");
-    while (!child.readAllStandardOutput().contains("sent 5") && child.waitForReadyRead(10000)) {
+    QByteArray output; // "sent <i>" lines; every record is on disk once its line is out
+    while (!(output += child.readAllStandardOutput()).contains("sent 5") && child.waitForReadyRead(10000)) {
     }
     server.waitForRequests(2); // the first record is being retried
     child.kill();
