@@ -74,14 +74,16 @@ std::shared_ptr<X11Session> X11Session::current() {
         } catch (const X11Error&) {
             throw CaptureError::notAuthorized();
         }
-        session = std::make_shared<X11Session>(std::move(connection));
+        session = std::make_shared<X11Session>(std::move(connection), display);
     }
     return session;
 }
 
-X11Session::X11Session(std::unique_ptr<X11Connection> connection)
+X11Session::X11Session(std::unique_ptr<X11Connection> connection, const QByteArray& displayName)
     : connection_(std::move(connection)), formats_(std::make_unique<Formats>()) {
     requireExtensions();
+    // Watching starts before redirecting, so no window can get a new image unnoticed.
+    watcher_ = std::make_unique<X11WindowWatcher>(displayName);
     redirectTopLevels();
 }
 
@@ -161,6 +163,11 @@ bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::func
     X11Connection& x = *connection_;
     xcb_connection_t* c = x.get();
     bool blanked = false;
+    if (const std::optional<QSet<xcb_window_t>> changed = watcher_->takeChanged()) {
+        for (xcb_window_t window : *changed) settled_.remove(window);
+    } else {
+        settled_.clear();
+    }
     QHash<xcb_window_t, QSize> settled;
     for (const X11TopLevel& t : tree.topLevels) {
         if (!t.viewable || t.inputOnly) continue;

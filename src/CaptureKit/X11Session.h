@@ -2,6 +2,7 @@
 
 #include "CaptureKit/X11Connection.h"
 #include "CaptureKit/X11WindowTree.h"
+#include "CaptureKit/X11WindowWatcher.h"
 
 #include <xcb/render.h>
 #include <xcb/xfixes.h>
@@ -41,16 +42,16 @@ public:
     // A window's off-screen image is made when it is mapped (or, for the first capture, when its
     // windows are redirected) and remade when it is resized, filled with whatever the screen
     // showed in its place, other windows included, until its client repaints. Blanks the images
-    // of the windows `among` picks that have not been seen at their size by an earlier call, and
-    // has every one of their windows repaint; returns whether it blanked any. Call under a
-    // server grab.
+    // of the windows `among` picks that were not blanked by an earlier call or have been mapped
+    // or resized since, and has every one of their windows repaint; returns whether it blanked
+    // any. Call under a server grab, after a round trip.
     bool blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among);
 
     // The pixels of a 24- or 32-bit drawable as Format_ARGB32_Premultiplied (a 24-bit one opaque),
     // through shared memory when the server offers it.
     QImage readImage(xcb_drawable_t drawable, int x, int y, int width, int height, std::uint8_t depth);
 
-    explicit X11Session(std::unique_ptr<X11Connection> connection);
+    X11Session(std::unique_ptr<X11Connection> connection, const QByteArray& displayName);
     ~X11Session();
 
 private:
@@ -61,6 +62,7 @@ private:
     std::mutex mutex_;
     std::unique_ptr<X11Connection> connection_;
     QHash<xcb_window_t, QSize> settled_; // windows whose images hold only their own pixels
+    std::unique_ptr<X11WindowWatcher> watcher_;
     struct Formats;
     std::unique_ptr<Formats> formats_;
     bool sharedMemoryUsable_ = false;

@@ -270,6 +270,20 @@ TEST_F(X11CaptureTest, WindowsMappedLaterNeverCarryALeftOutWindowsPixels) {
     EXPECT_EQ(countPixels(image, red), 0);
 }
 
+// ... and so does a window shown again, even at its old size.
+TEST_F(X11CaptureTest, WindowsShownAgainNeverCarryALeftOutWindowsPixels) {
+    const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider);
+    spawn({250, 150, 300, 200}, red, {"--class", "CaptureBlocked", "--override"});
+    const xcb_window_t slow = spawn({100, 100, 300, 200}, green, {"--class", "CaptureSlow", "--slow-repaint", "3000", "--override"});
+    EXPECT_EQ(countPixels(service.captureDisplay(), red), 0);
+    // Hidden and shown again on top of the blocked window: its new image starts as a copy of
+    // the blocked window's pixels, and its client is busy.
+    xcb_unmap_window(x->get(), slow);
+    xcb_map_window(x->get(), slow);
+    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    EXPECT_EQ(countPixels(service.captureDisplay(), red), 0);
+}
+
 TEST_F(X11CaptureTest, CancelCaptureIsRefusedBeforeAnyImageIsTaken) {
     spawn({100, 100, 200, 200}, red, {"--class", "CaptureRefused"});
     const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureRefused"}), provider);
