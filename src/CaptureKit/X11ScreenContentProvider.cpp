@@ -42,16 +42,17 @@ std::vector<DisplayInfo> readDisplays(X11Connection& x) {
         if (version && (version->major_version > 1 || version->minor_version >= 5)) {
             XcbReply<xcb_randr_get_monitors_reply_t> monitors(
                 xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, x.root(), 1), nullptr));
-            for (auto it = monitors ? xcb_randr_get_monitors_monitors_iterator(monitors.get())
-                                    : xcb_randr_monitor_info_iterator_t{};
-                 monitors && it.rem; xcb_randr_monitor_info_next(&it)) {
-                const xcb_randr_monitor_info_t* m = it.data;
-                if (m->width == 0 || m->height == 0) continue;
-                // The monitor's first output names it; a monitor made without outputs goes by
-                // the atom of its name.
-                const int outputs = xcb_randr_monitor_info_outputs_length(m);
-                const std::uint32_t id = outputs > 0 ? xcb_randr_monitor_info_outputs(m)[0] : m->name;
-                displays.push_back({id, Support::Rect(m->x, m->y, m->width, m->height), m->width, m->height});
+            if (monitors) {
+                for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem;
+                     xcb_randr_monitor_info_next(&it)) {
+                    const xcb_randr_monitor_info_t* m = it.data;
+                    if (m->width == 0 || m->height == 0) continue;
+                    // The monitor's first output names it; a monitor made without outputs goes
+                    // by the atom of its name.
+                    const int outputs = xcb_randr_monitor_info_outputs_length(m);
+                    const std::uint32_t id = outputs > 0 ? xcb_randr_monitor_info_outputs(m)[0] : m->name;
+                    displays.push_back({id, Support::Rect(m->x, m->y, m->width, m->height), m->width, m->height});
+                }
             }
         }
     }

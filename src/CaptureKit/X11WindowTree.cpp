@@ -147,7 +147,8 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
             t.clientViewable = t.viewable;
         }
         indexByClient.insert(t.client, i);
-        if (t.inputOnly) continue;
+        // Hidden windows nobody manages are neither listed nor drawn: spare their round trips.
+        if (t.inputOnly || (!t.viewable && !t.isClient)) continue;
         ClientProperties& p = properties[i];
         p = readProperties(x, t.client, currentDesktop);
         t.onCurrentDesktop = p.onCurrentDesktop;
