@@ -207,6 +207,29 @@ TEST_F(X11CaptureTest, OmitLeavesNoPixelOfTheBlockedWindowAndShowsWhatWasBeneath
     EXPECT_EQ(countPixels(image, green, under), under.width() * under.height());
 }
 
+TEST_F(X11CaptureTest, WhereNothingLayBeneathThePublishedDesktopBackgroundShows) {
+    // A desktop background as wallpaper setters publish it: a pixmap named on the root.
+    constexpr QRgb wallpaper = 0xff6a4c93;
+    const xcb_pixmap_t pixmap = xcb_generate_id(x->get());
+    xcb_create_pixmap(x->get(), x->screen()->root_depth, pixmap, x->root(), 64, 64);
+    const xcb_gcontext_t gc = xcb_generate_id(x->get());
+    const std::uint32_t colour = wallpaper & 0xffffff;
+    xcb_create_gc(x->get(), gc, pixmap, XCB_GC_FOREGROUND, &colour);
+    const xcb_rectangle_t all{0, 0, 64, 64};
+    xcb_poly_fill_rectangle(x->get(), pixmap, gc, 1, &all);
+    const xcb_atom_t property = x->atom("_XROOTPMAP_ID");
+    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), property, XCB_ATOM_PIXMAP, 32, 1, &pixmap);
+    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+
+    const xcb_window_t blocked = spawn({300, 300, 200, 150}, red, {"--class", "CaptureBlocked"});
+    const QRect area = clientArea(blocked);
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
+    xcb_delete_property(x->get(), x->root(), property);
+    xcb_free_gc(x->get(), gc);
+    xcb_free_pixmap(x->get(), pixmap);
+    EXPECT_EQ(countPixels(image, wallpaper, area), area.width() * area.height());
+}
+
 TEST_F(X11CaptureTest, PlaceholderPlateLiesExactlyOverTheVisiblePart) {
     const xcb_window_t blocked = spawn({100, 100, 400, 300}, red, {"--class", "CapturePlated"});
     const xcb_window_t front = spawn({300, 50, 400, 200}, green, {"--class", "CaptureFront"});
