@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <QtConcurrent/QtConcurrentRun>
 
 using namespace CaptureKit;
@@ -235,6 +238,10 @@ TEST(CaptureServiceTest, MissingDisplaysAndRegionsOutsideEveryDisplay) {
     EXPECT_EQ(captureErrorOf([&] { return service.captureDisplay(99); }), CaptureError::displayNotFound());
     EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(500, 500, 10, 10)); }), CaptureError::invalidRegion());
     EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(10, 10, 0, 10)); }), CaptureError::invalidRegion());
+    EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(std::nan(""), 10, 5, 5)); }), CaptureError::invalidRegion());
+    // An endless region keeps what lies on its display.
+    const double endless = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(service.captureRegion(Rect(150, 0, endless, endless)).size(), QSize(50, 100));
     provider->snapshot.displays.clear();
     EXPECT_EQ(captureErrorOf([&] { return service.captureDisplay(); }), CaptureError::displayNotFound());
 }
