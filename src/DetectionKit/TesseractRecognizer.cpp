@@ -8,7 +8,7 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
-#include <omp.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -23,9 +23,13 @@ namespace {
 
 // The engine's own OpenMP threads would fight the pool for the same cores: each engine reads one
 // line at a time on its worker, the pool supplies the parallelism. The setting belongs to the
-// calling thread, so every worker makes it for itself.
+// calling thread, so every worker makes it for itself. The runtime comes with the engine's
+// library when it was built with OpenMP, and is looked up there rather than linked.
 void keepThisThreadsEngineSingleThreaded() {
-    omp_set_max_active_levels(0);
+    using SetLevels = void (*)(int);
+    static const auto setMaxActiveLevels =
+        reinterpret_cast<SetLevels>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels"));
+    if (setMaxActiveLevels) setMaxActiveLevels(0);
 }
 
 std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Options& options, std::string& error) {
