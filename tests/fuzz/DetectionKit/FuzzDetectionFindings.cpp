@@ -4,18 +4,10 @@
 #include "DetectionKit/PIIDetector.h"
 #include "DetectionKit/ImageBoxes.h"
 
+#include "../SidecarKit/FuzzCheck.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-#define FUZZ_CHECK(condition)                                                                       \
-    do {                                                                                            \
-        if (!(condition)) {                                                                         \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                                           \
-        }                                                                                           \
-    } while (0)
 
 using namespace DetectionKit;
 
