@@ -174,6 +174,22 @@ public:
         }
         y = formTop + 2 * 58 + 10;
 
+        // A terminal panel with log lines in a monospaced font, light on near-black.
+        const int termX = left + mainWidth / 2 + 40;
+        const int termW = mainWidth / 2 - 40;
+        const int termTop = y;
+        const int termH = std::min(h - termTop - 40, 7 * 20 + 16);
+        painter_.fillRect(termX, termTop, termW, termH, QColor(24, 24, 27));
+        for (int i = 0, ty = termTop + 8; ty + 18 < termTop + termH; ++i, ty += 20) {
+            const Person& p = kPeople[(i + 3) % std::size(kPeople)];
+            const QColor green(80, 220, 120);
+            if (i % 2)
+                plant(mono(13), green, termX + 10, ty, QStringLiteral("$ ssh deploy@"), "ipv4", p.ip);
+            else
+                plant(mono(13), QColor(210, 210, 210), termX + 10, ty, QStringLiteral("notify: "), "email", p.email);
+        }
+        y = std::max(y, termTop);
+
         // Paragraphs with data inline, in several sizes, and a coloured notice.
         int size = 11;
         int planted = 0;
@@ -196,7 +212,7 @@ public:
                 plant(f, theme_.text, left, y, words(rng_, 2) + QStringLiteral(" host "), "ipv4", p.ip);
                 break;
             }
-            text(f, theme_.text, left + mainWidth / 2, y, words(rng_, 6));
+            if (y > termTop + termH + 8) text(f, theme_.text, left + mainWidth / 2, y, words(rng_, 6));
             ++planted;
             y += m.height() + 8;
             size = size == 16 ? 11 : size + 1;
