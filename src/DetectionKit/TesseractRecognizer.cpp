@@ -15,6 +15,8 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <numeric>
+#include <stdexcept>
 #include <thread>
 
 namespace DetectionKit {
@@ -60,7 +62,7 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
     engine.SetImage(grey.data, grey.cols, grey.rows, 1, int(grey.step));
     engine.SetSourceResolution(300);
     std::vector<PixelLine> lines;
-    if (engine.Recognize(nullptr) != 0) return lines;
+    if (engine.Recognize(nullptr) != 0) throw std::runtime_error("the text recognition engine failed on a region");
 
     auto toImage = [&](int left, int top, int right, int bottom) {
         const double s = prepared.scale;
