@@ -99,14 +99,20 @@ std::vector<cv::Rect> joinIntoLines(std::vector<cv::Rect> words) {
     return lines;
 }
 
-// For every column, the most common value among the columns within half a band of it, over the
-// whole height; the result has the input's size with every row the same.
-cv::Mat columnBandMode(const cv::Mat& channel, int band) {
+// For every column, the most common value among the columns within half a band of it, counted
+// over the rows [top, bottom) and only where `ignore` is zero; the result has the input's size with
+// every row the same. A column whose band counts nothing takes its left neighbour's value.
+cv::Mat columnBandMode(const cv::Mat& channel, const cv::Mat& ignore, int top, int bottom, int band) {
     std::vector<std::array<int, 256>> columns(size_t(channel.cols));
     for (auto& c : columns) c.fill(0);
+    std::array<int, 256> all{};
     for (int y = 0; y < channel.rows; ++y) {
         const uchar* row = channel.ptr<uchar>(y);
-        for (int x = 0; x < channel.cols; ++x) ++columns[size_t(x)][row[x]];
+        const uchar* skip = ignore.ptr<uchar>(y);
+        for (int x = 0; x < channel.cols; ++x) {
+            ++all[row[x]];
+            if (y >= top && y < bottom && !skip[x]) ++columns[size_t(x)][row[x]];
+        }
     }
     std::array<int, 256> window{};
     const int half = band / 2;
@@ -116,10 +122,13 @@ cv::Mat columnBandMode(const cv::Mat& channel, int band) {
     };
     for (int x = 0; x < half && x < channel.cols; ++x) add(x, 1);
     cv::Mat modes(1, channel.cols, CV_8UC1);
+    uchar previous = uchar(std::max_element(all.begin(), all.end()) - all.begin());
     for (int x = 0; x < channel.cols; ++x) {
         add(x + half, 1);
         add(x - half - 1, -1);
-        modes.at<uchar>(0, x) = uchar(std::max_element(window.begin(), window.end()) - window.begin());
+        const auto peak = std::max_element(window.begin(), window.end());
+        if (*peak > 0) previous = uchar(peak - window.begin());
+        modes.at<uchar>(0, x) = previous;
     }
     cv::Mat background;
     cv::repeat(modes, channel.rows, 1, background);
@@ -169,14 +178,19 @@ Prepared prepare(const cv::Mat& bgr, const Region& region) {
 
     // Ink is whatever differs from the background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
-    // The background is the most common value in a band of columns around each column, so a line
-    // that runs across buttons and badges of different fills is read against each one's own fill.
+    // The background is the most common value in a band of columns around each column, counted in
+    // the middle rows away from glyph edges: a line that runs across buttons and badges of
+    // different fills is read against each one's own fill, not the window around them.
     std::vector<cv::Mat> channels;
     cv::split(crop, channels);
+    cv::Mat nearInk;
+    cv::dilate(edgeMap(crop), nearInk, cv::getStructuringElement(cv::MORPH_RECT, {3, 3}));
+    const int top = crop.rows / 4;
+    const int bottom = std::max(top + 1, crop.rows - crop.rows / 4);
     cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
     const int band = std::max(8, region.textHeight);
     for (const cv::Mat& channel : channels) {
-        const cv::Mat background = columnBandMode(channel, band);
+        const cv::Mat background = columnBandMode(channel, nearInk, top, bottom, band);
         cv::Mat difference;
         cv::absdiff(channel, background, difference);
         distance = cv::max(distance, difference);
