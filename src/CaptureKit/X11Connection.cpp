@@ -35,37 +35,19 @@ xcb_atom_t X11Connection::atom(const char* name) {
 }
 
 std::optional<QByteArray> X11Connection::bytesProperty(xcb_window_t window, xcb_atom_t property) {
-    if (property == XCB_ATOM_NONE) return std::nullopt;
-    // A long length: the properties read here are short, and one read keeps them consistent.
-    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16), nullptr));
-    if (!reply || reply->type == XCB_ATOM_NONE || reply->format != 8) return std::nullopt;
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                      xcb_get_property_value_length(reply.get()));
+    return PendingProperty(*this, window, property).bytes();
 }
 
 std::optional<QString> X11Connection::stringProperty(xcb_window_t window, const char* property) {
-    std::optional<QByteArray> bytes = bytesProperty(window, atom(property));
-    if (!bytes) return std::nullopt;
-    // Some clients count the terminating zero into the value.
-    while (bytes->endsWith('\0')) bytes->chop(1);
-    return QString::fromUtf8(*bytes);
+    return PendingProperty(*this, window, property).text();
 }
 
 std::vector<std::uint32_t> X11Connection::cardinalsProperty(xcb_window_t window, const char* property) {
-    const xcb_atom_t name = atom(property);
-    if (name == XCB_ATOM_NONE) return {};
-    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        connection_, xcb_get_property(connection_, 0, window, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16), nullptr));
-    if (!reply || reply->format != 32) return {};
-    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+    return PendingProperty(*this, window, property).values();
 }
 
 std::optional<std::uint32_t> X11Connection::cardinalProperty(xcb_window_t window, const char* property) {
-    const std::vector<std::uint32_t> values = cardinalsProperty(window, property);
-    if (values.empty()) return std::nullopt;
-    return values.front();
+    return PendingProperty(*this, window, property).value();
 }
 
 std::vector<xcb_atom_t> X11Connection::atomsProperty(xcb_window_t window, const char* property) {
@@ -73,12 +55,7 @@ std::vector<xcb_atom_t> X11Connection::atomsProperty(xcb_window_t window, const 
 }
 
 std::optional<QString> X11Connection::windowClass(xcb_window_t window) {
-    const std::optional<QByteArray> bytes = bytesProperty(window, XCB_ATOM_WM_CLASS);
-    if (!bytes) return std::nullopt;
-    // "instance\0class\0"
-    const QList<QByteArray> parts = bytes->split('\0');
-    if (parts.size() < 2 || parts[1].isEmpty()) return std::nullopt;
-    return QString::fromUtf8(parts[1]);
+    return PendingProperty(*this, window, XCB_ATOM_WM_CLASS).windowClass();
 }
 
 void X11Connection::check(xcb_void_cookie_t cookie, const char* what) {
@@ -94,6 +71,67 @@ bool X11Connection::succeeded(xcb_void_cookie_t cookie) {
 bool X11Connection::hasExtension(xcb_extension_t* extension) {
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(connection_, extension);
     return data && data->present;
+}
+
+} // namespace CaptureKit
+
+namespace CaptureKit {
+
+PendingProperty::PendingProperty(X11Connection& x, xcb_window_t window, const char* property)
+    : PendingProperty(x, window, x.atom(property)) {}
+
+PendingProperty::PendingProperty(X11Connection& x, xcb_window_t window, xcb_atom_t property) : connection_(x.get()) {
+    // A long length: the properties read here are short, and one read keeps them consistent.
+    if (property != XCB_ATOM_NONE)
+        cookie_ = xcb_get_property(connection_, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 16);
+}
+
+PendingProperty::~PendingProperty() {
+    if (cookie_) xcb_discard_reply(connection_, cookie_->sequence);
+}
+
+const xcb_get_property_reply_t* PendingProperty::reply() {
+    if (cookie_) {
+        reply_.reset(xcb_get_property_reply(connection_, *cookie_, nullptr));
+        cookie_.reset();
+    }
+    if (!reply_ || reply_->type == XCB_ATOM_NONE) return nullptr;
+    return reply_.get();
+}
+
+std::optional<QByteArray> PendingProperty::bytes() {
+    const xcb_get_property_reply_t* r = reply();
+    if (!r || r->format != 8) return std::nullopt;
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+}
+
+std::optional<QString> PendingProperty::text() {
+    std::optional<QByteArray> data = bytes();
+    if (!data) return std::nullopt;
+    // Some clients count the terminating zero into the value.
+    while (data->endsWith('\0')) data->chop(1);
+    return QString::fromUtf8(*data);
+}
+
+std::vector<std::uint32_t> PendingProperty::values() {
+    const xcb_get_property_reply_t* r = reply();
+    if (!r || r->format != 32) return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+    return {data, data + xcb_get_property_value_length(r) / 4};
+}
+
+std::optional<std::uint32_t> PendingProperty::value() {
+    const std::vector<std::uint32_t> all = values();
+    if (all.empty()) return std::nullopt;
+    return all.front();
+}
+
+std::optional<QString> PendingProperty::windowClass() {
+    const std::optional<QByteArray> data = bytes();
+    if (!data) return std::nullopt;
+    const QList<QByteArray> parts = data->split('\0');
+    if (parts.size() < 2 || parts[1].isEmpty()) return std::nullopt;
+    return QString::fromUtf8(parts[1]);
 }
 
 } // namespace CaptureKit

@@ -64,10 +64,36 @@ public:
     bool hasExtension(xcb_extension_t* extension);
 
 private:
+    friend class PendingProperty;
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     int screenNumber_ = 0;
     QHash<QByteArray, xcb_atom_t> atoms_;
+};
+
+// One property read, asked for on construction and answered on first use, so that many reads
+// asked for before the first use share one round trip.
+class PendingProperty {
+public:
+    PendingProperty(X11Connection& x, xcb_window_t window, const char* property);
+    PendingProperty(X11Connection& x, xcb_window_t window, xcb_atom_t property);
+    ~PendingProperty();
+    PendingProperty(const PendingProperty&) = delete;
+    PendingProperty& operator=(const PendingProperty&) = delete;
+
+    // Nothing (or empty) when the property is absent or of another format.
+    std::optional<QByteArray> bytes();        // 8-bit data
+    std::optional<QString> text();            // 8-bit data as UTF-8, trailing zeros dropped
+    std::vector<std::uint32_t> values();      // 32-bit data
+    std::optional<std::uint32_t> value();     // the first 32-bit value
+    std::optional<QString> windowClass();     // the class half of WM_CLASS ("instance\0class\0")
+
+private:
+    const xcb_get_property_reply_t* reply();
+
+    xcb_connection_t* connection_;
+    std::optional<xcb_get_property_cookie_t> cookie_;
+    XcbReply<xcb_get_property_reply_t> reply_;
 };
 
 } // namespace CaptureKit

@@ -28,18 +28,28 @@ QString hostName() {
     return QString::fromLocal8Bit(name);
 }
 
-ClientProperties readProperties(X11Connection& x, xcb_window_t window, std::optional<std::uint32_t> currentDesktop) {
+// The reads of one window's properties, all asked for at once.
+struct PropertyReads {
+    PropertyReads(X11Connection& x, xcb_window_t w)
+        : gtkApplicationID(x, w, "_GTK_APPLICATION_ID"), kdeDesktopFile(x, w, "_KDE_NET_WM_DESKTOP_FILE"),
+          windowClass(x, w, XCB_ATOM_WM_CLASS), pid(x, w, "_NET_WM_PID"), machine(x, w, "WM_CLIENT_MACHINE"),
+          transientFor(x, w, "WM_TRANSIENT_FOR"), desktop(x, w, "_NET_WM_DESKTOP"), state(x, w, "_NET_WM_STATE"),
+          types(x, w, "_NET_WM_WINDOW_TYPE") {}
+    PendingProperty gtkApplicationID, kdeDesktopFile, windowClass, pid, machine, transientFor, desktop, state, types;
+};
+
+ClientProperties readProperties(X11Connection& x, PropertyReads& reads, std::optional<std::uint32_t> currentDesktop) {
     ClientProperties p;
-    p.identity.gtkApplicationID = x.stringProperty(window, "_GTK_APPLICATION_ID");
-    p.identity.kdeDesktopFile = x.stringProperty(window, "_KDE_NET_WM_DESKTOP_FILE");
-    p.identity.windowClass = x.windowClass(window);
-    p.pid = x.cardinalProperty(window, "_NET_WM_PID");
-    p.machine = x.stringProperty(window, "WM_CLIENT_MACHINE");
-    if (auto transient = x.cardinalProperty(window, "WM_TRANSIENT_FOR")) p.transientFor = *transient;
-    if (auto desktop = x.cardinalProperty(window, "_NET_WM_DESKTOP"); desktop && currentDesktop)
+    p.identity.gtkApplicationID = reads.gtkApplicationID.text();
+    p.identity.kdeDesktopFile = reads.kdeDesktopFile.text();
+    p.identity.windowClass = reads.windowClass.windowClass();
+    p.pid = reads.pid.value();
+    p.machine = reads.machine.text();
+    if (auto transient = reads.transientFor.value()) p.transientFor = *transient;
+    if (auto desktop = reads.desktop.value(); desktop && currentDesktop)
         p.onCurrentDesktop = *desktop == 0xFFFFFFFFu || *desktop == *currentDesktop;
 
-    const std::vector<xcb_atom_t> state = x.atomsProperty(window, "_NET_WM_STATE");
+    const std::vector<xcb_atom_t> state = reads.state.values();
     auto hasState = [&](const char* name) {
         const xcb_atom_t atom = x.atom(name);
         return atom != XCB_ATOM_NONE && std::find(state.begin(), state.end(), atom) != state.end();
@@ -47,7 +57,7 @@ ClientProperties readProperties(X11Connection& x, xcb_window_t window, std::opti
     p.hidden = hasState("_NET_WM_STATE_HIDDEN");
     p.keepAbove = hasState("_NET_WM_STATE_ABOVE");
 
-    const std::vector<xcb_atom_t> types = x.atomsProperty(window, "_NET_WM_WINDOW_TYPE");
+    const std::vector<xcb_atom_t> types = reads.types.values();
     for (const char* overlay : {"_NET_WM_WINDOW_TYPE_DESKTOP", "_NET_WM_WINDOW_TYPE_DOCK",
                                 "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_TOOLTIP",
                                 "_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
@@ -140,6 +150,7 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
     std::shared_ptr<const DesktopEntryIndex> desktopEntries;
     std::vector<ClientProperties> properties(result.topLevels.size());
     QHash<xcb_window_t, std::size_t> indexByClient;
+    std::vector<std::unique_ptr<PropertyReads>> reads(result.topLevels.size());
     for (std::size_t i = 0; i < result.topLevels.size(); ++i) {
         X11TopLevel& t = result.topLevels[i];
         if (t.client == XCB_NONE) {
@@ -147,10 +158,15 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
             t.clientViewable = t.viewable;
         }
         indexByClient.insert(t.client, i);
-        // Hidden windows nobody manages are neither listed nor drawn: spare their round trips.
+        // Hidden windows nobody manages are neither listed nor drawn: spare their reads.
         if (t.inputOnly || (!t.viewable && !t.isClient)) continue;
+        reads[i] = std::make_unique<PropertyReads>(x, t.client);
+    }
+    for (std::size_t i = 0; i < result.topLevels.size(); ++i) {
+        if (!reads[i]) continue;
+        X11TopLevel& t = result.topLevels[i];
         ClientProperties& p = properties[i];
-        p = readProperties(x, t.client, currentDesktop);
+        p = readProperties(x, *reads[i], currentDesktop);
         t.onCurrentDesktop = p.onCurrentDesktop;
         t.hidden = p.hidden;
         t.desktopOrOverlay = p.overlayType || p.keepAbove || t.overrideRedirect;
