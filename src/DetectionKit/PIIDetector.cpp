@@ -18,7 +18,7 @@ struct RunningDetector {
     const PIIDetector::CompiledDetector* compiled;
     PatternAction action;
     bool builtin;
-    std::chrono::milliseconds remaining;
+    std::chrono::microseconds remaining; // finer than the budget, so short matches add up
     bool stopped = false;
 };
 
@@ -129,8 +129,9 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
         for (RunningDetector& detector : detectors) {
             if (detector.stopped) continue;
             const auto started = Clock::now();
-            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, line.text, detector.remaining);
-            detector.remaining -= std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
+            const Support::IcuRegex::Matches matches = matchesIn(
+                *detector.compiled, line.text, std::chrono::ceil<std::chrono::milliseconds>(detector.remaining));
+            detector.remaining -= std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
             if (matches.status != Support::IcuRegex::Status::completed || detector.remaining.count() <= 0) {
                 // Out of time for this call. The matches found so far are real and are kept.
                 detector.stopped = true;
