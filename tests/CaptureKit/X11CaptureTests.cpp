@@ -388,9 +388,17 @@ TEST_F(X11CaptureTest, TwoMonitorsListAsTwoDisplays) {
     const QString half = QString("%1/254x%2/286").arg(width / 2).arg(height);
     ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "CaptureLeft", half + "+0+0", "none"})->exitCode, 0);
     ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "CaptureRight", half + QString("+%1+0").arg(width / 2), "none"})->exitCode, 0);
+    const xcb_window_t window = spawn({width / 2 + 100, 100, 200, 150}, green, {"--class", "CaptureRightSide"});
+    const QRect area = clientArea(window);
     const ShareableSnapshot snapshot = provider->shareableContent();
+    // The right display's image starts at its own top-left corner.
+    QImage right;
+    for (const DisplayInfo& d : snapshot.displays)
+        if (d.frame.minX() == width / 2) right = provider->captureDisplay(d, {});
     TestSupport::runProgram("xrandr", {"--delmonitor", "CaptureLeft"});
     TestSupport::runProgram("xrandr", {"--delmonitor", "CaptureRight"});
+    EXPECT_EQ(right.size(), QSize(width / 2, height));
+    EXPECT_EQ(countPixels(right, green, area.translated(-width / 2, 0)), area.width() * area.height());
 
     std::vector<Rect> frames;
     for (const DisplayInfo& d : snapshot.displays) frames.push_back(d.frame);
