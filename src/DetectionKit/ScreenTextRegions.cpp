@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <numeric>
 
 namespace DetectionKit::ScreenTextRegions {
 
