@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DetectionKit/Detection.h"
+#include "DetectionKit/DetectionTesting.h"
 
 #include <QColor>
 #include <QImage>
@@ -8,16 +8,13 @@
 
 #include <cstdint>
 
-namespace DetectionKit {
-// Detections are made only by the detector; tests build them here.
-struct DetectionTesting {
-    static Detection make(const Support::Rect& box, PatternAction action = PatternAction::blurMandatory) {
-        return Detection("email", action, box, "someone@example.com");
-    }
-};
-} // namespace DetectionKit
-
 namespace ExportKitTests {
+
+// A detection of an e-mail address over `box`; the export only reads its box and action.
+inline DetectionKit::Detection detection(const Support::Rect& box,
+                                         DetectionKit::PatternAction action = DetectionKit::PatternAction::blurMandatory) {
+    return DetectionKit::DetectionTesting::make("email", action, box, "someone@example.com");
+}
 
 // A W x H image of noise from `seed`, opaque, so no two seeds agree on any region.
 inline QImage noiseImage(int width, int height, std::uint32_t seed) {

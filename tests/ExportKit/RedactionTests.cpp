@@ -81,8 +81,8 @@ TEST(Redaction, NothingToCoverGivesAPixelIdenticalNewImage) {
 
 TEST(Redaction, DetectionsAreRedactedByTheirBoxesInOrder) {
     const QImage source = noiseImage(100, 80, 13);
-    const std::vector<DetectionKit::Detection> detections{DetectionKit::DetectionTesting::make(Rect(5, 5, 30, 12)),
-                                                          DetectionKit::DetectionTesting::make(Rect(20, 10, 50, 30))};
+    const std::vector<DetectionKit::Detection> detections{ExportKitTests::detection(Rect(5, 5, 30, 12)),
+                                                          ExportKitTests::detection(Rect(20, 10, 50, 30))};
     EXPECT_TRUE(samePixels(Exporter::redact(source, detections, Style::blur),
                            Exporter::redact(source, {Rect(5, 5, 30, 12), Rect(20, 10, 50, 30)}, Style::blur)));
 }
