@@ -4,6 +4,8 @@
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 #include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/LaunchOptions.h"
+#include "AuditKit/JournalLogSink.h"
+#include "Support/Log.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -11,6 +13,7 @@
 #include <QSystemTrayIcon>
 
 #include <cstdio>
+#include <memory>
 
 namespace BrindlecastApp {
 
@@ -28,6 +31,9 @@ int runApplication(int argc, char** argv, const LaunchOptions& options) {
     QApplication::setDesktopFileName("app.brindlecast");
     QApplication::setApplicationVersion(BRINDLECAST_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Everything the app logs, audit records included, goes to the journal (syslog without one).
+    Support::Log::setSink(std::make_shared<AuditKit::JournalLogSink>());
 
     // Dark mode, reduce motion and reduce transparency follow the desktop when it says so.
     PortalSettingsReader portal(DesktopSettings::instance());
