@@ -53,7 +53,12 @@ std::optional<nlohmann::json> UserDefaults::readObject() const {
 void UserDefaults::quarantineLocked() {
     // Not ours to repair: keep the bytes for the user, start from an empty store, and say so.
     const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
-    const QString aside = path_ + ".corrupt-" + stamp;
+    // A file moved aside earlier in the same second keeps its name; this one takes a number.
+    QString aside = path_ + ".corrupt-" + stamp;
+    struct stat taken {};
+    for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &taken) == 0; ++n) {
+        aside = path_ + ".corrupt-" + stamp + "-" + QString::number(n);
+    }
     const QString name = QFileInfo(path_).fileName();
     QString message;
     if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(aside).constData()) == 0) {

@@ -15,7 +15,8 @@ namespace Support {
 // Reads come from memory, refreshed whenever the file changed on disk. Every write takes an
 // advisory lock on "<file>.lock", re-reads the file, changes one key and replaces the file
 // atomically, so writers in several processes never lose each other's keys. A file that is not a
-// JSON object is moved aside as "<name>.corrupt-<UTC time>" (never overwritten) and reported.
+// JSON object is moved aside as "<name>.corrupt-<UTC time>" (never overwritten; one moved aside
+// earlier in the same second is kept too) and reported.
 // Thread-safe.
 class UserDefaults {
 public:
@@ -36,7 +37,7 @@ public:
     nlohmann::json snapshot();
 
     // Reports of files moved aside since the last call, e.g.
-    // "preferences.json was not valid JSON; moved aside to preferences.json.corrupt-20261206T170000Z".
+    // "preferences.json was not a valid JSON object; moved aside to preferences.json.corrupt-20261206T170000Z".
     QStringList takeDiagnostics();
 
 private:

@@ -1,6 +1,7 @@
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -73,6 +74,22 @@ TEST(UserDefaults, CorruptFileIsMovedAsideAndReported) {
         EXPECT_EQ(store.value("x"), json(1));
         EXPECT_TRUE(store.takeDiagnostics().isEmpty());
     }
+}
+
+TEST(UserDefaults, MovingAsideNeverReplacesAnEarlierCorruptFile) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/preferences.json";
+    // Earlier corrupt files under this second's name and the next one's.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QStringList earlier{path + ".corrupt-" + now.toString("yyyyMMdd'T'HHmmss'Z'"),
+                              path + ".corrupt-" + now.addSecs(1).toString("yyyyMMdd'T'HHmmss'Z'")};
+    for (const QString& file : earlier) TestSupport::writeFile(file, "earlier");
+    TestSupport::writeFile(path, "{broken");
+    Support::UserDefaults store(path);
+    EXPECT_FALSE(store.value("x").has_value());
+    for (const QString& file : earlier) EXPECT_EQ(TestSupport::readFile(file), "earlier");
+    EXPECT_EQ(QDir(folder).entryList(QStringList{"preferences.json.corrupt-*"}, QDir::Files).size(), 3);
+    EXPECT_TRUE(store.takeDiagnostics().join("").contains("moved aside to preferences.json.corrupt-"));
 }
 
 TEST(UserDefaults, FailedWriteIsReportedAndLeavesTheFile) {
