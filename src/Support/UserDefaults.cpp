@@ -80,14 +80,18 @@ nlohmann::json UserDefaults::readUnderFileLock() {
 void UserDefaults::refreshLocked() {
     const FileStamp stamp = stampOnDisk();
     if (cachedStamp_ && *cachedStamp_ == stamp) return;
+    // The stamp is taken before the read: a file replaced in between is then read again next
+    // time instead of being taken for the one already read.
     std::optional<nlohmann::json> data = readObject();
-    if (!data) {
-        // Take the file lock before moving the file aside, so a writer in another process
-        // cannot be replacing it at the same moment.
-        FileLock lock(lockPathFor(path_));
-        data = readUnderFileLock();
+    if (data) {
+        cache_ = std::move(*data);
+        cachedStamp_ = stamp;
+        return;
     }
-    cache_ = std::move(*data);
+    // Take the file lock before moving the file aside, so a writer in another process cannot be
+    // replacing it at the same moment.
+    FileLock lock(lockPathFor(path_));
+    cache_ = readUnderFileLock();
     cachedStamp_ = stampOnDisk();
 }
 
