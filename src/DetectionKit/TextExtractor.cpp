@@ -45,8 +45,11 @@ QImage TextExtractor::censored(const QImage& image, const std::vector<Support::R
     copy.setDevicePixelRatio(1); // rectangles are pixels, whatever scale the capture carries
     QPainter painter(&copy);
     if (!painter.isActive()) throw DetectionError(DetectionError::Code::contextUnavailable);
+    // Clipped to the image first: the painter silently skips rectangles with coordinates far
+    // beyond it, which would leave what they cover readable.
+    const Support::Rect bounds(0, 0, copy.width(), copy.height());
     for (const Support::Rect& region : regions) {
-        const Support::Rect r = region.integral();
+        const Support::Rect r = region.integral().intersection(bounds);
         if (r.isNull()) continue;
         painter.fillRect(r.toQRectF(), Qt::black);
     }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace DetectionKit;
 using namespace DetectionTests;
 
@@ -91,6 +93,16 @@ TEST(TextExtractorTest, RectanglesArePixelsWhateverScaleTheImageCarries) {
     EXPECT_EQ(QColor(seen.pixel(109, 59)), QColor(Qt::black));
     EXPECT_EQ(QColor(seen.pixel(110, 60)), QColor(Qt::white));
     EXPECT_EQ(QColor(seen.pixel(99, 49)), QColor(Qt::white));
+}
+
+TEST(TextExtractorTest, ExclusionsReachingFarBeyondTheImageStillHideIt) {
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const Support::Rect& excluded :
+         {Support::Rect(0, 0, 1e10, 1e10), Support::Rect(-1e12, -1e12, 2e12, 2e12), Support::Rect(10, 10, inf, 280)}) {
+        FakeTextRecognizer recognizer;
+        EXPECT_EQ(TextExtractor::text(whiteImage(), std::nullopt, {excluded}, recognizer), "[redacted]");
+        EXPECT_EQ(QColor(recognizer.lastImage.pixel(200, 150)), QColor(Qt::black)) << excluded.width();
+    }
 }
 
 TEST(TextExtractorTest, ExclusionsOverlappingTheCropByTwoPixelsOrLessAddNothing) {
