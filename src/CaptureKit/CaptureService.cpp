@@ -16,6 +16,13 @@ bool isBlocked(const std::optional<QString>& bundleID, const QStringList& blocke
     return bundleID && blockedBundleIDs.contains(*bundleID, Qt::CaseSensitive);
 }
 
+// By code point: comparing UTF-16 code units would put characters beyond U+FFFF (surrogate
+// pairs) before those from U+E000 to U+FFFF.
+bool precedesByCodePoint(const QString& a, const QString& b) {
+    const QList<uint> x = a.toUcs4(), y = b.toUcs4();
+    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+}
+
 } // namespace
 
 CaptureService::CaptureService(PolicyKit::EffectivePolicy policy, std::shared_ptr<ScreenContentProvider> provider)
@@ -61,8 +68,7 @@ QImage CaptureService::capture(const DisplayInfo& display, const Rect& target, c
     if (behavior == BlockedAppBehavior::cancelCapture && !blocked.empty()) {
         QStringList ids;
         for (const WindowInfo& w : blocked) ids << *w.bundleID;
-        // QString's operator< compares UTF-16 code units: upper case sorts before lower case.
-        std::sort(ids.begin(), ids.end());
+        std::sort(ids.begin(), ids.end(), precedesByCodePoint);
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
         throw CaptureError::blockedContentPresent(ids);
     }

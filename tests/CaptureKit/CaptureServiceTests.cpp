@@ -131,19 +131,24 @@ ShareableSnapshot twoDisplays(std::vector<WindowInfo> windows) {
 } // namespace
 
 TEST(CaptureServiceTest, CancelCaptureRefusesWithSortedDistinctIdentifiersBeforeAnyImage) {
+    // By code point: U+1D400 (a surrogate pair in UTF-16) sorts after U+FF21.
+    const QString fullwidth = QString::fromUcs4(U"org.\uFF21"), mathematical = QString::fromUcs4(U"org.\U0001D400");
     auto provider = std::make_shared<FakeScreenContentProvider>(twoDisplays({
         {1, Rect(10, 10, 20, 20), QString("org.zeta.Chat"), true, 0},
         {2, Rect(40, 10, 20, 20), QString("org.zeta.Chat"), true, 1},
-        {3, Rect(70, 10, 20, 20), QString("Org.alpha.Mail"), true, 2},
+        {3, Rect(70, 10, 20, 20), mathematical, true, 2},
+        {4, Rect(70, 10, 20, 20), QString("Org.alpha.Mail"), true, 3},
+        {5, Rect(70, 10, 20, 20), fullwidth, true, 4},
     }));
-    const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"org.zeta.Chat", "Org.alpha.Mail"}), provider);
+    const CaptureService service(
+        blockingPolicy(BlockedAppBehavior::cancelCapture, {"org.zeta.Chat", "Org.alpha.Mail", mathematical, fullwidth}), provider);
     for (auto capture : std::vector<std::function<QImage()>>{
              [&] { return service.captureDisplay(); }, [&] { return service.captureDisplayContent(10); },
              [&] { return service.captureRegion(Rect(0, 0, 100, 50)); },
              [&] { return service.captureRegionContent(Rect(0, 0, 100, 50)); }}) {
         const auto error = captureErrorOf(capture);
         ASSERT_TRUE(error);
-        EXPECT_EQ(*error, CaptureError::blockedContentPresent({"Org.alpha.Mail", "org.zeta.Chat"}));
+        EXPECT_EQ(*error, CaptureError::blockedContentPresent({"Org.alpha.Mail", "org.zeta.Chat", fullwidth, mathematical}));
     }
     EXPECT_FALSE(provider->tookAnImage());
 }
