@@ -121,9 +121,9 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
     X11Connection& x = session->connection();
-    // With nothing excluded any window's pixels may show, stale ones included.
-    const bool excluding = !excludingBundleIDs.isEmpty();
-    if (excluding) settleImages(*session, anyWindow);
+    // Settled even with nothing excluded: this process's windows are always left out, and an
+    // image made while one of them lay beneath would show it.
+    settleImages(*session, anyWindow);
     ServerGrab grab(x);
 
     std::optional<DisplayInfo> current;
@@ -138,7 +138,7 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
 
     const X11WindowTree tree = X11WindowTree::read(x);
     // A window mapped or resized since the settling above gets no grace.
-    if (excluding) session->blankUnsettledImages(tree, anyWindow);
+    session->blankUnsettledImages(tree, anyWindow);
     auto excluded = [&](const X11TopLevel& t) {
         if (t.ownedByThisProcess) return true;
         if (t.appID && excludingBundleIDs.contains(*t.appID)) return true;

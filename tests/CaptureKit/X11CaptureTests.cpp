@@ -423,6 +423,10 @@ TEST_F(X11CaptureTest, ThisProcesssWindowsNeverAppear) {
     EXPECT_EQ(countPixels(service.captureDisplay(), ownColour), 0);
     EXPECT_EQ(countPixels(service.captureDisplayContent(), ownColour), 0);
     EXPECT_THROW(provider->live.captureWindow({ownWindow, Rect(300, 300, 200, 200), std::nullopt, true, 0}), CaptureError);
+    // A busy window mapped over ours starts with a copy of our pixels.
+    spawn({250, 250, 300, 300}, green, {"--class", "CaptureSlow", "--slow-repaint", "3000", "--override"});
+    EXPECT_EQ(countPixels(service.captureDisplay(), ownColour), 0);
+    EXPECT_EQ(countPixels(service.captureDisplayContent(), ownColour), 0);
 }
 
 TEST_F(X11CaptureTest, WithNothingExcludedTheCaptureEqualsImportOfTheRoot) {
