@@ -13,8 +13,6 @@ public:
     explicit Characters(const QString& text);
 
     const QString& text() const { return text_; }
-    // Boundaries in ascending order, starting with 0 and ending with the text's length.
-    const std::vector<qsizetype>& boundaries() const { return boundaries_; }
 
     // The nearest boundary at or before / at or after a UTF-16 offset.
     qsizetype boundaryAtOrBefore(qsizetype offset) const;
@@ -29,7 +27,7 @@ public:
 
 private:
     QString text_;
-    std::vector<qsizetype> boundaries_;
+    std::vector<qsizetype> boundaries_; // ascending, from 0 to the text's length
 };
 
 } // namespace DetectionKit

@@ -102,7 +102,6 @@ cv::Mat bgrOf(const QImage& image) {
     return bgr;
 }
 
-
 } // namespace
 
 // Worker threads, each owning one engine for its whole life. Jobs are run in the order queued.
