@@ -38,10 +38,3 @@ TEST(DetectionTest, TranslatedMovesOnlyTheBox) {
     EXPECT_EQ(moved.matchedText(), "555-123-4567");
     EXPECT_EQ(original.boundingBox(), Support::Rect(120, 80, 40, 12));
 }
-
-TEST(DetectionErrorTest, DescribesTheCaseWithoutAMessageOfItsOwn) {
-    const DetectionError error(DetectionError::Code::contextUnavailable);
-    EXPECT_EQ(error, DetectionError());
-    EXPECT_FALSE(error.description().isEmpty());
-    EXPECT_EQ(error.description(), QString::fromUtf8(error.what()));
-}

@@ -3,7 +3,6 @@
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/Recognition.h"
 
-#include <atomic>
 #include <mutex>
 
 namespace DetectionTests {
@@ -29,9 +28,8 @@ inline RecognizedLine monospacedLine(const QString& text, const Support::Rect& p
 // A line with only its own box: asking for a range's box gives nothing.
 inline RecognizedLine lineWithoutGlyphs(const QString& text, const Support::Rect& pixels, double imageWidth,
                                         double imageHeight) {
-    RecognizedLine line;
-    line.text = text;
-    line.box = DetectionKit::ImageBoxes::normalized(pixels, imageWidth, imageHeight);
+    RecognizedLine line = monospacedLine(text, pixels, imageWidth, imageHeight);
+    line.glyphs.clear();
     return line;
 }
 
@@ -59,11 +57,7 @@ private:
 class FakeFaceDetector final : public DetectionKit::FaceDetector {
 public:
     explicit FakeFaceDetector(std::vector<Support::Rect> faces = {}) : faces_(std::move(faces)) {}
-    std::vector<Support::Rect> detectFaces(const QImage&) override {
-        ++calls;
-        return faces_;
-    }
-    std::atomic<int> calls = 0;
+    std::vector<Support::Rect> detectFaces(const QImage&) override { return faces_; }
 
 private:
     std::vector<Support::Rect> faces_;

@@ -63,9 +63,12 @@ TEST(PIIDetectorTest, NothingFoundInAnEmptyImage) {
 TEST(PIIDetectorTest, OrderIsLineThenDetectorThenPositionWithFacesLast) {
     const DetectionResult result = detectOver(
         {line("10.0.0.1 and a@b.io then 10.0.0.2", 50), line("ssn 123-45-6789 mail c@d.org", 100)},
-        {PatternInput{"ticket", "10\\.0", PatternAction::blurMandatory}}, {Support::Rect(0.5, 0.5, 0.1, 0.1)});
+        {{"ticket", "10\\.0", PatternAction::blurMandatory}, {"face", "x", PatternAction::blurMandatory}},
+        {Support::Rect(0.5, 0.5, 0.1, 0.1)});
     EXPECT_EQ(namesOf(result), (QStringList{"email:a@b.io", "ipv4:10.0.0.1", "ipv4:10.0.0.2", "ticket:10.0",
                                             "ticket:10.0", "email:c@d.org", "ssn:123-45-6789", "face:"}));
+    // A custom pattern named "face" is only a custom pattern: faces stay suggested.
+    EXPECT_EQ(result.detections.back().action(), PatternAction::blurSuggested);
 }
 
 TEST(PIIDetectorTest, OverridesChangeActionsAndTheLastOneWins) {
@@ -111,28 +114,17 @@ TEST(PIIDetectorTest, InvalidCustomPatternCostsOnlyItselfWithOneDiagnostic) {
     EXPECT_EQ(namesOf(result), (QStringList{"ipv4:10.1.2.3", "ids:4711"}));
 }
 
+// The diagnostics are logged as public text: they name the pattern and the reason, never what
+// was recognised.
 TEST(PIIDetectorTest, HostilePatternIsStoppedAndTheOthersStillRun) {
     const QString longLine = QString(10000, QLatin1Char('a')) + "! 192.168.0.1 jane@example.org";
-    const auto started = std::chrono::steady_clock::now();
     const DetectionResult result = detectOver({line(longLine), line("second line 10.9.8.7", 200)},
                                               {{"evil", "(a+)+$", PatternAction::blurMandatory},
+                                               {"bad", "[", PatternAction::blurMandatory},
                                                {"host", "192\\.168", PatternAction::blurSuggested}});
-    const auto elapsed = std::chrono::steady_clock::now() - started;
-    EXPECT_EQ(result.diagnostics, QStringList{"custom pattern 'evil' skipped: match timed out"});
+    EXPECT_EQ(result.diagnostics, (QStringList{"custom pattern 'bad' skipped: invalid regex (U_REGEX_MISSING_CLOSE_BRACKET)",
+                                               "custom pattern 'evil' skipped: match timed out"}));
     EXPECT_EQ(namesOf(result), (QStringList{"email:jane@example.org", "ipv4:192.168.0.1", "host:192.168", "ipv4:10.9.8.7"}));
-    // Not a timing assertion: it only shows the call came back rather than hanging.
-    EXPECT_LT(elapsed, std::chrono::seconds(30));
-}
-
-TEST(PIIDetectorTest, DiagnosticsNeverHoldRecognisedText) {
-    const DetectionResult result = detectOver(
-        {line(QString(5000, QLatin1Char('a')) + "! secret@example.org")},
-        {{"evil", "(a|aa)+$", PatternAction::blurMandatory}, {"bad", "[", PatternAction::blurMandatory}});
-    ASSERT_EQ(result.diagnostics.size(), 2);
-    for (const QString& diagnostic : result.diagnostics) {
-        EXPECT_FALSE(diagnostic.contains("secret")) << diagnostic.toStdString();
-        EXPECT_FALSE(diagnostic.contains("aaaa")) << diagnostic.toStdString();
-    }
 }
 
 TEST(PIIDetectorTest, LuhnDecidesCardDetections) {
@@ -165,13 +157,6 @@ TEST(PIIDetectorTest, BoxCoversTheWholeWordButTextIsTheMatch) {
     EXPECT_NEAR(phone->boundingBox().height(), 20 + 8, 1e-6);
 }
 
-TEST(PIIDetectorTest, WithoutGlyphBoxesTheLineBoxIsUsed) {
-    const DetectionResult result =
-        detectOver({lineWithoutGlyphs("mail x@example.com", Support::Rect(10, 20, 300, 16), W, H)}, {});
-    ASSERT_EQ(result.detections.size(), 1u);
-    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(6, 16, 308, 24)));
-}
-
 TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
     struct Case {
         const char* description;
@@ -186,6 +171,7 @@ TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
         {"the whole image", Support::Rect(0, 0, W, H), Support::Rect(0, 0, W, H)},
     };
     for (const Case& c : cases) {
+        // Without glyph boxes the line's own box stands in for the match's.
         const DetectionResult text = detectOver({lineWithoutGlyphs("10.0.0.1", c.pixels, W, H)}, {});
         ASSERT_EQ(text.detections.size(), 1u) << c.description;
         EXPECT_TRUE(sameBox(text.detections[0].boundingBox(), c.expected)) << c.description;
@@ -196,13 +182,6 @@ TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
         EXPECT_EQ(face.detections[0].detectorName(), "face");
         EXPECT_EQ(face.detections[0].matchedText(), "");
     }
-}
-
-TEST(PIIDetectorTest, FacesStaySuggestedWhateverThePatterns) {
-    const DetectionResult result = detectOver({}, {{"face", "x", PatternAction::blurMandatory}},
-                                              {Support::Rect(0.1, 0.1, 0.2, 0.2)});
-    ASSERT_EQ(result.detections.size(), 1u);
-    EXPECT_EQ(result.detections[0].action(), PatternAction::blurSuggested);
 }
 
 TEST(PIIDetectorTest, MatchesNeverSplitACharacter) {
