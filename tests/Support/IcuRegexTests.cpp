@@ -41,15 +41,10 @@ TEST(IcuRegex, NoFlagsMeansCaseSensitive) {
     EXPECT_TRUE(regex->firstMatch("xabc").has_value());
 }
 
-TEST(IcuRegex, CatastrophicBacktrackingStopsWithinItsBudget) {
+TEST(IcuRegex, CatastrophicBacktrackingStopsWhenTheBudgetIsSpent) {
     const auto regex = IcuRegex::compile("(a+)+$");
     ASSERT_TRUE(regex);
-    const QString hostile = QString(10000, 'a') + "!";
-    const auto started = std::chrono::steady_clock::now();
-    const auto result = regex->findAll(hostile, std::chrono::milliseconds(100));
-    const auto elapsed = std::chrono::steady_clock::now() - started;
+    const auto result = regex->findAll(QString(10000, 'a') + "!", std::chrono::milliseconds(100));
     EXPECT_EQ(result.status, IcuRegex::Status::timedOut);
     EXPECT_TRUE(result.ranges.empty());
-    // Generous bound: the budget is 100 ms; this only guards against an unbounded match.
-    EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
