@@ -61,7 +61,8 @@ TEST(AnnotationJSON, RedBoxWritesExactlyItsKeys) {
 
 TEST(AnnotationJSON, DefaultsAreLeftOutWhenWritten) {
     const char* style = R"("style":{"colorHex":"#FFFFFF","lineWidth":1})";
-    const QString id = R"("id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","zIndex":0,)";
+    // An integral zIndex written with a fraction is read too.
+    const QString id = R"("id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","zIndex":2.0,)";
     const auto obj = [&](const QString& rest) { return ("{" + id + rest + "}").toStdString(); };
     const std::vector<std::pair<std::string, QStringList>> cases{
         {obj(R"("type":"text","origin":[1,2],"string":"a","alignment":"left","rotation":0,)" + QString(style)),
@@ -86,24 +87,10 @@ TEST(AnnotationJSON, DefaultsAreLeftOutWhenWritten) {
     }
 }
 
-TEST(AnnotationJSON, StyleDefaultsAndOmissions) {
-    const auto style = AnnotationJSON::decodeStyle(
-        JSONValue::parse(R"({"colorHex":"#FFFFFF","lineWidth":2,"outline":false,"shadow":false,"outlineColorHex":null})"));
-    EXPECT_EQ(style.opacity, 1.0);
-    EXPECT_FALSE(style.outline);
-    EXPECT_FALSE(style.outlineColorHex);
-    EXPECT_EQ(keysOf(AnnotationJSON::encode(style)), (QStringList{"colorHex", "lineWidth"}));
-
-    const auto opaque = AnnotationJSON::decodeStyle(JSONValue::parse(R"({"colorHex":"#FFFFFF","lineWidth":2,"opacity":1})"));
-    EXPECT_EQ(keysOf(AnnotationJSON::encode(opaque)), (QStringList{"colorHex", "lineWidth"}));
-}
-
-TEST(AnnotationJSON, BlurStyleReadsAsRedactionStyle) {
-    const auto blur = decodeText(R"({"type":"blur","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","zIndex":3,"rect":[[1,2],[3,4]]})");
-    EXPECT_EQ(std::get<Annotation::Blur>(blur.kind).style, Annotation::RedactionStyle::scramble);
-    const auto solid = decodeText(
-        R"({"type":"blur","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","zIndex":3,"rect":[[1,2],[3,4]],"style":"solid"})");
-    EXPECT_EQ(std::get<Annotation::Blur>(solid.kind).style, Annotation::RedactionStyle::solid);
+TEST(AnnotationJSON, StyleKeysHoldingTheirDefaultsAreLeftOut) {
+    const auto style = AnnotationJSON::decodeStyle(JSONValue::parse(
+        R"({"colorHex":"#FFFFFF","lineWidth":2,"opacity":1,"outline":false,"shadow":false,"outlineColorHex":null})"));
+    EXPECT_EQ(AnnotationJSON::encode(style), JSONValue::parse(R"({"colorHex":"#FFFFFF","lineWidth":2})"));
 }
 
 TEST(AnnotationJSON, UnknownKindWithOnlyATypeGetsFreshIdAndIsWrittenBackAsRead) {
@@ -119,18 +106,14 @@ TEST(AnnotationJSON, UnknownKindWithOnlyATypeGetsFreshIdAndIsWrittenBackAsRead) 
 
 TEST(AnnotationJSON, UnknownKindKeepsLargeIntegersAndNestedObjectsExactly) {
     const QByteArray input =
-        R"({"type":"hologram","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","zIndex":-7,)"
+        R"({"type":"hologram","id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","zIndex":-7,)"
         R"("big":9007199254740993,"huge":18446744073709551615,"small":-9223372036854775808,)"
         R"("fraction":0.1,"tiny":5e-324,"whole":3.0,"nested":{"deeper":[{"a":null,"b":[true,false]},"text\u0001"]}})";
     const Annotation annotation = AnnotationJSON::decode(JSONValue::parse(input));
     EXPECT_EQ(annotation.id, someId);
     EXPECT_EQ(annotation.zIndex, -7);
     const QByteArray written = encodeText(annotation);
-    EXPECT_EQ(JSONValue::parse(written), JSONValue::parse(input));
-    EXPECT_TRUE(written.contains("9007199254740993"));
-    EXPECT_TRUE(written.contains("18446744073709551615"));
-    EXPECT_TRUE(written.contains("-9223372036854775808"));
-    EXPECT_TRUE(written.contains("\"whole\":3.0"));
+    EXPECT_EQ(JSONValue::parse(written), JSONValue::parse(input)); // integers compare exactly
     // The kept object is written back whatever the fields say now.
     Annotation moved = annotation;
     moved.zIndex = 99;
@@ -166,7 +149,6 @@ TEST(AnnotationJSON, DecodingErrors) {
          Kind::dataCorrupted, "alignment"},
         {"{" + id + R"("type":"text","origin":[0,0],"string":"x","rotation":"0",)" + style + "}", Kind::typeMismatch,
          "rotation"},
-        {"{" + id + R"("type":"line","from":[0,0],"to":[1,1],"dashed":"yes",)" + style + "}", Kind::typeMismatch, "dashed"},
         {R"({"type":"box","id":"not-a-uuid","zIndex":1,"rect":[[0,0],[1,1]],)" + style + "}", Kind::dataCorrupted, "id"},
         {R"({"type":"box","id":"{6F9619FF-8B86-D011-B42D-00C04FC964FF}","zIndex":1,"rect":[[0,0],[1,1]],)" + style + "}",
          Kind::dataCorrupted, "id"},
@@ -194,15 +176,6 @@ TEST(AnnotationJSON, DecodingErrors) {
             EXPECT_EQ(formatCodingPath(error.codingPath()), c.path) << error.what();
         }
     }
-}
-
-TEST(AnnotationJSON, IntegralNumbersReadAsIntegersAndUuidsInEitherCase) {
-    const auto badge = decodeText(
-        R"({"type":"badge","id":"6f9619ff-8b86-d011-b42d-00c04fc964ff","zIndex":2.0,"center":[0,0],"number":7,"radius":3,)"
-        R"("style":{"colorHex":"#FFFFFF","lineWidth":1}})");
-    EXPECT_EQ(badge.id, someId);
-    EXPECT_EQ(badge.zIndex, 2);
-    EXPECT_TRUE(encodeText(badge).contains("\"id\":\"6F9619FF-8B86-D011-B42D-00C04FC964FF\""));
 }
 
 TEST(AnnotationJSON, NonFiniteNumbersFailToEncode) {
@@ -253,17 +226,12 @@ TEST(Annotation, TranslatedMovesPositionsOnly) {
 }
 
 TEST(Annotation, Equality) {
-    const Annotation a(someId, 1, Annotation::Box{{0, 0, 1, 1}, red(), std::nullopt, 0});
-    Annotation otherId = a;
-    otherId.id = QUuid::createUuid();
-    EXPECT_NE(a, otherId);
-    Annotation otherZ = a;
-    otherZ.zIndex = 2;
-    EXPECT_NE(a, otherZ);
-    const Annotation ellipse(someId, 1, Annotation::Ellipse{{0, 0, 1, 1}, red(), std::nullopt, 0});
-    EXPECT_NE(a, ellipse);
-    const Annotation nanBox(someId, 1, Annotation::Box{{0, 0, 1, 1}, red(), std::nullopt, std::nan("")});
-    EXPECT_NE(nanBox, nanBox);
-    const Annotation negativeZero(someId, 1, Annotation::Box{{0, 0, 1, 1}, red(), std::nullopt, -0.0});
-    EXPECT_EQ(a, negativeZero);
+    const auto box = [](QUuid id, std::int64_t z, double rotation) {
+        return Annotation(id, z, Annotation::Box{{0, 0, 1, 1}, red(), std::nullopt, rotation});
+    };
+    EXPECT_NE(box(someId, 1, 0), box(QUuid::createUuid(), 1, 0));
+    EXPECT_NE(box(someId, 1, 0), box(someId, 2, 0));
+    EXPECT_NE(box(someId, 1, 0), Annotation(someId, 1, Annotation::Ellipse{{0, 0, 1, 1}, red(), std::nullopt, 0}));
+    EXPECT_NE(box(someId, 1, std::nan("")), box(someId, 1, std::nan("")));
+    EXPECT_EQ(box(someId, 1, 0), box(someId, 1, -0.0));
 }

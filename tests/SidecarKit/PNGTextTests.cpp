@@ -4,7 +4,6 @@
 #include "PngFixtures.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 using namespace SidecarKit;
 using namespace SidecarTest;
@@ -74,23 +73,12 @@ TEST(PNGText, WriteReplacesOurChunksBeforeTheFirstIEND) {
     EXPECT_EQ(PNGText::read(output), "new text");
 }
 
-TEST(PNGText, WrittenChunkLayoutAndCrc) {
-    const QByteArray output = PNGText::write("", png({ihdr, iend}));
-    const QByteArray written = output.mid(8 + ihdr.size());
-    // length 12: the keyword and its zero byte, no text
-    EXPECT_EQ(written.left(4), QByteArray::fromHex("0000000C"));
-    EXPECT_EQ(written.mid(4, 16), QByteArray("tEXtbrindlecast\0", 16));
-    const QByteArray typeAndData = written.mid(4, 16);
-    const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(typeAndData.constData()), 16);
-    EXPECT_EQ(PNGText::crc32(typeAndData), crc);
-    EXPECT_EQ(written.mid(20, 4), chunk("tEXt", QByteArray("brindlecast\0", 12)).right(4));
-    EXPECT_EQ(PNGText::read(output), "");
+TEST(PNGText, WritesTheEmptyTextAndDropsATrailingIncompleteChunk) {
+    // The expected chunks carry their length and a CRC-32 computed by zlib.
+    EXPECT_EQ(PNGText::write("", png({ihdr, iend})), png({ihdr, textChunk("brindlecast", ""), iend}));
+    EXPECT_EQ(PNGText::write("x", png({ihdr, iend}) + chunk("tEXt", "cut short").left(9) + "junk"),
+              png({ihdr, textChunk("brindlecast", "x"), iend}));
     EXPECT_EQ(PNGText::crc32({}), 0u);
-}
-
-TEST(PNGText, TrailingIncompleteChunkIsDropped) {
-    const QByteArray input = png({ihdr, iend}) + chunk("tEXt", "cut short").left(9) + "junk";
-    EXPECT_EQ(PNGText::write("x", input), png({ihdr, textChunk("brindlecast", "x"), iend}));
 }
 
 TEST(PNGText, WriteFailures) {

@@ -51,22 +51,12 @@ QByteArrayList chunkTypes(const QByteArray& png) {
     QByteArrayList types;
     qsizetype offset = 8;
     while (offset + 12 <= png.size()) {
-        const auto length = qFromBigEndian<std::uint32_t>(png.constData() + offset);
-        types << png.mid(offset + 4, 4);
-        offset += 12 + static_cast<qsizetype>(length);
-    }
-    return types;
-}
-
-int annotationChunkCount(const QByteArray& png) {
-    int count = 0;
-    qsizetype offset = 8;
-    while (offset + 12 <= png.size()) {
         const auto length = static_cast<qsizetype>(qFromBigEndian<std::uint32_t>(png.constData() + offset));
-        if (png.mid(offset + 4, 4) == "tEXt" && png.mid(offset + 8, 12) == QByteArray("brindlecast\0", 12)) ++count;
+        const bool ours = png.mid(offset + 4, 4) == "tEXt" && png.mid(offset + 8, 12) == QByteArray("brindlecast\0", 12);
+        types << (ours ? QByteArray("tEXt brindlecast") : png.mid(offset + 4, 4));
         offset += 12 + length;
     }
-    return count;
+    return types;
 }
 
 } // namespace SidecarTest

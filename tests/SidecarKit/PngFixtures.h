@@ -21,9 +21,8 @@ QByteArray png(const QByteArrayList& chunks);
 // A real image of that size encoded by Qt's PNG writer.
 QByteArray realPng(int width, int height);
 
-// The chunk types of a PNG in order, read independently of the code under test.
+// The chunk types of a PNG in order, read independently of the code under test; a "tEXt" chunk
+// with the keyword "brindlecast" is listed as "tEXt brindlecast".
 QByteArrayList chunkTypes(const QByteArray& png);
-// Number of "tEXt" chunks with the keyword "brindlecast".
-int annotationChunkCount(const QByteArray& png);
 
 } // namespace SidecarTest

@@ -19,20 +19,7 @@ QByteArray documentText(const QString& version, const QString& image, const QStr
 const QString validImage = R"({"filename":"shot.png","width":800,"height":600,"scale":1.0})";
 const QString validCapture = R"({"mode":"region","blocklistApplied":false})";
 
-SidecarDocument sampleDocument() {
-    const Annotation::Style style{"#FF3B30", 3, 1, false, std::nullopt, false};
-    return SidecarDocument(
-        1, {"shot.png", 800, 600, 1.0}, {"window", true},
-        {Annotation(QUuid::createUuid(), 0, Annotation::Box{{10, 20, 100, 50}, style, std::nullopt, 0}),
-         Annotation(QUuid::createUuid(), 1, Annotation::Badge{{5, 5}, 1, 10, style})});
-}
-
 } // namespace
-
-TEST(SidecarDocument, WritesAndReadsBackEqual) {
-    const SidecarDocument document = sampleDocument();
-    EXPECT_EQ(SidecarDocument::fromJSON(JSONValue::parse(document.encoded())), document);
-}
 
 TEST(SidecarDocument, ReadingRules) {
     using Kind = JSONDecodingError::Kind;
@@ -71,14 +58,6 @@ TEST(SidecarDocument, ReadingRules) {
     }
 }
 
-TEST(SidecarDocument, UnknownAnnotationSurvivesAWriteBack) {
-    const QByteArray unknown = R"({"type":"sticker","id":"6F9619FF-8B86-D011-B42D-00C04FC964FF","zIndex":2,"seed":12345678901234567})";
-    const auto document = SidecarDocument::fromJSON(JSONValue::parse(documentText("1", validImage, validCapture, "[" + unknown + "]")));
-    ASSERT_EQ(document.annotations.size(), 1u);
-    const auto written = JSONValue::parse(document.encoded());
-    EXPECT_EQ(written.objectValue()->at("annotations"), JSONValue::parse("[" + unknown + "]"));
-}
-
 TEST(SidecarDocument, EmptyAnnotationsAndIgnoredKeys) {
     const QByteArray json = R"({"version":1,"image":{"filename":"a.png","width":1,"height":2,"scale":2,"dpi":72},)"
                             R"("capture":{"mode":"display","blocklistApplied":true},"annotations":[],"future":{}})";
@@ -89,7 +68,7 @@ TEST(SidecarDocument, EmptyAnnotationsAndIgnoredKeys) {
 }
 
 TEST(SidecarLoadResult, FoundResultsDifferBySourceAndWarnings) {
-    const SidecarDocument document = sampleDocument();
+    const SidecarDocument document(1, {"shot.png", 800, 600, 1.0}, {"window", true}, {});
     const auto embedded = SidecarLoadResult::makeFound(document, SidecarSource::embedded);
     EXPECT_EQ(embedded, SidecarLoadResult::makeFound(document, SidecarSource::embedded));
     EXPECT_NE(embedded, SidecarLoadResult::makeFound(document, SidecarSource::file));

@@ -23,7 +23,7 @@ namespace {
 SidecarDocument document(std::int64_t width, std::int64_t height, const QString& mode = "region",
                          std::int64_t version = 1) {
     const Annotation::Style style{"#FF3B30", 3, 1, false, std::nullopt, false};
-    return SidecarDocument(version, {"shot.png", width, height, 1.0}, {mode, false},
+    return SidecarDocument(version, {"shot.png", width, height, 1.0}, {mode, true},
                            {Annotation(QUuid::createUuid(), 0, Annotation::Box{{10, 20, 100, 50}, style, std::nullopt, 0})});
 }
 
@@ -87,11 +87,9 @@ TEST_F(SidecarStoreTest, TwoEmbedsLeaveOneChunkBeforeIENDAndAValidPng) {
     SidecarStore::embed(second, image);
 
     const QByteArray bytes = TestSupport::readFile(image);
-    EXPECT_EQ(annotationChunkCount(bytes), 1);
     const QByteArrayList types = chunkTypes(bytes);
-    ASSERT_GE(types.size(), 2);
-    EXPECT_EQ(types.last(), "IEND");
-    EXPECT_EQ(types[types.size() - 2], "tEXt");
+    EXPECT_EQ(types.count("tEXt brindlecast"), 1);
+    EXPECT_EQ(types.mid(types.size() - 2), (QByteArrayList{"tEXt brindlecast", "IEND"}));
     EXPECT_EQ(QImage::fromData(bytes).size(), QSize(64, 48));
 
     const auto check = TestSupport::runProgram("pngcheck", {image});
@@ -215,25 +213,10 @@ TEST_F(SidecarStoreTest, UnencodableDocumentWritesNothing) {
 }
 
 TEST_F(SidecarStoreTest, UnreadableDocumentsThrowTheDecoderError) {
-    struct Case {
-        QByteArray json;
-        JSONDecodingError::Kind kind;
-    };
-    const std::vector<Case> cases{
-        {"", JSONDecodingError::Kind::dataCorrupted},
-        {"[1,2]", JSONDecodingError::Kind::typeMismatch},
-        {R"({"image":{}})", JSONDecodingError::Kind::keyNotFound},
-        {R"({"version":"1"})", JSONDecodingError::Kind::typeMismatch},
-        {R"({"version":1,"image":{}})", JSONDecodingError::Kind::keyNotFound},
-    };
-    for (const Case& c : cases) {
-        TestSupport::writeFile(sidecar, c.json);
-        try {
-            SidecarStore::load(image);
-            ADD_FAILURE() << "loaded " << c.json.toStdString();
-        } catch (const JSONDecodingError& error) {
-            EXPECT_EQ(error.kind(), c.kind) << c.json.toStdString();
-        }
+    // Not JSON; a version that is not an integer; a document without its keys.
+    for (const char* json : {"", R"({"version":"1"})", R"({"version":1})"}) {
+        TestSupport::writeFile(sidecar, json);
+        EXPECT_THROW(SidecarStore::load(image), JSONDecodingError) << json;
     }
 }
 
