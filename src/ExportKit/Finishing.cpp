@@ -126,6 +126,7 @@ QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
     // placement it is first resampled onto the pixel grid, its edges fading like partly covered
     // pixels, and then laid at whole-pixel offsets.
     QImage texture = image;
+    texture.setDevicePixelRatio(1); // a brush would scale a high-density image down and tile it
     QPointF textureOrigin = target.topLeft();
     const QPointF whole(std::floor(target.x()), std::floor(target.y()));
     if (textureOrigin != whole) {
