@@ -60,6 +60,7 @@ TEST(TextExtractorTest, WholeImageWithoutExclusionsIsRecognisedAsIs) {
 
 TEST(TextExtractorTest, ExcludedAreasArePaintedBlackAndReadAsRedacted) {
     QImage image = whiteImage();
+    image.setDevicePixelRatio(2); // rectangles are pixels whatever scale the capture carries
     // The crop is (50, 50, 200, 100); the recognised line sits left of the excluded area in it.
     FakeTextRecognizer recognizer({monospacedLine("name:", Support::Rect(10, 40, 50, 20), 200, 100)});
     const std::vector<Support::Rect> excluded = {
@@ -80,19 +81,6 @@ TEST(TextExtractorTest, ExcludedAreasArePaintedBlackAndReadAsRedacted) {
     EXPECT_EQ(QColor(seen.pixel(10, 10)), QColor(Qt::white));
     // The caller's image is untouched.
     EXPECT_EQ(QColor(image.pixel(140, 100)), QColor(Qt::white));
-}
-
-TEST(TextExtractorTest, RectanglesArePixelsWhateverScaleTheImageCarries) {
-    QImage image = whiteImage();
-    image.setDevicePixelRatio(2);
-    FakeTextRecognizer recognizer;
-    TextExtractor::text(image, std::nullopt, {Support::Rect(100, 50, 10, 10)}, recognizer);
-    const QImage seen = recognizer.lastImage;
-    ASSERT_EQ(seen.size(), image.size());
-    EXPECT_EQ(QColor(seen.pixel(100, 50)), QColor(Qt::black));
-    EXPECT_EQ(QColor(seen.pixel(109, 59)), QColor(Qt::black));
-    EXPECT_EQ(QColor(seen.pixel(110, 60)), QColor(Qt::white));
-    EXPECT_EQ(QColor(seen.pixel(99, 49)), QColor(Qt::white));
 }
 
 TEST(TextExtractorTest, ExclusionsReachingFarBeyondTheImageStillHideIt) {
