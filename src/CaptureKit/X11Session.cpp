@@ -97,11 +97,12 @@ X11Session::~X11Session() {
 void X11Session::requireExtensions() {
     X11Connection& x = *connection_;
     xcb_connection_t* c = x.get();
-    if (!x.hasExtension(&xcb_composite_id)) throw X11Error("the X server has no Composite extension");
+    // Without Composite 0.2 no window can be left out: capture access counts as not granted, as
+    // CaptureAuthorization reports.
+    if (!x.hasExtension(&xcb_composite_id)) throw CaptureError::notAuthorized();
     XcbReply<xcb_composite_query_version_reply_t> composite(
         xcb_composite_query_version_reply(c, xcb_composite_query_version(c, 0, 4), nullptr));
-    if (!composite || (composite->major_version == 0 && composite->minor_version < 2))
-        throw X11Error("the X server's Composite extension is older than 0.2");
+    if (!composite || (composite->major_version == 0 && composite->minor_version < 2)) throw CaptureError::notAuthorized();
     if (!x.hasExtension(&xcb_render_id)) throw X11Error("the X server has no Render extension");
     XcbReply<xcb_render_query_version_reply_t> render(
         xcb_render_query_version_reply(c, xcb_render_query_version(c, 0, 11), nullptr));

@@ -26,8 +26,8 @@ namespace CaptureKit {
 class X11Session {
 public:
     // The session of $DISPLAY, made on first use. Throws CaptureError::notAuthorized when no
-    // display answers and X11Error when it lacks what composing needs (Composite 0.2, Render,
-    // XFixes 2).
+    // display answers or it lacks Composite 0.2, and X11Error when it lacks the rest of what
+    // composing needs (Render, XFixes 2).
     static std::shared_ptr<X11Session> current();
 
     // Held for a whole listing or capture: one capture at a time per display.

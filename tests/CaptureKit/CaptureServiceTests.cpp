@@ -14,6 +14,7 @@
 using namespace CaptureKit;
 using CaptureKitTests::FakeScreenContentProvider;
 using CaptureKitTests::blockingPolicy;
+using CaptureKitTests::captureErrorOf;
 using CaptureKitTests::plateGrey;
 using PolicyKit::BlockedAppBehavior;
 using Support::Rect;
@@ -29,17 +30,6 @@ void expectRects(const std::vector<Rect>& actual, const std::vector<Rect>& expec
     for (std::size_t i = 0; i < actual.size(); ++i)
         EXPECT_TRUE(actual[i].equalTo(expected[i])) << "piece " << i << ": " << actual[i].x() << "," << actual[i].y()
                                                     << " " << actual[i].width() << "x" << actual[i].height();
-}
-
-// Catches a CaptureError and hands it back, failing when none (or another exception) comes.
-template <typename F>
-std::optional<CaptureError> captureErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const CaptureError& error) {
-        return error;
-    }
-    return std::nullopt;
 }
 
 } // namespace

@@ -2,7 +2,11 @@
 
 #include "PolicyKit/EffectivePolicy.h"
 
+#include "CaptureKit/CaptureError.h"
+
 #include <QColor>
+
+#include <optional>
 
 namespace CaptureKitTests {
 
@@ -16,5 +20,16 @@ inline PolicyKit::EffectivePolicy blockingPolicy(PolicyKit::BlockedAppBehavior b
 
 // The placeholder plate's grey 0.15 in 8-bit sRGB.
 inline const QRgb plateGrey = qRgb(38, 38, 38);
+
+// The CaptureError `f` throws; nothing when it returns (another exception passes through).
+template <typename F>
+std::optional<CaptureKit::CaptureError> captureErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const CaptureKit::CaptureError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
 
 } // namespace CaptureKitTests

@@ -22,6 +22,7 @@
 
 using namespace CaptureKit;
 using CaptureKitTests::blockingPolicy;
+using CaptureKitTests::captureErrorOf;
 using CaptureKitTests::plateGrey;
 using PolicyKit::BlockedAppBehavior;
 using Support::Rect;
@@ -140,6 +141,18 @@ TEST_F(X11CaptureTest, AuthorisedOnADisplayWithCompositeAndDeniedWithoutOne) {
     qputenv("DISPLAY", ":9999");
     EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::denied);
     qputenv("DISPLAY", display);
+
+    // A display without Composite: denied, and the provider refuses as not authorised.
+    REQUIRE_PROGRAM("Xvfb");
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-extension", "Composite"});
+    ASSERT_TRUE(server.waitForReadyRead(10000));
+    qputenv("DISPLAY", ":" + server.readLine().trimmed());
+    EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::denied);
+    EXPECT_EQ(captureErrorOf([] { X11ScreenContentProvider().shareableContent(); }), CaptureError::notAuthorized());
+    qputenv("DISPLAY", display);
+    server.terminate();
+    server.waitForFinished();
 }
 
 TEST_F(X11CaptureTest, WindowsListInStackingOrderWithTheirApplicationIDs) {
@@ -310,12 +323,7 @@ TEST_F(X11CaptureTest, WindowsShownAgainNeverCarryALeftOutWindowsPixels) {
 TEST_F(X11CaptureTest, CancelCaptureIsRefusedBeforeAnyImageIsTaken) {
     spawn({100, 100, 200, 200}, red, {"--class", "CaptureRefused"});
     const CaptureService service(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureRefused"}), provider);
-    try {
-        service.captureDisplay();
-        FAIL() << "the capture went through";
-    } catch (const CaptureError& error) {
-        EXPECT_EQ(error, CaptureError::blockedContentPresent({"CaptureRefused"}));
-    }
+    EXPECT_EQ(captureErrorOf([&] { service.captureDisplay(); }), CaptureError::blockedContentPresent({"CaptureRefused"}));
     EXPECT_EQ(provider->images, 0);
 }
 
