@@ -142,6 +142,16 @@ QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
     } else {
         const double r = std::min(radius, std::min(image.width(), image.height()) / 2.0);
         shape.addRoundedRect(target, r, r);
+        if (textureOrigin != target.topLeft()) {
+            // The resampled texture's edges already fade by how much of a pixel they cover; along
+            // the straight sides the shape reaches to whole pixels so that the fade is not applied
+            // twice, and only the corner arcs are smoothed by the shape.
+            const QRectF pixels(textureOrigin, texture.size());
+            QPainterPath sides;
+            sides.addRect(QRectF(pixels.left(), target.top() + r, pixels.width(), target.height() - 2 * r));
+            sides.addRect(QRectF(target.left() + r, pixels.top(), target.width() - 2 * r, pixels.height()));
+            shape = shape.united(sides);
+        }
     }
     QBrush brush(texture);
     brush.setTransform(QTransform::fromTranslate(textureOrigin.x(), textureOrigin.y()));

@@ -53,14 +53,17 @@ TEST(Backdrop, SolidPaddingSurroundsTheImage) {
 }
 
 TEST(Backdrop, FractionalPaddingTruncatesTheCanvasButNotThePlacement) {
-    const QImage result = Exporter::applyBackdrop(filledImage(100, 50, Qt::red), {Backdrop::Solid{"#0000FF"}, 10.5, 0});
-    ASSERT_EQ(result.size(), QSize(121, 71));
-    EXPECT_EQ(result.pixel(9, 30), qRgb(0, 0, 255));
-    EXPECT_EQ(result.pixel(11, 30), qRgb(255, 0, 0));
-    EXPECT_EQ(result.pixel(111, 30), qRgb(0, 0, 255));
-    for (int x : {10, 110}) { // half covered
-        EXPECT_NEAR(qRed(result.pixel(x, 30)), 128, 8) << x;
-        EXPECT_NEAR(qBlue(result.pixel(x, 30)), 128, 8) << x;
+    for (double cornerRadius : {0.0, 5.0}) { // the sides of a rounded image are half covered alike
+        const QImage result =
+            Exporter::applyBackdrop(filledImage(100, 50, Qt::red), {Backdrop::Solid{"#0000FF"}, 10.5, cornerRadius});
+        ASSERT_EQ(result.size(), QSize(121, 71));
+        EXPECT_EQ(result.pixel(9, 30), qRgb(0, 0, 255));
+        EXPECT_EQ(result.pixel(11, 30), qRgb(255, 0, 0));
+        EXPECT_EQ(result.pixel(111, 30), qRgb(0, 0, 255));
+        for (const QPoint& p : {QPoint(10, 30), QPoint(110, 30), QPoint(60, 10), QPoint(60, 60)}) { // half covered
+            EXPECT_NEAR(qRed(result.pixel(p)), 128, 8) << cornerRadius << " at " << p.x() << "," << p.y();
+            EXPECT_NEAR(qBlue(result.pixel(p)), 128, 8) << cornerRadius << " at " << p.x() << "," << p.y();
+        }
     }
 }
 
