@@ -217,7 +217,9 @@ QWidget* show(bool dark, Support::UserDefaults* defaults) {
     auto* scroll = new QScrollArea(window);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The indicator shows when the page is taller than the window; over a page that fits, a
+    // full-length handle would only read as a stray bar along the edge.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // A slim indicator in the text colour, so it reads on both schemes.
     auto styleScrollBar = [scroll, window] {
         const QColor handle = Design::withOpacity(tokensFor(window).primaryText(), 0.3);
