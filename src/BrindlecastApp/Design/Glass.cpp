@@ -27,16 +27,6 @@ QColor fill(GlassVariant variant, const Tokens& t) {
 
 QColor opaqueBase(const Tokens& t) { return t.isDark() ? QColor::fromRgb(28, 28, 32) : QColor::fromRgb(246, 246, 248); }
 
-QColor opaqueFill(GlassVariant variant, const Tokens& t) {
-    // Source-over of the fill on the opaque base, worked out once so callers get one colour.
-    const QColor base = opaqueBase(t), over = fill(variant, t);
-    const double a = over.alphaF();
-    auto mix = [a](double top, double bottom) { return top * a + bottom * (1 - a); };
-    return QColor::fromRgbF(static_cast<float>(mix(over.redF(), base.redF())),
-                            static_cast<float>(mix(over.greenF(), base.greenF())),
-                            static_cast<float>(mix(over.blueF(), base.blueF())));
-}
-
 double radius(GlassVariant variant, const Tokens& t, std::optional<double> given) {
     if (given) return *given;
     switch (variant) {

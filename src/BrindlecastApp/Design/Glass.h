@@ -20,9 +20,8 @@ enum class GlassVariant { window, toolbar, popover, sidebar };
 namespace Glass {
 
 QColor fill(GlassVariant variant, const Tokens& t);
-// The reduce-transparency surface: an opaque base with the variant's fill laid over it.
+// The reduce-transparency surface is this opaque base with the variant's fill laid over it.
 QColor opaqueBase(const Tokens& t);
-QColor opaqueFill(GlassVariant variant, const Tokens& t);
 // `radius` when given, else the variant's token radius (a sidebar takes the window radius).
 double radius(GlassVariant variant, const Tokens& t, std::optional<double> radius = std::nullopt);
 QList<Tokens::Shadow> shadows(GlassVariant variant, const Tokens& t);
