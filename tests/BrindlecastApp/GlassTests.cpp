@@ -49,18 +49,6 @@ TEST(GlassPanel, ReduceTransparencyMakesThePanelOpaque) {
     }
 }
 
-TEST(GlassPanel, ShadowsFollowTheVariantAndTheScheme) {
-    ThemedWindow themed;
-    GlassPanel window(GlassVariant::window, std::nullopt, &themed.window);
-    GlassPanel sidebar(GlassVariant::sidebar, std::nullopt, &themed.window);
-    EXPECT_TRUE(window.castShadows().isEmpty());
-    EXPECT_EQ(sidebar.castShadows().size(), 1);
-    EXPECT_EQ(sidebar.cornerRadius(), 20);
-    GlassPanel square(GlassVariant::toolbar, 0.0, &themed.window);
-    EXPECT_EQ(square.cornerRadius(), 0);
-    EXPECT_EQ(square.castShadows(), QList<Tokens::Shadow>{themed.theme.tokens().toolbarShadow});
-}
-
 TEST(Glass, TopHighlightWithNoBandDrawsNothing) {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);

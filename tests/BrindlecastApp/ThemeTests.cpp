@@ -102,20 +102,6 @@ TEST(Theme, SettingTheSameValueWritesBothKeysAndSignals) {
     EXPECT_EQ(stored(store.defaults, "theme.mode"), "system");
 }
 
-TEST(Theme, AccentIsStoredAsHexAndReadBackByTheNextTheme) {
-    Store store;
-    DesktopSettings desktop;
-    {
-        Theme theme(&store.defaults, &desktop);
-        theme.setAccent(QColor::fromRgb(52, 199, 89));
-        theme.setMode(ThemeMode::light);
-    }
-    EXPECT_EQ(stored(store.defaults, "theme.accent"), "#34C759");
-    Theme again(&store.defaults, &desktop);
-    EXPECT_EQ(again.accent(), QColor::fromRgb(52, 199, 89));
-    EXPECT_EQ(again.mode(), ThemeMode::light);
-}
-
 TEST(Theme, SystemModeFollowsTheDesktopSchemeOnly) {
     Store store;
     DesktopSettings desktop;

@@ -1,24 +1,30 @@
-#include "BrindlecastApp/Design/DesktopSettings.h"
-#include "BrindlecastApp/Design/Theme.h"
-#include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Tokens.h"
 
-#include "Support/UserDefaults.h"
-#include "support/TestEnvironment.h"
-
-#include <QWidget>
+#include "ThemedWindow.h"
 
 #include <gtest/gtest.h>
 
 using namespace BrindlecastApp;
 
-TEST(Tokens, SchemesDifferOnlyInTheSchemeDependentFields) {
+TEST(Tokens, SchemesShareEveryFixedValue) {
     const QColor accent = QColor::fromRgb(255, 45, 85);
     const Tokens light(ColorScheme::light, accent);
     Tokens dark(ColorScheme::dark, accent);
     EXPECT_NE(light, dark);
     dark.scheme = ColorScheme::light; // every stored field but the scheme is shared
     EXPECT_EQ(light, dark);
+
+    using Shadow = Tokens::Shadow;
+    EXPECT_EQ(light.toggleGreen, QColor(52, 199, 89));
+    EXPECT_EQ(light.trafficLights, (Tokens::TrafficLights{QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)}));
+    EXPECT_EQ(light.material, (Tokens::Material{40, 1.8}));
+    EXPECT_EQ(light.radii, (Tokens::Radii{20, 16, 14, 10, 7}));
+    EXPECT_EQ(light.windowShadow, (QList<Shadow>{{Design::black(0.6), 55, 0, 44}, {Design::black(0.28), 17, 0, 12}}));
+    EXPECT_EQ(light.toolbarShadow, (Shadow{Design::black(0.45), 27, 0, 22}));
+    EXPECT_EQ(light.thumbnailShadow, (Shadow{Design::black(0.65), 27, 0, 22}));
+    EXPECT_EQ(light.motion, (Tokens::Motion{Animation::spring(0.18, 0.7), Animation::spring(0.15, 0.55),
+                                            Animation::easeOut(0.12), 0.85}));
+    EXPECT_EQ(Design::hairline(), Design::white(0.12));
 }
 
 TEST(Tokens, SchemeDependentColours) {
@@ -57,52 +63,31 @@ TEST(Tokens, AccentIsKeptUnchanged) {
 }
 
 TEST(ThemedRoot, WidgetsReadTheNearestRootOrTheDefaults) {
-    Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("root") + "/p.json");
-    DesktopSettings desktop;
-    Theme theme(&defaults, &desktop);
-    theme.setMode(ThemeMode::dark);
-    theme.setAccent(QColor(255, 149, 0));
-
+    ThemedWindow themed(ThemeMode::dark);
+    themed.theme.setAccent(QColor(255, 149, 0));
+    auto* leaf = new QWidget(new QWidget(&themed.window));
     QWidget outside;
-    QWidget window;
-    auto* middle = new QWidget(&window);
-    auto* leaf = new QWidget(middle);
-    ThemedRoot::install(&window, &theme, &desktop);
-
-    EXPECT_EQ(tokensFor(&outside), Tokens::defaults());
-    EXPECT_EQ(tokensFor(&outside).scheme, ColorScheme::light);
-    EXPECT_EQ(tokensFor(&outside).accent, Theme::defaultAccent());
+    EXPECT_EQ(tokensFor(&outside), Tokens(ColorScheme::light, QColor(0, 122, 255)));
     EXPECT_EQ(themeFor(&outside), nullptr);
     EXPECT_EQ(tokensFor(leaf), Tokens(ColorScheme::dark, QColor(255, 149, 0)));
-    EXPECT_EQ(themeFor(leaf), &theme);
+    EXPECT_EQ(themeFor(leaf), &themed.theme);
 }
 
 TEST(ThemedRoot, ThemeChangesReachTheTreeAndItsPalette) {
-    Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("root") + "/p.json");
-    DesktopSettings desktop;
-    Theme theme(&defaults, &desktop);
-    theme.setMode(ThemeMode::light);
-    QWidget window;
-    auto* leaf = new QWidget(&window);
-    ThemedRoot::install(&window, &theme, &desktop);
-    const QColor lightText = leaf->palette().color(QPalette::WindowText);
-
-    theme.setMode(ThemeMode::dark);
+    ThemedWindow themed;
+    auto* leaf = new QWidget(&themed.window);
+    EXPECT_EQ(leaf->palette().color(QPalette::WindowText), QColor(29, 29, 31));
+    themed.theme.setMode(ThemeMode::dark);
     EXPECT_EQ(tokensFor(leaf).scheme, ColorScheme::dark);
-    EXPECT_NE(leaf->palette().color(QPalette::WindowText), lightText);
     EXPECT_EQ(leaf->palette().color(QPalette::WindowText), QColor(245, 245, 247));
 }
 
 TEST(ThemedRoot, AccessibilityWishesApplyOnlyBelowARoot) {
-    Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("root") + "/p.json");
-    DesktopSettings desktop;
-    desktop.setReduceMotion(true);
-    desktop.setReduceTransparency(true);
-    Theme theme(&defaults, &desktop);
+    ThemedWindow themed;
+    themed.desktop.setReduceMotion(true);
+    themed.desktop.setReduceTransparency(true);
+    auto* leaf = new QWidget(&themed.window);
     QWidget outside;
-    QWidget window;
-    auto* leaf = new QWidget(&window);
-    ThemedRoot::install(&window, &theme, &desktop);
     EXPECT_TRUE(reduceMotionFor(leaf));
     EXPECT_TRUE(reduceTransparencyFor(leaf));
     EXPECT_FALSE(reduceMotionFor(&outside));
