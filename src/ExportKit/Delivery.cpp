@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <cerrno>
+
 namespace ExportKit::Exporter {
 
 namespace {
@@ -21,6 +23,8 @@ FolderDelivery writeToFolder(const Export& exported, const QString& filename, co
     if (!isSinglePathComponent(filename)) {
         throw ExportError::io("Not a file name: \"" + QString(filename).replace(QChar(0), "\\0") + "\"");
     }
+    // An empty folder is no folder: QDir would take it for the working directory.
+    if (folder.isEmpty()) throw ExportError::io(Support::IoError(ENOENT, folder, "write").description());
     const QString target = QDir(folder).filePath(filename);
     try {
         Support::AtomicFile::write(target, exported.data());

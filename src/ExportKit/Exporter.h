@@ -91,9 +91,9 @@ struct FolderDelivery {
 };
 
 // Writes the export atomically as `folder`/`filename`, replacing a file of that name. Throws
-// destinationNotAllowed(folder) when the folder is not allowed, and io when the name is not one
-// path component ("", ".", "..", or containing "/" or NUL) or the write fails; nothing is
-// written then.
+// destinationNotAllowed(folder) when the folder is not allowed, and io when the folder is empty,
+// the name is not one path component ("", ".", "..", or containing "/" or NUL) or the write
+// fails; nothing is written then.
 FolderDelivery writeToFolder(const Export& exported, const QString& filename, const QString& folder,
                              const DestinationSet& allowed);
 

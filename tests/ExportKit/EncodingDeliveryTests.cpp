@@ -111,8 +111,10 @@ TEST(WriteToFolder, NamesThatAreNotOnePathComponentAreRefused) {
 TEST(WriteToFolder, MissingFolderGivesTheSystemsMessageAndAnExistingFileIsReplaced) {
     const auto exported = Exporter::encode(noiseImage(8, 8, 46), ImageFormat::png());
     const QString folder = TestSupport::makeTemporaryFolder("write");
-    EXPECT_EQ(errorOf([&] { Exporter::writeToFolder(exported, "capture.png", folder + "/missing", kBoth); }),
-              ExportError::io("No such file or directory"));
+    for (const QString& missing : {folder + "/missing", QString()}) { // no folder is not the working directory
+        EXPECT_EQ(errorOf([&] { Exporter::writeToFolder(exported, "capture.png", missing, kBoth); }),
+                  ExportError::io("No such file or directory"));
+    }
     TestSupport::writeFile(folder + "/capture.png", QByteArray(100000, 'x'));
     const auto written = Exporter::writeToFolder(exported, "capture.png", folder, {DestinationKind::folder});
     EXPECT_EQ(TestSupport::readFile(written.path), exported.data());
