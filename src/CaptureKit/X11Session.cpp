@@ -179,10 +179,14 @@ bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::func
             if (settledBefore) settled.insert(t.frame, size);
             continue;
         }
-        settled.insert(t.frame, size);
-        if (settledBefore || t.ownedByThisProcess) continue;
+        if (settledBefore || t.ownedByThisProcess) {
+            settled.insert(t.frame, size);
+            continue;
+        }
+        // An image that cannot be named now is not blanked: it stays unsettled for the next time.
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
         if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, t.frame, pixmap))) continue;
+        settled.insert(t.frame, size);
         const xcb_gcontext_t gc = xcb_generate_id(c);
         const std::uint32_t black = 0;
         xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &black);
