@@ -41,9 +41,14 @@ std::unique_ptr<Canvas> makeCanvas(X11Session& session, const QSize& size, std::
     session.connection().check(xcb_create_pixmap_checked(c, depth, pixmap, session.connection().root(),
                                                          std::uint16_t(size.width()), std::uint16_t(size.height())),
                                "creating the capture image");
-    const xcb_render_picture_t picture = xcb_generate_id(c);
-    xcb_render_create_picture(c, picture, pixmap, session.formatForDepth(depth), 0, nullptr);
-    return std::unique_ptr<Canvas>(new Canvas{{c, pixmap, xcb_free_pixmap}, {c, picture, xcb_render_free_picture}});
+    auto canvas = std::unique_ptr<Canvas>(
+        new Canvas{{c, pixmap, xcb_free_pixmap}, {c, xcb_generate_id(c), xcb_render_free_picture}});
+    // Checked: a new pixmap holds whatever the server's memory held, so nothing may be read from
+    // it unless drawing into it works.
+    session.connection().check(xcb_render_create_picture_checked(c, canvas->picture.id(), pixmap,
+                                                                 session.formatForDepth(depth), 0, nullptr),
+                               "creating the capture picture");
+    return canvas;
 }
 
 } // namespace
@@ -129,6 +134,9 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
     xcb_create_gc(c, gc.id(), canvas->pixmap.id(), XCB_GC_SUBWINDOW_MODE, &includeInferiors);
     xcb_copy_area(c, x.root(), canvas->pixmap.id(), gc.id(), std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
                   std::uint16_t(area.width()), std::uint16_t(area.height()));
+    // Blanked first with the same core requests as the copy, so that should a redraw below fail,
+    // the holes stay black rather than show what the copy took from the screen.
+    xcb_poly_fill_rectangle(c, canvas->pixmap.id(), gc.id(), std::uint32_t(holes.size()), holes.data());
 
     // Inside the holes, redraw what lies beneath the left-out windows: the desktop, then every
     // other window bottom to top.
