@@ -49,6 +49,7 @@ QImage pixelsOnly(const QImage& image) {
         source = image.convertToFormat(QImage::Format_RGB32);
     }
     QImage view(source.constBits(), source.width(), source.height(), source.bytesPerLine(), source.format());
+    view.setColorTable(source.colorTable()); // an indexed image's pixels mean nothing without it
     view.setDotsPerMeterX(BitmapCoordinates::kDotsPerMetreAt72Dpi);
     view.setDotsPerMeterY(BitmapCoordinates::kDotsPerMetreAt72Dpi);
     view = view.copy(); // detaches from `source`, which goes out of scope

@@ -52,8 +52,12 @@ TEST(Encode, PngIsDeterministicLosslessAndHashedInLowerCaseHex) {
     EXPECT_EQ(first.data(), Exporter::encode(image, ImageFormat::png()).data());
     EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(first.sha256Hex()).hasMatch());
     QImage decoded;
-    ASSERT_TRUE(decoded.loadFromData(first.data(), "png"));
-    EXPECT_TRUE(samePixels(decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied), image));
+    for (QImage::Format format : {QImage::Format_ARGB32_Premultiplied, QImage::Format_Indexed8, QImage::Format_Mono}) {
+        const QImage converted = image.convertToFormat(format);
+        ASSERT_TRUE(decoded.loadFromData(Exporter::encode(converted, ImageFormat::png()).data(), "png")) << format;
+        EXPECT_TRUE(samePixels(decoded.convertToFormat(QImage::Format_ARGB32), converted.convertToFormat(QImage::Format_ARGB32)))
+            << format;
+    }
     EXPECT_LT(Exporter::encode(filledImage(400, 300, Qt::red), ImageFormat::png()).data().size(), 10000) << "compressed";
     QImage clear = filledImage(4, 4, Qt::transparent);
     ASSERT_TRUE(decoded.loadFromData(Exporter::encode(clear, ImageFormat::png()).data(), "png"));
