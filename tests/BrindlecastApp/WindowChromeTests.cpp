@@ -128,9 +128,7 @@ TEST(EditorWindowChrome, DraggingAnEdgeResizesWithoutAWindowManager) {
     window.setGeometry(100, 100, 400, 300);
     window.show();
     sendMouse(&window, QEvent::MouseButtonPress, QPoint(398, 299), Qt::LeftButton); // the bottom-right corner
-    QMouseEvent drag(QEvent::MouseMove, QPointF(448, 319), window.mapToGlobal(QPointF(448, 319)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drag);
+    sendMouse(&window, QEvent::MouseMove, QPoint(448, 319), Qt::LeftButton);
     sendMouse(&window, QEvent::MouseButtonRelease, QPoint(448, 319), Qt::NoButton);
     EXPECT_EQ(window.size(), QSize(450, 320));
     EXPECT_EQ(window.pos(), QPoint(100, 100));
@@ -156,9 +154,7 @@ TEST(WindowDragArea, DraggingMovesTheWindowWithoutAWindowManager) {
     const QPoint before = window.pos();
     sendMouse(strip, QEvent::MouseButtonPress, QPoint(50, 20), Qt::LeftButton);
     // The window has not moved yet; a drag of (30, 12) moves it by as much.
-    QMouseEvent move(QEvent::MouseMove, QPointF(80, 32), strip->mapToGlobal(QPointF(80, 32)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(strip, &move);
+    sendMouse(strip, QEvent::MouseMove, QPoint(80, 32), Qt::LeftButton);
     sendMouse(strip, QEvent::MouseButtonRelease, QPoint(80, 32), Qt::NoButton);
     EXPECT_EQ(window.pos(), before + QPoint(30, 12));
 }

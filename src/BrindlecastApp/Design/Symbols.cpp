@@ -52,12 +52,6 @@ void reportUnknown(const QString& name) {
 
 } // namespace
 
-QStringList names() {
-    QStringList list = symbolRecipes().keys();
-    list.sort();
-    return list;
-}
-
 bool isKnown(const QString& name) { return symbolRecipes().contains(name); }
 
 std::optional<QPainterPath> path(const QString& name, const QRectF& box, SymbolWeight weight) {

@@ -5,7 +5,6 @@
 #include <QPainterPath>
 #include <QRectF>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 class QPainter;
@@ -18,7 +17,6 @@ enum class SymbolWeight { regular, medium, semibold, bold };
 // our own paths on a 24-unit grid, at any size and weight, in one colour.
 namespace Symbols {
 
-QStringList names(); // every name we draw, sorted
 bool isKnown(const QString& name);
 
 // The symbol's outline as one filled region, centred in `box` and scaled by min(width, height) / 24.
