@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace BrindlecastApp;
 
 namespace {
@@ -18,6 +16,7 @@ namespace {
 struct Store {
     QString path = TestSupport::makeTemporaryFolder("theme") + "/preferences.json";
     Support::UserDefaults defaults{path};
+    DesktopSettings desktop;
 };
 
 std::optional<std::string> stored(Support::UserDefaults& defaults, const std::string& key) {
@@ -26,60 +25,48 @@ std::optional<std::string> stored(Support::UserDefaults& defaults, const std::st
     return value->get<std::string>();
 }
 
-// A theme read from a store holding `raw` under `key`.
-std::unique_ptr<Theme> themeWith(const std::string& key, const nlohmann::json& raw, Store& store, DesktopSettings& desktop) {
-    store.defaults.setValue(key, raw);
-    return std::make_unique<Theme>(&store.defaults, &desktop);
-}
-
 } // namespace
 
 TEST(Theme, EmptyStoreGivesSystemAndDefaultAccentAndStaysEmpty) {
     Store store;
-    DesktopSettings desktop;
-    Theme theme(&store.defaults, &desktop);
+    Theme theme(&store.defaults, &store.desktop);
     EXPECT_EQ(theme.mode(), ThemeMode::system);
     EXPECT_EQ(theme.accent(), QColor::fromRgb(0, 122, 255));
     EXPECT_FALSE(QFile::exists(store.path));
-    EXPECT_TRUE(store.defaults.snapshot().empty());
 }
 
-TEST(Theme, StoredModeIsReadExactly) {
-    const std::vector<std::pair<nlohmann::json, ThemeMode>> cases = {
-        {"light", ThemeMode::light}, {"dark", ThemeMode::dark},     {"system", ThemeMode::system},
-        {"Dark", ThemeMode::system}, {"", ThemeMode::system},       {"LIGHT", ThemeMode::system},
-        {1, ThemeMode::system},      {true, ThemeMode::system},
+TEST(Theme, StoredValuesAreReadExactlyElseTheDefaults) {
+    const QColor blue = QColor::fromRgb(0, 122, 255);
+    struct Case {
+        std::string key;
+        nlohmann::json raw;
+        ThemeMode mode;
+        QColor accent;
     };
-    for (const auto& [raw, expected] : cases) {
-        Store store;
-        DesktopSettings desktop;
-        EXPECT_EQ(themeWith("theme.mode", raw, store, desktop)->mode(), expected) << raw.dump();
-    }
-}
-
-TEST(Theme, StoredAccentIsReadOrFallsBackToTheDefault) {
-    const QColor fallback = QColor::fromRgb(0, 122, 255);
-    const std::vector<std::pair<nlohmann::json, QColor>> cases = {
-        {"#FF2D55", QColor::fromRgb(255, 45, 85)},
-        {"af52de", QColor::fromRgb(175, 82, 222)},
-        {"not a colour", fallback},
-        {"#12345", fallback},
-        {"#GG0000", fallback},
-        {42, fallback},
-        {nlohmann::json::object(), fallback},
+    const Case cases[] = {
+        {"theme.mode", "light", ThemeMode::light, blue},     {"theme.mode", "dark", ThemeMode::dark, blue},
+        {"theme.mode", "system", ThemeMode::system, blue},   {"theme.mode", "Dark", ThemeMode::system, blue},
+        {"theme.mode", "", ThemeMode::system, blue},         {"theme.mode", 1, ThemeMode::system, blue},
+        {"theme.accent", "#FF2D55", ThemeMode::system, QColor(255, 45, 85)},
+        {"theme.accent", "af52de", ThemeMode::system, QColor(175, 82, 222)},
+        {"theme.accent", "not a colour", ThemeMode::system, blue},
+        {"theme.accent", "#12345", ThemeMode::system, blue},
+        {"theme.accent", 42, ThemeMode::system, blue},
+        {"theme.accent", nlohmann::json::object(), ThemeMode::system, blue},
     };
-    for (const auto& [raw, expected] : cases) {
+    for (const Case& c : cases) {
         Store store;
-        DesktopSettings desktop;
-        EXPECT_EQ(themeWith("theme.accent", raw, store, desktop)->accent(), expected) << raw.dump();
+        store.defaults.setValue(c.key, c.raw);
+        const Theme theme(&store.defaults, &store.desktop);
+        EXPECT_EQ(theme.mode(), c.mode) << c.key << " " << c.raw.dump();
+        EXPECT_EQ(theme.accent(), c.accent) << c.key << " " << c.raw.dump();
     }
 }
 
 TEST(Theme, BadAccentStaysStoredUntilTheNextWrite) {
     Store store;
     store.defaults.setValue("theme.accent", "garbage");
-    DesktopSettings desktop;
-    Theme theme(&store.defaults, &desktop);
+    Theme theme(&store.defaults, &store.desktop);
     EXPECT_EQ(stored(store.defaults, "theme.accent"), "garbage");
     theme.setMode(ThemeMode::dark);
     EXPECT_EQ(stored(store.defaults, "theme.accent"), "#007AFF");
@@ -88,8 +75,7 @@ TEST(Theme, BadAccentStaysStoredUntilTheNextWrite) {
 
 TEST(Theme, SettingTheSameValueWritesBothKeysAndSignals) {
     Store store;
-    DesktopSettings desktop;
-    Theme theme(&store.defaults, &desktop);
+    Theme theme(&store.defaults, &store.desktop);
     QSignalSpy changes(&theme, &Theme::changed);
     theme.setMode(ThemeMode::system);
     EXPECT_EQ(changes.count(), 1);
@@ -104,17 +90,16 @@ TEST(Theme, SettingTheSameValueWritesBothKeysAndSignals) {
 
 TEST(Theme, SystemModeFollowsTheDesktopSchemeOnly) {
     Store store;
-    DesktopSettings desktop;
-    Theme theme(&store.defaults, &desktop);
+    Theme theme(&store.defaults, &store.desktop);
     QSignalSpy changes(&theme, &Theme::changed);
 
-    desktop.setColorScheme(ColorScheme::dark);
+    store.desktop.setColorScheme(ColorScheme::dark);
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(theme.tokens().scheme, ColorScheme::dark);
 
     theme.setMode(ThemeMode::light); // one change of its own
-    desktop.setColorScheme(ColorScheme::light);
-    desktop.setColorScheme(ColorScheme::dark);
+    store.desktop.setColorScheme(ColorScheme::light);
+    store.desktop.setColorScheme(ColorScheme::dark);
     EXPECT_EQ(changes.count(), 2);
     EXPECT_EQ(theme.tokens().scheme, ColorScheme::light);
 }
