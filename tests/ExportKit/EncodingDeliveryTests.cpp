@@ -58,7 +58,6 @@ TEST(Encode, PngIsDeterministicLosslessAndHashedInLowerCaseHex) {
         EXPECT_TRUE(samePixels(decoded.convertToFormat(QImage::Format_ARGB32), converted.convertToFormat(QImage::Format_ARGB32)))
             << format;
     }
-    EXPECT_LT(Exporter::encode(filledImage(400, 300, Qt::red), ImageFormat::png()).data().size(), 10000) << "compressed";
     QImage clear = filledImage(4, 4, Qt::transparent);
     ASSERT_TRUE(decoded.loadFromData(Exporter::encode(clear, ImageFormat::png()).data(), "png"));
     EXPECT_EQ(qAlpha(decoded.pixel(0, 0)), 0);
@@ -90,19 +89,13 @@ TEST(Encode, JpegUsesTheQualityAndBadInputFails) {
     EXPECT_EQ(errorOf([&] { Exporter::encode(image, ImageFormat::jpeg(std::nan(""))); }), ExportError::encodingFailed());
 }
 
-TEST(WriteToFolder, RefusedDestinationWritesNothing) {
-    const QString folder = TestSupport::makeTemporaryFolder("refused");
-    const auto exported = Exporter::encode(noiseImage(8, 8, 44), ImageFormat::png());
-    EXPECT_EQ(errorOf([&] { Exporter::writeToFolder(exported, "capture.png", folder, {DestinationKind::clipboard}); }),
-              ExportError::destinationNotAllowed(DestinationKind::folder));
-    EXPECT_TRUE(entries(folder).isEmpty());
-}
-
-TEST(WriteToFolder, NamesThatAreNotOnePathComponentAreRefused) {
+TEST(WriteToFolder, RefusedDestinationsAndNamesThatAreNotOnePathComponentWriteNothing) {
     const QString parent = TestSupport::makeTemporaryFolder("names");
     const QString folder = parent + "/out";
     ASSERT_TRUE(QDir().mkpath(folder));
     const auto exported = Exporter::encode(noiseImage(8, 8, 45), ImageFormat::png());
+    EXPECT_EQ(errorOf([&] { Exporter::writeToFolder(exported, "capture.png", folder, {DestinationKind::clipboard}); }),
+              ExportError::destinationNotAllowed(DestinationKind::folder));
     for (const QString& name : {QString(""), QString("."), QString(".."), QString("../escape.png"),
                                 QString("sub/capture.png"), QString("a") + QChar(0) + "b.png"}) {
         const auto error = errorOf([&] { Exporter::writeToFolder(exported, name, folder, kBoth); });

@@ -36,17 +36,6 @@ inline QImage filledImage(int width, int height, QColor color) {
     return image;
 }
 
-inline bool sameRegion(const QImage& a, const QImage& b, const QRect& region) {
-    for (int y = region.top(); y <= region.bottom(); ++y) {
-        for (int x = region.left(); x <= region.right(); ++x) {
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-        }
-    }
-    return true;
-}
-
-inline bool samePixels(const QImage& a, const QImage& b) { return a.size() == b.size() && sameRegion(a, b, a.rect()); }
-
 // The smallest rectangle holding every pixel where the two images differ; empty when none do.
 inline QRect differingArea(const QImage& a, const QImage& b) {
     QRect area;
@@ -57,6 +46,8 @@ inline QRect differingArea(const QImage& a, const QImage& b) {
     }
     return area;
 }
+
+inline bool samePixels(const QImage& a, const QImage& b) { return a.size() == b.size() && differingArea(a, b).isEmpty(); }
 
 inline int alphaAt(const QImage& image, int x, int y) { return qAlpha(image.pixel(x, y)); }
 
