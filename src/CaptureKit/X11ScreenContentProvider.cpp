@@ -101,9 +101,21 @@ ShareableSnapshot X11ScreenContentProvider::shareableContent() {
     std::int64_t nextZ = 0;
     for (auto it = tree.clientOrder.rbegin(); it != tree.clientOrder.rend(); ++it) {
         const X11TopLevel& t = tree.topLevels[*it];
-        if (t.ownedByThisProcess) continue;
-        const bool onScreen = t.isOnScreen();
-        snapshot.windows.push_back({t.client, t.rect, t.appID, onScreen, onScreen ? nextZ++ : WindowInfo::unknownZIndex});
+        if (t.otherClients.empty()) {
+            if (t.ownedByThisProcess) continue;
+            const bool onScreen = t.isOnScreen();
+            snapshot.windows.push_back({t.client, t.rect, t.appID, onScreen, onScreen ? nextZ++ : WindowInfo::unknownZIndex});
+            continue;
+        }
+        // The clients sharing a frame share its place in the order.
+        const bool frameShown = t.viewable && t.onCurrentDesktop && !t.hidden;
+        const std::int64_t z = frameShown ? nextZ++ : WindowInfo::unknownZIndex;
+        const auto add = [&](xcb_window_t window, const std::optional<QString>& appID, bool onScreen, bool own) {
+            if (!own) snapshot.windows.push_back({window, t.rect, appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex});
+        };
+        add(t.client, t.appID, t.isOnScreen(), t.ownedByThisProcess);
+        for (const X11TopLevel::OtherClient& other : t.otherClients)
+            add(other.window, other.appID, frameShown && other.viewable, other.ownedByThisProcess);
     }
     return snapshot;
 }
@@ -139,9 +151,13 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
     const X11WindowTree tree = X11WindowTree::read(x);
     // A window mapped or resized since the settling above gets no grace.
     session->blankUnsettledImages(tree, anyWindow);
+    const auto excludedApp = [&](bool own, const std::optional<QString>& appID) {
+        return own || (appID && excludingBundleIDs.contains(*appID));
+    };
     auto excluded = [&](const X11TopLevel& t) {
-        if (t.ownedByThisProcess) return true;
-        if (t.appID && excludingBundleIDs.contains(*t.appID)) return true;
+        if (excludedApp(t.ownedByThisProcess, t.appID)) return true;
+        for (const X11TopLevel::OtherClient& other : t.otherClients)
+            if (excludedApp(other.ownedByThisProcess, other.appID)) return true;
         // A popup that cannot be traced to any application might be an excluded one's.
         return !excludingBundleIDs.isEmpty() && t.overrideRedirect && !t.appID;
     };
@@ -162,6 +178,8 @@ QImage X11ScreenContentProvider::captureWindow(const WindowInfo& window) {
     const X11TopLevel* t = tree.find(window.windowID);
     if (!t || !t->isClient || t->ownedByThisProcess) throw CaptureError::windowNotFound();
     if (!t->viewable) throw X11Error("the window is not on screen, so it has no image to capture");
+    // Its frame's image may show another client instead, one of an excluded application.
+    if (!t->otherClients.empty()) throw X11Error("the window shares its frame with other windows, so it cannot be captured alone");
     session->blankUnsettledImages(tree, target);
     return X11Compositor(*session, tree).composeWindow(*t);
 }

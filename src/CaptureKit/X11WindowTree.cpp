@@ -127,12 +127,16 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
             auto it = indexByFrame.constFind(frame);
             if (it == indexByFrame.constEnd()) continue;
             X11TopLevel& t = result.topLevels[*it];
-            if (t.isClient) continue;
-            t.isClient = true;
-            t.client = client;
             XcbReply<xcb_get_window_attributes_reply_t> attributes(
                 xcb_get_window_attributes_reply(x.get(), xcb_get_window_attributes(x.get(), client), nullptr));
-            t.clientViewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            if (t.isClient) {
+                t.otherClients.push_back({client, viewable, std::nullopt, false});
+                continue;
+            }
+            t.isClient = true;
+            t.client = client;
+            t.clientViewable = viewable;
             result.clientOrder.push_back(*it);
         }
     } else {
@@ -147,7 +151,10 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
     const std::optional<std::uint32_t> currentDesktop = x.cardinalProperty(root, "_NET_CURRENT_DESKTOP");
     const std::uint32_t ownPid = std::uint32_t(getpid());
     const QString ownHost = hostName();
-    std::shared_ptr<const DesktopEntryIndex> desktopEntries;
+    const std::shared_ptr<const DesktopEntryIndex> desktopEntries = DesktopEntryIndex::standard();
+    const auto ownedByThisProcess = [&](const ClientProperties& p) {
+        return p.pid && *p.pid == ownPid && (!p.machine || p.machine->isEmpty() || *p.machine == ownHost);
+    };
     std::vector<ClientProperties> properties(result.topLevels.size());
     QHash<xcb_window_t, std::size_t> indexByClient;
     std::vector<std::unique_ptr<PropertyReads>> reads(result.topLevels.size());
@@ -170,8 +177,7 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         t.onCurrentDesktop = p.onCurrentDesktop;
         t.hidden = p.hidden;
         t.desktopOrOverlay = p.overlayType || p.keepAbove || t.overrideRedirect;
-        t.ownedByThisProcess = p.pid && *p.pid == ownPid && (!p.machine || p.machine->isEmpty() || *p.machine == ownHost);
-        if (!desktopEntries) desktopEntries = DesktopEntryIndex::standard();
+        t.ownedByThisProcess = ownedByThisProcess(p);
         t.appID = applicationID(p.identity, *desktopEntries);
     }
 
@@ -209,12 +215,28 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         }
     }
     for (std::size_t i = 0; i < result.topLevels.size(); ++i) result.topLevels[i].appID = ownID[i];
+
+    // Rare enough to read one by one; a transient tab goes with its owner.
+    for (X11TopLevel& t : result.topLevels) {
+        for (X11TopLevel::OtherClient& other : t.otherClients) {
+            PropertyReads reads(x, other.window);
+            const ClientProperties p = readProperties(x, reads, currentDesktop);
+            other.ownedByThisProcess = ownedByThisProcess(p);
+            other.appID = applicationID(p.identity, *desktopEntries);
+            if (auto owner = indexByClient.constFind(p.transientFor); p.transientFor && owner != indexByClient.constEnd()
+                                                                      && result.topLevels[*owner].appID)
+                other.appID = result.topLevels[*owner].appID;
+        }
+    }
     return result;
 }
 
 const X11TopLevel* X11WindowTree::find(xcb_window_t window) const {
-    for (const X11TopLevel& t : topLevels)
+    for (const X11TopLevel& t : topLevels) {
         if (t.client == window || t.frame == window) return &t;
+        for (const X11TopLevel::OtherClient& other : t.otherClients)
+            if (other.window == window) return &t;
+    }
     return nullptr;
 }
 

@@ -33,6 +33,16 @@ struct X11TopLevel {
     // layers a desktop-less capture leaves out.
     bool desktopOrOverlay = false;
 
+    // Further clients a window manager put into the same frame (tabs): the frame shows whichever
+    // of them is mapped, so it goes with each of their applications.
+    struct OtherClient {
+        xcb_window_t window = XCB_NONE;
+        bool viewable = false;
+        std::optional<QString> appID;
+        bool ownedByThisProcess = false;
+    };
+    std::vector<OtherClient> otherClients;
+
     bool isOnScreen() const { return viewable && clientViewable && onCurrentDesktop && !hidden; }
 };
 
@@ -44,7 +54,7 @@ struct X11WindowTree {
 
     static X11WindowTree read(X11Connection& connection);
 
-    // The top-level holding `window` as its client or frame; nothing when there is none.
+    // The top-level holding `window` as a client or as its frame; nothing when there is none.
     const X11TopLevel* find(xcb_window_t window) const;
 };
 

@@ -332,6 +332,49 @@ TEST_F(X11CaptureTest, TransientDialogsAndPopupsGoWithTheirOwner) {
     EXPECT_EQ(countPixels(image, red), 0);
 }
 
+// Some window managers put several clients (tabs) into one frame, which shows whichever is
+// mapped: the frame goes with every application it holds.
+TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
+    const auto makeWindow = [&](xcb_window_t parent, QRgb colour, const char* windowClass) {
+        const xcb_window_t w = xcb_generate_id(x->get());
+        // Override-redirect, so that a running window manager leaves this frame alone.
+        const bool topLevel = parent == x->root();
+        const std::uint32_t values[] = {colour & 0xffffff, topLevel};
+        const std::int16_t at = topLevel ? 300 : 0;
+        xcb_create_window(x->get(), XCB_COPY_FROM_PARENT, w, parent, at, at, 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          x->screen()->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        const QByteArray value = QByteArray(windowClass) + '\0' + windowClass + '\0';
+        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            std::uint32_t(value.size()), value.constData());
+        return w;
+    };
+    const xcb_window_t frame = makeWindow(x->root(), green, "CaptureFrame");
+    const xcb_window_t tabA = makeWindow(frame, green, "CaptureTabA"), tabB = makeWindow(frame, red, "CaptureTabB");
+    const xcb_atom_t stacking = x->atom("_NET_CLIENT_LIST_STACKING");
+    const std::vector<std::uint32_t> managed = x->cardinalsProperty(x->root(), "_NET_CLIENT_LIST_STACKING");
+    std::vector<std::uint32_t> list = managed;
+    list.insert(list.end(), {tabA, tabB});
+    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), stacking, XCB_ATOM_WINDOW, 32, std::uint32_t(list.size()), list.data());
+    xcb_map_subwindows(x->get(), frame);
+    xcb_map_window(x->get(), frame);
+    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    const QImage omitted = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureTabB"}), provider).captureDisplay();
+    const auto refused = captureErrorOf([&] {
+        CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureTabB"}), provider).captureDisplay();
+    });
+    EXPECT_THROW(provider->live.captureWindow({tabA, {}, std::nullopt, true, 0}), X11Error);
+    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), stacking, XCB_ATOM_WINDOW, 32, std::uint32_t(managed.size()), managed.data());
+    if (managed.empty()) xcb_delete_property(x->get(), x->root(), stacking);
+    xcb_destroy_window(x->get(), frame);
+
+    EXPECT_EQ(countPixels(omitted, red), 0);
+    EXPECT_EQ(refused, CaptureError::blockedContentPresent({"CaptureTabB"}));
+    ASSERT_TRUE(find(snapshot, tabA) && find(snapshot, tabB));
+    EXPECT_EQ(find(snapshot, tabB)->bundleID, QString("CaptureTabB"));
+}
+
 TEST_F(X11CaptureTest, DesktopLessCaptureIsTransparentWhereOnlyTheDesktopWas) {
     const xcb_window_t window = spawn({200, 200, 300, 200}, green, {"--class", "CaptureContent"});
     spawn({600, 200, 200, 100}, blue, {"--class", "CaptureDock", "--type", "DOCK"});
