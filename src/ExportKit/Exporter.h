@@ -37,9 +37,10 @@ QImage redact(const QImage& image, const std::vector<Support::Rect>& regions, Re
 QImage redact(const QImage& image, const std::vector<DetectionKit::Detection>& detections, RedactionStyle style);
 
 // Covers `bitmapRect` (bottom-left coordinates of a canvas `canvasHeight` pixels high, before
-// the painter's current transform) with the look. Every pixel the rectangle touches is painted
-// over entirely. The painter's state is restored afterwards. Throws invalidRegion for a
-// rectangle without a texture.
+// the painter's current transform) with the look. Under a painter that only translates (as in
+// every export), every pixel the rectangle touches is painted over entirely; a turned or scaled
+// one covers the pixels whose centres lie inside. The painter's state is restored afterwards.
+// Throws invalidRegion for a rectangle without a texture.
 void fillRedaction(QPainter& painter, const Support::Rect& bitmapRect, double canvasHeight, RedactionStyle style);
 
 // --- Annotation flattening --------------------------------------------------------------------
