@@ -22,7 +22,8 @@ QString TextExtractor::text(const QImage& image, const std::optional<Support::Re
     QImage cropped = working;
     if (region) {
         crop = region->integral().intersection(bounds);
-        if (crop.isEmpty()) return QString();
+        // Written so that a region that is not a number counts as empty too.
+        if (!(crop.width() > 0 && crop.height() > 0)) return QString();
         cropped = working.copy(QRect(int(crop.x()), int(crop.y()), int(crop.width()), int(crop.height())));
         if (cropped.isNull()) return QString();
     }
@@ -33,7 +34,7 @@ QString TextExtractor::text(const QImage& image, const std::optional<Support::Re
     const Support::Rect cropBounds(0, 0, crop.width(), crop.height());
     for (const Support::Rect& excluded : excluding) {
         const Support::Rect r = excluded.offsetBy(-crop.x(), -crop.y()).intersection(cropBounds);
-        if (r.isNull() || r.width() <= 2 || r.height() <= 2) continue;
+        if (!(r.width() > 2 && r.height() > 2)) continue;
         items.push_back({ImageBoxes::normalized(r, crop.width(), crop.height()), kRedactedWord});
     }
     return joinedInReadingOrder(std::move(items));
@@ -50,7 +51,7 @@ QImage TextExtractor::censored(const QImage& image, const std::vector<Support::R
     const Support::Rect bounds(0, 0, copy.width(), copy.height());
     for (const Support::Rect& region : regions) {
         const Support::Rect r = region.integral().intersection(bounds);
-        if (r.isNull()) continue;
+        if (!(r.width() > 0 && r.height() > 0)) continue;
         painter.fillRect(r.toQRectF(), Qt::black);
     }
     painter.end();

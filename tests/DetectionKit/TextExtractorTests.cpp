@@ -105,6 +105,7 @@ TEST(TextExtractorTest, ExclusionsOverlappingTheCropByTwoPixelsOrLessAddNothing)
         {Support::Rect(50, 120, 53, 20), "[redacted]"}, // 3 px
         {Support::Rect(120, 198, 20, 20), ""},         // 2 px inside vertically
         {Support::Rect(0, 0, 400, 300), "[redacted]"},  // covers it all
+        {Support::Rect(std::numeric_limits<double>::quiet_NaN(), 120, 20, 20), ""}, // names no pixels
     };
     for (const Case& c : cases)
         EXPECT_EQ(TextExtractor::text(whiteImage(), region, {c.excluded}, recognizer), c.expected)
@@ -115,6 +116,8 @@ TEST(TextExtractorTest, RegionOutsideTheImageGivesNothingWithoutRecognition) {
     FakeTextRecognizer recognizer({monospacedLine("text", Support::Rect(0, 0, 40, 10), 400, 300)});
     EXPECT_EQ(TextExtractor::text(whiteImage(), Support::Rect(500, 500, 50, 50), {}, recognizer), "");
     EXPECT_EQ(TextExtractor::text(whiteImage(), Support::Rect(400, 0, 50, 50), {}, recognizer), ""); // touching
+    EXPECT_EQ(TextExtractor::text(whiteImage(), Support::Rect(std::numeric_limits<double>::quiet_NaN(), 0, 50, 50), {},
+                                  recognizer), "");
     EXPECT_EQ(recognizer.calls, 0);
 }
 
