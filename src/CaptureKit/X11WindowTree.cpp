@@ -196,7 +196,8 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
             } else if (result.topLevels[current].overrideRedirect && p.pid) {
                 for (std::size_t j : result.clientOrder) {
                     const ClientProperties& q = properties[j];
-                    if (q.pid == p.pid && q.machine == p.machine) {
+                    // A machine named on one side only still matches: popups often go without.
+                    if (q.pid == p.pid && (q.machine == p.machine || !q.machine || !p.machine)) {
                         owner = j;
                         break;
                     }

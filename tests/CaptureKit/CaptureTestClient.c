@@ -13,7 +13,7 @@
  * down to its left half with the Shape extension.
  *
  * --popup adds a 150x100 override-redirect window of the same colour at X, Y, from the same
- * process but with a class of its own, as an application's menu would be.
+ * process but with a class of its own and no WM_CLIENT_MACHINE, as an application's menu may be.
  */
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -156,7 +156,6 @@ int main(int argc, char** argv) {
         static const char popupClass[] = "menu\0PopupClass";
         setString(c, p, "WM_CLASS", "STRING", popupClass, sizeof popupClass);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, p, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-        setString(c, p, "WM_CLIENT_MACHINE", "STRING", host, (uint32_t)strlen(host));
         xcb_map_window(c, p);
     }
     xcb_map_window(c, w);
