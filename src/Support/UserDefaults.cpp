@@ -13,13 +13,26 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Support {
 
 namespace {
 
 QString lockPathFor(const QString& path) { return path + ".lock"; }
+
+// A file that is there but cannot be opened (another owner, no permission) holds values this
+// store cannot see; replacing it would lose them, so the write is refused instead.
+void requireReadableOrAbsent(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    if (errno != ENOENT) throw IoError(errno, path, "read");
+}
 
 } // namespace
 
@@ -115,6 +128,7 @@ void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann
     if (!QDir().mkpath(folder)) throw IoError(EACCES, folder, "create folder");
 
     FileLock lock(lockPathFor(path_));
+    requireReadableOrAbsent(path_);
     nlohmann::json data = readUnderFileLock(); // re-read: another process may have written
     if (value && !value->is_null()) {
         data[key] = *value;

@@ -31,7 +31,7 @@ public:
     // The value under `key`; JSON null reads as absent.
     std::optional<nlohmann::json> value(const std::string& key);
     // Sets `key`, or removes it when `value` is nothing or null. Throws Support::IoError when the
-    // file cannot be written; the file is then unchanged.
+    // file cannot be read or written; the file is then unchanged.
     void setValue(const std::string& key, const std::optional<nlohmann::json>& value);
     // Every key and value.
     nlohmann::json snapshot();

@@ -1,3 +1,4 @@
+#include "Support/IoError.h"
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
@@ -6,7 +7,12 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using nlohmann::json;
 
@@ -101,4 +107,25 @@ TEST(UserDefaults, FailedWriteIsReportedAndLeavesTheFile) {
     QDir().mkpath(path + ".lock");
     EXPECT_ANY_THROW(store.setValue("x", json(2)));
     EXPECT_EQ(TestSupport::readFile(path), R"({"keep": 1})");
+}
+
+TEST(UserDefaults, AFileThatCannotBeReadIsNeverReplaced) {
+    // Settings the store cannot read (another owner, no permission) would be lost by a write.
+    // Even root cannot open a socket as a file, so a socket stands in for such a file here.
+    const QString path = TestSupport::makeTemporaryFolder() + "/preferences.json";
+    const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_LT(static_cast<size_t>(native.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, native.constData(), static_cast<size_t>(native.size()));
+    ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    Support::UserDefaults store(path);
+    EXPECT_FALSE(store.value("x").has_value());
+    EXPECT_THROW(store.setValue("x", json(1)), Support::IoError);
+    struct stat info {};
+    ASSERT_EQ(::lstat(native.constData(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    ::close(socketFd);
 }
