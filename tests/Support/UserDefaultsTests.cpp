@@ -98,6 +98,18 @@ TEST(UserDefaults, MovingAsideNeverReplacesAnEarlierCorruptFile) {
     EXPECT_TRUE(store.takeDiagnostics().join("").contains("moved aside to preferences.json.corrupt-"));
 }
 
+TEST(UserDefaults, NestingTooDeepToHandleCountsAsCorrupt) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/preferences.json";
+    const int depth = 200000;
+    TestSupport::writeFile(path, "{\"x\":" + QByteArray(depth, '[') + QByteArray(depth, ']') + "}");
+    Support::UserDefaults store(path);
+    EXPECT_FALSE(store.value("x").has_value());
+    EXPECT_EQ(store.snapshot(), json::object());
+    EXPECT_EQ(store.takeDiagnostics().size(), 1);
+    EXPECT_EQ(QDir(folder).entryList(QStringList{"preferences.json.corrupt-*"}, QDir::Files).size(), 1);
+}
+
 TEST(UserDefaults, FailedWriteIsReportedAndLeavesTheFile) {
     const QString folder = TestSupport::makeTemporaryFolder();
     const QString path = folder + "/preferences.json";
