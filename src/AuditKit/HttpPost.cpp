@@ -29,9 +29,13 @@ struct ListDeleter {
 
 } // namespace
 
-bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& cancelled) {
+void initialise() {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& cancelled) {
+    initialise();
     if (cancelled) return false;
 
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());

@@ -136,6 +136,9 @@ private:
 namespace {
 
 std::shared_ptr<DeliveryChannel> channelForFolder(const QString& directory) {
+    // The registry's destruction at exit stops the workers. Whatever they use must be torn down
+    // after that, so it is set up before the registry exists.
+    HttpPost::initialise();
     static std::mutex registryMutex;
     static std::map<QString, std::shared_ptr<DeliveryChannel>> registry;
     QString key = QFileInfo(directory).canonicalFilePath();
