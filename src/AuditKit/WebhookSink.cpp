@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <sys/file.h>
@@ -27,7 +28,8 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kFirstPause = 200ms;
 // Delivered lines are taken out of the buffer in batches, so a long drain does not rewrite the
-// whole file for every record; a crash repeats at most one batch.
+// whole file for every record, and always before a retry pause: only a crash in a run of
+// successful posts can repeat records, at most one batch.
 constexpr std::size_t kRemovalBatch = 32;
 constexpr std::chrono::milliseconds kDrainLockPoll = 50ms;
 
@@ -63,10 +65,12 @@ private:
         return !pauseWake_.wait_for(lock, length, [this] { return cancelled_.load(); });
     }
 
-    bool postWithRetries(const QUrl& url, const QByteArray& body) {
+    // `beforeRetry` runs once the first attempt has failed.
+    bool postWithRetries(const QUrl& url, const QByteArray& body, const std::function<void()>& beforeRetry) {
         std::chrono::milliseconds wait = kFirstPause;
         for (int attempt = 1; attempt <= WebhookSink::kMaxAttempts; ++attempt) {
             if (HttpPost::send(url, body, cancelled_)) return true;
+            if (attempt == 1) beforeRetry();
             if (attempt == WebhookSink::kMaxAttempts || !pause(wait)) break;
             wait *= 2;
         }
@@ -95,6 +99,10 @@ private:
 
         std::vector<QByteArray> delivered;
         std::vector<QByteArray> undecodable;
+        const auto removeDelivered = [&] {
+            buffer.remove(delivered);
+            delivered.clear();
+        };
         bool allDelivered = true;
         for (const QByteArray& line : buffer.readLines()) {
             std::optional<QByteArray> body;
@@ -104,15 +112,12 @@ private:
                 undecodable.push_back(line);
                 continue;
             }
-            if (cancelled_ || !postWithRetries(url, *body)) {
+            if (cancelled_ || !postWithRetries(url, *body, removeDelivered)) {
                 allDelivered = false;
                 break;
             }
             delivered.push_back(line);
-            if (delivered.size() >= kRemovalBatch) {
-                buffer.remove(delivered);
-                delivered.clear();
-            }
+            if (delivered.size() >= kRemovalBatch) removeDelivered();
         }
         // Lines that never decode go once everything before and after them was delivered.
         if (allDelivered) delivered.insert(delivered.end(), undecodable.begin(), undecodable.end());
@@ -120,7 +125,7 @@ private:
 
         if (unbuffered) {
             // The record could not be buffered first: post it now, and buffer it if that fails too.
-            const bool sent = allDelivered && !cancelled_ && postWithRetries(url, AuditJSON::encode(*unbuffered));
+            const bool sent = allDelivered && !cancelled_ && postWithRetries(url, AuditJSON::encode(*unbuffered), [] {});
             if (!sent) buffer.append(*unbuffered);
         }
         if (drainLock >= 0) ::close(drainLock);
