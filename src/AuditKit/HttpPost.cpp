@@ -54,6 +54,8 @@ bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& canc
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+    // A redirect must carry the record on: turned into a GET, its 2xx would count as delivered.
+    curl_easy_setopt(h, CURLOPT_POSTREDIR, CURL_REDIR_POST_ALL);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);

@@ -9,7 +9,7 @@ namespace AuditKit {
 
 // One blocking HTTP POST of a JSON body over libcurl. The request carries only
 // "Content-Type: application/json" besides what HTTP itself needs (Host, Content-Length); only
-// http and https are spoken, redirects included; TLS peers are verified. The connection may take
+// http and https are spoken, redirects included (which repeat the POST); TLS peers are verified. The connection may take
 // 60 s, and a transfer that moves less than a byte a second for 60 s is given up.
 namespace HttpPost {
 

@@ -128,6 +128,23 @@ TEST_F(Webhook, StatusesOutsideTwoHundredsAreFailures) {
     }
 }
 
+TEST_F(Webhook, RedirectedRecordIsPostedAgainNotFetched) {
+    for (int status : {301, 302, 303}) {
+        const QString folder = TestSupport::makeTemporaryFolder("redirect") + "/audit-buffer";
+        LoopbackServer server({status}, 204);
+        ASSERT_TRUE(server.isRunning());
+        const AuditRecord record = numbered(status);
+        WebhookSink sink(server.url(), folder);
+        sink.send(record);
+        sink.waitUntilIdle();
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size(), 2u) << status;
+        EXPECT_EQ(requests[1].method, "POST") << status;
+        EXPECT_EQ(requests[1].path, "/redirected") << status;
+        EXPECT_EQ(requests[1].body, AuditJSON::encode(record)) << status;
+    }
+}
+
 TEST_F(Webhook, DeadEndpointBuffersAndTheNextGoodPassDeliversEverythingOnceInOrder) {
     {
         WebhookSink dead(LoopbackServer::deadUrl(), folder_);

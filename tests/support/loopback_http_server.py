@@ -3,7 +3,8 @@
 
 It listens on a port of its own choosing and prints "PORT <n>" on standard output once ready.
 Each request is answered with the next status of the script (--status, repeatable), and with
-the default status (--default, 204) once the script is used up. Every request is recorded as one
+the default status (--default, 204) once the script is used up; a redirect status sends the
+client to "/redirected". Every request is recorded as one
 JSON line in the --log file: arrival time (seconds, monotonic clock), method, path, headers in
 the order received, body (UTF-8 text) and the status given.
 
@@ -62,6 +63,8 @@ def make_handler(state):
                 self.end_headers()
                 self.close_connection = True
                 return
+            if status in (301, 302, 303, 307, 308):
+                self.send_header("Location", "/redirected")
             self.send_header("Content-Length", "0")
             self.end_headers()
 
