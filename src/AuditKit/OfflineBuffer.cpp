@@ -117,6 +117,8 @@ Result OfflineBuffer::locked(Result fallback, Work work) {
 
 bool OfflineBuffer::append(const AuditRecord& record) {
     const QByteArray line = AuditJSON::encode(record);
+    // A folder removed since construction would otherwise lose every record from now on.
+    QDir().mkpath(directory_);
     return locked(false, [&] {
         Lines current = readLinesLocked();
         // Never replace a file that exists but cannot be read: its records would be lost.

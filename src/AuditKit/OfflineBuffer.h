@@ -27,7 +27,8 @@ public:
     static constexpr const char* kDroppedCountFileName = "audit-buffer-dropped.count";
     static constexpr const char* kLockFileName = "audit-buffer.lock";
 
-    // Creates the folder (and missing parents) when it does not exist. A negative maxCount counts as 0.
+    // Creates the folder (and missing parents) when it does not exist, here and again on append.
+    // A negative maxCount counts as 0.
     OfflineBuffer(const QString& directory, qint64 maxCount);
 
     const QString& directory() const { return directory_; }

@@ -2,6 +2,7 @@
 #include "AuditKit/OfflineBuffer.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -42,6 +43,13 @@ TEST_F(Buffer, AppendCreatesTheFolderAndWritesOneLinePerRecord) {
               AuditJSON::encode(first) + '\n' + AuditJSON::encode(second) + '\n');
     EXPECT_EQ(buffer.readAll(), (std::vector<AuditRecord>{first, second}));
     EXPECT_FALSE(QFile::exists(folder_ + "/audit-buffer-dropped.count"));
+}
+
+TEST_F(Buffer, AppendRecreatesAFolderRemovedMeanwhile) {
+    OfflineBuffer buffer(folder_, 10);
+    ASSERT_TRUE(QDir(folder_).removeRecursively());
+    EXPECT_TRUE(buffer.append(numbered(1)));
+    EXPECT_EQ(details(buffer.readAll()), QStringList{"record 1"});
 }
 
 TEST_F(Buffer, TrimsTheOldestAndCountsThem) {
