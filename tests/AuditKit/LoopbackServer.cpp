@@ -52,12 +52,6 @@ void LoopbackServer::command(const QByteArray& line) {
     process_.readLine();
 }
 
-void LoopbackServer::setScript(const QList<int>& script) {
-    QByteArray line = "script";
-    for (int status : script) line += ' ' + QByteArray::number(status);
-    command(line);
-}
-
 void LoopbackServer::setDefaultStatus(int status) { command("default " + QByteArray::number(status)); }
 
 std::vector<LoopbackServer::Request> LoopbackServer::requests() const {

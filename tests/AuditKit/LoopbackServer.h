@@ -31,7 +31,6 @@ public:
     bool isRunning() const { return port_ > 0; }
     QUrl url(const QString& path = "/audit") const;
 
-    void setScript(const QList<int>& script);
     void setDefaultStatus(int status);
 
     std::vector<Request> requests() const;

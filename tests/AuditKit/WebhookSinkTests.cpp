@@ -86,10 +86,9 @@ TEST_F(Webhook, OnlyContentTypeIsAddedToWhatHttpNeeds) {
     ASSERT_EQ(requests.size(), 1u);
     std::map<QString, QString> headers;
     for (const auto& [name, value] : requests[0].headers) headers[name.toLower()] = value;
-    std::set<QString> names;
-    for (const auto& entry : headers) names.insert(entry.first);
-    EXPECT_EQ(names, (std::set<QString>{"host", "content-type", "content-length"}));
-    EXPECT_EQ(headers["content-type"], "application/json");
+    EXPECT_EQ(headers, (std::map<QString, QString>{{"host", server.url().authority()},
+                                                   {"content-type", "application/json"},
+                                                   {"content-length", QString::number(requests[0].body.size())}}));
 }
 
 TEST_F(Webhook, FailedRecordIsTriedThreeTimesWithGrowingPausesThenBuffered) {
@@ -106,25 +105,17 @@ TEST_F(Webhook, FailedRecordIsTriedThreeTimesWithGrowingPausesThenBuffered) {
     EXPECT_EQ(TestSupport::readFile(bufferFile()), AuditJSON::encode(record) + '\n');
 }
 
-TEST_F(Webhook, StatusesOutsideTwoHundredsAreFailures) {
-    for (int status : {199, 300}) {
+TEST_F(Webhook, OnlyStatusesFrom200To299CountAsDelivered) {
+    const std::pair<int, bool> cases[] = {{199, false}, {200, true}, {299, true}, {300, false}};
+    for (const auto& [status, delivered] : cases) {
         const QString folder = TestSupport::makeTemporaryFolder("status") + "/audit-buffer";
         LoopbackServer server({}, status);
         ASSERT_TRUE(server.isRunning());
         WebhookSink sink(server.url(), folder);
         sink.send(numbered(status));
         sink.waitUntilIdle();
-        EXPECT_EQ(server.requests().size(), 3u) << status;
-        EXPECT_EQ(OfflineBuffer(folder, 10).readAll().size(), 1u) << status;
-    }
-    for (int status : {200, 202, 299}) {
-        const QString folder = TestSupport::makeTemporaryFolder("status") + "/audit-buffer";
-        LoopbackServer server({}, status);
-        WebhookSink sink(server.url(), folder);
-        sink.send(numbered(status));
-        sink.waitUntilIdle();
-        EXPECT_EQ(server.requests().size(), 1u) << status;
-        EXPECT_TRUE(OfflineBuffer(folder, 10).readAll().empty()) << status;
+        EXPECT_EQ(server.requests().size(), delivered ? 1u : 3u) << status;
+        EXPECT_EQ(OfflineBuffer(folder, 10).readAll().size(), delivered ? 0u : 1u) << status;
     }
 }
 

@@ -8,10 +8,8 @@ client to "/redirected". Every request is recorded as one
 JSON line in the --log file: arrival time (seconds, monotonic clock), method, path, headers in
 the order received, body (UTF-8 text) and the status given.
 
-Commands on standard input change the behaviour while it runs, one per line:
-  script <status> <status> ...   replace the remaining script
-  default <status>               change the default status
-It stops when standard input closes or on SIGTERM.
+The command "default <status>" on standard input changes the default status while it runs
+(answered with "OK"). It stops when standard input closes or on SIGTERM.
 """
 
 import argparse
@@ -83,10 +81,8 @@ def read_commands(state, server):
         words = line.split()
         if not words:
             continue
-        with state.lock:
-            if words[0] == "script":
-                state.script = [int(w) for w in words[1:]]
-            elif words[0] == "default" and len(words) == 2:
+        if words[0] == "default" and len(words) == 2:
+            with state.lock:
                 state.default = int(words[1])
         print("OK", flush=True)
     server.shutdown()
