@@ -18,7 +18,8 @@ class DeliveryChannel;
 // mid-retry when the process ends is still on disk. Delivery passes then run on the folder's
 // worker thread ("app.brindlecast.audit.webhook", one per buffer folder in the process): each
 // posts the buffered records oldest first, up to 3 attempts each with 0.2 s and 0.4 s pauses, and
-// removes each record from the buffer once delivered. The first record that cannot be delivered
+// takes delivered records out of the buffer (in small batches, and always before a retry pause),
+// so they are not posted again. The first record that cannot be delivered
 // ends the pass; it and everything after it stay buffered for the next pass. Passes of other
 // processes on the same folder take turns through an flock on "audit-buffer.drain.lock".
 //
