@@ -1,5 +1,7 @@
 #include "AuditKit/AuditJSON.h"
 
+#include "Support/BoundedJson.h"
+
 #include <nlohmann/json.hpp>
 
 namespace AuditKit::AuditJSON {
@@ -155,12 +157,10 @@ QByteArray encode(const AuditRecord& record) {
 }
 
 AuditRecord decode(QByteArrayView text) {
-    Json object;
-    try {
-        object = Json::parse(text.begin(), text.end());
-    } catch (const Json::parse_error& error) {
-        fail(std::string("not valid JSON: ") + error.what());
-    }
+    QString parseError;
+    std::optional<Json> parsed = Support::BoundedJson::parse(text, &parseError);
+    if (!parsed) fail("not valid JSON: " + parseError.toStdString());
+    const Json& object = *parsed;
     if (!object.is_object()) fail("not a JSON object");
     const QDateTime timestamp = parseTimestamp(stringMember(object, "timestamp"));
     const QUuid eventID = parseEventID(stringMember(object, "eventID"));

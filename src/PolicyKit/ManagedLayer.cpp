@@ -1,5 +1,7 @@
 #include "PolicyKit/ManagedLayer.h"
 
+#include "Support/BoundedJson.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -129,14 +131,13 @@ ManagedLayer ManagedLayer::load(const ManagedFolder& folder) {
             layer.diagnostics << QString("managed policy \"%1\": %2; ignored").arg(path, read.problem);
             continue;
         }
-        nlohmann::json parsed;
-        try {
-            parsed = nlohmann::json::parse(read.bytes->begin(), read.bytes->end());
-        } catch (const nlohmann::json::parse_error& error) {
-            layer.diagnostics << QString("managed policy \"%1\": not valid JSON (%2); ignored")
-                                     .arg(path, QString::fromUtf8(error.what()));
+        QString parseError;
+        std::optional<nlohmann::json> bounded = Support::BoundedJson::parse(*read.bytes, &parseError);
+        if (!bounded) {
+            layer.diagnostics << QString("managed policy \"%1\": not valid JSON (%2); ignored").arg(path, parseError);
             continue;
         }
+        nlohmann::json& parsed = *bounded;
         if (!parsed.is_object()) {
             layer.diagnostics << QString("managed policy \"%1\": not a JSON object; ignored").arg(path);
             continue;

@@ -1,6 +1,7 @@
 #include "Support/UserDefaults.h"
 
 #include "Support/AtomicFile.h"
+#include "Support/BoundedJson.h"
 #include "Support/FileLock.h"
 #include "Support/IoError.h"
 #include "Support/Log.h"
@@ -58,16 +59,8 @@ UserDefaults::FileStamp UserDefaults::stampOnDisk() const {
 std::optional<nlohmann::json> UserDefaults::readObject() const {
     const std::optional<QByteArray> bytes = AtomicFile::read(path_);
     if (!bytes) return nlohmann::json::object();
-    // No preference nests deeply; a file that does is damaged, and copying or writing such a
-    // value would exhaust the stack.
-    constexpr int maximumDepth = 512;
-    bool tooDeep = false;
-    const auto limitDepth = [&tooDeep](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
-        if (depth > maximumDepth) tooDeep = true;
-        return !tooDeep;
-    };
-    nlohmann::json parsed = nlohmann::json::parse(bytes->begin(), bytes->end(), limitDepth, false);
-    if (tooDeep || parsed.is_discarded() || !parsed.is_object()) return std::nullopt;
+    std::optional<nlohmann::json> parsed = BoundedJson::parse(*bytes);
+    if (!parsed || !parsed->is_object()) return std::nullopt;
     return parsed;
 }
 

@@ -116,6 +116,8 @@ TEST(AuditJSON, RecordsMissingSomethingDoNotDecode) {
     }
     EXPECT_THROW(AuditJSON::decode("{\"kind\":"), AuditJSON::DecodingError);
     EXPECT_THROW(AuditJSON::decode("[]"), AuditJSON::DecodingError);
+    // A hostile buffer line nested far deeper than any record is refused, not followed down.
+    EXPECT_THROW(AuditJSON::decode(QByteArray(200000, '[') + QByteArray(200000, ']')), AuditJSON::DecodingError);
 }
 
 TEST(AuditJSON, AnySchemaVersionAndExtraMembersAreAccepted) {

@@ -74,17 +74,20 @@ TEST_F(LiveStore, UntrustedOrBrokenFilesAreSkippedWithADiagnostic) {
     const QString writable = writeManaged("10-writable.json", R"({"LockAgent":true})", 0664);
     const QString broken = writeManaged("20-broken.json", R"({"LockAgent":)");
     const QString list = writeManaged("30-list.json", R"(["LockAgent"])");
+    const QString deep = writeManaged("35-deep.json", "{\"LockAgent\":" + QByteArray(100000, '[') + QByteArray(100000, ']') + "}");
     const QString link = managedPath_ + "/40-link.json";
     ASSERT_EQ(::symlink(QFile::encodeName(managedPath_ + "/00-good.json").constData(), QFile::encodeName(link).constData()), 0);
 
     const PolicyResolution result = EffectivePolicy::resolve(store());
     EXPECT_FALSE(result.policy.mandatoryReview);
     EXPECT_FALSE(result.policy.lockAgent);
-    ASSERT_EQ(result.diagnostics.size(), 4) << result.diagnostics.join("\n").toStdString();
+    ASSERT_EQ(result.diagnostics.size(), 5) << result.diagnostics.join("\n").toStdString();
     EXPECT_EQ(result.diagnostics[0], QString("managed policy \"%1\": writable by group or others; ignored").arg(writable));
     EXPECT_TRUE(result.diagnostics[1].startsWith(QString("managed policy \"%1\": not valid JSON (").arg(broken)));
     EXPECT_EQ(result.diagnostics[2], QString("managed policy \"%1\": not a JSON object; ignored").arg(list));
-    EXPECT_EQ(result.diagnostics[3], QString("managed policy \"%1\": not a regular file; ignored").arg(link));
+    EXPECT_EQ(result.diagnostics[3],
+              QString("managed policy \"%1\": not valid JSON (nested deeper than 512 levels); ignored").arg(deep));
+    EXPECT_EQ(result.diagnostics[4], QString("managed policy \"%1\": not a regular file; ignored").arg(link));
 }
 
 TEST_F(LiveStore, FileOfAnotherOwnerIsIgnored) {
