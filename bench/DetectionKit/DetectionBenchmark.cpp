@@ -25,6 +25,8 @@ void detectOn(benchmark::State& state, const DetectionBench::RenderedScreen& scr
 } // namespace
 
 int main(int argc, char** argv) {
+    // These tools only draw into images: they need no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     static const std::vector<DetectionBench::RenderedScreen> screens = DetectionBench::allScreens();
     for (const DetectionBench::RenderedScreen& screen : screens)

@@ -44,6 +44,8 @@ std::vector<PatternInput> readPatterns(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // These tools only draw into images: they need no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: detect-image IMAGE [PATTERNS.json]\n");

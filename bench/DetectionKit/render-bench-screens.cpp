@@ -10,6 +10,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // These tools only draw into images: they need no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: render-bench-screens FOLDER\n");
