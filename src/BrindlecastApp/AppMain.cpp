@@ -5,6 +5,7 @@
 #include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/LaunchOptions.h"
 #include "AuditKit/JournalLogSink.h"
+#include "Support/Fonts.h"
 #include "Support/Log.h"
 
 #include <QApplication>
@@ -31,6 +32,10 @@ int runApplication(int argc, char** argv, const LaunchOptions& options) {
     QApplication::setDesktopFileName("app.brindlecast");
     QApplication::setApplicationVersion(BRINDLECAST_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Plain controls set their text in the interface family too.
+    QFont font = QApplication::font();
+    font.setFamilies({Support::Fonts::interfaceFamily()});
+    QApplication::setFont(font);
 
     // Everything the app logs, audit records included, goes to the journal (syslog without one).
     Support::Log::setSink(std::make_shared<AuditKit::JournalLogSink>());

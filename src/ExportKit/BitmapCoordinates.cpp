@@ -1,6 +1,7 @@
 #include "ExportKit/BitmapCoordinates.h"
 
-#include <QFontDatabase>
+#include "Support/Fonts.h"
+
 #include <QPainter>
 #include <cmath>
 #include <numbers>
@@ -41,9 +42,8 @@ void rotateClockwise(QPainter& painter, QPointF pivot, double radians) {
 double baselineAboveBottom(double aboveBottom, double height) { return height - aboveBottom; }
 
 QFont systemFont(double pixelSize, bool bold) {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QFont font = Support::Fonts::interfaceFont(bold ? QFont::Bold : QFont::Normal);
     font.setPointSizeF(pixelSize);
-    font.setBold(bold);
     return font;
 }
 

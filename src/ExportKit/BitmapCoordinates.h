@@ -49,7 +49,7 @@ double baselineAboveBottom(double aboveBottom, double height);
 // 72 dpi in dots per metre, the unit QImage stores: a point is then a pixel.
 inline constexpr int kDotsPerMetreAt72Dpi = 2835;
 
-// The system font at a size in pixels (points on the 72 dpi working bitmaps).
+// The interface font at a size in pixels (points on the 72 dpi working bitmaps).
 QFont systemFont(double pixelSize, bool bold = false);
 
 // A new image of the given pixel size in the working format: ARGB32 premultiplied, transparent,

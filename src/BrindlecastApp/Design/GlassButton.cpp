@@ -7,6 +7,8 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 
+#include "Support/Fonts.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -46,10 +48,7 @@ GlassButton::GlassButton(QString title, std::optional<QString> systemImage, Role
 }
 
 QFont GlassButton::titleFont() const {
-    QFont font = QWidget::font();
-    font.setPixelSize(static_cast<int>(fontSize));
-    font.setWeight(role_ == Role::prominent ? QFont::DemiBold : QFont::Medium);
-    return font;
+    return Support::Fonts::interfaceFont(static_cast<int>(fontSize), role_ == Role::prominent ? QFont::DemiBold : QFont::Medium);
 }
 
 QSize GlassButton::sizeHint() const {
