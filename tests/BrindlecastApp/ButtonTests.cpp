@@ -1,4 +1,5 @@
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Design/ShadowHost.h"
 #include "BrindlecastApp/Design/SpringHover.h"
 #include "BrindlecastApp/Design/ToolButton.h"
 
@@ -66,6 +67,35 @@ TEST(ToolButton, ClickRunsTheActionWithoutChangingActiveAndPressScales) {
     EXPECT_DOUBLE_EQ(button->scale(), 1.0);
     EXPECT_EQ(clicks, 1);
     EXPECT_FALSE(button->isActive());
+}
+
+// A pressed button is drawn smaller; its glow must shrink with it rather than stay as a ring
+// around the full-size outline.
+TEST(ToolButton, PressedButtonsShadowShrinksWithIt) {
+    ThemedWindow themed;
+    themed.desktop.setReduceMotion(true);
+    themed.window.resize(120, 100);
+    auto* host = new ShadowHost(&themed.window);
+    host->setGeometry(0, 0, 120, 100);
+    auto* button = new ToolButton(true, {}, IconPainter::glyph(Icon::Glyph::rectangle, 19), host);
+    button->move(40, 30);
+    themed.window.show();
+
+    auto glowAt = [&](int x) { return qAlpha(renderAlone(*host).pixel(x, 47)); };
+    const int justOutsideAtRest = glowAt(38);
+    EXPECT_GT(justOutsideAtRest, 0);
+
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::qWait(60); // the reduced press animation ends
+    ASSERT_DOUBLE_EQ(button->drawnScale(), 0.85);
+    EXPECT_EQ(button->shadowShape().boundingRect(), QRectF(2.7, 2.55, 30.6, 28.9));
+    EXPECT_DOUBLE_EQ(button->castShadows().value(0).radius, 5 * 0.85);
+    EXPECT_LT(glowAt(38), justOutsideAtRest);     // no ghost glow where the full-size edge was
+    EXPECT_GT(glowAt(41), 0);                     // and no clear gap between the button and its glow
+
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QTest::qWait(60);
+    EXPECT_EQ(glowAt(38), justOutsideAtRest);
 }
 
 TEST(ToolButton, ActiveButtonIsFilledWithTheAccent) {

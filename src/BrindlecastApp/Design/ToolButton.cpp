@@ -37,6 +37,10 @@ ToolButton::ToolButton(bool isActive, std::function<void()> action, IconPainter 
     connect(hover_, &SpringHover::hoveringChanged, this, [this] {
         if (parentWidget()) parentWidget()->update(); // the hover shadow is painted by the container
     });
+    // The container paints the shadow, which shrinks and grows with the button.
+    connect(&pressScale_->animation(), &QVariantAnimation::valueChanged, this, [this] {
+        if (parentWidget()) parentWidget()->update();
+    });
 }
 
 void ToolButton::setActive(bool active) {
@@ -62,12 +66,29 @@ Tokens::Shadow ToolButton::shadow() const {
 
 double ToolButton::scale() const { return isDown() ? tokensFor(this).motion.pressScale : 1.0; }
 
+double ToolButton::drawnScale() const { return pressScale_->value(); }
+
+// The shadow is cast by the button as drawn: a pressed button's glow shrinks with it, or it would
+// leave a ring of shadow around the smaller button.
 QList<Tokens::Shadow> ToolButton::castShadows() const {
-    const Tokens::Shadow s = shadow();
-    return s.color.alpha() == 0 ? QList<Tokens::Shadow>{} : QList<Tokens::Shadow>{s};
+    Tokens::Shadow s = shadow();
+    if (s.color.alpha() == 0) return {};
+    const double k = drawnScale();
+    s.radius *= k;
+    s.x *= k;
+    s.y *= k;
+    return {s};
 }
 
-QPainterPath ToolButton::shadowShape() const { return continuousRoundedRect(rect(), tokensFor(this).radii.button); }
+QPainterPath ToolButton::shadowShape() const {
+    const QRectF bounds = rect();
+    const double k = drawnScale();
+    QTransform aboutCentre;
+    aboutCentre.translate(bounds.center().x(), bounds.center().y());
+    aboutCentre.scale(k, k);
+    aboutCentre.translate(-bounds.center().x(), -bounds.center().y());
+    return aboutCentre.map(continuousRoundedRect(bounds, tokensFor(this).radii.button));
+}
 
 void ToolButton::paintEvent(QPaintEvent*) {
     const Tokens t = tokensFor(this);

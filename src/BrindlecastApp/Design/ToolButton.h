@@ -28,6 +28,7 @@ public:
     QColor foreground() const;
     Tokens::Shadow shadow() const;
     double scale() const; // the press scale while held down, 1 otherwise
+    double drawnScale() const; // the scale drawn now, on its way to `scale()`
 
     QList<Tokens::Shadow> castShadows() const override;
     QPainterPath shadowShape() const override;
