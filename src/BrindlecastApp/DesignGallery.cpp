@@ -9,6 +9,8 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolButton.h"
 
+#include "Support/Fonts.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -21,12 +23,7 @@ namespace BrindlecastApp {
 
 namespace {
 
-QFont systemFont(int pixelSize, QFont::Weight weight) {
-    QFont font;
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
+QFont systemFont(int pixelSize, QFont::Weight weight) { return Support::Fonts::interfaceFont(pixelSize, weight); }
 
 Icon::Glyph glyphNamed(const QString& name) { return Icon::fromRawValue(name).value_or(Icon::Glyph::cursor); }
 
@@ -81,7 +78,9 @@ private:
     Shape shape_;
 };
 
-QWidget* section(const QString& name, QWidget* body) {
+// A section's body hugs the leading edge, or with `fullWidth` spans the page and places its
+// content itself.
+QWidget* section(const QString& name, QWidget* body, bool fullWidth = false) {
     auto* box = new QWidget;
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 0, 0, 0);
@@ -89,7 +88,11 @@ QWidget* section(const QString& name, QWidget* body) {
     QFont titleFont = systemFont(11, QFont::Bold);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 0.5);
     column->addWidget(new TextLabel(name.toUpper(), titleFont, TextLabel::Tone::secondary), 0, Qt::AlignLeft);
-    column->addWidget(body, 0, Qt::AlignLeft);
+    if (fullWidth) {
+        column->addWidget(body);
+    } else {
+        column->addWidget(body, 0, Qt::AlignLeft);
+    }
     return box;
 }
 
@@ -155,6 +158,7 @@ QWidget* iconGrid() {
     auto* grid = new QWidget;
     auto* layout = new QGridLayout(grid);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setAlignment(Qt::AlignHCenter); // the columns sit in the middle of the page
     layout->setVerticalSpacing(14);
     layout->setHorizontalSpacing(8);
     const QStringList& names = DesignGalleryView::iconGridGlyphNames();
@@ -184,7 +188,7 @@ DesignGalleryView::DesignGalleryView(QWidget* parent) : ShadowHost(parent) {
     stack->addWidget(section("Buttons", glassButtons()));
     stack->addWidget(section("Accent swatches", accentSwatches()));
     stack->addWidget(section("Apple palette", paletteSquares()));
-    stack->addWidget(section("All icons @19", iconGrid()));
+    stack->addWidget(section("All icons @19", iconGrid(), true));
     stack->addStretch(1);
 }
 

@@ -135,3 +135,18 @@ TEST(DesignGallery, OnlyTheRectangleToolButtonIsActiveAndClicksChangeNothing) {
     for (ToolButton* button : buttons) QTest::mouseClick(button, Qt::LeftButton);
     for (ToolButton* button : buttons) EXPECT_EQ(button->isActive(), button->objectName() == "tool:rectangle");
 }
+
+TEST(DesignGallery, IconGridIsCentredOnThePage) {
+    Gallery gallery(false);
+    auto* page = gallery.window->findChild<DesignGalleryView*>();
+    ASSERT_NE(page, nullptr);
+    int left = page->width(), right = 0;
+    for (IconView* cell : gallery.window->findChildren<IconView*>()) {
+        const QRect frame(cell->mapTo(page, QPoint(0, 0)), cell->size());
+        left = std::min(left, frame.left());
+        right = std::max(right, frame.right() + 1);
+    }
+    // The page's content runs from 28 to width - 28; the grid's margins either side match.
+    EXPECT_NEAR(left - 28, page->width() - 28 - right, 1);
+    EXPECT_GT(left, 28 + 10);
+}
