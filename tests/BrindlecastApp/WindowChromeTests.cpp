@@ -1,11 +1,14 @@
+#include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Editor/Compositor.h"
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/TrafficLightButton.h"
 #include "BrindlecastApp/Editor/TrafficLights.h"
 #include "BrindlecastApp/Editor/WindowDragArea.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +97,80 @@ TEST(EditorWindowChrome, ButtonsFollowInsetResizeAndStateChanges) {
     buttons[1]->move(300, 300); // something moved one away; the next resize puts it back
     window.resize(640, 420);
     EXPECT_TRUE(TrafficLights::aligned(buttons, 46, 8));
+}
+
+// The pointer over any button, or over the gaps between them, shows all three marks.
+TEST(EditorWindowChrome, HoveringTheGroupShowsEveryMark) {
+    EditorWindowChrome window;
+    window.resize(400, 300);
+    window.show();
+    const auto buttons = window.trafficLightButtons();
+    TrafficLightGroup* group = window.trafficLightGroup();
+    auto marks = [&] {
+        QList<bool> shown;
+        for (QWidget* b : buttons) shown << static_cast<TrafficLightButton*>(b)->showsMark();
+        return shown;
+    };
+    auto send = [](QWidget* target, QEvent::Type type) {
+        if (type == QEvent::Enter) {
+            QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), target->mapToGlobal(QPointF(1, 1)));
+            QApplication::sendEvent(target, &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QApplication::sendEvent(target, &leave);
+        }
+    };
+    EXPECT_EQ(group->geometry(), QRect(17, 17, 52, 12));
+    EXPECT_EQ(marks(), (QList<bool>{false, false, false}));
+    send(group, QEvent::Enter); // into the gap first
+    EXPECT_EQ(marks(), (QList<bool>{true, true, true}));
+    send(group, QEvent::Leave); // from the gap onto the minimise button
+    send(buttons[1], QEvent::Enter);
+    EXPECT_EQ(marks(), (QList<bool>{true, true, true}));
+    send(buttons[1], QEvent::Leave); // out of the group altogether
+    EXPECT_EQ(marks(), (QList<bool>{false, false, false}));
+}
+
+TEST(EditorWindowChrome, InactiveWindowsButtonsAreGreyUntilHovered) {
+    EditorWindowChrome window;
+    window.resize(400, 300);
+    window.show();
+    QWidget other;
+    other.show();
+    auto* close = static_cast<TrafficLightButton*>(window.trafficLightButtons()[0]);
+    auto* zoom = static_cast<TrafficLightButton*>(window.trafficLightButtons()[2]);
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(close->fillColor(), QColor(255, 95, 87));
+    EXPECT_EQ(zoom->fillColor(), QColor(40, 200, 64));
+    QApplication::setActiveWindow(&other);
+    for (TrafficLightButton* b : {close, zoom}) {
+        const QColor grey = b->fillColor();
+        EXPECT_TRUE(grey.red() == grey.green() && grey.green() == grey.blue()) << grey.name().toStdString();
+        const QImage drawn = b->grab().toImage();
+        EXPECT_EQ(QColor(drawn.pixel(6, 6)), grey);
+    }
+    close->setShowsMark(true); // the pointer over the group brings the colours back
+    EXPECT_EQ(close->fillColor(), QColor(255, 95, 87));
+}
+
+TEST(EditorWindowChrome, ButtonToolTipsUseTheDesignLook) {
+    EditorWindowChrome window;
+    window.resize(400, 300);
+    window.show();
+    const QStringList expected{"Close", "Minimize", "Zoom"};
+    for (int k = 0; k < 3; ++k) {
+        QWidget* button = window.trafficLightButtons()[size_t(k)];
+        QHelpEvent help(QEvent::ToolTip, QPoint(6, 6), button->mapToGlobal(QPoint(6, 6)));
+        QApplication::sendEvent(button, &help);
+        ToolTip* tip = ToolTip::visibleTip();
+        ASSERT_NE(tip, nullptr);
+        EXPECT_EQ(tip->text(), expected[k]);
+        EXPECT_FALSE(QToolTip::isVisible()); // not the toolkit's box
+        EXPECT_GE(tip->y(), button->mapToGlobal(QPoint(0, 12)).y());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+        EXPECT_EQ(ToolTip::visibleTip(), nullptr);
+    }
 }
 
 TEST(EditorWindowChrome, CloseButtonClosesTheWindow) {

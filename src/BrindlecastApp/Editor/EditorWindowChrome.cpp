@@ -31,7 +31,8 @@ EditorWindowChrome::EditorWindowChrome(QWidget* parent)
       translucent_(Compositor::isActive()),
       close_(new TrafficLightButton(TrafficLightButton::Kind::close, this)),
       minimize_(new TrafficLightButton(TrafficLightButton::Kind::minimize, this)),
-      zoom_(new TrafficLightButton(TrafficLightButton::Kind::zoom, this)) {
+      zoom_(new TrafficLightButton(TrafficLightButton::Kind::zoom, this)),
+      lights_(new TrafficLightGroup({close_, minimize_, zoom_}, this)) {
     setAttribute(Qt::WA_TranslucentBackground, translucent_);
     setMinimumSize(200, 120);
     connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
@@ -66,9 +67,9 @@ Qt::Edges EditorWindowChrome::edgesAt(const QPoint& local) const {
 }
 
 void EditorWindowChrome::alignButtons() {
-    // The content is laid out under the buttons, so they must stay on top of it.
-    for (QWidget* button : trafficLightButtons()) button->raise();
     TrafficLights::align(trafficLightButtons(), stripHeight_, cornerInset_);
+    // The content is laid out under the buttons, so they must stay on top of it.
+    lights_->follow();
 }
 
 void EditorWindowChrome::resizeEvent(QResizeEvent* event) {

@@ -9,6 +9,7 @@
 namespace BrindlecastApp {
 
 class TrafficLightButton;
+class TrafficLightGroup;
 
 // A frameless top-level window that behaves like a framed one: our own close, minimise and zoom
 // buttons sit in the content's top strip (re-placed on every resize and state change), the edges
@@ -28,6 +29,7 @@ public:
     void setCornerInset(double inset);
 
     TrafficLights::Buttons trafficLightButtons() const;
+    TrafficLightGroup* trafficLightGroup() const { return lights_; }
     bool isTranslucent() const { return translucent_; }
     // The corner radius the content should draw with: the window token when see-through, else 0.
     double cornerRadius() const;
@@ -51,6 +53,7 @@ private:
     TrafficLightButton* close_;
     TrafficLightButton* minimize_;
     TrafficLightButton* zoom_;
+    TrafficLightGroup* lights_;
     // A resize this window runs itself when the window manager cannot.
     Qt::Edges manualEdges_;
     QPoint pressGlobal_;
