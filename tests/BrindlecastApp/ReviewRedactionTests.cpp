@@ -1,0 +1,208 @@
+// The redactions of a review: releasing suggested ones, what an export burns in, running
+// detection again off the GUI thread, and the once-only report of a mandatory release attempt.
+
+#include "ReviewTestSupport.h"
+
+#include <QSignalSpy>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <stdexcept>
+
+using namespace BrindlecastApp;
+using namespace ReviewTesting;
+using DetectionKit::PatternAction;
+
+namespace {
+
+std::vector<QString> texts(const std::vector<Detection>& detections) {
+    std::vector<QString> result;
+    for (const Detection& d : detections) result.push_back(d.matchedText());
+    return result;
+}
+
+// A detector that waits until the test lets it answer.
+struct GatedDetector {
+    std::shared_ptr<std::promise<void>> gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> opened = gate->get_future().share();
+    std::shared_ptr<std::atomic<int>> calls = std::make_shared<std::atomic<int>>(0);
+    std::vector<Detection> answer;
+
+    ReviewViewModel::DetectFunction function() const {
+        return [opened = opened, calls = calls, answer = answer](const QImage&, const std::vector<DetectionKit::PatternInput>&) {
+            ++*calls;
+            opened.wait();
+            return answer;
+        };
+    }
+    void open() { gate->set_value(); }
+};
+
+void waitForDetection(ReviewViewModel& model) {
+    if (!model.isDetectingPII()) return;
+    QSignalSpy done(&model, &ReviewViewModel::detectingPIIChanged);
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_FALSE(model.isDetectingPII());
+}
+
+} // namespace
+
+TEST(ReviewRedactions, ExportsBurnInMandatoryThenSuggestedNotReleased) {
+    auto model = makeModel({.detections = {suggestedAt(0, "s0"), mandatoryAt(10, "m0"), suggestedAt(20, "s1"),
+                                           suggestedAt(30, "s2")}});
+    model->toggleSuggested(1);
+    EXPECT_EQ(texts(model->detectionsToRedact()), (std::vector<QString>{"m0", "s0", "s2"}));
+    model->toggleSuggested(1);
+    EXPECT_EQ(texts(model->detectionsToRedact()), (std::vector<QString>{"m0", "s0", "s1", "s2"}));
+}
+
+TEST(ReviewRedactions, TogglingSuggestedRedactions) {
+    struct Case {
+        const char* name;
+        int suggested;
+        std::set<int> released;
+        std::function<void(ReviewViewModel&)> act;
+        std::set<int> expected;
+    };
+    const Case cases[] = {
+        {"one released, toggle all releases all", 3, {1}, [](auto& m) { m.toggleAllSuggested(); }, {0, 1, 2}},
+        {"all released, toggle all restores all", 3, {0, 1, 2}, [](auto& m) { m.toggleAllSuggested(); }, {}},
+        {"none to toggle", 0, {}, [](auto& m) { m.toggleAllSuggested(); }, {}},
+        {"an index past the end", 3, {}, [](auto& m) { m.toggleSuggested(3); }, {}},
+        {"a negative index", 3, {}, [](auto& m) { m.toggleSuggested(-1); }, {}},
+        {"release one", 3, {}, [](auto& m) { m.toggleSuggested(2); }, {2}},
+        {"restore one", 3, {0, 2}, [](auto& m) { m.toggleSuggested(2); }, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Detection> detections{mandatoryAt(100)};
+        for (int i = 0; i < c.suggested; ++i) detections.push_back(suggestedAt(i * 10));
+        auto model = makeModel({.detections = detections});
+        model->setReleasedSuggested(c.released);
+        c.act(*model);
+        EXPECT_EQ(model->releasedSuggested(), c.expected);
+    }
+}
+
+TEST(ReviewRedactions, ReleasedIndexesOutsideTheSuggestedListAreDropped) {
+    auto model = makeModel({.detections = {suggestedAt(0), suggestedAt(10)}});
+    model->setReleasedSuggested({-1, 0, 1, 2, 7});
+    EXPECT_EQ(model->releasedSuggested(), (std::set<int>{0, 1}));
+}
+
+TEST(ReviewRedactions, DetectingAgainAddsOnlyNewFindingsInDetectorOrder) {
+    const Detection known = suggestedAt(0, "a@example.org");
+    const Detection knownMandatory = mandatoryAt(50, "123-45-6789");
+    std::vector<Detection> found{
+        suggestedAt(0, "a@example.org"),                                           // same box and text: known
+        mandatoryAt(50, "123-45-6789"),                                            // known, mandatory
+        detection(PatternAction::blurSuggested, {0.25, 0, 10, 10}, "a@example.org"), // a fraction of a pixel off
+        suggestedAt(0, "b@example.org"),                                            // same box, other text
+        mandatoryAt(90, "T-1"),
+        mandatoryAt(90, "T-1"), // two equal new findings are both kept
+    };
+    auto model = makeModel({.detections = {known, knownMandatory},
+                            .detect = [found](const QImage&, const std::vector<DetectionKit::PatternInput>&) { return found; }});
+    model->toggleSuggested(0);
+    QSignalSpy changed(model.get(), &ReviewViewModel::detectionsChanged);
+
+    model->runDetectPII();
+    EXPECT_TRUE(model->isDetectingPII());
+    waitForDetection(*model);
+
+    EXPECT_EQ(texts(model->suggested()), (std::vector<QString>{"a@example.org", "a@example.org", "b@example.org"}));
+    EXPECT_EQ(model->suggested()[1].boundingBox(), Support::Rect(0.25, 0, 10, 10));
+    EXPECT_EQ(texts(model->mandatory()), (std::vector<QString>{"123-45-6789", "T-1", "T-1"}));
+    EXPECT_EQ(model->releasedSuggested(), std::set<int>{0}) << "still the same detection";
+    EXPECT_EQ(changed.count(), 1);
+
+    // The same findings again: nothing new, nothing announced.
+    model->runDetectPII();
+    waitForDetection(*model);
+    EXPECT_EQ(model->suggested().size(), 3u);
+    EXPECT_EQ(model->mandatory().size(), 3u);
+    EXPECT_EQ(changed.count(), 1);
+}
+
+TEST(ReviewRedactions, DetectionRunsWithTheImageAndThePolicyPatterns) {
+    PolicyKit::EffectivePolicy policy;
+    policy.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurMandatory}};
+    auto seen = std::make_shared<std::pair<QSize, std::vector<QString>>>();
+    auto model = makeModel({.width = 33, .height = 21, .policy = policy,
+                            .detect = [seen](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
+                                seen->first = image.size();
+                                for (const auto& p : patterns) seen->second.push_back(p.name + "=" + p.regex);
+                                return std::vector<Detection>{};
+                            }});
+    model->runDetectPII();
+    waitForDetection(*model);
+    EXPECT_EQ(seen->first, QSize(33, 21));
+    EXPECT_EQ(seen->second, std::vector<QString>{"ticket=T-[0-9]+"});
+}
+
+TEST(ReviewRedactions, AFailedRunChangesNothing) {
+    auto model = makeModel({.detections = {suggestedAt(0)}, .detect = [](const QImage&, const auto&) -> std::vector<Detection> {
+                                throw std::runtime_error("recognition cannot run");
+                            }});
+    QSignalSpy changed(model.get(), &ReviewViewModel::detectionsChanged);
+    model->runDetectPII();
+    waitForDetection(*model);
+    EXPECT_EQ(model->suggested().size(), 1u);
+    EXPECT_EQ(changed.count(), 0);
+}
+
+TEST(ReviewRedactions, ASecondRequestWhileARunIsInFlightIsIgnoredAndExportsWait) {
+    GatedDetector detector;
+    detector.answer = {suggestedAt(40, "late")};
+    auto model = makeModel({.detect = detector.function()});
+    QSignalSpy running(model.get(), &ReviewViewModel::detectingPIIChanged);
+
+    model->runDetectPII();
+    model->runDetectPII();
+    EXPECT_TRUE(model->isDetectingPII());
+    EXPECT_EQ(running.count(), 1);
+
+    std::vector<std::size_t> seenByExport;
+    model->whenDetectionsSettled([&] { seenByExport.push_back(model->detectionsToRedact().size()); });
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(seenByExport.empty()) << "the export waits for the run";
+
+    detector.open();
+    waitForDetection(*model);
+    EXPECT_EQ(*detector.calls, 1);
+    EXPECT_EQ(seenByExport, std::vector<std::size_t>{1}) << "and then sees its findings";
+
+    model->whenDetectionsSettled([&] { seenByExport.push_back(0); });
+    EXPECT_EQ(seenByExport.size(), 2u) << "with no run in flight it goes at once";
+}
+
+TEST(ReviewRedactions, AModelDestroyedDuringARunIsNeverTouched) {
+    GatedDetector detector;
+    detector.answer = {suggestedAt(0)};
+    bool exported = false;
+    {
+        auto model = makeModel({.detect = detector.function()});
+        model->runDetectPII();
+        model->whenDetectionsSettled([&] { exported = true; });
+    }
+    detector.open();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(exported);
+    EXPECT_EQ(*detector.calls, 1);
+}
+
+TEST(ReviewRedactions, TamperIsReportedExactlyOnce) {
+    int reports = 0;
+    auto model = makeModel({.onTamper = [&] { ++reports; }});
+    EXPECT_FALSE(model->tamperReported());
+    model->reportMandatoryTamper();
+    model->reportMandatoryTamper();
+    model->reportMandatoryTamper();
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(model->tamperReported());
+}

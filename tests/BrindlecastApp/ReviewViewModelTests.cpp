@@ -1,0 +1,330 @@
+// The review model's state: construction from a capture and a policy, the tools and the rules
+// that run when the tool changes, and how each published property announces its changes.
+
+#include "ReviewTestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+using namespace ReviewTesting;
+using SidecarKit::Annotation;
+
+TEST(AnnotationTool, NamesLabelsAndIconsOfEveryTool) {
+    struct Case {
+        AnnotationTool tool;
+        const char* raw;
+        const char* label;
+        const char* icon;
+    };
+    const Case cases[] = {
+        {AnnotationTool::select, "Select", "Select", "cursor"},
+        {AnnotationTool::arrow, "Arrow", "Arrow", "cursor"},
+        {AnnotationTool::rectSelect, "RectSelect", "Rectangular Select", "rect-select"},
+        {AnnotationTool::box, "Box", "Rectangle", "rectangle"},
+        {AnnotationTool::freeform, "Freeform", "Freeform", "freeform"},
+        {AnnotationTool::line, "Line", "Line", "cursor"},
+        {AnnotationTool::ellipse, "Ellipse", "Ellipse", "cursor"},
+        {AnnotationTool::text, "Text", "Text", "text"},
+        {AnnotationTool::badge, "Badge", "Number Badge", "cursor"},
+        {AnnotationTool::highlighter, "Highlighter", "Highlighter", "cursor"},
+        {AnnotationTool::blur, "Blur", "Pixelate", "pixelate"},
+        {AnnotationTool::detectPII, "DetectPII", "Detect PII", "detect-pii"},
+        {AnnotationTool::copyText, "CopyText", "Copy Text (OCR)", "text-select"},
+        {AnnotationTool::crop, "Crop", "Crop", "crop"},
+    };
+    ASSERT_EQ(std::size(cases), AnnotationTools::allCases.size());
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.raw);
+        EXPECT_EQ(AnnotationTools::allCases[i], c.tool) << "listed in toolbar order";
+        EXPECT_EQ(AnnotationTools::rawValue(c.tool), c.raw);
+        EXPECT_EQ(AnnotationTools::label(c.tool), c.label);
+        EXPECT_EQ(AnnotationTools::iconName(c.tool), c.icon);
+        EXPECT_EQ(AnnotationTools::fromRawValue(c.raw), c.tool);
+    }
+    for (const char* notATool : {"blur", "Pixelate", "crop", " Crop", "", "Rectangle"}) {
+        EXPECT_EQ(AnnotationTools::fromRawValue(notATool), std::nullopt) << notATool;
+    }
+}
+
+TEST(ReviewViewModel, DetectionsAreSplitByActionKeepingTheirOrder) {
+    auto model = makeModel({.detections = {suggestedAt(0, "a"), mandatoryAt(10, "b"), suggestedAt(20, "c"),
+                                           mandatoryAt(30, "d")}});
+    ASSERT_EQ(model->mandatory().size(), 2u);
+    ASSERT_EQ(model->suggested().size(), 2u);
+    EXPECT_EQ(model->mandatory()[0].matchedText(), "b");
+    EXPECT_EQ(model->mandatory()[1].matchedText(), "d");
+    EXPECT_EQ(model->suggested()[0].matchedText(), "a");
+    EXPECT_EQ(model->suggested()[1].matchedText(), "c");
+
+    auto allSuggested = makeModel({.detections = {suggestedAt(0), suggestedAt(10)}});
+    EXPECT_TRUE(allSuggested->mandatory().empty());
+    EXPECT_EQ(allSuggested->suggested().size(), 2u);
+
+    auto none = makeModel();
+    EXPECT_TRUE(none->mandatory().empty());
+    EXPECT_TRUE(none->suggested().empty());
+}
+
+TEST(ReviewViewModel, PolicyDestinationsWithoutADeliveryAreDropped) {
+    using PolicyKit::ExportDestination;
+    using ExportKit::DestinationKind;
+    struct Case {
+        std::vector<ExportDestination> allowed;
+        ExportKit::DestinationSet expected;
+    };
+    const Case cases[] = {
+        {{ExportDestination::clipboard, ExportDestination::folder, ExportDestination::uploadEndpoint},
+         {DestinationKind::clipboard, DestinationKind::folder}},
+        {{ExportDestination::uploadEndpoint}, {}},
+        {{ExportDestination::folder, ExportDestination::folder}, {DestinationKind::folder}},
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        PolicyKit::EffectivePolicy policy;
+        policy.allowedExportDestinations = c.allowed;
+        EXPECT_EQ(makeModel({.policy = policy})->allowedDestinations(), c.expected);
+    }
+}
+
+TEST(ReviewViewModel, PolicyPatternsBecomeDetectionInputsInOrder) {
+    PolicyKit::EffectivePolicy policy;
+    policy.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurMandatory},
+                          {"email", "", PolicyKit::PIIAction::blurSuggested}};
+    const auto model = makeModel({.policy = policy});
+    const auto& inputs = model->piiPatterns();
+    ASSERT_EQ(inputs.size(), 2u);
+    EXPECT_EQ(inputs[0].name, "ticket");
+    EXPECT_EQ(inputs[0].regex, "T-[0-9]+");
+    EXPECT_EQ(inputs[0].action, DetectionKit::PatternAction::blurMandatory);
+    EXPECT_EQ(inputs[1].name, "email");
+    EXPECT_EQ(inputs[1].action, DetectionKit::PatternAction::blurSuggested);
+}
+
+TEST(ReviewViewModel, StartsWithTheDocumentedState) {
+    auto model = makeModel();
+    EXPECT_EQ(model->tool(), AnnotationTool::select);
+    EXPECT_EQ(model->cropRect(), std::nullopt);
+    EXPECT_EQ(model->cropRatio(), std::nullopt);
+    EXPECT_EQ(model->cropDraft(), std::nullopt);
+    EXPECT_TRUE(model->showDetectionOutlines());
+    EXPECT_EQ(model->topChromeHeight(), 68);
+    EXPECT_EQ(model->defaultStrokeColorHex(), "#FF3B30");
+    EXPECT_EQ(model->highlighterColorHex(), "#FFD60A");
+    EXPECT_EQ(model->globalColorHex(), "#FF3B30");
+    EXPECT_EQ(model->defaultStrokeOpacity(), 1);
+    EXPECT_EQ(model->redactionStyle(), Annotation::RedactionStyle::scramble);
+    EXPECT_EQ(model->defaultTextAlignment(), Annotation::TextAlignment::left);
+    EXPECT_EQ(model->backdrop(), ExportKit::Backdrop::none());
+    EXPECT_EQ(model->zoom(), 1);
+    EXPECT_EQ(model->fitScale(), 1);
+    EXPECT_FALSE(model->tamperReported());
+    EXPECT_FALSE(model->isDetectingPII());
+    EXPECT_EQ(ReviewViewModel::colorSwatches(),
+              QStringList({"#FF3B30", "#FFD60A", "#34C759", "#007AFF", "#AF52DE", "#1C1C1E"}));
+}
+
+TEST(ReviewViewModel, StrokeWidthsFollowTheImageHeightAndTheScreenScale) {
+    struct Case {
+        int height;
+        double screenScale;
+        double pixelsPerPoint;
+        double selectWidth;
+        double highlighterWidth;
+    };
+    const Case cases[] = {
+        {900, 2, 2, 6, 21},      // 450 points x 0.004 is below the 3-point floor
+        {3000, 1, 1, 12, 42},    // 0.4 % of 3000 points
+        {3000, 2, 2, 12, 42},    // 1500 points: 6 points, times 2
+        {900, 0.5, 1, 3.6, 12.6}, // a scale below 1 counts as 1
+        {0, 2, 2, 6, 21},        // no pixels at all: the floor
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.height << " px at " << c.screenScale << "x");
+        auto model = makeModel({.height = c.height, .screenScale = c.screenScale});
+        EXPECT_EQ(model->pixelsPerPoint(), c.pixelsPerPoint);
+        EXPECT_DOUBLE_EQ(model->defaultStrokeWidth(), c.selectWidth);
+        model->setTool(AnnotationTool::highlighter);
+        EXPECT_DOUBLE_EQ(model->defaultStrokeWidth(), c.highlighterWidth);
+        model->setTool(AnnotationTool::arrow);
+        EXPECT_DOUBLE_EQ(model->defaultStrokeWidth(), c.selectWidth);
+    }
+}
+
+TEST(ReviewViewModel, ARememberedWidthWinsWhenTheToolComesBack) {
+    auto model = makeModel({.height = 900, .screenScale = 2});
+    model->setTool(AnnotationTool::arrow);
+    model->setStrokeWidth(14);
+    EXPECT_EQ(model->toolWidths().at(AnnotationTool::arrow), 14);
+    model->setTool(AnnotationTool::box);
+    EXPECT_EQ(model->defaultStrokeWidth(), 6);
+    model->setTool(AnnotationTool::arrow);
+    EXPECT_EQ(model->defaultStrokeWidth(), 14);
+
+    // Assigning the current tool again re-applies its width and leaves the colours alone.
+    model->setDefaultStrokeWidth(30);
+    model->setDefaultStrokeColorHex("#34C759");
+    model->setTool(AnnotationTool::arrow);
+    EXPECT_EQ(model->defaultStrokeWidth(), 14);
+    EXPECT_EQ(model->defaultStrokeColorHex(), "#34C759");
+}
+
+TEST(ReviewViewModel, TheHighlighterKeepsAColourOfItsOwn) {
+    auto model = makeModel();
+    model->setTool(AnnotationTool::arrow);
+    model->setDefaultStrokeColorHex("#34C759");
+    struct Step {
+        AnnotationTool tool;
+        const char* choose; // colour picked after switching, or nullptr
+        const char* shown;  // colour shown right after switching
+    };
+    const Step steps[] = {
+        {AnnotationTool::highlighter, "#AF52DE", "#FFD60A"},
+        {AnnotationTool::box, nullptr, "#34C759"},
+        {AnnotationTool::highlighter, nullptr, "#AF52DE"},
+        {AnnotationTool::highlighter, nullptr, "#AF52DE"}, // the same tool again swaps nothing
+        {AnnotationTool::crop, nullptr, "#34C759"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(AnnotationTools::rawValue(step.tool).toStdString());
+        model->setTool(step.tool);
+        EXPECT_EQ(model->defaultStrokeColorHex(), step.shown);
+        if (step.choose) model->setDefaultStrokeColorHex(step.choose);
+    }
+}
+
+TEST(ReviewViewModel, TheCropToolOpensADraftAndLeavingItDropsTheDraft) {
+    auto model = makeModel({.width = 1600, .height = 900});
+    model->setTool(AnnotationTool::crop);
+    EXPECT_EQ(model->cropDraft(), Support::Rect(0, 0, 1600, 900));
+    model->setCropDraft(Support::Rect(10, 10, 100, 100));
+    model->setTool(AnnotationTool::crop); // already in the crop tool: the draft stays
+    EXPECT_EQ(model->cropDraft(), Support::Rect(10, 10, 100, 100));
+    model->setTool(AnnotationTool::highlighter);
+    EXPECT_EQ(model->cropDraft(), std::nullopt);
+    EXPECT_EQ(model->cropRect(), std::nullopt);
+}
+
+TEST(ReviewViewModel, ActiveImageIsTheDesktopLessVariantOnlyUnderABackdrop) {
+    QImage content = blankImage(40, 30);
+    content.fill(Qt::blue);
+    ExportKit::Backdrop solid{ExportKit::Backdrop::Solid{"#000000"}, 0, 0};
+    ExportKit::Backdrop paddedNone{ExportKit::Backdrop::None{}, 40, 12};
+
+    auto withContent = makeModel({.width = 40, .height = 30, .contentImage = content});
+    EXPECT_EQ(withContent->activeImage(), withContent->image());
+    withContent->setBackdrop(paddedNone);
+    EXPECT_EQ(withContent->activeImage(), withContent->image()) << "padding alone does not switch";
+    withContent->setBackdrop(solid);
+    EXPECT_EQ(withContent->activeImage(), content);
+
+    auto withoutContent = makeModel({.width = 40, .height = 30});
+    withoutContent->setBackdrop(solid);
+    EXPECT_EQ(withoutContent->activeImage(), withoutContent->image());
+}
+
+TEST(ReviewViewModel, TheSingleSelectionIsAnIdOnlyWhenExactlyOneIsSelected) {
+    auto model = makeModel();
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid();
+    EXPECT_EQ(model->selectedAnnotationID(), std::nullopt);
+    model->setSelectedAnnotationIDs({a, b});
+    EXPECT_EQ(model->selectedAnnotationID(), std::nullopt);
+    model->setSelectedAnnotationID(a);
+    EXPECT_EQ(model->selectedAnnotationIDs(), QSet<QUuid>{a});
+    EXPECT_EQ(model->selectedAnnotationID(), a);
+    model->setSelectedAnnotationID(std::nullopt);
+    EXPECT_TRUE(model->selectedAnnotationIDs().isEmpty());
+}
+
+TEST(ReviewViewModel, EachPublishedPropertyAnnouncesEveryChangeOnce) {
+    using Model = ReviewViewModel;
+    const Annotation box(QUuid::createUuid(), 0, Annotation::Box{{1, 2, 3, 4}, {}, std::nullopt, 0});
+    struct Case {
+        const char* name;
+        void (Model::*signal)();
+        std::function<void(Model&)> write;
+    };
+    const Case cases[] = {
+        {"cropRect", &Model::cropRectChanged, [](Model& m) { m.setCropRect(Support::Rect(1, 1, 50, 50)); }},
+        {"cropRatio", &Model::cropRatioChanged, [](Model& m) { m.setCropRatio(1.5); }},
+        {"releasedSuggested", &Model::releasedSuggestedChanged, [](Model& m) { m.setReleasedSuggested({0}); }},
+        {"showDetectionOutlines", &Model::showDetectionOutlinesChanged, [](Model& m) { m.setShowDetectionOutlines(false); }},
+        {"topChromeHeight", &Model::topChromeHeightChanged, [](Model& m) { m.setTopChromeHeight(52); }},
+        {"annotations", &Model::annotationsChanged, [&](Model& m) { m.setAnnotations({box}); }},
+        {"selectedAnnotationIDs", &Model::selectedAnnotationIDsChanged, [&](Model& m) { m.setSelectedAnnotationID(box.id); }},
+        {"tool", &Model::toolChanged, [](Model& m) { m.setTool(AnnotationTool::arrow); }},
+        {"badgeStart", &Model::badgeStartChanged, [](Model& m) { m.setBadgeStart(4); }},
+        {"redactionStyle", &Model::redactionStyleChanged, [](Model& m) { m.setRedactionStyle(Annotation::RedactionStyle::solid); }},
+        {"defaultStrokeColorHex", &Model::defaultStrokeColorHexChanged, [](Model& m) { m.setDefaultStrokeColorHex("#007AFF"); }},
+        {"defaultStrokeWidth", &Model::defaultStrokeWidthChanged, [](Model& m) { m.setDefaultStrokeWidth(9); }},
+        {"defaultStrokeOpacity", &Model::defaultStrokeOpacityChanged, [](Model& m) { m.setDefaultStrokeOpacity(0.5); }},
+        {"defaultStrokeOutline", &Model::defaultStrokeOutlineChanged, [](Model& m) { m.setDefaultStrokeOutline(true); }},
+        {"defaultOutlineColorHex", &Model::defaultOutlineColorHexChanged, [](Model& m) { m.setDefaultOutlineColorHex("#000000"); }},
+        {"defaultStrokeShadow", &Model::defaultStrokeShadowChanged, [](Model& m) { m.setDefaultStrokeShadow(true); }},
+        {"defaultFill", &Model::defaultFillChanged, [](Model& m) { m.setDefaultFill(Annotation::Fill{"#FFFFFF", 0.5}); }},
+        {"defaultFontFamily", &Model::defaultFontFamilyChanged, [](Model& m) { m.setDefaultFontFamily("Serif"); }},
+        {"defaultTextAlignment", &Model::defaultTextAlignmentChanged,
+         [](Model& m) { m.setDefaultTextAlignment(Annotation::TextAlignment::right); }},
+        {"backdrop", &Model::backdropChanged,
+         [](Model& m) { m.setBackdrop({ExportKit::Backdrop::Solid{"#112233"}, 32, 8}); }},
+        {"zoom", &Model::zoomChanged, [](Model& m) { m.setZoom(2); }},
+        {"fitScale", &Model::fitScaleChanged, [](Model& m) { m.setFitScale(0.5); }},
+        {"cropDraft", &Model::cropDraftChanged, [](Model& m) { m.setCropDraft(Support::Rect(0, 0, 10, 10)); }},
+        {"undoStack", &Model::undoStackChanged, [](Model& m) { m.snapshotForUndo(); }},
+        {"defaultLineDashed", &Model::defaultLineDashedChanged, [](Model& m) { m.setDefaultLineDashed(true); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto model = makeModel({.detections = {suggestedAt(0)}});
+        QSignalSpy own(model.get(), c.signal);
+        QSignalSpy any(model.get(), &Model::changed);
+        c.write(*model);
+        EXPECT_EQ(own.count(), 1) << "a changing write";
+        EXPECT_GE(any.count(), 1);
+        if (c.signal == &Model::undoStackChanged) continue; // every snapshot is a change
+        own.clear();
+        any.clear();
+        c.write(*model);
+        EXPECT_EQ(own.count(), 0) << "writing the same value again";
+        EXPECT_EQ(any.count(), 0);
+    }
+}
+
+TEST(ReviewViewModel, RedoStackAnnouncesUndoAndEmptying) {
+    auto model = makeModel();
+    model->addAnnotation(Annotation::Box{{0, 0, 10, 10}, {}, std::nullopt, 0});
+    QSignalSpy redo(model.get(), &ReviewViewModel::redoStackChanged);
+    model->undo();
+    EXPECT_EQ(redo.count(), 1);
+    model->snapshotForUndo(); // a new snapshot empties the redo stack
+    EXPECT_EQ(redo.count(), 2);
+    model->snapshotForUndo(); // already empty: nothing to announce
+    EXPECT_EQ(redo.count(), 2);
+}
+
+TEST(ReviewViewModel, WritesThatAreNotFiniteLeaveTheValue) {
+    const double bad[] = {std::nan(""), INFINITY, -INFINITY};
+    for (double value : bad) {
+        auto model = makeModel();
+        QSignalSpy any(model.get(), &ReviewViewModel::changed);
+        model->setZoom(value);
+        model->setFitScale(value);
+        model->setTopChromeHeight(value);
+        model->setDefaultStrokeWidth(value);
+        model->setDefaultStrokeOpacity(value);
+        model->setStrokeWidth(value);
+        model->setCropRect(Support::Rect(0, 0, value, 10));
+        model->setCropDraft(Support::Rect(value, 0, 10, 10));
+        model->setDefaultFill(Annotation::Fill{"#FFFFFF", value});
+        EXPECT_EQ(any.count(), 0);
+        EXPECT_EQ(model->zoom(), 1);
+        EXPECT_EQ(model->fitScale(), 1);
+        EXPECT_EQ(model->topChromeHeight(), 68);
+        EXPECT_EQ(model->defaultStrokeWidth(), 6);
+        EXPECT_TRUE(model->toolWidths().empty());
+        model->setCropRatio(value);
+        EXPECT_EQ(model->cropRatio(), std::nullopt) << "counts as free";
+    }
+}
