@@ -91,12 +91,23 @@ void write(const QString& path, const QByteArray& bytes, mode_t newFileMode) {
     syncFolderOf(path);
 }
 
-std::optional<QByteArray> read(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return bytes;
+std::optional<QByteArray> read(const QString& path, int* errorNumber) {
+    const auto failed = [errorNumber](int error) -> std::optional<QByteArray> {
+        if (errorNumber) *errorNumber = error;
+        return std::nullopt;
+    };
+    // Non-blocking, so a pipe in the file's place cannot hang the reader.
+    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) return failed(errno);
+    QByteArray bytes;
+    char chunk[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failed(errno);
+        if (n == 0) return bytes;
+        bytes.append(chunk, n);
+    }
 }
 
 } // namespace Support::AtomicFile

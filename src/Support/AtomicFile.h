@@ -15,8 +15,9 @@ namespace Support::AtomicFile {
 // The temporary file is removed on every failure. Throws Support::IoError.
 void write(const QString& path, const QByteArray& bytes, mode_t newFileMode = 0644);
 
-// Reads the whole file, or nothing when it cannot be opened or read.
-std::optional<QByteArray> read(const QString& path);
+// Reads the whole file, or nothing when it cannot be opened or read; `errorNumber` (when given)
+// then receives the system's error number (ENOENT for a missing file).
+std::optional<QByteArray> read(const QString& path, int* errorNumber = nullptr);
 
 // The temporary name used for `path`: "<name>.tmp-<UPPER-CASE UUID>" beside it.
 QString temporaryPathFor(const QString& path);

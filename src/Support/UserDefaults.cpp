@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,17 +22,6 @@ namespace Support {
 namespace {
 
 QString lockPathFor(const QString& path) { return path + ".lock"; }
-
-// A file that is there but cannot be opened (another owner, no permission) holds values this
-// store cannot see; replacing it would lose them, so the write is refused instead.
-void requireReadableOrAbsent(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        return;
-    }
-    if (errno != ENOENT) throw IoError(errno, path, "read");
-}
 
 } // namespace
 
@@ -56,16 +44,37 @@ UserDefaults::FileStamp UserDefaults::stampOnDisk() const {
                      static_cast<long long>(info.st_size), static_cast<unsigned long long>(info.st_ino)};
 }
 
-std::optional<nlohmann::json> UserDefaults::readObject() const {
-    const std::optional<QByteArray> bytes = AtomicFile::read(path_);
-    if (!bytes) return nlohmann::json::object();
+UserDefaults::Contents UserDefaults::readContents() const {
+    Contents contents;
+    int error = 0;
+    const std::optional<QByteArray> bytes = AtomicFile::read(path_, &error);
+    if (!bytes) {
+        if (error != ENOENT && error != ENOTDIR) {
+            contents.state = Contents::State::unreadable;
+            contents.errorNumber = error;
+        }
+        return contents;
+    }
     std::optional<nlohmann::json> parsed = BoundedJson::parse(*bytes);
-    if (!parsed || !parsed->is_object()) return std::nullopt;
-    return parsed;
+    if (!parsed || !parsed->is_object()) {
+        contents.state = Contents::State::damaged;
+        return contents;
+    }
+    contents.state = Contents::State::object;
+    contents.object = std::move(*parsed);
+    return contents;
 }
 
-void UserDefaults::quarantineLocked() {
+void UserDefaults::report(const FileStamp& stamp, const QString& message) {
+    if (reportedStamp_ && *reportedStamp_ == stamp) return;
+    reportedStamp_ = stamp;
+    diagnostics_ << message;
+    Log::write("app.brindlecast", "preferences", LogLevel::error, message);
+}
+
+int UserDefaults::quarantineLocked() {
     // Not ours to repair: keep the bytes for the user, start from an empty store, and say so.
+    const FileStamp damaged = stampOnDisk();
     const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
     // A file moved aside earlier in the same second keeps its name; this one takes a number.
     QString aside = path_ + ".corrupt-" + stamp;
@@ -74,20 +83,28 @@ void UserDefaults::quarantineLocked() {
         aside = path_ + ".corrupt-" + stamp + "-" + QString::number(n);
     }
     const QString name = QFileInfo(path_).fileName();
-    QString message;
-    if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(aside).constData()) == 0) {
-        message = QString("%1 was not a valid JSON object; moved aside to %2").arg(name, QFileInfo(aside).fileName());
-    } else {
-        message = QString("%1 was not a valid JSON object and could not be moved aside: %2")
-                      .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+    if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(aside).constData()) != 0) {
+        const int error = errno;
+        report(damaged, QString("%1 was not a valid JSON object and could not be moved aside: %2")
+                            .arg(name, QString::fromLocal8Bit(std::strerror(error))));
+        return error;
     }
-    diagnostics_ << message;
-    Log::write("app.brindlecast", "preferences", LogLevel::error, message);
+    report(damaged, QString("%1 was not a valid JSON object; moved aside to %2").arg(name, QFileInfo(aside).fileName()));
+    return 0;
 }
 
 nlohmann::json UserDefaults::readUnderFileLock() {
-    if (std::optional<nlohmann::json> data = readObject()) return *data;
-    quarantineLocked();
+    Contents contents = readContents();
+    switch (contents.state) {
+    case Contents::State::absent:
+    case Contents::State::object:
+        return std::move(contents.object);
+    case Contents::State::unreadable:
+        throw IoError(contents.errorNumber, path_, "read");
+    case Contents::State::damaged:
+        break;
+    }
+    if (const int error = quarantineLocked()) throw IoError(error, path_, "move aside");
     return nlohmann::json::object();
 }
 
@@ -96,16 +113,34 @@ void UserDefaults::refreshLocked() {
     if (cachedStamp_ && *cachedStamp_ == stamp) return;
     // The stamp is taken before the read: a file replaced in between is then read again next
     // time instead of being taken for the one already read.
-    std::optional<nlohmann::json> data = readObject();
-    if (data) {
-        cache_ = std::move(*data);
+    Contents contents = readContents();
+    switch (contents.state) {
+    case Contents::State::absent:
+    case Contents::State::object:
+        cache_ = std::move(contents.object);
         cachedStamp_ = stamp;
         return;
+    case Contents::State::unreadable:
+        // Values this store cannot see are not there for it; a write will refuse to replace them.
+        report(stamp, QString("%1 could not be read (%2); its values are not used")
+                          .arg(QFileInfo(path_).fileName(), QString::fromLocal8Bit(std::strerror(contents.errorNumber))));
+        cache_ = nlohmann::json::object();
+        cachedStamp_ = stamp;
+        return;
+    case Contents::State::damaged:
+        break;
     }
     // Take the file lock before moving the file aside, so a writer in another process cannot be
-    // replacing it at the same moment.
-    FileLock lock(lockPathFor(path_));
-    cache_ = readUnderFileLock();
+    // replacing it at the same moment. Without the lock (a folder the user may not write) the
+    // file cannot be moved either: it reads as empty.
+    try {
+        FileLock lock(lockPathFor(path_));
+        cache_ = readUnderFileLock();
+    } catch (const IoError& error) {
+        report(stamp, QString("%1 was not a valid JSON object and could not be moved aside: %2")
+                          .arg(QFileInfo(path_).fileName(), error.description()));
+        cache_ = nlohmann::json::object();
+    }
     cachedStamp_ = stampOnDisk();
 }
 
@@ -129,8 +164,10 @@ void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann
     if (!QDir().mkpath(folder)) throw IoError(EACCES, folder, "create folder");
 
     FileLock lock(lockPathFor(path_));
-    requireReadableOrAbsent(path_);
-    nlohmann::json data = readUnderFileLock(); // re-read: another process may have written
+    // Re-read: another process may have written. A file that is there but cannot be read holds
+    // values this store cannot see, and one that cannot be moved aside is not ours to replace:
+    // the write is refused rather than lose them.
+    nlohmann::json data = readUnderFileLock();
     if (value && !value->is_null()) {
         data[key] = *value;
     } else {

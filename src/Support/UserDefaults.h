@@ -17,7 +17,10 @@ namespace Support {
 // atomically, so writers in several processes never lose each other's keys. A file that is not a
 // JSON object is moved aside as "<name>.corrupt-<UTC time>" (never overwritten; one moved aside
 // earlier in the same second is kept too) and reported.
-// Thread-safe.
+//
+// A read never throws: a file that cannot be read, or is damaged and cannot be moved aside (a
+// folder the user may not write), reads as empty and is reported once; a write then refuses
+// rather than replace it. Thread-safe.
 class UserDefaults {
 public:
     explicit UserDefaults(QString path);
@@ -28,15 +31,16 @@ public:
 
     const QString& path() const { return path_; }
 
-    // The value under `key`; JSON null reads as absent.
+    // The value under `key`; JSON null reads as absent. Never throws.
     std::optional<nlohmann::json> value(const std::string& key);
     // Sets `key`, or removes it when `value` is nothing or null. Throws Support::IoError when the
-    // file cannot be read or written; the file is then unchanged.
+    // file cannot be read or written, or is damaged and cannot be moved aside; the file is then
+    // unchanged.
     void setValue(const std::string& key, const std::optional<nlohmann::json>& value);
-    // Every key and value.
+    // Every key and value. Never throws.
     nlohmann::json snapshot();
 
-    // Reports of files moved aside since the last call, e.g.
+    // Reports since the last call of files moved aside or not usable, each given once, e.g.
     // "preferences.json was not a valid JSON object; moved aside to preferences.json.corrupt-20261206T170000Z".
     QStringList takeDiagnostics();
 
@@ -48,19 +52,29 @@ private:
         friend bool operator==(const FileStamp&, const FileStamp&) = default;
     };
 
+    struct Contents {
+        enum class State { absent, object, unreadable, damaged } state = State::absent;
+        nlohmann::json object = nlohmann::json::object();
+        int errorNumber = 0; // why an unreadable file could not be read
+    };
+
     FileStamp stampOnDisk() const;
-    // Brings `cache_` up to date with the file; the caller holds `mutex_`.
+    // Brings `cache_` up to date with the file; the caller holds `mutex_`. Never throws.
     void refreshLocked();
-    // The file's object; an empty object when there is no file; nothing when it is corrupt.
-    std::optional<nlohmann::json> readObject() const;
-    // With the file lock held: the file's object, or an empty one after moving a corrupt file aside.
+    Contents readContents() const;
+    // With the file lock held: the file's object, or an empty one after moving a damaged file
+    // aside. Throws IoError when the file cannot be read or moved aside.
     nlohmann::json readUnderFileLock();
-    void quarantineLocked();
+    // Moves the damaged file aside and says so; the system's error number when it cannot.
+    int quarantineLocked();
+    // Adds a diagnostic and logs it, once for each state (`stamp`) of the file.
+    void report(const FileStamp& stamp, const QString& message);
 
     QString path_;
     std::mutex mutex_;
     nlohmann::json cache_ = nlohmann::json::object();
     std::optional<FileStamp> cachedStamp_;
+    std::optional<FileStamp> reportedStamp_;
     QStringList diagnostics_;
 };
 

@@ -131,3 +131,52 @@ TEST(UserDefaults, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     ::close(socketFd);
 }
+
+TEST(UserDefaults, UnusableFileInAFolderTheUserCannotWriteReadsAsEmptyAndIsReportedOnce) {
+    // The app reads its theme from this file before anything else, as whoever runs it: a read
+    // must not throw, and nothing may be written over values the user cannot see.
+    struct Case {
+        const char* name;
+        QByteArray contents;
+        mode_t fileMode;
+        bool lockFileWritableByAll;
+        const char* diagnostic;
+    };
+    const Case cases[] = {
+        {"damaged", "{not json", 0644, false,
+         "preferences.json was not a valid JSON object and could not be moved aside: Permission denied"},
+        {"damaged, lock file usable", "[1, 2]", 0644, true,
+         "preferences.json was not a valid JSON object and could not be moved aside: Permission denied"},
+        {"unreadable", R"({"x": 1})", 0600, false,
+         "preferences.json could not be read (Permission denied); its values are not used"},
+    };
+    for (const Case& c : cases) {
+        const QString folder = TestSupport::makeFolderReachableByAll("preferences");
+        const QString path = folder + "/preferences.json";
+        TestSupport::writeFile(path, c.contents);
+        ::chmod(QFile::encodeName(path).constData(), c.fileMode);
+        if (c.lockFileWritableByAll) {
+            TestSupport::writeFile(path + ".lock", "");
+            ::chmod(QFile::encodeName(path + ".lock").constData(), 0666);
+        }
+        const TestSupport::ChildResult child = TestSupport::runAsUnprivilegedUser([&](QByteArray& out) {
+            Support::UserDefaults store(path);
+            // The theme, the settings and the policy each read it.
+            for (int i = 0; i < 3; ++i) {
+                if (store.value("x") || store.snapshot() != json::object()) out += "values seen\n";
+            }
+            try {
+                store.setValue("x", json(2));
+                out += "written\n";
+            } catch (const Support::IoError&) {
+                out += "write refused\n";
+            }
+            for (const QString& line : store.takeDiagnostics()) out += line.toUtf8() + '\n';
+            return 0;
+        });
+        EXPECT_EQ(child.exitCode, 0) << c.name;
+        EXPECT_EQ(child.output, QByteArray("write refused\n") + c.diagnostic + '\n') << c.name;
+        EXPECT_EQ(TestSupport::readFile(path), c.contents) << c.name;
+        EXPECT_TRUE(QDir(folder).entryList(QStringList{"*.corrupt-*"}).isEmpty()) << c.name;
+    }
+}

@@ -9,6 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace TestSupport {
 
 QString homeFolder() { return QDir::homePath(); }
@@ -49,6 +58,65 @@ std::optional<ProcessResult> runProgram(const QString& program, const QStringLis
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
     return result;
+}
+
+ChildResult runAsUnprivilegedUser(const std::function<int(QByteArray& output)>& body) {
+    // Looked up before forking: the child should do no more than drop its rights and run `body`.
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) return {};
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(pipe[0]);
+        ::close(pipe[1]);
+        return {};
+    }
+    if (pid == 0) {
+        ::close(pipe[0]);
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) ::_exit(125);
+        QByteArray output;
+        int code = 0;
+        // Nothing may unwind back into the test framework: the child would carry on running tests.
+        try {
+            code = body(output);
+        } catch (const std::exception& error) {
+            output += QByteArray("uncaught exception: ") + error.what();
+            code = 134;
+        } catch (...) {
+            output += "uncaught exception";
+            code = 134;
+        }
+        for (qsizetype written = 0; written < output.size();) {
+            const ssize_t n = ::write(pipe[1], output.constData() + written, size_t(output.size() - written));
+            if (n <= 0) break;
+            written += n;
+        }
+        ::_exit(code);
+    }
+    ::close(pipe[1]);
+    ChildResult result;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(pipe[0], chunk, sizeof chunk)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        result.output.append(chunk, n);
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+QString makeFolderReachableByAll(const QString& hint) {
+    ::chmod(QFile::encodeName(homeFolder()).constData(), 0711);
+    const QString folder = makeTemporaryFolder(hint);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    return folder;
 }
 
 bool hasProgram(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace TestSupport {
@@ -30,6 +31,23 @@ std::optional<ProcessResult> runProgram(const QString& program, const QStringLis
 
 // True when `program` is on PATH.
 bool hasProgram(const QString& program);
+
+// What a child process reported: its exit code (-1 when it ended by a signal) and what it wrote.
+struct ChildResult {
+    int exitCode = -1;
+    QByteArray output;
+};
+
+// Runs `body` in a forked child that first becomes the unprivileged user "nobody" (the tests run
+// as root, who may read and write anything), and waits for it. `body` appends what the test
+// should check to `output` and returns the child's exit code. Nothing of GoogleTest may be used
+// inside `body`; an exception escaping it ends the child with exit code 134, as an uncaught
+// exception ends a program, and its text is added to `output`.
+ChildResult runAsUnprivilegedUser(const std::function<int(QByteArray& output)>& body);
+
+// A fresh empty folder below the test home that every user can reach and list but only the
+// test's own user may write (mode 0755; the home becomes searchable by all).
+QString makeFolderReachableByAll(const QString& hint = "shared");
 
 // True when an X display answers (tests that need one skip otherwise).
 bool hasX11Display();
