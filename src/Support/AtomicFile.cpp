@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,11 +58,25 @@ void syncFolderOf(const QString& path) {
     ::close(fd);
 }
 
+// The longest file name the folder holding `path` accepts, in bytes.
+qsizetype nameLimitBeside(const QString& path) {
+    const QString folder = QFileInfo(path).path();
+    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
+}
+
 } // namespace
 
 QString temporaryPathFor(const QString& path) {
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    return path + ".tmp-" + uuid;
+    const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString fileName = QFileInfo(path).fileName();
+    const QByteArray encoded = QFile::encodeName(fileName);
+    qsizetype keep = nameLimitBeside(path) - suffix.size();
+    if (encoded.size() <= keep) return path + suffix;
+    // Never split a UTF-8 sequence: back up to the first byte of a character.
+    while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
+    const QString folderPart = path.left(path.size() - fileName.size());
+    return folderPart + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
 }
 
 void write(const QString& path, const QByteArray& bytes, mode_t newFileMode) {

@@ -19,7 +19,9 @@ void write(const QString& path, const QByteArray& bytes, mode_t newFileMode = 06
 // then receives the system's error number (ENOENT for a missing file).
 std::optional<QByteArray> read(const QString& path, int* errorNumber = nullptr);
 
-// The temporary name used for `path`: "<name>.tmp-<UPPER-CASE UUID>" beside it.
+// The temporary name used for `path`: "<name>.tmp-<UPPER-CASE UUID>" beside it. A name too long
+// for that in its folder is cut short (at a whole character) so the temporary name still fits:
+// every name the file system accepts can be written.
 QString temporaryPathFor(const QString& path);
 
 } // namespace Support::AtomicFile

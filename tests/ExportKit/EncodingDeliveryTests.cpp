@@ -118,6 +118,17 @@ TEST(WriteToFolder, MissingFolderGivesTheSystemsMessageAndAnExistingFileIsReplac
     EXPECT_EQ(entries(folder), QStringList{"capture.png"});
 }
 
+TEST(WriteToFolder, NamesUpToTheFileSystemsLimitAreWritten) {
+    const auto exported = Exporter::encode(noiseImage(8, 8, 47), ImageFormat::png());
+    for (const qsizetype length : {244, 255}) {
+        const QString folder = TestSupport::makeTemporaryFolder("long-name");
+        const QString name = QString(length - 4, 'n') + ".png";
+        const auto written = Exporter::writeToFolder(exported, name, folder, kBoth);
+        EXPECT_EQ(TestSupport::readFile(written.path), exported.data()) << length;
+        EXPECT_EQ(entries(folder), QStringList{name}) << length;
+    }
+}
+
 TEST(CopyToClipboard, PutsTheBytesUnderTheFormatsTypeOrFailsWithoutAHash) {
     FakeClipboard clipboard;
     const auto png = Exporter::encode(noiseImage(8, 8, 48), ImageFormat::png());

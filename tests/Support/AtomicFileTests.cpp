@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,4 +63,27 @@ TEST(AtomicFile, TemporaryNameFollowsTheTarget) {
     const QString uuid = name.mid(QString("/x/shot.png.tmp-").size());
     EXPECT_EQ(uuid.size(), 36);
     EXPECT_EQ(uuid, uuid.toUpper());
+}
+
+TEST(AtomicFile, EveryNameTheFileSystemAcceptsCanBeWritten) {
+    // Names up to the 255-byte limit, some cut short inside a two- or three-byte character.
+    const QString cases[] = {
+        QString(244, 'a'),
+        QString(255, 'b'),
+        QString(213, 'c') + QString(20, QChar(0x00E9)),  // 253 bytes, "é" across the cut
+        QString(212, 'd') + QString(14, QChar(0x20AC)),  // 254 bytes, "€" across the cut
+        "shot.png",
+    };
+    for (const QString& name : cases) {
+        const QString folder = TestSupport::makeTemporaryFolder();
+        const QString path = folder + "/" + name;
+        ASSERT_LE(QFile::encodeName(name).size(), 255);
+        const QString temporary = Support::AtomicFile::temporaryPathFor(path);
+        EXPECT_LE(QFile::encodeName(QFileInfo(temporary).fileName()).size(), 255) << name.size();
+        EXPECT_TRUE(QFileInfo(temporary).fileName().contains(".tmp-"));
+        EXPECT_EQ(QFileInfo(temporary).path(), folder);
+        EXPECT_NO_THROW(Support::AtomicFile::write(path, "bytes")) << name.size();
+        EXPECT_EQ(TestSupport::readFile(path), "bytes");
+        EXPECT_TRUE(temporaryLeftovers(folder).isEmpty());
+    }
 }
