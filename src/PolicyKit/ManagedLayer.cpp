@@ -2,13 +2,15 @@
 
 #include "Support/BoundedJson.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,26 +107,60 @@ FileRead readTrustedFile(const QString& path, uid_t trustedOwner) {
     return result;
 }
 
+// The policy files of a folder: "*.json" (exactly that case), hidden files and folders aside, in
+// C-locale order (by the bytes of their names). Nothing, with `problem` set, when the folder
+// cannot be listed.
+std::optional<QStringList> policyFileNames(const QString& folder, QString& problem) {
+    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
+    if (!listing) {
+        problem = QString("unreadable (%1)").arg(errnoText(errno));
+        return std::nullopt;
+    }
+    std::vector<QByteArray> names;
+    const int folderFd = ::dirfd(listing);
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        struct stat info {};
+        const bool isFolder = ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        if (!name.startsWith('.') && name.endsWith(".json") && !isFolder) names.push_back(name);
+        errno = 0;
+    }
+    const int listError = errno;
+    ::closedir(listing);
+    if (listError != 0) {
+        problem = QString("unreadable (%1)").arg(errnoText(listError));
+        return std::nullopt;
+    }
+    std::sort(names.begin(), names.end());
+    QStringList decoded;
+    for (const QByteArray& name : names) decoded << QFile::decodeName(name);
+    return decoded;
+}
+
 } // namespace
 
 ManagedLayer ManagedLayer::load(const ManagedFolder& folder) {
     ManagedLayer layer;
-    const QFileInfo folderInfo(folder.path);
-    if (!folderInfo.exists()) return layer;
-    const QString canonical = folderInfo.canonicalFilePath();
-    if (const std::optional<QString> problem = folderProblem(canonical, folder)) {
-        layer.diagnostics << QString("managed policy folder \"%1\": %2; its files are ignored").arg(folder.path, *problem);
+    const auto folderUnusable = [&](const QString& problem) {
+        layer.diagnostics << QString("managed policy folder \"%1\": %2; its files are ignored").arg(folder.path, problem);
         return layer;
+    };
+    // Only a folder that is not there means "nothing forced". One that cannot be reached or read
+    // may hold enforced values, and losing them silently would lift the organisation's rules.
+    char resolved[PATH_MAX];
+    if (!::realpath(QFile::encodeName(folder.path).constData(), resolved)) {
+        if (errno == ENOENT) return layer;
+        return folderUnusable(QString("unreadable (%1)").arg(errnoText(errno)));
     }
-
-    QStringList names = QDir(canonical).entryList({"*.json"}, QDir::Files | QDir::System | QDir::NoDotAndDotDot);
-    names.removeIf([](const QString& name) { return name.startsWith('.'); });
-    // C-locale order: by the bytes of the encoded names.
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return QFile::encodeName(a) < QFile::encodeName(b); });
+    const QString canonical = QFile::decodeName(resolved);
+    if (const std::optional<QString> problem = folderProblem(canonical, folder)) return folderUnusable(*problem);
+    QString listProblem;
+    const std::optional<QStringList> names = policyFileNames(canonical, listProblem);
+    if (!names) return folderUnusable(listProblem);
 
     std::map<std::string, QString> setBy; // key -> file that set it
-    for (const QString& name : names) {
+    for (const QString& name : *names) {
         const QString path = canonical + '/' + name;
         const FileRead read = readTrustedFile(path, folder.trustedOwner);
         if (!read.bytes) {

@@ -17,7 +17,8 @@ struct ManagedLayer {
     // Reads every "*.json" file of the folder (hidden files aside) in C-locale name order; a later
     // file wins per key. A file counts only when it is a regular JSON object file owned by the
     // trusted owner and not writable by group or others, in folders that pass the same checks. A
-    // missing folder is an empty layer without diagnostics.
+    // missing folder is an empty layer without diagnostics; one that cannot be reached or listed
+    // is reported like an untrusted one. Only lower-case ".json" names count.
     static ManagedLayer load(const ManagedFolder& folder);
 };
 

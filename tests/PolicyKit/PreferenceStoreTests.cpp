@@ -20,7 +20,7 @@ namespace {
 class LiveStore : public testing::Test {
 protected:
     void SetUp() override {
-        root_ = TestSupport::makeTemporaryFolder("policy-root");
+        root_ = TestSupport::makeFolderReachableByAll("policy-root");
         managedPath_ = root_ + "/etc/brindlecast/policies/managed";
         ASSERT_TRUE(QDir().mkpath(managedPath_));
         for (QString folder = managedPath_; folder.startsWith(root_); folder = QFileInfo(folder).path()) {
@@ -63,6 +63,8 @@ TEST_F(LiveStore, LaterFilesWinInByteOrderAndConflictsAreReported) {
     const QString lower = writeManaged("a.json", R"({"LockAgent":false,"MandatoryReview":true})");
     writeManaged("notes.txt", "not a policy");
     writeManaged(".hidden.json", R"({"LockAgent":true})");
+    writeManaged("z.JSON", R"({"LockAgent":true})"); // only lower-case ".json" is a policy file
+    writeManaged("y.Json", R"({"LockAgent":true})");
     const PolicyResolution result = EffectivePolicy::resolve(store());
     EXPECT_FALSE(result.policy.lockAgent); // "a.json" sorts after "B.json"
     EXPECT_EQ(result.diagnostics,
@@ -109,6 +111,28 @@ TEST_F(LiveStore, WritableFolderInvalidatesEveryFile) {
     EXPECT_EQ(result.diagnostics[0],
               QString("managed policy folder \"%1\": \"%2\" is writable by group or others; its files are ignored")
                   .arg(managedPath_, parent));
+}
+
+TEST_F(LiveStore, ManagedFolderTheUserCannotReadIsReportedNotTakenForEmpty) {
+    // Root reads every folder whatever its mode: the resolution runs as an unprivileged user.
+    if (::geteuid() != 0) GTEST_SKIP() << "dropping to another user needs root";
+    writeManaged("10-org.json", R"({"LockAgent":true})");
+    const QString cannotBeListed = managedPath_;
+    const QString cannotBeSearched = root_ + "/etc/brindlecast/policies";
+    for (const QString& closed : {cannotBeListed, cannotBeSearched}) {
+        ::chmod(QFile::encodeName(closed).constData(), 0700);
+        const ManagedFolder folder = managed();
+        const TestSupport::ChildResult child = TestSupport::runAsUnprivilegedUser([&](QByteArray& out) {
+            const PolicyResolution result = EffectivePolicy::resolve(PreferenceStore::live(folder, userFile_));
+            out = result.diagnostics.join('\n').toUtf8();
+            return result.policy.lockAgent ? 1 : 0;
+        });
+        ::chmod(QFile::encodeName(closed).constData(), 0755);
+        EXPECT_EQ(child.exitCode, 0) << closed.toStdString();
+        EXPECT_EQ(QString::fromUtf8(child.output),
+                  QString("managed policy folder \"%1\": unreadable (Permission denied); its files are ignored")
+                      .arg(managedPath_));
+    }
 }
 
 TEST_F(LiveStore, MissingManagedFolderIsNoManagedValues) {
