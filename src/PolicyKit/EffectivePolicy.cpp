@@ -4,6 +4,7 @@
 #include "Support/IcuRegex.h"
 
 #include <algorithm>
+#include <variant>
 
 namespace PolicyKit {
 
@@ -16,6 +17,19 @@ QString quoted(const QString& text) { return '"' + text + '"'; }
 
 QString expectedDiagnostic(const char* key, const char* expected, const json& value) {
     return QString("%1: expected %2, got %3; ignored").arg(key, expected, typeName(value));
+}
+
+enum class WebhookURLProblem { invalid, unsupportedScheme };
+
+// The audit webhook `text` names, or why it cannot be one. Records go over HTTP only: the
+// transport would act on file:, ftp:, smtp: and the like.
+std::variant<QUrl, WebhookURLProblem> parseWebhookURL(const QString& text) {
+    const QUrl url(text, QUrl::StrictMode);
+    if (text.isEmpty() || !url.isValid() || url.scheme().isEmpty()) return WebhookURLProblem::invalid;
+    const QString scheme = url.scheme().toLower();
+    if (scheme != "http" && scheme != "https") return WebhookURLProblem::unsupportedScheme;
+    if (url.host().isEmpty()) return WebhookURLProblem::invalid;
+    return url;
 }
 
 // Resolution state for one call: the policy being built and the diagnostics so far.
@@ -198,24 +212,16 @@ private:
         const auto string = readAs(key, "String", PropertyList::string);
         if (!string) return;
         const QString& text = string->first;
-        const QUrl url(text, QUrl::StrictMode);
-        if (text.isEmpty() || !url.isValid() || url.scheme().isEmpty()) {
-            diagnostics_ << QString("%1: invalid URL %2; ignored").arg(key, quoted(text));
-            return;
-        }
-        // The transport would act on file:, ftp:, smtp: and the like: records go over HTTP only.
-        const QString scheme = url.scheme().toLower();
-        if (scheme != "http" && scheme != "https") {
+        const std::variant<QUrl, WebhookURLProblem> parsed = parseWebhookURL(text);
+        if (const auto* url = std::get_if<QUrl>(&parsed)) {
+            policy_.auditWebhookURL = *url;
+            record(key, string->second);
+        } else if (std::get<WebhookURLProblem>(parsed) == WebhookURLProblem::unsupportedScheme) {
             diagnostics_ << QString("%1: unsupported scheme %2 in %3 (only http and https); ignored")
-                                .arg(key, quoted(url.scheme()), quoted(text));
-            return;
-        }
-        if (url.host().isEmpty()) {
+                                .arg(key, quoted(QUrl(text, QUrl::StrictMode).scheme()), quoted(text));
+        } else {
             diagnostics_ << QString("%1: invalid URL %2; ignored").arg(key, quoted(text));
-            return;
         }
-        policy_.auditWebhookURL = url;
-        record(key, string->second);
     }
 
     const PreferenceStore& store_;
@@ -318,10 +324,16 @@ void from_json(const nlohmann::ordered_json& in, EffectivePolicy& policy) {
     if (!destinations.is_array()) throw DecodingError("allowedExportDestinations: expected an array");
     decoded.allowedExportDestinations.clear();
     for (const auto& destination : destinations) decoded.allowedExportDestinations.push_back(destination.get<ExportDestination>());
-    if (const auto it = in.find("auditWebhookURL"); it != in.end()) {
-        const QUrl url(JsonField::string(*it, "auditWebhookURL"), QUrl::StrictMode);
-        if (!url.isValid() || url.scheme().isEmpty()) throw DecodingError("auditWebhookURL: invalid URL");
-        decoded.auditWebhookURL = url;
+    // Null reads as absent; a URL must pass the rule resolution applies.
+    if (const auto it = in.find("auditWebhookURL"); it != in.end() && !it->is_null()) {
+        const std::variant<QUrl, WebhookURLProblem> parsed = parseWebhookURL(JsonField::string(*it, "auditWebhookURL"));
+        if (const auto* url = std::get_if<QUrl>(&parsed)) {
+            decoded.auditWebhookURL = *url;
+        } else if (std::get<WebhookURLProblem>(parsed) == WebhookURLProblem::unsupportedScheme) {
+            throw DecodingError("auditWebhookURL: unsupported scheme (only http and https)");
+        } else {
+            throw DecodingError("auditWebhookURL: invalid URL");
+        }
     }
     from_json(required(in, "sidecarMode"), decoded.sidecarMode);
     decoded.lockAgent = JsonField::boolean(required(in, "lockAgent"), "lockAgent");

@@ -75,7 +75,9 @@ struct PolicyResolution {
 };
 
 // JSON form: the fields in order ("auditWebhookURL" left out when absent), `sources` as an object
-// of raw values. Every key but "auditWebhookURL" is required when decoding (DecodingError).
+// of raw values. Every key but "auditWebhookURL" is required when decoding (DecodingError); a
+// null "auditWebhookURL" is absent, and one resolution would not accept (not http or https, no
+// host) is refused.
 void to_json(nlohmann::ordered_json& json, const EffectivePolicy& policy);
 void from_json(const nlohmann::ordered_json& json, EffectivePolicy& policy);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,35 @@ TEST(EffectivePolicy, JsonFormRequiresEveryKeyButTheWebhook) {
     }
     form["sources"] = {{"LockAgent", "forced"}};
     EXPECT_THROW(form.get<EffectivePolicy>(), DecodingError);
+}
+
+TEST(EffectivePolicy, JsonFormTakesOnlyWebhooksResolutionWouldTake) {
+    struct Case {
+        ordered_json url;
+        std::optional<const char*> decoded; // nothing: refused
+    };
+    const Case cases[] = {
+        {nullptr, std::nullopt},
+        {"https://audit.example.com/hook?team=a", "https://audit.example.com/hook?team=a"},
+        {"HTTP://audit.example.com", "http://audit.example.com"},
+        {"file:///etc/passwd", std::nullopt},
+        {"ftp://audit.example.com/drop", std::nullopt},
+        {"https:///no-host", std::nullopt},
+        {"no scheme", std::nullopt},
+        {"", std::nullopt},
+        {42, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        ordered_json form = EffectivePolicy::safeDefaults();
+        form["auditWebhookURL"] = c.url;
+        if (c.url.is_null()) {
+            EXPECT_EQ(form.get<EffectivePolicy>(), EffectivePolicy::safeDefaults()); // null is absent
+        } else if (c.decoded) {
+            EXPECT_EQ(form.get<EffectivePolicy>().auditWebhookURL, QUrl(*c.decoded)) << c.url.dump();
+        } else {
+            EXPECT_THROW(form.get<EffectivePolicy>(), DecodingError) << c.url.dump();
+        }
+    }
 }
 
 TEST(EffectivePolicy, ParsesEachLayerOnItsOwn) {
