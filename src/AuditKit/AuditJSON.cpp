@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <limits>
+
 namespace AuditKit::AuditJSON {
 
 namespace {
@@ -42,11 +44,14 @@ QString stringMember(const Json& object, const char* key) {
 }
 
 qint64 integer(const Json& value, const std::string& what) {
-    if (value.is_number_integer()) return value.get<qint64>();
-    if (value.is_number_unsigned() && value.get<quint64>() <= quint64(std::numeric_limits<qint64>::max())) {
+    // The reader keeps numbers above the signed range as unsigned ones, which is_number_integer()
+    // also admits: read as signed they would wrap round to negative numbers.
+    if (value.is_number_unsigned()) {
+        if (value.get<quint64>() <= quint64(std::numeric_limits<qint64>::max())) return qint64(value.get<quint64>());
+    } else if (value.is_number_integer()) {
         return value.get<qint64>();
     }
-    fail(what + " is not a 64-bit integer");
+    fail(what + " is not a signed 64-bit integer");
 }
 
 QStringList stringArrayMember(const Json& object, const char* key) {

@@ -2,6 +2,8 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+#include <limits>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 using namespace AuditKit;
@@ -118,6 +120,44 @@ TEST(AuditJSON, RecordsMissingSomethingDoNotDecode) {
     EXPECT_THROW(AuditJSON::decode("[]"), AuditJSON::DecodingError);
     // A hostile buffer line nested far deeper than any record is refused, not followed down.
     EXPECT_THROW(AuditJSON::decode(QByteArray(200000, '[') + QByteArray(200000, ']')), AuditJSON::DecodingError);
+}
+
+TEST(AuditJSON, IntegersBeyondSigned64BitsAreRefusedNotWrapped) {
+    // Written as text: a buffered line may hold any number, and a wrapped one would be re-posted altered.
+    const QByteArray version = AuditJSON::encode(recordOf(AuditEvent::policyViolation("k", "d")));
+    const QByteArray counts = AuditJSON::encode(recordOf(AuditEvent::redaction({{"ssn", 1}})));
+    ASSERT_TRUE(version.contains("\"schemaVersion\":1,"));
+    ASSERT_TRUE(counts.contains("{\"ssn\":1}"));
+    struct Case {
+        QByteArray text;
+        std::optional<qint64> decoded; // nothing: refused
+    };
+    const auto withVersion = [&](const char* number) {
+        return QByteArray(version).replace("\"schemaVersion\":1,", QByteArray("\"schemaVersion\":") + number + ",");
+    };
+    const auto withCount = [&](const char* number) {
+        return QByteArray(counts).replace("{\"ssn\":1}", QByteArray("{\"ssn\":") + number + "}");
+    };
+    const Case cases[] = {
+        {withVersion("18446744073709551615"), std::nullopt},
+        {withVersion("9223372036854775808"), std::nullopt},
+        {withVersion("9223372036854775807"), std::numeric_limits<qint64>::max()},
+        {withVersion("-9223372036854775808"), std::numeric_limits<qint64>::min()},
+        {withVersion("2.0"), std::nullopt},
+        {withCount("9223372036854775808"), std::nullopt},
+        {withCount("18446744073709551615"), std::nullopt},
+        {withCount("9223372036854775807"), std::numeric_limits<qint64>::max()},
+    };
+    for (const Case& c : cases) {
+        if (!c.decoded) {
+            EXPECT_THROW(AuditJSON::decode(c.text), AuditJSON::DecodingError) << c.text.toStdString();
+            continue;
+        }
+        const AuditRecord record = AuditJSON::decode(c.text);
+        const auto* redaction = std::get_if<AuditEvent::Redaction>(&record.event.value);
+        EXPECT_EQ(redaction ? redaction->detectorCounts.at("ssn") : record.schemaVersion, *c.decoded);
+        EXPECT_EQ(AuditJSON::encode(record), c.text); // re-posted unchanged
+    }
 }
 
 TEST(AuditJSON, AnySchemaVersionAndExtraMembersAreAccepted) {
