@@ -20,10 +20,13 @@ struct WindowInfo {
     std::optional<QString> bundleID;
     bool isOnScreen = false;
     std::int64_t zIndex = unknownZIndex;
+    // An ordinary application window: not the desktop, a dock or panel, a menu, a tooltip, a
+    // notification, a popup or a window kept above the others.
+    bool isOrdinary = true;
 
     friend bool operator==(const WindowInfo& a, const WindowInfo& b) {
         return a.windowID == b.windowID && a.frame.equalTo(b.frame) && a.bundleID == b.bundleID
-               && a.isOnScreen == b.isOnScreen && a.zIndex == b.zIndex;
+               && a.isOnScreen == b.isOnScreen && a.zIndex == b.zIndex && a.isOrdinary == b.isOrdinary;
     }
 };
 

@@ -104,14 +104,17 @@ ShareableSnapshot X11ScreenContentProvider::shareableContent() {
         if (t.otherClients.empty()) {
             if (t.ownedByThisProcess) continue;
             const bool onScreen = t.isOnScreen();
-            snapshot.windows.push_back({t.client, t.rect, t.appID, onScreen, onScreen ? nextZ++ : WindowInfo::unknownZIndex});
+            snapshot.windows.push_back(
+                {t.client, t.rect, t.appID, onScreen, onScreen ? nextZ++ : WindowInfo::unknownZIndex, !t.desktopOrOverlay});
             continue;
         }
         // The clients sharing a frame share its place in the order.
         const bool frameShown = t.viewable && t.onCurrentDesktop && !t.hidden;
         const std::int64_t z = frameShown ? nextZ++ : WindowInfo::unknownZIndex;
         const auto add = [&](xcb_window_t window, const std::optional<QString>& appID, bool onScreen, bool own) {
-            if (!own) snapshot.windows.push_back({window, t.rect, appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex});
+            if (!own)
+                snapshot.windows.push_back(
+                    {window, t.rect, appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex, !t.desktopOrOverlay});
         };
         add(t.client, t.appID, t.isOnScreen(), t.ownedByThisProcess);
         for (const X11TopLevel::OtherClient& other : t.otherClients)

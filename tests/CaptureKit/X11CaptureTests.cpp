@@ -377,8 +377,14 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
 
 TEST_F(X11CaptureTest, DesktopLessCaptureIsTransparentWhereOnlyTheDesktopWas) {
     const xcb_window_t window = spawn({200, 200, 300, 200}, green, {"--class", "CaptureContent"});
-    spawn({600, 200, 200, 100}, blue, {"--class", "CaptureDock", "--type", "DOCK"});
-    spawn({900, 200, 200, 100}, blue, {"--class", "CaptureAbove", "--above"});
+    const xcb_window_t dock = spawn({600, 200, 200, 100}, blue, {"--class", "CaptureDock", "--type", "DOCK"});
+    const xcb_window_t above = spawn({900, 200, 200, 100}, blue, {"--class", "CaptureAbove", "--above"});
+    // The window list tells ordinary windows from the layers a desktop-less capture leaves out.
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    for (const auto& [listed, ordinary] : {std::pair{window, true}, std::pair{dock, false}, std::pair{above, false}}) {
+        ASSERT_TRUE(find(snapshot, listed));
+        EXPECT_EQ(find(snapshot, listed)->isOrdinary, ordinary) << listed;
+    }
     const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {}), provider).captureDisplayContent();
     const QRect area = clientArea(window);
     EXPECT_EQ(countPixels(image, green, area), area.width() * area.height());
