@@ -1,6 +1,6 @@
 # Libraries every module may use. Module-specific ones (Tesseract, OpenCV, xcb, curl, systemd)
 # are found in the module's own CMakeLists.
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Test Concurrent)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets DBus Network Test Concurrent)
 find_package(nlohmann_json 3.11 REQUIRED)
 find_package(ICU 72 REQUIRED COMPONENTS uc i18n)
 find_package(Threads REQUIRED)

@@ -1,17 +1,14 @@
 #include "BrindlecastApp/AppMain.h"
 
+#include "BrindlecastApp/AppDelegate.h"
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
-#include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/LaunchOptions.h"
 #include "AuditKit/JournalLogSink.h"
 #include "Support/Fonts.h"
 #include "Support/Log.h"
 
 #include <QApplication>
-#include <QIcon>
-#include <QMenu>
-#include <QSystemTrayIcon>
 
 #include <cstdio>
 #include <memory>
@@ -25,7 +22,7 @@ void print(FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
 }
 
-int runApplication(int argc, char** argv, const LaunchOptions& options) {
+int runApplication(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Brindlecast");
     QApplication::setOrganizationDomain("brindlecast.app");
@@ -44,14 +41,9 @@ int runApplication(int argc, char** argv, const LaunchOptions& options) {
     PortalSettingsReader portal(DesktopSettings::instance());
     portal.start();
 
-    DesignGallery::showForFlags(options.developerFlags);
-
-    QSystemTrayIcon tray(QIcon::fromTheme("camera-photo"));
-    QMenu menu;
-    QObject::connect(menu.addAction("Quit Brindlecast"), &QAction::triggered, &app, &QApplication::quit);
-    tray.setContextMenu(&menu);
-    tray.setToolTip("Brindlecast");
-    tray.show();
+    AppDelegate delegate(QCoreApplication::arguments(), AppDelegate::Services::live());
+    // Another copy runs and was asked to come forward: this one has nothing left to do.
+    if (!delegate.applicationDidFinishLaunching()) return 0;
     return app.exec();
 }
 
@@ -76,7 +68,7 @@ int runMain(int argc, char** argv) {
     case LaunchOptions::Action::run:
         break;
     }
-    return runApplication(argc, argv, options);
+    return runApplication(argc, argv);
 }
 
 } // namespace BrindlecastApp

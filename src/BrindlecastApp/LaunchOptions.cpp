@@ -1,9 +1,13 @@
 #include "BrindlecastApp/LaunchOptions.h"
 
+#include "BrindlecastApp/Shell/PreviewFlags.h"
+
 namespace BrindlecastApp {
 
 LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
     LaunchOptions options;
+    // The settings preview takes the name of its page as an argument of its own.
+    const bool settingsPreview = arguments.contains("--preview-settings");
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == "--version" || argument == "-v") {
@@ -16,6 +20,10 @@ LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
         }
         if (argument.startsWith("--preview") || argument.startsWith("--test-") || argument == "--dark" ||
             argument == "--legacy-review") {
+            options.developerFlags << argument;
+            continue;
+        }
+        if (settingsPreview && PreviewPlan::settingsPages().contains(argument)) {
             options.developerFlags << argument;
             continue;
         }

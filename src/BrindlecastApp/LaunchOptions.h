@@ -11,7 +11,9 @@ struct LaunchOptions {
 
     Action action = Action::run;
     QString unknownArgument; // set with rejectArguments
-    QStringList developerFlags; // "--preview-*", "--test-*", "--dark", "--tool" and its value
+    // "--preview-*", "--test-*", "--dark", "--legacy-review", "--tool" and its value, and with
+    // "--preview-settings" the names of the settings pages
+    QStringList developerFlags;
 
     static LaunchOptions parse(const QStringList& arguments); // arguments without the program name
     static QString helpText();

@@ -1,0 +1,304 @@
+#include "BrindlecastApp/AppDelegate.h"
+
+#include "BrindlecastApp/Design/DesktopSettings.h"
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/DesignGallery.h"
+#include "BrindlecastApp/Shell/EditMenu.h"
+#include "BrindlecastApp/Shell/GlobalHotKeys.h"
+#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Shell/SingleInstance.h"
+#include "CaptureKit/CaptureAuthorization.h"
+#include "CaptureKit/CaptureError.h"
+#include "CaptureKit/X11Connection.h"
+#include "CaptureKit/X11ScreenContentProvider.h"
+#include "PolicyKit/PreferenceStore.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace BrindlecastApp {
+
+namespace {
+
+AppDelegate* sharedDelegate = nullptr;
+
+std::vector<CaptureKit::WindowInfo> liveWindowList() {
+    try {
+        return CaptureKit::X11ScreenContentProvider().shareableContent().windows;
+    } catch (const CaptureKit::CaptureError& error) {
+        shellLog().error(QString("window list: %1").arg(error.description()));
+    } catch (const CaptureKit::X11Error& error) {
+        shellLog().error(QString("window list: %1").arg(error.what()));
+    }
+    return {};
+}
+
+} // namespace
+
+AppDelegate::Services AppDelegate::Services::live() {
+    Services services;
+    services.resolvePolicy = [] {
+        return PolicyKit::EffectivePolicy::resolve(PolicyKit::PreferenceStore::live("app.brindlecast")).policy;
+    };
+    services.captureAuthorized = [] {
+        return CaptureKit::CaptureAuthorization::current() == CaptureKit::CaptureAuthorization::authorized;
+    };
+    services.updaterMenuTitle = [] { return std::optional<QString>(); };
+    services.checkForUpdates = [] {};
+    services.windowList = liveWindowList;
+    services.runCapture = [](const CaptureRequest&, std::function<void(bool)> finished) {
+        shellLog().error("the capture pipeline is not available yet");
+        if (finished) finished(false);
+    };
+    services.instanceFolder = SingleInstance::defaultFolder();
+    return services;
+}
+
+AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* parent)
+    : QObject(parent), arguments_(std::move(arguments)), services_(std::move(services)),
+      plan_(PreviewPlan::fromArguments(arguments_)), theme_(std::make_unique<Theme>()),
+      instance_(std::make_unique<SingleInstance>(services_.instanceFolder)) {}
+
+AppDelegate::~AppDelegate() {
+    if (overlay_) delete overlay_.data();
+    if (sharedDelegate == this) sharedDelegate = nullptr;
+}
+
+AppDelegate* AppDelegate::shared() { return sharedDelegate; }
+
+bool AppDelegate::applicationDidFinishLaunching() {
+    const bool previewOrTest = PreviewPlan::isPreviewOrTestLaunch(arguments_);
+    if (!previewOrTest) {
+        if (instance_->activateExistingInstance()) return false;
+    } else {
+        // Not guarded, but a later plain launch still finds this copy when none other runs.
+        instance_->claim();
+    }
+    connect(instance_.get(), &SingleInstance::activationRequested, this, &AppDelegate::bringForward);
+    sharedDelegate = this;
+
+    createStatusItem();
+    installEditMenu();
+    registerHotkey();
+    handlePreviewFlags();
+    if (!previewOrTest && !services_.captureAuthorized()) showScreenRecordingOnboarding();
+    return true;
+}
+
+// --- Start-up pieces ---------------------------------------------------------------------------
+
+void AppDelegate::createStatusItem() {
+    menu_ = std::make_unique<QMenu>();
+    connect(menu_.get(), &QMenu::aboutToShow, this, &AppDelegate::populateMenu);
+    statusItem_ = std::make_unique<QSystemTrayIcon>();
+    const auto paintIcon = [this] {
+        statusItem_->setIcon(StatusMenu::trayIcon(StatusMenu::templateArtwork(), DesktopSettings::instance().colorScheme()));
+    };
+    paintIcon();
+    connect(&DesktopSettings::instance(), &DesktopSettings::colorSchemeChanged, this, paintIcon);
+    statusItem_->setToolTip("Brindlecast");
+    statusItem_->setContextMenu(menu_.get());
+    // A click opens the menu as a right click does: the tray item is the app's only door.
+    connect(statusItem_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) menu_->popup(QCursor::pos());
+    });
+    statusItem_->show();
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        shellLog().notice("this desktop shows no tray icons; the global hot keys still capture");
+}
+
+void AppDelegate::installEditMenu() { editMenu_ = std::make_unique<EditMenu>(); }
+
+void AppDelegate::registerHotkey() {
+    hotKeys_ = std::make_unique<GlobalHotKeys>();
+    connect(hotKeys_.get(), &GlobalHotKeys::pressed, this, &AppDelegate::handleHotKey);
+    hotKeys_->registerKeys();
+}
+
+StatusMenuState AppDelegate::statusMenuState() const {
+    StatusMenuState state;
+    state.lockAgent = services_.resolvePolicy().lockAgent;
+    state.captureAuthorized = services_.captureAuthorized();
+    state.updaterTitle = services_.updaterMenuTitle();
+    return state;
+}
+
+void AppDelegate::populateMenu() {
+    if (!menu_) return;
+    StatusMenu::render(*menu_, StatusMenu::rows(statusMenuState()), menu_->palette().color(QPalette::Text),
+                       [this](StatusCommand command) { run(command); });
+}
+
+void AppDelegate::bringForward(qint64 requesterPid) {
+    shellLog().info(QString("single-instance guard: pid %1 asked this copy to come forward").arg(requesterPid));
+    QWidget* last = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window == menu_.get() || window->windowType() == Qt::Popup ||
+            window->windowType() == Qt::ToolTip)
+            continue;
+        window->raise();
+        last = window;
+    }
+    if (last) last->activateWindow();
+    emit broughtForward(requesterPid);
+}
+
+// --- Developer flags ---------------------------------------------------------------------------
+
+void AppDelegate::handlePreviewFlags() {
+    using Window = PreviewPlan::Window;
+    const bool dark = plan_.dark;
+    switch (plan_.window) {
+    case Window::testWindowPick:
+        QTimer::singleShot(0, this, &AppDelegate::captureWindowPick);
+        return;
+    case Window::gallery:
+        QTimer::singleShot(0, this, [dark] { DesignGallery::show(dark); });
+        return;
+    case Window::about:
+        QTimer::singleShot(0, this, &AppDelegate::showAbout);
+        return;
+    case Window::permissions: {
+        // The preview's theme is stored at once, as the walkthrough preview always does.
+        Theme previewTheme;
+        previewTheme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        QTimer::singleShot(0, this, [this] { windowNotAvailable("the screen-recording walkthrough"); });
+        return;
+    }
+    case Window::editor:
+        QTimer::singleShot(0, this, [this] { windowNotAvailable("the editor window"); });
+        return;
+    case Window::thumbnail:
+        QTimer::singleShot(0, this, [this] { windowNotAvailable("the floating thumbnail"); });
+        return;
+    case Window::settings:
+        QTimer::singleShot(0, this, [this, page = plan_.settingsPage] {
+            windowNotAvailable(QString("the settings window (page \"%1\")").arg(page));
+        });
+        return;
+    case Window::none:
+        break;
+    }
+    if (plan_.diagnostics) showDiagnostics();
+    if (plan_.review) QTimer::singleShot(0, this, [this] { windowNotAvailable("the review window"); });
+}
+
+void AppDelegate::windowNotAvailable(const QString& window) const {
+    shellLog().notice(QString("%1 is not available yet").arg(window));
+}
+
+// --- Commands ------------------------------------------------------------------------------------
+
+void AppDelegate::run(StatusCommand command) {
+    switch (command) {
+    case StatusCommand::none: return;
+    case StatusCommand::captureRegion: return captureRegion();
+    case StatusCommand::captureWindowPick: return captureWindowPick();
+    case StatusCommand::captureDisplay: return captureDisplay();
+    case StatusCommand::openEditor: return openEditorFromMenu();
+    case StatusCommand::showScreenshotsFolder: return showScreenshotsFolder();
+    case StatusCommand::showPermissionWalkthrough: return showPermissionWalkthrough();
+    case StatusCommand::showSettings: return showSettings();
+    case StatusCommand::checkForUpdates: return checkForUpdates();
+    case StatusCommand::showAbout: return showAbout();
+    case StatusCommand::quit: QCoreApplication::quit(); return;
+    }
+}
+
+void AppDelegate::handleHotKey(int id) {
+    if (id == GlobalHotKeys::windowPick) return captureWindowPick();
+    if (id == GlobalHotKeys::region) return captureRegion();
+    if (services_.captureAuthorized())
+        startCapture(CaptureRequest::display());
+    else
+        showScreenRecordingOnboarding();
+}
+
+void AppDelegate::captureRegion() { openOverlay(false); }
+
+void AppDelegate::captureWindowPick() { openOverlay(true); }
+
+void AppDelegate::openOverlay(bool windowPick) {
+    if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
+    if (overlay_) return; // a selection is up: it keeps its mode
+    auto* overlay = new OverlayController(services_.windowList, theme_->accent(), this);
+    QPointer<AppDelegate> self(this);
+    overlay->onRegion = [self, overlay](const Support::Rect& rect) {
+        if (self) self->captureFromOverlay(overlay, CaptureRequest::region(rect));
+    };
+    overlay->onWindow = [self, overlay](const PickTarget& target) {
+        if (self) self->captureFromOverlay(overlay, CaptureRequest::window(target.windowID, target.bundleID));
+    };
+    overlay->onCancel = [self, overlay] {
+        if (self && self->overlay_ == overlay) self->dropOverlay();
+    };
+    overlay_ = overlay;
+    overlay->begin();
+    if (windowPick && !overlay->isWindowPickMode()) overlay->toggleMode();
+}
+
+void AppDelegate::dropOverlay() {
+    if (!overlay_) return;
+    OverlayController* overlay = overlay_;
+    overlay_ = nullptr;
+    overlay->close();
+    overlay->deleteLater();
+}
+
+void AppDelegate::captureFromOverlay(OverlayController* overlay, const CaptureRequest& request) {
+    // The panels leave the screen (and the X server has unmapped them) before the capture starts.
+    overlay->orderOut();
+    QPointer<AppDelegate> self(this);
+    QPointer<OverlayController> started(overlay);
+    services_.runCapture(request, [self, started](bool wentThrough) {
+        // Only the overlay this run started from: a newer one may be up by now.
+        if (!self || !started) return;
+        if (wentThrough) {
+            if (self->overlay_ == started)
+                self->dropOverlay();
+            else {
+                started->close();
+                started->deleteLater();
+            }
+        } else if (self->overlay_ == started) {
+            started->orderIn(); // the user may select again, or cancel
+        }
+    });
+}
+
+void AppDelegate::captureDisplay() {
+    if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
+    startCapture(CaptureRequest::display());
+}
+
+void AppDelegate::captureFrontmostWindow() {
+    if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
+    startCapture(CaptureRequest::frontmostWindow());
+}
+
+void AppDelegate::startCapture(const CaptureRequest& request) {
+    // The pipeline shows the outcome itself; nobody waits for it here.
+    services_.runCapture(request, [](bool) {});
+}
+
+void AppDelegate::openEditorFromMenu() { windowNotAvailable("the editor window"); }
+
+void AppDelegate::showScreenshotsFolder() { windowNotAvailable("the screenshots folder"); }
+
+void AppDelegate::showPermissionWalkthrough() { showScreenRecordingOnboarding(); }
+
+void AppDelegate::showScreenRecordingOnboarding() { windowNotAvailable("the screen-recording walkthrough"); }
+
+void AppDelegate::showSettings() { windowNotAvailable("the settings window"); }
+
+void AppDelegate::showDiagnostics() { windowNotAvailable("the policy diagnostics window"); }
+
+void AppDelegate::checkForUpdates() { services_.checkForUpdates(); }
+
+void AppDelegate::showAbout() { windowNotAvailable("the About panel"); }
+
+} // namespace BrindlecastApp

@@ -1,0 +1,279 @@
+#include "BrindlecastApp/Overlay/OverlayController.h"
+
+#include "BrindlecastApp/Design/Symbols.h"
+#include "BrindlecastApp/Overlay/OverlayView.h"
+#include "BrindlecastApp/Shell/ShellLog.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace BrindlecastApp {
+
+namespace {
+
+constexpr int grabRetryMs = 25;
+constexpr int grabAttemptsMax = 40; // a second: another client may hold a grab for a moment
+
+bool onX11() { return QGuiApplication::platformName() == "xcb"; }
+
+// Waits until the X server has carried out every request sent so far (an unmap, a release).
+void syncWithServer() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return;
+    xcb_connection_t* c = x11->connection();
+    xcb_flush(c);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+// The window-pick pointer: a camera, dark on a light rim so it shows on any screen.
+const QCursor& cameraCursor() {
+    static const QCursor cursor = [] {
+        constexpr int side = 24;
+        const std::optional<QPainterPath> camera = Symbols::path("camera.fill", QRectF(2, 2, side - 4, side - 4),
+                                                                 SymbolWeight::medium);
+        if (!camera) return QCursor(Qt::CrossCursor);
+        QPixmap image(side, side);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::white);
+        painter.drawPath(*camera);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawPath(*camera);
+        painter.end();
+        return QCursor(image, side / 2, side / 2);
+    }();
+    return cursor;
+}
+
+} // namespace
+
+OverlayController::OverlayController(WindowList windowList, QColor accent, QObject* parent)
+    : QObject(parent), windowList_(std::move(windowList)), accent_(std::move(accent)) {
+    grabRetry_.setSingleShot(true);
+    grabRetry_.setInterval(grabRetryMs);
+    connect(&grabRetry_, &QTimer::timeout, this, &OverlayController::grabInput);
+}
+
+OverlayController::~OverlayController() {
+    releaseInput();
+    for (OverlayView* view : std::as_const(views_)) delete view;
+}
+
+void OverlayController::begin() {
+    if (closed_ || !views_.isEmpty()) return;
+    // Every monitor's picture is taken before any panel covers one.
+    QList<QPair<QScreen*, QPixmap>> frozen;
+    for (QScreen* screen : QGuiApplication::screens()) frozen.append({screen, screen->grabWindow(0)});
+    for (const auto& [screen, frame] : frozen) {
+        auto* view = new OverlayView(screen, frame, accent_);
+        view->installEventFilter(this);
+        views_.append(view);
+    }
+    showPanels();
+}
+
+void OverlayController::showPanels() {
+    for (OverlayView* view : std::as_const(views_)) {
+        view->setGeometry(view->overlayScreen() ? view->overlayScreen()->geometry() : view->geometry());
+        view->show();
+        view->raise();
+    }
+    shown_ = true;
+    if (OverlayView* key = keyView()) {
+        key->activateWindow();
+        key->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    grabAttempts_ = 0;
+    grabInput();
+}
+
+void OverlayController::close() {
+    if (closed_) return;
+    releaseInput();
+    for (OverlayView* view : std::as_const(views_)) {
+        view->removeEventFilter(this);
+        view->hide();
+        view->deleteLater();
+    }
+    views_.clear();
+    shown_ = false;
+    closed_ = true;
+    syncWithServer();
+}
+
+void OverlayController::orderOut() {
+    if (!shown_) return;
+    releaseInput();
+    dragOwner_ = nullptr;
+    for (OverlayView* view : std::as_const(views_)) view->hide();
+    shown_ = false;
+    syncWithServer();
+}
+
+void OverlayController::orderIn() {
+    if (closed_ || shown_) return;
+    showPanels();
+    if (windowPickMode_) {
+        refreshWindowList();
+        updatePick(rootPoint(QCursor::pos()));
+    }
+}
+
+void OverlayController::toggleMode() {
+    windowPickMode_ = !windowPickMode_;
+    dragOwner_ = nullptr;
+    for (OverlayView* view : std::as_const(views_)) {
+        view->enterMode(windowPickMode_);
+        view->setCursor(windowPickMode_ ? cameraCursor() : QCursor(Qt::CrossCursor));
+    }
+    if (windowPickMode_) {
+        refreshWindowList();
+        updatePick(rootPoint(QCursor::pos()));
+    }
+}
+
+void OverlayController::updatePick(Support::Point root) {
+    const std::optional<PickTarget> target = windowAt(windows_, root);
+    for (OverlayView* view : std::as_const(views_)) view->setPickTarget(target);
+}
+
+std::optional<PickTarget> OverlayController::windowAt(const std::vector<CaptureKit::WindowInfo>& windows,
+                                                      Support::Point point) {
+    const CaptureKit::WindowInfo* front = nullptr;
+    for (const CaptureKit::WindowInfo& window : windows) {
+        if (!window.isOnScreen || !window.isOrdinary) continue;
+        if (!(window.frame.width() > 1 && window.frame.height() > 1) || !window.frame.contains(point)) continue;
+        if (!front || window.zIndex < front->zIndex) front = &window;
+    }
+    if (!front) return std::nullopt;
+    return PickTarget{front->windowID, front->bundleID, front->frame};
+}
+
+void OverlayController::refreshWindowList() { windows_ = windowList_ ? windowList_() : std::vector<CaptureKit::WindowInfo>{}; }
+
+OverlayView* OverlayController::keyView() const {
+    if (views_.isEmpty()) return nullptr;
+    const QPoint pointer = QCursor::pos();
+    for (OverlayView* view : views_)
+        if (view->geometry().contains(pointer)) return view;
+    return views_.first();
+}
+
+OverlayView* OverlayController::viewAtGlobal(QPointF global) const {
+    for (OverlayView* view : views_)
+        if (Support::Rect::fromQRectF(QRectF(view->geometry())).contains(Support::Point{global.x(), global.y()}))
+            return view;
+    return nullptr;
+}
+
+Support::Point OverlayController::rootPoint(QPointF global) const {
+    if (OverlayView* view = viewAtGlobal(global)) return view->toRoot(global - QPointF(view->geometry().topLeft()));
+    return {global.x(), global.y()};
+}
+
+void OverlayController::grabInput() {
+    if (!shown_ || !onX11()) return;
+    OverlayView* key = keyView();
+    QWindow* window = key ? key->windowHandle() : nullptr;
+    if (!window) return;
+    grabbed_ = key;
+    // A panel can be grabbed for only once the server shows it, and another client may hold a
+    // grab for a moment (a menu closing): try again for a while.
+    const bool keyboard = window->setKeyboardGrabEnabled(true);
+    const bool pointer = window->setMouseGrabEnabled(true);
+    if (keyboard && pointer) return;
+    if (++grabAttempts_ < grabAttemptsMax) {
+        grabRetry_.start();
+        return;
+    }
+    shellLog().error(QString("selection overlay: could not take the %1 from another application")
+                         .arg(!keyboard && !pointer ? "keyboard and pointer" : !keyboard ? "keyboard" : "pointer"));
+}
+
+void OverlayController::releaseInput() {
+    grabRetry_.stop();
+    if (grabbed_ && grabbed_->windowHandle()) {
+        grabbed_->windowHandle()->setKeyboardGrabEnabled(false);
+        grabbed_->windowHandle()->setMouseGrabEnabled(false);
+    }
+    grabbed_ = nullptr;
+}
+
+bool OverlayController::eventFilter(QObject* watched, QEvent* event) {
+    // Ordered out or closed: nothing that happens is the overlay's.
+    if (!shown_ || closed_) return false;
+    auto* view = qobject_cast<OverlayView*>(watched);
+    if (!view || !views_.contains(view)) return false;
+
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space) {
+            if (!key->isAutoRepeat()) toggleMode();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            close();
+            if (onCancel) onCancel(); // may release this controller: nothing after it
+            return true;
+        }
+        return false;
+    }
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton) return true;
+        const QPointF global = mouse->globalPosition();
+        if (windowPickMode_) {
+            const std::optional<PickTarget> target = windowAt(windows_, rootPoint(global));
+            if (target && onWindow) onWindow(*target);
+            return true;
+        }
+        OverlayView* owner = viewAtGlobal(global);
+        dragOwner_ = owner ? owner : view;
+        dragOwner_->beginDrag(global - QPointF(dragOwner_->geometry().topLeft()));
+        return true;
+    }
+    case QEvent::MouseMove: {
+        const QPointF global = static_cast<QMouseEvent*>(event)->globalPosition();
+        if (dragOwner_) {
+            dragOwner_->dragTo(global - QPointF(dragOwner_->geometry().topLeft()));
+        } else if (windowPickMode_) {
+            updatePick(rootPoint(global));
+        } else {
+            OverlayView* under = viewAtGlobal(global);
+            for (OverlayView* each : std::as_const(views_))
+                each->setHoverPoint(each == under ? std::optional<QPointF>(global - QPointF(each->geometry().topLeft()))
+                                                  : std::nullopt);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton || !dragOwner_) return true;
+        OverlayView* owner = dragOwner_;
+        dragOwner_ = nullptr;
+        const std::optional<Support::Rect> area =
+            owner->endDrag(mouse->globalPosition() - QPointF(owner->geometry().topLeft()));
+        if (area && onRegion) onRegion(*area); // may order this overlay out or release it
+        return true;
+    }
+    case QEvent::MouseButtonDblClick:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace BrindlecastApp

@@ -1,0 +1,80 @@
+#include "BrindlecastApp/Shell/EditMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QMetaObject>
+#include <QWidget>
+
+namespace BrindlecastApp {
+
+namespace {
+
+struct Command {
+    const char* title;
+    const char* slot;
+    QKeySequence shortcut;
+};
+
+} // namespace
+
+EditMenu::EditMenu(QObject* parent) : QObject(parent), menu_(new QMenu("Edit")) {
+    const Command commands[] = {
+        {"Undo", "undo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"Redo", "redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+        {nullptr, nullptr, {}},
+        {"Cut", "cut", QKeySequence(Qt::CTRL | Qt::Key_X)},
+        {"Copy", "copy", QKeySequence(Qt::CTRL | Qt::Key_C)},
+        {"Paste", "paste", QKeySequence(Qt::CTRL | Qt::Key_V)},
+        {"Select All", "selectAll", QKeySequence(Qt::CTRL | Qt::Key_A)},
+    };
+    for (const Command& command : commands) {
+        if (!command.title) {
+            menu_->addSeparator();
+            continue;
+        }
+        QAction* action = menu_->addAction(command.title);
+        action->setShortcut(command.shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        const char* slot = command.slot;
+        connect(action, &QAction::triggered, this, [slot] { sendToFocus(slot); });
+    }
+    qApp->installEventFilter(this);
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible()) attach(window);
+}
+
+EditMenu::~EditMenu() {
+    if (qApp) qApp->removeEventFilter(this);
+    delete menu_;
+}
+
+QList<QAction*> EditMenu::actions() const { return menu_->actions(); }
+
+bool EditMenu::sendToFocus(const char* slot) {
+    const QByteArray signature = QByteArray(slot) + "()";
+    for (QWidget* widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
+        if (widget->metaObject()->indexOfMethod(signature.constData()) >= 0)
+            return QMetaObject::invokeMethod(widget, slot, Qt::DirectConnection);
+        if (widget->isWindow()) break;
+    }
+    return false;
+}
+
+bool EditMenu::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->isWindow()) attach(widget);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void EditMenu::attach(QWidget* window) {
+    // Menus and tooltips are windows too, but take no editing commands.
+    if (window == menu_ || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip) return;
+    for (QAction* action : menu_->actions())
+        if (!action->isSeparator() && !window->actions().contains(action)) window->addAction(action);
+}
+
+} // namespace BrindlecastApp

@@ -1,0 +1,140 @@
+#include "BrindlecastApp/Shell/SingleInstance.h"
+
+#include "BrindlecastApp/Shell/ShellLog.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace BrindlecastApp {
+
+namespace {
+
+constexpr qint64 maxLineLength = 64;
+constexpr int answerTimeoutMs = 2000;
+// A copy that has just taken the lock may not listen yet.
+constexpr int connectPatienceMs = 1000;
+
+std::optional<qint64> parsePid(const QByteArray& text) {
+    bool ok = false;
+    const qint64 pid = text.trimmed().toLongLong(&ok);
+    return ok && pid > 0 ? std::optional<qint64>(pid) : std::nullopt;
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), folder_(std::move(folder)) {}
+
+SingleInstance::~SingleInstance() {
+    if (server_) server_->close();
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+QString SingleInstance::defaultFolder() {
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty()) runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime + "/app.brindlecast";
+}
+
+bool SingleInstance::tryLock() {
+    if (lockFd_ >= 0) return true;
+    if (!QDir().mkpath(folder_)) return false;
+    QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = QFile::encodeName(folder_ + "/instance.lock");
+    // Close-on-exec: a program this copy starts must not keep the lock after it ends.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    lockFd_ = fd;
+    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.constData(), static_cast<size_t>(pid.size()), 0) != pid.size())
+        shellLog().error("single-instance guard: could not write this copy's process ID into the lock file");
+    return true;
+}
+
+void SingleInstance::listen() {
+    const QString socketPath = folder_ + "/instance.socket";
+    // Only the holder of the lock gets here, so a socket file left behind is stale.
+    QLocalServer::removeServer(socketPath);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(socketPath)) {
+        shellLog().error(QString("single-instance guard: cannot listen on %1: %2").arg(socketPath, server_->errorString()));
+        return;
+    }
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
+}
+
+void SingleInstance::answer() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine() && socket->bytesAvailable() < maxLineLength) return;
+            const QByteArray line = socket->readLine(maxLineLength);
+            socket->write(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+            socket->flush();
+            socket->disconnectFromServer();
+            if (line.startsWith("activate ")) emit activationRequested(parsePid(line.mid(9)).value_or(0));
+        });
+    }
+}
+
+std::optional<qint64> SingleInstance::askRunningCopy() const {
+    const QDeadlineTimer deadline(connectPatienceMs);
+    QLocalSocket socket;
+    while (true) {
+        socket.connectToServer(folder_ + "/instance.socket");
+        if (socket.waitForConnected(answerTimeoutMs)) break;
+        if (deadline.hasExpired()) return std::nullopt;
+        QThread::msleep(50);
+    }
+    socket.write("activate " + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+    if (!socket.waitForBytesWritten(answerTimeoutMs)) return std::nullopt;
+    QByteArray reply;
+    while (!reply.contains('\n') && reply.size() < maxLineLength && socket.waitForReadyRead(answerTimeoutMs))
+        reply += socket.read(maxLineLength - reply.size());
+    return parsePid(reply);
+}
+
+std::optional<qint64> SingleInstance::pidInLockFile() const {
+    QFile file(folder_ + "/instance.lock");
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return parsePid(file.read(maxLineLength));
+}
+
+std::optional<qint64> SingleInstance::activateExistingInstance() {
+    if (claim()) return std::nullopt;
+    if (lockFd_ < 0 && !QFileInfo::exists(folder_ + "/instance.lock")) {
+        // The folder cannot be used at all: better two copies than none.
+        shellLog().error(QString("single-instance guard: cannot use %1; not guarding").arg(folder_));
+        return std::nullopt;
+    }
+    // The lock is held, so another copy is alive even when it does not answer in time.
+    std::optional<qint64> pid = askRunningCopy();
+    if (!pid) pid = pidInLockFile();
+    const qint64 shown = pid.value_or(0);
+    shellLog().info(QString("single-instance guard: pid %1 already running — exiting").arg(shown));
+    return shown;
+}
+
+bool SingleInstance::claim() {
+    if (lockFd_ >= 0) return true;
+    if (!tryLock()) return false;
+    listen();
+    return true;
+}
+
+} // namespace BrindlecastApp

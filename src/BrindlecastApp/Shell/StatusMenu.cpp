@@ -1,0 +1,109 @@
+#include "BrindlecastApp/Shell/StatusMenu.h"
+
+#include "BrindlecastApp/Design/Symbols.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+
+namespace BrindlecastApp::StatusMenu {
+
+namespace {
+
+const QString permissionStatus = QStringLiteral("Screen Recording permission status");
+
+StatusMenuRow item(const QString& title, StatusCommand command, const QKeySequence& shortcut = {},
+                   const QString& symbol = {}, const QString& accessibility = {}) {
+    StatusMenuRow row;
+    row.title = title;
+    row.command = command;
+    row.shortcut = shortcut;
+    row.symbol = symbol;
+    row.accessibilityDescription = accessibility;
+    return row;
+}
+
+StatusMenuRow separator() {
+    StatusMenuRow row;
+    row.separator = true;
+    return row;
+}
+
+QKeySequence shiftCtrl(Qt::Key key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); }
+
+QIcon symbolIcon(const QString& name, const QColor& color, SymbolWeight weight = SymbolWeight::regular) {
+    QIcon icon;
+    for (const int side : {16, 22, 32, 48}) icon.addPixmap(QPixmap::fromImage(Symbols::image(name, side, color, weight)));
+    return icon;
+}
+
+} // namespace
+
+QList<StatusMenuRow> rows(const StatusMenuState& state) {
+    QList<StatusMenuRow> rows{
+        item("Capture Region", StatusCommand::captureRegion, shiftCtrl(Qt::Key_7), "rectangle.dashed"),
+        item("Capture Window", StatusCommand::captureWindowPick, shiftCtrl(Qt::Key_8), "macwindow"),
+        item("Capture Display", StatusCommand::captureDisplay, shiftCtrl(Qt::Key_9), "macwindow.on.rectangle"),
+        separator(),
+        item("Open Editor", StatusCommand::openEditor, shiftCtrl(Qt::Key_E), "square.and.pencil"),
+        item("Show Screenshots Folder", StatusCommand::showScreenshotsFolder, {}, "folder"),
+        separator(),
+    };
+    if (state.captureAuthorized)
+        rows << item("Screen Recording: Allowed", StatusCommand::none, {}, "checkmark.shield", permissionStatus);
+    else
+        rows << item("Allow Screen Recording…", StatusCommand::showPermissionWalkthrough, {},
+                     "exclamationmark.shield.fill", permissionStatus);
+    rows << item("Settings…", StatusCommand::showSettings, QKeySequence(Qt::CTRL | Qt::Key_Comma), "gearshape");
+    if (state.updaterTitle) rows << item(*state.updaterTitle, StatusCommand::checkForUpdates);
+    rows << item("About Brindlecast", StatusCommand::showAbout);
+    if (!state.lockAgent) {
+        rows << separator();
+        rows << item("Quit Brindlecast", StatusCommand::quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+    return rows;
+}
+
+void render(QMenu& menu, const QList<StatusMenuRow>& rows, const QColor& symbolColor,
+            const std::function<void(StatusCommand)>& run) {
+    // The old actions belong to the menu; a chosen one may still be running its slot when the menu
+    // is rebuilt, so they are deleted later rather than at once.
+    const QList<QAction*> old = menu.actions();
+    menu.clear();
+    for (QAction* action : old)
+        if (action->parent() == &menu) action->deleteLater();
+
+    for (const StatusMenuRow& row : rows) {
+        if (row.separator) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = menu.addAction(row.title);
+        action->setParent(&menu);
+        if (!row.symbol.isEmpty()) action->setIcon(symbolIcon(row.symbol, symbolColor));
+        if (!row.shortcut.isEmpty()) action->setShortcut(row.shortcut);
+        if (!row.accessibilityDescription.isEmpty()) action->setToolTip(row.accessibilityDescription);
+        action->setEnabled(row.enabled());
+        if (row.enabled()) {
+            const StatusCommand command = row.command;
+            QObject::connect(action, &QAction::triggered, &menu, [run, command] { run(command); });
+        }
+    }
+}
+
+QIcon trayIcon(const QImage& artwork, ColorScheme panelScheme) {
+    const QColor ink = panelScheme == ColorScheme::dark ? QColor(Qt::white) : QColor(0, 0, 0, 217);
+    if (artwork.isNull()) return symbolIcon("lock.shield", ink, SymbolWeight::medium);
+    // A template image draws only through its alpha: the panel decides the colour.
+    QImage tinted = artwork.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&tinted);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(tinted.rect(), ink);
+    painter.end();
+    return QIcon(QPixmap::fromImage(tinted));
+}
+
+QImage templateArtwork() { return QImage(QStringLiteral(":/brindlecast/MenuBarTemplate.png")); }
+
+} // namespace BrindlecastApp::StatusMenu

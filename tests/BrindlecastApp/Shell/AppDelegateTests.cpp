@@ -1,0 +1,216 @@
+#include "BrindlecastApp/AppDelegate.h"
+#include "BrindlecastApp/Overlay/OverlayView.h"
+#include "BrindlecastApp/Shell/GlobalHotKeys.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+// The shell over fakes: captures are recorded and finish when the test says so.
+struct Shell {
+    explicit Shell(QStringList arguments = {"brindlecast"}) {
+        AppDelegate::Services services;
+        services.resolvePolicy = [this] {
+            PolicyKit::EffectivePolicy policy;
+            policy.lockAgent = lockAgent;
+            return policy;
+        };
+        services.captureAuthorized = [this] { return authorized; };
+        services.updaterMenuTitle = [this] { return updaterTitle; };
+        services.checkForUpdates = [this] { ++updateChecks; };
+        services.windowList = [] { return std::vector<CaptureKit::WindowInfo>{}; };
+        services.runCapture = [this](const CaptureRequest& request, std::function<void(bool)> finished) {
+            requests.push_back(request);
+            pending.push_back(std::move(finished));
+        };
+        services.instanceFolder = TestSupport::makeTemporaryFolder("instance");
+        delegate = std::make_unique<AppDelegate>(std::move(arguments), std::move(services));
+    }
+
+    bool launch() { return delegate->applicationDidFinishLaunching(); }
+    OverlayController* overlay() const { return delegate->overlayController(); }
+    void finish(std::size_t run, bool wentThrough) { pending.at(run)(wentThrough); }
+    void dragOnOverlay() {
+        OverlayView* view = overlay()->views().value(0);
+        for (const auto& [type, point] : {std::pair{QEvent::MouseButtonPress, QPointF(10, 10)},
+                                          std::pair{QEvent::MouseMove, QPointF(60, 40)},
+                                          std::pair{QEvent::MouseButtonRelease, QPointF(60, 40)}}) {
+            QMouseEvent event(type, point, view->mapToGlobal(point), Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(view, &event);
+        }
+    }
+
+    bool authorized = true;
+    bool lockAgent = false;
+    std::optional<QString> updaterTitle;
+    int updateChecks = 0;
+    std::vector<CaptureRequest> requests;
+    std::vector<std::function<void(bool)>> pending;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+QStringList menuTitles(QMenu* menu) {
+    QStringList titles;
+    for (QAction* action : menu->actions()) titles << (action->isSeparator() ? QString("---") : action->text());
+    return titles;
+}
+
+} // namespace
+
+TEST(AppDelegate, TheMenuIsRebuiltFromTheStateOfEachOpening) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    EXPECT_EQ(AppDelegate::shared(), shell.delegate.get());
+    QMenu* menu = shell.delegate->statusMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->actions().isEmpty()) << "filled only when it opens";
+
+    shell.lockAgent = true;
+    emit menu->aboutToShow();
+    EXPECT_EQ(menuTitles(menu).last(), "About Brindlecast");
+    EXPECT_TRUE(menuTitles(menu).contains("Screen Recording: Allowed"));
+
+    shell.lockAgent = false;
+    shell.authorized = false;
+    shell.updaterTitle = "Check for Updates…";
+    emit menu->aboutToShow();
+    const QStringList titles = menuTitles(menu);
+    EXPECT_EQ(titles.mid(titles.size() - 6),
+              QStringList({"Allow Screen Recording…", "Settings…", "Check for Updates…", "About Brindlecast", "---",
+                           "Quit Brindlecast"}));
+    menu->actions().at(titles.indexOf("Check for Updates…"))->trigger();
+    EXPECT_EQ(shell.updateChecks, 1);
+}
+
+TEST(AppDelegate, HotKeysRunTheirCommands) {
+    struct Case {
+        int id;
+        bool authorized;
+        bool overlay, windowPick;
+        std::optional<CaptureRequest::Kind> capture;
+    };
+    const Case cases[] = {
+        {GlobalHotKeys::region, true, true, false, std::nullopt},
+        {GlobalHotKeys::windowPick, true, true, true, std::nullopt},
+        {GlobalHotKeys::display, true, false, false, CaptureRequest::Kind::display},
+        {0, true, false, false, CaptureRequest::Kind::display}, // an unreadable id takes the display
+        {GlobalHotKeys::region, false, false, false, std::nullopt},
+        {GlobalHotKeys::display, false, false, false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "id " << c.id << (c.authorized ? "" : ", not authorised"));
+        Shell shell;
+        shell.authorized = c.authorized;
+        ASSERT_TRUE(shell.launch());
+        shell.delegate->handleHotKey(c.id);
+        ASSERT_EQ(shell.overlay() != nullptr, c.overlay);
+        if (c.overlay) {
+            EXPECT_EQ(shell.overlay()->isWindowPickMode(), c.windowPick);
+        }
+        ASSERT_EQ(shell.requests.size(), c.capture ? 1u : 0u);
+        if (c.capture) {
+            EXPECT_EQ(shell.requests[0].kind, *c.capture);
+        }
+    }
+}
+
+TEST(AppDelegate, ASecondSelectionCommandLeavesTheOpenOneAsItIs) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->captureRegion();
+    OverlayController* first = shell.overlay();
+    ASSERT_NE(first, nullptr);
+    shell.delegate->captureWindowPick();
+    shell.delegate->captureRegion();
+    EXPECT_EQ(shell.overlay(), first);
+    EXPECT_FALSE(first->isWindowPickMode());
+}
+
+TEST(AppDelegate, AFailedCaptureBringsTheSameOverlayBackAndSuccessClosesIt) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->captureRegion();
+    OverlayController* overlay = shell.overlay();
+    shell.dragOnOverlay();
+    ASSERT_EQ(shell.requests.size(), 1u);
+    EXPECT_EQ(shell.requests[0].kind, CaptureRequest::Kind::region);
+    EXPECT_FALSE(overlay->isShown()) << "ordered out while the capture runs";
+
+    shell.finish(0, false);
+    EXPECT_EQ(shell.overlay(), overlay);
+    EXPECT_TRUE(overlay->isShown());
+
+    shell.dragOnOverlay();
+    ASSERT_EQ(shell.requests.size(), 2u);
+    shell.finish(1, true);
+    EXPECT_EQ(shell.overlay(), nullptr);
+    EXPECT_TRUE(overlay->isClosed());
+}
+
+TEST(AppDelegate, EscapeAfterAFailedCaptureEndsTheSelection) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->captureRegion();
+    shell.dragOnOverlay();
+    shell.finish(0, false);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(shell.overlay()->views().value(0), &escape);
+    EXPECT_EQ(shell.overlay(), nullptr);
+    shell.delegate->captureRegion();
+    EXPECT_NE(shell.overlay(), nullptr) << "a new selection can start";
+}
+
+// A run finishing late acts on the overlay it started from only, never on a newer one.
+TEST(AppDelegate, ARunsCompletionLeavesANewerOverlayAlone) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->captureRegion();
+    OverlayController* first = shell.overlay();
+    first->onRegion(Support::Rect(0, 0, 10, 10));
+    first->onRegion(Support::Rect(0, 0, 20, 20));
+    ASSERT_EQ(shell.requests.size(), 2u);
+
+    shell.finish(0, true);
+    EXPECT_EQ(shell.overlay(), nullptr);
+    shell.delegate->captureRegion();
+    OverlayController* second = shell.overlay();
+    ASSERT_NE(second, nullptr);
+
+    shell.finish(1, true);
+    EXPECT_EQ(shell.overlay(), second);
+    EXPECT_TRUE(second->isShown());
+    EXPECT_FALSE(second->isClosed());
+}
+
+TEST(AppDelegate, CapturesWithoutScreenAccessStartNothing) {
+    Shell shell;
+    shell.authorized = false;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->captureRegion();
+    shell.delegate->captureWindowPick();
+    shell.delegate->captureDisplay();
+    shell.delegate->captureFrontmostWindow();
+    EXPECT_EQ(shell.overlay(), nullptr);
+    EXPECT_TRUE(shell.requests.empty());
+}
+
+TEST(AppDelegate, TheWindowPickTestFlagOpensTheOverlayInWindowPickMode) {
+    Shell shell({"brindlecast", "--test-window-pick"});
+    ASSERT_TRUE(shell.launch());
+    EXPECT_EQ(shell.overlay(), nullptr) << "after launching has finished";
+    QCoreApplication::processEvents();
+    ASSERT_NE(shell.overlay(), nullptr);
+    EXPECT_TRUE(shell.overlay()->isWindowPickMode());
+}

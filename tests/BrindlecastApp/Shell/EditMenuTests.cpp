@@ -1,0 +1,75 @@
+#include "BrindlecastApp/Shell/EditMenu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+// A canvas-like widget that takes the editing commands as slots.
+class Canvas : public QWidget {
+    Q_OBJECT
+public:
+    Canvas() { setFocusPolicy(Qt::StrongFocus); }
+    QStringList received;
+public slots:
+    void undo() { received << "undo"; }
+    void redo() { received << "redo"; }
+    void cut() { received << "cut"; }
+    void copy() { received << "copy"; }
+    void paste() { received << "paste"; }
+    void selectAll() { received << "selectAll"; }
+};
+
+} // namespace
+
+TEST(EditMenu, HoldsTheStandardCommandsInOrder) {
+    EditMenu edit;
+    EXPECT_EQ(edit.menu()->title(), "Edit");
+    QStringList items;
+    for (QAction* action : edit.actions())
+        items << (action->isSeparator() ? QString("---") : action->text() + " " + action->shortcut().toString());
+    EXPECT_EQ(items, QStringList({"Undo Ctrl+Z", "Redo Ctrl+Shift+Z", "---", "Cut Ctrl+X", "Copy Ctrl+C",
+                                  "Paste Ctrl+V", "Select All Ctrl+A"}));
+}
+
+// The shortcuts reach the focused widget, or a parent of it that takes them, in a window shown
+// after the menu was installed.
+TEST(EditMenu, ShortcutsReachTheFocusedWidgetInEveryWindow) {
+    EditMenu edit;
+    QWidget window;
+    auto* canvas = new Canvas;
+    auto* child = new QWidget(canvas);
+    child->setFocusPolicy(Qt::StrongFocus);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(canvas);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    canvas->setFocus();
+    const std::pair<QKeySequence, const char*> keys[] = {
+        {QKeySequence("Ctrl+Z"), "undo"},  {QKeySequence("Ctrl+Shift+Z"), "redo"},
+        {QKeySequence("Ctrl+X"), "cut"},   {QKeySequence("Ctrl+C"), "copy"},
+        {QKeySequence("Ctrl+V"), "paste"}, {QKeySequence("Ctrl+A"), "selectAll"},
+    };
+    QStringList expected;
+    for (const auto& [key, slot] : keys) {
+        QTest::keySequence(&window, key);
+        expected << slot;
+    }
+    EXPECT_EQ(canvas->received, expected);
+
+    child->setFocus();
+    QTest::keySequence(&window, QKeySequence("Ctrl+C"));
+    EXPECT_EQ(canvas->received.last(), "copy");
+    EXPECT_EQ(canvas->received.size(), expected.size() + 1);
+}
+
+#include "EditMenuTests.moc"
