@@ -5,6 +5,7 @@
 #include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
+#include "BrindlecastApp/Shell/ReviewPreview.h"
 #include "BrindlecastApp/Shell/ShellLog.h"
 #include "BrindlecastApp/Shell/SingleInstance.h"
 #include "CaptureKit/CaptureAuthorization.h"
@@ -15,10 +16,12 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace BrindlecastApp {
 
@@ -184,7 +187,24 @@ void AppDelegate::handlePreviewFlags() {
         break;
     }
     if (plan_.diagnostics) showDiagnostics();
-    if (plan_.review) QTimer::singleShot(0, this, [this] { windowNotAvailable("the review window"); });
+    if (plan_.review) startReviewPreview();
+}
+
+void AppDelegate::startReviewPreview() {
+    if (!services_.presentReview) {
+        QTimer::singleShot(0, this, [this] { windowNotAvailable("the review window"); });
+        return;
+    }
+    const QImage sample = ReviewPreview::syntheticScreenshot();
+    // Detection runs on a worker; the window opens once it is done and ends the app when the
+    // user has decided.
+    auto* watcher = new QFutureWatcher<std::vector<DetectionKit::Detection>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, sample] {
+        watcher->deleteLater();
+        services_.presentReview(sample, watcher->result(), services_.resolvePolicy(),
+                                ReviewPreview::seedAnnotations(sample), [] { QCoreApplication::quit(); });
+    });
+    watcher->setFuture(QtConcurrent::run([sample] { return ReviewPreview::detections(sample); }));
 }
 
 void AppDelegate::windowNotAvailable(const QString& window) const {

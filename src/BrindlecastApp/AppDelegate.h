@@ -4,7 +4,9 @@
 #include "BrindlecastApp/Shell/CaptureRequest.h"
 #include "BrindlecastApp/Shell/PreviewFlags.h"
 #include "BrindlecastApp/Shell/StatusMenu.h"
+#include "DetectionKit/Detection.h"
 #include "PolicyKit/EffectivePolicy.h"
+#include "SidecarKit/Annotation.h"
 
 #include <QObject>
 #include <QPointer>
@@ -47,6 +49,12 @@ public:
         std::function<void(const CaptureRequest&, std::function<void(bool)> finished)> runCapture;
         // Where the single-instance lock and socket live.
         QString instanceFolder;
+        // The stand-alone review window over an image; `decided` runs once the user exported or
+        // cancelled. Absent while the review window is not part of the app.
+        std::function<void(const QImage& image, const std::vector<DetectionKit::Detection>& detections,
+                           const PolicyKit::EffectivePolicy& policy, const std::vector<SidecarKit::Annotation>& seeds,
+                           std::function<void()> decided)>
+            presentReview;
 
         static Services live();
     };
@@ -99,6 +107,7 @@ private:
     void openOverlay(bool windowPick);
     void dropOverlay();
     void handlePreviewFlags();
+    void startReviewPreview();
     void bringForward(qint64 requesterPid);
     void createStatusItem();
     void installEditMenu();

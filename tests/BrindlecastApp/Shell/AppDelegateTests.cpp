@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,12 @@ struct Shell {
             pending.push_back(std::move(finished));
         };
         services.instanceFolder = TestSupport::makeTemporaryFolder("instance");
+        services.presentReview = [this](const QImage& image, const std::vector<DetectionKit::Detection>&,
+                                        const PolicyKit::EffectivePolicy&,
+                                        const std::vector<SidecarKit::Annotation>& seeds, std::function<void()>) {
+            reviewed = image.size();
+            reviewSeeds = seeds.size();
+        };
         delegate = std::make_unique<AppDelegate>(std::move(arguments), std::move(services));
     }
 
@@ -58,6 +65,8 @@ struct Shell {
     int updateChecks = 0;
     std::vector<CaptureRequest> requests;
     std::vector<std::function<void(bool)>> pending;
+    std::optional<QSize> reviewed;
+    std::size_t reviewSeeds = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -213,4 +222,12 @@ TEST(AppDelegate, TheWindowPickTestFlagOpensTheOverlayInWindowPickMode) {
     QCoreApplication::processEvents();
     ASSERT_NE(shell.overlay(), nullptr);
     EXPECT_TRUE(shell.overlay()->isWindowPickMode());
+}
+
+TEST(AppDelegate, TheReviewPreviewOpensOnTheSampleWithItsSeeds) {
+    Shell shell({"brindlecast", "--preview-diagnostics", "--preview-review"});
+    ASSERT_TRUE(shell.launch());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shell.reviewed.has_value(); }, 20000));
+    EXPECT_EQ(shell.reviewed, QSize(1400, 900));
+    EXPECT_EQ(shell.reviewSeeds, 3u);
 }
