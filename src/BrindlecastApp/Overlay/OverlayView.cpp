@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Overlay/OverlayView.h"
 
 #include "BrindlecastApp/Overlay/OverlayGeometry.h"
+#include "Support/Fonts.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -16,9 +17,8 @@ const QColor capsuleEdge(255, 255, 255, qRound(0.15 * 255));
 
 // The interface's sans-serif at a size in points, where a point is a pixel of the panel.
 QFont labelFont(const QWidget& view, double size) {
-    QFont font = view.font();
+    QFont font = Support::Fonts::interfaceFont(QFont::DemiBold);
     font.setPointSizeF(size * 72.0 / view.logicalDpiY());
-    font.setWeight(QFont::DemiBold);
     return font;
 }
 

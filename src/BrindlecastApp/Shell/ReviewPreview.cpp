@@ -2,8 +2,8 @@
 
 #include "BrindlecastApp/Shell/ShellLog.h"
 #include "DetectionKit/PIIDetector.h"
+#include "Support/Fonts.h"
 
-#include <QFontDatabase>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -48,9 +48,7 @@ QImage syntheticScreenshot() {
     };
     painter.setPen(Qt::black);
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPixelSize(i == 0 ? 26 : 20);
-        font.setBold(i == 0);
+        const QFont font = i == 0 ? Support::Fonts::monospacedFont(26, QFont::Bold) : Support::Fonts::monospacedFont(20);
         painter.setFont(font);
         // Each line sits on the line 210 + 64 i pixels from the top: 90 below the card's top
         // edge, then 64 further per line.
