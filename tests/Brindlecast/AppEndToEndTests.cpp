@@ -1,0 +1,200 @@
+// The real app binary on the test session's display (Xvfb with openbox), driven like a user with
+// xdotool: hot keys, drags, clicks and Escape. Each test gets its own home, so its own library
+// folder and its own single-instance lock. Skips without a display, a window manager or the tools.
+#include "support/TestEnvironment.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+bool waitUntil(const std::function<bool()>& condition, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!condition() && !deadline.hasExpired()) QTest::qWait(50);
+    return condition();
+}
+
+std::optional<QString> run(const QString& program, const QStringList& arguments) {
+    const auto result = TestSupport::runProgram(program, arguments, std::nullopt, 20000);
+    if (!result || result->exitCode != 0) return std::nullopt;
+    return QString::fromUtf8(result->standardOutput).trimmed();
+}
+
+void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
+
+class AppEndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
+        for (const char* tool : {"xdotool", "import", "convert", "display", "xwininfo"})
+            if (!TestSupport::hasProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+        x_ = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(x_)) GTEST_SKIP() << "the X display does not answer";
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(x_)).data->root;
+        if (!run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"))
+            GTEST_SKIP() << "no window manager";
+
+        home_ = TestSupport::makeTemporaryFolder("home");
+        environment_ = QProcessEnvironment::systemEnvironment();
+        for (const auto& [variable, sub] : {std::pair{"HOME", ""}, std::pair{"XDG_CONFIG_HOME", "/config"},
+                                            std::pair{"XDG_DATA_HOME", "/data"}, std::pair{"XDG_CACHE_HOME", "/cache"},
+                                            std::pair{"XDG_RUNTIME_DIR", "/runtime"}}) {
+            QDir().mkpath(home_ + sub);
+            environment_.insert(variable, home_ + sub);
+        }
+        QFile::setPermissions(home_ + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment_.remove("QT_QPA_PLATFORM");
+        library_ = home_ + "/Pictures/Brindlecast";
+    }
+
+    void TearDown() override {
+        for (auto& process : processes_) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+        if (x_) xcb_disconnect(x_);
+    }
+
+    QProcess* start(const QString& program, const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment_);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(10000)) << program.toStdString();
+        processes_.push_back(std::move(process));
+        return processes_.back().get();
+    }
+
+    // Starts the app and waits until it holds the Super+Shift+7 hot key.
+    QProcess* startApp(const QStringList& arguments = {}) {
+        QProcess* app = start(BRINDLECAST_BINARY, arguments);
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 20000));
+        EXPECT_EQ(app->state(), QProcess::Running);
+        return app;
+    }
+
+    // A window of ImageMagick's showing a picture in which no two pixels are alike, so a capture
+    // one pixel off shows. Returns its X window.
+    xcb_window_t showPicture(int x, int y) {
+        const QString picture = home_ + "/picture.png";
+        EXPECT_TRUE(run("convert", {"-size", "400x300", "xc:", "-channel", "R", "-fx", "i/w", "-channel", "G", "-fx",
+                                    "j/h", "-channel", "B", "-fx", "(i+j)%7/7", "+channel", picture}));
+        start("display", {"-geometry", QString("+%1+%2").arg(x).arg(y), "-title", "Brindlecast test picture", picture});
+        std::optional<QString> id;
+        EXPECT_TRUE(waitUntil([&] {
+            id = run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast test picture"});
+            return id.has_value() && !id->isEmpty();
+        }, 10000));
+        QTest::qWait(300); // its first paint
+        return id ? id->section('\n', 0, 0).toUInt() : 0;
+    }
+
+    bool overlayShown() {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast Selection"}).has_value();
+    }
+
+    // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
+    bool hotKeyHeld() {
+        xcb_keycode_t seven = keycodeFor('7');
+        const xcb_void_cookie_t cookie = xcb_grab_key_checked(x_, 0, root_, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, seven,
+                                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        if (xcb_generic_error_t* error = xcb_request_check(x_, cookie)) {
+            std::free(error);
+            return true;
+        }
+        xcb_ungrab_key(x_, seven, root_, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
+        xcb_flush(x_);
+        return false;
+    }
+
+    xcb_keycode_t keycodeFor(xcb_keysym_t keysym) {
+        const xcb_setup_t* setup = xcb_get_setup(x_);
+        Reply<xcb_get_keyboard_mapping_reply_t> mapping(
+            xcb_get_keyboard_mapping_reply(
+                x_, xcb_get_keyboard_mapping(x_, setup->min_keycode, setup->max_keycode - setup->min_keycode + 1), nullptr),
+            &std::free);
+        if (!mapping) return 0;
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
+        const int length = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
+        for (int i = 0; i < length; ++i)
+            if (syms[i] == keysym) return static_cast<xcb_keycode_t>(setup->min_keycode + i / mapping->keysyms_per_keycode);
+        return 0;
+    }
+
+    // The working copies in the library (not their desktop-less companions).
+    QStringList workingCopies() const {
+        QStringList copies;
+        for (const QString& name : QDir(library_).entryList({"*.png"}, QDir::Files, QDir::Name))
+            if (!name.endsWith(".content.png")) copies << library_ + "/" + name;
+        return copies;
+    }
+
+    QImage waitForWorkingCopy() {
+        QImage copy;
+        waitUntil([&] {
+            const QStringList copies = workingCopies();
+            if (copies.isEmpty()) return false;
+            copy = QImage(copies.first());
+            return !copy.isNull();
+        }, 60000);
+        return copy.convertToFormat(QImage::Format_RGB32);
+    }
+
+    xcb_connection_t* x_ = nullptr;
+    xcb_window_t root_ = 0;
+    QString home_;
+    QString library_;
+    QProcessEnvironment environment_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+} // namespace
+
+TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
+    showPicture(300, 200);
+    startApp();
+    xdotool({"mousemove", "500", "400"});
+    xdotool({"key", "super+shift+7"});
+    ASSERT_TRUE(waitUntil([&] { return overlayShown(); }, 10000));
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000));
+    QTest::qWait(1000);
+    EXPECT_TRUE(workingCopies().isEmpty());
+    EXPECT_FALSE(QDir(library_).exists() && !QDir(library_).isEmpty(QDir::Files));
+}
+
+TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
+    // A developer preview is a running copy too; its gallery window is what comes forward.
+    QProcess* first = start(BRINDLECAST_BINARY, {"--preview-gallery"});
+    std::optional<QString> gallery;
+    ASSERT_TRUE(waitUntil([&] {
+        gallery = run("xdotool", {"search", "--onlyvisible", "--name", "^Design Gallery$"});
+        return gallery.has_value();
+    }, 20000));
+    const xcb_window_t picture = showPicture(600, 300);
+    xdotool({"windowactivate", "--sync", QString::number(picture)});
+    ASSERT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture));
+
+    QProcess* second = start(BRINDLECAST_BINARY, {});
+    ASSERT_TRUE(second->waitForFinished(15000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_TRUE(waitUntil([&] { return run("xdotool", {"getactivewindow", "getwindowname"}) == "Design Gallery"; }, 10000));
+}
