@@ -10,8 +10,12 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace AuditKit {
 
@@ -115,6 +119,14 @@ Result OfflineBuffer::locked(Result fallback, Work work) {
     }
 }
 
+bool OfflineBuffer::trimLocked(std::vector<QByteArray>& lines) const {
+    if (static_cast<qint64>(lines.size()) <= maxCount_) return false;
+    const qint64 excess = static_cast<qint64>(lines.size()) - maxCount_;
+    lines.erase(lines.begin(), lines.begin() + excess);
+    incrementDroppedLocked(excess);
+    return true;
+}
+
 bool OfflineBuffer::append(const AuditRecord& record) {
     const QByteArray line = AuditJSON::encode(record);
     // A folder removed since construction would otherwise lose every record from now on.
@@ -124,17 +136,61 @@ bool OfflineBuffer::append(const AuditRecord& record) {
         // Never replace a file that exists but cannot be read: its records would be lost.
         if (!current.readable) return false;
         current.lines.push_back(line);
-        if (static_cast<qint64>(current.lines.size()) > maxCount_) {
-            const qint64 excess = static_cast<qint64>(current.lines.size()) - maxCount_;
-            current.lines.erase(current.lines.begin(), current.lines.begin() + excess);
-            incrementDroppedLocked(excess);
-        }
+        trimLocked(current.lines);
         return writeLinesLocked(current.lines) && maxCount_ > 0;
     });
 }
 
+bool OfflineBuffer::appendUntrimmed(const AuditRecord& record) {
+    if (maxCount_ == 0) return append(record); // nothing may stay: counted and gone at once
+    const QByteArray line = AuditJSON::encode(record) + '\n';
+    QDir().mkpath(directory_);
+    return locked(false, [&] {
+        // Read and write: a file that cannot be read is never added to (it is never replaced either).
+        const int fd = ::open(QFile::encodeName(fileName()).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        QByteArray bytes = line;
+        struct stat info {};
+        const bool stated = ::fstat(fd, &info) == 0;
+        char last = '\n';
+        // A line cut short (the machine stopped mid-write) must not swallow this one.
+        if (stated && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') {
+            bytes.prepend('\n');
+        }
+        bool written = stated;
+        for (qsizetype done = 0; written && done < bytes.size();) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            written = n > 0;
+            if (written) done += n;
+        }
+        // A failed write (a full disk) takes back what it added rather than leave half a line.
+        if (!written && stated) (void)::ftruncate(fd, info.st_size);
+        ::close(fd);
+        return written;
+    });
+}
+
+void OfflineBuffer::trim() {
+    locked(false, [&] {
+        Lines current = readLinesLocked();
+        if (!current.readable) return false;
+        if (trimLocked(current.lines)) return writeLinesLocked(current.lines); // written and flushed
+        const int fd = ::open(QFile::encodeName(fileName()).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::fdatasync(fd);
+        ::close(fd);
+        return true;
+    });
+}
+
 std::vector<QByteArray> OfflineBuffer::readLines() {
-    return locked(std::vector<QByteArray>{}, [&] { return readLinesLocked().lines; });
+    return locked(std::vector<QByteArray>{}, [&] {
+        std::vector<QByteArray> lines = readLinesLocked().lines;
+        // Lines appended past the bound and not trimmed yet: the oldest are about to go.
+        if (static_cast<qint64>(lines.size()) > maxCount_) lines.erase(lines.begin(), lines.end() - maxCount_);
+        return lines;
+    });
 }
 
 std::vector<AuditRecord> OfflineBuffer::readAll() {

@@ -21,6 +21,10 @@ namespace AuditKit {
 // holds an flock on "audit-buffer.lock" against other processes, so read-modify-write cycles of
 // different sinks never erase each other's lines. Failures are swallowed: a failed write leaves
 // the previous file in place.
+//
+// The thread that records an event stores it with `appendUntrimmed`, one appending write that
+// costs the same however full the buffer is; the delivery worker then calls `trim`, which
+// applies the bound and flushes the file to the disk.
 class OfflineBuffer {
 public:
     static constexpr const char* kFileName = "audit-buffer.jsonl";
@@ -39,9 +43,17 @@ public:
     // Adds the record as the newest line, trimming the oldest beyond maxCount. False when the
     // record could not be stored.
     bool append(const AuditRecord& record);
+    // Adds the record as the newest line with one appending write: the file is neither read nor
+    // replaced. The line is in the file when this returns, so the process may end or be killed
+    // at once without losing it; `trim` flushes it to the disk. Until then the file may hold
+    // more than maxCount lines (readers see the newest maxCount). False when the record could
+    // not be stored.
+    bool appendUntrimmed(const AuditRecord& record);
+    // Drops the oldest lines beyond maxCount, counting them, and flushes the file to the disk.
+    void trim();
     // Every line that decodes, oldest first; other lines are skipped and stay in the file.
     std::vector<AuditRecord> readAll();
-    // The raw lines, oldest first (blank lines left out).
+    // The raw lines, oldest first (blank lines left out): the newest maxCount.
     std::vector<QByteArray> readLines();
     // Removes one occurrence of each given line, leaving lines appended meanwhile alone; the file
     // goes when nothing is left.
@@ -62,6 +74,8 @@ private:
 
     Lines readLinesLocked() const;
     bool writeLinesLocked(const std::vector<QByteArray>& lines) const;
+    // Drops the oldest of `lines` beyond maxCount and counts them; true when any went.
+    bool trimLocked(std::vector<QByteArray>& lines) const;
     void incrementDroppedLocked(qint64 count) const;
     qint64 readDroppedLocked() const;
 

@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -51,7 +52,18 @@ public:
     }
 
     void schedule(QUrl url, std::shared_ptr<OfflineBuffer> buffer, std::optional<AuditRecord> unbuffered) {
-        queue_.async([this, url = std::move(url), buffer = std::move(buffer), unbuffered = std::move(unbuffered)] {
+        if (!unbuffered) {
+            // A pass to this URL that has not started yet will find the record in the buffer:
+            // records sent while the endpoint is down do not pile up a pass each.
+            std::lock_guard guard(pendingMutex_);
+            if (!pendingURLs_.insert(url).second) return;
+        }
+        const bool pending = !unbuffered;
+        queue_.async([this, url = std::move(url), buffer = std::move(buffer), unbuffered = std::move(unbuffered), pending] {
+            if (pending) {
+                std::lock_guard guard(pendingMutex_);
+                pendingURLs_.erase(url); // before the buffer is read: later records get a pass of their own
+            }
             runPass(url, *buffer, unbuffered);
         });
     }
@@ -94,6 +106,8 @@ private:
 
     void runPass(const QUrl& url, OfflineBuffer& buffer, const std::optional<AuditRecord>& unbuffered) {
         if (cancelled_) return;
+        // Records come in by quick appends: bring the buffer back to its bound and onto the disk.
+        buffer.trim();
         const int drainLock = lockDrain();
         if (drainLock == -1) return;
 
@@ -132,6 +146,8 @@ private:
     }
 
     QString directory_;
+    std::mutex pendingMutex_;
+    std::set<QUrl> pendingURLs_; // passes queued and not started, by URL
     std::mutex pauseMutex_;
     std::condition_variable pauseWake_;
     std::atomic<bool> cancelled_{false};
@@ -165,7 +181,7 @@ QString WebhookSink::defaultBufferDirectory() {
 }
 
 void WebhookSink::send(const AuditRecord& record) {
-    const bool buffered = buffer_->append(record);
+    const bool buffered = buffer_->appendUntrimmed(record);
     channel_->schedule(url_, buffer_, buffered ? std::nullopt : std::optional<AuditRecord>(record));
 }
 

@@ -142,6 +142,41 @@ TEST_F(Buffer, RemoveTakesOnlyTheGivenLines) {
     EXPECT_FALSE(QFile::exists(folder_ + "/audit-buffer.jsonl"));
 }
 
+TEST_F(Buffer, QuickAppendAddsOneLineInPlace) {
+    OfflineBuffer buffer(folder_, 10);
+    // The second seeded line was cut short mid-write: the new record must not run on from it.
+    const QByteArray seeded = lineOf(1) + '\n' + lineOf(2).left(20);
+    TestSupport::writeFile(buffer.fileName(), seeded);
+    const auto inode = [&] { return TestSupport::inodeOf(buffer.fileName()); };
+    const auto before = inode();
+    const AuditRecord third = numbered(3);
+    const AuditRecord fourth = numbered(4);
+    EXPECT_TRUE(buffer.appendUntrimmed(third));
+    EXPECT_TRUE(buffer.appendUntrimmed(fourth));
+    EXPECT_EQ(inode(), before); // added to, not replaced
+    EXPECT_EQ(TestSupport::readFile(buffer.fileName()),
+              seeded + '\n' + AuditJSON::encode(third) + '\n' + AuditJSON::encode(fourth) + '\n');
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 1", "record 3", "record 4"}));
+}
+
+TEST_F(Buffer, QuickAppendsPastTheBoundAreCutBackByTrimAndCounted) {
+    OfflineBuffer buffer(folder_, 3);
+    for (int n = 1; n <= 5; ++n) buffer.appendUntrimmed(numbered(n));
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 3", "record 4", "record 5"})); // readers see the bound
+    EXPECT_EQ(buffer.droppedCount(), 0);
+    const QByteArray newest = TestSupport::readFile(buffer.fileName()).split('\n').mid(2).join('\n');
+    buffer.trim();
+    EXPECT_EQ(TestSupport::readFile(buffer.fileName()), newest);
+    EXPECT_EQ(buffer.droppedCount(), 2);
+    buffer.trim(); // nothing more to drop
+    EXPECT_EQ(buffer.droppedCount(), 2);
+
+    // With room for nothing, a quick append is counted and gone at once, as a plain one is.
+    OfflineBuffer none(folder_ + "-none", 0);
+    EXPECT_FALSE(none.appendUntrimmed(numbered(6)));
+    EXPECT_EQ(none.droppedCount(), 1);
+}
+
 TEST_F(Buffer, BuffersOverOneFolderNeverLoseEachOthersLines) {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 50;

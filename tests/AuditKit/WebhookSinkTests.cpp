@@ -143,6 +143,39 @@ TEST_F(Webhook, DeadEndpointBuffersAndTheNextGoodPassDeliversEverythingOnceInOrd
     EXPECT_FALSE(QFile::exists(bufferFile()));
 }
 
+TEST_F(Webhook, SendAddsTheRecordToTheBufferWithoutRewritingIt) {
+    // The caller's thread pays for one appended line, not for a copy of the whole buffer.
+    OfflineBuffer seed(folder_, 10);
+    seed.append(numbered(1));
+    seed.append(numbered(2));
+    const QByteArray seeded = TestSupport::readFile(bufferFile());
+    const auto inode = [&] { return TestSupport::inodeOf(bufferFile()); };
+    const auto before = inode();
+    WebhookSink sink(LoopbackServer::deadUrl(), folder_);
+    const AuditRecord record = numbered(3);
+    sink.send(record);
+    EXPECT_EQ(TestSupport::readFile(bufferFile()), seeded + AuditJSON::encode(record) + '\n'); // there on return
+    EXPECT_EQ(inode(), before);
+    sink.waitUntilIdle();
+    EXPECT_EQ(inode(), before); // a pass that delivers nothing rewrites nothing
+}
+
+TEST_F(Webhook, FullBufferKeepsItsBoundAndCountsWhatItDrops) {
+    QByteArray full;
+    for (int n = 0; n < WebhookSink::kBufferMaxCount; ++n) full += AuditJSON::encode(numbered(n)) + '\n';
+    TestSupport::writeFile(bufferFile(), full);
+    WebhookSink sink(LoopbackServer::deadUrl(), folder_);
+    sink.send(numbered(-1));
+    sink.send(numbered(-2));
+    sink.waitUntilIdle();
+    const std::vector<QByteArray> lines = sink.buffer().readLines();
+    ASSERT_EQ(qint64(lines.size()), WebhookSink::kBufferMaxCount);
+    EXPECT_EQ(TestSupport::readFile(bufferFile()).count('\n'), WebhookSink::kBufferMaxCount);
+    EXPECT_EQ(detailOf(lines.front()), "record 2");
+    EXPECT_EQ(detailOf(lines.back()), "record -2");
+    EXPECT_EQ(sink.buffer().droppedCount(), 2);
+}
+
 TEST_F(Webhook, RecordsDeliveredBeforeAFailureAreNotPostedAgain) {
     OfflineBuffer seed(folder_, 10);
     seed.append(numbered(1));
@@ -201,8 +234,11 @@ TEST_F(Webhook, TwoSinksOnOneFolderLoseNothingAndDeliverEachRecordOnce) {
     EXPECT_EQ(std::size_t(delivered.size()) + buffered, std::size_t(2 * kPerSink));
     EXPECT_EQ(std::set<QString>(delivered.begin(), delivered.end()).size(), std::size_t(delivered.size()));
 
-    deliverOneMore(server.url(), 999);
-    const QStringList all = deliveredDetails(server.requests());
+    // What stayed buffered goes with the next good pass (to a server with no failures left).
+    LoopbackServer good;
+    ASSERT_TRUE(good.isRunning());
+    deliverOneMore(good.url(), 999);
+    const QStringList all = delivered + deliveredDetails(good.requests());
     EXPECT_EQ(all.size(), 2 * kPerSink + 1);
     EXPECT_EQ(std::set<QString>(all.begin(), all.end()).size(), std::size_t(all.size()));
     EXPECT_FALSE(QFile::exists(bufferFile()));

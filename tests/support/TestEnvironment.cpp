@@ -41,6 +41,11 @@ QByteArray readFile(const QString& path) {
     return file.readAll();
 }
 
+unsigned long long inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
 std::optional<ProcessResult> runProgram(const QString& program, const QStringList& arguments,
                                         const std::optional<QByteArray>& input, int timeoutMs) {
     QProcess process;

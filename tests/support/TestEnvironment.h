@@ -17,6 +17,8 @@ QString makeTemporaryFolder(const QString& hint = "tmp");
 // Writes a file, creating its folder; fails the test on error.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// The file's inode number (0 when there is none): it tells a file changed in place from one replaced.
+unsigned long long inodeOf(const QString& path);
 
 struct ProcessResult {
     int exitCode = -1;
