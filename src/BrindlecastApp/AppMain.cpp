@@ -1,6 +1,7 @@
 #include "BrindlecastApp/AppMain.h"
 
 #include "BrindlecastApp/AppDelegate.h"
+#include "BrindlecastApp/Channel.h"
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 #include "BrindlecastApp/LaunchOptions.h"
@@ -69,6 +70,11 @@ int runMain(int argc, char** argv) {
         break;
     }
     return runApplication(argc, argv);
+}
+
+int BrindlecastMain::run(const Channel& channel, int argc, char** argv) {
+    Channel::current() = channel;
+    return runMain(argc, argv);
 }
 
 } // namespace BrindlecastApp

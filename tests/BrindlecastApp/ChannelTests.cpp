@@ -1,0 +1,185 @@
+#include "BrindlecastApp/AgentLoginLaunch.h"
+#include "BrindlecastApp/Channel.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+QString exactExecLine(const QByteArray& entry) {
+    for (const QByteArray& line : entry.split('\n')) {
+        if (line.startsWith("Exec=")) return QString::fromUtf8(line.mid(5));
+    }
+    return {};
+}
+
+// A shell script at `path` that writes its marker file when started.
+void writeMarkerScript(const QString& path, const QString& marker) {
+    TestSupport::writeFile(path, ("#!/bin/sh\necho started > '" + marker + "'\n").toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+} // namespace
+
+TEST(Channel, SelfHostedHasNoUpdateFeedAndStartsAtLoginThroughAutostart) {
+    const Channel& channel = Channel::selfHosted();
+    EXPECT_EQ(channel.name, "selfhosted");
+    ASSERT_NE(std::dynamic_pointer_cast<NoOpUpdater>(channel.updater), nullptr);
+    EXPECT_NE(std::dynamic_pointer_cast<AgentLoginLaunch>(channel.loginLaunch), nullptr);
+
+    UpdateProvider& updater = *channel.updater;
+    EXPECT_EQ(updater.menuItemTitle(), std::nullopt);
+    EXPECT_FALSE(updater.supportsAutoUpdateSettings());
+    updater.setAutomaticallyChecksForUpdates(true);
+    updater.setAutomaticallyDownloadsUpdates(true);
+    EXPECT_FALSE(updater.automaticallyChecksForUpdates());
+    EXPECT_FALSE(updater.automaticallyDownloadsUpdates());
+    updater.checkForUpdates(); // nothing to do, nothing to fail
+}
+
+TEST(AgentLoginLaunch, EntryStartsTheExecutableAndNothingElse) {
+    EXPECT_EQ(AgentLoginLaunch::defaultEntryPath(),
+              qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/app.brindlecast.desktop");
+    EXPECT_EQ(AgentLoginLaunch::entryText("/usr/bin/brindlecast"),
+              QByteArray("[Desktop Entry]\n"
+                         "Type=Application\n"
+                         "Name=Brindlecast\n"
+                         "Exec=\"/usr/bin/brindlecast\"\n"
+                         "Terminal=false\n"
+                         "X-GNOME-Autostart-enabled=true\n"));
+    const QString running = AgentLoginLaunch::runningExecutable();
+    EXPECT_TRUE(QFileInfo(running).isAbsolute()) << running.toStdString();
+    EXPECT_TRUE(QFileInfo(running).isExecutable()) << running.toStdString();
+}
+
+TEST(AgentLoginLaunch, ExecQuotesEveryReservedCharacterAndReadsBack) {
+    // Quoting escapes " ` $ \ with a backslash; the value's own escaping then doubles each
+    // backslash, so a literal backslash takes four and a dollar "\\$".
+    const struct {
+        const char* path;
+        const char* exec; // nullptr: no entry can start it
+    } cases[] = {
+        {"/opt/Brindle cast/brindlecast", R"("/opt/Brindle cast/brindlecast")"},
+        {"/tmp/say \"hi\"", R"("/tmp/say \\"hi\\"")"},
+        {"/tmp/$HOME/`id`", R"("/tmp/\\$HOME/\\`id\\`")"},
+        {"/tmp/back\\slash", R"("/tmp/back\\\\slash")"},
+        {"/tmp/100% sure", R"("/tmp/100%% sure")"},
+        {"/tmp/it's; a & b | (c) <d> *?#~", R"("/tmp/it's; a & b | (c) <d> *?#~")"},
+        {"/tmp/tab\there\nnew line", R"("/tmp/tab\there\nnew line")"},
+        {"/tmp/caf\u00e9/\u5199\u771f", "\"/tmp/caf\u00e9/\u5199\u771f\""},
+        {"bin/brindlecast", nullptr},
+        {"", nullptr},
+        {"/tmp/bell\a", nullptr},
+        {"/tmp/escape\x1b", nullptr},
+    };
+    for (const auto& c : cases) {
+        const QString path = QString::fromUtf8(c.path);
+        const std::optional<QByteArray> entry = AgentLoginLaunch::entryText(path);
+        if (!c.exec) {
+            EXPECT_FALSE(entry.has_value()) << c.path;
+            continue;
+        }
+        ASSERT_TRUE(entry.has_value()) << c.path;
+        EXPECT_EQ(exactExecLine(*entry), QString::fromUtf8(c.exec)) << c.path;
+        EXPECT_EQ(AgentLoginLaunch::startedProgram(*entry), path) << c.path;
+    }
+}
+
+TEST(AgentLoginLaunch, DesktopToolsAcceptTheEntryAndStartTheRightProgram) {
+    REQUIRE_PROGRAM("gio");
+    // No "%" in this path: GLib looks the program up before it turns "%%" back into "%".
+    const QString folder = TestSupport::makeTemporaryFolder("autostart") + "/it's \"odd\" $HOME `x` back\\slash ; & (y)";
+    const QString program = folder + "/brindle cast";
+    const QString marker = TestSupport::makeTemporaryFolder("marker") + "/started";
+    writeMarkerScript(program, marker);
+    const QString entryPath = TestSupport::makeTemporaryFolder("entry") + "/app.brindlecast.desktop";
+    AgentLoginLaunch(entryPath, program).apply(true);
+
+    if (TestSupport::hasProgram("desktop-file-validate")) {
+        const auto validation = TestSupport::runProgram("desktop-file-validate", {entryPath});
+        ASSERT_TRUE(validation.has_value());
+        EXPECT_EQ(validation->exitCode, 0) << validation->standardOutput.toStdString();
+        EXPECT_EQ(validation->standardOutput, "") << validation->standardOutput.toStdString();
+    }
+    // GLib's launcher is what GNOME's session uses to start autostart entries.
+    const auto launch = TestSupport::runProgram("gio", {"launch", entryPath});
+    ASSERT_TRUE(launch.has_value());
+    EXPECT_EQ(launch->exitCode, 0) << launch->standardError.toStdString();
+    for (int i = 0; i < 100 && !QFile::exists(marker); ++i) QThread::msleep(20);
+    EXPECT_TRUE(QFile::exists(marker));
+}
+
+TEST(AgentLoginLaunch, ApplyWritesAndRemovesTheEntry) {
+    const QString entryPath = TestSupport::makeTemporaryFolder("apply") + "/autostart/app.brindlecast.desktop";
+    const QString executable = QDir::cleanPath(QDir::tempPath() + "/no such program");
+    AgentLoginLaunch launch(entryPath, executable);
+    EXPECT_FALSE(launch.isEnabled());
+
+    launch.apply(true);
+    EXPECT_EQ(TestSupport::readFile(entryPath), AgentLoginLaunch::entryText(executable).value());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(entryPath).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    EXPECT_TRUE(launch.isEnabled());
+    launch.apply(true); // again: the same entry, no leftovers beside it
+    EXPECT_EQ(QDir(QFileInfo(entryPath).path()).entryList(QDir::Files | QDir::Hidden), QStringList{"app.brindlecast.desktop"});
+
+    launch.apply(false);
+    EXPECT_FALSE(QFile::exists(entryPath));
+    EXPECT_FALSE(launch.isEnabled());
+    launch.apply(false); // nothing to remove is fine
+    EXPECT_FALSE(QFile::exists(entryPath));
+}
+
+TEST(AgentLoginLaunch, AFileInTheWayLeavesItOff) {
+    const QString config = TestSupport::makeTemporaryFolder("blocked");
+    TestSupport::writeFile(config + "/autostart", "not a folder");
+    AgentLoginLaunch launch(config + "/autostart/app.brindlecast.desktop", "/usr/bin/brindlecast");
+    launch.apply(true);
+    EXPECT_FALSE(launch.isEnabled());
+    EXPECT_EQ(TestSupport::readFile(config + "/autostart"), "not a folder");
+}
+
+TEST(AgentLoginLaunch, OnOnlyWhenTheEntryReallyStartsThisExecutable) {
+    const QString folder = TestSupport::makeTemporaryFolder("state");
+    const QString executable = folder + "/bin/brindlecast";
+    writeMarkerScript(executable, folder + "/unused");
+    const QString link = folder + "/link to brindlecast";
+    ASSERT_TRUE(QFile::link(executable, link));
+    const QString mine = QString::fromUtf8(AgentLoginLaunch::entryText(executable).value());
+
+    const struct {
+        const char* name;
+        QString entry;
+        bool enabled;
+    } cases[] = {
+        {"ours", mine, true},
+        {"through a link", QString::fromUtf8(AgentLoginLaunch::entryText(link).value()), true},
+        {"unquoted with arguments", "[Desktop Entry]\nExec=" + executable + " --flag\n", true},
+        {"spaces around the equals sign", "[Desktop Entry]\nExec = \"" + executable + "\"\n", true},
+        {"another program", "[Desktop Entry]\nExec=/usr/bin/other\n", false},
+        {"an older install", "[Desktop Entry]\nExec=\"/opt/old/brindlecast\"\n", false},
+        {"hidden", mine + "Hidden=true\n", false},
+        {"switched off in GNOME", QString(mine).replace("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=false"), false},
+        {"Exec in another group", "[Desktop Entry]\nName=x\n[Desktop Action new]\nExec=\"" + executable + "\"\n", false},
+        {"unterminated quote", "[Desktop Entry]\nExec=\"" + executable + "\n", false},
+        {"no Exec", "[Desktop Entry]\nType=Application\n", false},
+        {"not an entry", "\x01\x02 binary", false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases) {
+        const QString entryPath = folder + "/app.brindlecast.desktop";
+        TestSupport::writeFile(entryPath, c.entry.toUtf8());
+        EXPECT_EQ(AgentLoginLaunch(entryPath, executable).isEnabled(), c.enabled) << c.name;
+    }
+}
