@@ -1,0 +1,164 @@
+#include "BrindlecastApp/Library/CaptureLibrary.h"
+
+#include "Support/DateFormatter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRunnable>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace BrindlecastApp {
+
+namespace {
+
+bool isListed(const QFileInfo& file) {
+    return file.suffix().toLower() == "png" && !file.fileName().toLower().endsWith(".content.png");
+}
+
+// The entry of one file without its thumbnail; nothing when the file does not read as an image.
+std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
+    QImageReader reader(file.absoluteFilePath());
+    if (!reader.canRead()) return std::nullopt;
+    CaptureEntry entry;
+    entry.url = QUrl::fromLocalFile(file.absoluteFilePath());
+    entry.filename = file.fileName();
+    entry.timestamp = file.lastModified();
+    if (!entry.timestamp.isValid()) entry.timestamp = QDateTime::currentDateTime();
+    const QSize size = reader.size();
+    entry.dimensions = QSize(std::max(size.width(), 0), std::max(size.height(), 0));
+    return entry;
+}
+
+// The whole image, turned as its orientation says, scaled to fit `maxPixel`; never enlarged.
+QImage makeThumbnail(const QString& path, int maxPixel) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) return {};
+    const int longer = std::max(image.width(), image.height());
+    if (longer <= maxPixel) return image;
+    const double scale = double(maxPixel) / longer;
+    const QSize size(std::max(1, int(std::lround(image.width() * scale))), std::max(1, int(std::lround(image.height() * scale))));
+    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QString pendingKey(const QUrl& url, const QDateTime& timestamp) {
+    return url.toString() + '\n' + QString::number(timestamp.toMSecsSinceEpoch());
+}
+
+struct DayFormatters {
+    Support::DateFormatter time;
+    Support::DateFormatter day;
+};
+
+// Made once per locale and shared.
+const DayFormatters& dayFormatters(const QString& localeId) {
+    static std::mutex mutex;
+    static std::map<QString, DayFormatters> byLocale;
+    std::lock_guard guard(mutex);
+    auto it = byLocale.find(localeId);
+    if (it == byLocale.end()) {
+        it = byLocale
+                 .emplace(localeId, DayFormatters{Support::DateFormatter::withPattern("h:mm a", localeId),
+                                                  Support::DateFormatter::withTemplate("MMM d", localeId)})
+                 .first;
+    }
+    return it->second;
+}
+
+QDateTime inZoneOf(const QDateTime& date, const QDateTime& now) {
+    return now.timeSpec() == Qt::LocalTime ? date.toLocalTime() : date.toTimeZone(now.timeZone());
+}
+
+} // namespace
+
+CaptureLibrary::CaptureLibrary(QString folder, QObject* parent) : QObject(parent), folder_(std::move(folder)) {
+    // Each thumbnail decodes a whole capture: two at a time keeps memory low.
+    workers_.setMaxThreadCount(2);
+}
+
+CaptureLibrary::~CaptureLibrary() {
+    workers_.clear();
+    workers_.waitForDone();
+}
+
+void CaptureLibrary::reload() {
+    QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files, QDir::Unsorted);
+    files.removeIf([](const QFileInfo& file) { return !isListed(file); });
+    // The sort reads each file's time once; entries are only made for as many files as are kept.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() > b.lastModified(); });
+
+    QList<CaptureEntry> fresh;
+    for (const QFileInfo& file : files) {
+        if (fresh.size() == limit) break;
+        std::optional<CaptureEntry> entry = makeEntry(file);
+        if (!entry) continue;
+        // A file that did not change keeps the thumbnail it already has.
+        const auto known = std::find(entries_.cbegin(), entries_.cend(), *entry);
+        if (known != entries_.cend()) entry->thumbnail = known->thumbnail;
+        fresh.append(std::move(*entry));
+    }
+    entries_ = std::move(fresh);
+    emit entriesChanged();
+    for (const CaptureEntry& entry : std::as_const(entries_)) {
+        if (entry.thumbnail.isNull()) requestThumbnail(entry);
+    }
+}
+
+void CaptureLibrary::add(const QString& imagePath) {
+    std::optional<CaptureEntry> entry = makeEntry(QFileInfo(imagePath));
+    if (!entry) return;
+    entries_.removeIf([&](const CaptureEntry& listed) { return listed.url == entry->url; });
+    entries_.prepend(*entry);
+    if (entries_.size() > limit) entries_.resize(limit);
+    emit entriesChanged();
+    requestThumbnail(*entry);
+}
+
+void CaptureLibrary::requestThumbnail(const CaptureEntry& entry) {
+    const QString key = pendingKey(entry.url, entry.timestamp);
+    if (pending_.contains(key)) return;
+    pending_.insert(key);
+    workers_.start(QRunnable::create([this, url = entry.url, timestamp = entry.timestamp] {
+        const QImage thumbnail = makeThumbnail(url.toLocalFile(), thumbnailMaxPixel);
+        // The destructor waits for the workers, so `this` outlives the call being queued.
+        QMetaObject::invokeMethod(
+            this, [this, url, timestamp, thumbnail] { deliverThumbnail(url, timestamp, thumbnail); },
+            Qt::QueuedConnection);
+    }));
+}
+
+void CaptureLibrary::deliverThumbnail(const QUrl& url, const QDateTime& timestamp, const QImage& thumbnail) {
+    pending_.remove(pendingKey(url, timestamp));
+    if (thumbnail.isNull()) return;
+    for (CaptureEntry& entry : entries_) {
+        if (entry.url != url || entry.timestamp != timestamp) continue;
+        entry.thumbnail = thumbnail;
+        emit thumbnailReady(url);
+        return;
+    }
+}
+
+void CaptureLibrary::waitForThumbnails() {
+    workers_.waitForDone();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+QString CaptureLibrary::relativeTime(const QDateTime& date, const QDateTime& now, const QLocale& locale) {
+    const DayFormatters& formatters = dayFormatters(Support::DateFormatter::localeId(locale));
+    const QDateTime local = inZoneOf(date, now);
+    if (local.date() == now.date()) return QString::fromUtf8("Today \u00B7 ") + formatters.time.format(local);
+    if (local.date() == now.date().addDays(-1)) return QStringLiteral("Yesterday");
+    return formatters.day.format(local);
+}
+
+} // namespace BrindlecastApp

@@ -1,0 +1,156 @@
+#include "BrindlecastApp/Library/CaptureLibrary.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+const QDateTime base(QDate(2024, 6, 12), QTime(9, 0), QTimeZone(0));
+
+// A PNG of the given size, modified `minutes` after `base`.
+QString writePng(const QString& path, int minutes = 0, QSize size = QSize(4, 4)) {
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::darkCyan);
+    EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(file.setFileTime(base.addSecs(minutes * 60), QFileDevice::FileModificationTime));
+    return path;
+}
+
+QStringList names(const CaptureLibrary& library) {
+    QStringList out;
+    for (const CaptureEntry& entry : library.entries()) out << entry.filename;
+    return out;
+}
+
+} // namespace
+
+TEST(CaptureLibrary, ListsWorkingCopiesOnlyNewestFirst) {
+    const QString folder = TestSupport::makeTemporaryFolder("filter");
+    writePng(folder + "/lower.png", 1);
+    writePng(folder + "/UPPER.PNG", 2);
+    writePng(folder + "/Mixed.Png", 3);
+    for (const char* name : {"a.content.png", "b.CONTENT.PNG", "c.Content.Png", "photo.jpg", ".hidden.png"}) {
+        writePng(folder + "/" + name, 9);
+    }
+    TestSupport::writeFile(folder + "/not an image.png", "plain text");
+    QDir(folder).mkdir("folder.png");
+    writePng(folder + "/lower.png.brindlecast.json", 9);
+
+    CaptureLibrary library(folder);
+    QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
+    library.reload();
+    EXPECT_EQ(names(library), (QStringList{"Mixed.Png", "UPPER.PNG", "lower.png"}));
+    EXPECT_EQ(changed.count(), 1);
+    library.reload(); // published again even when nothing changed
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(CaptureLibrary, EntryHoldsFileTimeSizeAndASmallThumbnail) {
+    const QString folder = TestSupport::makeTemporaryFolder("entry");
+    const struct {
+        const char* name;
+        QSize size;
+        QSize thumbnail;
+    } cases[] = {
+        {"wide.png", QSize(300, 150), QSize(120, 60)},
+        {"tall.png", QSize(101, 1000), QSize(12, 120)},
+        {"thin.png", QSize(2000, 1), QSize(120, 1)},
+        {"small.png", QSize(40, 30), QSize(40, 30)},
+    };
+    for (int i = 0; i < 4; ++i) writePng(folder + "/" + cases[i].name, i, cases[i].size);
+
+    CaptureLibrary library(folder);
+    QSignalSpy ready(&library, &CaptureLibrary::thumbnailReady);
+    library.reload();
+    library.waitForThumbnails();
+    EXPECT_EQ(ready.count(), 4);
+    ASSERT_EQ(library.entries().size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const CaptureEntry& entry = library.entries()[3 - i];
+        EXPECT_EQ(entry.filename, cases[i].name);
+        EXPECT_EQ(entry.url, QUrl::fromLocalFile(folder + "/" + cases[i].name));
+        EXPECT_EQ(entry.timestamp, base.addSecs(i * 60)) << cases[i].name;
+        EXPECT_EQ(entry.dimensions, cases[i].size) << cases[i].name;
+        EXPECT_EQ(entry.thumbnail.size(), cases[i].thumbnail) << cases[i].name;
+    }
+}
+
+TEST(CaptureLibrary, KeepsTheTwoHundredNewest) {
+    const QString folder = TestSupport::makeTemporaryFolder("cap");
+    for (int i = 0; i < 250; ++i) writePng(folder + QString("/capture %1.png").arg(i, 3, 10, QChar('0')), i);
+    CaptureLibrary library(folder);
+    library.reload();
+    ASSERT_EQ(library.entries().size(), 200);
+    EXPECT_EQ(library.entries().front().filename, "capture 249.png");
+    EXPECT_EQ(library.entries().back().filename, "capture 050.png");
+}
+
+TEST(CaptureLibrary, AddingPutsTheFileFirstWithinTheLimit) {
+    const QString folder = TestSupport::makeTemporaryFolder("add");
+    for (int i = 0; i < 200; ++i) writePng(folder + QString("/%1.png").arg(i), i);
+    CaptureLibrary library(folder);
+    library.reload();
+    QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
+
+    library.add(folder + "/10.png"); // already listed: moves to the front
+    EXPECT_EQ(library.entries().size(), 200);
+    EXPECT_EQ(library.entries().front().filename, "10.png");
+    EXPECT_EQ(library.entries().count(library.entries().front()), 1);
+
+    const QString elsewhere = writePng(TestSupport::makeTemporaryFolder("other") + "/exported.png", 500);
+    library.add(QUrl::fromLocalFile(elsewhere)); // a full list drops its last entry
+    EXPECT_EQ(library.entries().size(), 200);
+    EXPECT_EQ(names(library).mid(0, 2), (QStringList{"exported.png", "10.png"}));
+    EXPECT_EQ(library.entries().back().filename, "1.png");
+    EXPECT_EQ(changed.count(), 2);
+
+    TestSupport::writeFile(folder + "/broken.png", "not a PNG");
+    for (const QString& path : {folder + "/missing.png", folder + "/broken.png"}) library.add(path);
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(library.entries().front().filename, "exported.png");
+}
+
+TEST(CaptureLibrary, MissingFolderListsNothing) {
+    CaptureLibrary library(TestSupport::makeTemporaryFolder("gone") + "/not there");
+    QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
+    library.reload();
+    EXPECT_TRUE(library.entries().isEmpty());
+    EXPECT_EQ(changed.count(), 1);
+}
+
+TEST(CaptureLibrary, RelativeTimesInTheUsersLocale) {
+    const QTimeZone berlin(2 * 3600);
+    const QDateTime now(QDate(2024, 6, 12), QTime(0, 30), berlin);
+    const auto local = [&](int day, int hour, int minute) { return QDateTime(QDate(2024, 6, day), QTime(hour, minute), berlin); };
+    const struct {
+        QDateTime date;
+        const char* locale;
+        const char* text;
+    } cases[] = {
+        {local(11, 23, 59), "en_US", "Yesterday"},
+        {local(11, 0, 0), "en_US", "Yesterday"},
+        {local(12, 0, 10), "en_US", "Today \u00B7 12:10 AM"},
+        {local(12, 0, 30), "en_US", "Today \u00B7 12:30 AM"},
+        {local(12, 15, 7), "en_US", "Today \u00B7 3:07 PM"},
+        {local(10, 23, 59), "en_US", "Jun 10"},
+        {local(10, 23, 59), "en_GB", "10 Jun"},
+        {local(13, 9, 0), "en_US", "Jun 13"},
+        // 22:10 UTC on the 11th is 00:10 on the 12th where `now` is.
+        {QDateTime(QDate(2024, 6, 11), QTime(22, 10), QTimeZone(0)), "en_US", "Today \u00B7 12:10 AM"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CaptureLibrary::relativeTime(c.date, now, QLocale(c.locale)), QString::fromUtf8(c.text))
+            << c.text << " " << c.locale;
+    }
+}
