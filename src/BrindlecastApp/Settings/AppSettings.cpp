@@ -76,20 +76,11 @@ QString readFolder(const nlohmann::json& stored) {
     return folder.isEmpty() ? AppSettings::defaultLibraryLocation() : folder;
 }
 
-nlohmann::json readStore(Support::UserDefaults& defaults) {
-    try {
-        return defaults.snapshot();
-    } catch (const std::exception& error) {
-        log.error(QString("settings could not be read, using the defaults: %1").arg(error.what()));
-        return nlohmann::json::object();
-    }
-}
-
 } // namespace
 
 AppSettings::AppSettings(Support::UserDefaults* defaults, QObject* parent)
     : QObject(parent), defaults_(defaults ? *defaults : Support::UserDefaults::standard()) {
-    const nlohmann::json stored = readStore(defaults_);
+    const nlohmann::json stored = defaults_.snapshot();
     startAtLogin_ = readFlag(stored, startAtLoginKey, true);
     showFloatingThumbnail_ = readFlag(stored, showFloatingThumbnailKey, true);
     openEditorAfterCapture_ = readFlag(stored, openEditorAfterCaptureKey, true);

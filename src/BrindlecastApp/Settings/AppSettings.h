@@ -24,13 +24,11 @@ public:
     // `defaults` defaults to the standard store. Construction never touches start at login.
     explicit AppSettings(Support::UserDefaults* defaults = nullptr, QObject* parent = nullptr);
 
-    // What the current channel's login launch really does, not what was stored: the default is on,
-    // yet nothing starts at login until the user turns it on.
+    // What the current channel's login launch really does, not the stored choice: that defaults to
+    // on, yet nothing starts at login until the user turns it on.
     bool startAtLogin() const;
     // Stores the choice and applies it through the channel, on every call.
     void setStartAtLogin(bool on);
-    // The choice last stored, which may differ from what is in effect.
-    bool storedStartAtLogin() const { return startAtLogin_; }
 
     bool showFloatingThumbnail() const { return showFloatingThumbnail_; }
     void setShowFloatingThumbnail(bool on) { setFlag(showFloatingThumbnail_, on); }
