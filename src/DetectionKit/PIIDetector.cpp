@@ -37,37 +37,69 @@ QString stopReason(const Support::IcuRegex::Matches& matches) {
 
 // Names the detector and why it stopped; never the text it was matching.
 QString stopDiagnostic(const RunningDetector& d, const Support::IcuRegex::Matches& matches) {
-    const QString kind = d.builtin ? QStringLiteral("built-in detector") : QStringLiteral("custom pattern");
-    return QStringLiteral("%1 '%2' skipped: %3").arg(kind, d.compiled->name, stopReason(matches));
+    return QStringLiteral("custom pattern '%1' skipped: %2").arg(d.compiled->name, stopReason(matches));
+}
+
+QString lineStopDiagnostic(const RunningDetector& d, const Support::IcuRegex::Matches& matches) {
+    return QStringLiteral("built-in detector '%1' stopped early on one line: %2").arg(d.compiled->name, stopReason(matches));
+}
+
+// The longest local part and domain an address can have. A candidate is searched only this far
+// either side of its "@", so the work per candidate is bounded however long the word around it is;
+// a longer run still ends up inside the finding's box, which covers the whole word.
+constexpr qsizetype kLocalPartLimit = 64;
+constexpr qsizetype kDomainLimit = 255;
+
+void append(Support::IcuRegex::Matches& all, const Support::IcuRegex::Matches& part, qsizetype offset) {
+    for (const Support::IcuRegex::Range& r : part.ranges) all.ranges.push_back({r.start + offset, r.length});
+    if (part.status != Support::IcuRegex::Status::completed && all.status == Support::IcuRegex::Status::completed) {
+        all.status = part.status;
+        all.error = part.error;
+    }
+}
+
+// Matches of an anchored detector (every match holds the anchor once and no whitespace): each
+// anchor is searched in a window around it, from where the previous match ended.
+Support::IcuRegex::Matches anchoredMatches(const PIIDetector::CompiledDetector& detector, const QString& line,
+                                           std::chrono::milliseconds budget) {
+    Support::IcuRegex::Matches all;
+    const auto deadline = Clock::now() + budget;
+    qsizetype wordStart = 0;
+    while (wordStart < line.size()) {
+        while (wordStart < line.size() && line.at(wordStart).isSpace()) ++wordStart;
+        qsizetype wordEnd = wordStart;
+        while (wordEnd < line.size() && !line.at(wordEnd).isSpace()) ++wordEnd;
+        qsizetype consumed = wordStart;
+        for (qsizetype at = line.indexOf(detector.anchor, wordStart); at >= 0 && at < wordEnd;
+             at = line.indexOf(detector.anchor, at + 1)) {
+            if (at < consumed) continue;
+            const qsizetype from = std::max(consumed, at - kLocalPartLimit);
+            const qsizetype to = std::min(wordEnd, at + 1 + kDomainLimit);
+            const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                                       std::chrono::milliseconds(1));
+            Support::IcuRegex::Matches window = detector.regex.findAll(line.mid(from, to - from), left);
+            Support::IcuRegex::Matches holding; // the match around this anchor, if any
+            for (const Support::IcuRegex::Range& r : window.ranges)
+                if (from + r.start <= at && at < from + r.start + r.length) {
+                    holding.ranges.push_back(r);
+                    consumed = from + r.start + r.length;
+                    break;
+                }
+            holding.status = window.status;
+            holding.error = window.error;
+            append(all, holding, from);
+        }
+        wordStart = wordEnd;
+    }
+    return all;
 }
 
 // All matches of a detector in a line, within the budget.
 Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detector, const QString& line,
                                      std::chrono::milliseconds budget) {
     if (detector.anchor.isNull()) return detector.regex.findAll(line, budget);
-
-    Support::IcuRegex::Matches all;
-    if (!line.contains(detector.anchor)) return all;
-    const auto deadline = Clock::now() + budget;
-    qsizetype start = 0;
-    while (start < line.size()) {
-        while (start < line.size() && line.at(start).isSpace()) ++start;
-        qsizetype end = start;
-        bool anchored = false;
-        while (end < line.size() && !line.at(end).isSpace()) anchored |= line.at(end++) == detector.anchor;
-        if (anchored) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            Support::IcuRegex::Matches word = detector.regex.findAll(line.mid(start, end - start), std::max(left, std::chrono::milliseconds(0)));
-            for (const Support::IcuRegex::Range& r : word.ranges) all.ranges.push_back({r.start + start, r.length});
-            if (word.status != Support::IcuRegex::Status::completed) {
-                all.status = word.status;
-                all.error = word.error;
-                return all;
-            }
-        }
-        start = end;
-    }
-    return all;
+    if (!line.contains(detector.anchor)) return {};
+    return anchoredMatches(detector, line, budget);
 }
 
 } // namespace
@@ -129,16 +161,26 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
         for (RunningDetector& detector : detectors) {
             if (detector.stopped) continue;
             const auto started = Clock::now();
-            const Support::IcuRegex::Matches matches = matchesIn(
-                *detector.compiled, line.text, std::chrono::ceil<std::chrono::milliseconds>(detector.remaining));
+            // A built-in detector has its bound per line and is never skipped: personal data on
+            // the next line must not stay visible because of an odd line before it. A custom
+            // pattern shares one budget across the call.
+            const auto budget = detector.builtin ? kBuiltinBudget
+                                                 : std::chrono::ceil<std::chrono::milliseconds>(detector.remaining);
+            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, line.text, budget);
             detector.remaining -= std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
-            if (matches.status != Support::IcuRegex::Status::completed || detector.remaining.count() <= 0) {
-                // Out of time for this call. The matches found so far are real and are kept.
-                detector.stopped = true;
+            const bool outOfTime = matches.status != Support::IcuRegex::Status::completed ||
+                                   (!detector.builtin && detector.remaining.count() <= 0);
+            if (outOfTime) {
+                // The matches found so far are real and are kept.
                 Support::IcuRegex::Matches reported = matches;
                 if (reported.status == Support::IcuRegex::Status::completed)
                     reported.status = Support::IcuRegex::Status::timedOut;
-                result.diagnostics.append(stopDiagnostic(detector, reported));
+                if (detector.builtin) {
+                    result.diagnostics.append(lineStopDiagnostic(detector, reported));
+                } else {
+                    detector.stopped = true;
+                    result.diagnostics.append(stopDiagnostic(detector, reported));
+                }
             }
             for (const Support::IcuRegex::Range& match : matches.ranges) {
                 // Whole characters only: a match that ends inside a character takes all of it.

@@ -36,7 +36,9 @@ public:
     // Time one custom pattern may spend matching over all lines of one call. A pattern that runs
     // out is skipped for the rest of the call (what it found so far is kept) with a diagnostic.
     static constexpr std::chrono::milliseconds kCustomPatternBudget{250};
-    // The same bound for a built-in detector; their expressions never come near it.
+    // A built-in detector's bound for one line; it is never skipped for the rest of the call. Their
+    // expressions are linear, and the e-mail one is searched only near each "@", so no line
+    // comes near it.
     static constexpr std::chrono::milliseconds kBuiltinBudget{2000};
 
     // One runnable detector.
@@ -45,9 +47,9 @@ public:
         PatternAction action = PatternAction::blurSuggested;
         Support::IcuRegex regex;
         bool luhn = false; // every match must pass luhnAcceptable
-        // When set, every match holds this character and no whitespace, so only the words of a
-        // line that hold it are searched: the same matches, without the e-mail expression's
-        // quadratic backtracking over long runs of letters.
+        // When set, every match holds this character once and no whitespace, so only a window
+        // around each of its occurrences is searched: the same matches for any real address,
+        // without the e-mail expression's quadratic backtracking over long runs of letters.
         QChar anchor;
     };
 

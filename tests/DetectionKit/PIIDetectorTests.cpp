@@ -127,6 +127,32 @@ TEST(PIIDetectorTest, HostilePatternIsStoppedAndTheOthersStillRun) {
     EXPECT_EQ(namesOf(result), (QStringList{"email:jane@example.org", "ipv4:192.168.0.1", "host:192.168", "ipv4:10.9.8.7"}));
 }
 
+TEST(PIIDetectorTest, BuiltInDetectorsAreNeverSkippedAfterAnOddWord) {
+    const QString hostile = QString(8000, QLatin1Char('a')) + "@" + QString(3000, QLatin1Char('b'));
+    const DetectionResult result = detectOver({line(hostile, 100, 0), line("write to jane@example.org", 200)}, {});
+    EXPECT_TRUE(result.diagnostics.isEmpty()) << result.diagnostics.join('|').toStdString();
+    EXPECT_EQ(namesOf(result), QStringList{"email:jane@example.org"});
+}
+
+// Searching near each "@" finds what the expression finds over the whole line.
+TEST(PIIDetectorTest, EmailMatchesAreThoseOfTheWholeExpression) {
+    const char* const lines[] = {
+        "a@b.com@c.org",      "x@y.z@w.io and p@q.de", "@@a@b.cc",          "first.last+tag@mail.example.co.uk,",
+        "a@b@c.de",           "trailing@dot.",         "one@two.com;three@four.net", "mid@d.com.x@e.org",
+    };
+    const auto& email = PIIDetector::builtins().front();
+    ASSERT_EQ(email.name, "email");
+    for (const char* text : lines) {
+        QStringList expected;
+        for (const auto& r : email.regex.findAll(QString::fromLatin1(text), std::chrono::seconds(1)).ranges)
+            expected.append("email:" + QString::fromLatin1(text).mid(r.start, r.length));
+        QStringList found;
+        for (const QString& name : namesOf(detectOver({line(QString::fromLatin1(text))}, {})))
+            if (name.startsWith("email:")) found.append(name);
+        EXPECT_EQ(found, expected) << text;
+    }
+}
+
 TEST(PIIDetectorTest, LuhnDecidesCardDetections) {
     struct Case {
         const char* text;
