@@ -1,5 +1,7 @@
 #include "ScreenRenderer.h"
 
+#include "BenchDrawing.h"
+
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -8,21 +10,6 @@
 namespace DetectionBench {
 
 namespace {
-
-QImage blankImage(int w, int h) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.setDotsPerMeterX(2835); // 72 dpi: a point is a pixel
-    image.setDotsPerMeterY(2835);
-    return image;
-}
-
-QFont font(const QString& family, int pixelSize, bool bold = false) {
-    QFont f(family);
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    f.setHintingPreference(QFont::PreferFullHinting);
-    return f;
-}
 
 // Draws `text` with its top-left at (x, y) and returns the rectangle its glyphs can cover.
 QRect drawText(QPainter& p, const QFont& f, const QColor& colour, int x, int y, const QString& text) {
@@ -225,9 +212,9 @@ public:
     }
 
 private:
-    QFont sans(int px, bool bold = false) const { return font(QStringLiteral("DejaVu Sans"), px, bold); }
-    QFont liberation(int px) const { return font(QStringLiteral("Liberation Sans"), px); }
-    QFont mono(int px) const { return font(QStringLiteral("DejaVu Sans Mono"), px); }
+    QFont sans(int px, bool bold = false) const { return fontOf(QStringLiteral("DejaVu Sans"), px, bold); }
+    QFont liberation(int px) const { return fontOf(QStringLiteral("Liberation Sans"), px); }
+    QFont mono(int px) const { return fontOf(QStringLiteral("DejaVu Sans Mono"), px); }
 
     void text(const QFont& f, const QColor& c, int x, int y, const QString& s) { drawText(painter_, f, c, x, y, s); }
 
@@ -279,9 +266,9 @@ RenderedScreen renderPreview() {
     p.drawRoundedRect(QRect(200, 150, 1000, 600), 18, 18);
 
     RenderedScreen screen{QStringLiteral("preview-1400x900"), {}, {}};
-    const QFont title = font(QStringLiteral("DejaVu Sans"), 28, true);
+    const QFont title = fontOf(QStringLiteral("DejaVu Sans"), 28, true);
     drawText(p, title, QColor(28, 28, 30), 260, 200, QStringLiteral("Account details"));
-    const QFont mono = font(QStringLiteral("DejaVu Sans Mono"), 22);
+    const QFont mono = fontOf(QStringLiteral("DejaVu Sans Mono"), 22);
     const QColor ink(28, 28, 30);
     struct Line {
         const char* label;

@@ -17,7 +17,7 @@ def main(planted_path, ours_path, reference_path):
             record = json.loads(line)
             if "detector" in record:
                 ours.append(record)
-            else:
+            elif "wallSeconds" in record:
                 wall = record["wallSeconds"]
     with open(reference_path, encoding="utf-8") as f:
         reference = re.sub(r"\s+", " ", f.read())

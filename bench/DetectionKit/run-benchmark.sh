@@ -3,7 +3,9 @@
 # on the same image files: the preview screenshot and text-dense 1920x1080 and 2560x1440 screens
 # (light and dark). Prints, per screen, detect()'s wall time (median of the benchmark's
 # repetitions, engines warm), the command's wall time (median of three runs), their ratio, and
-# how many planted items each finds.
+# how many planted items each finds; then cold and warm detection in one fresh process beside the
+# command on the 1920x1080 screens, with the process's peak memory; then the face detectors on the
+# face set (face-bench) and personal data in hard surroundings (text-bench).
 # Usage: bench/DetectionKit/run-benchmark.sh [BUILD_FOLDER]   (default: build/bench, Release)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -15,7 +17,7 @@ command -v tesseract >/dev/null || { echo "run-benchmark: the tesseract program 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRINDLECAST_TESTS=OFF >/dev/null
 fi
-cmake --build "$build" --target detection-bench detect-image render-bench-screens >&2
+cmake --build "$build" --target detection-bench detect-image render-bench-screens face-bench text-bench >&2
 tools="$build/bench/DetectionKit"
 
 out=$(mktemp -d)
@@ -55,3 +57,32 @@ for key, label in (("missedByOurs", "missed by ours, found by the reference"), (
         print(f"    {label}: {item}")
 PY
 done
+
+# Cold and warm in one process: the first image starts the engines.
+light="$out/dense-1920x1080-light.png"
+dark="$out/dense-1920x1080-dark.png"
+for png in "$light" "$dark"; do
+    runs=()
+    for _ in 1 2 3; do
+        start=$(date +%s%N)
+        tesseract "$png" "$out/cli" >/dev/null 2>&1
+        runs+=($(( ($(date +%s%N) - start) / 1000000 )))
+    done
+    cli_ms=$(median_of_three "${runs[@]}")
+    "$tools/detect-image" "$png" "$png" "$png" "$png" > "$out/coldwarm.jsonl" 2>/dev/null
+    python3 - "$(basename "$png" .png)" "$cli_ms" "$out/coldwarm.jsonl" <<'PY'
+import json, statistics, sys
+name, cli_ms, path = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+records = [json.loads(line) for line in open(path)]
+times = [r["wallSeconds"] * 1000 for r in records if "wallSeconds" in r]
+peak = next(r["peakResidentMiB"] for r in records if "peakResidentMiB" in r)
+warm = statistics.median(times[1:])
+print(f"{name:24} cold {times[0]:5.0f} ms ({times[0] / cli_ms:.2f}x)  warm {warm:5.0f} ms ({warm / cli_ms:.2f}x)  "
+      f"tesseract {cli_ms:5.0f} ms  peak memory {peak:.0f} MiB")
+PY
+done
+
+echo
+"$tools/face-bench" 2>/dev/null
+echo
+"$tools/text-bench" "$out/surroundings" 2>/dev/null

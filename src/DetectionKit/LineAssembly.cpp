@@ -1,46 +1,103 @@
 #include "DetectionKit/LineAssembly.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace DetectionKit::LineAssembly {
 
 namespace {
 
-// A break narrower than this share of the character pitch is no space. Monospaced text leaves
-// about 0.4 of a pitch beside a dot; a proportional space after a full stop is about 0.75.
+// A break narrower than this share of the character pitch is no space. In proportional text a
+// space after a full stop is about 0.75 of the pitch; in monospaced text a space is a whole empty
+// cell, while beside a dot about half a cell is blank.
 constexpr double kJoinableGapInPitches = 0.55;
+constexpr double kJoinableMonospacedGapInPitches = 0.9;
+// In a word with more glyphs than cells, two glyphs whose boxes start closer than this are one
+// character read twice.
+constexpr double kRepeatWithinPitches = 0.75;
 
 bool isJoiner(const QString& glyph) {
-    return glyph == QLatin1String(".") || glyph == QLatin1String("@");
+    return glyph == QLatin1String(".") || glyph == QLatin1String("@") || glyph == QLatin1String("-");
+}
+
+std::vector<double> centreDistances(const std::vector<Word>& words) {
+    std::vector<double> distances;
+    for (const Word& word : words)
+        for (size_t i = 1; i < word.size(); ++i) distances.push_back(word[i].box.midX() - word[i - 1].box.midX());
+    return distances;
 }
 
 // The median distance between the centres of neighbouring glyphs inside words.
-double characterPitch(const std::vector<Word>& words) {
-    std::vector<double> distances;
-    for (const Word& word : words)
-        for (size_t i = 1; i < word.size(); ++i)
-            distances.push_back(word[i].box.midX() - word[i - 1].box.midX());
+double characterPitch(std::vector<double> distances) {
     if (distances.empty()) return 0;
-    std::nth_element(distances.begin(), distances.begin() + distances.size() / 2, distances.end());
+    std::nth_element(distances.begin(), distances.begin() + long(distances.size() / 2), distances.end());
     return distances[distances.size() / 2];
 }
 
-bool joined(const Word& before, const Word& after, double pitch) {
+// Most neighbouring glyphs one pitch apart, give or take a little.
+bool isMonospaced(const std::vector<double>& distances, double pitch) {
+    if (distances.size() < 4 || pitch <= 0) return false;
+    const auto regular = std::count_if(distances.begin(), distances.end(),
+                                       [pitch](double d) { return std::abs(d - pitch) <= 0.15 * pitch; });
+    return double(regular) >= 0.75 * double(distances.size());
+}
+
+bool joined(const Word& before, const Word& after, double blank, double pitch, bool monospaced) {
     if (before.empty() || after.empty() || pitch <= 0) return false;
     if (!isJoiner(before.back().text) && !isJoiner(after.front().text)) return false;
-    const double gap = after.front().box.minX() - before.back().box.maxX();
-    return gap < kJoinableGapInPitches * pitch;
+    return blank < (monospaced ? kJoinableMonospacedGapInPitches : kJoinableGapInPitches) * pitch;
 }
 
 } // namespace
 
-PixelLine assemble(const std::vector<Word>& words) {
+Spacing spacingOf(const std::vector<Word>& words) {
+    const std::vector<double> distances = centreDistances(words);
+    const double pitch = characterPitch(distances);
+    return {pitch, isMonospaced(distances, pitch)};
+}
+
+void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const Spacing& spacing) {
+    if (!spacing.monospaced || fitted.size() != raw.size()) return;
+    const double pitch = spacing.pitch;
+    for (size_t k = 0; k < fitted.size(); ++k) {
+        Word& word = fitted[k];
+        Word& engine = raw[k];
+        if (word.size() < 2 || word.size() != engine.size()) continue;
+        // The ink of n characters spans n cells less the side bearings of the first and the last,
+        // which are at most about a third of a cell each for narrow glyphs (".", "1", ";").
+        const double span = word.back().box.maxX() - word.front().box.minX();
+        const auto cells = size_t(std::max(1L, std::lround(span / pitch + 0.35)));
+        while (word.size() > cells) {
+            size_t crowded = 0;
+            double closest = kRepeatWithinPitches * pitch;
+            for (size_t i = 1; i < engine.size(); ++i) {
+                const double step = engine[i].box.minX() - engine[i - 1].box.minX();
+                if (step < closest) {
+                    closest = step;
+                    crowded = i;
+                }
+            }
+            if (crowded == 0) break;
+            word.erase(word.begin() + long(crowded));
+            engine.erase(engine.begin() + long(crowded));
+        }
+    }
+}
+
+PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& blankAfter) {
     PixelLine line;
-    const double pitch = characterPitch(words);
+    const std::vector<double> distances = centreDistances(words);
+    const double pitch = characterPitch(distances);
+    const bool monospaced = isMonospaced(distances, pitch);
     const Word* previous = nullptr;
-    for (const Word& word : words) {
+    for (size_t k = 0; k < words.size(); ++k) {
+        const Word& word = words[k];
         if (word.empty()) continue;
-        if (previous && !joined(*previous, word, pitch)) line.text.append(QLatin1Char(' '));
+        if (previous) {
+            const double blank = k - 1 < blankAfter.size() ? blankAfter[k - 1]
+                                                           : word.front().box.minX() - previous->back().box.maxX();
+            if (!joined(*previous, word, blank, pitch, monospaced)) line.text.append(QLatin1Char(' '));
+        }
         for (const Glyph& glyph : word) {
             line.glyphs.push_back({line.text.size(), glyph.text.size(), glyph.box});
             line.box = line.box.united(glyph.box);

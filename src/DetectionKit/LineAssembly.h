@@ -12,6 +12,7 @@ namespace DetectionKit::LineAssembly {
 struct Glyph {
     QString text;
     Support::Rect box;
+    double confidence = 100; // the engine's, 0-100
 };
 using Word = std::vector<Glyph>;
 
@@ -29,9 +30,26 @@ struct PixelLine {
 };
 
 // Joins the engine's words into one line, one space between words, except where the engine broke
-// a word at a dot or an at sign that sits in its own character cell (monospaced text reads
-// "jane. doe@example. com" otherwise): when the gap there is well under the line's character pitch,
-// the two words are one.
-PixelLine assemble(const std::vector<Word>& words);
+// a word at a dot, an at sign or a hyphen with no space there (monospaced text reads
+// "jane. doe@example. com" and "555- 123-4567" otherwise). In monospaced text, where every
+// character has a cell of the same pitch, a space is a whole empty cell.
+// `blankAfter[k]`, when given, is the widest run of blank columns between word k and the next, in
+// pixels, measured on the ink; otherwise the gap between their glyph boxes stands in.
+PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& blankAfter = {});
+
+// The line's character pitch (median distance between neighbouring glyph centres in words), and
+// whether most glyphs sit one pitch apart, as in monospaced text.
+struct Spacing {
+    double pitch = 0;
+    bool monospaced = false;
+};
+Spacing spacingOf(const std::vector<Word>& words);
+
+// In monospaced text the engine can read one character as two: a slashed or dotted zero as "09"
+// or "06". A word with more glyphs than the cells its ink spans has such a repeat: of the two
+// glyphs whose boxes start closest together, the second is dropped. `fitted` are the glyphs with
+// boxes fitted to the ink (they count the cells), `raw` the same glyphs as the engine boxed them
+// (they tell which two are one); the glyph is dropped from both.
+void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const Spacing& spacing);
 
 } // namespace DetectionKit::LineAssembly

@@ -45,6 +45,13 @@ public:
     virtual ~TextRecognizer() = default;
     // Lines in reading order. Throws RecognitionError when recognition cannot be performed.
     virtual std::vector<RecognizedLine> recognize(const QImage& image) = 0;
+    // The same, told of areas that were painted over (image pixels, top-left origin): they hold
+    // nothing to read, and the words on either side of one are separate lines. A recogniser that
+    // cannot use this reads the image as it is.
+    virtual std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) {
+        (void)blanks;
+        return recognize(image);
+    }
 };
 
 // Finds faces in an image. Implementations are safe to call from several threads.

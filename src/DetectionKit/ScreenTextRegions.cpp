@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace DetectionKit::ScreenTextRegions {
 
@@ -15,13 +16,22 @@ constexpr int kEdgeThreshold = 40;
 // Gaps up to this many pixels between glyph edges join them into one word.
 constexpr int kGlyphGap = 4;
 // Lines are never taller than this; anything taller is a picture, not text.
-constexpr int kMaxLineHeight = 120;
+constexpr int kMaxLineHeight = 400;
+// Above this height a component must be drawn in outlines, as large glyphs are, to count as text:
+// photographs and pictures are dense with edges.
+constexpr int kTallLine = 100;
+constexpr double kMaxTallEdgeDensity = 0.22;
 constexpr int kMinLineHeight = 5;
 // Words join into a line while the gap between them stays below this many line heights.
 constexpr double kWordGapInHeights = 1.2;
-// Scale small text up to about this glyph height, the size the recognition model reads best.
+// Scale small text up to about this glyph height, the size the recognition model reads best, and
+// large text down to about kLargeTextHeight (reading it at full size costs time and reads no better).
 constexpr double kTargetTextHeight = 26;
+constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
+// Ink that is only partly there (anti-aliased edges of thin strokes) is darkened: small text keeps
+// its thin strokes, and "@" and "0" keep their shapes.
+constexpr double kInkGamma = 3;
 constexpr int kCropMargin = 2;
 constexpr int kPreparedMargin = 10;
 
@@ -49,53 +59,111 @@ cv::Mat thinRuns(const cv::Mat& edges, cv::Size runLength, cv::Size bandDepth, c
     return runs & ~bands;
 }
 
-void removeRules(cv::Mat& edges) {
+// A rule is one colour along its length; a run along a row of small glyphs (their tops, or their
+// baseline) passes over ink and gaps in turn. Runs whose rows change colour are given back.
+void keepOnlyUniformRuns(cv::Mat& runs, const cv::Mat& grey) {
+    constexpr double kMaxRowDeviation = 18;
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(runs, labels, stats, centroids, 8, CV_32S);
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                         stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        bool uniform = true;
+        for (int y = r.y; y < r.y + r.height && uniform; ++y) {
+            const cv::Mat rowMask = (labels.row(y).colRange(r.x, r.x + r.width) == i);
+            if (cv::countNonZero(rowMask) < 2) continue;
+            cv::Scalar mean, deviation;
+            cv::meanStdDev(grey.row(y).colRange(r.x, r.x + r.width), mean, deviation, rowMask);
+            uniform = deviation[0] <= kMaxRowDeviation;
+        }
+        if (!uniform) runs(r).setTo(0, labels(r) == i);
+    }
+}
+
+void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     const int run = 60;
+    // Vertical runs this long are box sides; the stems of large glyphs are shorter.
+    const int verticalRun = 160;
     const int depth = 5;
-    const cv::Mat horizontal = thinRuns(edges, {run, 1}, {run, depth}, {1, 2 * depth + 1});
-    const cv::Mat vertical = thinRuns(edges, {1, run}, {depth, run}, {2 * depth + 1, 1});
+    cv::Mat horizontal = thinRuns(edges, {run, 1}, {run, depth}, {1, 2 * depth + 1});
+    keepOnlyUniformRuns(horizontal, grey);
+    const cv::Mat vertical = thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
     edges.setTo(0, horizontal | vertical);
 }
 
-struct Box {
-    cv::Rect rect;
-    bool merged = false;
-};
+// A filled shape about as tall as text, of one colour inside and unlike what is around it: an icon,
+// a bullet or a painted-over area. It carries no text, and joined to a line it would be read as a
+// letter glued to the first word.
+bool isSolidShape(const cv::Rect& r, const cv::Mat& edges, const cv::Mat& bgr) {
+    if (r.width < 8 || r.height < 8 || r.height > 64) return false;
+    const double aspect = double(r.width) / r.height;
+    if (aspect < 0.7 || aspect > 1.45) return false;
+    const cv::Rect inner(r.x + r.width / 4, r.y + r.height / 4, r.width - r.width / 2, r.height - r.height / 2);
+    if (inner.width < 2 || inner.height < 2 || cv::countNonZero(edges(inner)) > 0) return false;
+    const cv::Rect around = (r + cv::Size(4, 4) - cv::Point(2, 2)) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    cv::Mat ring(around.size(), CV_8UC1, cv::Scalar(255));
+    ring(cv::Rect(r.x - around.x, r.y - around.y, r.width, r.height)).setTo(0);
+    const cv::Scalar inside = cv::mean(bgr(inner));
+    const cv::Scalar outside = cv::mean(bgr(around), ring);
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(inside[c] - outside[c]) > 40) return true;
+    return false;
+}
 
 bool sameLine(const cv::Rect& a, const cv::Rect& b) {
     const int overlap = std::min(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
     return overlap > 0 && overlap >= int(0.5 * std::min(a.height, b.height));
 }
 
+struct Line {
+    cv::Rect rect;
+    std::vector<cv::Rect> words;
+    bool merged = false;
+};
+
 // Joins words that sit on one line with small gaps between them, left to right.
-std::vector<cv::Rect> joinIntoLines(std::vector<cv::Rect> words) {
+std::vector<Line> joinIntoLines(std::vector<cv::Rect> words) {
     std::sort(words.begin(), words.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
-    std::vector<Box> boxes;
-    for (const cv::Rect& w : words) boxes.push_back({w});
+    std::vector<Line> lines;
+    for (const cv::Rect& w : words) lines.push_back({w, {w}});
     bool changed = true;
     while (changed) {
         changed = false;
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            if (boxes[i].merged) continue;
-            for (size_t j = i + 1; j < boxes.size(); ++j) {
-                if (boxes[j].merged) continue;
-                cv::Rect& a = boxes[i].rect;
-                const cv::Rect& b = boxes[j].rect;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].merged) continue;
+            for (size_t j = i + 1; j < lines.size(); ++j) {
+                if (lines[j].merged) continue;
+                cv::Rect& a = lines[i].rect;
+                const cv::Rect& b = lines[j].rect;
                 const int gap = b.x - (a.x + a.width);
                 const int height = std::max(a.height, b.height);
                 if (gap > kWordGapInHeights * height) continue;
                 if (!sameLine(a, b)) continue;
                 if ((a | b).height > kMaxLineHeight) continue;
                 a = a | b;
-                boxes[j].merged = true;
+                lines[i].words.insert(lines[i].words.end(), lines[j].words.begin(), lines[j].words.end());
+                lines[j].merged = true;
                 changed = true;
             }
         }
     }
-    std::vector<cv::Rect> lines;
-    for (const Box& b : boxes)
-        if (!b.merged) lines.push_back(b.rect);
+    std::erase_if(lines, [](const Line& l) { return l.merged; });
     return lines;
+}
+
+// The height of most of the line's text, weighting words by width: an avatar or an icon beside a
+// long word does not set the size the word is read at.
+int textHeightOf(const Line& line) {
+    std::vector<cv::Rect> words = line.words;
+    std::sort(words.begin(), words.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.height < b.height; });
+    long total = 0;
+    for (const cv::Rect& w : words) total += w.width;
+    long seen = 0;
+    for (const cv::Rect& w : words) {
+        seen += w.width;
+        if (2 * seen >= total) return w.height;
+    }
+    return line.rect.height;
 }
 
 // For every column, the most common value among the columns within half a band of it, counted
@@ -134,11 +202,112 @@ cv::Mat columnBandMode(const cv::Mat& channel, const cv::Mat& ignore, int top, i
     return background;
 }
 
+// The crop's surroundings: every pixel reachable from its border through small colour steps.
+// Text never touches the border (the crop has a margin), so this is the background around the
+// line, however it shades.
+cv::Mat reachableFromBorder(const cv::Mat& crop) {
+    cv::Mat mask(crop.rows + 2, crop.cols + 2, CV_8UC1, cv::Scalar(0));
+    const cv::Scalar step(10, 10, 10);
+    const int flags = 4 | cv::FLOODFILL_MASK_ONLY | (255 << 8);
+    auto seed = [&](int x, int y) {
+        if (!mask.at<uchar>(y + 1, x + 1)) cv::floodFill(crop, mask, cv::Point(x, y), cv::Scalar(), nullptr, step, step, flags);
+    };
+    for (int x = 0; x < crop.cols; ++x) {
+        seed(x, 0);
+        seed(x, crop.rows - 1);
+    }
+    for (int y = 0; y < crop.rows; ++y) {
+        seed(0, y);
+        seed(crop.cols - 1, y);
+    }
+    return mask(cv::Rect(1, 1, crop.cols, crop.rows)).clone();
+}
+
+int colourKey(const cv::Vec3b& c) { return (c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3); }
+
+// Fills inside the line: a find-in-page highlight, a tag, a chip, a button. Each is a connected
+// area the surroundings do not reach, wider than a glyph, most of it one colour. Its pixels get
+// that colour as their background in `background`; `isFill` marks them.
+void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight, cv::Mat& background, cv::Mat& isFill) {
+    constexpr double kMinFillShare = 0.35;
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(~surroundings, labels, stats, centroids, 8, CV_32S);
+    std::vector<int> histogram(1 << 15);
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                         stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        if (r.width < 1.5 * textHeight) continue;
+        std::fill(histogram.begin(), histogram.end(), 0);
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x; x < r.x + r.width; ++x)
+                if (labels.at<int>(y, x) == i) ++histogram[size_t(colourKey(crop.at<cv::Vec3b>(y, x)))];
+        const auto peak = std::max_element(histogram.begin(), histogram.end());
+        if (*peak < kMinFillShare * r.area()) continue;
+        const int key = int(peak - histogram.begin());
+        cv::Vec3d sum(0, 0, 0);
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x; x < r.x + r.width; ++x)
+                if (labels.at<int>(y, x) == i && colourKey(crop.at<cv::Vec3b>(y, x)) == key) sum += cv::Vec3d(crop.at<cv::Vec3b>(y, x));
+        const cv::Vec3b fill(cv::saturate_cast<uchar>(sum[0] / *peak), cv::saturate_cast<uchar>(sum[1] / *peak),
+                             cv::saturate_cast<uchar>(sum[2] / *peak));
+        const cv::Mat inThisFill = labels == i;
+        background.setTo(cv::Scalar(fill[0], fill[1], fill[2]), inThisFill);
+        isFill.setTo(255, inThisFill);
+    }
+}
+
+// How far each pixel of the crop is from its background, 0-255. The background around the line is
+// the most common value in a band of columns around each column, counted over the surroundings
+// only: a line that runs across panels of different shades is read against each one's own. Inside
+// a fill, the background is the fill's colour.
+cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
+    const cv::Mat surroundings = reachableFromBorder(crop);
+    cv::Mat fillBackground(crop.size(), CV_8UC3, cv::Scalar(0, 0, 0));
+    cv::Mat isFill(crop.size(), CV_8UC1, cv::Scalar(0));
+    findFills(crop, surroundings, textHeight, fillBackground, isFill);
+
+    std::vector<cv::Mat> channels, fills;
+    cv::split(crop, channels);
+    cv::split(fillBackground, fills);
+    const cv::Mat notSurroundings = ~surroundings;
+    cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
+    const int band = std::max(8, textHeight);
+    for (size_t c = 0; c < channels.size(); ++c) {
+        cv::Mat background = columnBandMode(channels[c], notSurroundings, 0, crop.rows, band);
+        fills[c].copyTo(background, isFill);
+        cv::Mat difference;
+        cv::absdiff(channels[c], background, difference);
+        distance = cv::max(distance, difference);
+    }
+    // A fill's outermost pixels blend into the surroundings (its rounded ends, a fractional edge):
+    // they are its outline, not ink.
+    cv::Mat outline;
+    cv::dilate(surroundings, outline, cv::getStructuringElement(cv::MORPH_RECT, {3, 3}));
+    distance.setTo(0, outline & isFill);
+    cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
+    return distance;
+}
+
+// Partly inked pixels made darker (white stays white, full ink stays full).
+void darkenPartialInk(cv::Mat& ink) {
+    static const cv::Mat table = [] {
+        cv::Mat lut(1, 256, CV_8UC1);
+        for (int v = 0; v < 256; ++v) lut.at<uchar>(0, v) = cv::saturate_cast<uchar>(255.0 * std::pow(v / 255.0, kInkGamma));
+        return lut;
+    }();
+    cv::LUT(ink, table, ink);
+}
+
 } // namespace
 
-std::vector<Region> find(const cv::Mat& bgr) {
+std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks) {
+    cv::Mat grey;
+    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
     cv::Mat edges = edgeMap(bgr);
-    removeRules(edges);
+    removeRules(edges, grey);
+    // Blank areas hold nothing to read, and their edges must not join the words on either side.
+    for (const cv::Rect& blank : blanks)
+        edges((blank + cv::Size(4, 4) - cv::Point(2, 2)) & cv::Rect(0, 0, edges.cols, edges.rows)).setTo(0);
     cv::Mat joined;
     cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
@@ -151,14 +320,22 @@ std::vector<Region> find(const cv::Mat& bgr) {
                          stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
         if (r.height < kMinLineHeight || r.height > kMaxLineHeight) continue;
         if (r.width < 3) continue;
+        if (r.height > kTallLine && cv::countNonZero(edges(r)) > kMaxTallEdgeDensity * r.area()) continue;
+        if (isSolidShape(r, edges, bgr)) continue;
         words.push_back(r);
     }
 
+    const std::vector<Line> lines = joinIntoLines(std::move(words));
     std::vector<Region> regions;
-    for (const cv::Rect& line : joinIntoLines(std::move(words))) {
+    for (const Line& line : lines) {
         // Small specks (a dot, a cursor) carry no readable text.
-        if (line.width < 6 && line.height < 10) continue;
-        regions.push_back({line, line.height});
+        if (line.rect.width < 6 && line.rect.height < 10) continue;
+        // The inside of a large glyph (the counter of an "a") is read with the glyph.
+        const bool insideAnother = std::any_of(lines.begin(), lines.end(), [&](const Line& other) {
+            return &other != &line && (other.rect & line.rect) == line.rect && other.rect.area() > line.rect.area();
+        });
+        if (insideAnother) continue;
+        regions.push_back({line.rect, textHeightOf(line)});
     }
     // Reading order: top to bottom, then left to right.
     std::sort(regions.begin(), regions.end(), [](const Region& a, const Region& b) {
@@ -169,38 +346,30 @@ std::vector<Region> find(const cv::Mat& bgr) {
     return regions;
 }
 
-Prepared prepare(const cv::Mat& bgr, const Region& region) {
+Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks) {
     const cv::Rect bounds(0, 0, bgr.cols, bgr.rows);
     const cv::Rect area =
         (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
     const cv::Mat crop = bgr(area);
 
-    // Ink is whatever differs from the background, in any channel: this reads light-on-dark,
+    // Ink is whatever differs from its background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
-    // The background is the most common value in a band of columns around each column, counted in
-    // the middle rows away from glyph edges: a line that runs across buttons and badges of
-    // different fills is read against each one's own fill, not the window around them.
-    std::vector<cv::Mat> channels;
-    cv::split(crop, channels);
-    cv::Mat nearInk;
-    cv::dilate(edgeMap(crop), nearInk, cv::getStructuringElement(cv::MORPH_RECT, {3, 3}));
-    const int top = crop.rows / 4;
-    const int bottom = std::max(top + 1, crop.rows - crop.rows / 4);
-    cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
-    const int band = std::max(8, region.textHeight);
-    for (const cv::Mat& channel : channels) {
-        const cv::Mat background = columnBandMode(channel, nearInk, top, bottom, band);
-        cv::Mat difference;
-        cv::absdiff(channel, background, difference);
-        distance = cv::max(distance, difference);
-    }
-    cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
+    const cv::Mat distance = inkDistance(crop, region.textHeight);
     cv::Mat ink;
     cv::bitwise_not(distance, ink);
+    darkenPartialInk(ink);
+    for (const cv::Rect& blank : blanks) {
+        const cv::Rect inCrop = (blank & area) - area.tl();
+        if (inCrop.area() > 0) ink(inCrop).setTo(255);
+    }
 
     Prepared prepared;
-    prepared.scale = std::clamp(kTargetTextHeight / std::max(1, region.textHeight), 1.0, kMaxScale);
-    if (prepared.scale > 1.0) cv::resize(ink, ink, cv::Size(), prepared.scale, prepared.scale, cv::INTER_CUBIC);
+    const double height = std::max(1, region.textHeight);
+    prepared.scale = height > 2 * kLargeTextHeight ? kLargeTextHeight / height
+                                                   : std::clamp(kTargetTextHeight / height, 1.0, kMaxScale);
+    if (prepared.scale != 1.0)
+        cv::resize(ink, ink, cv::Size(), prepared.scale, prepared.scale,
+                   prepared.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA);
     cv::copyMakeBorder(ink, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
                        cv::BORDER_CONSTANT, cv::Scalar(255));
     prepared.origin = cv::Point2d(area.x, area.y);

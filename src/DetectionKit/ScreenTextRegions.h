@@ -14,10 +14,11 @@ struct Region {
 };
 
 // Finds the lines of text on a screen image (8-bit, 3 channels, BGR): edges of glyphs against their
-// background in any colour and either polarity, joined into words and lines. Rules, separators and
-// the outlines of boxes are left out; photographs give regions too, which recognition reads as
-// nothing or as noise.
-std::vector<Region> find(const cv::Mat& bgr);
+// background in any colour and either polarity, joined into words and lines. Rules, separators,
+// the outlines of boxes and solid icons are left out; photographs give regions too, which
+// recognition reads as nothing or as noise. `blanks` are areas known to hold nothing to read
+// (painted over): they neither become text nor join the words beside them.
+std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks = {});
 
 // The region cut out of the screen image (BGR) and made ready for the engine: dark ink on white
 // whatever the colours were, small text scaled up, a white margin added.
@@ -28,6 +29,6 @@ struct Prepared {
     cv::Point2d origin; // image position of the prepared picture's top-left corner (before scaling)
     int margin = 0;     // blank pixels added around the scaled crop
 };
-Prepared prepare(const cv::Mat& bgr, const Region& region);
+Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks = {});
 
 } // namespace DetectionKit::ScreenTextRegions

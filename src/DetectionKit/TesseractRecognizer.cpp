@@ -11,6 +11,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -49,12 +50,117 @@ std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Op
         error = "the text recognition engine could not load its '" + language.toStdString() + "' data";
         return nullptr;
     }
-    engine->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
+    // Every region handed over is one line of text: no layout analysis.
+    engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
     return engine;
 }
 
 using LineAssembly::PixelGlyph;
 using LineAssembly::PixelLine;
+
+// The engine's glyph boxes checked against the ink of the prepared picture (dark on white). The
+// engine can put a glyph's box beside its ink (a word's leading "j" gets a sliver at the next
+// letter) or make it as tall as the field around the text, and a finding's box must cover the
+// matched characters' ink and little more.
+class InkFit {
+public:
+    explicit InkFit(const cv::Mat& grey) : grey_(grey) {}
+
+    // Fits the line's glyph boxes to the ink and returns, per word, the widest blank run of columns
+    // between it and the next word.
+    std::vector<double> fitLine(std::vector<LineAssembly::Word>& words, const LineAssembly::Spacing& spacing) const {
+        std::vector<double> heights;
+        double top = grey_.rows, bottom = 0;
+        for (const auto& word : words)
+            for (const auto& glyph : word) {
+                heights.push_back(glyph.box.height());
+                top = std::min(top, glyph.box.minY());
+                bottom = std::max(bottom, glyph.box.maxY());
+            }
+        if (heights.empty()) return {};
+        std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
+        const double typical = heights[heights.size() / 2];
+        const int pad = int(std::lround(0.3 * typical));
+        bandTop_ = std::max(0, int(top) - pad);
+        bandBottom_ = std::min(grey_.rows, int(std::ceil(bottom)) + pad);
+        // Blank columns that end a word: a monospaced space is a whole empty cell.
+        const int space = std::max(2, int(std::lround(spacing.monospaced ? 0.8 * spacing.pitch : 0.3 * typical)));
+
+        std::vector<double> blankAfter;
+        for (size_t k = 0; k + 1 < words.size(); ++k)
+            blankAfter.push_back(widestBlank(int(words[k].back().box.minX()), int(std::ceil(words[k + 1].front().box.maxX()))));
+        for (size_t k = 0; k < words.size(); ++k) {
+            auto& word = words[k];
+            if (word.empty()) continue;
+            const int leftLimit = k > 0 && !words[k - 1].empty() ? int(std::ceil(words[k - 1].back().box.maxX())) : 0;
+            const int rightLimit = k + 1 < words.size() && !words[k + 1].empty() ? int(words[k + 1].front().box.minX()) : grey_.cols;
+            Support::Rect& first = word.front().box;
+            const int left = inkReach(int(first.minX()), leftLimit, -1, space);
+            first = Support::Rect(left, first.minY(), std::max(first.maxX(), double(left + 1)) - left, first.height());
+            Support::Rect& last = word.back().box;
+            const int right = inkReach(int(std::ceil(last.maxX())) - 1, rightLimit - 1, +1, space) + 1;
+            last = Support::Rect(last.minX(), last.minY(), std::max(last.width(), right - last.minX()), last.height());
+            for (auto& glyph : word) glyph.box = tightened(glyph.box);
+        }
+        return blankAfter;
+    }
+
+private:
+    bool columnHasInk(int x) const {
+        if (x < 0 || x >= grey_.cols) return false;
+        for (int y = bandTop_; y < bandBottom_; ++y)
+            if (grey_.at<uchar>(y, x) < kInk) return true;
+        return false;
+    }
+
+    int widestBlank(int from, int to) const {
+        int widest = 0, run = 0;
+        for (int x = std::max(0, from); x < std::min(grey_.cols, to); ++x) {
+            run = columnHasInk(x) ? 0 : run + 1;
+            widest = std::max(widest, run);
+        }
+        return widest;
+    }
+
+    // From column `from`, stepping by `step` up to `limit`, the farthest column with ink that is
+    // not cut off by a gap as wide as a space.
+    int inkReach(int from, int limit, int step, int space) const {
+        int reach = from;
+        int blank = 0;
+        for (int x = from + step; step < 0 ? x >= limit : x <= limit; x += step) {
+            if (columnHasInk(x)) {
+                reach = x;
+                blank = 0;
+            } else if (++blank >= space) {
+                break;
+            }
+        }
+        return reach;
+    }
+
+    // The box shrunk or grown to the ink within its columns and the line's band; unchanged when
+    // there is none.
+    Support::Rect tightened(const Support::Rect& box) const {
+        const int left = std::clamp(int(box.minX()), 0, grey_.cols);
+        const int right = std::clamp(int(std::ceil(box.maxX())), left, grey_.cols);
+        int minX = right, maxX = left - 1, minY = bandBottom_, maxY = bandTop_ - 1;
+        for (int y = bandTop_; y < bandBottom_; ++y)
+            for (int x = left; x < right; ++x)
+                if (grey_.at<uchar>(y, x) < kInk) {
+                    minX = std::min(minX, x);
+                    maxX = std::max(maxX, x);
+                    minY = std::min(minY, y);
+                    maxY = std::max(maxY, y);
+                }
+        if (maxX < minX) return box;
+        return Support::Rect(minX, minY, maxX + 1 - minX, maxY + 1 - minY);
+    }
+
+    static constexpr uchar kInk = 160;
+    const cv::Mat& grey_;
+    mutable int bandTop_ = 0;
+    mutable int bandBottom_ = 0;
+};
 
 // The lines the engine read in one prepared region, boxes in image pixels.
 std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
@@ -64,16 +170,9 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
     std::vector<PixelLine> lines;
     if (engine.Recognize(nullptr) != 0) throw std::runtime_error("the text recognition engine failed on a region");
 
-    auto toImage = [&](int left, int top, int right, int bottom) {
-        const double s = prepared.scale;
-        const double m = prepared.margin;
-        return Support::Rect(prepared.origin.x + (left - m) / s, prepared.origin.y + (top - m) / s,
-                             (right - left) / s, (bottom - top) / s);
-    };
-
     std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
     if (!it) return lines;
-    std::vector<std::vector<LineAssembly::Word>> words; // per line
+    std::vector<std::vector<LineAssembly::Word>> words; // per line, boxes in the prepared picture
     do {
         if (it->Empty(tesseract::RIL_SYMBOL)) continue;
         if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || words.empty()) words.emplace_back();
@@ -83,11 +182,27 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
         if (!utf8 || !it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom) || right <= left ||
             bottom <= top)
             continue;
-        words.back().back().push_back({QString::fromUtf8(utf8.get()), toImage(left, top, right, bottom)});
+        words.back().back().push_back({QString::fromUtf8(utf8.get()), Support::Rect(left, top, right - left, bottom - top),
+                                       it->Confidence(tesseract::RIL_SYMBOL)});
     } while (it->Next(tesseract::RIL_SYMBOL));
 
-    for (const auto& lineWords : words) {
-        PixelLine line = LineAssembly::assemble(lineWords);
+    const double s = prepared.scale;
+    const double m = prepared.margin;
+    const InkFit inkFit(grey);
+    for (auto& lineWords : words) {
+        std::erase_if(lineWords, [](const LineAssembly::Word& w) { return w.empty(); });
+        const LineAssembly::Spacing spacing = LineAssembly::spacingOf(lineWords);
+        std::vector<LineAssembly::Word> engineBoxes = lineWords;
+        std::vector<double> blankAfter = inkFit.fitLine(lineWords, spacing);
+        for (double& blank : blankAfter) blank /= s;
+        LineAssembly::dropRepeatsInACell(lineWords, engineBoxes, spacing);
+        for (auto& word : lineWords)
+            for (auto& glyph : word) {
+                const Support::Rect& b = glyph.box;
+                glyph.box = Support::Rect(prepared.origin.x + (b.minX() - m) / s, prepared.origin.y + (b.minY() - m) / s,
+                                          b.width() / s, b.height() / s);
+            }
+        PixelLine line = LineAssembly::assemble(lineWords, blankAfter);
         if (!line.text.trimmed().isEmpty() && !line.box.isEmpty()) lines.push_back(std::move(line));
     }
     return lines;
@@ -104,10 +219,12 @@ cv::Mat bgrOf(const QImage& image) {
 
 } // namespace
 
-// Worker threads, each owning one engine for its whole life. Jobs are run in the order queued.
+// Worker threads, each owning one engine for its whole life. The engines are made in parallel,
+// each on its own worker; a worker takes jobs as soon as its engine is ready, so the first lines
+// are read while the other engines are still loading. Jobs are run in the order queued.
 class TesseractRecognizer::EnginePool {
 public:
-    using Job = std::function<void(tesseract::TessBaseAPI*, const std::string& error)>;
+    using Job = std::function<void(tesseract::TessBaseAPI&)>;
 
     explicit EnginePool(const Options& options) {
         const int count = options.workers > 0 ? options.workers : int(std::max(1u, std::thread::hardware_concurrency()));
@@ -124,11 +241,11 @@ public:
         for (std::thread& t : threads_) t.join();
     }
 
-    // Waits until every worker has tried to make its engine; the first failure, or empty.
-    std::string startupError() {
+    // Waits until one engine is ready or every one has failed; the failure, or empty.
+    std::string waitForAnEngine() {
         std::unique_lock lock(mutex_);
-        started_.wait(lock, [this] { return starting_ == 0; });
-        return startupError_;
+        started_.wait(lock, [this] { return ready_ > 0 || starting_ == 0; });
+        return ready_ > 0 ? std::string() : startupError_;
     }
 
     void submit(std::vector<Job> jobs) {
@@ -146,9 +263,14 @@ private:
         std::unique_ptr<tesseract::TessBaseAPI> engine = makeEngine(options, error);
         {
             std::lock_guard lock(mutex_);
-            if (!error.empty() && startupError_.empty()) startupError_ = error;
-            if (--starting_ == 0) started_.notify_all();
+            --starting_;
+            if (engine)
+                ++ready_;
+            else if (startupError_.empty())
+                startupError_ = error;
         }
+        started_.notify_all();
+        if (!engine) return; // the workers that have an engine do the work
         for (;;) {
             Job job;
             {
@@ -158,7 +280,7 @@ private:
                 job = std::move(jobs_.front());
                 jobs_.pop_front();
             }
-            job(engine.get(), error);
+            job(*engine);
         }
     }
 
@@ -166,6 +288,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable started_;
     int starting_ = 0;
+    int ready_ = 0;
     std::string startupError_;
     std::deque<Job> jobs_;
     bool stopping_ = false;
@@ -174,17 +297,32 @@ private:
 
 TesseractRecognizer::TesseractRecognizer() : TesseractRecognizer(Options{}) {}
 
-TesseractRecognizer::TesseractRecognizer(Options options) : pool_(std::make_unique<EnginePool>(options)) {}
+TesseractRecognizer::TesseractRecognizer(Options options) : options_(std::move(options)) {}
 
 TesseractRecognizer::~TesseractRecognizer() = default;
 
-std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) {
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
-    // An image without text must not pass for a successful reading when no engine could start.
-    if (const std::string error = pool_->startupError(); !error.empty()) throw RecognitionError(error);
+TesseractRecognizer::EnginePool& TesseractRecognizer::pool() {
+    std::call_once(poolMade_, [this] { pool_ = std::make_unique<EnginePool>(options_); });
+    return *pool_;
+}
 
+std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) { return recognizeAround(image, {}); }
+
+std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& image,
+                                                                 const std::vector<Support::Rect>& blanks) {
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+    // The engines are started by the first call that needs them, and load while its lines are found.
+    EnginePool& pool = this->pool();
     const cv::Mat bgr = bgrOf(image);
-    const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr);
+    std::vector<cv::Rect> blankPixels;
+    const Support::Rect bounds(0, 0, image.width(), image.height());
+    for (const Support::Rect& blank : blanks) {
+        const Support::Rect r = blank.integral().intersection(bounds);
+        if (r.width() > 0 && r.height() > 0) blankPixels.emplace_back(int(r.x()), int(r.y()), int(r.width()), int(r.height()));
+    }
+    const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr, blankPixels);
+    // An image without text must not pass for a successful reading when no engine could start.
+    if (const std::string error = pool.waitForAnEngine(); !error.empty()) throw RecognitionError(error);
 
     // Each job fills its own slot; the caller waits for all of them.
     struct Shared {
@@ -206,16 +344,13 @@ std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) 
 
     std::vector<EnginePool::Job> jobs;
     for (size_t index : order) {
-        jobs.push_back([shared, index, &bgr, region = regions[index]](tesseract::TessBaseAPI* engine,
-                                                                        const std::string& error) {
+        jobs.push_back([shared, index, &bgr, &blankPixels, region = regions[index]](tesseract::TessBaseAPI& engine) {
             std::vector<PixelLine> lines;
-            std::string failure = error;
-            if (engine) {
-                try {
-                    lines = readRegion(*engine, ScreenTextRegions::prepare(bgr, region));
-                } catch (const std::exception& e) {
-                    failure = e.what();
-                }
+            std::string failure;
+            try {
+                lines = readRegion(engine, ScreenTextRegions::prepare(bgr, region, blankPixels));
+            } catch (const std::exception& e) {
+                failure = e.what();
             }
             std::lock_guard lock(shared->mutex);
             shared->results[index] = std::move(lines);
@@ -223,7 +358,7 @@ std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) 
             if (--shared->remaining == 0) shared->done.notify_all();
         });
     }
-    pool_->submit(std::move(jobs));
+    pool.submit(std::move(jobs));
     {
         std::unique_lock lock(shared->mutex);
         shared->done.wait(lock, [&] { return shared->remaining == 0; });

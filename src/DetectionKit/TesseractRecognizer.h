@@ -4,12 +4,14 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 
 namespace DetectionKit {
 
 // Text recognition with Tesseract 5 (LSTM engine, English data, dictionaries off so nothing is
 // "corrected" towards words). The screen is cut into lines of text first; the lines are
-// recognised in parallel by a pool of engines, one per worker thread, made once and reused.
+// recognised in parallel by a pool of engines, one per worker thread. The engines are started,
+// in parallel, by the first recognition (never by constructing this), and kept warm after it.
 class TesseractRecognizer final : public TextRecognizer {
 public:
     struct Options {
@@ -24,9 +26,14 @@ public:
 
     // Throws RecognitionError when an engine cannot be started (data missing).
     std::vector<RecognizedLine> recognize(const QImage& image) override;
+    std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) override;
 
 private:
     class EnginePool;
+    EnginePool& pool();
+
+    Options options_;
+    std::once_flag poolMade_;
     std::unique_ptr<EnginePool> pool_;
 };
 

@@ -28,8 +28,15 @@ QString TextExtractor::text(const QImage& image, const std::optional<Support::Re
         if (cropped.isNull()) return QString();
     }
 
+    // The painted-over areas, told to the recogniser so that the words beside them are read as
+    // they are and not as part of one black shape.
+    std::vector<Support::Rect> blanks;
+    for (const Support::Rect& excluded : excluding) {
+        const Support::Rect r = excluded.integral().intersection(bounds).offsetBy(-crop.x(), -crop.y());
+        if (r.width() > 0 && r.height() > 0) blanks.push_back(r);
+    }
     std::vector<Item> items;
-    for (const RecognizedLine& line : recognizer.recognize(cropped)) items.push_back({line.box, line.text});
+    for (const RecognizedLine& line : recognizer.recognizeAround(cropped, blanks)) items.push_back({line.box, line.text});
 
     const Support::Rect cropBounds(0, 0, crop.width(), crop.height());
     for (const Support::Rect& excluded : excluding) {

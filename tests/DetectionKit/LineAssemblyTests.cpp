@@ -27,14 +27,15 @@ std::vector<Word> cells(const QString& text, double pitch, double inkWidth) {
     return result;
 }
 
-// Proportional text: glyphs follow each other with a 1-pixel gap, spaces add `space` pixels.
+// Proportional text: glyphs of differing widths follow each other with a 1-pixel gap, spaces add
+// `space` pixels.
 std::vector<Word> proportional(const QStringList& words, double glyphWidth, double space) {
     std::vector<Word> result;
     double x = 0;
     for (const QString& w : words) {
         Word word;
         for (QChar c : w) {
-            const double width = c == '.' ? 2 : glyphWidth;
+            const double width = c == '.' ? 2 : glyphWidth - 2 + c.unicode() % 5;
             word.push_back({QString(c), Support::Rect(x, 0, width, 10)});
             x += width + 1;
         }
@@ -58,6 +59,8 @@ TEST(LineAssemblyTest, JoinsWordsBrokenAtADotOnlyWhenNoSpaceIsThere) {
         {"monospaced: a real space is kept", cells("mail: jane.doe@x.|org", 13, 10), "mail: jane.doe@x.org"},
         {"monospaced: a real space after a dot is kept", cells("end. next", 13, 10), "end. next"},
         {"monospaced: words without dots keep their spaces", cells("4111 1111 1111", 13, 10), "4111 1111 1111"},
+        {"monospaced: broken after a hyphen", cells("tel 555-|123-4567", 9, 7), "tel 555-123-4567"},
+        {"monospaced: a space after a hyphen is kept", cells("a - b", 9, 7), "a - b"},
         {"proportional sentence end keeps its space", proportional({"done.", "Next"}, 6, 4.5), "done. Next"},
         {"proportional words", proportional({"call", "555-123-4567"}, 6, 4.5), "call 555-123-4567"},
         {"nothing", {}, ""},
@@ -76,4 +79,39 @@ TEST(LineAssemblyTest, GlyphOffsetsPointIntoTheText) {
     }
     EXPECT_DOUBLE_EQ(line.box.minX(), 1);
     EXPECT_DOUBLE_EQ(line.box.maxX(), 59);
+}
+
+TEST(LineAssemblyTest, OneCellReadAsTwoCharactersKeepsTheFirst) {
+    struct Case {
+        const char* description;
+        std::vector<Word> words;
+        const char* expected;
+    };
+    auto withExtra = [](std::vector<Word> words, size_t word, size_t after, const char* text) {
+        Glyph extra = words[word][after];
+        extra.text = text;
+        extra.box = Support::Rect(extra.box.minX() + 1, extra.box.minY(), extra.box.width() + 1, extra.box.height());
+        words[word].insert(words[word].begin() + long(after) + 1, extra);
+        return words;
+    };
+    const std::vector<Case> cases = {
+        // "05" in a dotted-zero font, read as "065".
+        {"repeat in one cell", withExtra(cells("078-05-1120", 9, 7), 0, 4, "6"), "078-05-1120"},
+        // As many glyphs as cells: a misplaced box alone is no repeat.
+        {"no more glyphs than cells", cells("jane.doe@example.com", 9, 7), "jane.doe@example.com"},
+        {"proportional text is left alone", withExtra(proportional({"078-05-1120"}, 6, 4), 0, 4, "6"), "078-065-1120"},
+    };
+    for (Case c : cases) {
+        std::vector<Word> raw = c.words;
+        dropRepeatsInACell(c.words, raw, spacingOf(c.words));
+        EXPECT_EQ(assemble(c.words).text, QString::fromUtf8(c.expected)) << c.description;
+    }
+}
+
+TEST(LineAssemblyTest, MeasuredBlankColumnsDecideOverGlyphBoxes) {
+    // The engine boxed the dot inside the "e" before it; the ink shows half a cell of blank.
+    std::vector<Word> words = cells("example.|com", 17, 13);
+    words[0].back().box = words[0][words[0].size() - 2].box;
+    EXPECT_EQ(assemble(words, {8.0}).text, "example.com");
+    EXPECT_EQ(assemble(words, {25.0}).text, "example. com");
 }

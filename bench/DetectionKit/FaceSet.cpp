@@ -1,0 +1,396 @@
+#include "FaceSet.h"
+
+#include "BenchDrawing.h"
+#include "ScreenRenderer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <array>
+#include <cmath>
+
+namespace DetectionBench {
+
+namespace {
+
+// Downloads the packages into the cache, unpacks them there and removes the archives.
+constexpr const char* kFetchScript = R"(set -e
+cd "$1"
+rm -rf unpacked.part; mkdir unpacked.part
+for package in opencv-doc python3-skimage; do
+  apt-get download "$package" >/dev/null
+  dpkg-deb -x "$package"_*.deb unpacked.part
+  rm -f "$package"_*.deb
+done
+mv unpacked.part unpacked)";
+
+const char* const kHtml = "unpacked/usr/share/doc/opencv-doc/opencv4/html/";
+const char* const kExamples = "unpacked/usr/share/doc/opencv-doc/examples/data/";
+const char* const kSkimage = "unpacked/usr/lib/python3/dist-packages/skimage/data/";
+
+struct PortraitSource {
+    const char* folder;
+    const char* file;
+    QRect crop; // empty: the whole file
+    QRect face;
+};
+
+// Face boxes marked by hand in each photograph, brow to chin and cheek to cheek.
+const PortraitSource kPortraits[] = {
+    {kSkimage, "astronaut.png", {}, {178, 72, 88, 92}},
+    {kHtml, "227943776_1.jpg", {}, {150, 135, 140, 155}},
+    {kHtml, "230501201_1.jpg", {}, {190, 315, 300, 285}},
+    {kHtml, "face_swapped.jpg", {}, {103, 100, 100, 102}},
+    {kHtml, "example.jpg", {0, 0, 387, 580}, {50, 235, 275, 250}},
+};
+
+const char* const kThings[] = {"fruits.jpg", "building.jpg", "butterfly.jpg", "home.jpg", "orange.jpg",
+                               "apple.jpg",  "aero1.jpg",    "squirrel_cls.jpg", "starry_night.jpg"};
+
+QFont sans(int px, bool bold = false) { return fontOf(QStringLiteral("DejaVu Sans"), px, bold); }
+
+enum class Tint { colour, grey, warm };
+
+QImage tinted(const QImage& photo, Tint tint) {
+    if (tint == Tint::colour) return photo;
+    QImage out = photo.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = row[x];
+            if (tint == Tint::grey) {
+                const int g = qGray(p);
+                row[x] = qRgb(g, g, g);
+            } else {
+                row[x] = qRgb(std::min(255, qRed(p) + 18), int(qGreen(p) * 0.86), int(qBlue(p) * 0.62));
+            }
+        }
+    }
+    return out;
+}
+
+struct Theme {
+    QColor window, panel, text, secondary, tile;
+};
+
+Theme themeFor(bool dark) {
+    if (dark) return {QColor(32, 33, 36), QColor(45, 46, 50), QColor(232, 234, 237), QColor(154, 160, 166), QColor(60, 64, 67)};
+    return {QColor(255, 255, 255), QColor(241, 243, 244), QColor(32, 33, 36), QColor(95, 99, 104), QColor(218, 220, 224)};
+}
+
+const char* const kNames[] = {"Ada Whitlock", "Boris Quade", "Carla Ng", "Dmitri Osei", "Elena Varga",
+                              "Farid Haddad", "Greta Lund", "Hiro Tanaka", "Ines Moreau", "Jonas Berg"};
+
+// Places portraits into screens, turning through the portraits, tints and small turns so every
+// screen mixes them.
+class Composer {
+public:
+    explicit Composer(const std::vector<Portrait>& portraits) : portraits_(portraits) {
+        for (const Portrait& p : portraits)
+            variants_.push_back({p.photo, tinted(p.photo, Tint::grey), tinted(p.photo, Tint::warm)});
+    }
+
+    // Draws the next portrait into `area` (clipped to `clip`), its face `faceSize` pixels wide with
+    // its centre at `faceCentre`, and returns the face's box.
+    QRect place(QPainter& painter, const QPainterPath& clip, double faceSize, QPointF faceCentre) {
+        const size_t index = next_ % portraits_.size();
+        const Portrait& portrait = portraits_[index];
+        const QImage& photo = variants_[index][(next_ / portraits_.size()) % 3];
+        static const double kTurns[] = {0, -7, 0, 5, 0, 8, -4};
+        const double turn = kTurns[next_ % std::size(kTurns)];
+        ++next_;
+
+        const double scale = faceSize / portrait.face.width();
+        painter.save();
+        painter.setClipPath(clip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(faceCentre);
+        painter.rotate(turn);
+        painter.scale(scale, scale);
+        painter.translate(-QPointF(portrait.face.center()) - QPointF(0.5, 0.5));
+        painter.drawImage(QPointF(0, 0), photo);
+        painter.restore();
+        const QSizeF size = QSizeF(portrait.face.size()) * scale;
+        return QRectF(faceCentre - QPointF(size.width() / 2, size.height() / 2), size).toAlignedRect();
+    }
+
+private:
+    const std::vector<Portrait>& portraits_;
+    std::vector<std::array<QImage, 3>> variants_;
+    size_t next_ = 0;
+};
+
+void label(QPainter& p, const QFont& f, const QColor& c, int x, int y, const QString& text) {
+    p.setFont(f);
+    p.setPen(c);
+    p.drawText(QPoint(x, y + QFontMetrics(f).ascent()), text);
+}
+
+QPainterPath rounded(const QRectF& r, double radius) {
+    QPainterPath path;
+    path.addRoundedRect(r, radius, radius);
+    return path;
+}
+
+// A screen being drawn, with antialiased shapes and text.
+struct ScreenDrawing {
+    ScreenDrawing(QString name, QImage image) : screen{std::move(name), std::move(image), {}} {
+        painter.begin(&screen.image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    }
+    FaceScreen finish() {
+        painter.end();
+        return std::move(screen);
+    }
+    FaceScreen screen;
+    QPainter painter;
+};
+
+// A video call: tiles of people in a grid, names in the corners, a control bar below.
+FaceScreen callTiles(Composer& composer, bool dark, int columns, int rows, std::vector<double> faceSizes) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("call-%1x%2-%3").arg(columns).arg(rows).arg(dark ? "dark" : "light"),
+                      blankImage(1920, 1080, dark ? QColor(24, 24, 26) : QColor(236, 238, 241)));
+    QPainter& p = d.painter;
+    FaceScreen& screen = d.screen;
+    const int gap = 12, top = 56, bottom = 96;
+    label(p, sans(15, true), t.text, 24, 18, "Weekly sync \u2014 12 participants");
+    const double tileW = (1920.0 - gap * (columns + 1)) / columns;
+    const double tileH = (1080.0 - top - bottom - gap * (rows - 1)) / rows;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const int i = r * columns + c;
+            const QRectF tile(gap + c * (tileW + gap), top + r * (tileH + gap), tileW, tileH);
+            p.fillPath(rounded(tile, 10), t.tile);
+            const double face = faceSizes[size_t(i) % faceSizes.size()];
+            const QPointF centre(tile.center().x() + (c % 2 ? 30 : -20), tile.top() + tileH * 0.46);
+            screen.faces.push_back(composer.place(p, rounded(tile, 10), face, centre));
+            const QRectF plate(tile.left() + 10, tile.bottom() - 36, 150, 26);
+            p.fillPath(rounded(plate, 6), QColor(0, 0, 0, 140));
+            label(p, sans(13), Qt::white, int(plate.left()) + 10, int(plate.top()) + 5, kNames[i % std::size(kNames)]);
+        }
+    }
+    // Control bar
+    for (int i = 0; i < 5; ++i)
+        p.fillPath(rounded(QRectF(760 + i * 84, 1080 - 76, 64, 56), 28), i == 4 ? QColor(217, 48, 37) : t.tile);
+    return d.finish();
+}
+
+// A round avatar of `size` pixels with its top-left at `at`; returns the face's box.
+QRect avatar(QPainter& p, Composer& composer, const Theme& t, QPointF at, int size) {
+    const QRectF area(at, QSizeF(size, size));
+    QPainterPath circle;
+    circle.addEllipse(area);
+    p.fillPath(circle, t.tile);
+    return composer.place(p, circle, size * 0.75, area.center());
+}
+
+// A chat app: a conversation list with round avatars beside names and messages.
+FaceScreen chatList(Composer& composer, bool dark) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("avatars-%1").arg(dark ? "dark" : "light"), blankImage(1920, 1080, t.window));
+    QPainter& p = d.painter;
+    FaceScreen& screen = d.screen;
+    p.fillRect(0, 0, 420, 1080, t.panel);
+    label(p, sans(18, true), t.text, 24, 20, "Chats");
+    static const int kAvatar[] = {32, 36, 40, 44, 48, 40};
+    int y = 70;
+    for (int i = 0; i < 14; ++i) {
+        const int size = kAvatar[i % std::size(kAvatar)];
+        screen.faces.push_back(avatar(p, composer, t, {20, double(y)}, size));
+        label(p, sans(14, true), t.text, 20 + size + 14, y + 2, kNames[i % std::size(kNames)]);
+        label(p, sans(13), t.secondary, 20 + size + 14, y + 24, "Sounds good, see you at the review tomorrow");
+        y += std::max(size, 44) + 22;
+    }
+    // The open conversation, with small avatars beside messages.
+    y = 90;
+    for (int i = 0; i < 8; ++i) {
+        screen.faces.push_back(avatar(p, composer, t, {460, double(y)}, 36));
+        p.fillPath(rounded(QRectF(510, y, 620, 48), 12), t.panel);
+        label(p, sans(14), t.text, 526, y + 14, "Can you send the numbers before the meeting starts?");
+        y += 110;
+    }
+    return d.finish();
+}
+
+// A people directory: cards with a square photograph, a name and a role.
+FaceScreen directory(Composer& composer, bool dark) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("directory-%1").arg(dark ? "dark" : "light"), blankImage(1920, 1080, t.window));
+    QPainter& p = d.painter;
+    FaceScreen& screen = d.screen;
+    label(p, sans(20, true), t.text, 40, 24, "People");
+    static const int kPhoto[] = {72, 88, 104, 120, 96};
+    for (int i = 0; i < 15; ++i) {
+        const int c = i % 5, r = i / 5;
+        const QRectF card(40 + c * 370, 80 + r * 330, 340, 300);
+        p.fillPath(rounded(card, 12), t.panel);
+        const int size = kPhoto[i % std::size(kPhoto)];
+        const QRectF photo(card.center().x() - size / 2.0, card.top() + 24, size, size);
+        p.fillPath(rounded(photo, 8), t.tile);
+        screen.faces.push_back(composer.place(p, rounded(photo, 8), size * 0.6, photo.center() + QPointF(0, 4)));
+        label(p, sans(16, true), t.text, int(card.left()) + 24, int(photo.bottom()) + 20, kNames[i % std::size(kNames)]);
+        label(p, sans(13), t.secondary, int(card.left()) + 24, int(photo.bottom()) + 46, "Product design, Berlin");
+    }
+    return d.finish();
+}
+
+// A desktop whose wallpaper is a portrait, with a file manager window beside the face.
+FaceScreen wallpaper(Composer& composer, bool dark, double faceSize) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("wallpaper-%1-%2").arg(dark ? "dark" : "light").arg(int(faceSize)),
+                      blankImage(1920, 1080, Qt::black));
+    QPainter& p = d.painter;
+    FaceScreen& screen = d.screen;
+    QPainterPath all;
+    all.addRect(0, 0, 1920, 1080);
+    screen.faces.push_back(composer.place(p, all, faceSize, {1400, 470}));
+    p.fillRect(0, 0, 1920, 30, t.panel);
+    label(p, sans(13), t.text, 16, 7, "Activities      Files      Tue 10:42");
+    const QRectF window(80, 120, 820, 700);
+    p.fillPath(rounded(window, 10), t.window);
+    p.fillRect(QRectF(80, 120, 820, 44), t.panel);
+    label(p, sans(14, true), t.text, 110, 132, "Documents");
+    for (int i = 0; i < 14; ++i)
+        label(p, sans(14), i % 3 ? t.text : t.secondary, 110, 190 + i * 42, QStringLiteral("report-%1.pdf").arg(2010 + i));
+    return d.finish();
+}
+
+FaceScreen galleryOfThings(const std::vector<QImage>& photos) {
+    const Theme t = themeFor(false);
+    ScreenDrawing d(QStringLiteral("no-people-gallery"), blankImage(1920, 1080, t.window));
+    QPainter& p = d.painter;
+    label(p, sans(18, true), t.text, 32, 20, "Photos");
+    for (size_t i = 0; i < photos.size() && i < 12; ++i) {
+        const QRect cell(32 + int(i % 4) * 470, 70 + int(i / 4) * 330, 450, 310);
+        p.drawImage(cell, photos[i].scaled(cell.size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation),
+                    QRect(QPoint(0, 0), cell.size()));
+    }
+    return d.finish();
+}
+
+FaceScreen codeEditor() {
+    ScreenDrawing d(QStringLiteral("no-people-editor"), blankImage(1920, 1080, QColor(30, 30, 30)));
+    QPainter& p = d.painter;
+    p.fillRect(0, 0, 260, 1080, QColor(37, 37, 38));
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPixelSize(14);
+    static const char* const kLines[] = {
+        "#include <vector>", "", "namespace app {", "", "// Collects the rows that changed since the last sync.",
+        "std::vector<Row> changedRows(const Table& table, Revision since) {", "    std::vector<Row> rows;",
+        "    for (const Row& row : table.rows())", "        if (row.revision > since) rows.push_back(row);",
+        "    return rows;", "}", "", "} // namespace app"};
+    for (int i = 0; i < 60; ++i) {
+        label(p, mono, QColor(133, 133, 133), 280, 40 + i * 17, QString::number(i + 1));
+        label(p, mono, i % 5 == 4 ? QColor(106, 153, 85) : QColor(212, 212, 212), 330, 40 + i * 17,
+              kLines[size_t(i) % std::size(kLines)]);
+    }
+    for (int i = 0; i < 30; ++i) label(p, sans(13), QColor(204, 204, 204), 20, 40 + i * 24, QStringLiteral("src/module%1.cpp").arg(i));
+    return d.finish();
+}
+
+FaceScreen dashboard() {
+    const Theme t = themeFor(false);
+    ScreenDrawing d(QStringLiteral("no-people-dashboard"), blankImage(1920, 1080, t.panel));
+    QPainter& p = d.painter;
+    QRandomGenerator rng(11);
+    for (int i = 0; i < 6; ++i) {
+        const QRectF card(30 + (i % 3) * 630, 40 + (i / 3) * 520, 600, 490);
+        p.fillPath(rounded(card, 12), Qt::white);
+        label(p, sans(16, true), t.text, int(card.left()) + 20, int(card.top()) + 16, QStringLiteral("Requests per hour"));
+        QPolygonF line;
+        for (int x = 0; x <= 40; ++x) line << QPointF(card.left() + 30 + x * 13.5, card.bottom() - 60 - rng.bounded(300));
+        p.setPen(QPen(QColor(26, 115, 232), 2));
+        if (i % 2) {
+            p.drawPolyline(line);
+        } else {
+            for (const QPointF& pt : line)
+                p.fillRect(QRectF(pt.x(), pt.y(), 9, card.bottom() - 60 - pt.y()), QColor(52, 168, 83));
+        }
+        // Round icons with letters, as dashboards show them.
+        for (int k = 0; k < 4; ++k) {
+            QPainterPath circle;
+            circle.addEllipse(QRectF(card.right() - 200 + k * 44, card.top() + 12, 32, 32));
+            p.fillPath(circle, QColor::fromHsv((k * 70 + i * 30) % 360, 120, 220));
+            label(p, sans(14, true), Qt::white, int(card.right()) - 190 + k * 44, int(card.top()) + 19, QString(QChar('A' + k)));
+        }
+    }
+    return d.finish();
+}
+
+} // namespace
+
+std::optional<std::vector<Portrait>> fetchPortraits(const QString& cacheFolder, QString* whyNot) {
+    if (!QDir().mkpath(cacheFolder)) {
+        *whyNot = "cannot create " + cacheFolder;
+        return std::nullopt;
+    }
+    const QDir cache(cacheFolder);
+    if (!cache.exists(QStringLiteral("unpacked"))) {
+        QProcess fetch;
+        fetch.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(kFetchScript), QStringLiteral("sh"),
+                                           cache.absolutePath()});
+        if (!fetch.waitForFinished(600000) || fetch.exitCode() != 0) {
+            *whyNot = "fetching the photographs failed: " + QString::fromLocal8Bit(fetch.readAllStandardError()).trimmed();
+            return std::nullopt;
+        }
+    }
+    std::vector<Portrait> portraits;
+    for (const PortraitSource& source : kPortraits) {
+        QImage photo(cache.filePath(QString::fromLatin1(source.folder) + QString::fromLatin1(source.file)));
+        if (photo.isNull()) {
+            *whyNot = QStringLiteral("the packages hold no readable %1").arg(source.file);
+            return std::nullopt;
+        }
+        if (!source.crop.isEmpty()) photo = photo.copy(source.crop);
+        portraits.push_back({QString::fromLatin1(source.file), photo.convertToFormat(QImage::Format_RGB32), source.face});
+    }
+    return portraits;
+}
+
+std::vector<QImage> peopleFreePhotos(const QString& cacheFolder) {
+    std::vector<QImage> photos;
+    for (const char* file : kThings) {
+        QImage photo(QDir(cacheFolder).filePath(QString::fromLatin1(kExamples) + QString::fromLatin1(file)));
+        if (!photo.isNull()) photos.push_back(photo);
+    }
+    for (const char* file : {"coffee.png", "chelsea.png", "rocket.jpg"}) {
+        QImage photo(QDir(cacheFolder).filePath(QString::fromLatin1(kSkimage) + QString::fromLatin1(file)));
+        if (!photo.isNull()) photos.push_back(photo);
+    }
+    return photos;
+}
+
+std::vector<FaceScreen> faceScreens(const std::vector<Portrait>& portraits) {
+    Composer composer(portraits);
+    std::vector<FaceScreen> screens;
+    for (const bool dark : {false, true}) {
+        screens.push_back(callTiles(composer, dark, 3, 3, {56, 72, 90, 110, 130, 64, 100, 80, 120}));
+        screens.push_back(callTiles(composer, dark, 2, 2, {160, 200, 240, 260}));
+        screens.push_back(chatList(composer, dark));
+        screens.push_back(directory(composer, dark));
+        screens.push_back(wallpaper(composer, dark, dark ? 260 : 220));
+    }
+    return screens;
+}
+
+std::vector<FaceScreen> peopleFreeScreens(const std::vector<QImage>& photos) {
+    std::vector<FaceScreen> screens;
+    for (const bool dark : {false, true}) {
+        RenderedScreen dense = renderTextDense(1920, 1080, dark);
+        screens.push_back({QStringLiteral("no-people-text-%1").arg(dark ? "dark" : "light"), dense.image, {}});
+    }
+    screens.push_back(galleryOfThings(photos));
+    screens.push_back(codeEditor());
+    screens.push_back(dashboard());
+    return screens;
+}
+
+} // namespace DetectionBench

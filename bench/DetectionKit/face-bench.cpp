@@ -1,0 +1,252 @@
+// face-bench [FOLDER]: judges face detectors on the face set (portraits from Debian packages placed
+// into rendered interfaces) and on five screens without people. Per detector: faces found (a face
+// counts when the union of the boxes covers at least 90% of it), boxes on the people-free screens,
+// boxes elsewhere on the face screens, and the median wall time on a 1920x1080 call screen.
+// With FOLDER, every screen is written there with the face boxes (green) and the production
+// detector's boxes (red) drawn on it.
+#include "FaceSet.h"
+
+#include "DetectionKit/CascadeFaceDetector.h"
+#include "DetectionKit/ImageBoxes.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/objdetect.hpp>
+
+#ifdef FACE_BENCH_WITH_DLIB
+#include <dlib/image_processing/frontal_face_detector.h>
+#include <dlib/opencv/cv_image.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+using namespace DetectionBench;
+
+namespace {
+
+using Boxes = std::vector<QRectF>; // image pixels
+using Detect = std::function<Boxes(const QImage&)>;
+
+cv::Mat greyOf(const QImage& image) {
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    return cv::Mat(grey.height(), grey.width(), CV_8UC1, const_cast<uchar*>(grey.constBits()), size_t(grey.bytesPerLine()))
+        .clone();
+}
+
+QString cascadeFile(const char* name) { return QStringLiteral("/usr/share/opencv4/") + QString::fromLatin1(name); }
+
+std::vector<cv::Rect> runCascade(cv::CascadeClassifier& cascade, const cv::Mat& grey, double step, int neighbours,
+                                 int smallest = 20) {
+    std::vector<cv::Rect> found;
+    cascade.detectMultiScale(grey, found, step, neighbours, 0, cv::Size(smallest, smallest));
+    return found;
+}
+
+Boxes toBoxes(const std::vector<cv::Rect>& found) {
+    Boxes boxes;
+    for (const cv::Rect& r : found) boxes.push_back(QRectF(r.x, r.y, r.width, r.height));
+    return boxes;
+}
+
+// The rows of the comparison; each cascade is loaded once.
+struct Variant {
+    QString name;
+    Detect detect;
+};
+
+std::vector<Variant> variants() {
+    auto load = [](const char* name) {
+        auto cascade = std::make_shared<cv::CascadeClassifier>();
+        if (!cascade->load(cascadeFile(name).toStdString())) throw std::runtime_error(std::string("cannot load ") + name);
+        return cascade;
+    };
+    auto alt2 = load("haarcascades/haarcascade_frontalface_alt2.xml");
+    auto deflt = load("haarcascades/haarcascade_frontalface_default.xml");
+    auto lbp = load("lbpcascades/lbpcascade_frontalface_improved.xml");
+    std::vector<Variant> list;
+    list.push_back({"alt2, whole screen equalised (before)", [alt2](const QImage& image) {
+                        cv::Mat grey = greyOf(image);
+                        cv::equalizeHist(grey, grey);
+                        return toBoxes(runCascade(*alt2, grey, 1.15, 5));
+                    }});
+    list.push_back({"alt2, no equalisation", [alt2](const QImage& image) {
+                        return toBoxes(runCascade(*alt2, greyOf(image), 1.15, 5));
+                    }});
+    list.push_back({"alt2, no equalisation, step 1.1, 3 neighbours", [alt2](const QImage& image) {
+                        return toBoxes(runCascade(*alt2, greyOf(image), 1.1, 3));
+                    }});
+    list.push_back({"alt2, no equalisation, step 1.15, 3 neighbours", [alt2](const QImage& image) {
+                        return toBoxes(runCascade(*alt2, greyOf(image), 1.15, 3));
+                    }});
+    list.push_back({"alt2, no equalisation, step 1.1, 3, from 24 px", [alt2](const QImage& image) {
+                        return toBoxes(runCascade(*alt2, greyOf(image), 1.1, 3, 24));
+                    }});
+    list.push_back({"alt2, no equalisation, step 1.1, 4 neighbours", [alt2](const QImage& image) {
+                        return toBoxes(runCascade(*alt2, greyOf(image), 1.1, 4));
+                    }});
+    list.push_back({"alt2, local equalisation (CLAHE 8x8)", [alt2](const QImage& image) {
+                        cv::Mat grey = greyOf(image);
+                        cv::createCLAHE(2.0, cv::Size(8, 8))->apply(grey, grey);
+                        return toBoxes(runCascade(*alt2, grey, 1.15, 5));
+                    }});
+    list.push_back({"default cascade, step 1.1, 5 neighbours", [deflt](const QImage& image) {
+                        return toBoxes(runCascade(*deflt, greyOf(image), 1.1, 5));
+                    }});
+    list.push_back({"LBP improved, step 1.1, 3 neighbours", [lbp](const QImage& image) {
+                        return toBoxes(runCascade(*lbp, greyOf(image), 1.1, 3));
+                    }});
+    list.push_back({"alt2 confirmed by default (both, step 1.1, 3)", [alt2, deflt](const QImage& image) {
+                        const cv::Mat grey = greyOf(image);
+                        const auto a = runCascade(*alt2, grey, 1.1, 3);
+                        const auto b = runCascade(*deflt, grey, 1.1, 3);
+                        std::vector<cv::Rect> agreed;
+                        for (const cv::Rect& r : a)
+                            for (const cv::Rect& s : b)
+                                if ((r & s).area() > 0.4 * std::min(r.area(), s.area())) {
+                                    agreed.push_back(r);
+                                    break;
+                                }
+                        return toBoxes(agreed);
+                    }});
+#ifdef FACE_BENCH_WITH_DLIB
+    // dlib's HOG detector finds faces from 80 px; one doubling of the image reaches 40 px.
+    list.push_back({"dlib HOG, image doubled", [](const QImage& image) {
+                        thread_local dlib::frontal_face_detector hog = dlib::get_frontal_face_detector();
+                        const cv::Mat grey = greyOf(image);
+                        dlib::array2d<unsigned char> pixels;
+                        dlib::assign_image(pixels, dlib::cv_image<unsigned char>(grey));
+                        dlib::pyramid_up(pixels);
+                        Boxes boxes;
+                        for (const dlib::rectangle& r : hog(pixels))
+                            boxes.push_back(QRectF(r.left() / 2.0, r.top() / 2.0, r.width() / 2.0, r.height() / 2.0));
+                        return boxes;
+                    }});
+#endif
+    auto production = std::make_shared<DetectionKit::CascadeFaceDetector>();
+    list.push_back({"CascadeFaceDetector (shipped)", [production](const QImage& image) {
+                        Boxes boxes;
+                        for (const Support::Rect& n : production->detectFaces(image)) {
+                            const Support::Rect r = DetectionKit::ImageBoxes::findingBox(n, image.width(), image.height());
+                            // Scored like the other rows, before the finding's growth.
+                            boxes.push_back(r.insetBy(DetectionKit::ImageBoxes::kGrowth, DetectionKit::ImageBoxes::kGrowth).toQRectF());
+                        }
+                        return boxes;
+                    }});
+    return list;
+}
+
+// The share of `face` that the union of `boxes` covers.
+double coverage(const QRect& face, const Boxes& boxes) {
+    if (face.isEmpty()) return 0;
+    long covered = 0;
+    for (int y = face.top(); y <= face.bottom(); ++y)
+        for (int x = face.left(); x <= face.right(); ++x)
+            for (const QRectF& b : boxes)
+                if (b.contains(x + 0.5, y + 0.5)) {
+                    ++covered;
+                    break;
+                }
+    return double(covered) / (double(face.width()) * face.height());
+}
+
+// Every box grown by the finding's 4 pixels, as detection reports them.
+Boxes grown(const Boxes& boxes) {
+    Boxes out;
+    const double g = DetectionKit::ImageBoxes::kGrowth;
+    for (const QRectF& b : boxes) out.push_back(b.adjusted(-g, -g, g, g));
+    return out;
+}
+
+struct Score {
+    int found = 0;
+    int faces = 0;
+    int strayOnFaceScreens = 0;
+    int onPeopleFree = 0;
+    QStringList missed;
+    double medianMs = 0;
+};
+
+Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std::vector<FaceScreen>& empty) {
+    Score s;
+    for (const FaceScreen& screen : faceSet) {
+        const Boxes boxes = grown(v.detect(screen.image));
+        for (const QRect& face : screen.faces) {
+            ++s.faces;
+            const double c = coverage(face, boxes);
+            if (c >= 0.9)
+                ++s.found;
+            else
+                s.missed.append(QStringLiteral("missed %1 %2px (%3%)").arg(screen.name).arg(face.width()).arg(int(c * 100)));
+        }
+        for (const QRectF& b : boxes) {
+            const bool onFace = std::any_of(screen.faces.begin(), screen.faces.end(),
+                                            [&](const QRect& f) { return b.intersects(QRectF(f)); });
+            if (!onFace) ++s.strayOnFaceScreens;
+        }
+    }
+    for (const FaceScreen& screen : empty) {
+        const int found = int(v.detect(screen.image).size());
+        s.onPeopleFree += found;
+        if (found) s.missed.append(QStringLiteral("%1 box(es) on %2").arg(found).arg(screen.name));
+    }
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        v.detect(faceSet.front().image);
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    s.medianMs = times[times.size() / 2];
+    return s;
+}
+
+void writeAnnotated(const QString& folder, const FaceScreen& screen, const Boxes& boxes) {
+    QImage image = screen.image.convertToFormat(QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Qt::green, 2));
+    for (const QRect& f : screen.faces) p.drawRect(f);
+    p.setPen(QPen(Qt::red, 2));
+    for (const QRectF& b : boxes) p.drawRect(b);
+    p.end();
+    image.save(QDir(folder).filePath(screen.name + ".png"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    QString whyNot;
+    const auto portraits = fetchPortraits(QStringLiteral(FACE_BENCH_CACHE), &whyNot);
+    if (!portraits) {
+        std::fprintf(stderr, "face-bench: %s\n", qPrintable(whyNot));
+        return 1;
+    }
+    const std::vector<FaceScreen> faceSet = faceScreens(*portraits);
+    const std::vector<FaceScreen> empty = peopleFreeScreens(peopleFreePhotos(QStringLiteral(FACE_BENCH_CACHE)));
+
+    const std::vector<Variant> list = variants();
+    if (!out.isEmpty()) {
+        QDir().mkpath(out);
+        for (const auto* screens : {&faceSet, &empty})
+            for (const FaceScreen& screen : *screens) writeAnnotated(out, screen, grown(list.back().detect(screen.image)));
+    }
+    std::printf("%-48s %12s %10s %12s %9s\n", "detector", "faces found", "elsewhere", "people-free", "ms");
+    const QString only = qEnvironmentVariable("FACE_BENCH_ONLY");
+    for (const Variant& v : list) {
+        if (!only.isEmpty() && !v.name.contains(only)) continue;
+        const Score s = judge(v, faceSet, empty);
+        std::printf("%-48s %5d/%-3d%3.0f%% %10d %12d %9.0f\n", qPrintable(v.name), s.found, s.faces,
+                    100.0 * s.found / std::max(1, s.faces), s.strayOnFaceScreens, s.onPeopleFree, s.medianMs);
+        if (qEnvironmentVariableIsSet("FACE_BENCH_VERBOSE"))
+            for (const QString& m : s.missed) std::printf("    %s\n", qPrintable(m));
+    }
+    return 0;
+}

@@ -1,0 +1,82 @@
+// text-bench [FOLDER]: personal data in hard surroundings (highlights, tags, chips, avatars, icons,
+// terminals in three monospaced families, 10 to 200 px, faint text, tall fields), scored by ink
+// coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
+// detector. Beside it, the `tesseract` command on the same files: an item counts there when its
+// text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px.
+// The sheets are written to FOLDER (default: a temporary folder).
+#include "TextSurroundings.h"
+
+#include "DetectionKit/PIIDetector.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <map>
+
+using namespace DetectionBench;
+
+namespace {
+
+struct Tally {
+    int items = 0, ours = 0, reference = 0, tooTall = 0;
+};
+
+QString referenceText(const QString& png) {
+    QProcess tesseract;
+    tesseract.start(QStringLiteral("tesseract"), {png, QStringLiteral("-")});
+    if (!tesseract.waitForFinished(120000)) return {};
+    return QString::fromUtf8(tesseract.readAllStandardOutput()).replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir scratch;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : scratch.path();
+    QDir().mkpath(folder);
+    const bool verbose = qEnvironmentVariableIsSet("TEXT_BENCH_VERBOSE");
+
+    DetectionKit::PIIDetector detector;
+    std::map<QString, Tally> byKind;
+    Tally all;
+    for (int variant = 0; variant < 3; ++variant) {
+        for (const SurroundingsSheet& sheet : surroundingsSheets(variant)) {
+            const QString png = QDir(folder).filePath(sheet.name + ".png");
+            sheet.image.save(png);
+            const QString reference = referenceText(png);
+            const DetectionKit::DetectionResult result = detector.detect(sheet.image, {});
+            for (const InkedItem& item : sheet.items) {
+                std::vector<QRectF> boxes;
+                for (const DetectionKit::Detection& d : result.detections)
+                    if (d.detectorName() == item.detector) boxes.push_back(d.boundingBox().toQRectF());
+                const bool covered = inkCoverage(item, boxes) >= 1.0;
+                const QRect ink = item.runBounds.isEmpty() ? item.inkBounds() : item.runBounds;
+                bool tooTall = false;
+                for (const QRectF& b : boxes)
+                    if (b.intersects(QRectF(ink)) && b.height() > ink.height() + 10) tooTall = true;
+                const bool byReference = reference.contains(item.text);
+                Tally& t = byKind[item.surroundings.section(' ', 0, 0)];
+                for (Tally* tally : {&t, &all}) {
+                    ++tally->items;
+                    tally->ours += covered;
+                    tally->reference += byReference;
+                    tally->tooTall += tooTall;
+                }
+                if (verbose && (!covered || tooTall))
+                    std::printf("    %s %s '%s' in %s\n", covered ? "too tall:" : "missed:", qPrintable(item.detector),
+                                qPrintable(item.text), qPrintable(item.surroundings));
+            }
+        }
+    }
+    std::printf("%-12s %6s %14s %16s %9s\n", "surroundings", "items", "covered (ours)", "read (tesseract)", "too tall");
+    for (const auto& [kind, t] : byKind)
+        std::printf("%-12s %6d %14d %16d %9d\n", qPrintable(kind), t.items, t.ours, t.reference, t.tooTall);
+    std::printf("%-12s %6d %14d %16d %9d\n", "all", all.items, all.ours, all.reference, all.tooTall);
+    return 0;
+}

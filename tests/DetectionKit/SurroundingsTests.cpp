@@ -1,0 +1,143 @@
+// Personal data in interface surroundings where recognition used to fall short: each item must be
+// found in full (every pixel of its glyphs inside one detection of the right detector), and no
+// box may be much taller than the glyphs it covers. First the saved renderings in cases/, then
+// fresh renderings of the same kinds at other sizes, fonts and items.
+#include "QtPrinters.h"
+#include "TextSurroundings.h"
+
+#include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/TextExtractor.h"
+
+#include <QDir>
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace DetectionKit;
+
+namespace {
+
+// Boxes may reach this far beyond the glyphs' height: the 4 pixels of growth on each side, and a
+// little for the engine's own glyph boxes.
+constexpr int kTallerThanGlyphsAtMost = 10;
+
+struct CaseItem {
+    const char* file;
+    const char* detector;
+    const char* text;
+    QRect near; // the item lies within this rectangle, on one fill colour
+};
+
+// Where each item of the saved renderings lies; its ink is measured from the pixels.
+const CaseItem kCaseItems[] = {
+    {"avatar-email-14.png", "email", "jane.doe@example.com", {54, 12, 172, 26}},
+    {"avatar-ip-13.png", "ipv4", "192.168.10.24", {54, 16, 100, 20}},
+    {"avatar-phone-14.png", "phone", "555-123-4567", {54, 16, 92, 20}},
+    {"chip-email-13.png", "email", "jane.doe@example.com", {49, 18, 159, 17}},
+    {"chip-email-14.png", "email", "jane.doe@example.com", {50, 18, 153, 18}},
+    {"find-card-16.png", "card", "4111 1111 1111 1111", {65, 18, 176, 12}},
+    {"find-phone-14.png", "phone", "555-123-4567", {52, 17, 99, 12}},
+    {"find-ssn-14.png", "ssn", "123-45-6789", {54, 17, 79, 12}},
+    {"tag-ssn-14.png", "ssn", "123-45-6789", {60, 16, 78, 18}},
+    {"tag-ip-14.png", "ipv4", "192.168.10.24", {58, 17, 92, 16}},
+    {"icon-email-13.png", "email", "jane.doe@example.com", {38, 10, 160, 20}},
+    {"icon-phone-13.png", "phone", "555-123-4567", {38, 10, 96, 20}},
+    {"icon-ssn-14.png", "ssn", "123-45-6789", {38, 10, 84, 22}},
+    {"libmono11-email.png", "email", "jane.doe@example.com", {57, 9, 134, 18}},
+    {"mono11-ssn.png", "ssn", "078-05-1120", {57, 10, 75, 16}},
+    {"mono28-email.png", "email", "joe.jay@example.com", {128, 10, 324, 40}},
+    {"mono28-dark-email.png", "email", "jane.doe@example.com", {128, 10, 318, 40}},
+    {"sans10-email.png", "email", "jane.doe@example.com", {40, 9, 112, 18}},
+    {"sans160-phone.png", "phone", "555-123-4567", {560, 30, 1124, 150}},
+    {"para14.png", "email", "jane.doe@example.com", {250, 8, 172, 22}},
+    {"para14.png", "phone", "555-123-4567", {149, 33, 101, 18}},
+    {"para14.png", "ipv4", "10.20.30.40", {395, 33, 86, 18}},
+    {"term16.png", "email", "jane.doe@example.com", {184, 34, 216, 24}},
+    {"term16.png", "email", "ada.whitlock@example.com", {115, 59, 240, 23}},
+    {"term16.png", "ipv4", "192.168.10.24", {86, 84, 206, 24}},
+    {"term16.png", "email", "b.quade@mailhost.org", {96, 109, 194, 23}},
+    {"term16.png", "email", "carla.ng@corp.example.net", {96, 134, 309, 23}},
+    {"term16.png", "phone", "555-123-4567", {19, 159, 182, 23}},
+    {"term16.png", "ssn", "123-45-6789", {212, 159, 146, 20}},
+    {"term16.png", "card", "4111-1111-1111-1111", {76, 184, 186, 20}},
+};
+
+// The pixels within `near` that stand out from its most common colour: the item's glyphs.
+std::vector<QPoint> inkNear(const QImage& image, const QRect& near) {
+    std::map<QRgb, int> counts;
+    for (int y = near.top(); y <= near.bottom(); ++y)
+        for (int x = near.left(); x <= near.right(); ++x) ++counts[image.pixel(x, y) & 0xffffff];
+    const QRgb fill = std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    std::vector<QPoint> ink;
+    for (int y = near.top(); y <= near.bottom(); ++y)
+        for (int x = near.left(); x <= near.right(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - qGray(fill)) > 60) ink.push_back({x, y});
+    return ink;
+}
+
+QRect boundsOf(const std::vector<QPoint>& ink) {
+    QRect r;
+    for (const QPoint& p : ink) r |= QRect(p, QSize(1, 1));
+    return r;
+}
+
+// Empty when some detection of the item's detector holds all of its ink and is no taller than
+// allowed over `glyphs` (the ink of the run of characters it stands in); otherwise what went wrong.
+std::string judge(const DetectionResult& result, const QString& detector, const std::vector<QPoint>& ink,
+                  QRect glyphs = {}) {
+    const QRect bounds = glyphs.isEmpty() ? boundsOf(ink) : glyphs;
+    std::string found;
+    for (const Detection& d : result.detections) {
+        const Support::Rect& b = d.boundingBox();
+        const bool holdsAll = std::all_of(ink.begin(), ink.end(), [&](const QPoint& p) {
+            return b.contains(Support::Rect(p.x(), p.y(), 1, 1));
+        });
+        if (d.detectorName() == detector && holdsAll) {
+            if (b.height() <= bounds.height() + kTallerThanGlyphsAtMost) return {};
+            return "its box is " + std::to_string(int(b.height())) + " px tall for " +
+                   std::to_string(bounds.height()) + " px of glyphs";
+        }
+        found += " " + d.detectorName().toStdString() + ":'" + d.matchedText().toStdString() + "'";
+    }
+    return "not covered; found:" + found;
+}
+
+} // namespace
+
+TEST(SurroundingsTest, SavedRenderingsAreFoundInFull) {
+    const QDir cases(QStringLiteral(DETECTION_CASES));
+    PIIDetector detector;
+    std::map<QString, DetectionResult> results;
+    for (const CaseItem& item : kCaseItems) {
+        const QImage image(cases.filePath(item.file));
+        ASSERT_FALSE(image.isNull()) << item.file;
+        auto [it, isNew] = results.try_emplace(item.file);
+        if (isNew) it->second = detector.detect(image, {});
+        const std::vector<QPoint> ink = inkNear(image, item.near);
+        ASSERT_GT(ink.size(), 20u) << item.file;
+        const std::string fault = judge(it->second, item.detector, ink);
+        EXPECT_EQ(fault, "") << item.detector << " '" << item.text << "' in " << item.file;
+    }
+}
+
+TEST(SurroundingsTest, ParagraphReadsTheWordsAroundWhatIsHidden) {
+    const QImage image(QDir(QStringLiteral(DETECTION_CASES)).filePath("para14.png"));
+    std::vector<Support::Rect> hidden;
+    for (const Detection& d : PIIDetector().detect(image, {}).detections) hidden.push_back(d.boundingBox());
+    EXPECT_EQ(TextExtractor::text(image, std::nullopt, hidden),
+              "Hello team, please reach Jane at [redacted] today.\n"
+              "Her desk phone is [redacted] and the VPN host is [redacted] now.\n"
+              "Thanks, Ada");
+}
+
+TEST(SurroundingsTest, FreshRenderingsAreFoundInFull) {
+    PIIDetector detector;
+    for (const DetectionBench::SurroundingsSheet& sheet : DetectionBench::surroundingsSheets(1)) {
+        const DetectionResult result = detector.detect(sheet.image, {});
+        for (const DetectionBench::InkedItem& item : sheet.items)
+            EXPECT_EQ(judge(result, item.detector, item.ink, item.runBounds), "")
+                << item.detector.toStdString() << " '" << item.text.toStdString() << "' in "
+                << item.surroundings.toStdString() << " (" << sheet.name.toStdString() << ")";
+    }
+}
