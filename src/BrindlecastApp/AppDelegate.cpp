@@ -29,13 +29,14 @@ namespace {
 
 AppDelegate* sharedDelegate = nullptr;
 
-std::vector<CaptureKit::WindowInfo> liveWindowList() {
+// What is on the screens now; nothing (logged) when the display cannot be read.
+CaptureKit::ShareableSnapshot liveSnapshot() {
     try {
-        return CaptureKit::X11ScreenContentProvider().shareableContent().windows;
+        return CaptureKit::X11ScreenContentProvider().shareableContent();
     } catch (const CaptureKit::CaptureError& error) {
-        shellLog().error(QString("window list: %1").arg(error.description()));
+        shellLog().error(QString("screen content: %1").arg(error.description()));
     } catch (const CaptureKit::X11Error& error) {
-        shellLog().error(QString("window list: %1").arg(error.what()));
+        shellLog().error(QString("screen content: %1").arg(error.what()));
     }
     return {};
 }
@@ -52,7 +53,12 @@ AppDelegate::Services AppDelegate::Services::live() {
     };
     services.updaterMenuTitle = [] { return std::optional<QString>(); };
     services.checkForUpdates = [] {};
-    services.windowList = liveWindowList;
+    services.windowList = [] { return liveSnapshot().windows; };
+    services.monitorList = [] {
+        std::vector<Support::Rect> monitors;
+        for (const CaptureKit::DisplayInfo& display : liveSnapshot().displays) monitors.push_back(display.frame);
+        return monitors;
+    };
     services.runCapture = [](const CaptureRequest&, std::function<void(bool)> finished) {
         shellLog().error("the capture pipeline is not available yet");
         if (finished) finished(false);
@@ -245,7 +251,7 @@ void AppDelegate::captureWindowPick() { openOverlay(true); }
 void AppDelegate::openOverlay(bool windowPick) {
     if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
     if (overlay_) return; // a selection is up: it keeps its mode
-    auto* overlay = new OverlayController(services_.windowList, theme_->accent(), this);
+    auto* overlay = new OverlayController(services_.windowList, services_.monitorList, theme_->accent(), this);
     QPointer<AppDelegate> self(this);
     overlay->onRegion = [self, overlay](const Support::Rect& rect) {
         if (self) self->captureFromOverlay(overlay, CaptureRequest::region(rect));

@@ -43,8 +43,9 @@ public:
         // The update channel's menu item title; none shows no item.
         std::function<std::optional<QString>()> updaterMenuTitle;
         std::function<void()> checkForUpdates;
-        // The windows on screen, for window picking.
+        // The windows on screen, for window picking, and the monitors the overlay covers.
         OverlayController::WindowList windowList;
+        OverlayController::MonitorList monitorList;
         // Runs one capture; `finished` learns on the GUI thread whether it went through.
         std::function<void(const CaptureRequest&, std::function<void(bool)> finished)> runCapture;
         // Where the single-instance lock and socket live.

@@ -15,6 +15,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace BrindlecastApp {
 
@@ -32,6 +33,48 @@ void syncWithServer() {
     xcb_connection_t* c = x11->connection();
     xcb_flush(c);
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
+// A screen's area in device pixels.
+Support::Rect nativeGeometry(const QScreen* screen) {
+    const QRect logical = screen->geometry();
+    const double scale = screen->devicePixelRatio();
+    return Support::Rect(logical.x(), logical.y(), logical.width() * scale, logical.height() * scale);
+}
+
+// Qt's screen a monitor lies on (the one holding its centre), for its scale.
+QScreen* screenHolding(const Support::Rect& monitor) {
+    const Support::Point centre{monitor.midX(), monitor.midY()};
+    for (QScreen* screen : QGuiApplication::screens())
+        if (nativeGeometry(screen).contains(centre)) return screen;
+    return QGuiApplication::primaryScreen();
+}
+
+// What the monitor shows now, read from the root window: without a compositor a panel cannot
+// let the screen show through, so it paints this picture under its dimming.
+QPixmap frozenFrame(const Support::Rect& monitor) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->connection()) {
+        xcb_connection_t* c = x11->connection();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const QRect area = monitor.toQRectF().toAlignedRect();
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> reply(
+            xcb_get_image_reply(c,
+                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, static_cast<std::int16_t>(area.x()),
+                                              static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(area.width()),
+                                              static_cast<std::uint16_t>(area.height()), ~0u),
+                                nullptr),
+            &std::free);
+        // Root windows are 24 bits deep in 32-bit pixels on every server this runs on.
+        if (reply && (reply->depth == 24 || reply->depth == 32) &&
+            xcb_get_image_data_length(reply.get()) == area.width() * area.height() * 4) {
+            const QImage pixels(xcb_get_image_data(reply.get()), area.width(), area.height(), area.width() * 4,
+                                QImage::Format_RGB32);
+            return QPixmap::fromImage(pixels.copy());
+        }
+    }
+    QScreen* screen = screenHolding(monitor);
+    return screen ? screen->grabWindow(0) : QPixmap();
 }
 
 // The window-pick pointer: a camera, dark on a light rim so it shows on any screen.
@@ -59,8 +102,9 @@ const QCursor& cameraCursor() {
 
 } // namespace
 
-OverlayController::OverlayController(WindowList windowList, QColor accent, QObject* parent)
-    : QObject(parent), windowList_(std::move(windowList)), accent_(std::move(accent)) {
+OverlayController::OverlayController(WindowList windowList, MonitorList monitorList, QColor accent, QObject* parent)
+    : QObject(parent), windowList_(std::move(windowList)), monitorList_(std::move(monitorList)),
+      accent_(std::move(accent)) {
     grabRetry_.setSingleShot(true);
     grabRetry_.setInterval(grabRetryMs);
     connect(&grabRetry_, &QTimer::timeout, this, &OverlayController::grabInput);
@@ -73,11 +117,14 @@ OverlayController::~OverlayController() {
 
 void OverlayController::begin() {
     if (closed_ || !views_.isEmpty()) return;
+    std::vector<Support::Rect> monitors = monitorList_ ? monitorList_() : std::vector<Support::Rect>{};
+    if (monitors.empty())
+        for (QScreen* screen : QGuiApplication::screens()) monitors.push_back(nativeGeometry(screen));
     // Every monitor's picture is taken before any panel covers one.
-    QList<QPair<QScreen*, QPixmap>> frozen;
-    for (QScreen* screen : QGuiApplication::screens()) frozen.append({screen, screen->grabWindow(0)});
-    for (const auto& [screen, frame] : frozen) {
-        auto* view = new OverlayView(screen, frame, accent_);
+    QList<QPair<Support::Rect, QPixmap>> frozen;
+    for (const Support::Rect& monitor : monitors) frozen.append({monitor, frozenFrame(monitor)});
+    for (const auto& [monitor, frame] : frozen) {
+        auto* view = new OverlayView(screenHolding(monitor), monitor, frame, accent_);
         view->installEventFilter(this);
         views_.append(view);
     }
@@ -86,7 +133,7 @@ void OverlayController::begin() {
 
 void OverlayController::showPanels() {
     for (OverlayView* view : std::as_const(views_)) {
-        view->setGeometry(view->overlayScreen() ? view->overlayScreen()->geometry() : view->geometry());
+        view->setGeometry(view->panelGeometry());
         view->show();
         view->raise();
     }

@@ -31,15 +31,19 @@ class OverlayController : public QObject {
 public:
     // The windows on screen as the capture layer lists them (never one of this process's).
     using WindowList = std::function<std::vector<CaptureKit::WindowInfo>()>;
+    // The monitors as the capture layer lists them, in root-window pixels. When it lists none,
+    // Qt's screens stand in.
+    using MonitorList = std::function<std::vector<Support::Rect>()>;
 
-    OverlayController(WindowList windowList, QColor accent, QObject* parent = nullptr);
+    OverlayController(WindowList windowList, MonitorList monitorList, QColor accent, QObject* parent = nullptr);
     ~OverlayController() override;
 
     std::function<void(const Support::Rect&)> onRegion; // root-window coordinates
     std::function<void(const PickTarget&)> onWindow;
     std::function<void()> onCancel;
 
-    // Opens one panel per monitor, in the order Qt lists the screens, and takes the grabs.
+    // Opens one panel per monitor, in the order they are listed, over a picture of the monitor
+    // taken just before, and takes the grabs.
     void begin();
     // Closes every panel and releases the grabs. Harmless when closed already.
     void close();
@@ -77,6 +81,7 @@ private:
     void refreshWindowList();
 
     WindowList windowList_;
+    MonitorList monitorList_;
     QColor accent_;
     QList<OverlayView*> views_;
     bool windowPickMode_ = false;

@@ -33,30 +33,34 @@ void paintCapsule(QPainter& painter, const QRectF& capsule) {
 
 } // namespace
 
-OverlayView::OverlayView(QScreen* screen, QPixmap frozenFrame, QColor accent)
+OverlayView::OverlayView(QScreen* screen, const Support::Rect& monitor, QPixmap frozenFrame, QColor accent)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
                            Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint),
-      screen_(screen), frozenFrame_(std::move(frozenFrame)), accent_(std::move(accent)) {
+      screen_(screen), monitor_(monitor), frozenFrame_(std::move(frozenFrame)), accent_(std::move(accent)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::CrossCursor);
     setWindowTitle("Brindlecast Selection");
-    if (screen) setGeometry(screen->geometry());
+    setGeometry(panelGeometry());
+}
+
+// Qt keeps each screen's origin in device pixels and scales only within a screen.
+QRect OverlayView::panelGeometry() const {
+    const QPointF screenOrigin = screen_ ? QPointF(screen_->geometry().topLeft()) : QPointF();
+    const QPointF topLeft = screenOrigin + (QPointF(monitor_.x(), monitor_.y()) - screenOrigin) / scale();
+    return QRectF(topLeft, QSizeF(monitor_.width(), monitor_.height()) / scale()).toAlignedRect();
 }
 
 double OverlayView::scale() const { return screen_ ? screen_->devicePixelRatio() : 1.0; }
 
-// Qt keeps each screen's origin in device pixels and scales only within a screen.
 Support::Point OverlayView::toRoot(QPointF local) const {
-    const QPointF origin = geometry().topLeft();
-    return {origin.x() + local.x() * scale(), origin.y() + local.y() * scale()};
+    return {monitor_.x() + local.x() * scale(), monitor_.y() + local.y() * scale()};
 }
 
 QPointF OverlayView::fromRoot(Support::Point root) const {
-    const QPointF origin = geometry().topLeft();
-    return {(root.x - origin.x()) / scale(), (root.y - origin.y()) / scale()};
+    return {(root.x - monitor_.x()) / scale(), (root.y - monitor_.y()) / scale()};
 }
 
 Support::Rect OverlayView::toRoot(const QRectF& local) const {

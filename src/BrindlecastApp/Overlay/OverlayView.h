@@ -15,7 +15,7 @@
 namespace BrindlecastApp {
 
 // One panel of the selection overlay: a borderless top-level that the window manager does not
-// manage, covering one monitor. It paints the frozen picture of that monitor dimmed, with the
+// manage, covering one monitor (a RandR monitor, in root-window pixels). It paints the frozen picture of that monitor dimmed, with the
 // selected area clear behind an accent outline, eight handles and a size readout, or, while
 // nothing is selected, the pointer's global coordinates; in window-pick mode, the window under
 // the pointer in a light accent tint.
@@ -26,9 +26,12 @@ namespace BrindlecastApp {
 class OverlayView : public QWidget {
     Q_OBJECT
 public:
-    OverlayView(QScreen* screen, QPixmap frozenFrame, QColor accent);
+    // `screen` is Qt's screen the monitor lies on (its scale), null for scale 1.
+    OverlayView(QScreen* screen, const Support::Rect& monitor, QPixmap frozenFrame, QColor accent);
 
-    QScreen* overlayScreen() const { return screen_; }
+    const Support::Rect& monitor() const { return monitor_; }
+    // Where the panel goes in Qt's global coordinates.
+    QRect panelGeometry() const;
     QRectF bounds() const { return QRectF(QPointF(0, 0), QSizeF(size())); }
     // Pixels per point of the panel's monitor.
     double scale() const;
@@ -75,6 +78,7 @@ private:
     QRectF pickHighlight() const;
 
     QPointer<QScreen> screen_;
+    Support::Rect monitor_;
     QPixmap frozenFrame_;
     QColor accent_;
     bool windowPickMode_ = false;

@@ -48,7 +48,7 @@ bool sendKey(QWidget* target, Qt::Key key) {
 // An open overlay over the offscreen screen, recording what it reports.
 struct Selection {
     explicit Selection(std::vector<WindowInfo> windows = {})
-        : controller([windows] { return windows; }, QColor(0, 122, 255)) {
+        : controller([windows] { return windows; }, nullptr, QColor(0, 122, 255)) {
         controller.onRegion = [this](const Support::Rect& rect) { regions.push_back(rect); };
         controller.onWindow = [this](const PickTarget& target) { picks.push_back(target); };
         controller.onCancel = [this] {
@@ -212,9 +212,8 @@ TEST(OverlayController, OrderedInAgainItShowsThePreviousSelection) {
 
 // Two monitors side by side: a window across both is tinted on each, each panel drawing its part.
 TEST(OverlayView, APickedWindowIsHighlightedOnEveryPanelItCrosses) {
-    OverlayView left(nullptr, QPixmap(), Qt::blue), right(nullptr, QPixmap(), Qt::blue);
-    left.setGeometry(0, 0, 800, 600);
-    right.setGeometry(800, 0, 800, 600);
+    OverlayView left(nullptr, Support::Rect(0, 0, 800, 600), QPixmap(), Qt::blue);
+    OverlayView right(nullptr, Support::Rect(800, 0, 800, 600), QPixmap(), Qt::blue);
     const PickTarget target{9, std::nullopt, Support::Rect(700, 100, 200, 100)};
     for (OverlayView* view : {&left, &right}) {
         view->enterMode(true);
@@ -230,8 +229,7 @@ TEST(OverlayView, APickedWindowIsHighlightedOnEveryPanelItCrosses) {
 }
 
 TEST(OverlayView, ShowsTheCoordinateBadgeOnlyWhileNothingIsSelected) {
-    OverlayView view(nullptr, QPixmap(), Qt::blue);
-    view.setGeometry(100, 50, 800, 600);
+    OverlayView view(nullptr, Support::Rect(100, 50, 800, 600), QPixmap(), Qt::blue);
     view.setHoverPoint(QPointF(20.4, 30.6));
     OverlayView::Layout layout = view.layout();
     EXPECT_EQ(layout.badge, "120, 81");

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Overlay/OverlayController.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
+#include "CaptureKit/X11ScreenContentProvider.h"
 
 #include "Support/Log.h"
 #include "support/TestEnvironment.h"
@@ -10,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -209,7 +211,8 @@ TEST(SelectionOverlay, HoldsTheInputWhileShownAndLeavesTheScreenBeforeACapture) 
     window.frame = Support::Rect(600, 300, 400, 300);
     window.isOnScreen = true;
     window.zIndex = 0;
-    OverlayController overlay([window] { return std::vector<CaptureKit::WindowInfo>{window}; }, QColor(0, 122, 255));
+    OverlayController overlay([window] { return std::vector<CaptureKit::WindowInfo>{window}; }, nullptr,
+                              QColor(0, 122, 255));
     overlay.onRegion = [&](const Support::Rect& rect) { regions.push_back(rect); };
     overlay.onCancel = [&] { ++cancels; };
     xdotool({"mousemove", "200", "150"});
@@ -244,4 +247,62 @@ TEST(SelectionOverlay, HoldsTheInputWhileShownAndLeavesTheScreenBeforeACapture) 
     EXPECT_TRUE(waitUntil([&] { return cancels == 1; }));
     EXPECT_TRUE(overlay.isClosed());
     EXPECT_TRUE(waitUntil([&] { return other.canGrabPointer(); }));
+}
+
+// Two RandR monitors side by side: a panel on each, a drag that runs on into the next monitor
+// selects up to its own monitor's edge, and a window across both is highlighted on each.
+TEST(SelectionOverlay, CoversEachMonitorWithAPanelOfItsOwn) {
+    REQUIRE_XCB();
+    REQUIRE_PROGRAM("xrandr");
+    QScreen* primary = QGuiApplication::primaryScreen();
+    const int width = primary->geometry().width(), height = primary->geometry().height();
+    const QString half = QString("%1/254x%2/286").arg(width / 2).arg(height);
+    xdotool({"mousemove", "100", "100"});
+    // The left monitor takes over the output, so the output's own monitor goes away meanwhile.
+    const auto listing = TestSupport::runProgram("xrandr", {"--listmonitors"});
+    ASSERT_TRUE(listing);
+    const QString output = QString::fromUtf8(listing->standardOutput).split('\n').value(1).section(' ', -1).trimmed();
+    ASSERT_FALSE(output.isEmpty());
+    ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "OverlayLeft", half + "+0+0", output})->exitCode, 0);
+    ASSERT_EQ(TestSupport::runProgram("xrandr", {"--setmonitor", "OverlayRight", half + QString("+%1+0").arg(width / 2), "none"})
+                  ->exitCode,
+              0);
+    std::vector<Support::Rect> regions;
+    {
+        CaptureKit::WindowInfo window;
+        window.windowID = 5;
+        window.frame = Support::Rect(width / 2 - 100, 200, 200, 100);
+        window.isOnScreen = true;
+        window.zIndex = 0;
+        // The monitors as the capture lists them: the RandR monitors, whatever Qt makes of them.
+        const auto monitors = [] {
+            std::vector<Support::Rect> frames;
+            for (const CaptureKit::DisplayInfo& display : CaptureKit::X11ScreenContentProvider().shareableContent().displays)
+                frames.push_back(display.frame);
+            return frames;
+        };
+        OverlayController overlay([window] { return std::vector<CaptureKit::WindowInfo>{window}; }, monitors, Qt::blue);
+        overlay.onRegion = [&](const Support::Rect& rect) { regions.push_back(rect); };
+        {
+            overlay.begin();
+            ASSERT_EQ(overlay.views().size(), 2);
+            EXPECT_EQ(overlay.views()[0]->geometry(), QRect(0, 0, width / 2, height));
+            EXPECT_EQ(overlay.views()[1]->geometry(), QRect(width / 2, 0, width / 2, height));
+            xdotool({"mousemove", QString::number(width / 2 - 300), "300"});
+            xdotool({"mousedown", "1"});
+            xdotool({"mousemove", QString::number(width / 2 + 200), "450"});
+            xdotool({"mouseup", "1"});
+            EXPECT_TRUE(waitUntil([&] { return !regions.empty(); }));
+            overlay.toggleMode();
+            xdotool({"mousemove", QString::number(width / 2 + 20), "250"});
+            EXPECT_TRUE(waitUntil([&] { return overlay.views()[1]->pickTarget().has_value(); }));
+            EXPECT_EQ(overlay.views()[0]->layout().highlight, QRectF(width / 2 - 100, 200, 100, 100));
+            EXPECT_EQ(overlay.views()[1]->layout().highlight, QRectF(0, 200, 100, 100));
+            overlay.close();
+        }
+    }
+    TestSupport::runProgram("xrandr", {"--delmonitor", "OverlayLeft"});
+    TestSupport::runProgram("xrandr", {"--delmonitor", "OverlayRight"});
+    ASSERT_EQ(regions.size(), 1u);
+    EXPECT_TRUE(regions[0].equalTo(Support::Rect(width / 2 - 300, 300, 300, 150)));
 }
