@@ -1,8 +1,11 @@
 #include "BrindlecastApp/AppDelegate.h"
 
+#include "BrindlecastApp/Channel.h"
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/DesignGallery.h"
+#include "BrindlecastApp/Library/CaptureLibrary.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/ReviewPreview.h"
@@ -13,9 +16,11 @@
 #include "CaptureKit/X11Connection.h"
 #include "CaptureKit/X11ScreenContentProvider.h"
 #include "PolicyKit/PreferenceStore.h"
+#include "Support/IoError.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -51,8 +56,9 @@ AppDelegate::Services AppDelegate::Services::live() {
     services.captureAuthorized = [] {
         return CaptureKit::CaptureAuthorization::current() == CaptureKit::CaptureAuthorization::authorized;
     };
-    services.updaterMenuTitle = [] { return std::optional<QString>(); };
-    services.checkForUpdates = [] {};
+    services.updaterMenuTitle = [] { return Channel::current().updater->menuItemTitle(); };
+    services.checkForUpdates = [] { Channel::current().updater->checkForUpdates(); };
+    services.showFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
     services.windowList = [] { return liveSnapshot().windows; };
     services.monitorList = [] {
         std::vector<Support::Rect> monitors;
@@ -70,7 +76,7 @@ AppDelegate::Services AppDelegate::Services::live() {
 AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* parent)
     : QObject(parent), arguments_(std::move(arguments)), services_(std::move(services)),
       plan_(PreviewPlan::fromArguments(arguments_)), theme_(std::make_unique<Theme>()),
-      instance_(std::make_unique<SingleInstance>(services_.instanceFolder)) {}
+      settings_(std::make_unique<AppSettings>()), instance_(std::make_unique<SingleInstance>(services_.instanceFolder)) {}
 
 AppDelegate::~AppDelegate() {
     if (overlay_) delete overlay_.data();
@@ -78,6 +84,11 @@ AppDelegate::~AppDelegate() {
 }
 
 AppDelegate* AppDelegate::shared() { return sharedDelegate; }
+
+CaptureLibrary& AppDelegate::library() {
+    if (!library_) library_ = std::make_unique<CaptureLibrary>(settings_->libraryLocation());
+    return *library_;
+}
 
 bool AppDelegate::applicationDidFinishLaunching() {
     const bool previewOrTest = PreviewPlan::isPreviewOrTestLaunch(arguments_);
@@ -90,6 +101,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(instance_.get(), &SingleInstance::activationRequested, this, &AppDelegate::bringForward);
     sharedDelegate = this;
 
+    library().reload();
     createStatusItem();
     installEditMenu();
     registerHotkey();
@@ -313,7 +325,15 @@ void AppDelegate::startCapture(const CaptureRequest& request) {
 
 void AppDelegate::openEditorFromMenu() { windowNotAvailable("the editor window"); }
 
-void AppDelegate::showScreenshotsFolder() { windowNotAvailable("the screenshots folder"); }
+void AppDelegate::showScreenshotsFolder() {
+    QString folder = settings_->libraryLocation();
+    try {
+        folder = settings_->ensureLibraryLocation();
+    } catch (const Support::IoError&) {
+        // Opened all the same: the file manager says what is wrong with it.
+    }
+    services_.showFolder(folder);
+}
 
 void AppDelegate::showPermissionWalkthrough() { showScreenRecordingOnboarding(); }
 

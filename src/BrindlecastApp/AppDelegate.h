@@ -21,6 +21,8 @@ class QSystemTrayIcon;
 
 namespace BrindlecastApp {
 
+class AppSettings;
+class CaptureLibrary;
 class EditMenu;
 class GlobalHotKeys;
 class SingleInstance;
@@ -48,6 +50,8 @@ public:
         OverlayController::MonitorList monitorList;
         // Runs one capture; `finished` learns on the GUI thread whether it went through.
         std::function<void(const CaptureRequest&, std::function<void(bool)> finished)> runCapture;
+        // Shows a folder in the desktop's file manager.
+        std::function<void(const QString& folder)> showFolder;
         // Where the single-instance lock and socket live.
         QString instanceFolder;
         // The stand-alone review window over an image; `decided` runs once the user exported or
@@ -96,6 +100,10 @@ public:
     QSystemTrayIcon* statusItem() const { return statusItem_.get(); }
     OverlayController* overlayController() const { return overlay_; }
     Theme& theme() const { return *theme_; }
+    AppSettings& settings() const { return *settings_; }
+    // Over the library folder the settings name when it is first asked for; a folder chosen later
+    // is taken at the next launch.
+    CaptureLibrary& library();
     const PreviewPlan& previewPlan() const { return plan_; }
 
 signals:
@@ -119,6 +127,8 @@ private:
     Services services_;
     PreviewPlan plan_;
     std::unique_ptr<Theme> theme_;
+    std::unique_ptr<AppSettings> settings_;
+    std::unique_ptr<CaptureLibrary> library_;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;

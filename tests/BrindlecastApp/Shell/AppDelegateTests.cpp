@@ -1,11 +1,13 @@
 #include "BrindlecastApp/AppDelegate.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 
 #include "support/TestEnvironment.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -35,6 +37,7 @@ struct Shell {
             requests.push_back(request);
             pending.push_back(std::move(finished));
         };
+        services.showFolder = [this](const QString& folder) { shownFolders << folder; };
         services.instanceFolder = TestSupport::makeTemporaryFolder("instance");
         services.presentReview = [this](const QImage& image, const std::vector<DetectionKit::Detection>&,
                                         const PolicyKit::EffectivePolicy&,
@@ -65,6 +68,7 @@ struct Shell {
     int updateChecks = 0;
     std::vector<CaptureRequest> requests;
     std::vector<std::function<void(bool)>> pending;
+    QStringList shownFolders;
     std::optional<QSize> reviewed;
     std::size_t reviewSeeds = 0;
     std::unique_ptr<AppDelegate> delegate;
@@ -230,4 +234,20 @@ TEST(AppDelegate, TheReviewPreviewOpensOnTheSampleWithItsSeeds) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return shell.reviewed.has_value(); }, 20000));
     EXPECT_EQ(shell.reviewed, QSize(1400, 900));
     EXPECT_EQ(shell.reviewSeeds, 3u);
+}
+
+TEST(AppDelegate, ShowingTheScreenshotsFolderMakesItFirst) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    const QString library = TestSupport::makeTemporaryFolder("pictures") + "/deeper/Brindlecast";
+    shell.delegate->settings().setLibraryLocation(library);
+    shell.delegate->run(StatusCommand::showScreenshotsFolder);
+    EXPECT_TRUE(QFileInfo(library).isDir());
+
+    // A file where the folder should be: the place is shown all the same.
+    const QString blocked = TestSupport::makeTemporaryFolder("pictures") + "/file";
+    TestSupport::writeFile(blocked, "not a folder");
+    shell.delegate->settings().setLibraryLocation(blocked + "/Brindlecast");
+    shell.delegate->run(StatusCommand::showScreenshotsFolder);
+    EXPECT_EQ(shell.shownFolders, QStringList({library, blocked + "/Brindlecast"}));
 }
