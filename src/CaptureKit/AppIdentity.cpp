@@ -50,12 +50,13 @@ DesktopEntryIndex::DesktopEntryIndex(const QStringList& dataFolders) {
         while (it.hasNext()) {
             const QString path = it.next();
             const std::optional<QString> windowClass = startupWindowClass(path);
-            if (!windowClass || idByWindowClass_.contains(*windowClass)) continue;
+            if (!windowClass) continue;
             // The desktop-file ID: the path below applications/ with '/' turned into '-'.
             QString id = applications.relativeFilePath(path);
             id.chop(int(qstrlen(".desktop")));
             id.replace('/', '-');
-            idByWindowClass_.insert(*windowClass, id);
+            QStringList& ids = idsByWindowClass_[*windowClass];
+            if (!ids.contains(id)) ids << id;
         }
     }
 }
@@ -90,22 +91,47 @@ std::shared_ptr<const DesktopEntryIndex> DesktopEntryIndex::standard() {
 }
 
 std::optional<QString> DesktopEntryIndex::idForWindowClass(const QString& windowClass) const {
-    const auto it = idByWindowClass_.constFind(windowClass);
-    if (it == idByWindowClass_.constEnd()) return std::nullopt;
-    return *it;
+    const QStringList ids = idsForWindowClass(windowClass);
+    if (ids.isEmpty()) return std::nullopt;
+    return ids.front();
 }
+
+QStringList DesktopEntryIndex::idsForWindowClass(const QString& windowClass) const {
+    return idsByWindowClass_.value(windowClass);
+}
+
+namespace {
+
+std::optional<QString> desktopFileID(const WindowIdentityProperties& properties) {
+    std::optional<QString> file = nonEmpty(properties.kdeDesktopFile);
+    // Some toolkits publish the file name with its extension.
+    if (file && file->endsWith(".desktop")) file->chop(int(qstrlen(".desktop")));
+    return nonEmpty(file);
+}
+
+} // namespace
 
 std::optional<QString> applicationID(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
     if (auto id = nonEmpty(properties.gtkApplicationID)) return id;
-    if (auto file = nonEmpty(properties.kdeDesktopFile)) {
-        // Some toolkits publish the file name with its extension.
-        if (file->endsWith(".desktop")) file->chop(int(qstrlen(".desktop")));
-        if (!file->isEmpty()) return file;
-    }
+    if (auto file = desktopFileID(properties)) return file;
     const std::optional<QString> windowClass = nonEmpty(properties.windowClass);
     if (!windowClass) return std::nullopt;
     if (auto id = entries.idForWindowClass(*windowClass)) return id;
     return windowClass;
+}
+
+QStringList applicationIdentities(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
+    QStringList ids;
+    const auto add = [&](const std::optional<QString>& id) {
+        if (id && !id->isEmpty() && !ids.contains(*id)) ids << *id;
+    };
+    add(properties.gtkApplicationID);
+    add(desktopFileID(properties));
+    if (const std::optional<QString> windowClass = nonEmpty(properties.windowClass)) {
+        for (const QString& id : entries.idsForWindowClass(*windowClass)) add(id);
+        add(windowClass);
+    }
+    return ids;
 }
 
 } // namespace CaptureKit

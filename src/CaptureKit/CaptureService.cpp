@@ -16,6 +16,24 @@ bool isBlocked(const std::optional<QString>& bundleID, const QStringList& blocke
     return bundleID && blockedBundleIDs.contains(*bundleID, Qt::CaseSensitive);
 }
 
+// A window is blocked when any ID it may be given is blocked, not only the one it goes by.
+bool isBlocked(const WindowInfo& window, const QStringList& blockedBundleIDs) {
+    if (isBlocked(window.bundleID, blockedBundleIDs)) return true;
+    for (const QString& id : window.identities)
+        if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) return true;
+    return false;
+}
+
+// The blocked IDs a refusal names for a window: the ID it goes by, or when that one is allowed,
+// the blocked IDs it may also be given.
+QStringList blockedIDsOf(const WindowInfo& window, const QStringList& blockedBundleIDs) {
+    if (isBlocked(window.bundleID, blockedBundleIDs)) return {*window.bundleID};
+    QStringList ids;
+    for (const QString& id : window.identities)
+        if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) ids << id;
+    return ids;
+}
+
 // By code point: comparing UTF-16 code units would put characters beyond U+FFFF (surrogate
 // pairs) before those from U+E000 to U+FFFF.
 bool precedesByCodePoint(const QString& a, const QString& b) {
@@ -67,7 +85,7 @@ QImage CaptureService::capture(const DisplayInfo& display, const Rect& target, c
 
     if (behavior == BlockedAppBehavior::cancelCapture && !blocked.empty()) {
         QStringList ids;
-        for (const WindowInfo& w : blocked) ids << *w.bundleID;
+        for (const WindowInfo& w : blocked) ids << blockedIDsOf(w, blockedIDs);
         std::sort(ids.begin(), ids.end(), precedesByCodePoint);
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
         throw CaptureError::blockedContentPresent(ids);
@@ -100,8 +118,8 @@ QImage CaptureService::captureWindow(std::uint32_t windowID) const {
     const auto window = std::find_if(snapshot.windows.begin(), snapshot.windows.end(),
                                      [&](const WindowInfo& w) { return w.windowID == windowID; });
     if (window == snapshot.windows.end()) throw CaptureError::windowNotFound();
-    if (isBlocked(window->bundleID, policy_.blockedBundleIDs))
-        throw CaptureError::blockedContentPresent({*window->bundleID});
+    if (isBlocked(*window, policy_.blockedBundleIDs))
+        throw CaptureError::blockedContentPresent(blockedIDsOf(*window, policy_.blockedBundleIDs));
     return provider_->captureWindow(*window);
 }
 
@@ -109,7 +127,7 @@ std::vector<WindowInfo> CaptureService::blockedWindows(const ShareableSnapshot& 
                                                        const QStringList& blockedBundleIDs, const Rect& target) {
     std::vector<WindowInfo> blocked;
     for (const WindowInfo& w : snapshot.windows)
-        if (w.isOnScreen && isBlocked(w.bundleID, blockedBundleIDs) && w.frame.intersects(target)) blocked.push_back(w);
+        if (w.isOnScreen && isBlocked(w, blockedBundleIDs) && w.frame.intersects(target)) blocked.push_back(w);
     return blocked;
 }
 
@@ -118,7 +136,7 @@ std::vector<Rect> CaptureService::visiblePlates(const std::vector<WindowInfo>& b
                                                 const QStringList& blockedBundleIDs) {
     std::vector<const WindowInfo*> occluders;
     for (const WindowInfo& w : windows)
-        if (w.isOnScreen && w.zIndex != WindowInfo::unknownZIndex && !isBlocked(w.bundleID, blockedBundleIDs))
+        if (w.isOnScreen && w.zIndex != WindowInfo::unknownZIndex && !isBlocked(w, blockedBundleIDs))
             occluders.push_back(&w);
 
     std::vector<Rect> plates;

@@ -36,11 +36,12 @@ public:
     QImage captureWindow(std::uint32_t windowID) const;
 
     // The on-screen windows of blocked applications whose frames intersect `target`, in
-    // snapshot order. Windows without an application ID never count.
+    // snapshot order: those whose bundleID or any of whose identities is blocked. Windows
+    // without any application ID never count.
     static std::vector<WindowInfo> blockedWindows(const ShareableSnapshot& snapshot, const QStringList& blockedBundleIDs,
                                                   const Support::Rect& target);
     // The parts of the blocked windows the viewer sees: each frame minus the unblocked on-screen
-    // windows of known order in front of it. Global screen space; pieces may overlap.
+    // windows of known order in front of it (blocked judged as in blockedWindows). Global screen space; pieces may overlap.
     static std::vector<Support::Rect> visiblePlates(const std::vector<WindowInfo>& blocked,
                                                     const std::vector<WindowInfo>& windows,
                                                     const QStringList& blockedBundleIDs);

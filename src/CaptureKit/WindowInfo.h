@@ -3,6 +3,7 @@
 #include "Support/Geometry.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <limits>
@@ -12,6 +13,12 @@ namespace CaptureKit {
 
 // One window as the screen content lists it. `zIndex` 0 is the frontmost on-screen window;
 // `unknownZIndex` means the window has no known place in the on-screen order.
+//
+// `bundleID` is the one ID the window's application goes by. `identities` holds every ID the
+// window may be given besides (its own properties can name several, a transient window also goes
+// by its owner's, and a window naming nothing by its process's other windows'); a block list
+// catches the window when it names any of them. A provider that knows only `bundleID` leaves it
+// empty. Equality leaves `identities` out: they follow from the window.
 struct WindowInfo {
     static constexpr std::int64_t unknownZIndex = std::numeric_limits<std::int64_t>::max();
 
@@ -23,6 +30,7 @@ struct WindowInfo {
     // An ordinary application window: not the desktop, a dock or panel, a menu, a tooltip, a
     // notification, a popup or a window kept above the others.
     bool isOrdinary = true;
+    QStringList identities = {};
 
     friend bool operator==(const WindowInfo& a, const WindowInfo& b) {
         return a.windowID == b.windowID && a.frame.equalTo(b.frame) && a.bundleID == b.bundleID

@@ -65,3 +65,30 @@ TEST(AppIdentityTest, StandardIndexFollowsTheDataFoldersAndTheirChanges) {
     ASSERT_EQ(utimensat(AT_FDCWD, folder.constData(), later, 0), 0);
     EXPECT_EQ(DesktopEntryIndex::standard()->idForWindowClass("Second"), QString("second"));
 }
+
+TEST(AppIdentityTest, EveryIdentityAWindowCanBeGiven) {
+    const QString home = TestSupport::makeTemporaryFolder("home");
+    const QString system = TestSupport::makeTemporaryFolder("system");
+    TestSupport::writeFile(home + "/applications/my-foo.desktop", "[Desktop Entry]\nStartupWMClass=Foo\n");
+    TestSupport::writeFile(system + "/applications/org.example.Foo.desktop", "[Desktop Entry]\nStartupWMClass=Foo\n");
+    TestSupport::writeFile(system + "/applications/my-foo.desktop", "[Desktop Entry]\nStartupWMClass=Foo\n");
+    const DesktopEntryIndex entries({home, system});
+    struct Case {
+        const char* name;
+        WindowIdentityProperties properties;
+        QStringList ids;
+    } cases[] = {
+        {"all of them, each once", {QString("org.example.Foo"), QString("foo.desktop"), QString("Foo")},
+         {"org.example.Foo", "foo", "my-foo", "Foo"}},
+        {"every launcher claiming the class, the user's first", {std::nullopt, std::nullopt, QString("Foo")},
+         {"my-foo", "org.example.Foo", "Foo"}},
+        {"a class no launcher claims", {std::nullopt, std::nullopt, QString("Bar")}, {"Bar"}},
+        {"empty values count as absent", {QString(""), QString(".desktop"), QString("")}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(applicationIdentities(c.properties, entries), c.ids);
+    }
+    // The one ID the window goes by stays the first launcher's.
+    EXPECT_EQ(applicationID({std::nullopt, std::nullopt, QString("Foo")}, entries), QString("my-foo"));
+}

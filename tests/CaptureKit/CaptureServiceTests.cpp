@@ -118,6 +118,43 @@ ShareableSnapshot twoDisplays(std::vector<WindowInfo> windows) {
 
 } // namespace
 
+// A window goes by one ID but may be given others (its launcher's, its transient owner's): any of
+// them on the block list blocks it, and a refusal names the blocked ones.
+TEST(CaptureServiceTest, AnyIdentityOfAWindowBlocksIt) {
+    const auto window = [](std::uint32_t id, std::optional<QString> bundleID, QStringList identities) {
+        return WindowInfo{id, Rect(10, 10, 20, 20), std::move(bundleID), true, std::int64_t(id), true, std::move(identities)};
+    };
+    struct Case {
+        const char* name;
+        WindowInfo window;
+        std::optional<QStringList> refusal;
+    } cases[] = {
+        {"by the ID it goes by", window(1, QString("org.example.Foo"), {"org.example.Foo", "Foo"}), QStringList{"org.example.Foo"}},
+        {"by another ID only", window(1, QString("my-foo"), {"my-foo", "org.example.Foo"}), QStringList{"org.example.Foo"}},
+        {"by several other IDs", window(1, QString("Dialog"), {"Dialog", "Foo", "org.example.Foo"}),
+         QStringList{"Foo", "org.example.Foo"}},
+        {"without an ID it goes by", window(1, std::nullopt, {"Foo"}), QStringList{"Foo"}},
+        {"by none", window(1, QString("Other"), {"Other", "foo"}), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto provider = std::make_shared<FakeScreenContentProvider>(twoDisplays({c.window}));
+        const QStringList blocked{"org.example.Foo", "Foo"};
+        const auto refused = captureErrorOf([&] {
+            CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, blocked), provider).captureDisplay();
+        });
+        EXPECT_EQ(refused, c.refusal ? std::optional(CaptureError::blockedContentPresent(*c.refusal)) : std::nullopt);
+        const auto windowRefused = captureErrorOf([&] {
+            CaptureService(blockingPolicy(BlockedAppBehavior::omit, blocked), provider).captureWindow(1);
+        });
+        EXPECT_EQ(windowRefused, c.refusal ? std::optional(CaptureError::blockedContentPresent(*c.refusal)) : std::nullopt);
+        // A window blocked by any of its IDs hides nothing in front of another blocked window.
+        const WindowInfo behind{2, Rect(0, 0, 100, 100), QString("org.example.Foo"), true, 9};
+        const std::size_t plates = CaptureService::visiblePlates({behind}, {behind, c.window}, blocked).size();
+        EXPECT_EQ(plates, c.refusal ? 1u : 4u);
+    }
+}
+
 TEST(CaptureServiceTest, CancelCaptureRefusesWithSortedDistinctIdentifiersBeforeAnyImage) {
     // By code point: U+1D400 (a surrogate pair in UTF-16) sorts after U+FF21.
     const QString fullwidth = QString::fromUcs4(U"org.\uFF21"), mathematical = QString::fromUcs4(U"org.\U0001D400");
