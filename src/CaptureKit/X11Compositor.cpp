@@ -3,6 +3,8 @@
 #include <xcb/composite.h>
 #include <xcb/xfixes.h>
 
+#include <utility>
+
 namespace CaptureKit {
 
 namespace {
@@ -53,6 +55,25 @@ std::unique_ptr<Canvas> makeCanvas(X11Session& session, const QSize& size, std::
 
 } // namespace
 
+X11Compositor::~X11Compositor() {
+    for (xcb_pixmap_t pixmap : std::as_const(images_))
+        if (pixmap) xcb_free_pixmap(session_.connection().get(), pixmap);
+}
+
+void X11Compositor::nameImages(const QRect& area, const Predicate& draw) {
+    X11Connection& x = session_.connection();
+    std::vector<std::pair<xcb_window_t, xcb_void_cookie_t>> requests;
+    for (const X11TopLevel& t : tree_.topLevels) {
+        if (!t.viewable || t.inputOnly || !toQRect(t.rect).intersects(area) || !draw(t)) continue;
+        const xcb_pixmap_t pixmap = xcb_generate_id(x.get());
+        images_.insert(t.frame, pixmap);
+        requests.emplace_back(t.frame, xcb_composite_name_window_pixmap_checked(x.get(), t.frame, pixmap));
+    }
+    // All asked for first, then answered: one round trip however many windows there are.
+    for (const auto& [window, cookie] : requests)
+        if (!x.succeeded(cookie)) images_.insert(window, XCB_NONE);
+}
+
 void X11Compositor::fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha) {
     const xcb_render_color_t colour{grey, grey, grey, alpha};
     const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()), std::uint16_t(rect.width()),
@@ -62,15 +83,13 @@ void X11Compositor::fill(xcb_render_picture_t target, const QRect& rect, std::ui
 
 bool X11Compositor::drawWindow(const X11TopLevel& window, xcb_render_picture_t target, const QPoint& origin,
                                xcb_xfixes_region_t clip, bool blend) {
-    X11Connection& x = session_.connection();
-    xcb_connection_t* c = x.get();
+    xcb_connection_t* c = session_.connection().get();
     const xcb_render_pictformat_t format = session_.formatForVisual(window.visual);
     if (!format) return false;
-    const xcb_pixmap_t pixmapId = xcb_generate_id(c);
-    if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, window.frame, pixmapId))) return false;
-    ScopedResource pixmap(c, pixmapId, xcb_free_pixmap);
+    const xcb_pixmap_t pixmap = images_.value(window.frame, XCB_NONE);
+    if (!pixmap) return false;
     ScopedResource source(c, xcb_generate_id(c), xcb_render_free_picture);
-    xcb_render_create_picture(c, source.id(), pixmap.id(), format, 0, nullptr);
+    xcb_render_create_picture(c, source.id(), pixmap, format, 0, nullptr);
 
     // The bounding shape is relative to the inside of the border; unshaped windows give their
     // whole outer rectangle.
@@ -90,30 +109,43 @@ bool X11Compositor::drawWindow(const X11TopLevel& window, xcb_render_picture_t t
     return true;
 }
 
+std::optional<xcb_pixmap_t> X11Compositor::wallpaper() {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    for (const char* property : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+        const std::optional<std::uint32_t> pixmap = x.cardinalProperty(x.root(), property);
+        if (!pixmap || *pixmap == XCB_NONE) continue;
+        // Only a pixmap: once the wallpaper setter has gone, its pixmap's ID may name any
+        // application's window, and drawing that would show the window wherever the desktop shows.
+        const xcb_get_window_attributes_cookie_t windowCookie = xcb_get_window_attributes(c, *pixmap);
+        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, *pixmap), nullptr));
+        XcbReply<xcb_get_window_attributes_reply_t> window(xcb_get_window_attributes_reply(c, windowCookie, nullptr));
+        if (window || !geometry || geometry->depth != x.screen()->root_depth) continue;
+        return *pixmap;
+    }
+    return std::nullopt;
+}
+
 void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area) {
     X11Connection& x = session_.connection();
     xcb_connection_t* c = x.get();
     // Desktop backgrounds are published as a root pixmap; the root window's own background
     // cannot be read back, so without one the desktop is drawn black.
-    for (const char* property : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
-        const std::optional<std::uint32_t> pixmap = x.cardinalProperty(x.root(), property);
-        if (!pixmap || *pixmap == XCB_NONE) continue;
-        XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, *pixmap), nullptr));
-        if (!geometry || geometry->depth != x.screen()->root_depth) continue;
-        ScopedResource wallpaper(c, xcb_generate_id(c), xcb_render_free_picture);
+    if (const std::optional<xcb_pixmap_t> pixmap = wallpaper()) {
+        ScopedResource picture(c, xcb_generate_id(c), xcb_render_free_picture);
         const std::uint32_t repeat = XCB_RENDER_REPEAT_NORMAL;
-        if (!x.succeeded(xcb_render_create_picture_checked(c, wallpaper.id(), *pixmap,
-                                                           session_.formatForVisual(x.screen()->root_visual),
-                                                           XCB_RENDER_CP_REPEAT, &repeat)))
-            continue;
-        xcb_render_composite(c, XCB_RENDER_PICT_OP_SRC, wallpaper.id(), XCB_NONE, target, std::int16_t(area.x()),
-                             std::int16_t(area.y()), 0, 0, 0, 0, std::uint16_t(area.width()), std::uint16_t(area.height()));
-        return;
+        if (x.succeeded(xcb_render_create_picture_checked(c, picture.id(), *pixmap,
+                                                          session_.formatForVisual(x.screen()->root_visual),
+                                                          XCB_RENDER_CP_REPEAT, &repeat))) {
+            xcb_render_composite(c, XCB_RENDER_PICT_OP_SRC, picture.id(), XCB_NONE, target, std::int16_t(area.x()),
+                                 std::int16_t(area.y()), 0, 0, 0, 0, std::uint16_t(area.width()), std::uint16_t(area.height()));
+            return;
+        }
     }
     fill(target, QRect(QPoint(0, 0), area.size()), 0, 0xffff);
 }
 
-QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut) {
+QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut, bool screenIsCurrent) {
     X11Connection& x = session_.connection();
     xcb_connection_t* c = x.get();
     std::vector<xcb_rectangle_t> holes;
@@ -125,15 +157,21 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
                          std::uint16_t(hole.height())});
     }
     const std::uint8_t depth = x.screen()->root_depth;
-    // Nothing to leave out: the screen as it is.
-    if (holes.empty()) return session_.readImage(x.root(), area.x(), area.y(), area.width(), area.height(), depth);
+    // Nothing to leave out: the screen as it is, unless a compositing manager draws it, whose
+    // drawing may still show a window where it was a moment ago (or fading out after it closed).
+    if (holes.empty() && screenIsCurrent)
+        return session_.readImage(x.root(), area.x(), area.y(), area.width(), area.height(), depth);
 
     const std::unique_ptr<Canvas> canvas = makeCanvas(session_, area.size(), depth);
+    // What is redrawn from the windows' own images: only the holes when the screen shows the
+    // windows as they are now, else all of it.
+    if (!screenIsCurrent) holes = {{0, 0, std::uint16_t(area.width()), std::uint16_t(area.height())}};
     ScopedResource gc(c, xcb_generate_id(c), xcb_free_gc);
     const std::uint32_t includeInferiors = XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS;
     xcb_create_gc(c, gc.id(), canvas->pixmap.id(), XCB_GC_SUBWINDOW_MODE, &includeInferiors);
-    xcb_copy_area(c, x.root(), canvas->pixmap.id(), gc.id(), std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
-                  std::uint16_t(area.width()), std::uint16_t(area.height()));
+    if (screenIsCurrent)
+        xcb_copy_area(c, x.root(), canvas->pixmap.id(), gc.id(), std::int16_t(area.x()), std::int16_t(area.y()), 0, 0,
+                      std::uint16_t(area.width()), std::uint16_t(area.height()));
     // Blanked first with the same core requests as the copy, so that should a redraw below fail,
     // the holes stay black rather than show what the copy took from the screen.
     xcb_poly_fill_rectangle(c, canvas->pixmap.id(), gc.id(), std::uint32_t(holes.size()), holes.data());
@@ -145,6 +183,7 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
     xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), region.id(), 0, 0);
     paintBackground(canvas->picture.id(), area);
     xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
+    nameImages(area, [&](const X11TopLevel& t) { return !leaveOut(t); });
     for (const X11TopLevel& t : tree_.topLevels) {
         if (!t.viewable || t.inputOnly || leaveOut(t) || !toQRect(t.rect).intersects(area)) continue;
         if (drawWindow(t, canvas->picture.id(), area.topLeft(), region.id(), true)) continue;
@@ -166,6 +205,7 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
 QImage X11Compositor::composeContent(const QRect& area, const Predicate& leaveOut) {
     const std::unique_ptr<Canvas> canvas = makeCanvas(session_, area.size(), 32);
     fill(canvas->picture.id(), QRect(QPoint(0, 0), area.size()), 0, 0);
+    nameImages(area, [&](const X11TopLevel& t) { return !leaveOut(t); });
     for (const X11TopLevel& t : tree_.topLevels) {
         if (!t.viewable || t.inputOnly || leaveOut(t) || !toQRect(t.rect).intersects(area)) continue;
         // A window that cannot be drawn simply stays out: the background is transparent.
@@ -178,6 +218,7 @@ QImage X11Compositor::composeWindow(const X11TopLevel& window) {
     const QRect rect = toQRect(window.rect);
     const std::unique_ptr<Canvas> canvas = makeCanvas(session_, rect.size(), 32);
     fill(canvas->picture.id(), QRect(QPoint(0, 0), rect.size()), 0, 0);
+    nameImages(rect, [&](const X11TopLevel& t) { return t.frame == window.frame; });
     if (!drawWindow(window, canvas->picture.id(), rect.topLeft(), XCB_NONE, false))
         throw X11Error("cannot read the window's image");
     return session_.readImage(canvas->pixmap.id(), 0, 0, rect.width(), rect.height(), 32);

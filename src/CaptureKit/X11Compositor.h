@@ -3,10 +3,12 @@
 #include "CaptureKit/X11Session.h"
 #include "CaptureKit/X11WindowTree.h"
 
+#include <QHash>
 #include <QImage>
 #include <QRect>
 
 #include <functional>
+#include <optional>
 
 namespace CaptureKit {
 
@@ -17,10 +19,15 @@ public:
     using Predicate = std::function<bool(const X11TopLevel&)>;
 
     X11Compositor(X11Session& session, const X11WindowTree& tree) : session_(session), tree_(tree) {}
+    ~X11Compositor();
+    X11Compositor(const X11Compositor&) = delete;
+    X11Compositor& operator=(const X11Compositor&) = delete;
 
     // The screen inside `area` (root coordinates) as shown, except that the windows `leaveOut`
     // picks are not drawn: where they were, the windows beneath and the desktop background show.
-    QImage composeScreen(const QRect& area, const Predicate& leaveOut);
+    // Unless `screenIsCurrent`, nothing is taken from the screen itself: every window is drawn
+    // from its own image.
+    QImage composeScreen(const QRect& area, const Predicate& leaveOut, bool screenIsCurrent);
 
     // Only the windows `leaveOut` does not pick, on a transparent background.
     QImage composeContent(const QRect& area, const Predicate& leaveOut);
@@ -29,15 +36,20 @@ public:
     QImage composeWindow(const X11TopLevel& window);
 
 private:
+    // Names the images of the windows in `area` that `draw` picks, for drawWindow.
+    void nameImages(const QRect& area, const Predicate& draw);
     // Draws `window` into `target` (whose top-left is `origin` in root coordinates), clipped to its
     // shape and, when given, to `clip`. Returns false when its image could not be named.
     bool drawWindow(const X11TopLevel& window, xcb_render_picture_t target, const QPoint& origin,
                     xcb_xfixes_region_t clip, bool blend);
+    // The published desktop background, when it is a pixmap of the screen's depth.
+    std::optional<xcb_pixmap_t> wallpaper();
     void paintBackground(xcb_render_picture_t target, const QRect& area);
     void fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha);
 
     X11Session& session_;
     const X11WindowTree& tree_;
+    QHash<xcb_window_t, xcb_pixmap_t> images_; // XCB_NONE: the image could not be named
 };
 
 } // namespace CaptureKit

@@ -7,7 +7,9 @@
 
 #include <xcb/randr.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace CaptureKit {
@@ -64,19 +66,21 @@ std::vector<DisplayInfo> readDisplays(X11Connection& x) {
     return displays;
 }
 
-// Window images that may still hold other windows' pixels are blanked, and their clients get a
-// moment to repaint them before the capture; one that has not repainted by then is blank in the
-// capture, never stale.
-void settleImages(X11Session& session, const X11Compositor::Predicate& among) {
-    bool blanked = false;
-    {
-        ServerGrab grab(session.connection());
-        blanked = session.blankUnsettledImages(X11WindowTree::read(session.connection()), among);
-    }
-    if (blanked) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+// Reads the windows under `grab`. Window images that may still hold other windows' pixels are
+// blanked first, and their clients get a moment to repaint them, with the server let go
+// meanwhile; one that has not repainted by then is blank in the capture, never stale, and so is
+// one mapped or resized during that moment.
+X11WindowTree settledTree(X11Session& session, std::optional<ServerGrab>& grab, const X11Compositor::Predicate& among) {
+    X11Connection& x = session.connection();
+    X11WindowTree tree = X11WindowTree::read(x);
+    if (!session.blankUnsettledImages(tree, among)) return tree;
+    grab.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    grab.emplace(x);
+    tree = X11WindowTree::read(x);
+    session.blankUnsettledImages(tree, among);
+    return tree;
 }
-
-bool anyWindow(const X11TopLevel&) { return true; }
 
 QRect displayArea(const DisplayInfo& display, const X11Connection& x) {
     const Support::Rect& f = display.frame;
@@ -97,28 +101,20 @@ ShareableSnapshot X11ScreenContentProvider::shareableContent() {
         snapshot.displays = readDisplays(x);
         tree = X11WindowTree::read(x);
     }
-    // Front to back: the frontmost on-screen window is zIndex 0.
+    // Front to back: the frontmost on-screen window is zIndex 0. The clients sharing a frame share
+    // its place. Popups are listed too, so that a refusal sees a blocked application whose only
+    // visible window is a popup, but they have no place in the order. "On screen" is what the
+    // server says (mapped and viewable), never what a window says of itself.
     std::int64_t nextZ = 0;
-    for (auto it = tree.clientOrder.rbegin(); it != tree.clientOrder.rend(); ++it) {
-        const X11TopLevel& t = tree.topLevels[*it];
-        if (t.otherClients.empty()) {
-            if (t.ownedByThisProcess) continue;
-            const bool onScreen = t.isOnScreen();
-            snapshot.windows.push_back(
-                {t.client, t.rect, t.appID, onScreen, onScreen ? nextZ++ : WindowInfo::unknownZIndex, !t.desktopOrOverlay});
-            continue;
+    for (auto t = tree.topLevels.rbegin(); t != tree.topLevels.rend(); ++t) {
+        const bool inOrder = t->isInOrder();
+        const std::int64_t z = inOrder && t->viewable ? nextZ++ : WindowInfo::unknownZIndex;
+        for (const X11Client& c : t->clients) {
+            if (!c.listed || c.ownedByThisProcess || (!inOrder && c.identities.isEmpty())) continue;
+            const bool onScreen = t->viewable && c.viewable;
+            snapshot.windows.push_back({c.window, t->rect, c.appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex,
+                                        !t->isDesktopOrOverlay(), c.identities});
         }
-        // The clients sharing a frame share its place in the order.
-        const bool frameShown = t.viewable && t.onCurrentDesktop && !t.hidden;
-        const std::int64_t z = frameShown ? nextZ++ : WindowInfo::unknownZIndex;
-        const auto add = [&](xcb_window_t window, const std::optional<QString>& appID, bool onScreen, bool own) {
-            if (!own)
-                snapshot.windows.push_back(
-                    {window, t.rect, appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex, !t.desktopOrOverlay});
-        };
-        add(t.client, t.appID, t.isOnScreen(), t.ownedByThisProcess);
-        for (const X11TopLevel::OtherClient& other : t.otherClients)
-            add(other.window, other.appID, frameShown && other.viewable, other.ownedByThisProcess);
     }
     return snapshot;
 }
@@ -131,15 +127,30 @@ QImage X11ScreenContentProvider::captureDisplayContent(const DisplayInfo& displa
     return captureDisplay(display, excludingBundleIDs, true);
 }
 
+bool X11ScreenContentProvider::leftOut(const X11TopLevel& t, const QStringList& excludingBundleIDs) {
+    // A frame without a client still shows its client's last pixels, whoever that was.
+    if (t.clients.empty()) return true;
+    for (const X11Client& c : t.clients) {
+        if (c.ownedByThisProcess) return true;
+        for (const QString& id : c.identities)
+            if (excludingBundleIDs.contains(id)) return true;
+    }
+    // While anything is left out, a window nothing can attribute might be a left-out one's.
+    if (excludingBundleIDs.isEmpty()) return false;
+    return std::any_of(t.clients.begin(), t.clients.end(), [](const X11Client& c) { return !c.isAttributable(); });
+}
+
 QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, const QStringList& excludingBundleIDs,
                                                 bool desktopLess) {
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
     X11Connection& x = session->connection();
-    // Settled even with nothing excluded: this process's windows are always left out, and an
-    // image made while one of them lay beneath would show it.
-    settleImages(*session, anyWindow);
-    ServerGrab grab(x);
+    // Only the images that will be drawn need settling; settled even with nothing excluded, as
+    // this process's windows are always left out, and an image made while one of them lay
+    // beneath would show it.
+    const auto drawn = [&](const X11TopLevel& t) { return !leftOut(t, excludingBundleIDs); };
+    std::optional<ServerGrab> grab(std::in_place, x);
+    const X11WindowTree tree = settledTree(*session, grab, drawn);
 
     std::optional<DisplayInfo> current;
     for (const DisplayInfo& d : readDisplays(x))
@@ -151,22 +162,10 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
     const QRect area = displayArea(*current, x);
     if (area.isEmpty()) throw CaptureError::displayNotFound();
 
-    const X11WindowTree tree = X11WindowTree::read(x);
-    // A window mapped or resized since the settling above gets no grace.
-    session->blankUnsettledImages(tree, anyWindow);
-    const auto excludedApp = [&](bool own, const std::optional<QString>& appID) {
-        return own || (appID && excludingBundleIDs.contains(*appID));
-    };
-    auto excluded = [&](const X11TopLevel& t) {
-        if (excludedApp(t.ownedByThisProcess, t.appID)) return true;
-        for (const X11TopLevel::OtherClient& other : t.otherClients)
-            if (excludedApp(other.ownedByThisProcess, other.appID)) return true;
-        // A popup that cannot be traced to any application might be an excluded one's.
-        return !excludingBundleIDs.isEmpty() && t.overrideRedirect && !t.appID;
-    };
+    const auto excluded = [&](const X11TopLevel& t) { return leftOut(t, excludingBundleIDs); };
     X11Compositor compositor(*session, tree);
-    if (!desktopLess) return compositor.composeScreen(area, excluded);
-    return compositor.composeContent(area, [&](const X11TopLevel& t) { return excluded(t) || t.desktopOrOverlay; });
+    if (!desktopLess) return compositor.composeScreen(area, excluded, !session->compositorRunning());
+    return compositor.composeContent(area, [&](const X11TopLevel& t) { return excluded(t) || t.isDesktopOrOverlay(); });
 }
 
 QImage X11ScreenContentProvider::captureWindow(const WindowInfo& window) {
@@ -174,16 +173,15 @@ QImage X11ScreenContentProvider::captureWindow(const WindowInfo& window) {
     std::lock_guard lock(session->mutex());
     X11Connection& x = session->connection();
     // Only the window's own pixels may show: the one image drawn must be settled.
-    const auto target = [&](const X11TopLevel& t) { return t.client == window.windowID || t.frame == window.windowID; };
-    settleImages(*session, target);
-    ServerGrab grab(x);
-    const X11WindowTree tree = X11WindowTree::read(x);
+    const auto target = [&](const X11TopLevel& t) { return t.client(window.windowID) != nullptr; };
+    std::optional<ServerGrab> grab(std::in_place, x);
+    const X11WindowTree tree = settledTree(*session, grab, target);
     const X11TopLevel* t = tree.find(window.windowID);
-    if (!t || !t->isClient || t->ownedByThisProcess) throw CaptureError::windowNotFound();
-    if (!t->viewable) throw X11Error("the window is not on screen, so it has no image to capture");
+    const X11Client* client = t ? t->client(window.windowID) : nullptr;
+    if (!client || !client->listed || client->ownedByThisProcess) throw CaptureError::windowNotFound();
+    if (!t->viewable || !client->viewable) throw X11Error("the window is not on screen, so it has no image to capture");
     // Its frame's image may show another client instead, one of an excluded application.
-    if (!t->otherClients.empty()) throw X11Error("the window shares its frame with other windows, so it cannot be captured alone");
-    session->blankUnsettledImages(tree, target);
+    if (t->clients.size() > 1) throw X11Error("the window shares its frame with other windows, so it cannot be captured alone");
     return X11Compositor(*session, tree).composeWindow(*t);
 }
 

@@ -11,6 +11,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -65,8 +66,13 @@ std::shared_ptr<X11Session> X11Session::current() {
 
     std::lock_guard lock(sessionsMutex);
     std::shared_ptr<X11Session>& session = sessions[display];
-    // A display server that went away (or restarted) leaves a dead connection behind.
-    if (session && xcb_connection_has_error(session->connection().get())) session.reset();
+    // A display server that went away (or restarted) leaves a dead connection behind, which xcb
+    // notices only when it next reads. Nothing else reads the session's events: the errors of its
+    // unchecked requests are of no use.
+    if (session) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(session->connection().get())) std::free(event);
+        if (xcb_connection_has_error(session->connection().get())) session.reset();
+    }
     if (!session) {
         std::unique_ptr<X11Connection> connection;
         try {
@@ -149,15 +155,21 @@ void X11Session::requireExtensions() {
 
 void X11Session::redirectTopLevels() {
     X11Connection& x = *connection_;
-    xcb_connection_t* c = x.get();
-    // A compositing manager has redirected every window already.
-    const std::string selection = "_NET_WM_CM_S" + std::to_string(x.screenNumber());
-    XcbReply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x.atom(selection.c_str())), nullptr));
-    if (owner && owner->owner != XCB_NONE) return;
+    // Ours even when a compositing manager has redirected the windows already: it may undo its
+    // redirection at any time (some do while a full-screen window shows), and every window
+    // redirected again gets a new image copied from the screen, other windows' pixels included,
+    // without any event to tell. Held by us, each window keeps its one image for as long as it is
+    // mapped. Automatic redirection never conflicts with a manager's manual one.
+    x.check(xcb_composite_redirect_subwindows_checked(x.get(), x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC),
+            "redirecting the windows to off-screen images");
+}
 
-    // A manual redirection by someone else makes ours fail; their images serve as well.
-    (void)x.succeeded(xcb_composite_redirect_subwindows_checked(c, x.root(), XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+bool X11Session::compositorRunning() {
+    X11Connection& x = *connection_;
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(x.screenNumber());
+    XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        x.get(), xcb_get_selection_owner(x.get(), x.atom(selection.c_str())), nullptr));
+    return !owner || owner->owner != XCB_NONE;
 }
 
 bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among) {
@@ -179,7 +191,8 @@ bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::func
             if (settledBefore) settled.insert(t.frame, size);
             continue;
         }
-        if (settledBefore || t.ownedByThisProcess) {
+        const bool ours = std::any_of(t.clients.begin(), t.clients.end(), [](const X11Client& c) { return c.ownedByThisProcess; });
+        if (settledBefore || ours) {
             settled.insert(t.frame, size);
             continue;
         }

@@ -21,8 +21,8 @@ namespace CaptureKit {
 
 // The capture's long-lived tie to one X display. Automatic redirection of the root's children
 // lasts only as long as the connection that asked for it, so the connection is kept for the life
-// of the process: every window then has an off-screen image the capture can compose from.
-// Unless a compositing manager has redirected them already.
+// of the process: every window then has an off-screen image the capture can compose from, made
+// once when it is mapped, whatever compositing manager comes or goes.
 class X11Session {
 public:
     // The session of $DISPLAY, made on first use. Throws CaptureError::notAuthorized when no
@@ -46,6 +46,10 @@ public:
     // or resized since, and has every one of their windows repaint; returns whether it blanked
     // any. Call under a server grab, after a round trip.
     bool blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among);
+
+    // Whether a compositing manager owns the screen's selection (or it cannot be told): then what
+    // the screen shows is the manager's drawing, which may lag behind the windows.
+    bool compositorRunning();
 
     // The pixels of a 24- or 32-bit drawable as Format_ARGB32_Premultiplied (a 24-bit one opaque),
     // through shared memory when the server offers it.

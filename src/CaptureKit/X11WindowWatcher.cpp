@@ -1,6 +1,9 @@
 #include "CaptureKit/X11WindowWatcher.h"
 
+#include <xcb/xfixes.h>
+
 #include <cerrno>
+#include <string>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,6 +16,17 @@ X11WindowWatcher::X11WindowWatcher(const QByteArray& displayName)
     const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     x_->check(xcb_change_window_attributes_checked(x_->get(), x_->root(), XCB_CW_EVENT_MASK, &mask),
               "watching the root window");
+    xcb_connection_t* c = x_->get();
+    XcbReply<xcb_xfixes_query_version_reply_t> xfixes(
+        xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    if (!xfixes || xfixes->major_version < 2) throw X11Error("the X server's XFixes extension is older than 2.0");
+    selectionEvent_ = std::uint8_t(xcb_get_extension_data(c, &xcb_xfixes_id)->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(x_->screenNumber());
+    x_->check(xcb_xfixes_select_selection_input_checked(
+                  c, x_->root(), x_->atom(selection.c_str()),
+                  XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                      | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE),
+              "watching the compositing manager");
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw X11Error("cannot create the watcher's wake-up pipe");
     thread_ = std::thread([this] { run(); });
 }
@@ -37,14 +51,21 @@ std::optional<QSet<xcb_window_t>> X11WindowWatcher::takeChanged() {
     if (!broken_ && write(wake_[1], "x", 1) < 0 && errno != EAGAIN) broken_ = true;
     caughtUp_.wait(lock, [&] { return served_ >= ticket || broken_; });
     if (broken_) return std::nullopt;
-    return std::exchange(changed_, {});
+    QSet<xcb_window_t> changed = std::exchange(changed_, {});
+    if (std::exchange(everythingChanged_, false)) return std::nullopt;
+    return changed;
 }
 
 void X11WindowWatcher::readEvents() {
     while (xcb_generic_event_t* event = xcb_poll_for_event(x_->get())) {
         const XcbReply<xcb_generic_event_t> owned(event);
         std::lock_guard lock(mutex_);
-        switch (event->response_type & ~0x80) {
+        const std::uint8_t type = event->response_type & ~0x80;
+        if (type == selectionEvent_) {
+            everythingChanged_ = true;
+            continue;
+        }
+        switch (type) {
         case XCB_MAP_NOTIFY:
             changed_.insert(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
             break;

@@ -4,7 +4,8 @@
  *
  *   capture-test-client X Y WIDTH HEIGHT RRGGBB [--class CLASS] [--gtk-id ID] [--transient-for WIN]
  *                       [--override] [--type NAME] [--above] [--popup X Y] [--slow-repaint MS]
- *                       [--argb ALPHA] [--shape-left-half]
+ *                       [--argb ALPHA] [--shape-left-half] [--popup-class CLASS] [--popup-colour RRGGBB]
+ *                       [--claim-hidden]
  *
  * --slow-repaint MS leaves the window without a background and paints it itself, MS milliseconds
  * after it shows and after every Expose, like a busy application.
@@ -14,6 +15,10 @@
  *
  * --popup adds a 150x100 override-redirect window of the same colour at X, Y, from the same
  * process but with a class of its own and no WM_CLIENT_MACHINE, as an application's menu may be.
+ * --popup-class and --popup-colour give it another class (default "PopupClass") and colour.
+ *
+ * --claim-hidden sets _NET_WM_STATE_HIDDEN on the window once it shows, as a window may say of
+ * itself while it is plainly on screen.
  */
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -46,7 +51,10 @@ int main(int argc, char** argv) {
     const uint32_t colour = (uint32_t)strtoul(argv[5], NULL, 16);
     const char *windowClass = NULL, *gtkID = NULL, *type = NULL;
     uint32_t transientFor = 0;
-    int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0, slowRepaint = -1, alpha = -1, shapeLeftHalf = 0;
+    const char* popupClassName = "PopupClass";
+    uint32_t popupColour = colour;
+    int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0, slowRepaint = -1, alpha = -1, shapeLeftHalf = 0,
+        claimHidden = 0;
     for (int i = 6; i < argc; ++i) {
         if (!strcmp(argv[i], "--class") && i + 1 < argc) windowClass = argv[++i];
         else if (!strcmp(argv[i], "--gtk-id") && i + 1 < argc) gtkID = argv[++i];
@@ -57,6 +65,9 @@ int main(int argc, char** argv) {
         else if (!strcmp(argv[i], "--slow-repaint") && i + 1 < argc) slowRepaint = atoi(argv[++i]);
         else if (!strcmp(argv[i], "--argb") && i + 1 < argc) alpha = atoi(argv[++i]);
         else if (!strcmp(argv[i], "--shape-left-half")) shapeLeftHalf = 1;
+        else if (!strcmp(argv[i], "--popup-class") && i + 1 < argc) popupClassName = argv[++i];
+        else if (!strcmp(argv[i], "--popup-colour") && i + 1 < argc) popupColour = (uint32_t)strtoul(argv[++i], NULL, 16);
+        else if (!strcmp(argv[i], "--claim-hidden")) claimHidden = 1;
         else if (!strcmp(argv[i], "--popup") && i + 2 < argc) {
             popup = 1;
             popupX = atoi(argv[++i]);
@@ -149,12 +160,13 @@ int main(int argc, char** argv) {
 
     if (popup) {
         xcb_window_t p = xcb_generate_id(c);
-        const uint32_t popupValues[] = {colour, 1};
+        const uint32_t popupValues[] = {popupColour, 1};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, p, screen->root, (int16_t)popupX, (int16_t)popupY, 150, 100, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
                           popupValues);
-        static const char popupClass[] = "menu\0PopupClass";
-        setString(c, p, "WM_CLASS", "STRING", popupClass, sizeof popupClass);
+        char popupClass[512];
+        const int n = snprintf(popupClass, sizeof popupClass, "menu%c%s", 0, popupClassName);
+        setString(c, p, "WM_CLASS", "STRING", popupClass, (uint32_t)n + 1);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, p, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
         xcb_map_window(c, p);
     }
@@ -167,6 +179,10 @@ int main(int argc, char** argv) {
         const int kind = event->response_type & ~0x80;
         free(event);
         if (kind == XCB_EXPOSE) break;
+    }
+    if (claimHidden) {
+        const xcb_atom_t hidden = atom(c, "_NET_WM_STATE_HIDDEN");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1, &hidden);
     }
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     printf("0x%x\n", w);

@@ -1,137 +1,18 @@
 // The live provider against a real X server (the test run's Xvfb, with openbox where it runs),
 // with windows from the capture test client.
 #include "CaptureKit/CaptureAuthorization.h"
-#include "CaptureKit/CaptureError.h"
-#include "CaptureKit/CaptureService.h"
-#include "TestPolicy.h"
-#include "CaptureKit/X11Connection.h"
-#include "CaptureKit/X11ScreenContentProvider.h"
+#include "X11CaptureFixture.h"
 
-#include "support/TestEnvironment.h"
-
-#include <gtest/gtest.h>
-
-#include <QImage>
-#include <QProcess>
-#include <QThread>
 #include <QRegularExpression>
 
 #include <unistd.h>
 
-#include <memory>
-
 using namespace CaptureKit;
-using CaptureKitTests::blockingPolicy;
-using CaptureKitTests::captureErrorOf;
-using CaptureKitTests::plateGrey;
+using namespace CaptureKitTests;
 using PolicyKit::BlockedAppBehavior;
 using Support::Rect;
 
 namespace {
-
-constexpr QRgb red = 0xffe01010, green = 0xff10c020, blue = 0xff2040e0, ownColour = 0xffc0a030;
-
-int countPixels(const QImage& image, QRgb colour, const QRect& within = {}) {
-    const QRect area = within.isNull() ? image.rect() : within.intersected(image.rect());
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) count += image.pixel(x, y) == colour;
-    return count;
-}
-
-QRect toQRect(const Rect& r) { return QRect(int(r.x()), int(r.y()), int(r.width()), int(r.height())); }
-
-// Counts the provider's image requests, so a test can tell a refusal came before any image.
-class CountingProvider : public ScreenContentProvider {
-public:
-    ShareableSnapshot shareableContent() override { return live.shareableContent(); }
-    QImage captureDisplay(const DisplayInfo& d, const QStringList& ids) override {
-        ++images;
-        return live.captureDisplay(d, ids);
-    }
-    QImage captureDisplayContent(const DisplayInfo& d, const QStringList& ids) override {
-        ++images;
-        return live.captureDisplayContent(d, ids);
-    }
-    QImage captureWindow(const WindowInfo& w) override {
-        ++images;
-        return live.captureWindow(w);
-    }
-    X11ScreenContentProvider live;
-    int images = 0;
-};
-
-class X11CaptureTest : public testing::Test {
-protected:
-    void SetUp() override {
-        if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
-        x = std::make_unique<X11Connection>();
-    }
-
-    void TearDown() override {
-        // Ended at once: a slow client may be asleep before its next repaint.
-        for (auto& client : clients) {
-            client->terminate();
-            client->waitForFinished(5000);
-        }
-        clients.clear();
-        // The next test must not see these windows: wait until the server has destroyed them.
-        for (xcb_window_t window : windows) {
-            for (int tries = 0; tries < 200; ++tries) {
-                XcbReply<xcb_get_window_attributes_reply_t> alive(xcb_get_window_attributes_reply(
-                    x->get(), xcb_get_window_attributes(x->get(), window), nullptr));
-                if (!alive) break;
-                QThread::msleep(10);
-            }
-        }
-        if (ownWindow) xcb_destroy_window(x->get(), ownWindow);
-        if (x) free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
-    }
-
-    // Starts a test client window; returns its window ID.
-    xcb_window_t spawn(QRect rect, QRgb colour, QStringList options = {}) {
-        auto client = std::make_unique<QProcess>();
-        QStringList arguments{QString::number(rect.x()), QString::number(rect.y()), QString::number(rect.width()),
-                              QString::number(rect.height()), QString::number(colour & 0xffffff, 16)};
-        client->start(CAPTURE_TEST_CLIENT, arguments + options);
-        EXPECT_TRUE(client->waitForStarted());
-        while (!client->canReadLine() && client->waitForReadyRead(10000)) {
-        }
-        const QByteArray line = client->readLine().trimmed();
-        bool ok = false;
-        const xcb_window_t window = line.toUInt(&ok, 16);
-        EXPECT_TRUE(ok) << "the test client did not start: " << client->readAllStandardError().toStdString();
-        clients.push_back(std::move(client));
-        windows.push_back(window);
-        return window;
-    }
-
-    // The client area of `window` in root coordinates (inside any window-manager frame).
-    QRect clientArea(xcb_window_t window) {
-        XcbReply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(x->get(), xcb_get_geometry(x->get(), window), nullptr));
-        XcbReply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
-            x->get(), xcb_translate_coordinates(x->get(), window, x->root(), 0, 0), nullptr));
-        if (!g || !t) return {};
-        return QRect(t->dst_x, t->dst_y, g->width, g->height);
-    }
-
-    const WindowInfo* find(const ShareableSnapshot& snapshot, xcb_window_t window) {
-        for (const WindowInfo& w : snapshot.windows)
-            if (w.windowID == window) return &w;
-        return nullptr;
-    }
-
-    // The display that holds the whole screen in these tests.
-    DisplayInfo firstDisplay() { return provider->shareableContent().displays.at(0); }
-
-    bool hasWindowManager() { return !x->cardinalsProperty(x->root(), "_NET_CLIENT_LIST_STACKING").empty(); }
-
-    std::unique_ptr<X11Connection> x;
-    std::shared_ptr<CountingProvider> provider = std::make_shared<CountingProvider>();
-    std::vector<std::unique_ptr<QProcess>> clients;
-    std::vector<xcb_window_t> windows;
-    xcb_window_t ownWindow = XCB_NONE;
-};
 
 TEST_F(X11CaptureTest, AuthorisedOnADisplayWithCompositeAndDeniedWithoutOne) {
     EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::authorized);
@@ -232,7 +113,7 @@ TEST_F(X11CaptureTest, WhereNothingLayBeneathThePublishedDesktopBackgroundShows)
     xcb_poly_fill_rectangle(x->get(), pixmap, gc, 1, &all);
     const xcb_atom_t property = x->atom("_XROOTPMAP_ID");
     xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), property, XCB_ATOM_PIXMAP, 32, 1, &pixmap);
-    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    roundTrip(*x);
 
     const xcb_window_t blocked = spawn({300, 300, 200, 150}, red, {"--class", "CaptureBlocked"});
     const QRect area = clientArea(blocked);
@@ -308,7 +189,7 @@ TEST_F(X11CaptureTest, WindowsMappedLaterOrShownAgainNeverCarryALeftOutWindowsPi
     // Shown again on top of the blocked window while its client is busy.
     xcb_unmap_window(x->get(), slow);
     xcb_map_window(x->get(), slow);
-    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    roundTrip(*x);
     EXPECT_EQ(countPixels(service.captureDisplay(), red), 0);
 }
 
@@ -350,14 +231,13 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
     };
     const xcb_window_t frame = makeWindow(x->root(), green, "CaptureFrame");
     const xcb_window_t tabA = makeWindow(frame, green, "CaptureTabA"), tabB = makeWindow(frame, red, "CaptureTabB");
-    const xcb_atom_t stacking = x->atom("_NET_CLIENT_LIST_STACKING");
-    const std::vector<std::uint32_t> managed = x->cardinalsProperty(x->root(), "_NET_CLIENT_LIST_STACKING");
-    std::vector<std::uint32_t> list = managed;
-    list.insert(list.end(), {tabA, tabB});
-    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), stacking, XCB_ATOM_WINDOW, 32, std::uint32_t(list.size()), list.data());
+    // What a window manager sets on the clients it manages.
+    const std::uint32_t normalState[] = {1, XCB_NONE};
+    for (xcb_window_t tab : {tabA, tabB})
+        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, tab, x->atom("WM_STATE"), x->atom("WM_STATE"), 32, 2, normalState);
     xcb_map_subwindows(x->get(), frame);
     xcb_map_window(x->get(), frame);
-    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    roundTrip(*x);
 
     const ShareableSnapshot snapshot = provider->shareableContent();
     const QImage omitted = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureTabB"}), provider).captureDisplay();
@@ -365,8 +245,6 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
         CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureTabB"}), provider).captureDisplay();
     });
     EXPECT_THROW(provider->live.captureWindow({tabA, {}, std::nullopt, true, 0}), X11Error);
-    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, x->root(), stacking, XCB_ATOM_WINDOW, 32, std::uint32_t(managed.size()), managed.data());
-    if (managed.empty()) xcb_delete_property(x->get(), x->root(), stacking);
     xcb_destroy_window(x->get(), frame);
 
     EXPECT_EQ(countPixels(omitted, red), 0);
@@ -458,14 +336,7 @@ TEST_F(X11CaptureTest, TwoMonitorsListAsTwoDisplays) {
 }
 
 TEST_F(X11CaptureTest, ThisProcesssWindowsNeverAppear) {
-    ownWindow = xcb_generate_id(x->get());
-    const std::uint32_t values[] = {ownColour, 1};
-    xcb_create_window(x->get(), XCB_COPY_FROM_PARENT, ownWindow, x->root(), 300, 300, 200, 200, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, x->screen()->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-    const std::uint32_t pid = std::uint32_t(getpid());
-    xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, ownWindow, x->atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-    xcb_map_window(x->get(), ownWindow);
-    free(xcb_get_input_focus_reply(x->get(), xcb_get_input_focus(x->get()), nullptr));
+    mapOwnWindow({300, 300, 200, 200});
 
     const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {}), provider);
     EXPECT_FALSE(find(provider->shareableContent(), ownWindow));
