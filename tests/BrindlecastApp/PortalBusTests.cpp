@@ -2,13 +2,13 @@
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 
+#include "PrivateBus.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QMap>
-#include <QProcess>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -44,21 +44,6 @@ public:
     QDBusConnection* connection = nullptr;
 };
 
-struct PrivateBus {
-    PrivateBus() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        if (!daemon.waitForStarted() || !daemon.waitForReadyRead(10000)) return;
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        QDBusConnection::disconnectFromBus("portal-side");
-        QDBusConnection::disconnectFromBus("app-side");
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    QProcess daemon;
-    QString address;
-};
 
 } // namespace
 
@@ -67,7 +52,7 @@ TEST(PortalBus, ReadsTheSettingsAndFollowsChanges) {
     PrivateBus bus;
     ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon gave no address";
 
-    QDBusConnection portalSide = QDBusConnection::connectToBus(bus.address, "portal-side");
+    QDBusConnection portalSide = bus.connect("portal-side");
     ASSERT_TRUE(portalSide.isConnected());
     FakePortal portal;
     portal.connection = &portalSide;
@@ -76,7 +61,7 @@ TEST(PortalBus, ReadsTheSettingsAndFollowsChanges) {
     ASSERT_TRUE(portalSide.registerObject(portalPath, &portal, QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(portalSide.registerService(portalService));
 
-    QDBusConnection appSide = QDBusConnection::connectToBus(bus.address, "app-side");
+    QDBusConnection appSide = bus.connect("app-side");
     DesktopSettings settings;
     QSignalSpy scheme(&settings, &DesktopSettings::colorSchemeChanged);
     QSignalSpy access(&settings, &DesktopSettings::accessibilityChanged);

@@ -1,0 +1,17 @@
+#include "BrindlecastApp/Pipeline/Background.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThreadPool>
+
+namespace BrindlecastApp::Pipeline {
+
+void onGuiThread(std::function<void()> task) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application) return;
+    QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
+}
+
+void onWorker(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
+
+} // namespace BrindlecastApp::Pipeline

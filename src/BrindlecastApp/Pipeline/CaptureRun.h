@@ -1,0 +1,21 @@
+#pragma once
+
+#include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
+#include "BrindlecastApp/Pipeline/PipelineMode.h"
+
+#include <functional>
+
+namespace BrindlecastApp::Pipeline {
+
+// Takes one capture from the policy of this moment to a redacted, watermarked working copy in
+// the library, its desktop-less companion beside it, an optional automatic copy to the clipboard
+// and the editor (or, with "--legacy-review", to the review window). Every failure ends in a log
+// line and an alert (or the screen-recording walkthrough).
+//
+// Call on the GUI thread; it returns at once. Capture, detection, redaction and encoding run on
+// workers; files are named and written on the GUI thread. `finished` is called once on the GUI
+// thread: true when a working copy was saved (or the review path says so), false when the
+// capture was refused, failed or was abandoned. Runs never wait for each other.
+void run(const Environment& env, const Mode& mode, std::function<void(bool)> finished = {});
+
+} // namespace BrindlecastApp::Pipeline

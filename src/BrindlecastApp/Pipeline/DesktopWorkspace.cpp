@@ -1,0 +1,47 @@
+#include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace BrindlecastApp::Pipeline {
+
+namespace {
+
+void openWithDesktop(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+
+} // namespace
+
+bool DesktopWorkspace::moveToTrash(const QString& path, QString* error) {
+    QFile file(path);
+    if (file.moveToTrash()) return true;
+    if (error) *error = file.errorString();
+    return false;
+}
+
+void DesktopWorkspace::showFolder(const QString& folder) const { askFileManager("ShowFolders", {folder}, folder); }
+
+void DesktopWorkspace::showItems(const QStringList& paths) const {
+    if (paths.isEmpty()) return;
+    askFileManager("ShowItems", paths, QFileInfo(paths.first()).absolutePath());
+}
+
+void DesktopWorkspace::askFileManager(const QString& method, const QStringList& paths, const QString& fallbackFolder) const {
+    if (!bus_.isConnected()) return openWithDesktop(fallbackFolder);
+    QStringList uris;
+    for (const QString& path : paths) uris << QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                                       "org.freedesktop.FileManager1", method);
+    call << uris << QString();
+    // Asked without waiting: a file manager started on demand may take a while to answer.
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), nullptr);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, fallbackFolder] {
+        if (watcher->isError()) openWithDesktop(fallbackFolder);
+        watcher->deleteLater();
+    });
+}
+
+} // namespace BrindlecastApp::Pipeline

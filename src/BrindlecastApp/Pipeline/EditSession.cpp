@@ -1,0 +1,259 @@
+#include "BrindlecastApp/Pipeline/EditSession.h"
+
+#include "BrindlecastApp/Pipeline/Background.h"
+#include "BrindlecastApp/Pipeline/EditorWiring.h"
+#include "BrindlecastApp/Pipeline/ExportDelivery.h"
+#include "BrindlecastApp/Pipeline/LibraryFiles.h"
+#include "BrindlecastApp/Pipeline/Reopen.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "ExportKit/Exporter.h"
+#include "SidecarKit/SidecarStore.h"
+#include "Support/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace BrindlecastApp::Pipeline {
+
+namespace {
+
+using SidecarKit::Annotation;
+
+bool pathExists(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// A hidden name beside `path` that nothing else uses.
+QString asidePath(const QString& path) {
+    const QFileInfo info(path);
+    return info.dir().filePath("." + info.fileName() + ".flatten-" + QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+bool renamePath(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+} // namespace
+
+std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest request) {
+    std::shared_ptr<EditSession> edit(new EditSession(std::move(env), std::move(request)));
+    std::weak_ptr<EditSession> weak = edit;
+    edit->viewModel_->setOnDeleteImage([weak](bool ask) {
+        if (auto self = weak.lock()) self->deleteImage(ask);
+    });
+    return edit;
+}
+
+EditSession::EditSession(Environment env, EditorRequest request)
+    : env_(std::move(env)), request_(std::move(request)), host_(env_->host) {
+    ReviewViewModel::Environment modelEnvironment;
+    const Environment detectionEnv = env_;
+    modelEnvironment.detect = [detectionEnv](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
+        return detectionEnv->detect(image, patterns).detections;
+    };
+    const std::shared_ptr<AuditKit::AuditLog> audit = request_.audit;
+    viewModel_ = std::make_unique<ReviewViewModel>(
+        request_.image, request_.detections, request_.policy, request_.contentImage,
+        [audit] {
+            audit->record(AuditKit::AuditEvent::policyViolation(
+                "mandatoryRedactionTamperAttempt", "attempted to release a mandatory redaction in the editor"));
+        },
+        modelEnvironment);
+    viewModel_->setAnnotations(request_.seedAnnotations);
+}
+
+EditSession::~EditSession() = default;
+
+QString EditSession::filename() const { return QFileInfo(request_.path).fileName(); }
+
+void EditSession::copy() {
+    if (!viewModel_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) return;
+    runExport(ExportKit::DestinationKind::clipboard);
+}
+
+void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
+
+void EditSession::runExport(ExportKit::DestinationKind destination) {
+    auto self = shared_from_this();
+    // A detection run still in flight adds findings the export must hide.
+    viewModel_->whenDetectionsSettled([self, destination] {
+        const ReviewViewModel& model = *self->viewModel_;
+        // The organisation may have changed its mind since the editor opened.
+        const PolicyKit::EffectivePolicy policy = self->env_->resolvePolicy().policy;
+        ExportRequest request;
+        request.image = model.activeImage();
+        request.redact = model.detectionsToRedact();
+        request.annotations = model.annotations();
+        request.backdrop = model.backdrop();
+        request.crop = model.cropRect();
+        request.redactionStyle = model.redactionStyle();
+        request.destination = destination;
+        if (&model.activeImage() == &model.image()) request.sourceStamp = self->request_.stamp;
+        exportAndDeliver(self->env_, std::move(request), policy, self->request_.audit,
+                         [self](Outcome<std::optional<QString>> outcome) {
+                             if (!outcome.succeeded()) {
+                                 self->env_->log.error("editor export failed: " + describe(outcome.error));
+                                 self->env_->alerts->show("Export failed", alertText(outcome.error));
+                                 return;
+                             }
+                             // The annotations are in the exported pixels: no stored copy goes with
+                             // the file, or reopening it would draw them twice.
+                             const std::optional<QString>& written = *outcome.value;
+                             if (!written) return;
+                             if (auto host = self->host_.lock()) host->addToLibrary(*written);
+                         });
+    });
+}
+
+void EditSession::flatten() {
+    if (viewModel_->annotations().empty() || flattening_ || ending_ != Ending::none) return;
+    if (request_.storedAnnotationsUnreadable) {
+        env_->log.error("flatten failed: the stored annotations of " + filename() + " could not be read");
+        return;
+    }
+    flattening_ = true;
+    auto self = shared_from_this();
+    viewModel_->whenDetectionsSettled([self] {
+        // Every mandatory finding, also those found after the capture, goes into the pixels.
+        const std::vector<DetectionKit::Detection> mandatory = self->viewModel_->mandatory();
+        const std::vector<Annotation> annotations = self->viewModel_->annotations();
+        const QImage image = self->request_.image;
+        inBackground<QByteArray>(
+            [image, mandatory, annotations] {
+                namespace Exporter = ExportKit::Exporter;
+                QImage flattened = mandatory.empty() ? image : Exporter::redact(image, mandatory, Annotation::RedactionStyle::scramble);
+                flattened = Exporter::flatten(flattened, annotations);
+                return Exporter::encode(flattened, ExportKit::ImageFormat::png()).data();
+            },
+            [self](Outcome<QByteArray> outcome) {
+                self->flattening_ = false;
+                if (!outcome.succeeded()) {
+                    self->env_->log.error("flatten failed: " + describe(outcome.error));
+                    return;
+                }
+                self->commitFlattened(*outcome.value);
+            });
+    });
+}
+
+void EditSession::commitFlattened(const QByteArray& png) {
+    if (ending_ != Ending::none) return;
+    // The stored annotations and the companion are set aside first and put back on any failure,
+    // so the capture's files stay as they were: a companion left behind would let a backdrop
+    // export show it without the flattened redactions.
+    std::vector<std::pair<QString, QString>> setAside;
+    const auto restore = [&] {
+        for (const auto& [original, aside] : setAside) renamePath(aside, original);
+    };
+    for (const QString& file : {sidecarPath(path()), companionPath(path())}) {
+        if (!pathExists(file)) continue;
+        const QString aside = asidePath(file);
+        if (!renamePath(file, aside)) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            restore();
+            env_->log.error("flatten failed: cannot remove " + QFileInfo(file).fileName() + ": " + reason);
+            return;
+        }
+        setAside.emplace_back(file, aside);
+    }
+    try {
+        Support::AtomicFile::write(path(), png);
+    } catch (const std::exception& error) {
+        restore();
+        env_->log.error("flatten failed: " + describe(error));
+        return;
+    }
+    for (const auto& [original, aside] : setAside) QFile::remove(aside);
+
+    ending_ = Ending::flattened;
+    if (auto host = host_.lock()) host->reloadLibrary();
+    openExisting(env_, path());
+}
+
+void EditSession::showSettings() {
+    if (auto host = host_.lock()) host->showSettings();
+}
+
+void EditSession::deleteImage(bool ask) {
+    auto self = shared_from_this();
+    onGuiThread([self, ask] {
+        if (self->ending_ == Ending::deleted || self->ending_ == Ending::flattened) return;
+        if (ask) {
+            const bool confirmed = self->env_->alerts->confirm(
+                {"Delete this screenshot?",
+                 self->filename() + " moves to the Trash. Hold \u21E7 to skip this confirmation next time.",
+                 "Move to Trash", "Cancel"});
+            if (!confirmed) return;
+        }
+        self->moveToTrash();
+    });
+}
+
+void EditSession::moveToTrash() {
+    QString error;
+    if (!env_->trash->moveToTrash(path(), &error)) {
+        // The capture stays, with its annotations still to be stored.
+        env_->log.error("delete failed: " + path() + ": " + error);
+        env_->alerts->show("Delete failed", filename() + " could not be moved to the Trash: " + error);
+        return;
+    }
+    ending_ = Ending::deleted;
+    for (const QString& companion : {sidecarPath(path()), companionPath(path())}) {
+        QString ignored;
+        if (pathExists(companion)) env_->trash->moveToTrash(companion, &ignored);
+    }
+    request_.audit->record(AuditKit::AuditEvent::export_("trash", ""));
+
+    if (auto host = host_.lock()) {
+        host->reloadLibrary();
+        const QStringList remaining = host->libraryPaths();
+        if (!remaining.isEmpty()) {
+            host->openRecentInEditor(remaining.first());
+        } else if (env_->editor) {
+            env_->editor->close();
+        }
+    }
+}
+
+void EditSession::selectRecent(const QString& imagePath) {
+    if (auto host = host_.lock()) host->openRecentInEditor(imagePath);
+}
+
+void EditSession::persist() {
+    if (ending_ != Ending::none) return;
+    if (request_.storedAnnotationsUnreadable) {
+        env_->log.error("annotation persist skipped: the stored annotations of " + filename() +
+                        " could not be read and are kept as they are");
+        return;
+    }
+    const PolicyKit::SidecarMode mode = request_.policy.sidecarMode;
+    if (mode == PolicyKit::SidecarMode::off) return;
+    const SidecarKit::SidecarDocument document(
+        SidecarKit::SidecarDocument::currentVersion,
+        {filename(), request_.image.width(), request_.image.height(), 1.0}, {request_.modeName, false},
+        viewModel_->annotations());
+    try {
+        if (mode == PolicyKit::SidecarMode::file) {
+            SidecarKit::SidecarStore::save(document, path());
+        } else {
+            SidecarKit::SidecarStore::embed(document, path());
+        }
+    } catch (...) {
+        env_->log.error("annotation persist failed: " + describe(std::current_exception()));
+    }
+}
+
+void EditSession::persistBeforeQuit() {
+    persist();
+    if (ending_ == Ending::none) ending_ = Ending::quit;
+}
+
+} // namespace BrindlecastApp::Pipeline

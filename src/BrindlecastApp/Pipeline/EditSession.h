@@ -1,0 +1,70 @@
+#pragma once
+
+#include "BrindlecastApp/Pipeline/EditorRequest.h"
+#include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
+#include "ExportKit/ExportTypes.h"
+
+#include <QString>
+#include <memory>
+
+namespace BrindlecastApp {
+class ReviewViewModel;
+}
+
+namespace BrindlecastApp::Pipeline {
+
+// One edit of one capture in the editor: its view model and the actions behind the editor's
+// buttons, menus and keys. It keeps the policy, audit trail and host of the moment it opened.
+// GUI thread only.
+class EditSession : public std::enable_shared_from_this<EditSession> {
+public:
+    // How an edit ended before its window let it go. An ended edit never stores its annotations
+    // again: its file moved to the Trash, the annotations are in its pixels, or they were stored
+    // for the last time as the application quit.
+    enum class Ending { none, deleted, flattened, quit };
+
+    static std::shared_ptr<EditSession> create(Environment env, EditorRequest request);
+    ~EditSession();
+
+    ReviewViewModel& viewModel() const { return *viewModel_; }
+    const QString& path() const { return request_.path; }
+    // The working copy's file name: the window's title.
+    QString filename() const;
+    const QString& modeName() const { return request_.modeName; }
+    Ending ending() const { return ending_; }
+
+    // --- The editor's actions --------------------------------------------------------------------
+    // Exports to the clipboard when the policy of the opening allowed it; otherwise nothing at all.
+    void copy();
+    // Exports into the library folder; the policy of this moment decides whether that is allowed.
+    void exportToFolder();
+    // Burns every mandatory redaction and the annotations into the working copy, removes its
+    // stored annotations and companion, and opens it again.
+    void flatten();
+    void showSettings();
+    // Moves the working copy, its annotations and its companion to the Trash, asking first when
+    // `ask` is true.
+    void deleteImage(bool ask);
+    // Opens another library capture in the editor.
+    void selectRecent(const QString& imagePath);
+    // Stores the annotations as the policy of the opening says: beside the image, inside it, or
+    // not at all. Also what Done and closing the window do.
+    void persist();
+    // The last store of an edit still open when the application quits.
+    void persistBeforeQuit();
+
+private:
+    EditSession(Environment env, EditorRequest request);
+    void runExport(ExportKit::DestinationKind destination);
+    void commitFlattened(const QByteArray& png);
+    void moveToTrash();
+
+    Environment env_;
+    EditorRequest request_;
+    std::weak_ptr<PipelineHost> host_;
+    std::unique_ptr<ReviewViewModel> viewModel_;
+    Ending ending_ = Ending::none;
+    bool flattening_ = false;
+};
+
+} // namespace BrindlecastApp::Pipeline

@@ -1,0 +1,38 @@
+#include "BrindlecastApp/Pipeline/EditorWiring.h"
+
+#include "BrindlecastApp/Pipeline/EditSession.h"
+
+namespace BrindlecastApp::Pipeline {
+
+void openEditor(const Environment& env, EditorRequest request) {
+    const QString content = request.contentImage ? QStringLiteral("%1x%2")
+                                                       .arg(request.contentImage->width())
+                                                       .arg(request.contentImage->height())
+                                                 : QStringLiteral("nil");
+    env->log.info("openEditor: contentImage " + content);
+
+    const std::shared_ptr<EditSession> edit = EditSession::create(env, std::move(request));
+    if (!env->host || !env->editor) return;
+    EditorPresenter& editor = *env->editor;
+    if (editor.isShowing()) {
+        // The capture shown so far keeps its annotations.
+        if (const std::shared_ptr<EditSession> previous = editor.currentEdit()) previous->persist();
+        editor.load(edit);
+    } else {
+        editor.present(edit);
+    }
+}
+
+void persistOpenEdit(const Environment& env) {
+    if (!env->editor) return;
+    env->editor->commitPendingTextEdit();
+    if (const std::shared_ptr<EditSession> edit = env->editor->currentEdit()) edit->persist();
+}
+
+void persistOpenEditBeforeQuit(const Environment& env) {
+    if (!env->editor) return;
+    env->editor->commitPendingTextEdit();
+    if (const std::shared_ptr<EditSession> edit = env->editor->currentEdit()) edit->persistBeforeQuit();
+}
+
+} // namespace BrindlecastApp::Pipeline

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace BrindlecastApp::Pipeline {
+
+// Names and places of the files a capture leaves in the library folder. New library files are
+// only named and written on the GUI thread, one after the other.
+
+// "Screenshot 2026-12-05 at 6.25.34 PM.png": the time as the clock on the wall shows it, in
+// English whatever the user's language, and the extension without its dot.
+QString screenshotFilename(const QDateTime& date, const QString& extension);
+
+// The time a screenshot name records, in the local time zone, whatever counter follows it;
+// nothing for any other name.
+std::optional<QDateTime> timeInScreenshotName(const QString& filename);
+
+// The first path in `folder` where nothing exists yet: the name itself, then
+// "<base> (1).<ext>", "<base> (2).<ext>", ...
+QString uniquePath(const QString& folder, const QString& filename);
+
+// Writes `bytes` into a new file at the first free path for `filename` in `folder`, never over an
+// existing file (one that appears between the check and the write moves it on to the next
+// name). Returns the path. A failed write leaves no partial file. Throws Support::IoError.
+QString writeNewFile(const QString& folder, const QString& filename, const QByteArray& bytes);
+
+// The desktop-less companion of a working copy: "<name>.content.png" for "<name>.png".
+QString companionPath(const QString& workingCopyPath);
+// The annotation sidecar of an image: "<image file name>.brindlecast.json".
+QString sidecarPath(const QString& imagePath);
+
+} // namespace BrindlecastApp::Pipeline

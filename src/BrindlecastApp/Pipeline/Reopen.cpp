@@ -1,0 +1,118 @@
+#include "BrindlecastApp/Pipeline/Reopen.h"
+
+#include "BrindlecastApp/Pipeline/Background.h"
+#include "BrindlecastApp/Pipeline/EditorWiring.h"
+#include "BrindlecastApp/Pipeline/LibraryFiles.h"
+#include "BrindlecastApp/Pipeline/PipelineMode.h"
+#include "BrindlecastApp/Pipeline/PolicyMapping.h"
+#include "BrindlecastApp/Pipeline/WatermarkStamp.h"
+#include "SidecarKit/SidecarStore.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace BrindlecastApp::Pipeline {
+
+namespace {
+
+// What the worker read back from the library.
+struct Reopened {
+    QImage image;
+    PolicyKit::EffectivePolicy policy;
+    std::shared_ptr<AuditKit::AuditLog> audit;
+    std::vector<DetectionKit::Detection> detections;
+    std::exception_ptr detectionFailure;
+    std::vector<SidecarKit::Annotation> seed;
+    std::exception_ptr annotationFailure;
+    std::optional<QImage> contentImage;
+    std::optional<WatermarkStamp> stamp;
+};
+
+// A reason as the middle of a sentence: without its closing full stop.
+QString clause(QString reason) {
+    while (reason.endsWith('.')) reason.chop(1);
+    return reason;
+}
+
+QImage decode(const QString& path) {
+    QImageReader reader(path);
+    return reader.read();
+}
+
+Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
+    Reopened r;
+    r.image = decode(path);
+    if (r.image.isNull()) return r;
+
+    r.policy = env.resolvePolicy().policy;
+    r.audit = env.makeAuditLog(r.policy);
+    // The capture's own watermark, drawn when it was taken: its name says when that was (the mark
+    // was drawn up to a moment before the file was named).
+    std::vector<QDateTime> markedAt;
+    if (const std::optional<QDateTime> named = timeInScreenshotName(QFileInfo(path).fileName())) {
+        markedAt = {*named, named->addSecs(-1), named->addSecs(-2)};
+    }
+    r.stamp = recognizeWatermark(r.image, watermark(r.policy, env.userName, env.deviceName, env.now()), markedAt);
+    try {
+        r.detections = env.detect(r.image, patternInputs(r.policy)).detections;
+    } catch (...) {
+        r.detectionFailure = std::current_exception();
+    }
+    try {
+        const SidecarKit::SidecarLoadResult stored = SidecarKit::SidecarStore::load(path);
+        if (stored.found) r.seed = stored.found->document.annotations;
+    } catch (...) {
+        r.annotationFailure = std::current_exception();
+    }
+    // Only a companion of the capture's own size can stand in for it under a backdrop.
+    const QImage companion = decode(companionPath(path));
+    if (!companion.isNull() && companion.size() == r.image.size()) r.contentImage = companion;
+    return r;
+}
+
+} // namespace
+
+void openExisting(const Environment& env, const QString& path) {
+    const int ticket = env->reopenRequests ? env->reopenRequests->begin() : 0;
+    inBackground<Reopened>([env, path] { return readCapture(*env, path); },
+                           [env, path, ticket](Outcome<Reopened> outcome) {
+                               if (env->reopenRequests && !env->reopenRequests->isLatest(ticket)) return;
+                               if (!outcome.succeeded() || outcome.value->image.isNull()) {
+                                   env->log.error("openExisting: cannot decode " + path);
+                                   return;
+                               }
+                               Reopened& r = *outcome.value;
+                               const QString filename = QFileInfo(path).fileName();
+                               EditorRequest request;
+                               request.image = r.image;
+                               request.detections = r.detections;
+                               request.policy = r.policy;
+                               request.audit = r.audit;
+                               request.modeName = kReopenModeName;
+                               request.path = path;
+                               request.seedAnnotations = r.seed;
+                               request.contentImage = r.contentImage;
+                               request.stamp = r.stamp;
+                               request.storedAnnotationsUnreadable = bool(r.annotationFailure);
+                               openEditor(env, std::move(request));
+
+                               if (r.annotationFailure) {
+                                   const QString reason = describe(r.annotationFailure);
+                                   env->log.error("annotation load failed: " + path + ": " + reason);
+                                   env->alerts->show("Annotations could not be loaded",
+                                                     filename + ": " + clause(reason) +
+                                                         ". They are kept as they are; annotations added now "
+                                                         "are not saved.");
+                               }
+                               if (r.detectionFailure) {
+                                   const QString reason = describe(r.detectionFailure);
+                                   env->log.error("openExisting: detection failed: " + reason);
+                                   env->alerts->show("Detection failed",
+                                                     filename + " was opened without looking for personal data "
+                                                                "again: " + clause(reason) +
+                                                         ". Only the redactions already in the screenshot apply.");
+                               }
+                           });
+}
+
+} // namespace BrindlecastApp::Pipeline

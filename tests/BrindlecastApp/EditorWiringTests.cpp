@@ -1,0 +1,372 @@
+#include "PipelineTestSupport.h"
+
+#include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
+#include "BrindlecastApp/Pipeline/LibraryFiles.h"
+#include "Support/Folders.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "ExportKit/Exporter.h"
+#include "SidecarKit/SidecarStore.h"
+
+#include <QDirIterator>
+
+using namespace PipelineTests;
+using SidecarKit::Annotation;
+namespace SidecarStore = SidecarKit::SidecarStore;
+
+namespace {
+
+QImage pixels(const QString& path) { return QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied); }
+
+// A capture in the library: its working copy, a companion and, when asked, a sidecar; then opened.
+struct OpenCapture {
+    QString path;
+    std::shared_ptr<EditSession> edit;
+};
+
+OpenCapture openCapture(Harness& h, const QString& name, std::vector<Detection> detections = {},
+                        bool withSidecar = false, const QString& modeName = "display") {
+    Support::Folders::create(h.libraryFolder);
+    const QString path = h.libraryFolder + "/" + name;
+    const QImage image = FakeScreen::patterned(QSize(160, 100), 11);
+    image.save(path, "PNG");
+    FakeScreen::patterned(QSize(160, 100), 97).save(companionPath(path), "PNG");
+    if (withSidecar) {
+        SidecarStore::save(SidecarKit::SidecarDocument(1, {name, 160, 100, 1.0}, {modeName, false}, {box(Support::Rect(1, 1, 5, 5))}), path);
+    }
+    h.host->addToLibrary(path);
+    EditorRequest request;
+    request.image = image;
+    request.detections = std::move(detections);
+    request.policy = h.policy;
+    request.audit = std::make_shared<AuditKit::AuditLog>(nullptr, h.log);
+    request.modeName = modeName;
+    request.path = path;
+    request.contentImage = FakeScreen::patterned(QSize(160, 100), 97);
+    openEditor(h.env, std::move(request));
+    return {path, h.editor->last()};
+}
+
+void settle() { QCoreApplication::processEvents(); }
+
+} // namespace
+
+TEST(EditorWiring, StoringAnnotationsFollowsTheSidecarModeOfTheOpening) {
+    for (const PolicyKit::SidecarMode mode :
+         {PolicyKit::SidecarMode::off, PolicyKit::SidecarMode::file, PolicyKit::SidecarMode::embedded}) {
+        for (const bool withAnnotations : {false, true}) {
+            Harness h;
+            h.policy.sidecarMode = mode;
+            const OpenCapture c = openCapture(h, "Screenshot a.png");
+            const QByteArray before = TestSupport::readFile(c.path);
+            if (withAnnotations) c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+            // The policy changing later does not matter: the edit keeps the mode it opened with.
+            h.policy.sidecarMode = PolicyKit::SidecarMode::off;
+            c.edit->persist();
+
+            const auto stored = SidecarStore::load(c.path);
+            if (mode == PolicyKit::SidecarMode::off) {
+                EXPECT_TRUE(stored.isMissing());
+                EXPECT_EQ(TestSupport::readFile(c.path), before);
+                continue;
+            }
+            ASSERT_TRUE(stored.found);
+            EXPECT_EQ(stored.found->source,
+                      mode == PolicyKit::SidecarMode::file ? SidecarKit::SidecarSource::file : SidecarKit::SidecarSource::embedded);
+            const SidecarKit::SidecarDocument& document = stored.found->document;
+            EXPECT_EQ(document.version, 1);
+            EXPECT_EQ(document.image, SidecarKit::SidecarDocument::ImageMetadata("Screenshot a.png", 160, 100, 1.0));
+            EXPECT_EQ(document.capture, SidecarKit::SidecarDocument::CaptureMetadata("display", false));
+            EXPECT_EQ(document.annotations, c.edit->viewModel().annotations());
+            EXPECT_EQ(QFile::exists(sidecarPath(c.path)), mode == PolicyKit::SidecarMode::file);
+        }
+    }
+}
+
+TEST(EditorWiring, TheVisibleWindowIsReusedAfterTheShownCaptureIsStored) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture first = openCapture(h, "Screenshot a.png");
+    first.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+    const OpenCapture second = openCapture(h, "Screenshot b.png");
+    EXPECT_EQ(h.editor->presented.size(), 1u);
+    ASSERT_EQ(h.editor->loaded.size(), 1u);
+    EXPECT_EQ(h.editor->loaded[0]->path(), second.path);
+    ASSERT_TRUE(SidecarStore::load(first.path).found);
+    EXPECT_EQ(SidecarStore::load(first.path).found->document.annotations.size(), 1u);
+
+    // After the window closed, a new one is made.
+    h.editor->close();
+    openCapture(h, "Screenshot c.png");
+    EXPECT_EQ(h.editor->presented.size(), 2u);
+}
+
+TEST(EditorWiring, NoHostMeansNoWindow) {
+    Harness h;
+    h.withoutHost();
+    openCapture(h, "Screenshot a.png");
+    EXPECT_TRUE(h.editor->presented.empty());
+    EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage 160x100"});
+}
+
+TEST(EditorWiring, CopyWhereTheClipboardIsNotAllowedDoesNothingAtAll) {
+    Harness h;
+    h.policy.allowedExportDestinations = {PolicyKit::ExportDestination::folder};
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    c.edit->copy();
+    for (int i = 0; i < 20; ++i) settle();
+    EXPECT_EQ(h.clipboard->copies, 0);
+    EXPECT_TRUE(h.log->events().empty());
+    EXPECT_TRUE(h.alerts->shown.empty());
+}
+
+TEST(EditorWiring, CopyExportsWhatTheEditorShows) {
+    Harness h;
+    const Support::Rect hidden(20, 20, 30, 10);
+    const OpenCapture c = openCapture(h, "Screenshot a.png", {suggested("phone", hidden)});
+    c.edit->copy();
+    ASSERT_TRUE(waitUntil([&] { return h.clipboard->copies == 1; }));
+    EXPECT_EQ(h.log->eventKinds(), (QStringList{"redaction", "export"}));
+    const QImage copied = QImage::fromData(h.clipboard->data).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    EXPECT_NE(copied.copy(hidden.toQRectF().toRect()), pixels(c.path).copy(hidden.toQRectF().toRect()));
+}
+
+// Annotations burnt into an exported file never travel with it as well.
+TEST(EditorWiring, AFolderExportIsListedAndCarriesNoStoredAnnotations) {
+    for (const PolicyKit::SidecarMode mode : {PolicyKit::SidecarMode::file, PolicyKit::SidecarMode::embedded}) {
+        for (const bool jpeg : {false, true}) {
+            Harness h;
+            h.policy.sidecarMode = mode;
+            if (jpeg) h.host->values.exportFormat = ExportKit::ImageFormat::jpeg(0.85);
+            h.now = h.now.addSecs(60);
+            const OpenCapture c = openCapture(h, "Screenshot a.png");
+            c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+            c.edit->exportToFolder();
+            ASSERT_TRUE(waitUntil([&] { return h.host->library.size() == 2; }));
+            const QString exported = h.host->library.first();
+            EXPECT_TRUE(exported.endsWith(jpeg ? "6.26.34 PM.jpg" : "6.26.34 PM.png")) << exported.toStdString();
+            EXPECT_TRUE(SidecarStore::load(exported).isMissing());
+            EXPECT_TRUE(h.log->errors().isEmpty()) << h.log->errors().join("|").toStdString();
+        }
+    }
+}
+
+TEST(EditorWiring, AnExportThePolicyNoLongerAllowsFailsWithAnAlert) {
+    Harness h;
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    h.policy.allowedExportDestinations = {PolicyKit::ExportDestination::clipboard};
+    c.edit->exportToFolder();
+    ASSERT_TRUE(waitUntil([&] { return !h.alerts->shown.empty(); }));
+    EXPECT_EQ(h.alerts->shown[0], (ShownAlert{"Export failed", "destinationNotAllowed(folder)"}));
+    EXPECT_EQ(h.log->errors(), QStringList{"editor export failed: destinationNotAllowed(folder)"});
+    EXPECT_EQ(h.host->library.size(), 1);
+}
+
+TEST(EditorWiring, FlattenBurnsInEveryMandatoryRedactionAndTheAnnotationsThenReopens) {
+    for (const PolicyKit::SidecarMode mode : {PolicyKit::SidecarMode::file, PolicyKit::SidecarMode::embedded}) {
+        Harness h;
+        h.policy.sidecarMode = mode;
+        // Found after the capture: the working copy does not hide it yet.
+        const Support::Rect lateFinding(100, 60, 40, 20);
+        const OpenCapture c = openCapture(h, "Screenshot a.png", {mandatory("email", lateFinding)}, true);
+        c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+        c.edit->persist();
+
+        c.edit->flatten();
+        ASSERT_TRUE(waitUntil([&] { return h.editor->loaded.size() == 1; }));
+        const QImage expected = ExportKit::Exporter::flatten(
+            ExportKit::Exporter::redact(FakeScreen::patterned(QSize(160, 100), 11), {lateFinding},
+                                        Annotation::RedactionStyle::scramble),
+            c.edit->viewModel().annotations());
+        EXPECT_EQ(pixels(c.path), expected);
+        EXPECT_FALSE(QFile::exists(sidecarPath(c.path)));
+        EXPECT_FALSE(QFile::exists(companionPath(c.path)));
+        EXPECT_TRUE(SidecarStore::load(c.path).isMissing());
+        EXPECT_EQ(h.host->reloads, 1);
+
+        // The reopened capture starts without annotations, and the flattened edit never stores
+        // its annotations again (they would be drawn twice).
+        const std::shared_ptr<EditSession> reopened = h.editor->loaded[0];
+        EXPECT_EQ(reopened->modeName(), "reopen");
+        EXPECT_TRUE(reopened->viewModel().annotations().empty());
+        c.edit->persist();
+        EXPECT_TRUE(SidecarStore::load(c.path).isMissing());
+        EXPECT_TRUE(QDir(h.libraryFolder).entryList(QDir::Hidden | QDir::Files).filter(".flatten-").isEmpty());
+    }
+}
+
+TEST(EditorWiring, FlattenWithoutAnnotationsDoesNothing) {
+    Harness h;
+    const OpenCapture c = openCapture(h, "Screenshot a.png", {}, true);
+    const QByteArray before = TestSupport::readFile(c.path);
+    c.edit->flatten();
+    for (int i = 0; i < 20; ++i) settle();
+    EXPECT_EQ(TestSupport::readFile(c.path), before);
+    EXPECT_TRUE(QFile::exists(sidecarPath(c.path)));
+    EXPECT_TRUE(h.editor->loaded.empty());
+}
+
+TEST(EditorWiring, AFailedFlattenLeavesEveryFileAsItWas) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture c = openCapture(h, "Screenshot a.png", {}, true);
+    c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+    const QByteArray sidecar = TestSupport::readFile(sidecarPath(c.path));
+    const QByteArray companion = TestSupport::readFile(companionPath(c.path));
+    // A folder where the working copy was: the new file cannot take its place.
+    ASSERT_TRUE(QFile::remove(c.path));
+    TestSupport::writeFile(c.path + "/blocker", "x");
+
+    c.edit->flatten();
+    ASSERT_TRUE(waitUntil([&] { return !h.log->errors().isEmpty(); }));
+    EXPECT_TRUE(h.log->errors()[0].startsWith("flatten failed: ")) << h.log->errors()[0].toStdString();
+    EXPECT_EQ(TestSupport::readFile(sidecarPath(c.path)), sidecar);
+    EXPECT_EQ(TestSupport::readFile(companionPath(c.path)), companion);
+    EXPECT_TRUE(h.editor->loaded.empty());
+    EXPECT_TRUE(QDir(h.libraryFolder).entryList(QDir::Hidden | QDir::Files).filter(".flatten-").isEmpty());
+    // Still an ordinary edit: its annotations are stored.
+    c.edit->persist();
+    ASSERT_TRUE(SidecarStore::load(c.path).found);
+    EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations, c.edit->viewModel().annotations());
+}
+
+namespace {
+
+struct TrashRow {
+    const char* name;
+    bool ask;
+    bool confirmed;
+    bool withSidecar;
+    bool othersInLibrary;
+};
+
+QString trashFolder() { return qEnvironmentVariable("XDG_DATA_HOME") + "/Trash"; }
+
+} // namespace
+
+// Deleting moves the files into the freedesktop Trash, with their .trashinfo records.
+TEST(EditorWiring, DeleteMovesTheCaptureToTheTrashAndMovesOn) {
+    const std::vector<TrashRow> rows = {
+        {"asked and confirmed", true, true, true, true},
+        {"asked and cancelled", true, false, true, true},
+        {"shift held: not asked", false, false, true, false},
+        {"no sidecar", false, false, false, true},
+    };
+    for (const TrashRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Harness h;
+        h.env->trash = std::make_shared<DesktopWorkspace>();
+        h.alerts->answer = row.confirmed;
+        h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+        const QString name = QStringLiteral("Screenshot %1.png").arg(QUuid::createUuid().toString(QUuid::Id128));
+        if (row.othersInLibrary) openCapture(h, "Screenshot older.png");
+        const OpenCapture c = openCapture(h, name, {}, row.withSidecar);
+        c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+
+        c.edit->deleteImage(row.ask);
+        ASSERT_TRUE(waitUntil([&] { return !QFile::exists(c.path) || (row.ask && !h.alerts->asked.empty()); }));
+        settle();
+        if (row.ask) {
+            ASSERT_EQ(h.alerts->asked.size(), 1u);
+            EXPECT_EQ(h.alerts->asked[0].message, "Delete this screenshot?");
+            EXPECT_EQ(h.alerts->asked[0].informativeText,
+                      name + " moves to the Trash. Hold \u21E7 to skip this confirmation next time.");
+            EXPECT_EQ(h.alerts->asked[0].confirmTitle, "Move to Trash");
+            EXPECT_EQ(h.alerts->asked[0].cancelTitle, "Cancel");
+        } else {
+            EXPECT_TRUE(h.alerts->asked.empty());
+        }
+        const bool moved = !row.ask || row.confirmed;
+        EXPECT_EQ(QFile::exists(c.path), !moved);
+        if (!moved) {
+            EXPECT_TRUE(h.log->events().empty());
+            c.edit->persist();
+            EXPECT_TRUE(SidecarStore::load(c.path).found);
+            continue;
+        }
+        QStringList trashed;
+        for (const QString& file : {name, name + ".brindlecast.json", QFileInfo(companionPath(c.path)).fileName()}) {
+            if (file.endsWith(".json") && !row.withSidecar) continue;
+            trashed << file;
+            EXPECT_TRUE(QFile::exists(trashFolder() + "/files/" + file)) << file.toStdString();
+            const QByteArray info = TestSupport::readFile(trashFolder() + "/info/" + file + ".trashinfo");
+            EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=")) << info.toStdString();
+            EXPECT_TRUE(info.contains("DeletionDate="));
+        }
+        EXPECT_EQ(h.log->events(), std::vector<AuditEvent>{AuditEvent::export_("trash", "")});
+        EXPECT_EQ(h.host->reloads, 1);
+        if (row.othersInLibrary) {
+            EXPECT_EQ(h.host->opened, QStringList{h.libraryFolder + "/Screenshot older.png"});
+            EXPECT_EQ(h.editor->closes, 0);
+        } else {
+            EXPECT_TRUE(h.host->opened.isEmpty());
+            EXPECT_EQ(h.editor->closes, 1);
+        }
+        // The pending store of the deleted capture is gone: nothing comes back beside it.
+        c.edit->persist();
+        EXPECT_FALSE(QFile::exists(sidecarPath(c.path)));
+    }
+}
+
+TEST(EditorWiring, AWorkingCopyThatDoesNotMoveStaysWithItsPendingStore) {
+    Harness h;
+    h.trash->refuse = true;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+    c.edit->deleteImage(false);
+    ASSERT_TRUE(waitUntil([&] { return !h.alerts->shown.empty(); }));
+    EXPECT_EQ(h.alerts->shown[0],
+              (ShownAlert{"Delete failed", "Screenshot a.png could not be moved to the Trash: Permission denied"}));
+    EXPECT_TRUE(h.log->events().empty());
+    EXPECT_EQ(h.host->reloads, 0);
+    EXPECT_TRUE(h.host->opened.isEmpty());
+    c.edit->persist();
+    ASSERT_TRUE(SidecarStore::load(c.path).found);
+}
+
+TEST(EditorWiring, ReleasingAMandatoryRedactionIsAuditedOncePerEdit) {
+    Harness h;
+    const OpenCapture c = openCapture(h, "Screenshot a.png", {mandatory("ssn", Support::Rect(1, 1, 10, 10))});
+    c.edit->viewModel().reportMandatoryTamper();
+    c.edit->viewModel().reportMandatoryTamper();
+    EXPECT_EQ(h.log->events(), std::vector<AuditEvent>{AuditEvent::policyViolation(
+                                   "mandatoryRedactionTamperAttempt", "attempted to release a mandatory redaction in the editor")});
+}
+
+TEST(EditorWiring, SettingsAndRecentCapturesGoThroughTheApplication) {
+    Harness h;
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    c.edit->showSettings();
+    c.edit->selectRecent("/elsewhere/Screenshot b.png");
+    EXPECT_EQ(h.host->settingsShown, 1);
+    EXPECT_EQ(h.host->opened, QStringList{"/elsewhere/Screenshot b.png"});
+}
+
+TEST(EditorWiring, QuittingStoresTheOpenEditOnceAfterCommittingItsText) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    const Annotation typed = box(Support::Rect(5, 5, 10, 10));
+    h.editor->onCommit = [&] { c.edit->viewModel().setAnnotations({typed}); };
+    persistOpenEditBeforeQuit(h.env);
+    EXPECT_EQ(h.editor->commits, 1);
+    ASSERT_TRUE(SidecarStore::load(c.path).found);
+    EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations, std::vector<Annotation>{typed});
+
+    // The window closing as the application goes down stores nothing more.
+    c.edit->viewModel().setAnnotations({});
+    c.edit->persist();
+    EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations.size(), 1u);
+}
+
+TEST(EditorWiring, QuittingStoresNothingForADeletedCapture) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    c.edit->viewModel().setAnnotations({box(Support::Rect(5, 5, 10, 10))});
+    c.edit->deleteImage(false);
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(c.path); }));
+    h.editor->current = c.edit; // the window had not moved on yet
+    persistOpenEditBeforeQuit(h.env);
+    EXPECT_FALSE(QFile::exists(sidecarPath(c.path)));
+}
