@@ -1,0 +1,102 @@
+// The pipeline wired to the application: its settings and library through ApplicationHost, and
+// the live environment's own duties.
+#include "PipelineTestSupport.h"
+
+#include "BrindlecastApp/Library/CaptureLibrary.h"
+#include "BrindlecastApp/Pipeline/ApplicationHost.h"
+#include "BrindlecastApp/Pipeline/LiveEnvironment.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
+#include "SidecarKit/SidecarStore.h"
+#include "Support/UserDefaults.h"
+
+using namespace PipelineTests;
+using BrindlecastApp::AppSettings;
+
+namespace {
+
+struct Application {
+    Support::UserDefaults defaults{TestSupport::makeTemporaryFolder("settings") + "/preferences.json"};
+    AppSettings settings{&defaults};
+    QString folder = TestSupport::makeTemporaryFolder("library");
+    BrindlecastApp::CaptureLibrary library{folder};
+    QStringList opened;
+    int settingsShown = 0;
+    std::shared_ptr<ApplicationHost> host = std::make_shared<ApplicationHost>(
+        settings, library,
+        ApplicationHost::Windows{{}, {}, [this] { ++settingsShown; }, [this](const QString& path) { opened << path; }});
+};
+
+} // namespace
+
+TEST(ApplicationHost, TheSettingsReadNowAreTheStoresValues) {
+    struct Row {
+        AppSettings::ExportImageFormat format;
+        bool flags;
+        ExportKit::ImageFormat expected;
+    };
+    for (const Row& row : {Row{AppSettings::ExportImageFormat::png, true, ExportKit::ImageFormat::png()},
+                           Row{AppSettings::ExportImageFormat::jpeg, false, ExportKit::ImageFormat::jpeg(0.85)}}) {
+        Application app;
+        app.settings.setExportFormat(row.format);
+        app.settings.setShowFloatingThumbnail(row.flags);
+        app.settings.setOpenEditorAfterCapture(row.flags);
+        app.settings.setCopyToClipboardAutomatically(row.flags);
+        app.settings.setLibraryLocation(app.folder + "/elsewhere");
+        const PipelineSettings read = app.host->settings();
+        EXPECT_EQ(read.exportFormat, row.expected);
+        EXPECT_EQ(read.showFloatingThumbnail, row.flags);
+        EXPECT_EQ(read.openEditorAfterCapture, row.flags);
+        EXPECT_EQ(read.copyToClipboardAutomatically, row.flags);
+        EXPECT_EQ(read.libraryLocation, app.folder + "/elsewhere");
+    }
+}
+
+TEST(ApplicationHost, TheLibraryListsWhatThePipelineAddsAndForgetsWhatIsGone) {
+    Application app;
+    const QString first = app.folder + "/Screenshot a.png", second = app.folder + "/Screenshot b.png";
+    FakeScreen::patterned(QSize(8, 8), 1).save(first, "PNG");
+    FakeScreen::patterned(QSize(8, 8), 2).save(second, "PNG");
+    app.host->addToLibrary(first);
+    app.host->addToLibrary(second);
+    EXPECT_EQ(app.host->libraryPaths(), (QStringList{second, first}));
+    QFile::remove(second);
+    app.host->reloadLibrary();
+    EXPECT_EQ(app.host->libraryPaths(), QStringList{first});
+
+    // Windows the application did not hand over are simply not opened.
+    app.host->showScreenRecordingOnboarding();
+    app.host->showFloatingThumbnail(QImage(), QDateTime(), [] {});
+    app.host->showSettings();
+    app.host->openRecentInEditor(first);
+    EXPECT_EQ(app.settingsShown, 1);
+    EXPECT_EQ(app.opened, QStringList{first});
+}
+
+// The open edit keeps what the user did when the application goes down.
+TEST(LiveEnvironment, QuittingStoresTheOpenEdit) {
+    Application app;
+    auto editor = std::make_shared<FakeEditor>();
+    LiveWiring wiring;
+    wiring.host = app.host;
+    wiring.editor = editor;
+    const Environment env = makeLiveEnvironment(wiring);
+
+    const QString path = app.folder + "/Screenshot a.png";
+    FakeScreen::patterned(QSize(40, 30), 1).save(path, "PNG");
+    EditorRequest request;
+    request.image = QImage(path);
+    request.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    request.audit = std::make_shared<AuditKit::AuditLog>(nullptr, std::make_shared<RecordingLog>());
+    request.modeName = "region";
+    request.path = path;
+    request.seedAnnotations = {box(Support::Rect(1, 1, 10, 10))};
+    openEditor(env, request);
+    ASSERT_TRUE(editor->last());
+
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+    EXPECT_EQ(editor->commits, 1);
+    const auto stored = SidecarKit::SidecarStore::load(path);
+    ASSERT_TRUE(stored.found);
+    EXPECT_EQ(stored.found->document.annotations, request.seedAnnotations);
+    EXPECT_EQ(stored.found->document.capture.mode, "region");
+}
