@@ -1,0 +1,253 @@
+// From the capture request to the working copy saved in the library, with the real capture,
+// detection, redaction and PNG encoding, on the current X display (the figures are taken on a
+// 1920x1080 Xvfb with openbox). Text-dense windows of another process fill the screen.
+//
+//   pipeline-bench                  shows the windows, then prints the first capture after start
+//                                   (a fresh process each, median of 10) and warm captures (one
+//                                   process, median of 10 after one capture to warm up)
+//   pipeline-bench --memory         resident memory of a process wired like the app: idle, with
+//                                   warm recognisers only, and after ten captures
+//
+// Each capture is a display capture; the time ends when the working copy is written and listed.
+#include "../DetectionKit/ScreenRenderer.h"
+#include "BrindlecastApp/Pipeline/CaptureRun.h"
+#include "BrindlecastApp/Pipeline/LiveEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+using namespace BrindlecastApp::Pipeline;
+
+namespace {
+
+class SilentLog final : public Support::LogSink {
+public:
+    void write(const Support::LogEntry&) override {}
+};
+
+// Notes when the working copy is written and listed; shows nothing.
+class TimingHost final : public PipelineHost {
+public:
+    explicit TimingHost(QString folder) { values.libraryLocation = std::move(folder); values.showFloatingThumbnail = false; values.openEditorAfterCapture = false; }
+    PipelineSettings settings() const override { return values; }
+    QStringList libraryPaths() const override { return paths; }
+    void addToLibrary(const QString& path) override {
+        paths.prepend(path);
+        savedAt = timer.nsecsElapsed();
+    }
+    void reloadLibrary() override {}
+    void showFloatingThumbnail(const QImage&, const QDateTime&, std::function<void()>) override {}
+    void showScreenRecordingOnboarding() override {}
+    void showSettings() override {}
+    void openRecentInEditor(const QString&) override {}
+
+    PipelineSettings values;
+    QStringList paths;
+    QElapsedTimer timer;
+    qint64 savedAt = -1;
+};
+
+class ReportingAlerts final : public AlertPresenter {
+public:
+    void show(const QString& message, const QString& text) override {
+        std::fprintf(stderr, "alert: %s: %s\n", qPrintable(message), qPrintable(text));
+    }
+    bool confirm(const Confirmation&) override { return false; }
+};
+
+struct Wired {
+    QTemporaryDir folder;
+    std::shared_ptr<TimingHost> host;
+    Environment env;
+};
+
+std::unique_ptr<Wired> wire() {
+    auto wired = std::make_unique<Wired>();
+    wired->host = std::make_shared<TimingHost>(wired->folder.path() + "/Brindlecast");
+    LiveWiring wiring;
+    wiring.host = wired->host;
+    wiring.arguments = QStringList{"brindlecast"};
+    auto env = std::make_shared<PipelineEnvironment>(*makeLiveEnvironment(wiring));
+    env->alerts = std::make_shared<ReportingAlerts>();
+    wired->env = env;
+    return wired;
+}
+
+// Milliseconds from the request to the working copy listed; nothing when the capture failed.
+std::optional<double> captureOnce(Wired& wired) {
+    std::optional<bool> finished;
+    wired.host->savedAt = -1;
+    wired.host->timer.start();
+    run(wired.env, Mode::display(), [&](bool ok) { finished = ok; });
+    while (!finished) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
+    }
+    if (!*finished || wired.host->savedAt < 0) return std::nullopt;
+    return double(wired.host->savedAt) / 1e6;
+}
+
+double residentMegabytes() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+// A text-dense screen in a window of its own, in this (child) process.
+int showWindow(const QStringList& arguments) {
+    const bool dark = arguments.value(0) == "dark";
+    const QRect place(arguments.value(1).toInt(), arguments.value(2).toInt(), arguments.value(3).toInt(), arguments.value(4).toInt());
+    const DetectionBench::RenderedScreen screen = DetectionBench::renderTextDense(place.width(), place.height(), dark);
+    QLabel window;
+    window.setPixmap(QPixmap::fromImage(screen.image));
+    window.setFixedSize(place.size());
+    window.move(place.topLeft());
+    window.show();
+    QTimer::singleShot(500, [] {
+        std::printf("shown\n");
+        std::fflush(stdout);
+    });
+    return QApplication::exec();
+}
+
+int measureFirst() {
+    auto wired = wire();
+    const auto ms = captureOnce(*wired);
+    if (!ms) return 1;
+    std::printf("%.1f\n", *ms);
+    return 0;
+}
+
+int measureWarm(int count) {
+    auto wired = wire();
+    if (!captureOnce(*wired)) return 1;
+    for (int i = 0; i < count; ++i) {
+        const auto ms = captureOnce(*wired);
+        if (!ms) return 1;
+        std::printf("%.1f\n", *ms);
+    }
+    return 0;
+}
+
+int measureMemory(bool recognisersOnly) {
+    QCoreApplication::processEvents();
+    const double bare = residentMegabytes();
+    auto wired = wire();
+    QCoreApplication::processEvents();
+    const double idle = residentMegabytes();
+    std::printf("application alone %.1f MB, with the pipeline wired %.1f MB\n", bare, idle);
+    if (recognisersOnly) {
+        const DetectionBench::RenderedScreen screen = DetectionBench::renderTextDense(1920, 1080, false);
+        wired->env->detect(screen.image, {});
+        std::printf("idle %.1f MB, recognisers warm %.1f MB\n", idle, residentMegabytes());
+        return 0;
+    }
+    if (!captureOnce(*wired)) return 1;
+    const double afterOne = residentMegabytes();
+    for (int i = 1; i < 10; ++i) {
+        if (!captureOnce(*wired)) return 1;
+    }
+    QThread::msleep(500);
+    QCoreApplication::processEvents();
+    std::printf("idle %.1f MB, after one capture %.1f MB, after ten %.1f MB\n", idle, afterOne, residentMegabytes());
+    return 0;
+}
+
+// Runs this program again with `arguments` and returns its standard output.
+QByteArray runSelf(const QStringList& arguments) {
+    QProcess self;
+    self.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    self.start(QCoreApplication::applicationFilePath(), arguments);
+    self.waitForFinished(-1);
+    return self.readAllStandardOutput();
+}
+
+std::vector<double> numbers(const QByteArray& output) {
+    std::vector<double> values;
+    for (const QByteArray& line : output.split('\n'))
+        if (!line.trimmed().isEmpty()) values.push_back(line.toDouble());
+    return values;
+}
+
+int orchestrate(bool memory) {
+    // Two windows of another process: a light screen and a dark one over it.
+    std::vector<std::unique_ptr<QProcess>> windows;
+    for (const QStringList& place : {QStringList{"light", "0", "0", "1920", "1080"}, QStringList{"dark", "560", "260", "1200", "720"}}) {
+        auto window = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        window->setProcessEnvironment(environment);
+        window->start(QCoreApplication::applicationFilePath(), QStringList{"--window"} + place);
+        if (!window->waitForReadyRead(30000)) {
+            std::fprintf(stderr, "the text-dense window did not show\n");
+            return 1;
+        }
+        windows.push_back(std::move(window));
+    }
+
+    if (memory) {
+        std::printf("recognisers only: %s", runSelf({"--memory-recognisers"}).constData());
+        std::printf("ten captures:     %s", runSelf({"--memory-captures"}).constData());
+    } else {
+        std::vector<double> first;
+        for (int i = 0; i < 10; ++i) {
+            const std::vector<double> one = numbers(runSelf({"--first"}));
+            if (one.size() != 1) return 1;
+            first.push_back(one[0]);
+        }
+        const std::vector<double> warm = numbers(runSelf({"--warm", "10"}));
+        if (warm.size() != 10) return 1;
+        std::printf("capture request -> working copy saved (display capture, %d cores)\n", QThread::idealThreadCount());
+        std::printf("first capture after start: median %.0f ms (min %.0f, max %.0f)\n", median(first),
+                    *std::min_element(first.begin(), first.end()), *std::max_element(first.begin(), first.end()));
+        std::printf("warm capture:              median %.0f ms (min %.0f, max %.0f)\n", median(warm),
+                    *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
+    }
+    for (auto& window : windows) {
+        window->kill();
+        window->waitForFinished();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const bool showsWindow = arguments.value(0) == "--window";
+    QApplication app(argc, argv);
+    if (showsWindow) return showWindow(arguments.mid(1));
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "pipeline-bench needs an X display ($DISPLAY)\n");
+        return 2;
+    }
+    Support::Log::setSink(std::make_shared<SilentLog>());
+    const QString mode = arguments.value(0);
+    if (mode == "--first") return measureFirst();
+    if (mode == "--warm") return measureWarm(arguments.value(1).toInt());
+    if (mode == "--memory-recognisers") return measureMemory(true);
+    if (mode == "--memory-captures") return measureMemory(false);
+    return orchestrate(mode == "--memory");
+}
