@@ -139,13 +139,22 @@ int measureFirst() {
     return 0;
 }
 
+// Warm captures, then as reference detection alone over the same screen, one line each:
+// "capture MS" or "detect MS".
 int measureWarm(int count) {
     auto wired = wire();
     if (!captureOnce(*wired)) return 1;
     for (int i = 0; i < count; ++i) {
         const auto ms = captureOnce(*wired);
         if (!ms) return 1;
-        std::printf("%.1f\n", *ms);
+        std::printf("capture %.1f\n", *ms);
+    }
+    const QImage screen(wired->host->paths.first());
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        wired->env->detect(screen, {});
+        std::printf("detect %.1f\n", double(timer.nsecsElapsed()) / 1e6);
     }
     return 0;
 }
@@ -183,11 +192,19 @@ QByteArray runSelf(const QStringList& arguments) {
     return self.readAllStandardOutput();
 }
 
-std::vector<double> numbers(const QByteArray& output) {
+// The numbers of the lines that begin with `label` (every line when it is empty).
+std::vector<double> numbers(const QByteArray& output, const QByteArray& label = {}) {
     std::vector<double> values;
-    for (const QByteArray& line : output.split('\n'))
-        if (!line.trimmed().isEmpty()) values.push_back(line.toDouble());
+    for (const QByteArray& line : output.split('\n')) {
+        if (line.trimmed().isEmpty() || !line.startsWith(label)) continue;
+        values.push_back(line.mid(label.size()).trimmed().toDouble());
+    }
     return values;
+}
+
+void report(const char* what, const std::vector<double>& values) {
+    std::printf("%s median %.0f ms (min %.0f, max %.0f)\n", what, median(values),
+                *std::min_element(values.begin(), values.end()), *std::max_element(values.begin(), values.end()));
 }
 
 int orchestrate(bool memory) {
@@ -216,13 +233,14 @@ int orchestrate(bool memory) {
             if (one.size() != 1) return 1;
             first.push_back(one[0]);
         }
-        const std::vector<double> warm = numbers(runSelf({"--warm", "10"}));
-        if (warm.size() != 10) return 1;
+        const QByteArray warmOutput = runSelf({"--warm", "10"});
+        const std::vector<double> warm = numbers(warmOutput, "capture");
+        const std::vector<double> detection = numbers(warmOutput, "detect");
+        if (warm.size() != 10 || detection.size() != 10) return 1;
         std::printf("capture request -> working copy saved (display capture, %d cores)\n", QThread::idealThreadCount());
-        std::printf("first capture after start: median %.0f ms (min %.0f, max %.0f)\n", median(first),
-                    *std::min_element(first.begin(), first.end()), *std::max_element(first.begin(), first.end()));
-        std::printf("warm capture:              median %.0f ms (min %.0f, max %.0f)\n", median(warm),
-                    *std::min_element(warm.begin(), warm.end()), *std::max_element(warm.begin(), warm.end()));
+        report("first capture after start:       ", first);
+        report("warm capture:                    ", warm);
+        report("reference, warm detection alone: ", detection);
     }
     for (auto& window : windows) {
         window->kill();
