@@ -100,14 +100,6 @@ TEST(EditorWiring, TheVisibleWindowIsReusedAfterTheShownCaptureIsStored) {
     EXPECT_EQ(h.editor->presented.size(), 2u);
 }
 
-TEST(EditorWiring, NoHostMeansNoWindow) {
-    Harness h;
-    h.withoutHost();
-    openCapture(h, "Screenshot a.png");
-    EXPECT_TRUE(h.editor->presented.empty());
-    EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage 160x100"});
-}
-
 TEST(EditorWiring, CopyWhereTheClipboardIsNotAllowedDoesNothingAtAll) {
     Harness h;
     h.policy.allowedExportDestinations = {PolicyKit::ExportDestination::folder};
@@ -117,17 +109,6 @@ TEST(EditorWiring, CopyWhereTheClipboardIsNotAllowedDoesNothingAtAll) {
     EXPECT_EQ(h.clipboard->copies, 0);
     EXPECT_TRUE(h.log->events().empty());
     EXPECT_TRUE(h.alerts->shown.empty());
-}
-
-TEST(EditorWiring, CopyExportsWhatTheEditorShows) {
-    Harness h;
-    const Support::Rect hidden(20, 20, 30, 10);
-    const OpenCapture c = openCapture(h, "Screenshot a.png", {suggested("phone", hidden)});
-    c.edit->copy();
-    ASSERT_TRUE(waitUntil([&] { return h.clipboard->copies == 1; }));
-    EXPECT_EQ(h.log->eventKinds(), (QStringList{"redaction", "export"}));
-    const QImage copied = QImage::fromData(h.clipboard->data).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    EXPECT_NE(copied.copy(hidden.toQRectF().toRect()), pixels(c.path).copy(hidden.toQRectF().toRect()));
 }
 
 // Annotations burnt into an exported file never travel with it as well.
@@ -331,15 +312,6 @@ TEST(EditorWiring, ReleasingAMandatoryRedactionIsAuditedOncePerEdit) {
     c.edit->viewModel().reportMandatoryTamper();
     EXPECT_EQ(h.log->events(), std::vector<AuditEvent>{AuditEvent::policyViolation(
                                    "mandatoryRedactionTamperAttempt", "attempted to release a mandatory redaction in the editor")});
-}
-
-TEST(EditorWiring, SettingsAndRecentCapturesGoThroughTheApplication) {
-    Harness h;
-    const OpenCapture c = openCapture(h, "Screenshot a.png");
-    c.edit->showSettings();
-    c.edit->selectRecent("/elsewhere/Screenshot b.png");
-    EXPECT_EQ(h.host->settingsShown, 1);
-    EXPECT_EQ(h.host->opened, QStringList{"/elsewhere/Screenshot b.png"});
 }
 
 TEST(EditorWiring, QuittingStoresTheOpenEditOnceAfterCommittingItsText) {

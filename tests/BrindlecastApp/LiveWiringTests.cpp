@@ -19,11 +19,7 @@ struct Application {
     AppSettings settings{&defaults};
     QString folder = TestSupport::makeTemporaryFolder("library");
     BrindlecastApp::CaptureLibrary library{folder};
-    QStringList opened;
-    int settingsShown = 0;
-    std::shared_ptr<ApplicationHost> host = std::make_shared<ApplicationHost>(
-        settings, library,
-        ApplicationHost::Windows{{}, {}, [this] { ++settingsShown; }, [this](const QString& path) { opened << path; }});
+    std::shared_ptr<ApplicationHost> host = std::make_shared<ApplicationHost>(settings, library, ApplicationHost::Windows{});
 };
 
 } // namespace
@@ -49,27 +45,6 @@ TEST(ApplicationHost, TheSettingsReadNowAreTheStoresValues) {
         EXPECT_EQ(read.copyToClipboardAutomatically, row.flags);
         EXPECT_EQ(read.libraryLocation, app.folder + "/elsewhere");
     }
-}
-
-TEST(ApplicationHost, TheLibraryListsWhatThePipelineAddsAndForgetsWhatIsGone) {
-    Application app;
-    const QString first = app.folder + "/Screenshot a.png", second = app.folder + "/Screenshot b.png";
-    FakeScreen::patterned(QSize(8, 8), 1).save(first, "PNG");
-    FakeScreen::patterned(QSize(8, 8), 2).save(second, "PNG");
-    app.host->addToLibrary(first);
-    app.host->addToLibrary(second);
-    EXPECT_EQ(app.host->libraryPaths(), (QStringList{second, first}));
-    QFile::remove(second);
-    app.host->reloadLibrary();
-    EXPECT_EQ(app.host->libraryPaths(), QStringList{first});
-
-    // Windows the application did not hand over are simply not opened.
-    app.host->showScreenRecordingOnboarding();
-    app.host->showFloatingThumbnail(QImage(), QDateTime(), [] {});
-    app.host->showSettings();
-    app.host->openRecentInEditor(first);
-    EXPECT_EQ(app.settingsShown, 1);
-    EXPECT_EQ(app.opened, QStringList{first});
 }
 
 // The open edit keeps what the user did when the application goes down.

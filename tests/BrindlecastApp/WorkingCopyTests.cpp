@@ -63,12 +63,6 @@ TEST(LibraryFiles, TakenNamesGetACounterBeforeTheExtension) {
     EXPECT_EQ(QFileInfo(writeNewFile(folder, "Screenshot x.png", "y")).fileName(), "Screenshot x (1).png");
 }
 
-TEST(LibraryFiles, CompanionAndSidecarSitBesideTheWorkingCopy) {
-    EXPECT_EQ(companionPath("/l/Screenshot 2026-12-05 at 6.25.34 PM.png"), "/l/Screenshot 2026-12-05 at 6.25.34 PM.content.png");
-    EXPECT_EQ(companionPath("/l/Screenshot a (1).png"), "/l/Screenshot a (1).content.png");
-    EXPECT_EQ(sidecarPath("/l/Screenshot a (1).png"), "/l/Screenshot a (1).png.brindlecast.json");
-}
-
 TEST(WorkingCopy, WatermarkPartsFollowTheirSwitches) {
     struct Row {
         PolicyKit::WatermarkConfig config;
