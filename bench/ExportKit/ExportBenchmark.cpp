@@ -1,4 +1,5 @@
-// The whole export of one capture: crop, redact, flatten, backdrop, watermark, PNG encode.
+// The whole export of one capture: crop, redact, flatten, backdrop, watermark, PNG encode; and
+// flattening single annotations whose sizes came from a damaged document.
 //
 //   ExportKitBench [benchmark flags]          measure
 //   ExportKitBench --write-final-pixels FILE  write the export's final pixels as raw RGBA and
@@ -166,6 +167,36 @@ int writeFinalPixels(const char* path) {
               << Exporter::encode(pixels, ImageFormat::png()).data().size() << std::endl;
     return 0;
 }
+
+// Annotations as a damaged sidecar can hold them: every size far beyond the image.
+struct HostileCase {
+    const char* name;
+    Annotation::Kind kind;
+};
+
+std::vector<HostileCase> hostileCases() {
+    const auto style = [](double width) { return Annotation::Style("#FF3B30", width, 1.0, true, std::nullopt, true); };
+    return {
+        {"text size 1e7", Annotation::Text{{100, 100}, "Look here", style(1e7), std::nullopt, Annotation::TextAlignment::left, 0}},
+        {"text size 6e7", Annotation::Text{{100, 100}, "Look here\nand here", style(6e7), std::nullopt, Annotation::TextAlignment::center, 0.3}},
+        {"text size 2e4", Annotation::Text{{-9000, -9000}, "Wg", style(2e4), std::nullopt, Annotation::TextAlignment::left, 0}},
+        {"box width 1e7", Annotation::Box{Rect(100, 100, 600, 400), style(1e7), Annotation::Fill("#007AFF", 0.5), 0.2}},
+        {"ellipse width 1e7", Annotation::Ellipse{Rect(100, 100, 600, 400), style(1e7), std::nullopt, 0}},
+        {"arrow width 1e7", Annotation::Arrow{{100, 100}, {900, 500}, style(1e7), Point{400, 50}}},
+        {"dashed line width 1e7", Annotation::Line{{100, 100}, {900, 500}, style(1e7), true}},
+        {"freeform width 1e7", Annotation::Freeform{{{100, 100}, {300, 400}, {900, 200}}, style(1e7), true}},
+        {"badge radius 1e7", Annotation::Badge{{500, 500}, 12, 1e7, style(2)}},
+    };
+}
+
+void BM_HostileAnnotation(benchmark::State& state) {
+    static const QImage capture = makeCapture();
+    const HostileCase hostile = hostileCases()[std::size_t(state.range(0))];
+    state.SetLabel(hostile.name);
+    const std::vector<Annotation> annotations{Annotation(QUuid::createUuid(), 0, hostile.kind)};
+    for (auto _ : state) benchmark::DoNotOptimize(Exporter::flatten(capture, annotations));
+}
+BENCHMARK(BM_HostileAnnotation)->DenseRange(0, 8)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -31,6 +31,18 @@ bool usable(const Support::Rect& r) { return !r.isNull() && usable(r.x()) && usa
 
 QPointF toPainter(const Support::Point& p) { return {p.x, p.y}; }
 
+// A size read from a document (line width, text size, badge radius), drawn at most twice the
+// diagonal of the painter's device across: a stroke, glyph or disc that large already covers the
+// whole device from any point on it, and anything larger only costs time (a text size of 1e7
+// took minutes to flatten). In the painter's own units, so a scaled painter gets the same bound.
+double drawableSize(const QPainter& painter, double size) {
+    const QPaintDevice* device = painter.device();
+    double limit = 2 * std::hypot(double(device->width()), double(device->height()));
+    const double scale = std::sqrt(std::fabs(painter.transform().determinant()));
+    if (scale > 0) limit /= scale;
+    return std::min(size, limit);
+}
+
 // A drop shadow's offset below the mark, blur radius and black's alpha, in device pixels.
 struct ShadowLook {
     double downwards;
@@ -87,7 +99,7 @@ void drawArrow(QPainter& painter, const Annotation::Arrow& arrow) {
     // The wings sit symmetrically either side of the direction of travel, so mirroring the y
     // axis maps them onto each other: the angle may be taken in painter coordinates directly.
     const double theta = std::atan2(to.y() - reference.y(), to.x() - reference.x());
-    const double length = std::max(4 * arrow.style.lineWidth, 10.0);
+    const double length = std::max(4 * drawableSize(painter, arrow.style.lineWidth), 10.0);
     for (double side : {+1.0, -1.0}) {
         const double wing = theta + side * 5 * std::numbers::pi / 6;
         path.moveTo(to);
@@ -193,7 +205,7 @@ void drawLine(QPainter& painter, const Annotation::Line& line) {
         strokeDecorated(painter, path, line.style);
         return;
     }
-    const double w = line.style.lineWidth;
+    const double w = drawableSize(painter, line.style.lineWidth);
     if (!(w > 0) || !usable(w)) return; // dashes of no length draw nothing
     const QPaintDevice* device = painter.device();
     const double reach = 2 * w + 16; // room for caps, outline and shadow
@@ -205,7 +217,7 @@ void drawLine(QPainter& painter, const Annotation::Line& line) {
 void drawBadge(QPainter& painter, const Annotation::Badge& badge) {
     if (!usable(badge.center) || !usable(badge.radius)) return;
     const QPointF centre = toPainter(badge.center);
-    const double r = badge.radius;
+    const double r = drawableSize(painter, badge.radius);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
@@ -242,7 +254,8 @@ QPainterPath glyphOutlines(const QTextLayout& layout, QPointF position) {
 void drawText(QPainter& painter, const Annotation::Text& text, double height) {
     if (!usable(text.origin) || text.string.isEmpty()) return;
     const Annotation::Style& style = text.style;
-    const double size = (style.lineWidth >= 6 && usable(style.lineWidth)) ? style.lineWidth : 16.0;
+    const double size =
+        (style.lineWidth >= 6 && usable(style.lineWidth)) ? drawableSize(painter, style.lineWidth) : 16.0;
     QFont font = BitmapCoordinates::systemFont(size);
     if (text.fontFamily && QFontDatabase::families().contains(*text.fontFamily)) {
         font = QFont(*text.fontFamily);
@@ -320,7 +333,7 @@ QColor effectiveColor(QStringView hex, double opacity) {
 }
 
 void strokeDecorated(QPainter& painter, const QPainterPath& path, const Annotation::Style& style) {
-    const double w = style.lineWidth;
+    const double w = drawableSize(painter, style.lineWidth);
     if (!std::isfinite(w)) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);

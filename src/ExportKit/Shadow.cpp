@@ -27,21 +27,53 @@ std::array<int, 3> boxRadiiForGaussian(double sigma) {
     return radii;
 }
 
-// One box pass of `radius` along a line of `count` values spaced `stride` apart; values beyond
-// the ends count as zero.
-void boxLine(uchar* line, int count, qsizetype stride, int radius, std::vector<int>& scratch) {
+// The rounded mean of a box of `width` values from their sum, looked up rather than divided:
+// a wide blur divides once for every pixel of every pass.
+class BoxMean {
+public:
+    explicit BoxMean(int width) : means_(std::size_t(255 * width + 1)) {
+        for (std::size_t sum = 0; sum < means_.size(); ++sum) means_[sum] = uchar((int(sum) + width / 2) / width);
+    }
+    uchar operator()(int sum) const { return means_[std::size_t(sum)]; }
+
+private:
+    std::vector<uchar> means_;
+};
+
+// One box pass of `radius` along a row of `count` values; values beyond the ends count as zero.
+void boxRow(uchar* line, int count, int radius, const BoxMean& mean, std::vector<int>& scratch) {
     if (radius <= 0 || count <= 0) return;
     scratch.resize(std::size_t(count));
-    for (int i = 0; i < count; ++i) scratch[std::size_t(i)] = line[i * stride];
-    const int width = 2 * radius + 1;
+    for (int i = 0; i < count; ++i) scratch[std::size_t(i)] = line[i];
     int sum = 0;
     for (int i = 0; i <= std::min(radius, count - 1); ++i) sum += scratch[std::size_t(i)];
     for (int i = 0; i < count; ++i) {
-        line[i * stride] = uchar((sum + width / 2) / width);
+        line[i] = mean(sum);
         const int enter = i + radius + 1;
         const int leave = i - radius;
         if (enter < count) sum += scratch[std::size_t(enter)];
         if (leave >= 0) sum -= scratch[std::size_t(leave)];
+    }
+}
+
+// The same pass down every column at once, a row at a time, so the image is read in memory
+// order (a column at a time would miss the cache at every pixel of a large layer). `source` is
+// scratch space for the pass's input.
+void boxColumns(uchar* bits, int width, int height, qsizetype stride, int radius, const BoxMean& mean,
+                std::vector<uchar>& source, std::vector<int>& sums) {
+    if (radius <= 0 || width <= 0 || height <= 0) return;
+    source.assign(bits, bits + stride * height);
+    sums.assign(std::size_t(width), 0);
+    const auto addRow = [&](int y, int sign) {
+        const uchar* row = source.data() + y * stride;
+        for (int x = 0; x < width; ++x) sums[std::size_t(x)] += sign * row[x];
+    };
+    for (int y = 0; y <= std::min(radius, height - 1); ++y) addRow(y, +1);
+    for (int y = 0; y < height; ++y) {
+        uchar* out = bits + y * stride;
+        for (int x = 0; x < width; ++x) out[x] = mean(sums[std::size_t(x)]);
+        if (y + radius + 1 < height) addRow(y + radius + 1, +1);
+        if (y - radius >= 0) addRow(y - radius, -1);
     }
 }
 
@@ -55,9 +87,12 @@ void blurAlpha(QImage& alphaImage, double sigma) {
     const qsizetype stride = alphaImage.bytesPerLine();
     uchar* bits = alphaImage.bits();
     std::vector<int> scratch;
+    std::vector<uchar> source;
     for (int radius : radii) {
-        for (int y = 0; y < h; ++y) boxLine(bits + y * stride, w, 1, radius, scratch);
-        for (int x = 0; x < w; ++x) boxLine(bits + x, h, stride, radius, scratch);
+        if (radius <= 0) continue;
+        const BoxMean mean(2 * radius + 1);
+        for (int y = 0; y < h; ++y) boxRow(bits + y * stride, w, radius, mean, scratch);
+        boxColumns(bits, w, h, stride, radius, mean, source, scratch);
     }
 }
 
@@ -72,14 +107,15 @@ void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& 
     const QPointF offset(std::clamp(shadow.offset.x(), -kLargestOffset, kLargestOffset),
                          std::clamp(shadow.offset.y(), -kLargestOffset, kLargestOffset));
     const int margin = int(std::ceil(3.0 * sigma)) + 2;
-    // Only content whose shadow or self can land on the device matters.
+    // Only what lands on the device matters: the drawing there, and the shadow there, which is
+    // the blurred layer `offset` away; its blur reads the layer up to `margin` around.
     const QRect deviceRect(0, 0, device->width(), device->height());
-    const int reachX = margin + int(std::ceil(std::fabs(offset.x())));
-    const int reachY = margin + int(std::ceil(std::fabs(offset.y())));
-    const QRect relevant = deviceRect.adjusted(-reachX, -reachY, reachX, reachY);
-    const QRect content = deviceBounds.toAlignedRect().intersected(relevant);
-    if (content.isEmpty()) return;
-    const QRect layerRect = content.adjusted(-margin, -margin, margin, margin);
+    const QPoint shift(int(std::floor(offset.x())), int(std::floor(offset.y())));
+    const int reach = margin + 1; // the floor of a fractional offset may be a pixel short
+    const QRect shadowSource = deviceRect.translated(-shift).adjusted(-reach, -reach, reach, reach);
+    const QRect layerRect =
+        deviceBounds.toAlignedRect().adjusted(-margin, -margin, margin, margin).intersected(deviceRect.united(shadowSource));
+    if (layerRect.isEmpty()) return;
 
     QImage layer = BitmapCoordinates::makeWorkingBitmap(layerRect.size());
     if (layer.isNull()) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <numbers>
 
@@ -189,6 +190,29 @@ TEST(Flatten, UnusableGeometryDrawsNothingButUnusableBlursAreRefused) {
     EXPECT_TRUE(samePixels(flattenOne(source, Annotation::Badge{{10, 10}, 3, nan, style("#000000", 2)}), source));
     for (const Rect& bad : {Rect(nan, 0, 10, 10), Rect(0, 0, 1e300, 10)}) {
         EXPECT_THROW(flattenOne(source, Annotation::Blur{bad, Annotation::RedactionStyle::blur, 0}), ExportError);
+    }
+}
+
+TEST(Flatten, SizesBeyondTwiceTheDiagonalDrawAsAtTwiceTheDiagonal) {
+    // A damaged document's sizes: the image shows nothing a size of twice its diagonal would not
+    // (a text size of 1e7 took minutes to draw). 60 x 40 pixels: twice the diagonal is 144.2.
+    const double bound = 2 * std::hypot(60.0, 40.0);
+    const auto drawn = [](double size) {
+        const Annotation::Style decorated = style("#FF3B30", size, true, "#00FF00");
+        return std::vector<std::pair<const char*, Annotation::Kind>>{
+            {"text", Annotation::Text{{5, 5}, "Wg", decorated, std::nullopt, Align::left, 0}},
+            {"badge", Annotation::Badge{{30, 20}, 7, size, style("#007AFF", 2)}},
+            {"box", Annotation::Box{Rect(10, 10, 30, 15), decorated, std::nullopt, 0.3}},
+            {"arrow", Annotation::Arrow{{5, 35}, {50, 8}, decorated, Point{40, 40}}},
+            {"dashed line", Annotation::Line{{-20, 30}, {80, 10}, decorated, true}},
+        };
+    };
+    const auto hostile = drawn(1e7);
+    const auto bounded = drawn(bound);
+    for (std::size_t i = 0; i < hostile.size(); ++i) {
+        const QImage background = noiseImage(60, 40, 36);
+        EXPECT_TRUE(samePixels(flattenOne(background, hostile[i].second), flattenOne(background, bounded[i].second)))
+            << hostile[i].first;
     }
 }
 
