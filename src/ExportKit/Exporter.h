@@ -71,8 +71,10 @@ void strokeDecorated(QPainter& painter, const QPainterPath& path, const SidecarK
 std::optional<QRect> effectiveCropRect(QSize imageSize, const Support::Rect& rect);
 QImage crop(const QImage& image, const Support::Rect& rect);
 
-// Paints the backdrop around the image. Style none, or a padding that is negative, not finite
-// or too large for a canvas, gives the input image itself.
+// Paints the backdrop around the image; style none gives the input image itself. A backdrop
+// that cannot be drawn fails rather than being left off: invalidRegion for a padding that is
+// negative or not finite, bitmapContextFailed for a canvas wider or taller than 65,536 pixels
+// or larger than memory allows.
 QImage applyBackdrop(const QImage& image, const Backdrop& backdrop);
 
 // Draws the watermark text in white on a dark box in the bottom-right corner; no watermark or

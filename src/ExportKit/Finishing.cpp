@@ -1,6 +1,7 @@
 #include "ExportKit/BitmapCoordinates.h"
 #include "ExportKit/Exporter.h"
 #include "ExportKit/WorkingImage.h"
+#include "Support/SystemMemory.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -11,15 +12,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace ExportKit::Exporter {
 
 namespace {
 
-// The largest backdrop canvas, a side and in pixels (1 GiB); beyond them the backdrop is left off.
+// The longest side of a backdrop's canvas, in pixels.
 constexpr double kLargestCanvasSide = 65536.0;
-constexpr double kLargestCanvasArea = double(1 << 28);
 
 constexpr double kWatermarkFontSize = 13.0;
 constexpr double kWatermarkLeftMargin = 6.0;
@@ -27,6 +28,15 @@ constexpr double kWatermarkRightMargin = 12.0;
 constexpr double kWatermarkVerticalMargin = 6.0;
 constexpr double kWatermarkSmallestFontSize = 1.0;
 constexpr double kWatermarkBoxGray = 0.05;
+
+// A canvas is made only when it can be held twice over in the memory the system has free: the
+// watermark copies it and the encoder reads it after this. The allocation itself would succeed
+// either way, and touching its pages could then bring the out-of-memory killer.
+bool memoryAllowsCanvas(double pixels) {
+    const std::optional<qint64> available = Support::SystemMemory::availableBytes();
+    const double bytes = 4 * pixels;
+    return !available || 2 * bytes <= double(*available);
+}
 
 void paintBackdropStyle(QPainter& painter, const Backdrop::Style& style, QSizeF canvas) {
     if (const auto* solid = std::get_if<Backdrop::Solid>(&style)) {
@@ -105,15 +115,18 @@ QImage crop(const QImage& image, const Support::Rect& rect) {
 QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
     if (std::holds_alternative<Backdrop::None>(backdrop.style)) return image;
     const double p = backdrop.padding;
-    // A negative, non-finite or huge padding would crop the image or overflow the canvas.
-    if (!std::isfinite(p) || p < 0 || 2 * p + std::max(image.width(), image.height()) > kLargestCanvasSide ||
-        (2 * p + image.width()) * (2 * p + image.height()) > kLargestCanvasArea) {
-        return image;
+    // A backdrop that was asked for is drawn or the export fails: never left off without a word.
+    if (!std::isfinite(p) || p < 0) {
+        throw ExportError::invalidRegion(QString("backdrop padding %1 is not a number of 0 or more").arg(p));
     }
+    if (2 * p + std::max(image.width(), image.height()) > kLargestCanvasSide) throw ExportError::bitmapContextFailed();
     const int extra = int(std::trunc(2 * p));
     if (image.isNull()) return image;
+    if (!memoryAllowsCanvas(double(image.width() + extra) * double(image.height() + extra))) {
+        throw ExportError::bitmapContextFailed();
+    }
     QImage canvas = BitmapCoordinates::makeWorkingBitmap(image.width() + extra, image.height() + extra);
-    if (canvas.isNull()) return image;
+    if (canvas.isNull()) throw ExportError::bitmapContextFailed();
 
     QPainter painter(&canvas);
     paintBackdropStyle(painter, backdrop.style, canvas.size());
@@ -131,7 +144,7 @@ QImage applyBackdrop(const QImage& image, const Backdrop& backdrop) {
     const QPointF whole(std::floor(target.x()), std::floor(target.y()));
     if (textureOrigin != whole) {
         texture = shiftedBySubpixel(image, textureOrigin - whole);
-        if (texture.isNull()) return image;
+        if (texture.isNull()) throw ExportError::bitmapContextFailed();
         textureOrigin = whole;
     }
     const double radius = std::isfinite(backdrop.cornerRadius) ? backdrop.cornerRadius : 0;

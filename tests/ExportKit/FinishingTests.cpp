@@ -1,6 +1,7 @@
 #include "ExportKit/BitmapCoordinates.h"
 #include "ExportKit/Exporter.h"
 #include "ImageTestHelpers.h"
+#include "Support/SystemMemory.h"
 
 #include <QFontMetricsF>
 
@@ -30,14 +31,58 @@ TEST(Crop, KeepsTheWholePixelsTheRectangleTouchesOrReturnsTheInputItself) {
     }
 }
 
-TEST(Backdrop, NoneOrAnUnusablePaddingLeavesTheImageItself) {
+TEST(Backdrop, NoneLeavesTheImageItselfAndOneThatCannotBeDrawnFails) {
     const QImage source = noiseImage(100, 50, 33);
+    EXPECT_EQ(Exporter::applyBackdrop(source, {Backdrop::None{}, 40, 10}).cacheKey(), source.cacheKey());
     const Backdrop::Style green = Backdrop::Solid{"#00FF00"};
-    for (const Backdrop& backdrop : {Backdrop{Backdrop::None{}, 40, 10}, Backdrop{green, -10, 0},
-                                     Backdrop{green, std::numeric_limits<double>::quiet_NaN(), 0},
-                                     Backdrop{green, std::numeric_limits<double>::infinity(), 0},
-                                     Backdrop{green, 4.7e18, 0}, Backdrop{green, 30000, 0}}) {
-        EXPECT_EQ(Exporter::applyBackdrop(source, backdrop).cacheKey(), source.cacheKey()) << backdrop.padding;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double infinity = std::numeric_limits<double>::infinity();
+    using Code = ExportKit::ExportError::Code;
+    const std::pair<double, Code> cases[] = {
+        {-10, Code::invalidRegion},          {nan, Code::invalidRegion},
+        {infinity, Code::invalidRegion},     {4.7e18, Code::bitmapContextFailed},
+        {32720, Code::bitmapContextFailed}, // 65,540 pixels wide with the image: over the limit
+    };
+    for (const auto& [padding, code] : cases) {
+        try {
+            Exporter::applyBackdrop(source, {green, padding, 0});
+            ADD_FAILURE() << "no error for padding " << padding;
+        } catch (const ExportKit::ExportError& error) {
+            EXPECT_EQ(error.code(), code) << padding;
+        }
+    }
+}
+
+TEST(Backdrop, CanvasLargerThanMemoryAllowsFailsBeforeItIsMade) {
+    // 65,000 pixels square, 16.9 GB: refused unless twice that is free.
+    const qint64 canvasBytes = qint64(65000) * 65000 * 4;
+    if (Support::SystemMemory::availableBytes().value_or(0) >= 2 * canvasBytes) {
+        GTEST_SKIP() << "this machine could draw it";
+    }
+    const QImage source = noiseImage(100, 100, 35);
+    try {
+        Exporter::applyBackdrop(source, {Backdrop::Solid{"#0000FF"}, 32450, 0});
+        FAIL() << "drawn";
+    } catch (const ExportKit::ExportError& error) {
+        EXPECT_EQ(error.code(), ExportKit::ExportError::Code::bitmapContextFailed);
+    }
+}
+
+TEST(Backdrop, CanvasOverAGibibyteIsDrawnWhenMemoryAllows) {
+    // 17,000 pixels square with padding 10: 289.7 million pixels, 1.16 GB of canvas.
+    if (Support::SystemMemory::availableBytes().value_or(0) < (qint64(6) << 30)) {
+        GTEST_SKIP() << "needs 6 GiB of free memory";
+    }
+    QImage source(17000, 17000, QImage::Format_Indexed8); // a small input; the canvas is what counts
+    source.setColorTable({qRgb(255, 0, 0)});
+    source.fill(0);
+    const QImage result = Exporter::applyBackdrop(source, {Backdrop::Solid{"#0000FF"}, 10, 0});
+    ASSERT_EQ(result.size(), QSize(17020, 17020));
+    for (const QPoint& edge : {QPoint(0, 0), QPoint(17019, 17019), QPoint(9, 8500), QPoint(8500, 17010)}) {
+        EXPECT_EQ(result.pixel(edge), qRgb(0, 0, 255)) << edge.x() << "," << edge.y();
+    }
+    for (const QPoint& inside : {QPoint(10, 10), QPoint(17009, 17009), QPoint(8500, 8500)}) {
+        EXPECT_EQ(result.pixel(inside), qRgb(255, 0, 0)) << inside.x() << "," << inside.y();
     }
 }
 
