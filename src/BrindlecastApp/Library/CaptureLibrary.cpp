@@ -15,6 +15,8 @@
 #include <mutex>
 #include <optional>
 
+#include <malloc.h>
+
 namespace BrindlecastApp {
 
 namespace {
@@ -81,8 +83,8 @@ QDateTime inZoneOf(const QDateTime& date, const QDateTime& now) {
 } // namespace
 
 CaptureLibrary::CaptureLibrary(QString folder, QObject* parent) : QObject(parent), folder_(std::move(folder)) {
-    // Each thumbnail decodes a whole capture: two at a time keeps memory low.
-    workers_.setMaxThreadCount(2);
+    // Each thumbnail decodes a whole capture: one at a time keeps the idle app small.
+    workers_.setMaxThreadCount(1);
 }
 
 CaptureLibrary::~CaptureLibrary() {
@@ -139,6 +141,9 @@ void CaptureLibrary::requestThumbnail(const CaptureEntry& entry) {
 
 void CaptureLibrary::deliverThumbnail(const QUrl& url, const QDateTime& timestamp, const QImage& thumbnail) {
     pending_.remove(pendingKey(url, timestamp));
+    // Each thumbnail decoded a whole capture on a worker; the C library keeps those freed pages
+    // in the workers' arenas unless asked to give them back.
+    if (pending_.isEmpty()) malloc_trim(0);
     if (thumbnail.isNull()) return;
     for (CaptureEntry& entry : entries_) {
         if (entry.url != url || entry.timestamp != timestamp) continue;
