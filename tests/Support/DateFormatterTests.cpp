@@ -50,12 +50,6 @@ TEST(DateFormatter, TemplatesFollowTheLocalesOrder) {
     }
 }
 
-TEST(DateFormatter, LocaleIdsOfQtLocales) {
-    EXPECT_EQ(DateFormatter::localeId(QLocale::c()), "en_US_POSIX");
-    EXPECT_EQ(DateFormatter::localeId(QLocale("de_DE")), "de_DE");
-    EXPECT_EQ(DateFormatter::localeId(QLocale("en_US")), "en_US");
-}
-
 TEST(DateFormatter, OneFormatterServesManyThreadsWithTheirOwnZones) {
     const DateFormatter time = DateFormatter::withPattern("H:mm", "en_US_POSIX");
     std::vector<std::thread> threads;
