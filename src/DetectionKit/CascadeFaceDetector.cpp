@@ -61,6 +61,28 @@ std::vector<cv::Rect> searchOctave(cv::CascadeClassifier& cascade, const cv::Mat
     return found;
 }
 
+// A face is part of a photograph: its box has many shades. A box that is nearly all two shades
+// (a large glyph, an icon) is a shape the cascade took for a face.
+bool looksLikeAPhotograph(const cv::Mat& grey, const cv::Rect& box) {
+    constexpr int kNear = 8;
+    constexpr double kMaxTwoShadeShare = 0.85;
+    int histogram[256] = {};
+    const cv::Mat area = grey(box & cv::Rect(0, 0, grey.cols, grey.rows));
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) ++histogram[area.at<uchar>(y, x)];
+    auto near = [&](int centre) {
+        int count = 0;
+        for (int v = std::max(0, centre - kNear); v <= std::min(255, centre + kNear); ++v) count += histogram[v];
+        return count;
+    };
+    const int first = int(std::max_element(histogram, histogram + 256) - histogram);
+    int second = -1;
+    for (int v = 0; v < 256; ++v)
+        if (std::abs(v - first) > 2 * kNear && (second < 0 || histogram[v] > histogram[second])) second = v;
+    const int twoShades = near(first) + (second >= 0 ? near(second) : 0);
+    return twoShades < kMaxTwoShadeShare * double(area.total());
+}
+
 } // namespace
 
 class CascadeFaceDetector::Pool {
@@ -138,7 +160,8 @@ std::vector<Support::Rect> CascadeFaceDetector::detectFaces(const QImage& image)
 
     std::vector<Support::Rect> boxes;
     for (const cv::Rect& f : faces)
-        boxes.push_back(ImageBoxes::normalized(Support::Rect(f.x, f.y, f.width, f.height), image.width(), image.height()));
+        if (looksLikeAPhotograph(grey, f))
+            boxes.push_back(ImageBoxes::normalized(Support::Rect(f.x, f.y, f.width, f.height), image.width(), image.height()));
     return boxes;
 }
 

@@ -12,6 +12,9 @@ namespace {
 // cell, while beside a dot about half a cell is blank.
 constexpr double kJoinableGapInPitches = 0.55;
 constexpr double kJoinableMonospacedGapInPitches = 0.9;
+// Less blank than this between two words is no space whatever the glyphs: the engine split there
+// and lost what stood between (a full stop in 10-12 px text gives "joe jay@example.com").
+constexpr double kNeverASpaceInPitches = 0.3;
 // In a word with more glyphs than cells, two glyphs whose boxes start closer than this are one
 // character read twice.
 constexpr double kRepeatWithinPitches = 0.75;
@@ -44,6 +47,7 @@ bool isMonospaced(const std::vector<double>& distances, double pitch) {
 
 bool joined(const Word& before, const Word& after, double blank, double pitch, bool monospaced) {
     if (before.empty() || after.empty() || pitch <= 0) return false;
+    if (blank < kNeverASpaceInPitches * pitch) return true;
     if (!isJoiner(before.back().text) && !isJoiner(after.front().text)) return false;
     return blank < (monospaced ? kJoinableMonospacedGapInPitches : kJoinableGapInPitches) * pitch;
 }

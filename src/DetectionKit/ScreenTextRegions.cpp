@@ -288,6 +288,24 @@ cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
     return distance;
 }
 
+// The height of the band of rows that holds the ink (dark on white), measured like a line's edges
+// (a pixel beyond the ink on either side): a tag's or a chip's outline, which the edges of the
+// line include, is background here.
+int inkHeight(const cv::Mat& ink) {
+    cv::Mat rows;
+    cv::reduce(ink < 128, rows, 1, cv::REDUCE_SUM, CV_32S);
+    int densest = 0;
+    for (int y = 0; y < rows.rows; ++y) densest = std::max(densest, rows.at<int>(y) / 255);
+    if (densest == 0) return ink.rows;
+    int top = -1, bottom = -1;
+    for (int y = 0; y < rows.rows; ++y)
+        if (rows.at<int>(y) / 255 > densest / 10) {
+            if (top < 0) top = y;
+            bottom = y;
+        }
+    return bottom - top + 1 + 2;
+}
+
 // Partly inked pixels made darker (white stays white, full ink stays full).
 void darkenPartialInk(cv::Mat& ink) {
     static const cv::Mat table = [] {
@@ -355,22 +373,25 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     // Ink is whatever differs from its background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
     const cv::Mat distance = inkDistance(crop, region.textHeight);
-    cv::Mat ink;
-    cv::bitwise_not(distance, ink);
-    darkenPartialInk(ink);
+    cv::Mat inkMap;
+    cv::bitwise_not(distance, inkMap);
+    darkenPartialInk(inkMap);
     for (const cv::Rect& blank : blanks) {
         const cv::Rect inCrop = (blank & area) - area.tl();
-        if (inCrop.area() > 0) ink(inCrop).setTo(255);
+        if (inCrop.area() > 0) inkMap(inCrop).setTo(255);
     }
 
     Prepared prepared;
-    const double height = std::max(1, region.textHeight);
+    // A line drawn on a tag or a chip has the fill's outline for its edges: read at the size of its
+    // ink when that is clearly smaller.
+    const int ink = inkHeight(inkMap);
+    const double height = std::max(1, ink < 0.75 * region.textHeight ? ink : region.textHeight);
     prepared.scale = height > 2 * kLargeTextHeight ? kLargeTextHeight / height
                                                    : std::clamp(kTargetTextHeight / height, 1.0, kMaxScale);
     if (prepared.scale != 1.0)
-        cv::resize(ink, ink, cv::Size(), prepared.scale, prepared.scale,
+        cv::resize(inkMap, inkMap, cv::Size(), prepared.scale, prepared.scale,
                    prepared.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA);
-    cv::copyMakeBorder(ink, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
+    cv::copyMakeBorder(inkMap, prepared.grey, kPreparedMargin, kPreparedMargin, kPreparedMargin, kPreparedMargin,
                        cv::BORDER_CONSTANT, cv::Scalar(255));
     prepared.origin = cv::Point2d(area.x, area.y);
     prepared.margin = kPreparedMargin;

@@ -114,4 +114,10 @@ TEST(LineAssemblyTest, MeasuredBlankColumnsDecideOverGlyphBoxes) {
     words[0].back().box = words[0][words[0].size() - 2].box;
     EXPECT_EQ(assemble(words, {8.0}).text, "example.com");
     EXPECT_EQ(assemble(words, {25.0}).text, "example. com");
+
+    // Small proportional text: the engine split at a full stop it then lost; the ink between the
+    // words leaves almost no blank, which a space never does.
+    const std::vector<Word> lostDot = proportional({"joe", "jay@example.com"}, 6, 4.5);
+    EXPECT_EQ(assemble(lostDot, {1.0}).text, "joejay@example.com");
+    EXPECT_EQ(assemble(lostDot, {4.5}).text, "joe jay@example.com");
 }
