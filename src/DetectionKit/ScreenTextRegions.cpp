@@ -29,9 +29,12 @@ constexpr double kWordGapInHeights = 1.2;
 constexpr double kTargetTextHeight = 26;
 constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
-// Ink that is only partly there (anti-aliased edges of thin strokes) is darkened: small text keeps
-// its thin strokes, and "@" and "0" keep their shapes.
-constexpr double kInkGamma = 3;
+// Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
+// keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
+// pixel, more so ("@" and "0" in 10-11 px monospaced text).
+constexpr double kInkGamma = 2;
+constexpr double kSmallTextInkGamma = 3;
+constexpr int kSmallTextHeight = 14;
 constexpr int kCropMargin = 2;
 constexpr int kPreparedMargin = 10;
 
@@ -307,12 +310,9 @@ int inkHeight(const cv::Mat& ink) {
 }
 
 // Partly inked pixels made darker (white stays white, full ink stays full).
-void darkenPartialInk(cv::Mat& ink) {
-    static const cv::Mat table = [] {
-        cv::Mat lut(1, 256, CV_8UC1);
-        for (int v = 0; v < 256; ++v) lut.at<uchar>(0, v) = cv::saturate_cast<uchar>(255.0 * std::pow(v / 255.0, kInkGamma));
-        return lut;
-    }();
+void darkenPartialInk(cv::Mat& ink, double gamma) {
+    cv::Mat table(1, 256, CV_8UC1);
+    for (int v = 0; v < 256; ++v) table.at<uchar>(0, v) = cv::saturate_cast<uchar>(255.0 * std::pow(v / 255.0, gamma));
     cv::LUT(ink, table, ink);
 }
 
@@ -375,7 +375,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     const cv::Mat distance = inkDistance(crop, region.textHeight);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
-    darkenPartialInk(inkMap);
+    darkenPartialInk(inkMap, region.textHeight < kSmallTextHeight ? kSmallTextInkGamma : kInkGamma);
     for (const cv::Rect& blank : blanks) {
         const cv::Rect inCrop = (blank & area) - area.tl();
         if (inCrop.area() > 0) inkMap(inCrop).setTo(255);
@@ -385,7 +385,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     // A line drawn on a tag or a chip has the fill's outline for its edges: read at the size of its
     // ink when that is clearly smaller.
     const int ink = inkHeight(inkMap);
-    const double height = std::max(1, ink < 0.75 * region.textHeight ? ink : region.textHeight);
+    const double height = std::max(1, ink < 0.6 * region.textHeight ? ink : region.textHeight);
     prepared.scale = height > 2 * kLargeTextHeight ? kLargeTextHeight / height
                                                    : std::clamp(kTargetTextHeight / height, 1.0, kMaxScale);
     if (prepared.scale != 1.0)
