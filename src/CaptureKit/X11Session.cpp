@@ -21,14 +21,24 @@ namespace {
 
 constexpr int dotsPerMetreAt72Dpi = 2835;
 
-// Clears every window of a tree to its background and asks its client to repaint.
-void clearTree(X11Connection& x, xcb_window_t window, int depth = 0) {
-    xcb_clear_area(x.get(), 1, window, 0, 0, 0, 0);
-    if (depth > 32) return;
-    XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), window), nullptr));
-    if (!tree) return;
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) clearTree(x, children[i], depth + 1);
+// Clears every window of the given trees to its background and asks its clients to repaint;
+// one round trip per level of the trees, however many windows there are.
+void clearTrees(X11Connection& x, std::vector<xcb_window_t> level) {
+    for (int depth = 0; depth <= 32 && !level.empty(); ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (xcb_window_t window : level) {
+            xcb_clear_area(x.get(), 1, window, 0, 0, 0, 0);
+            cookies.push_back(xcb_query_tree(x.get(), window));
+        }
+        std::vector<xcb_window_t> next;
+        for (xcb_query_tree_cookie_t cookie : cookies) {
+            XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.get(), cookie, nullptr));
+            if (!tree) continue;
+            const xcb_window_t* children = xcb_query_tree_children(tree.get());
+            next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+        }
+        level = std::move(next);
+    }
 }
 
 // 32-bit pixels in the server's (little-endian) order; a 24-bit drawable's spare byte is not alpha.
@@ -175,7 +185,14 @@ bool X11Session::compositorRunning() {
 bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::function<bool(const X11TopLevel&)>& among) {
     X11Connection& x = *connection_;
     xcb_connection_t* c = x.get();
-    bool blanked = false;
+    struct Unsettled {
+        xcb_window_t frame;
+        QSize size;
+        xcb_pixmap_t pixmap;
+        xcb_void_cookie_t named;
+    };
+    std::vector<Unsettled> unsettled;
+    std::vector<xcb_window_t> cleared;
     if (const std::optional<QSet<xcb_window_t>> changed = watcher_->takeChanged()) {
         for (xcb_window_t window : *changed) settled_.remove(window);
     } else {
@@ -196,22 +213,26 @@ bool X11Session::blankUnsettledImages(const X11WindowTree& tree, const std::func
             settled.insert(t.frame, size);
             continue;
         }
-        // An image that cannot be named now is not blanked: it stays unsettled for the next time.
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, t.frame, pixmap))) continue;
-        settled.insert(t.frame, size);
+        unsettled.push_back({t.frame, size, pixmap, xcb_composite_name_window_pixmap_checked(c, t.frame, pixmap)});
+    }
+    // All images named first, then blanked: one round trip however many there are.
+    for (const Unsettled& u : unsettled) {
+        // An image that cannot be named now is not blanked: it stays unsettled for the next time.
+        if (!x.succeeded(u.named)) continue;
+        settled.insert(u.frame, u.size);
         const xcb_gcontext_t gc = xcb_generate_id(c);
         const std::uint32_t black = 0;
-        xcb_create_gc(c, gc, pixmap, XCB_GC_FOREGROUND, &black);
-        const xcb_rectangle_t all{0, 0, std::uint16_t(size.width()), std::uint16_t(size.height())};
-        xcb_poly_fill_rectangle(c, pixmap, gc, 1, &all);
+        xcb_create_gc(c, gc, u.pixmap, XCB_GC_FOREGROUND, &black);
+        const xcb_rectangle_t all{0, 0, std::uint16_t(u.size.width()), std::uint16_t(u.size.height())};
+        xcb_poly_fill_rectangle(c, u.pixmap, gc, 1, &all);
         xcb_free_gc(c, gc);
-        xcb_free_pixmap(c, pixmap);
-        clearTree(x, t.frame);
-        blanked = true;
+        xcb_free_pixmap(c, u.pixmap);
+        cleared.push_back(u.frame);
     }
+    clearTrees(x, cleared);
     settled_ = std::move(settled);
-    return blanked;
+    return !cleared.empty();
 }
 
 xcb_render_pictformat_t X11Session::formatForVisual(xcb_visualid_t visual) const {

@@ -170,7 +170,8 @@ protected:
         }
         clients.clear();
         // The next test must not see these windows: wait until the server has destroyed them.
-        for (xcb_window_t window : windows) waitUntilDestroyed(window);
+        if (x)
+            for (xcb_window_t window : windows) waitUntilDestroyed(window);
         windows.clear();
         if (ownWindow && x) xcb_destroy_window(x->get(), ownWindow);
         ownWindow = XCB_NONE;
@@ -179,15 +180,23 @@ protected:
         nested.reset();
     }
 
-    // Moves the test onto a display of its own with `windowManager` (none when empty); skips the
-    // test when it cannot start.
-    void useNestedDisplay(const QString& windowManager) {
-        if (!TestSupport::hasProgram("Xvfb") || !(windowManager.isEmpty() || TestSupport::hasProgram(windowManager)))
-            GTEST_SKIP() << "Xvfb or " << windowManager.toStdString() << " is not installed";
+    // Moves the test onto a display of its own with `windowManager` (none when empty). False (with
+    // the test failed) when it cannot start: the test then returns.
+    [[nodiscard]] bool useNestedDisplay(const QString& windowManager) {
+        for (const QString& program : {QString("Xvfb"), windowManager}) {
+            if (!program.isEmpty() && !TestSupport::hasProgram(program)) {
+                ADD_FAILURE() << program.toStdString() << " is not installed (scripts/deps installs it)";
+                return false;
+            }
+        }
         x.reset();
         nested = std::make_unique<NestedDisplay>();
-        ASSERT_TRUE(nested->start(windowManager)) << "the test display did not start";
+        if (!nested->start(windowManager)) {
+            ADD_FAILURE() << "the test display with " << windowManager.toStdString() << " did not start";
+            return false;
+        }
         x = std::make_unique<X11Connection>();
+        return true;
     }
 
     void waitUntilDestroyed(xcb_window_t window) {
