@@ -200,7 +200,8 @@ std::optional<PickTarget> OverlayController::windowAt(const std::vector<CaptureK
                                                       Support::Point point) {
     const CaptureKit::WindowInfo* front = nullptr;
     for (const CaptureKit::WindowInfo& window : windows) {
-        if (!window.isOnScreen || !window.isOrdinary) continue;
+        // A window without a place in the stacking order (a popup) cannot be told to be in front.
+        if (!window.isOnScreen || !window.isOrdinary || window.zIndex == CaptureKit::WindowInfo::unknownZIndex) continue;
         if (!(window.frame.width() > 1 && window.frame.height() > 1) || !window.frame.contains(point)) continue;
         if (!front || window.zIndex < front->zIndex) front = &window;
     }

@@ -69,14 +69,16 @@ struct Selection {
 } // namespace
 
 TEST(OverlayController, PicksTheFrontmostOrdinaryWindowUnderThePoint) {
-    const std::vector<WindowInfo> windows{
+    std::vector<WindowInfo> windows{
         window(1, {0, 0, 1920, 1080}, 5),                  // behind everything
         window(2, {100, 100, 400, 300}, 2),                // an ordinary window
         window(3, {150, 150, 100, 100}, 0, true, false),   // a keep-above panel in front of it
         window(4, {120, 120, 1, 1}, 1),                    // a 1 x 1 window
         window(5, {300, 300, 2, 2}, 1),                    // a 2 x 2 window
         window(6, {90, 90, 500, 500}, WindowInfo::unknownZIndex, false), // minimised
+        window(8, {40, 40, 20, 20}, 0),                   // shown, but with no place in the order
     };
+    windows.back().zIndex = WindowInfo::unknownZIndex;
     struct Case {
         Support::Point point;
         std::optional<std::uint32_t> picked;
@@ -89,6 +91,7 @@ TEST(OverlayController, PicksTheFrontmostOrdinaryWindowUnderThePoint) {
         {{302, 302}, 2},   // maximum edges are outside
         {{100, 100}, 2},   // minimum edges are inside
         {{50, 50}, 1},
+        {{45, 45}, 1},
         {{1920, 50}, std::nullopt},
     };
     for (const Case& c : cases) {
