@@ -5,6 +5,14 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/DesignGallery.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
+#include "BrindlecastApp/Pipeline/ApplicationHost.h"
+#include "BrindlecastApp/Pipeline/CaptureRun.h"
+#include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
+#include "BrindlecastApp/Pipeline/EditSession.h"
+#include "BrindlecastApp/Pipeline/EditorWiring.h"
+#include "BrindlecastApp/Pipeline/LegacyReview.h"
+#include "BrindlecastApp/Pipeline/LiveEnvironment.h"
+#include "BrindlecastApp/Pipeline/Reopen.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
@@ -20,7 +28,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QFutureWatcher>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -58,17 +65,21 @@ AppDelegate::Services AppDelegate::Services::live() {
     };
     services.updaterMenuTitle = [] { return Channel::current().updater->menuItemTitle(); };
     services.checkForUpdates = [] { Channel::current().updater->checkForUpdates(); };
-    services.showFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    services.showFolder = [](const QString& folder) { Pipeline::DesktopWorkspace().showFolder(folder); };
     services.windowList = [] { return liveSnapshot().windows; };
     services.monitorList = [] {
         std::vector<Support::Rect> monitors;
         for (const CaptureKit::DisplayInfo& display : liveSnapshot().displays) monitors.push_back(display.frame);
         return monitors;
     };
-    services.runCapture = [](const CaptureRequest&, std::function<void(bool)> finished) {
-        shellLog().error("the capture pipeline is not available yet");
-        if (finished) finished(false);
+    services.makePipeline = [](std::shared_ptr<Pipeline::PipelineHost> host) {
+        Pipeline::LiveWiring wiring;
+        wiring.host = std::move(host);
+        return Pipeline::makeLiveEnvironment(std::move(wiring));
     };
+    services.runCapture = [](const Pipeline::Environment& env, const Pipeline::Mode& mode,
+                             std::function<void(bool)> finished) { Pipeline::run(env, mode, std::move(finished)); };
+    services.openExisting = Pipeline::openExisting;
     services.instanceFolder = SingleInstance::defaultFolder();
     return services;
 }
@@ -102,6 +113,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     sharedDelegate = this;
 
     library().reload();
+    wirePipeline();
     createStatusItem();
     installEditMenu();
     registerHotkey();
@@ -111,6 +123,25 @@ bool AppDelegate::applicationDidFinishLaunching() {
 }
 
 // --- Start-up pieces ---------------------------------------------------------------------------
+
+void AppDelegate::wirePipeline() {
+    QPointer<AppDelegate> self(this);
+    Pipeline::ApplicationHost::Windows windows;
+    windows.showFloatingThumbnail = [self](const QImage&, const QDateTime&, std::function<void()>) {
+        if (self) self->windowNotAvailable("the floating thumbnail");
+    };
+    windows.showScreenRecordingOnboarding = [self] {
+        if (self) self->showScreenRecordingOnboarding();
+    };
+    windows.showSettings = [self] {
+        if (self) self->showSettings();
+    };
+    windows.openRecentInEditor = [self](const QString& path) {
+        if (self) self->openRecentInEditor(path);
+    };
+    host_ = std::make_shared<Pipeline::ApplicationHost>(*settings_, library(), std::move(windows));
+    pipeline_ = services_.makePipeline(host_);
+}
 
 void AppDelegate::createStatusItem() {
     menu_ = std::make_unique<QMenu>();
@@ -209,18 +240,15 @@ void AppDelegate::handlePreviewFlags() {
 }
 
 void AppDelegate::startReviewPreview() {
-    if (!services_.presentReview) {
-        QTimer::singleShot(0, this, [this] { windowNotAvailable("the review window"); });
-        return;
-    }
     const QImage sample = ReviewPreview::syntheticScreenshot();
-    // Detection runs on a worker; the window opens once it is done and ends the app when the
-    // user has decided.
+    // Detection runs on a worker; the review window opens once it is done and ends the app when
+    // the user has decided.
     auto* watcher = new QFutureWatcher<std::vector<DetectionKit::Detection>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, sample] {
         watcher->deleteLater();
-        services_.presentReview(sample, watcher->result(), services_.resolvePolicy(),
-                                ReviewPreview::seedAnnotations(sample), [] { QCoreApplication::quit(); });
+        pipeline_->review->present(sample, watcher->result(), services_.resolvePolicy(),
+                                   ReviewPreview::seedAnnotations(sample), [] {},
+                                   [](const ReviewDecision&) { QCoreApplication::quit(); });
     });
     watcher->setFuture(QtConcurrent::run([sample] { return ReviewPreview::detections(sample); }));
 }
@@ -251,7 +279,7 @@ void AppDelegate::handleHotKey(int id) {
     if (id == GlobalHotKeys::windowPick) return captureWindowPick();
     if (id == GlobalHotKeys::region) return captureRegion();
     if (services_.captureAuthorized())
-        startCapture(CaptureRequest::display());
+        startCapture(Pipeline::Mode::display());
     else
         showScreenRecordingOnboarding();
 }
@@ -266,10 +294,10 @@ void AppDelegate::openOverlay(bool windowPick) {
     auto* overlay = new OverlayController(services_.windowList, services_.monitorList, theme_->accent(), this);
     QPointer<AppDelegate> self(this);
     overlay->onRegion = [self, overlay](const Support::Rect& rect) {
-        if (self) self->captureFromOverlay(overlay, CaptureRequest::region(rect));
+        if (self) self->captureFromOverlay(overlay, Pipeline::Mode::region(rect));
     };
     overlay->onWindow = [self, overlay](const PickTarget& target) {
-        if (self) self->captureFromOverlay(overlay, CaptureRequest::window(target.windowID, target.bundleID));
+        if (self) self->captureFromOverlay(overlay, Pipeline::Mode::window(target.windowID, target.bundleID));
     };
     overlay->onCancel = [self, overlay] {
         if (self && self->overlay_ == overlay) self->dropOverlay();
@@ -287,12 +315,12 @@ void AppDelegate::dropOverlay() {
     overlay->deleteLater();
 }
 
-void AppDelegate::captureFromOverlay(OverlayController* overlay, const CaptureRequest& request) {
+void AppDelegate::captureFromOverlay(OverlayController* overlay, const Pipeline::Mode& mode) {
     // The panels leave the screen (and the X server has unmapped them) before the capture starts.
     overlay->orderOut();
     QPointer<AppDelegate> self(this);
     QPointer<OverlayController> started(overlay);
-    services_.runCapture(request, [self, started](bool wentThrough) {
+    services_.runCapture(pipeline_, mode, [self, started](bool wentThrough) {
         // Only the overlay this run started from: a newer one may be up by now.
         if (!self || !started) return;
         if (wentThrough) {
@@ -310,20 +338,38 @@ void AppDelegate::captureFromOverlay(OverlayController* overlay, const CaptureRe
 
 void AppDelegate::captureDisplay() {
     if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
-    startCapture(CaptureRequest::display());
+    startCapture(Pipeline::Mode::display());
 }
 
 void AppDelegate::captureFrontmostWindow() {
     if (!services_.captureAuthorized()) return showScreenRecordingOnboarding();
-    startCapture(CaptureRequest::frontmostWindow());
+    startCapture(Pipeline::Mode::frontmostWindow());
 }
 
-void AppDelegate::startCapture(const CaptureRequest& request) {
+void AppDelegate::startCapture(const Pipeline::Mode& mode) {
     // The pipeline shows the outcome itself; nobody waits for it here.
-    services_.runCapture(request, [](bool) {});
+    services_.runCapture(pipeline_, mode, [](bool) {});
 }
 
-void AppDelegate::openEditorFromMenu() { windowNotAvailable("the editor window"); }
+void AppDelegate::openEditorFromMenu() {
+    // The library lists the newest capture first; it is not read again for this.
+    const QList<CaptureEntry>& entries = library().entries();
+    if (entries.isEmpty()) {
+        pipeline_->alerts->show("No screenshots yet", "Take a capture first — the editor opens on your latest screenshot.");
+        return;
+    }
+    openRecentInEditor(entries.first().path());
+}
+
+void AppDelegate::openRecentInEditor(const QString& path) {
+    Pipeline::EditorPresenter& editor = *pipeline_->editor;
+    if (editor.isShowing())
+        if (const std::shared_ptr<Pipeline::EditSession> edit = editor.currentEdit(); edit && edit->path() == path) {
+            editor.bringToFront();
+            return;
+        }
+    services_.openExisting(pipeline_, path);
+}
 
 void AppDelegate::showScreenshotsFolder() {
     QString folder = settings_->libraryLocation();

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "BrindlecastApp/Overlay/OverlayController.h"
-#include "BrindlecastApp/Shell/CaptureRequest.h"
+#include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
+#include "BrindlecastApp/Pipeline/PipelineMode.h"
 #include "BrindlecastApp/Shell/PreviewFlags.h"
 #include "BrindlecastApp/Shell/StatusMenu.h"
-#include "DetectionKit/Detection.h"
 #include "PolicyKit/EffectivePolicy.h"
-#include "SidecarKit/Annotation.h"
 
 #include <QObject>
 #include <QPointer>
@@ -48,18 +47,17 @@ public:
         // The windows on screen, for window picking, and the monitors the overlay covers.
         OverlayController::WindowList windowList;
         OverlayController::MonitorList monitorList;
+        // Builds the capture pipeline over the running app, its host.
+        std::function<Pipeline::Environment(std::shared_ptr<Pipeline::PipelineHost> host)> makePipeline;
         // Runs one capture; `finished` learns on the GUI thread whether it went through.
-        std::function<void(const CaptureRequest&, std::function<void(bool)> finished)> runCapture;
+        std::function<void(const Pipeline::Environment&, const Pipeline::Mode&, std::function<void(bool)> finished)>
+            runCapture;
+        // Opens a library capture in the editor again.
+        std::function<void(const Pipeline::Environment&, const QString& path)> openExisting;
         // Shows a folder in the desktop's file manager.
         std::function<void(const QString& folder)> showFolder;
         // Where the single-instance lock and socket live.
         QString instanceFolder;
-        // The stand-alone review window over an image; `decided` runs once the user exported or
-        // cancelled. Absent while the review window is not part of the app.
-        std::function<void(const QImage& image, const std::vector<DetectionKit::Detection>& detections,
-                           const PolicyKit::EffectivePolicy& policy, const std::vector<SidecarKit::Annotation>& seeds,
-                           std::function<void()> decided)>
-            presentReview;
 
         static Services live();
     };
@@ -80,6 +78,8 @@ public:
     void captureDisplay();
     void captureFrontmostWindow();
     void openEditorFromMenu();
+    // Brings the editor forward when it shows that capture already, else opens it there.
+    void openRecentInEditor(const QString& path);
     void showScreenshotsFolder();
     void showPermissionWalkthrough();
     void showScreenRecordingOnboarding();
@@ -101,6 +101,8 @@ public:
     OverlayController* overlayController() const { return overlay_; }
     Theme& theme() const { return *theme_; }
     AppSettings& settings() const { return *settings_; }
+    // The capture pipeline over this app; null until launching has passed the guard.
+    const Pipeline::Environment& pipeline() const { return pipeline_; }
     // Over the library folder the settings name when it is first asked for; a folder chosen later
     // is taken at the next launch.
     CaptureLibrary& library();
@@ -111,8 +113,9 @@ signals:
     void broughtForward(qint64 requesterPid);
 
 private:
-    void startCapture(const CaptureRequest& request);
-    void captureFromOverlay(OverlayController* overlay, const CaptureRequest& request);
+    void startCapture(const Pipeline::Mode& mode);
+    void captureFromOverlay(OverlayController* overlay, const Pipeline::Mode& mode);
+    void wirePipeline();
     void openOverlay(bool windowPick);
     void dropOverlay();
     void handlePreviewFlags();
@@ -129,6 +132,8 @@ private:
     std::unique_ptr<Theme> theme_;
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<CaptureLibrary> library_;
+    std::shared_ptr<Pipeline::PipelineHost> host_;
+    Pipeline::Environment pipeline_;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;

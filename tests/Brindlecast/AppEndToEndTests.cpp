@@ -35,6 +35,22 @@ std::optional<QString> run(const QString& program, const QStringList& arguments)
 
 void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
 
+// The screen's pixels now, as ImageMagick reads the root window.
+QImage rootImage(const QString& folder) {
+    const QString path = folder + "/root.png";
+    if (!run("import", {"-window", "root", path})) return {};
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels differ between two images of one size; -1 when the sizes differ.
+qint64 differingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return -1;
+    qint64 differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) differing += (a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff);
+    return differing;
+}
+
 class AppEndToEnd : public testing::Test {
 protected:
     void SetUp() override {
@@ -105,6 +121,26 @@ protected:
         return id ? id->section('\n', 0, 0).toUInt() : 0;
     }
 
+    // The frame the window manager put around a client window: the root's child holding it.
+    QRect frameOf(xcb_window_t window) {
+        while (true) {
+            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x_, xcb_query_tree(x_, window), nullptr), &std::free);
+            if (!tree) return {};
+            if (tree->parent == root_) break;
+            window = tree->parent;
+        }
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(x_, xcb_get_geometry(x_, window), nullptr),
+                                                 &std::free);
+        if (!geometry) return {};
+        return QRect(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
+                     geometry->height + 2 * geometry->border_width);
+    }
+
+    void pressHotKey(const QString& digit) {
+        xdotool({"key", "super+shift+" + digit});
+        ASSERT_TRUE(waitUntil([&] { return overlayShown(); }, 10000)) << "no selection overlay";
+    }
+
     bool overlayShown() {
         return run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast Selection"}).has_value();
     }
@@ -166,12 +202,59 @@ protected:
 
 } // namespace
 
+// The working copy holds exactly the pixels of the dragged area: the overlay had left the screen
+// before the capture.
+TEST_F(AppEndToEnd, ADragSavesAWorkingCopyOfExactlyThatArea) {
+    showPicture(300, 200);
+    startApp();
+    const QImage screen = rootImage(home_);
+    ASSERT_FALSE(screen.isNull());
+    xdotool({"mousemove", "340", "260"});
+    pressHotKey("7");
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", "450", "330"});
+    xdotool({"mousemove", "611", "437"});
+    xdotool({"mouseup", "1"});
+    const QImage copy = waitForWorkingCopy();
+    ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
+    EXPECT_EQ(copy.size(), QSize(271, 177));
+    EXPECT_EQ(differingPixels(copy, screen.copy(340, 260, 271, 177)), 0);
+    EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000)) << "the overlay closes after the capture";
+}
+
+// The click lands on the overlay, one of the app's own windows; the window beneath it is taken.
+TEST_F(AppEndToEnd, AClickInWindowPickModeCapturesTheWindowUnderThePointer) {
+    const xcb_window_t picture = showPicture(500, 250);
+    startApp();
+    const QRect frame = frameOf(picture);
+    ASSERT_TRUE(frame.isValid());
+    const QImage screen = rootImage(home_);
+    xdotool({"mousemove", QString::number(frame.center().x()), QString::number(frame.center().y())});
+    pressHotKey("8");
+    xdotool({"click", "1"});
+    const QImage copy = waitForWorkingCopy();
+    ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
+    EXPECT_EQ(copy.size(), frame.size());
+    EXPECT_EQ(differingPixels(copy, screen.copy(frame)), 0);
+}
+
+TEST_F(AppEndToEnd, SuperShift9CapturesTheWholeDisplay) {
+    showPicture(200, 150);
+    startApp();
+    const QImage screen = rootImage(home_);
+    xdotool({"key", "super+shift+9"});
+    const QImage copy = waitForWorkingCopy();
+    ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
+    EXPECT_EQ(copy.size(), screen.size());
+    EXPECT_EQ(differingPixels(copy, screen), 0);
+    EXPECT_FALSE(overlayShown());
+}
+
 TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
     showPicture(300, 200);
     startApp();
     xdotool({"mousemove", "500", "400"});
-    xdotool({"key", "super+shift+7"});
-    ASSERT_TRUE(waitUntil([&] { return overlayShown(); }, 10000));
+    pressHotKey("7");
     xdotool({"key", "Escape"});
     EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000));
     QTest::qWait(1000);

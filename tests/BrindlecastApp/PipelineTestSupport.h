@@ -186,6 +186,7 @@ public:
         showing = false;
         current = nullptr;
     }
+    void bringToFront() override { ++broughtToFront; }
     void commitPendingTextEdit() override {
         ++commits;
         if (onCommit) onCommit();
@@ -198,6 +199,7 @@ public:
     std::vector<std::shared_ptr<EditSession>> presented;
     std::vector<std::shared_ptr<EditSession>> loaded;
     int closes = 0;
+    int broughtToFront = 0;
     int commits = 0;
     std::function<void()> onCommit;
 };

@@ -29,6 +29,9 @@ public:
     // activated).
     virtual void load(const std::shared_ptr<EditSession>& edit) = 0;
     virtual void close() = 0;
+    // The visible window is made key and front, with the application brought to the front; the
+    // edit it shows stays as it is.
+    virtual void bringToFront() = 0;
     // Ends an inline text edit in progress, keeping its text in the annotations.
     virtual void commitPendingTextEdit() = 0;
 };

@@ -35,6 +35,7 @@ public:
     void present(const std::shared_ptr<EditSession>& edit) override { report(*edit); }
     void load(const std::shared_ptr<EditSession>& edit) override { report(*edit); }
     void close() override {}
+    void bringToFront() override {}
     void commitPendingTextEdit() override {}
 
 private:

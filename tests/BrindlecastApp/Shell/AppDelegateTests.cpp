@@ -3,6 +3,8 @@
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 
+#include "../PipelineTestSupport.h"
+#include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
@@ -20,7 +22,10 @@ using namespace BrindlecastApp;
 
 namespace {
 
-// The shell over fakes: captures are recorded and finish when the test says so.
+using Mode = Pipeline::Mode;
+
+// The shell over fakes: captures are recorded and finish when the test says so; the pipeline's
+// windows and alerts are the pipeline tests' fakes.
 struct Shell {
     explicit Shell(QStringList arguments = {"brindlecast"}) {
         AppDelegate::Services services;
@@ -33,18 +38,17 @@ struct Shell {
         services.updaterMenuTitle = [this] { return updaterTitle; };
         services.checkForUpdates = [this] { ++updateChecks; };
         services.windowList = [] { return std::vector<CaptureKit::WindowInfo>{}; };
-        services.runCapture = [this](const CaptureRequest& request, std::function<void(bool)> finished) {
-            requests.push_back(request);
+        services.makePipeline = [this](std::shared_ptr<Pipeline::PipelineHost> host) {
+            pipeline.env->host = std::move(host);
+            return pipeline.environment();
+        };
+        services.runCapture = [this](const Pipeline::Environment&, const Mode& mode, std::function<void(bool)> finished) {
+            requests.push_back(mode);
             pending.push_back(std::move(finished));
         };
+        services.openExisting = [this](const Pipeline::Environment&, const QString& path) { reopened << path; };
         services.showFolder = [this](const QString& folder) { shownFolders << folder; };
         services.instanceFolder = TestSupport::makeTemporaryFolder("instance");
-        services.presentReview = [this](const QImage& image, const std::vector<DetectionKit::Detection>&,
-                                        const PolicyKit::EffectivePolicy&,
-                                        const std::vector<SidecarKit::Annotation>& seeds, std::function<void()>) {
-            reviewed = image.size();
-            reviewSeeds = seeds.size();
-        };
         delegate = std::make_unique<AppDelegate>(std::move(arguments), std::move(services));
     }
 
@@ -66,11 +70,11 @@ struct Shell {
     bool lockAgent = false;
     std::optional<QString> updaterTitle;
     int updateChecks = 0;
-    std::vector<CaptureRequest> requests;
+    PipelineTests::Harness pipeline;
+    std::vector<Mode> requests;
     std::vector<std::function<void(bool)>> pending;
+    QStringList reopened;
     QStringList shownFolders;
-    std::optional<QSize> reviewed;
-    std::size_t reviewSeeds = 0;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -112,13 +116,13 @@ TEST(AppDelegate, HotKeysRunTheirCommands) {
         int id;
         bool authorized;
         bool overlay, windowPick;
-        std::optional<CaptureRequest::Kind> capture;
+        std::optional<QString> capture; // the mode's name
     };
     const Case cases[] = {
         {GlobalHotKeys::region, true, true, false, std::nullopt},
         {GlobalHotKeys::windowPick, true, true, true, std::nullopt},
-        {GlobalHotKeys::display, true, false, false, CaptureRequest::Kind::display},
-        {0, true, false, false, CaptureRequest::Kind::display}, // an unreadable id takes the display
+        {GlobalHotKeys::display, true, false, false, "display"},
+        {0, true, false, false, "display"}, // an unreadable id takes the display
         {GlobalHotKeys::region, false, false, false, std::nullopt},
         {GlobalHotKeys::display, false, false, false, std::nullopt},
     };
@@ -134,7 +138,7 @@ TEST(AppDelegate, HotKeysRunTheirCommands) {
         }
         ASSERT_EQ(shell.requests.size(), c.capture ? 1u : 0u);
         if (c.capture) {
-            EXPECT_EQ(shell.requests[0].kind, *c.capture);
+            EXPECT_EQ(shell.requests[0].name(), *c.capture);
         }
     }
 }
@@ -158,7 +162,9 @@ TEST(AppDelegate, AFailedCaptureBringsTheSameOverlayBackAndSuccessClosesIt) {
     OverlayController* overlay = shell.overlay();
     shell.dragOnOverlay();
     ASSERT_EQ(shell.requests.size(), 1u);
-    EXPECT_EQ(shell.requests[0].kind, CaptureRequest::Kind::region);
+    ASSERT_TRUE(std::holds_alternative<Mode::Region>(shell.requests[0].value));
+    const QPoint origin = shell.overlay()->views().value(0)->geometry().topLeft();
+    EXPECT_TRUE(std::get<Mode::Region>(shell.requests[0].value).rect.equalTo(Support::Rect(origin.x() + 10, origin.y() + 10, 50, 30)));
     EXPECT_FALSE(overlay->isShown()) << "ordered out while the capture runs";
 
     shell.finish(0, false);
@@ -231,9 +237,44 @@ TEST(AppDelegate, TheWindowPickTestFlagOpensTheOverlayInWindowPickMode) {
 TEST(AppDelegate, TheReviewPreviewOpensOnTheSampleWithItsSeeds) {
     Shell shell({"brindlecast", "--preview-diagnostics", "--preview-review"});
     ASSERT_TRUE(shell.launch());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return shell.reviewed.has_value(); }, 20000));
-    EXPECT_EQ(shell.reviewed, QSize(1400, 900));
-    EXPECT_EQ(shell.reviewSeeds, 3u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shell.pipeline.review->presentations == 1; }, 20000));
+    EXPECT_EQ(shell.pipeline.review->shownImage.size(), QSize(1400, 900));
+    EXPECT_EQ(shell.pipeline.review->shownSeed.size(), 3u);
+}
+
+TEST(AppDelegate, OpenEditorTakesTheNewestCaptureOrSaysThereIsNone) {
+    Shell shell;
+    const QString library = TestSupport::makeTemporaryFolder("pictures");
+    AppSettings(nullptr).setLibraryLocation(library);
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->run(StatusCommand::openEditor);
+    EXPECT_EQ(shell.pipeline.alerts->shown,
+              (std::vector<PipelineTests::ShownAlert>{
+                  {"No screenshots yet", "Take a capture first — the editor opens on your latest screenshot."}}));
+    EXPECT_TRUE(shell.reopened.isEmpty());
+
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    for (const char* name : {"older.png", "newer.png"}) {
+        ASSERT_TRUE(image.save(library + "/" + name));
+        QTest::qWait(20);
+        shell.delegate->library().add(library + "/" + name);
+    }
+    shell.delegate->run(StatusCommand::openEditor);
+    EXPECT_EQ(shell.reopened, QStringList(library + "/newer.png"));
+
+    // The editor shows that capture already: it only comes forward.
+    Pipeline::EditorRequest request;
+    request.image = image;
+    request.path = library + "/newer.png";
+    request.modeName = "region";
+    request.audit = std::make_shared<AuditKit::AuditLog>();
+    shell.pipeline.editor->present(Pipeline::EditSession::create(shell.delegate->pipeline(), request));
+    shell.delegate->run(StatusCommand::openEditor);
+    EXPECT_EQ(shell.pipeline.editor->broughtToFront, 1);
+    EXPECT_EQ(shell.reopened.size(), 1);
+    shell.delegate->openRecentInEditor(library + "/older.png");
+    EXPECT_EQ(shell.reopened.last(), library + "/older.png");
 }
 
 TEST(AppDelegate, ShowingTheScreenshotsFolderMakesItFirst) {
