@@ -9,6 +9,7 @@
 #include <tesseract/resultiterator.h>
 
 #include <dlfcn.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -217,6 +218,15 @@ cv::Mat bgrOf(const QImage& image) {
     return bgr;
 }
 
+// The cores this process may run on: a process pinned to two cores (taskset, a container's cpuset)
+// gains nothing from eight engines but their memory.
+int usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 } // namespace
 
 // Worker threads, each owning one engine for its whole life. The engines are made in parallel,
@@ -227,7 +237,7 @@ public:
     using Job = std::function<void(tesseract::TessBaseAPI&)>;
 
     explicit EnginePool(const Options& options) {
-        const int count = options.workers > 0 ? options.workers : int(std::max(1u, std::thread::hardware_concurrency()));
+        const int count = options.workers > 0 ? options.workers : usableCores();
         starting_ = count;
         for (int i = 0; i < count; ++i) threads_.emplace_back([this, options] { work(options); });
     }
