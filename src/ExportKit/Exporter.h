@@ -51,6 +51,19 @@ void fillRedaction(QPainter& painter, const Support::Rect& bitmapRect, double ca
 // off. Throws ExportError.
 QImage flatten(const QImage& image, const std::vector<SidecarKit::Annotation>& annotations);
 
+// What a scaled view of the image adds to the drawing, in image pixels: strokes never thinner
+// than `minimumLineWidth`, dashes never on a unit shorter than `minimumDashUnit`. Zero for exports.
+struct DrawingMinimums {
+    double minimumLineWidth = 0;
+    double minimumDashUnit = 0;
+};
+
+// Draws one annotation as flatten does, in image pixels under the painter's transform (the
+// review canvas scales it to the screen; shadows scale with it). `canvasHeight` is the image's
+// height in pixels. Unknown kinds draw nothing; a blur that cannot be drawn throws as in flatten.
+void drawAnnotation(QPainter& painter, const SidecarKit::Annotation& annotation, double canvasHeight,
+                    const DrawingMinimums& minimums = {});
+
 // "#RRGGBB" or "#RRGGBBAA", number sign optional, either case; anything else is opaque red.
 QColor colorFromHex(QStringView hex);
 // Opaque black over light colours (luminance above 0.6), opaque white otherwise.

@@ -56,8 +56,10 @@ void paintMaybeShadowed(QPainter& painter, const std::optional<ShadowLook>& shad
         draw(painter);
         return;
     }
-    const Shadow::Parameters parameters{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards), shadow->blur,
-                                        QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
+    // The look is in image pixels; a painter that scales the image (the review canvas) scales it too.
+    const double scale = std::sqrt(std::abs(painter.transform().determinant()));
+    const Shadow::Parameters parameters{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards * scale),
+                                        shadow->blur * scale, QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
     Shadow::paintWithShadow(painter, parameters, painter.transform().mapRect(localBounds), draw);
 }
 
@@ -72,6 +74,13 @@ QPen roundPen(const QColor& color, double width) {
     return pen;
 }
 
+// The style as stroked: never thinner than the minimum.
+Annotation::Style stroked(const Annotation::Style& style, const DrawingMinimums& minimums) {
+    Annotation::Style result = style;
+    if (std::isfinite(result.lineWidth)) result.lineWidth = std::max(result.lineWidth, minimums.minimumLineWidth);
+    return result;
+}
+
 // Applies a clockwise rotation about `pivot` for the duration of `draw`.
 void withRotation(QPainter& painter, QPointF pivot, double rotation, const std::function<void()>& draw) {
     if (rotation == 0 || !std::isfinite(rotation)) {
@@ -84,7 +93,7 @@ void withRotation(QPainter& painter, QPointF pivot, double rotation, const std::
     painter.restore();
 }
 
-void drawArrow(QPainter& painter, const Annotation::Arrow& arrow) {
+void drawArrow(QPainter& painter, const Annotation::Arrow& arrow, const DrawingMinimums& minimums) {
     if (!usable(arrow.from) || !usable(arrow.to) || (arrow.control && !usable(*arrow.control))) return;
     const QPointF from = toPainter(arrow.from);
     const QPointF to = toPainter(arrow.to);
@@ -105,11 +114,11 @@ void drawArrow(QPainter& painter, const Annotation::Arrow& arrow) {
         path.moveTo(to);
         path.lineTo(to + length * QPointF(std::cos(wing), std::sin(wing)));
     }
-    strokeDecorated(painter, path, arrow.style);
+    strokeDecorated(painter, path, stroked(arrow.style, minimums));
 }
 
 template <typename Shape>
-void drawShape(QPainter& painter, const Shape& shape, bool ellipse) {
+void drawShape(QPainter& painter, const Shape& shape, bool ellipse, const DrawingMinimums& minimums) {
     if (!usable(shape.rect)) return;
     const QRectF rect = shape.rect.toQRectF();
     withRotation(painter, rect.center(), shape.rotation, [&] {
@@ -125,7 +134,7 @@ void drawShape(QPainter& painter, const Shape& shape, bool ellipse) {
             painter.fillPath(outline, effectiveColor(shape.fill->colorHex, shape.fill->opacity));
             painter.restore();
         }
-        strokeDecorated(painter, outline, shape.style);
+        strokeDecorated(painter, outline, stroked(shape.style, minimums));
     });
 }
 
@@ -139,13 +148,13 @@ void drawBlur(QPainter& painter, const Annotation::Blur& blur, double height) {
     withRotation(painter, pivot, blur.rotation, [&] { fillRedaction(painter, bottomLeft, height, blur.style); });
 }
 
-void drawFreeform(QPainter& painter, const Annotation::Freeform& freeform) {
+void drawFreeform(QPainter& painter, const Annotation::Freeform& freeform, const DrawingMinimums& minimums) {
     if (freeform.points.size() < 2) return;
     if (!std::all_of(freeform.points.begin(), freeform.points.end(), [](const auto& p) { return usable(p); })) return;
     QPainterPath path(toPainter(freeform.points.front()));
     for (std::size_t i = 1; i < freeform.points.size(); ++i) path.lineTo(toPainter(freeform.points[i]));
     if (freeform.closed) path.closeSubpath();
-    strokeDecorated(painter, path, freeform.style);
+    strokeDecorated(painter, path, stroked(freeform.style, minimums));
 }
 
 constexpr double kMostDashes = 1 << 20;
@@ -195,23 +204,24 @@ QPainterPath dashedSegment(QPointF from, QPointF to, double width, const QRectF&
     return dashes;
 }
 
-void drawLine(QPainter& painter, const Annotation::Line& line) {
+void drawLine(QPainter& painter, const Annotation::Line& line, const DrawingMinimums& minimums) {
     if (!usable(line.from) || !usable(line.to)) return;
     const QPointF from = toPainter(line.from);
     const QPointF to = toPainter(line.to);
     if (!line.dashed) {
         QPainterPath path(from);
         path.lineTo(to);
-        strokeDecorated(painter, path, line.style);
+        strokeDecorated(painter, path, stroked(line.style, minimums));
         return;
     }
     const double w = drawableSize(painter, line.style.lineWidth);
     if (!(w > 0) || !usable(w)) return; // dashes of no length draw nothing
+    const double unit = std::max(w, minimums.minimumDashUnit);
     const QPaintDevice* device = painter.device();
-    const double reach = 2 * w + 16; // room for caps, outline and shadow
+    const double reach = 2 * std::max(unit, w) + 16; // room for caps, outline and shadow
     const QRectF visible = painter.transform().inverted().mapRect(
         QRectF(-reach, -reach, device->width() + 2 * reach, device->height() + 2 * reach));
-    strokeDecorated(painter, dashedSegment(from, to, w, visible), line.style);
+    strokeDecorated(painter, dashedSegment(from, to, unit, visible), stroked(line.style, minimums));
 }
 
 void drawBadge(QPainter& painter, const Annotation::Badge& badge) {
@@ -352,6 +362,32 @@ void strokeDecorated(QPainter& painter, const QPainterPath& path, const Annotati
     painter.restore();
 }
 
+void drawAnnotation(QPainter& painter, const Annotation& annotation, double height, const DrawingMinimums& minimums) {
+    std::visit(
+        [&](const auto& kind) {
+            using Kind = std::decay_t<decltype(kind)>;
+            if constexpr (std::is_same_v<Kind, Annotation::Arrow>) {
+                drawArrow(painter, kind, minimums);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Box>) {
+                drawShape(painter, kind, false, minimums);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Ellipse>) {
+                drawShape(painter, kind, true, minimums);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Text>) {
+                drawText(painter, kind, height);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Blur>) {
+                drawBlur(painter, kind, height);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Freeform>) {
+                drawFreeform(painter, kind, minimums);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Line>) {
+                drawLine(painter, kind, minimums);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Badge>) {
+                drawBadge(painter, kind);
+            }
+            // Unknown kinds draw nothing.
+        },
+        annotation.kind);
+}
+
 QImage flatten(const QImage& image, const std::vector<Annotation>& annotations) {
     std::vector<const Annotation*> ordered;
     ordered.reserve(annotations.size());
@@ -362,31 +398,7 @@ QImage flatten(const QImage& image, const std::vector<Annotation>& annotations) 
     QImage result = WorkingImage::copyOf(image);
     const double height = result.height();
     QPainter painter(&result);
-    for (const Annotation* annotation : ordered) {
-        std::visit(
-            [&](const auto& kind) {
-                using Kind = std::decay_t<decltype(kind)>;
-                if constexpr (std::is_same_v<Kind, Annotation::Arrow>) {
-                    drawArrow(painter, kind);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Box>) {
-                    drawShape(painter, kind, false);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Ellipse>) {
-                    drawShape(painter, kind, true);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Text>) {
-                    drawText(painter, kind, height);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Blur>) {
-                    drawBlur(painter, kind, height);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Freeform>) {
-                    drawFreeform(painter, kind);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Line>) {
-                    drawLine(painter, kind);
-                } else if constexpr (std::is_same_v<Kind, Annotation::Badge>) {
-                    drawBadge(painter, kind);
-                }
-                // Unknown kinds draw nothing.
-            },
-            annotation->kind);
-    }
+    for (const Annotation* annotation : ordered) drawAnnotation(painter, *annotation, height);
     painter.end();
     return result;
 }
