@@ -56,7 +56,17 @@ ThemedRoot* ThemedRoot::find(const QWidget* widget) {
 
 Theme* ThemedRoot::theme() const { return theme_.data(); }
 
-Tokens ThemedRoot::tokens() const { return theme_ ? theme_->tokens() : Tokens::defaults(); }
+Tokens ThemedRoot::tokens() const {
+    Tokens t = theme_ ? theme_->tokens() : Tokens::defaults();
+    if (preferredScheme_) t.scheme = *preferredScheme_;
+    return t;
+}
+
+void ThemedRoot::setPreferredScheme(std::optional<ColorScheme> scheme) {
+    if (scheme == preferredScheme_) return;
+    preferredScheme_ = scheme;
+    refresh();
+}
 
 bool ThemedRoot::reduceMotion() const { return desktop_ && desktop_->reduceMotion(); }
 

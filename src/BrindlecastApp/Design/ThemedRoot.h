@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
+
 class QWidget;
 
 namespace BrindlecastApp {
@@ -26,6 +28,9 @@ public:
 
     Theme* theme() const;
     Tokens tokens() const;
+    // Shows the tree in this scheme whatever the theme's mode, keeping the theme's accent (a
+    // view that always asks for the dark look); nothing follows the theme's mode again.
+    void setPreferredScheme(std::optional<ColorScheme> scheme);
     bool reduceMotion() const;
     bool reduceTransparency() const;
 
@@ -39,6 +44,7 @@ private:
     QWidget* root_;
     QPointer<Theme> theme_;
     QPointer<DesktopSettings> desktop_;
+    std::optional<ColorScheme> preferredScheme_;
 };
 
 // What a widget sees: the values of its nearest themed root, else the light tokens with the
