@@ -3,10 +3,7 @@
 #include "ImageTestHelpers.h"
 #include "support/TestEnvironment.h"
 
-#include <QEventLoop>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -20,23 +17,6 @@ const bool platformChosen = [] {
     return true;
 }();
 
-// Runs a program while this process keeps serving X selection requests.
-QByteArray outputWhileServing(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(30000, &loop, &QEventLoop::quit); // a hung reader fails the test below
-    process.start(program, arguments);
-    loop.exec();
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return process.readAllStandardOutput();
-}
-
 TEST(SystemClipboardX11, AnotherClientReadsExactlyTheExportedBytes) {
     if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "no X display";
     REQUIRE_PROGRAM("xclip");
@@ -45,7 +25,7 @@ TEST(SystemClipboardX11, AnotherClientReadsExactlyTheExportedBytes) {
     const auto png = ExportKit::Exporter::encode(ExportKitTests::noiseImage(64, 48, 61), ExportKit::ImageFormat::png());
     const QString hash = ExportKit::Exporter::copyToClipboard(
         png, ExportKit::ImageFormat::png(), {ExportKit::DestinationKind::clipboard}, clipboard);
-    const QByteArray read = outputWhileServing("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+    const QByteArray read = TestSupport::outputWhileServing("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
     EXPECT_EQ(read, png.data());
     const auto sum = TestSupport::runProgram("sha256sum", {"-"}, read);
     ASSERT_TRUE(sum && sum->exitCode == 0);

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -122,6 +124,26 @@ QString makeFolderReachableByAll(const QString& hint) {
     const QString folder = makeTemporaryFolder(hint);
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     return folder;
+}
+
+QByteArray outputWhileServing(const QString& program, const QStringList& arguments, const std::optional<QByteArray>& input) {
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit); // a hung program fails the caller's check
+    process.start(program, arguments);
+    if (input) {
+        process.write(*input);
+        process.closeWriteChannel();
+    }
+    loop.exec();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return process.readAllStandardOutput();
 }
 
 bool hasProgram(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }

@@ -31,6 +31,12 @@ std::optional<ProcessResult> runProgram(const QString& program, const QStringLis
                                         const std::optional<QByteArray>& input = std::nullopt,
                                         int timeoutMs = 60000);
 
+// Runs a program while this process's event loop keeps turning, so that the process can answer
+// it (as the owner of an X selection must); its standard output, or nothing when it did not end
+// within 30 seconds.
+QByteArray outputWhileServing(const QString& program, const QStringList& arguments,
+                              const std::optional<QByteArray>& input = std::nullopt);
+
 // True when `program` is on PATH.
 bool hasProgram(const QString& program);
 
