@@ -4,6 +4,9 @@
 #include "ExportKit/ExportTypes.h"
 #include "SidecarKit/Annotation.h"
 
+#include "Support/Geometry.h"
+
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -16,6 +19,8 @@ struct ReviewDecision {
         std::vector<DetectionKit::Detection> redact;
         std::vector<SidecarKit::Annotation> annotations;
         ExportKit::DestinationKind destination = ExportKit::DestinationKind::clipboard;
+        // The crop the user committed in the window (image pixels); the export keeps only it.
+        std::optional<Support::Rect> crop;
     };
     struct Cancel {};
 
@@ -24,8 +29,9 @@ struct ReviewDecision {
     static ReviewDecision cancel() { return {Cancel{}}; }
     static ReviewDecision exportTo(std::vector<DetectionKit::Detection> redact,
                                    std::vector<SidecarKit::Annotation> annotations,
-                                   ExportKit::DestinationKind destination) {
-        return {Export{std::move(redact), std::move(annotations), destination}};
+                                   ExportKit::DestinationKind destination,
+                                   std::optional<Support::Rect> crop = std::nullopt) {
+        return {Export{std::move(redact), std::move(annotations), destination, crop}};
     }
     bool isCancel() const { return std::holds_alternative<Cancel>(value); }
 };

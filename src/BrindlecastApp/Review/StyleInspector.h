@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QSlider;
+
+namespace BrindlecastApp {
+
+class ReviewViewModel;
+
+// The small popover that edits the colour and the width (or text size) of the selected
+// annotations. Every movement of a control is one write to the model.
+class StyleInspector : public QWidget {
+    Q_OBJECT
+public:
+    explicit StyleInspector(ReviewViewModel& model, QWidget* parent = nullptr);
+
+    // What the controls show: the selected style's colour and width, or red and 3 without one.
+    QColor shownColor() const;
+    double shownWidth() const;
+    QString sizeCaption() const;
+
+    // The colour picker's choice, as the model receives it.
+    void pickColor(const QColor& color);
+    void pickWidth(double width);
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    QPointer<ReviewViewModel> model_;
+    QWidget* well_;
+    QLabel* caption_;
+    QSlider* slider_;
+    bool refreshing_ = false;
+};
+
+} // namespace BrindlecastApp
