@@ -1,7 +1,7 @@
 // Frame times of the review canvas on a 2560x1440 capture with 20 redactions and 50 annotations,
 // on the offscreen platform: a whole repaint at zoom 1 and 2, and one frame of dragging a
 // selected arrow. The reference is the same frame with nothing kept between frames (the scaled
-// capture, the card's shadow and the redaction textures made again every time).
+// capture, the card's shadow, the redaction textures and the annotations made again every time).
 //
 //   review-canvas-benchmark --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include "BrindlecastApp/Review/ReviewCanvasView.h"

@@ -197,3 +197,35 @@ TEST(CanvasPainting, CropToolDimsOutsideTheDraftAndACropClipsTheRest) {
     frame = h.frame();
     EXPECT_EQ(frame.pixel(10, 10), qRgb(28, 28, 28));
 }
+
+// Redaction cells and annotations are made once and reused: a second frame makes nothing, and a
+// drag makes again only what moved.
+TEST(CanvasPainting, FramesReuseWhatDidNotChange) {
+    CanvasHarness h(stripedImage(1000, 600), {detected(PatternAction::blurMandatory, Rect(100, 100, 200, 40)),
+                                              detected(PatternAction::blurSuggested, Rect(100, 200, 200, 40))});
+    const Annotation::Style style("#FF3B30", 4, 1, true, std::nullopt, true);
+    h.model.addAnnotation(Annotation::Blur{Rect(500, 100, 100, 60), Annotation::RedactionStyle::blur, 0.3});
+    h.model.addAnnotation(Annotation::Text{{500, 300}, "Note", Annotation::Style("#FFD60A", 30, 1, true, std::nullopt, true),
+                                           std::nullopt, Annotation::TextAlignment::left, 0});
+    const QUuid arrow = h.model.addAnnotation(Annotation::Arrow{{100, 400}, {300, 500}, style, std::nullopt});
+    h.frame();
+    RedactionCells& cells = h.canvas.renderer().cells();
+    AnnotationSprites& sprites = h.canvas.renderer().sprites();
+    const auto cellRenders = cells.renders();
+    const auto spriteRenders = sprites.renders();
+    EXPECT_EQ(cells.count(), 3u);
+    EXPECT_EQ(sprites.count(), 2u);
+    h.frame();
+    EXPECT_EQ(cells.renders(), cellRenders);
+    EXPECT_EQ(sprites.renders(), spriteRenders);
+
+    h.model.setSelectedAnnotationID(arrow);
+    h.press(200, 450);
+    for (int step = 1; step <= 5; ++step) {
+        h.move(200 + 7 * step, 450 + 3 * step);
+        h.frame();
+    }
+    h.release(235, 465);
+    EXPECT_EQ(cells.renders(), cellRenders);
+    EXPECT_EQ(sprites.renders(), spriteRenders + 5);
+}

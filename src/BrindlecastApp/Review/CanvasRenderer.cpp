@@ -51,6 +51,17 @@ QPainterPath rounded(const QRectF& rect, double radius) {
 
 bool isOpaque(const QImage& image) { return !image.hasAlphaChannel(); }
 
+bool isFullyOpaque(const QImage& image) {
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            if (qAlpha(line[x]) != 255) return false;
+        }
+    }
+    return true;
+}
+
 // Image pixels to view points: the export draws in image pixels, the canvas shows them scaled.
 QTransform imageToView(const CanvasGeometry::ImageViewMapping& mapping) {
     const Rect& fr = mapping.fitRect();
@@ -89,6 +100,7 @@ QRectF CanvasRenderer::copyFlashChip(const QRectF& rect, const QString& message)
 
 void CanvasRenderer::clearCaches() {
     cells_.clear();
+    sprites_.clear();
     scaled_ = ScaledImage{};
     shadow_ = CardShadow{};
 }
@@ -296,10 +308,12 @@ void CanvasRenderer::drawImage(QPainter& painter, const QImage& image, const QRe
     const QSize device(int(std::lround(fr.width() * dpr)), int(std::lround(fr.height() * dpr)));
     const bool keep = qint64(device.width()) * device.height() <= kLargestScaledImage && !device.isEmpty();
     if (keep && (scaled_.cacheKey != image.cacheKey() || scaled_.deviceSize != device)) {
-        scaled_ = ScaledImage{image.cacheKey(), device,
-                              device == image.size() ? image
-                                                     : image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)};
-        scaled_.image.setDevicePixelRatio(dpr);
+        QImage scaled = device == image.size() ? image : image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // A capture without see-through pixels is kept opaque, so that every frame copies it
+        // rather than blends it.
+        if (scaled.hasAlphaChannel() && isFullyOpaque(scaled)) scaled = scaled.convertToFormat(QImage::Format_RGB32);
+        scaled.setDevicePixelRatio(dpr);
+        scaled_ = ScaledImage{image.cacheKey(), device, scaled};
     }
     if (keep) {
         painter.drawImage(fr.topLeft(), scaled_.image);
@@ -347,10 +361,16 @@ void CanvasRenderer::drawAnnotation(QPainter& painter, const Annotation& annotat
         return;
     }
     const double s = mapping.scale();
-    painter.save();
-    painter.setTransform(imageToView(mapping), true);
     // On screen a stroke is never thinner than a point, nor a dash shorter than two.
     const ExportKit::Exporter::DrawingMinimums minimums{1 / s, 2 / s};
+    const AnnotationSprites::Request request{&annotation, imageHeight, s, dpr, toQ(mapping.fitRect()).topLeft(),
+                                             minimums.minimumLineWidth, minimums.minimumDashUnit};
+    if (const auto sprite = sprites_.sprite(request)) {
+        painter.drawImage(sprite->topLeft, sprite->image);
+        return;
+    }
+    painter.save();
+    painter.setTransform(imageToView(mapping), true);
     try {
         ExportKit::Exporter::drawAnnotation(painter, annotation, imageHeight, minimums);
     } catch (const ExportKit::ExportError&) {

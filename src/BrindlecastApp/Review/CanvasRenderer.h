@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Review/AnnotationSprites.h"
 #include "BrindlecastApp/Review/CanvasGeometry.h"
 #include "BrindlecastApp/Review/RedactionCells.h"
 #include "SidecarKit/Annotation.h"
@@ -22,9 +23,8 @@ class ReviewViewModel;
 // Paints the review canvas from its model: the mat, the backdrop, the capture as a card, the
 // crop draft's chrome, every detection hidden with the export's own textures, the annotations
 // drawn by the export's own drawing (only scaled to the screen), the gesture's preview, the
-// selection and the chip of a copy. Keeps between frames only what is costly to make again and
-// depends on nothing that changes while dragging: the image scaled to the screen, the card's
-// shadow and the redaction textures.
+// selection and the chip of a copy. Keeps between frames what is costly to make again: the image
+// scaled to the screen, the card's shadow, the redaction textures and each annotation as drawn.
 //
 // The painter must be on a 72 dpi device (a point is then a pixel, as on the export's bitmaps),
 // in view points.
@@ -55,6 +55,7 @@ public:
     void paint(QPainter& painter, const ReviewViewModel& model, const Scene& scene);
 
     RedactionCells& cells() { return cells_; }
+    AnnotationSprites& sprites() { return sprites_; }
     // Drops everything kept between frames (the next frame makes it all again).
     void clearCaches();
 
@@ -84,6 +85,7 @@ private:
     static void drawCopyFlash(QPainter& painter, const CopyFlash& flash);
 
     RedactionCells cells_;
+    AnnotationSprites sprites_;
     struct ScaledImage {
         qint64 cacheKey = 0;
         QSize deviceSize;

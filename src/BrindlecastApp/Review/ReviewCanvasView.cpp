@@ -156,7 +156,7 @@ void ReviewCanvasView::paintEvent(QPaintEvent*) {
         frame_.setDevicePixelRatio(dpr);
     }
     if (frame_.isNull()) return;
-    frame_.fill(Qt::transparent);
+    if (!matColor_ || matColor_->alpha() != 255) frame_.fill(Qt::transparent); // an opaque mat covers it all
 
     CanvasRenderer::Scene scene;
     scene.bounds = QRectF(0, 0, width(), height());
@@ -185,7 +185,10 @@ void ReviewCanvasView::paintEvent(QPaintEvent*) {
         renderer_.paint(painter, *model_, scene);
     }
     QPainter painter(this);
+    // Over an opaque mat the frame replaces what lay behind; without one it lies over it.
+    if (matColor_ && matColor_->alpha() == 255) painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), frame_);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (const QPointer<QWidget>& card : floatingCards_) {
         const auto* caster = dynamic_cast<const ShadowCaster*>(card.data());
         if (!caster || !card->isVisible()) continue;
