@@ -6,9 +6,9 @@
 #include "BrindlecastApp/Review/ReviewShellView.h"
 #include "BrindlecastApp/Review/ReviewWindowController.h"
 #include "BrindlecastApp/Review/ShellControls.h"
+#include "BrindlecastApp/Shell/ReviewPreview.h"
 
 #include "CanvasTestSupport.h"
-#include "Support/Fonts.h"
 #include "Support/UserDefaults.h"
 
 #include <QApplication>
@@ -21,44 +21,11 @@ using namespace CanvasTesting;
 
 namespace {
 
-// A light record card on a dark backdrop, with lines of text like a customer record.
-QImage recordImage() {
-    QImage image(1400, 900, QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    QLinearGradient backdrop(0, 0, 0, 900);
-    backdrop.setColorAt(0, QColor::fromRgbF(0.13f, 0.15f, 0.20f));
-    backdrop.setColorAt(1, QColor::fromRgbF(0.07f, 0.08f, 0.11f));
-    painter.fillRect(image.rect(), backdrop);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor::fromRgbF(0.96f, 0.96f, 0.96f));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(120, 120, 1160, 660), 12, 12);
-    painter.setPen(Qt::black);
-    const QStringList lines{"Customer Record", "Name: Ada Pemberton    MRN-4471902", "Email: ada.pemberton@example.org",
-                            "SSN: 512-44-9087", "Phone: (415) 555-0143", "Card on file: 4111 1111 1111 1111",
-                            "Server: 10.20.30.40"};
-    for (int i = 0; i < lines.size(); ++i) {
-        QFont font = Support::Fonts::monospacedFont(i == 0 ? 26 : 20, i == 0 ? QFont::Bold : QFont::Normal);
-        painter.setFont(font);
-        painter.drawText(QPointF(168, 210 + 64 * i), lines[i]);
-    }
-    return image;
-}
-
-std::vector<Annotation> seeds(double imageHeight) {
-    const Annotation::Style blue("#0A84FF", 5, 1, false, std::nullopt, false);
-    const Annotation::Style pink("#FF375F", 5, 1, false, std::nullopt, false);
-    const Annotation::Style orange("#FF9F0A", std::max(28.0, 0.04 * imageHeight), 1, false, std::nullopt, false);
-    return {Annotation(QUuid::createUuid(), 0, Annotation::Box{Rect(640, 360, 320, 150), blue, std::nullopt, 0.35}),
-            Annotation(QUuid::createUuid(), 1, Annotation::Arrow{{300, 620}, {560, 500}, pink, std::nullopt}),
-            Annotation(QUuid::createUuid(), 2,
-                       Annotation::Text{{260, 700}, "Review before sharing", orange, std::nullopt,
-                                        Annotation::TextAlignment::left, 0})};
-}
+QImage recordImage() { return ReviewPreview::syntheticScreenshot(); }
 
 std::vector<Detection> recordDetections() {
     using DetectionKit::PatternAction;
-    // Over the values of the lines drawn above (a character of the monospaced 20-pixel font is 12 wide).
+    // Boxes of the sizes detections have; where they lie does not matter here.
     return {detected(PatternAction::blurMandatory, Rect(228, 382, 136, 28), "512-44-9087"),
             detected(PatternAction::blurSuggested, Rect(252, 318, 304, 28), "ada.pemberton@example.org"),
             detected(PatternAction::blurSuggested, Rect(336, 510, 232, 28), "4111 1111 1111 1111"),
@@ -96,12 +63,15 @@ struct Review {
 // The grabs are kept for a person to look at; the shell is dark in both schemes.
 TEST(ReviewWindow, PreviewScreenshotsInBothSchemesAreNotBlank) {
     const QString folder = artefactsFolder();
+    const std::vector<Detection> previewDetections = ReviewPreview::detections(recordImage());
+    EXPECT_GE(previewDetections.size(), 4u);
     for (bool dark : {false, true}) {
         Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("review") + "/preferences.json");
         Theme theme(&defaults);
         theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        // What "--preview-review" shows: the sample record, its findings and the three seeds.
         const QImage image = recordImage();
-        Review review(image, recordDetections(), PolicyKit::EffectivePolicy::safeDefaults(), seeds(image.height()), &theme);
+        Review review(image, previewDetections, PolicyKit::EffectivePolicy::safeDefaults(), ReviewPreview::seedAnnotations(image), &theme);
         ASSERT_TRUE(review.window);
         EXPECT_EQ(review.window->windowTitle(), "Review & Export");
         QTest::qWait(50);
@@ -153,7 +123,7 @@ TEST(ReviewWindow, ContentSizeFollowsTheImage) {
 }
 
 TEST(ReviewWindow, SeedsAreShownWithTheFirstSelected) {
-    const auto seed = seeds(900);
+    const auto seed = ReviewPreview::seedAnnotations(recordImage());
     Review seeded(recordImage(), {}, PolicyKit::EffectivePolicy::safeDefaults(), seed);
     EXPECT_EQ(seeded.controller->model().annotations(), seed);
     EXPECT_EQ(seeded.controller->model().selectedAnnotationID(), seed.front().id);
@@ -191,7 +161,8 @@ TEST(ReviewWindow, EachPathGivesExactlyOneDecision) {
 
 // The export carries what the user kept: the redactions, the annotations and the crop.
 TEST(ReviewWindow, ExportCarriesRedactionsAnnotationsAndCrop) {
-    Review review(recordImage(), recordDetections(), PolicyKit::EffectivePolicy::safeDefaults(), seeds(900));
+    Review review(recordImage(), recordDetections(), PolicyKit::EffectivePolicy::safeDefaults(),
+                  ReviewPreview::seedAnnotations(recordImage()));
     ReviewViewModel& model = review.controller->model();
     model.toggleSuggested(0);
     model.setCrop(Rect(120, 120, 1160, 660));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "BrindlecastApp/Review/ReviewDecision.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
@@ -15,7 +16,6 @@
 
 namespace BrindlecastApp {
 
-class EditorWindowChrome;
 class ReviewShellView;
 class Theme;
 
