@@ -5,6 +5,7 @@
 #include "DetectionKit/DetectionTesting.h"
 #include "ExportKit/Clipboard.h"
 #include "PolicyKit/EffectivePolicy.h"
+#include "ReviewTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -13,15 +14,7 @@
 #include <QTest>
 
 #include <memory>
-#include <ostream>
 #include <vector>
-
-namespace Support {
-inline void PrintTo(const Rect& r, std::ostream* os) {
-    *os << "(" << r.x() << ", " << r.y() << ", " << r.width() << ", " << r.height() << ")";
-}
-inline void PrintTo(const Point& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
-} // namespace Support
 
 namespace CanvasTesting {
 
