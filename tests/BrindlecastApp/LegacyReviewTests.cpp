@@ -81,6 +81,18 @@ TEST(LegacyReview, TheDecisionIsExportedAndNoStoredAnnotationsGoWithIt) {
     }
 }
 
+// What the user cropped away in the window does not leave with the export.
+TEST(LegacyReview, TheWindowsCropIsExported) {
+    Harness h;
+    const Detection ssn = mandatory("ssn", Support::Rect(10, 1, 5, 5));
+    h.review->answer = ReviewDecision::exportTo({ssn}, {}, ExportKit::DestinationKind::folder, Support::Rect(4, 3, 20, 12));
+    const auto result = review(h, FakeScreen::patterned(QSize(40, 30), 4), {ssn});
+    ASSERT_TRUE(result && result->succeeded());
+    const QStringList files = h.libraryFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(QImage(h.libraryFolder + "/" + files[0]).size(), QSize(20, 12));
+}
+
 TEST(LegacyReview, ReleasingAMandatoryRedactionInTheWindowIsAudited) {
     Harness h;
     std::optional<Outcome<bool>> result;

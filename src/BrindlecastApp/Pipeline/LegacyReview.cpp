@@ -57,6 +57,7 @@ void runLegacyReview(const Environment& env, const QImage& image, const std::vec
                              request.redact = exported->redact;
                              request.annotations = exported->annotations;
                              request.destination = exported->destination;
+                             request.crop = exported->crop; // what the user cropped away stays behind
                              exportThen(env, std::move(request), policy, audit, finished);
                          });
 }

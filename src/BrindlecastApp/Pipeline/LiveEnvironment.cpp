@@ -8,6 +8,7 @@
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 #include "BrindlecastApp/Pipeline/Reopen.h"
+#include "BrindlecastApp/Review/ReviewWindowPresenter.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "CaptureKit/X11Connection.h"
 #include "CaptureKit/X11ScreenContentProvider.h"
@@ -40,21 +41,6 @@ public:
 
 private:
     void report(const EditSession& edit) const { log_.info("editor would open " + edit.path()); }
-    PipelineLog log_;
-};
-
-// Stands in for the review window until there is one: nothing leaves without a review.
-class CancellingReviewPresenter final : public ReviewPresenter {
-public:
-    explicit CancellingReviewPresenter(PipelineLog log) : log_(std::move(log)) {}
-    void present(const QImage&, const std::vector<DetectionKit::Detection>&, const PolicyKit::EffectivePolicy&,
-                 const std::vector<SidecarKit::Annotation>&, std::function<void()>,
-                 std::function<void(const ReviewDecision&)> decided) override {
-        log_.error("review window unavailable");
-        decided(ReviewDecision::cancel());
-    }
-
-private:
     PipelineLog log_;
 };
 
@@ -100,7 +86,7 @@ Environment makeLiveEnvironment(LiveWiring wiring) {
     env->clipboard = std::make_shared<ExportKit::SystemClipboard>();
     env->alerts = std::make_shared<MessageBoxAlerts>();
     env->editor = wiring.editor ? wiring.editor : std::make_shared<LoggingEditorPresenter>(env->log);
-    env->review = wiring.review ? wiring.review : std::make_shared<CancellingReviewPresenter>(env->log);
+    env->review = wiring.review ? wiring.review : std::make_shared<ReviewWindowPresenter>();
     env->trash = std::make_shared<DesktopWorkspace>();
     env->host = std::move(wiring.host);
     env->reopenRequests = std::make_shared<ReopenRequests>();

@@ -17,7 +17,7 @@ struct LiveWiring {
     std::shared_ptr<PipelineHost> host;
     // The editor window; until there is one, a presenter that logs what it would open.
     std::shared_ptr<EditorPresenter> editor;
-    // The review window of "--legacy-review"; until there is one, a presenter that cancels.
+    // The review window of "--legacy-review"; the real one when absent.
     std::shared_ptr<ReviewPresenter> review;
     // The command line; the application's own when absent.
     std::optional<QStringList> arguments;
