@@ -112,13 +112,10 @@ protected:
         EXPECT_TRUE(run("convert", {"-size", "400x300", "xc:", "-channel", "R", "-fx", "i/w", "-channel", "G", "-fx",
                                     "j/h", "-channel", "B", "-fx", "(i+j)%7/7", "+channel", picture}));
         start("display", {"-geometry", QString("+%1+%2").arg(x).arg(y), "-title", "Brindlecast test picture", picture});
-        std::optional<QString> id;
-        EXPECT_TRUE(waitUntil([&] {
-            id = run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast test picture"});
-            return id.has_value() && !id->isEmpty();
-        }, 10000));
+        const QString id = waitForWindow("Brindlecast test picture");
+        EXPECT_FALSE(id.isEmpty()) << "the picture did not show";
         QTest::qWait(300); // its first paint
-        return id ? id->section('\n', 0, 0).toUInt() : 0;
+        return id.toUInt();
     }
 
     // The frame the window manager put around a client window: the root's child holding it.
@@ -139,6 +136,16 @@ protected:
     void pressHotKey(const QString& digit) {
         xdotool({"key", "super+shift+" + digit});
         ASSERT_TRUE(waitUntil([&] { return overlayShown(); }, 10000)) << "no selection overlay";
+    }
+
+    // The first visible window whose name matches, as its decimal ID; empty when none showed.
+    QString waitForWindow(const QString& name) {
+        std::optional<QString> found;
+        waitUntil([&] {
+            found = run("xdotool", {"search", "--onlyvisible", "--name", name});
+            return found.has_value() && !found->isEmpty();
+        }, 20000);
+        return found.value_or(QString()).section('\n', 0, 0);
     }
 
     bool overlayShown() {
@@ -222,20 +229,34 @@ TEST_F(AppEndToEnd, ADragSavesAWorkingCopyOfExactlyThatArea) {
     EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000)) << "the overlay closes after the capture";
 }
 
-// The click lands on the overlay, one of the app's own windows; the window beneath it is taken.
+// The pointer is over the app's own gallery window (and over its overlay) when the click comes:
+// the window beneath them is taken, whole, with its own pixels where the gallery covers it.
 TEST_F(AppEndToEnd, AClickInWindowPickModeCapturesTheWindowUnderThePointer) {
-    const xcb_window_t picture = showPicture(500, 250);
-    startApp();
+    startApp({"--preview-gallery"});
+    const QString gallery = waitForWindow("^Design Gallery$");
+    ASSERT_FALSE(gallery.isEmpty()) << "no gallery window";
+    const xcb_window_t picture = showPicture(120, 150);
     const QRect frame = frameOf(picture);
-    ASSERT_TRUE(frame.isValid());
-    const QImage screen = rootImage(home_);
-    xdotool({"mousemove", QString::number(frame.center().x()), QString::number(frame.center().y())});
+    const QRect galleryFrame = frameOf(gallery.toUInt());
+    ASSERT_TRUE(frame.isValid() && galleryFrame.isValid());
+    xdotool({"windowactivate", "--sync", gallery});
+    xdotool({"windowmove", "--sync", gallery, QString::number(frame.center().x()), "0"});
+    QTest::qWait(300);
+    const QPoint pointer(frame.center().x() + 40, frame.center().y());
+    ASSERT_TRUE(frameOf(gallery.toUInt()).contains(pointer)) << "the gallery is under the pointer";
+
+    xdotool({"mousemove", QString::number(pointer.x()), QString::number(pointer.y())});
     pressHotKey("8");
     xdotool({"click", "1"});
     const QImage copy = waitForWorkingCopy();
     ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
-    EXPECT_EQ(copy.size(), frame.size());
-    EXPECT_EQ(differingPixels(copy, screen.copy(frame)), 0);
+    ASSERT_EQ(copy.size(), frame.size());
+    // The picture's own pixels, inside the frame the window manager drew around it.
+    Reply<xcb_translate_coordinates_reply_t> client(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, picture, root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(client);
+    const QImage source = QImage(home_ + "/picture.png").convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(differingPixels(copy.copy(client->dst_x - frame.x(), client->dst_y - frame.y(), 400, 300), source), 0);
 }
 
 TEST_F(AppEndToEnd, SuperShift9CapturesTheWholeDisplay) {
@@ -265,11 +286,8 @@ TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
 TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
     // A developer preview is a running copy too; its gallery window is what comes forward.
     QProcess* first = start(BRINDLECAST_BINARY, {"--preview-gallery"});
-    std::optional<QString> gallery;
-    ASSERT_TRUE(waitUntil([&] {
-        gallery = run("xdotool", {"search", "--onlyvisible", "--name", "^Design Gallery$"});
-        return gallery.has_value();
-    }, 20000));
+    const QString gallery = waitForWindow("^Design Gallery$");
+    ASSERT_FALSE(gallery.isEmpty()) << "no gallery window";
     const xcb_window_t picture = showPicture(600, 300);
     xdotool({"windowactivate", "--sync", QString::number(picture)});
     ASSERT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture));
