@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <QVBoxLayout>
@@ -47,8 +48,10 @@ TEST(EditMenu, ShortcutsReachTheFocusedWidgetInEveryWindow) {
     auto* canvas = new Canvas;
     auto* child = new QWidget(canvas);
     child->setFocusPolicy(Qt::StrongFocus);
+    auto* field = new QLineEdit("some text");
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(canvas);
+    layout->addWidget(field);
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -69,6 +72,12 @@ TEST(EditMenu, ShortcutsReachTheFocusedWidgetInEveryWindow) {
     child->setFocus();
     QTest::keySequence(&window, QKeySequence("Ctrl+C"));
     EXPECT_EQ(canvas->received.last(), "copy");
+    EXPECT_EQ(canvas->received.size(), expected.size() + 1);
+
+    // A text field keeps its own handling of the same keys.
+    field->setFocus();
+    QTest::keySequence(field, QKeySequence("Ctrl+A"));
+    EXPECT_EQ(field->selectedText(), "some text");
     EXPECT_EQ(canvas->received.size(), expected.size() + 1);
 }
 
