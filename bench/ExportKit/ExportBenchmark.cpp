@@ -1,5 +1,6 @@
 // The whole export of one capture: crop, redact, flatten, backdrop, watermark, PNG encode; and
-// flattening single annotations whose sizes came from a damaged document.
+// flattening single annotations, and whole documents of them, whose sizes came from a damaged
+// document.
 //
 //   ExportKitBench [benchmark flags]          measure
 //   ExportKitBench --write-final-pixels FILE  write the export's final pixels as raw RGBA and
@@ -14,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -197,6 +199,81 @@ void BM_HostileAnnotation(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(Exporter::flatten(capture, annotations));
 }
 BENCHMARK(BM_HostileAnnotation)->DenseRange(0, 8)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// How a damaged document's marks lie: `mixed` scatters them over and around the image in opaque
+// and translucent colours; `translucent` makes every colour see-through, so that no mark hides
+// the ones beneath it; `edge` also puts every mark just off the image, so that each covers only
+// part of it.
+enum class Damage { mixed, translucent, edge };
+
+// A whole damaged document: every hostile kind again and again, at sizes from just past the
+// image to far beyond it, some turned.
+std::vector<Annotation> hostileDocument(int count, Damage damage) {
+    const double sizes[] = {1e7, 6e7, 2e4, 4000, 9000, 3e5};
+    std::vector<Annotation> annotations;
+    for (int i = 0; i < count; ++i) {
+        const double size = sizes[std::size_t(i) % std::size(sizes)];
+        double x = (i * 397) % (kWidth + 800) - 400;
+        double y = (i * 211) % (kHeight + 600) - 300;
+        if (damage == Damage::edge) {
+            const double around = 0.7 * i; // on a ring the strokes, bounded to the image's size, only partly reach across
+            x = kWidth / 2.0 + 1.4 * kWidth * std::cos(around);
+            y = kHeight / 2.0 + 1.8 * kHeight * std::sin(around);
+        }
+        const double turn = (i % 3) * 0.4;
+        const auto style = [&](bool outline, bool shadow) {
+            if (damage != Damage::mixed) return Annotation::Style("#FF3B30", size, 0.6, outline, "#FFFFFF80", shadow);
+            return Annotation::Style(i % 2 ? "#FF3B30" : "#34C75980", size, 1.0, outline, std::nullopt, shadow);
+        };
+        const bool outline = i % 4 != 1;
+        const bool shadow = i % 5 != 2;
+        Annotation::Kind kind;
+        switch (i % 8) {
+        case 0:
+            kind = Annotation::Text{{x, y}, "Look here\nand here", style(outline, shadow), std::nullopt,
+                                    Annotation::TextAlignment::center, turn};
+            break;
+        case 1:
+            kind = Annotation::Box{Rect(x, y, 600, 400), style(outline, shadow), Annotation::Fill("#007AFF", 0.3), turn};
+            break;
+        case 2:
+            kind = Annotation::Ellipse{Rect(x, y, 500, 300), style(outline, shadow), std::nullopt, turn};
+            break;
+        case 3:
+            kind = Annotation::Arrow{{x, y}, {x + 800, y + 400}, style(outline, shadow), Point{x + 300, y - 50}};
+            break;
+        case 4:
+            kind = Annotation::Line{{x, y}, {x + 900, y + 300}, style(outline, shadow), i % 16 == 4};
+            break;
+        case 5: {
+            std::vector<Point> points;
+            for (int k = 0; k < 60; ++k) points.push_back({x + k * 12, y + 80 * std::sin(k / 5.0)});
+            kind = Annotation::Freeform{points, style(outline, shadow), i % 3 == 0};
+            break;
+        }
+        case 6:
+            kind = Annotation::Badge{{x, y}, i, size, style(false, false)};
+            break;
+        default:
+            kind = Annotation::Text{{x, y}, "W", style(outline, shadow), std::nullopt, Annotation::TextAlignment::left, 0};
+            break;
+        }
+        annotations.emplace_back(QUuid::createUuid(), i % 5, std::move(kind));
+    }
+    return annotations;
+}
+
+void BM_HostileDocument(benchmark::State& state) {
+    static const QImage capture = makeCapture();
+    const auto damage = Damage(state.range(1));
+    state.SetLabel(damage == Damage::mixed ? "mixed" : damage == Damage::translucent ? "translucent" : "edge");
+    const std::vector<Annotation> annotations = hostileDocument(int(state.range(0)), damage);
+    for (auto _ : state) benchmark::DoNotOptimize(Exporter::flatten(capture, annotations));
+}
+BENCHMARK(BM_HostileDocument)
+    ->ArgsProduct({{20, 200}, {int(Damage::mixed), int(Damage::translucent), int(Damage::edge)}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

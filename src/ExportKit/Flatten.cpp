@@ -1,4 +1,5 @@
 #include "ExportKit/BitmapCoordinates.h"
+#include "ExportKit/DeviceCoverage.h"
 #include "ExportKit/Exporter.h"
 #include "ExportKit/Shadow.h"
 #include "ExportKit/WorkingImage.h"
@@ -19,6 +20,7 @@
 namespace ExportKit::Exporter {
 
 using SidecarKit::Annotation;
+using namespace DeviceCoverage;
 
 namespace {
 
@@ -50,17 +52,20 @@ struct ShadowLook {
     double alpha;
 };
 
+// The look is in image pixels; a painter that scales the image (the review canvas) scales it too.
+Shadow::Parameters shadowParameters(const QPainter& painter, const ShadowLook& shadow) {
+    const double scale = std::sqrt(std::abs(painter.transform().determinant()));
+    return {BitmapCoordinates::shadowOffsetDownwards(shadow.downwards * scale), shadow.blur * scale,
+            QColor::fromRgbF(0, 0, 0, float(shadow.alpha))};
+}
+
 void paintMaybeShadowed(QPainter& painter, const std::optional<ShadowLook>& shadow, const QRectF& localBounds,
                         const std::function<void(QPainter&)>& draw) {
     if (!shadow) {
         draw(painter);
         return;
     }
-    // The look is in image pixels; a painter that scales the image (the review canvas) scales it too.
-    const double scale = std::sqrt(std::abs(painter.transform().determinant()));
-    const Shadow::Parameters parameters{BitmapCoordinates::shadowOffsetDownwards(shadow->downwards * scale),
-                                        shadow->blur * scale, QColor::fromRgbF(0, 0, 0, float(shadow->alpha))};
-    Shadow::paintWithShadow(painter, parameters, painter.transform().mapRect(localBounds), draw);
+    Shadow::paintWithShadow(painter, shadowParameters(painter, *shadow), painter.transform().mapRect(localBounds), draw);
 }
 
 QColor outlineColor(const Annotation::Style& style) {
@@ -81,6 +86,35 @@ Annotation::Style stroked(const Annotation::Style& style, const DrawingMinimums&
     return result;
 }
 
+double outlineWidthFor(double lineWidth) { return lineWidth + std::max(0.55 * lineWidth, 3.0); }
+
+// One pass of a decorated stroke. A stroke over all of the device paints it one colour: an
+// opaque one hides the shadow it casts, which is then not made, and a translucent one needs no
+// layer of its own above its shadow.
+void strokeShadowed(QPainter& painter, const QPainterPath& path, const QPen& pen, std::optional<ShadowLook> shadow,
+                    const QRectF& bounds) {
+    const auto stroke = [&](QPainter& p) { strokeOnDevice(p, path, pen); };
+    if (shadow && strokeCoversDevice(painter, path, pen.widthF())) {
+        if (!paintsOpaque(pen.color())) {
+            Shadow::paintShadowOnly(painter, shadowParameters(painter, *shadow), painter.transform().mapRect(bounds), stroke);
+        }
+        fillDevice(painter, pen.brush());
+        return;
+    }
+    paintMaybeShadowed(painter, shadow, bounds, stroke);
+}
+
+// Whether a decorated stroke alone paints every pixel of the device opaquely.
+bool strokeHidesDevice(const QPainter& painter, const QPainterPath& path, const Annotation::Style& style) {
+    const double w = drawableSize(painter, style.lineWidth);
+    if (!std::isfinite(w)) return false;
+    // Coverage first: it is the cheaper test, and almost never met.
+    if (style.outline && strokeCoversDevice(painter, path, outlineWidthFor(w)) && paintsOpaque(outlineColor(style))) {
+        return true;
+    }
+    return strokeCoversDevice(painter, path, w) && paintsOpaque(effectiveColor(style.colorHex, style.opacity));
+}
+
 // Applies a clockwise rotation about `pivot` for the duration of `draw`.
 void withRotation(QPainter& painter, QPointF pivot, double rotation, const std::function<void()>& draw) {
     if (rotation == 0 || !std::isfinite(rotation)) {
@@ -93,8 +127,8 @@ void withRotation(QPainter& painter, QPointF pivot, double rotation, const std::
     painter.restore();
 }
 
-void drawArrow(QPainter& painter, const Annotation::Arrow& arrow, const DrawingMinimums& minimums) {
-    if (!usable(arrow.from) || !usable(arrow.to) || (arrow.control && !usable(*arrow.control))) return;
+std::optional<QPainterPath> arrowPath(const QPainter& painter, const Annotation::Arrow& arrow) {
+    if (!usable(arrow.from) || !usable(arrow.to) || (arrow.control && !usable(*arrow.control))) return std::nullopt;
     const QPointF from = toPainter(arrow.from);
     const QPointF to = toPainter(arrow.to);
     QPainterPath path(from);
@@ -114,7 +148,17 @@ void drawArrow(QPainter& painter, const Annotation::Arrow& arrow, const DrawingM
         path.moveTo(to);
         path.lineTo(to + length * QPointF(std::cos(wing), std::sin(wing)));
     }
-    strokeDecorated(painter, path, stroked(arrow.style, minimums));
+    return path;
+}
+
+QPainterPath shapeOutline(const QRectF& rect, bool ellipse) {
+    QPainterPath outline;
+    if (ellipse) {
+        outline.addEllipse(rect);
+    } else {
+        outline.addRect(rect);
+    }
+    return outline;
 }
 
 template <typename Shape>
@@ -122,12 +166,7 @@ void drawShape(QPainter& painter, const Shape& shape, bool ellipse, const Drawin
     if (!usable(shape.rect)) return;
     const QRectF rect = shape.rect.toQRectF();
     withRotation(painter, rect.center(), shape.rotation, [&] {
-        QPainterPath outline;
-        if (ellipse) {
-            outline.addEllipse(rect);
-        } else {
-            outline.addRect(rect);
-        }
+        const QPainterPath outline = shapeOutline(rect, ellipse);
         if (shape.fill) {
             painter.save();
             painter.setRenderHint(QPainter::Antialiasing, true);
@@ -138,23 +177,29 @@ void drawShape(QPainter& painter, const Shape& shape, bool ellipse, const Drawin
     });
 }
 
-void drawBlur(QPainter& painter, const Annotation::Blur& blur, double height) {
-    // A region the user asked to hide is refused rather than left off when it cannot be drawn.
+// A region the user asked to hide is refused rather than left off when it cannot be drawn.
+void checkBlurDrawable(const Annotation::Blur& blur) {
     if (!usable(blur.rect) || !std::isfinite(blur.rotation)) {
         throw ExportError::invalidRegion("a blur annotation's region must be finite and within +/-2^53");
     }
+}
+
+void drawBlur(QPainter& painter, const Annotation::Blur& blur, double height) {
+    checkBlurDrawable(blur);
     const Support::Rect bottomLeft = BitmapCoordinates::toBottomLeft(blur.rect, height);
     const QPointF pivot = BitmapCoordinates::painterRect(bottomLeft, height).center();
     withRotation(painter, pivot, blur.rotation, [&] { fillRedaction(painter, bottomLeft, height, blur.style); });
 }
 
-void drawFreeform(QPainter& painter, const Annotation::Freeform& freeform, const DrawingMinimums& minimums) {
-    if (freeform.points.size() < 2) return;
-    if (!std::all_of(freeform.points.begin(), freeform.points.end(), [](const auto& p) { return usable(p); })) return;
+std::optional<QPainterPath> freeformPath(const Annotation::Freeform& freeform) {
+    if (freeform.points.size() < 2) return std::nullopt;
+    if (!std::all_of(freeform.points.begin(), freeform.points.end(), [](const auto& p) { return usable(p); })) {
+        return std::nullopt;
+    }
     QPainterPath path(toPainter(freeform.points.front()));
     for (std::size_t i = 1; i < freeform.points.size(); ++i) path.lineTo(toPainter(freeform.points[i]));
     if (freeform.closed) path.closeSubpath();
-    strokeDecorated(painter, path, stroked(freeform.style, minimums));
+    return path;
 }
 
 constexpr double kMostDashes = 1 << 20;
@@ -204,24 +249,38 @@ QPainterPath dashedSegment(QPointF from, QPointF to, double width, const QRectF&
     return dashes;
 }
 
-void drawLine(QPainter& painter, const Annotation::Line& line, const DrawingMinimums& minimums) {
-    if (!usable(line.from) || !usable(line.to)) return;
+std::optional<QPainterPath> linePath(const QPainter& painter, const Annotation::Line& line,
+                                     const DrawingMinimums& minimums = {}) {
+    if (!usable(line.from) || !usable(line.to)) return std::nullopt;
     const QPointF from = toPainter(line.from);
     const QPointF to = toPainter(line.to);
     if (!line.dashed) {
         QPainterPath path(from);
         path.lineTo(to);
-        strokeDecorated(painter, path, stroked(line.style, minimums));
-        return;
+        return path;
     }
     const double w = drawableSize(painter, line.style.lineWidth);
-    if (!(w > 0) || !usable(w)) return; // dashes of no length draw nothing
+    if (!(w > 0) || !usable(w)) return std::nullopt; // dashes of no length draw nothing
     const double unit = std::max(w, minimums.minimumDashUnit);
     const QPaintDevice* device = painter.device();
     const double reach = 2 * std::max(unit, w) + 16; // room for caps, outline and shadow
     const QRectF visible = painter.transform().inverted().mapRect(
         QRectF(-reach, -reach, device->width() + 2 * reach, device->height() + 2 * reach));
-    strokeDecorated(painter, dashedSegment(from, to, unit, visible), stroked(line.style, minimums));
+    return dashedSegment(from, to, unit, visible);
+}
+
+// The glyph outlines of a laid-out text.
+QPainterPath glyphOutlines(const QTextLayout& layout, QPointF position) {
+    QPainterPath outlines;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            outlines.addPath(font.pathForGlyph(glyphs[i]).translated(position + positions[i]));
+        }
+    }
+    return outlines;
 }
 
 void drawBadge(QPainter& painter, const Annotation::Badge& badge) {
@@ -240,25 +299,20 @@ void drawBadge(QPainter& painter, const Annotation::Badge& badge) {
         const double w = metrics.horizontalAdvance(number);
         const double h = metrics.ascent() + metrics.descent();
         // The string's box, w by h, is centred on the badge.
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(QPointF(centre.x() - w / 2, centre.y() - h / 2 + metrics.ascent()), number);
-    }
-    painter.restore();
-}
-
-// The glyph outlines of a laid-out text, for the outline pass.
-QPainterPath glyphOutlines(const QTextLayout& layout, QPointF position) {
-    QPainterPath outlines;
-    for (const QGlyphRun& run : layout.glyphRuns()) {
-        const QRawFont font = run.rawFont();
-        const QList<quint32> glyphs = run.glyphIndexes();
-        const QList<QPointF> positions = run.positions();
-        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            outlines.addPath(font.pathForGlyph(glyphs[i]).translated(position + positions[i]));
+        const QPointF baseline(centre.x() - w / 2, centre.y() - h / 2 + metrics.ascent());
+        if (widerThanDevice(painter, r)) {
+            QTextLayout layout(number, font, painter.device());
+            layout.beginLayout();
+            const QTextLine line = layout.createLine();
+            layout.endLayout();
+            fillCutToDevice(painter, glyphOutlines(layout, baseline - QPointF(0, line.ascent())), Qt::white);
+        } else {
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(baseline, number);
         }
     }
-    return outlines;
+    painter.restore();
 }
 
 void drawText(QPainter& painter, const Annotation::Text& text, double height) {
@@ -307,19 +361,66 @@ void drawText(QPainter& painter, const Annotation::Text& text, double height) {
         const QRectF bounds = frame.adjusted(-size, -size, size, size);
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setRenderHint(QPainter::TextAntialiasing, true);
+        // Glyphs wider than the image are drawn as their outlines cut down to it.
+        const bool cut = widerThanDevice(painter, size);
+        const QPainterPath outlines = style.outline || cut ? glyphOutlines(layout, frame.topLeft()) : QPainterPath();
         if (style.outline) {
-            const QPainterPath outlines = glyphOutlines(layout, frame.topLeft());
             paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
-                p.strokePath(outlines, QPen(outlineColor(style), 0.09 * size));
+                strokeOnDevice(p, outlines, QPen(outlineColor(style), 0.09 * size), cut);
             });
             shadow.reset(); // only the outline casts the shadow
         }
         const QColor fillColor = effectiveColor(style.colorHex, style.opacity);
         paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
-            p.setPen(fillColor);
-            layout.draw(&p, frame.topLeft());
+            if (cut) {
+                fillCutToDevice(p, outlines, fillColor);
+            } else {
+                p.setPen(fillColor);
+                layout.draw(&p, frame.topLeft());
+            }
         });
     });
+}
+
+// Whether drawing `annotation` alone paints every pixel of the image opaquely, whatever lies
+// beneath. Conservative: text, blurs and dashed lines are never counted.
+bool hidesEverythingBeneath(QPainter& painter, const Annotation& annotation) {
+    return std::visit(
+        [&](const auto& kind) {
+            using Kind = std::decay_t<decltype(kind)>;
+            if constexpr (std::is_same_v<Kind, Annotation::Arrow>) {
+                const auto path = arrowPath(painter, kind);
+                return path && strokeHidesDevice(painter, *path, kind.style);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Box> || std::is_same_v<Kind, Annotation::Ellipse>) {
+                if (!usable(kind.rect)) return false;
+                constexpr bool ellipse = std::is_same_v<Kind, Annotation::Ellipse>;
+                const QRectF rect = kind.rect.toQRectF();
+                bool hides = false;
+                withRotation(painter, rect.center(), kind.rotation, [&] {
+                    const bool filled = kind.fill &&
+                                        (ellipse ? ellipseCoversDevice(painter, rect) : rectCoversDevice(painter, rect)) &&
+                                        paintsOpaque(effectiveColor(kind.fill->colorHex, kind.fill->opacity));
+                    hides = filled || strokeHidesDevice(painter, shapeOutline(rect, ellipse), kind.style);
+                });
+                return hides;
+            } else if constexpr (std::is_same_v<Kind, Annotation::Freeform>) {
+                const auto path = freeformPath(kind);
+                return path && strokeHidesDevice(painter, *path, kind.style);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Line>) {
+                if (kind.dashed) return false;
+                const auto path = linePath(painter, kind);
+                return path && strokeHidesDevice(painter, *path, kind.style);
+            } else if constexpr (std::is_same_v<Kind, Annotation::Badge>) {
+                if (!usable(kind.center) || !usable(kind.radius)) return false;
+                const double r = drawableSize(painter, kind.radius);
+                const QPointF centre = toPainter(kind.center);
+                return ellipseCoversDevice(painter, QRectF(centre - QPointF(r, r), QSizeF(2 * r, 2 * r))) &&
+                       paintsOpaque(effectiveColor(kind.style.colorHex, kind.style.opacity));
+            } else {
+                return false;
+            }
+        },
+        annotation.kind);
 }
 
 } // namespace
@@ -349,16 +450,13 @@ void strokeDecorated(QPainter& painter, const QPainterPath& path, const Annotati
     painter.setRenderHint(QPainter::Antialiasing, true);
     std::optional<ShadowLook> shadow;
     if (style.shadow) shadow = ShadowLook{std::max(0.5 * w, 2.0), std::max(w, 4.0), 0.4};
-    const double outlineWidth = w + std::max(0.55 * w, 3.0);
+    const double outlineWidth = outlineWidthFor(w);
     const QRectF bounds = path.controlPointRect().adjusted(-outlineWidth, -outlineWidth, outlineWidth, outlineWidth);
     if (style.outline) {
-        paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) {
-            p.strokePath(path, roundPen(outlineColor(style), outlineWidth));
-        });
+        strokeShadowed(painter, path, roundPen(outlineColor(style), outlineWidth), shadow, bounds);
         shadow.reset(); // the shadow is cast by the outline only
     }
-    const QPen pen = roundPen(effectiveColor(style.colorHex, style.opacity), w);
-    paintMaybeShadowed(painter, shadow, bounds, [&](QPainter& p) { p.strokePath(path, pen); });
+    strokeShadowed(painter, path, roundPen(effectiveColor(style.colorHex, style.opacity), w), shadow, bounds);
     painter.restore();
 }
 
@@ -367,7 +465,7 @@ void drawAnnotation(QPainter& painter, const Annotation& annotation, double heig
         [&](const auto& kind) {
             using Kind = std::decay_t<decltype(kind)>;
             if constexpr (std::is_same_v<Kind, Annotation::Arrow>) {
-                drawArrow(painter, kind, minimums);
+                if (const auto path = arrowPath(painter, kind)) strokeDecorated(painter, *path, stroked(kind.style, minimums));
             } else if constexpr (std::is_same_v<Kind, Annotation::Box>) {
                 drawShape(painter, kind, false, minimums);
             } else if constexpr (std::is_same_v<Kind, Annotation::Ellipse>) {
@@ -377,9 +475,11 @@ void drawAnnotation(QPainter& painter, const Annotation& annotation, double heig
             } else if constexpr (std::is_same_v<Kind, Annotation::Blur>) {
                 drawBlur(painter, kind, height);
             } else if constexpr (std::is_same_v<Kind, Annotation::Freeform>) {
-                drawFreeform(painter, kind, minimums);
+                if (const auto path = freeformPath(kind)) strokeDecorated(painter, *path, stroked(kind.style, minimums));
             } else if constexpr (std::is_same_v<Kind, Annotation::Line>) {
-                drawLine(painter, kind, minimums);
+                if (const auto path = linePath(painter, kind, minimums)) {
+                    strokeDecorated(painter, *path, stroked(kind.style, minimums));
+                }
             } else if constexpr (std::is_same_v<Kind, Annotation::Badge>) {
                 drawBadge(painter, kind);
             }
@@ -398,7 +498,19 @@ QImage flatten(const QImage& image, const std::vector<Annotation>& annotations) 
     QImage result = WorkingImage::copyOf(image);
     const double height = result.height();
     QPainter painter(&result);
-    for (const Annotation* annotation : ordered) drawAnnotation(painter, *annotation, height);
+    // Nothing beneath an annotation that paints the whole image opaquely can show: a damaged
+    // document may hold dozens of strokes each wider than the image.
+    std::size_t first = 0;
+    for (std::size_t i = ordered.size(); i-- > 0;) {
+        if (hidesEverythingBeneath(painter, *ordered[i])) {
+            first = i;
+            break;
+        }
+    }
+    for (std::size_t i = 0; i < first; ++i) {
+        if (const auto* blur = std::get_if<Annotation::Blur>(&ordered[i]->kind)) checkBlurDrawable(*blur);
+    }
+    for (std::size_t i = first; i < ordered.size(); ++i) drawAnnotation(painter, *ordered[i], height);
     painter.end();
     return result;
 }

@@ -19,10 +19,16 @@ struct Parameters {
     QColor color;      // its alpha scales the coverage
 };
 
-// Runs `draw` against an offscreen layer that has the painter's transform, composites the
-// layer's blurred shadow and then the layer itself onto the painter's device. `deviceBounds`
+// Paints the blurred shadow of what `draw` paints (in the painter's transform), then that itself,
+// onto the painter's device. Up to a blur radius of 32 the shadow is exact: `draw` runs against an
+// offscreen layer that is composited over the shadow. A wider shadow is blurred on a coarser grid
+// and `draw` runs twice, once for that grid and once straight onto the device. `deviceBounds`
 // must hold everything `draw` paints, in device pixels.
 void paintWithShadow(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
+                     const std::function<void(QPainter&)>& draw);
+
+// Paints only the shadow that what `draw` paints casts, as paintWithShadow would.
+void paintShadowOnly(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
                      const std::function<void(QPainter&)>& draw);
 
 // Blurs the alpha of an Alpha8 image in place with three box passes that approximate a

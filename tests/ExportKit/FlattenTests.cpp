@@ -1,7 +1,10 @@
 #include "ExportKit/Exporter.h"
+#include "ExportKit/Shadow.h"
 #include "ImageTestHelpers.h"
 
 #include <gtest/gtest.h>
+
+#include <QPainter>
 
 #include <cmath>
 #include <limits>
@@ -193,12 +196,22 @@ TEST(Flatten, UnusableGeometryDrawsNothingButUnusableBlursAreRefused) {
     }
 }
 
+TEST(Flatten, AnUndrawableBlurIsRefusedEvenBeneathAMarkThatHidesIt) {
+    const QImage source = noiseImage(60, 40, 25);
+    const Annotation cover = make(Annotation::Line{{30, 20}, {31, 20}, style("#000000", 140), false}, 1);
+    const Annotation blur = make(Annotation::Blur{Rect(std::numeric_limits<double>::infinity(), 0, 10, 10),
+                                                  Annotation::RedactionStyle::solid, 0});
+    EXPECT_THROW(Exporter::flatten(source, {blur, cover}), ExportError);
+    EXPECT_TRUE(samePixels(Exporter::flatten(source, {make(Annotation::Text{{5, 5}, "Wg", style("#FF0000", 20), {}, Align::left, 0}), cover}),
+                           filledImage(60, 40, Qt::black)));
+}
+
 TEST(Flatten, SizesBeyondTwiceTheDiagonalDrawAsAtTwiceTheDiagonal) {
     // A damaged document's sizes: the image shows nothing a size of twice its diagonal would not
     // (a text size of 1e7 took minutes to draw). 60 x 40 pixels: twice the diagonal is 144.2.
     const double bound = 2 * std::hypot(60.0, 40.0);
     const auto drawn = [](double size) {
-        const Annotation::Style decorated = style("#FF3B30", size, true, "#00FF00");
+        const Annotation::Style decorated = style("#FF3B30", size, true, "#00FF00", true);
         return std::vector<std::pair<const char*, Annotation::Kind>>{
             {"text", Annotation::Text{{5, 5}, "Wg", decorated, std::nullopt, Align::left, 0}},
             {"badge", Annotation::Badge{{30, 20}, 7, size, style("#007AFF", 2)}},
@@ -214,6 +227,121 @@ TEST(Flatten, SizesBeyondTwiceTheDiagonalDrawAsAtTwiceTheDiagonal) {
         EXPECT_TRUE(samePixels(flattenOne(background, hostile[i].second), flattenOne(background, bounded[i].second)))
             << hostile[i].first;
     }
+}
+
+// `small` flattened, and the same pixels flattened at the left of a wider image: marks that cover
+// all of `small` are drawn there as one colour, and what they hide is skipped, while on the wider
+// image, which they do not cover, they go through strokes, layers and shadows. (The height stays:
+// redaction textures follow the image's height.)
+std::pair<QImage, QImage> flattenedAloneAndInCorner(const QImage& small, const std::vector<Annotation>& annotations) {
+    QImage large = noiseImage(small.width() * 15, small.height(), 91);
+    {
+        QPainter painter(&large);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, small);
+    }
+    return {Exporter::flatten(small, annotations),
+            Exporter::flatten(large, annotations).copy(QRect(QPoint(0, 0), small.size()))};
+}
+
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    }
+    return largest;
+}
+
+TEST(Flatten, MarksOverTheWholeImageDrawAsOnALargerImage) {
+    // 16 x 12 pixels, every corner within 10 of (8, 6): a round stroke 30 wide through there
+    // covers it, with 3 pixels to spare.
+    const QImage small = noiseImage(16, 12, 37);
+    const auto wide = [](QString color, bool outline = false, std::optional<QString> outlineColor = {}, bool shadow = false) {
+        return style(std::move(color), 30, outline, std::move(outlineColor), shadow);
+    };
+    const Annotation::Line across{{8, 6}, {9, 7}, wide("#FF3B30"), false};
+    const std::vector<Annotation> beneath{
+        make(Annotation::Text{{2, 2}, "Wg", style("#000000", 12, true, {}, true), {}, Align::left, 0.2}),
+        make(Annotation::Blur{Rect(1, 1, 10, 6), Annotation::RedactionStyle::blur, 0}),
+        make(Annotation::Box{Rect(3, 3, 8, 5), style("#007AFF", 2), Annotation::Fill("#007AFF", 0.5), 0}),
+    };
+    const auto over = [&](Annotation::Kind top) {
+        std::vector<Annotation> document = beneath;
+        document.push_back(make(std::move(top)));
+        return document;
+    };
+    const std::vector<std::pair<const char*, std::vector<Annotation>>> cases{
+        {"opaque stroke", {make(across)}},
+        {"stroke just short of the corners", {make(Annotation::Line{{8, 6}, {9, 7}, style("#FF3B30", 19.6), false})}},
+        {"translucent stroke", {make(Annotation::Line{{8, 6}, {9, 7}, wide("#FF3B3080"), false})}},
+        {"translucent stroke and its shadow", {make(Annotation::Freeform{{{8, 6}, {9, 6}, {9, 7}}, wide("#34C75980", false, {}, true), false})}},
+        {"opaque outline hiding its shadow", {make(Annotation::Arrow{{8, 6}, {9, 7}, wide("#34C75980", true, {}, true), {}})}},
+        {"translucent outline and its shadow", {make(Annotation::Line{{8, 6}, {9, 7}, wide("#FF3B3080", true, "#FFFFFF80", true), false})}},
+        {"turned box", {make(Annotation::Box{Rect(7, 5, 2, 2), wide("#FF9500C0"), Annotation::Fill("#007AFF", 0.5), 0.4})}},
+        {"beneath an opaque stroke", over(across)},
+        {"beneath an opaque turned fill",
+         over(Annotation::Box{Rect(-20, -20, 56, 52), style("#000000", 1), Annotation::Fill("#AF52DE", 1), 0.1})},
+        {"beneath an opaque ellipse", over(Annotation::Ellipse{Rect(-12, -14, 40, 40), style("#000000", 1), Annotation::Fill("#AF52DE", 1), 0})},
+        {"beneath an opaque badge", over(Annotation::Badge{{8, 6}, 4, 14, style("#FF3B30", 2)})},
+        {"beneath a translucent stroke", over(Annotation::Line{{8, 6}, {9, 7}, wide("#FF3B3080", false, {}, true), false})},
+    };
+    for (const auto& [name, document] : cases) {
+        const auto [alone, inCorner] = flattenedAloneAndInCorner(small, document);
+        EXPECT_TRUE(samePixels(alone, inCorner)) << name;
+        EXPECT_FALSE(samePixels(alone, small)) << name;
+    }
+}
+
+TEST(Flatten, StrokesAndGlyphsWiderThanTheImageDrawCloseToUncut) {
+    // Wider than the 72-pixel diagonal of the small image, they are drawn there as their outlines
+    // cut down to it; on the wider image as they are. Only the flattening of curves differs.
+    const QImage small = noiseImage(60, 40, 38);
+    const std::vector<std::pair<const char*, Annotation::Kind>> cases{
+        {"stroke", Annotation::Line{{-60, -40}, {-50, 70}, style("#FF3B30", 100, true, {}, false), false}},
+        {"text", Annotation::Text{{-24, -24}, "Wg", style("#007AFF", 100, true, "#FFFFFF"), {}, Align::left, 0.3}},
+        {"badge", Annotation::Badge{{15, 70}, 8, 80, style("#FF3B30", 2)}},
+    };
+    for (const auto& [name, kind] : cases) {
+        const auto [alone, inCorner] = flattenedAloneAndInCorner(small, {make(kind)});
+        EXPECT_FALSE(samePixels(alone, small)) << name;
+        EXPECT_LE(largestDifference(alone, inCorner), 24) << name;
+    }
+}
+
+TEST(Shadow, WideBlursStayWithinAFewLevelsOfBlurringEveryPixel) {
+    // A blur radius of 80 is worked out on a coarser grid; the same shadow blurred at every
+    // pixel (of a mask with room around it) is the reference.
+    const QRect mark(60, 50, 120, 40);
+    const QPoint offset(0, 24);
+    QImage drawn = blank(300, 220);
+    {
+        QPainter painter(&drawn);
+        const ExportKit::Shadow::Parameters shadow{offset, 80, QColor::fromRgbF(0, 0, 0, 0.4f)};
+        ExportKit::Shadow::paintWithShadow(painter, shadow, mark, [&](QPainter& p) { p.fillRect(mark, Qt::black); });
+    }
+    constexpr int kRoom = 200;
+    QImage coverage(drawn.width() + 2 * kRoom, drawn.height() + 2 * kRoom, QImage::Format_Alpha8);
+    coverage.fill(0);
+    for (int y = mark.top(); y <= mark.bottom(); ++y) {
+        std::fill_n(coverage.scanLine(y + kRoom) + mark.left() + kRoom, mark.width(), uchar(255));
+    }
+    ExportKit::Shadow::blurAlpha(coverage, 40);
+    int largest = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (mark.contains(x, y)) continue;
+            const int blurred = coverage.constScanLine(y - offset.y() + kRoom)[x - offset.x() + kRoom];
+            largest = std::max(largest, std::abs(alphaAt(drawn, x, y) - (102 * blurred + 127) / 255));
+        }
+    }
+    EXPECT_LE(largest, 4);
+    EXPECT_GT(alphaAt(drawn, 120, 100), 20) << "the shadow is there, below the mark";
 }
 
 TEST(Flatten, MarksFarOffTheImageLeaveItUntouchedAndStayCheap) {
