@@ -4,8 +4,13 @@
 #include "BrindlecastApp/Review/AnnotationGeometry.h"
 
 #include "ReviewTestSupport.h"
+#include "ExportKit/Exporter.h"
 
 #include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QPolygonF>
 
 #include <cmath>
 #include <numbers>
@@ -205,6 +210,33 @@ TEST(AnnotationGeometry, TheKnobIsHitWhereItIsDrawnAtAnyAngle) {
     // Half a radian clockwise moves the knob to the right of the centre, never to the left.
     const auto chrome = selectionChrome(box({300, 200, 160, 80}, 0.5), kHalf);
     EXPECT_GT(mapped(chrome->transform(), *chrome->knob).x, chrome->frame.midX());
+}
+
+// A turned text is drawn about a point near its origin, not about the centre of its bounds: the
+// chrome must turn about the same point, or it would frame empty space beside the drawn text.
+TEST(AnnotationGeometry, TurnedTextChromeFramesTheTextAsExported) {
+    QImage white(600, 600, QImage::Format_ARGB32_Premultiplied);
+    white.fill(Qt::white);
+    for (double rotation : {0.0, 0.7, kPi / 2, -2.0}) {
+        Annotation text = textAt({200, 260}, 48);
+        std::get<Annotation::Text>(text.kind).rotation = rotation;
+        const QImage drawn = ExportKit::Exporter::flatten(white, {text});
+        const auto chrome = selectionChrome(text, kOneToOne);
+        ASSERT_TRUE(chrome);
+        // The frame grown by a few pixels for antialiasing and glyphs that overhang their advance.
+        const Rect grown = chrome->frame.insetBy(-4, -4);
+        const QPolygonF frame = chrome->transform().map(QPolygonF(QRectF(grown.minX(), grown.minY(), grown.width(), grown.height())));
+        int ink = 0, outside = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                if (qGray(drawn.pixel(x, y)) > 200) continue;
+                ++ink;
+                outside += !frame.containsPoint(QPointF(x + 0.5, y + 0.5), Qt::OddEvenFill);
+            }
+        }
+        EXPECT_GT(ink, 500) << rotation;
+        EXPECT_EQ(outside, 0) << rotation;
+    }
 }
 
 TEST(AnnotationGeometry, TheTopmostAnnotationWithinFourPixelsIsHit) {

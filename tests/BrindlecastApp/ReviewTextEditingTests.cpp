@@ -70,7 +70,7 @@ TEST(CanvasTextEditing, ReEditCancelEmptyAndUndo) {
         h.model.addAnnotation(Annotation::Box{Rect(50, 50, 10, 10), kGreenText, std::nullopt, 0});
         const QUuid id = addText(h.model, "Before");
         h.model.setTool(AnnotationTool::text);
-        h.click(310, 310);
+        h.click(330, 318); // inside the text, clear of its grips
         ASSERT_NE(h.canvas.textEditor(), nullptr);
         EXPECT_EQ(h.model.annotations().size(), 2u); // still there while edited
         type(h.canvas.textEditor(), "After");
@@ -116,7 +116,7 @@ TEST(CanvasTextEditing, ReEditCancelEmptyAndUndo) {
         const auto before = h.model.annotations();
         const auto undoDepth = h.model.undoStack().size();
         h.model.setTool(AnnotationTool::text);
-        h.click(310, 310);
+        h.click(330, 318); // inside the text, clear of its grips
         type(h.canvas.textEditor(), "Changed");
         QTest::keyClick(h.canvas.textEditor(), Qt::Key_Escape);
         EXPECT_EQ(h.canvas.textEditor(), nullptr);

@@ -118,6 +118,14 @@ Rect annotationBounds(const Annotation& annotation) {
     return Rect::null();
 }
 
+Point rotationPivot(const Annotation& annotation) {
+    if (const auto* text = std::get_if<Annotation::Text>(&annotation.kind)) {
+        return {text->origin.x + 0.5, text->origin.y + textFontSize(text->style.lineWidth) / 2};
+    }
+    const Rect bounds = annotationBounds(annotation);
+    return {bounds.midX(), bounds.midY()};
+}
+
 Point arrowMidpoint(const Annotation::Arrow& arrow) {
     if (!arrow.control) return {(arrow.from.x + arrow.to.x) / 2, (arrow.from.y + arrow.to.y) / 2};
     return {0.25 * arrow.from.x + 0.25 * arrow.to.x + 0.5 * arrow.control->x,
@@ -126,9 +134,8 @@ Point arrowMidpoint(const Annotation::Arrow& arrow) {
 
 QTransform SelectionChrome::transform() const {
     if (rotation == 0 || frame.isNull()) return {};
-    const double cx = frame.midX(), cy = frame.midY();
     // In view coordinates (y downwards) a positive angle turns clockwise on screen.
-    return QTransform().translate(cx, cy).rotate(rotation * 180 / std::numbers::pi).translate(-cx, -cy);
+    return QTransform().translate(pivot.x, pivot.y).rotate(rotation * 180 / std::numbers::pi).translate(-pivot.x, -pivot.y);
 }
 
 std::optional<SelectionChrome> selectionChrome(const Annotation& annotation, const ImageViewMapping& mapping) {
@@ -139,6 +146,8 @@ std::optional<SelectionChrome> selectionChrome(const Annotation& annotation, con
         chrome.shape = SelectionChrome::Shape::frame;
         chrome.frame = *frame;
         chrome.rotation = FiniteGeometry::turnAngle(*rotation);
+        chrome.pivot = mapping.toView(rotationPivot(annotation));
+        if (!placeable(chrome.pivot)) return std::nullopt;
         chrome.handles = corners(*frame);
         chrome.knob = rotationKnob(*frame);
         chrome.stem = Rect(frame->midX() - 0.5, frame->minY() - kRotationStemLength, 1, kRotationStemLength);
@@ -186,7 +195,9 @@ std::optional<ResizeHandle> handleHit(const Point& p, const Annotation& annotati
     // Turn the pointer back by the annotation's clockwise rotation and test the unturned grips.
     const double theta = FiniteGeometry::turnAngle(*rotation);
     const double c = std::cos(theta), s = std::sin(theta);
-    const double cx = frame->midX(), cy = frame->midY();
+    const Point pivot = mapping.toView(rotationPivot(annotation));
+    if (!placeable(pivot)) return std::nullopt;
+    const double cx = pivot.x, cy = pivot.y;
     const double dx = p.x - cx, dy = p.y - cy;
     const Point unturned{cx + c * dx + s * dy, cy - s * dx + c * dy};
 

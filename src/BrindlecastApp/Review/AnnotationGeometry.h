@@ -38,6 +38,11 @@ double textFontSize(double lineWidth);
 // freeform without points.
 Support::Rect annotationBounds(const SidecarKit::Annotation& annotation);
 
+// The point a rotated box, ellipse, text or blur turns about (image pixels), where the export turns
+// it: the centre of its bounds, or for a text half a pixel right of its origin and half its font
+// size below it.
+Support::Point rotationPivot(const SidecarKit::Annotation& annotation);
+
 // The point halfway along an arrow: the middle of the chord, or of its quadratic curve.
 Support::Point arrowMidpoint(const SidecarKit::Annotation::Arrow& arrow);
 
@@ -51,8 +56,9 @@ struct SelectionChrome {
     Shape shape = Shape::endpoints;
     // The frame before turning; draw everything below under `transform()`.
     Support::Rect frame;
-    // Clockwise on screen about the frame's centre (radians); 0 for the other shapes.
+    // Clockwise on screen about `pivot` (radians); 0 for the other shapes.
     double rotation = 0;
+    Support::Point pivot;
     // Grip centres: white circles stroked in the accent colour.
     std::vector<Support::Point> handles;
     // Filled in the accent colour: the rotation knob, or the arrow's bend knob.

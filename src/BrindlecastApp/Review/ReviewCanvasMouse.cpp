@@ -82,8 +82,7 @@ void ReviewCanvasView::pressAt(const QPointF& position, Qt::KeyboardModifiers mo
         if (const auto handle = AnnotationGeometry::handleHit(p, *selected, map)) {
             model.snapshotForUndo();
             if (*handle == ResizeHandle::rotate) {
-                const Rect bounds = AnnotationGeometry::annotationBounds(*selected);
-                const Point centre{bounds.midX(), bounds.midY()};
+                const Point centre = AnnotationGeometry::rotationPivot(*selected);
                 const Point cv = map.toView(centre);
                 drag_ = CanvasDrag::Rotate{centre, std::atan2(p.y - cv.y, p.x - cv.x), rotationOf(*selected)};
             } else {
