@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTest>
@@ -25,6 +26,14 @@ bool waitUntil(const std::function<bool()>& condition, int ms) {
     QDeadlineTimer deadline(ms);
     while (!condition() && !deadline.hasExpired()) QTest::qWait(50);
     return condition();
+}
+
+// Whether the process has the recognition engines mapped (their module or the recognition library).
+bool mapsRecognitionEngines(qint64 pid) {
+    QFile maps(QString("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly)) return false;
+    const QByteArray text = maps.readAll();
+    return text.contains("brindlecast-detection-engines") || text.contains("libtesseract");
 }
 
 std::optional<QString> run(const QString& program, const QStringList& arguments) {
@@ -261,10 +270,13 @@ TEST_F(AppEndToEnd, AClickInWindowPickModeCapturesTheWindowUnderThePointer) {
 
 TEST_F(AppEndToEnd, SuperShift9CapturesTheWholeDisplay) {
     showPicture(200, 150);
-    startApp();
+    QProcess* app = startApp();
+    // An idle app has not loaded the recognition engines; its first capture does.
+    EXPECT_FALSE(mapsRecognitionEngines(app->processId()));
     const QImage screen = rootImage(home_);
     xdotool({"key", "super+shift+9"});
     const QImage copy = waitForWorkingCopy();
+    EXPECT_TRUE(mapsRecognitionEngines(app->processId()));
     ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
     EXPECT_EQ(copy.size(), screen.size());
     EXPECT_EQ(differingPixels(copy, screen), 0);
