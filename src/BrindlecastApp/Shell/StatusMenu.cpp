@@ -31,6 +31,8 @@ StatusMenuRow separator() {
 }
 
 QKeySequence shiftCtrl(Qt::Key key) { return QKeySequence(Qt::CTRL | Qt::SHIFT | key); }
+// The capture items show the global hot keys they share, which are held with Super, not Ctrl.
+QKeySequence shiftSuper(Qt::Key key) { return QKeySequence(Qt::META | Qt::SHIFT | key); }
 
 QIcon symbolIcon(const QString& name, const QColor& color, SymbolWeight weight = SymbolWeight::regular) {
     QIcon icon;
@@ -42,9 +44,9 @@ QIcon symbolIcon(const QString& name, const QColor& color, SymbolWeight weight =
 
 QList<StatusMenuRow> rows(const StatusMenuState& state) {
     QList<StatusMenuRow> rows{
-        item("Capture Region", StatusCommand::captureRegion, shiftCtrl(Qt::Key_7), "rectangle.dashed"),
-        item("Capture Window", StatusCommand::captureWindowPick, shiftCtrl(Qt::Key_8), "macwindow"),
-        item("Capture Display", StatusCommand::captureDisplay, shiftCtrl(Qt::Key_9), "macwindow.on.rectangle"),
+        item("Capture Region", StatusCommand::captureRegion, shiftSuper(Qt::Key_7), "rectangle.dashed"),
+        item("Capture Window", StatusCommand::captureWindowPick, shiftSuper(Qt::Key_8), "macwindow"),
+        item("Capture Display", StatusCommand::captureDisplay, shiftSuper(Qt::Key_9), "macwindow.on.rectangle"),
         separator(),
         item("Open Editor", StatusCommand::openEditor, shiftCtrl(Qt::Key_E), "square.and.pencil"),
         item("Show Screenshots Folder", StatusCommand::showScreenshotsFolder, {}, "folder"),

@@ -61,9 +61,9 @@ TEST(StatusMenu, RowsCarryTheirCommandsShortcutsAndSymbols) {
     };
     const QString status = "Screen Recording permission status";
     const Case cases[] = {
-        {"Capture Region", StatusCommand::captureRegion, QKeySequence("Ctrl+Shift+7"), "rectangle.dashed", {}, true},
-        {"Capture Window", StatusCommand::captureWindowPick, QKeySequence("Ctrl+Shift+8"), "macwindow", {}, true},
-        {"Capture Display", StatusCommand::captureDisplay, QKeySequence("Ctrl+Shift+9"), "macwindow.on.rectangle", {}, true},
+        {"Capture Region", StatusCommand::captureRegion, QKeySequence("Meta+Shift+7"), "rectangle.dashed", {}, true},
+        {"Capture Window", StatusCommand::captureWindowPick, QKeySequence("Meta+Shift+8"), "macwindow", {}, true},
+        {"Capture Display", StatusCommand::captureDisplay, QKeySequence("Meta+Shift+9"), "macwindow.on.rectangle", {}, true},
         {"Open Editor", StatusCommand::openEditor, QKeySequence("Ctrl+Shift+E"), "square.and.pencil", {}, true},
         {"Show Screenshots Folder", StatusCommand::showScreenshotsFolder, {}, "folder", {}, true},
         {"Allow Screen Recording…", StatusCommand::showPermissionWalkthrough, {}, "exclamationmark.shield.fill", status, true},
