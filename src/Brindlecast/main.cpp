@@ -1,6 +1,6 @@
-#include "BrindlecastApp/AgentLoginLaunch.h"
-#include "BrindlecastApp/AppMain.h"
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/AgentLoginLaunch.h"
+#include "BrindlecastApp/Shell/AppMain.h"
+#include "BrindlecastApp/Channel/Channel.h"
 
 #include <memory>
 

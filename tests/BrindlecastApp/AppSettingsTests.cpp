@@ -1,5 +1,5 @@
-#include "BrindlecastApp/AgentLoginLaunch.h"
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/AgentLoginLaunch.h"
+#include "BrindlecastApp/Channel/Channel.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 
 #include "Support/IoError.h"

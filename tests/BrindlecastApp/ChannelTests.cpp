@@ -1,5 +1,5 @@
-#include "BrindlecastApp/AgentLoginLaunch.h"
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/AgentLoginLaunch.h"
+#include "BrindlecastApp/Channel/Channel.h"
 
 #include "support/TestEnvironment.h"
 
@@ -30,22 +30,6 @@ void writeMarkerScript(const QString& path, const QString& marker) {
 }
 
 } // namespace
-
-TEST(Channel, SelfHostedHasNoUpdateFeedAndStartsAtLoginThroughAutostart) {
-    const Channel& channel = Channel::selfHosted();
-    EXPECT_EQ(channel.name, "selfhosted");
-    ASSERT_NE(std::dynamic_pointer_cast<NoOpUpdater>(channel.updater), nullptr);
-    EXPECT_NE(std::dynamic_pointer_cast<AgentLoginLaunch>(channel.loginLaunch), nullptr);
-
-    UpdateProvider& updater = *channel.updater;
-    EXPECT_EQ(updater.menuItemTitle(), std::nullopt);
-    EXPECT_FALSE(updater.supportsAutoUpdateSettings());
-    updater.setAutomaticallyChecksForUpdates(true);
-    updater.setAutomaticallyDownloadsUpdates(true);
-    EXPECT_FALSE(updater.automaticallyChecksForUpdates());
-    EXPECT_FALSE(updater.automaticallyDownloadsUpdates());
-    updater.checkForUpdates(); // nothing to do, nothing to fail
-}
 
 TEST(AgentLoginLaunch, EntryStartsTheExecutableAndNothingElse) {
     EXPECT_EQ(AgentLoginLaunch::defaultEntryPath(),

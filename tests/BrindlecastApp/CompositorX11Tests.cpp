@@ -1,5 +1,5 @@
 // Runs against the test session's X display; skips without one.
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 
 #include <gtest/gtest.h>
 

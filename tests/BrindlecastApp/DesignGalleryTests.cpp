@@ -1,4 +1,4 @@
-#include "BrindlecastApp/DesignGallery.h"
+#include "BrindlecastApp/Design/DesignGallery.h"
 
 #include "BrindlecastApp/Design/IconView.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"

@@ -1,5 +1,5 @@
 #include "BrindlecastApp/Design/ToolTip.h"
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/TrafficLightButton.h"
 #include "BrindlecastApp/Editor/TrafficLights.h"

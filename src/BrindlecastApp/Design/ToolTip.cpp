@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 
 #include "Support/Fonts.h"
 

@@ -1,7 +1,7 @@
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 #include "BrindlecastApp/Editor/TrafficLightButton.h"
 
 #include <QApplication>

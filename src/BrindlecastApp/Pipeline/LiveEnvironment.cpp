@@ -8,7 +8,7 @@
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 #include "BrindlecastApp/Pipeline/Reopen.h"
-#include "BrindlecastApp/Review/ReviewWindowPresenter.h"
+#include "BrindlecastApp/Pipeline/ReviewWindowPresenter.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "CaptureKit/X11Connection.h"
 #include "CaptureKit/X11ScreenContentProvider.h"

@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 #include "BrindlecastApp/Review/Color.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Review/ShellControls.h"

@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Settings/AppSettings.h"
 
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/Channel.h"
 
 #include "Support/Folders.h"
 #include "Support/Log.h"

@@ -1,4 +1,4 @@
-#include "BrindlecastApp/AppDelegate.h"
+#include "BrindlecastApp/Shell/AppDelegate.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"

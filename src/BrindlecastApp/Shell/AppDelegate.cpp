@@ -1,9 +1,9 @@
-#include "BrindlecastApp/AppDelegate.h"
+#include "BrindlecastApp/Shell/AppDelegate.h"
 
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/Channel.h"
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/Theme.h"
-#include "BrindlecastApp/DesignGallery.h"
+#include "BrindlecastApp/Design/DesignGallery.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "BrindlecastApp/Pipeline/ApplicationHost.h"
 #include "BrindlecastApp/Pipeline/CaptureRun.h"

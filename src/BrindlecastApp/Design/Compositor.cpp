@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Editor/Compositor.h"
+#include "BrindlecastApp/Design/Compositor.h"
 
 #include <QGuiApplication>
 

@@ -1,4 +1,4 @@
-#include "BrindlecastApp/DesignGallery.h"
+#include "BrindlecastApp/Design/DesignGallery.h"
 
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Design/GlassPanel.h"

@@ -1,4 +1,4 @@
-#include "BrindlecastApp/AgentLoginLaunch.h"
+#include "BrindlecastApp/Channel/AgentLoginLaunch.h"
 
 #include "Support/AtomicFile.h"
 #include "Support/Folders.h"

@@ -50,10 +50,9 @@ struct Channel {
     std::shared_ptr<UpdateProvider> updater;
     std::shared_ptr<LoginLaunchProvider> loginLaunch;
 
-    // "selfhosted" with the no-op updater and the autostart entry of the running executable.
-    static const Channel& selfHosted();
-    // The running process's channel: a copy of selfHosted() until BrindlecastMain::run stores the
-    // one main() built. Written once before the event loop, then only read on the GUI thread.
+    // The running process's channel: "selfhosted" with the no-op updater and no login launch until
+    // BrindlecastMain::run stores the one main() built (whose login launch is the autostart entry).
+    // Written once before the event loop, then only read on the GUI thread.
     static Channel& current();
 };
 

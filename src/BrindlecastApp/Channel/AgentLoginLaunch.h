@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Channel.h"
+#include "BrindlecastApp/Channel/Channel.h"
 
 #include <QByteArray>
 #include <QString>

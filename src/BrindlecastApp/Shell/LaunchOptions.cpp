@@ -1,4 +1,4 @@
-#include "BrindlecastApp/LaunchOptions.h"
+#include "BrindlecastApp/Shell/LaunchOptions.h"
 
 #include "BrindlecastApp/Shell/PreviewFlags.h"
 
