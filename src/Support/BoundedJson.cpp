@@ -17,7 +17,9 @@ std::optional<nlohmann::json> parse(QByteArrayView text, QString* error) {
             return std::nullopt;
         }
         return parsed;
-    } catch (const nlohmann::json::parse_error& failure) {
+    } catch (const nlohmann::json::exception& failure) {
+        // Not only syntax: a number beyond the double range ("1e999") is an out_of_range error,
+        // and any other complaint of the library means the same to a reader: a damaged document.
         if (error) *error = QString::fromUtf8(failure.what());
         return std::nullopt;
     }

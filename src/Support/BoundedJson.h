@@ -11,8 +11,9 @@ namespace Support::BoundedJson {
 // destroying such a value would exhaust the stack.
 constexpr int kMaximumDepth = 512;
 
-// Parses JSON text, refusing nesting deeper than kMaximumDepth. Gives nothing on failure and fills
-// `error` (when given) with a short reason.
+// Parses JSON text, refusing nesting deeper than kMaximumDepth. Gives nothing for any text the
+// JSON library refuses (bad syntax, a number beyond the double range such as 1e999, ...) and fills
+// `error` (when given) with a short reason; never throws.
 std::optional<nlohmann::json> parse(QByteArrayView text, QString* error = nullptr);
 
 } // namespace Support::BoundedJson

@@ -118,6 +118,12 @@ TEST(AuditJSON, RecordsMissingSomethingDoNotDecode) {
     }
     EXPECT_THROW(AuditJSON::decode("{\"kind\":"), AuditJSON::DecodingError);
     EXPECT_THROW(AuditJSON::decode("[]"), AuditJSON::DecodingError);
+    // A number beyond the double range is an undecodable line like any other.
+    json overflowing = good;
+    overflowing["schemaVersion"] = 1;
+    QByteArray text = QByteArray::fromStdString(overflowing.dump());
+    text.replace("\"schemaVersion\":1", "\"schemaVersion\":1e999");
+    EXPECT_THROW(AuditJSON::decode(text), AuditJSON::DecodingError);
     // A hostile buffer line nested far deeper than any record is refused, not followed down.
     EXPECT_THROW(AuditJSON::decode(QByteArray(200000, '[') + QByteArray(200000, ']')), AuditJSON::DecodingError);
 }

@@ -115,10 +115,14 @@ TEST_F(Buffer, BlankLinesAreNotRecordsAndGoWithTheNextAppend) {
 
 TEST_F(Buffer, LinesThatDoNotDecodeAreSkippedButKept) {
     OfflineBuffer buffer(folder_, 10);
-    const QByteArray text = lineOf(1) + "\n{\"kind\":\"capture\"\n" + lineOf(3) + "\n\xff\xfe\n";
+    QByteArray overflowing = lineOf(4);
+    overflowing.replace("\"schemaVersion\":1", "\"schemaVersion\":1e999");
+    ASSERT_TRUE(overflowing.contains("1e999"));
+    const QByteArray text =
+        lineOf(1) + "\n{\"kind\":\"capture\"\n" + lineOf(3) + "\n\xff\xfe\n" + overflowing + "\n" + lineOf(5) + "\n";
     TestSupport::writeFile(folder_ + "/audit-buffer.jsonl", text);
-    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 1", "record 3"}));
-    EXPECT_EQ(buffer.readLines().size(), 4u);
+    EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 1", "record 3", "record 5"}));
+    EXPECT_EQ(buffer.readLines().size(), 6u);
 }
 
 TEST_F(Buffer, ClearRemovesTheFileButNotTheCount) {

@@ -196,12 +196,16 @@ TEST_F(Webhook, RecordsDeliveredBeforeAFailureAreNotPostedAgain) {
 }
 
 TEST_F(Webhook, UndecodableLineIsNeverPostedAndGoesAfterAFullDelivery) {
-    TestSupport::writeFile(bufferFile(), "{\"kind\":\"capture\"}\n");
+    // A record whose number is beyond the double range is as undecodable as a cut-off one.
+    QByteArray overflowing = AuditJSON::encode(numbered(0));
+    overflowing.replace("\"schemaVersion\":1", "\"schemaVersion\":1e999");
+    ASSERT_TRUE(overflowing.contains("1e999"));
+    TestSupport::writeFile(bufferFile(), "{\"kind\":\"capture\"}\n" + overflowing + "\n" + AuditJSON::encode(numbered(1)) + "\n");
     LoopbackServer server;
     ASSERT_TRUE(server.isRunning());
-    deliverOneMore(server.url(), 1);
-    EXPECT_EQ(deliveredDetails(server.requests()), QStringList{"record 1"});
-    EXPECT_EQ(server.requests().size(), 1u);
+    deliverOneMore(server.url(), 2);
+    EXPECT_EQ(deliveredDetails(server.requests()), (QStringList{"record 1", "record 2"}));
+    EXPECT_EQ(server.requests().size(), 2u);
     EXPECT_FALSE(QFile::exists(bufferFile()));
 }
 

@@ -92,6 +92,24 @@ TEST_F(LiveStore, UntrustedOrBrokenFilesAreSkippedWithADiagnostic) {
     EXPECT_EQ(result.diagnostics[4], QString("managed policy \"%1\": not a regular file; ignored").arg(link));
 }
 
+// A number beyond the double range damages only the file that holds it: the other managed files
+// still apply, and the user's file is moved aside as any damaged one is.
+TEST_F(LiveStore, OverflowingNumberSkipsOnlyItsOwnFile) {
+    writeManaged("00-org.json", R"({"BlockedBundleIDs":["com.example.vault"],"MandatoryReview":true})");
+    const QString overflowing = writeManaged("50-overflow.json", R"({"LockAgent":1e999})");
+    QDir().mkpath(QFileInfo(userFile_).path());
+    TestSupport::writeFile(userFile_, R"({"MandatoryReview":false,"Watermark":{"Enabled":-1e999}})");
+
+    const PolicyResolution result = EffectivePolicy::resolve(store());
+    EXPECT_EQ(result.policy.blockedBundleIDs, QStringList{"com.example.vault"});
+    EXPECT_TRUE(result.policy.mandatoryReview);
+    EXPECT_EQ(result.policy.source("MandatoryReview"), PolicySource::managed);
+    EXPECT_FALSE(result.policy.lockAgent);
+    const QString all = result.diagnostics.join("\n");
+    EXPECT_TRUE(all.contains(QString("managed policy \"%1\": not valid JSON (").arg(overflowing))) << all.toStdString();
+    EXPECT_EQ(QDir(QFileInfo(userFile_).path()).entryList(QStringList{"preferences.json.corrupt-*"}, QDir::Files).size(), 1);
+}
+
 TEST_F(LiveStore, FileOfAnotherOwnerIsIgnored) {
     if (::geteuid() != 0) GTEST_SKIP() << "changing a file's owner needs root";
     const QString path = writeManaged("10-org.json", R"({"LockAgent":true})");

@@ -21,6 +21,11 @@ TEST(BoundedJson, ParsesWithinTheDepthLimitAndRefusesBeyondIt) {
         {"hostile depth", nested(300000), false, "nested deeper than 512 levels"},
         {"truncated", R"({"a":)", false, "[json.exception.parse_error"},
         {"invalid UTF-8", "\"\xff\"", false, "[json.exception.parse_error"},
+        // Numbers past the double range are the library's out_of_range error, not a parse error.
+        {"number overflow", "1e999", false, "[json.exception.out_of_range"},
+        {"negative overflow inside", R"({"a":[0,-1e999]})", false, "[json.exception.out_of_range"},
+        {"long mantissa overflow", "1" + QByteArray(400, '0') + ".5", false, "[json.exception.out_of_range"},
+        {"underflow reads as zero", "1e-999", true, ""},
     };
     for (const Case& c : cases) {
         QString error;

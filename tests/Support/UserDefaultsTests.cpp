@@ -65,7 +65,8 @@ TEST(UserDefaults, CorruptFileIsMovedAsideAndReported) {
     const QString path = folder + "/preferences.json";
     // Not JSON; not an object; nested too deep to copy or write without exhausting the stack.
     const QByteArray tooDeep = "{\"x\":" + QByteArray(200000, '[') + QByteArray(200000, ']') + "}";
-    for (const QByteArray& corrupt : {QByteArray("{not json"), QByteArray("[1, 2]"), tooDeep}) {
+    // A number beyond the double range is damage too, not a reason to stop reading preferences.
+    for (const QByteArray& corrupt : {QByteArray("{not json"), QByteArray("[1, 2]"), tooDeep, QByteArray(R"({"x":1e999})")}) {
         QDir(folder).removeRecursively();
         TestSupport::writeFile(path, corrupt);
         Support::UserDefaults store(path);
