@@ -2,6 +2,7 @@
 
 #include "Support/IoError.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QUuid>
 
@@ -65,21 +66,62 @@ qsizetype nameLimitBeside(const QString& path) {
     return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
-} // namespace
-
-QString temporaryPathFor(const QString& path) {
+// "<prefix><name>.tmp-<UUID>" beside `path`, the name cut short (at a whole character) when the
+// whole would be too long for the folder.
+QString temporaryBeside(const QString& path, const QString& prefix) {
     const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString fileName = QFileInfo(path).fileName();
+    const QString folderPart = path.left(path.size() - fileName.size());
     const QByteArray encoded = QFile::encodeName(fileName);
-    qsizetype keep = nameLimitBeside(path) - suffix.size();
-    if (encoded.size() <= keep) return path + suffix;
+    qsizetype keep = nameLimitBeside(path) - suffix.size() - QFile::encodeName(prefix).size();
+    if (encoded.size() <= keep) return folderPart + prefix + fileName + suffix;
     // Never split a UTF-8 sequence: back up to the first byte of a character.
     while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
-    const QString folderPart = path.left(path.size() - fileName.size());
-    return folderPart + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
+    return folderPart + prefix + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
 }
 
-void write(const QString& path, const QByteArray& bytes, mode_t newFileMode) {
+// File systems without hard links (FAT, some network shares) refuse link() with one of these.
+bool linksUnsupported(int error) {
+    return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// Gives the finished temporary file the name `path` unless anything holds it; false (errno
+// EEXIST) when something does. On a file system without hard links an empty placeholder made
+// with O_EXCL claims the name first and the temporary is renamed over it.
+bool claimName(const QByteArray& temporary, const QByteArray& path) {
+    if (::link(temporary.constData(), path.constData()) == 0) return true;
+    if (!linksUnsupported(errno)) return false;
+    const int placeholder = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (placeholder < 0) return false;
+    ::close(placeholder);
+    if (::rename(temporary.constData(), path.constData()) == 0) return true;
+    const int error = errno;
+    ::unlink(path.constData());
+    errno = error;
+    return false;
+}
+
+} // namespace
+
+QString temporaryPathFor(const QString& path) { return temporaryBeside(path, QString()); }
+
+QString linkTarget(const QString& path) {
+    QString current = path;
+    // The system's own limit on links followed in one path name.
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(current).constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        char buffer[PATH_MAX];
+        const ssize_t length = ::readlink(QFile::encodeName(current).constData(), buffer, sizeof buffer);
+        if (length < 0) throw IoError(errno, current, "read link");
+        const QString target = QFile::decodeName(QByteArray(buffer, length));
+        current = QDir::isAbsolutePath(target) ? target : QFileInfo(current).path() + '/' + target;
+    }
+    throw IoError(ELOOP, path, "read link");
+}
+
+void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFileMode, Links links) {
+    const QString path = links == Links::follow ? linkTarget(requestedPath) : requestedPath;
     const QByteArray target = QFile::encodeName(path);
     mode_t mode = newFileMode;
     struct stat existing {};
@@ -107,7 +149,38 @@ void write(const QString& path, const QByteArray& bytes, mode_t newFileMode) {
     syncFolderOf(path);
 }
 
-std::optional<QByteArray> read(const QString& path, int* errorNumber) {
+QString createNew(const QString& folder, const std::function<QString(int attempt)>& nameFor, const QByteArray& bytes,
+                  mode_t mode) {
+    const QString firstName = nameFor(0);
+    if (firstName.isEmpty()) throw IoError(EINVAL, folder, "create");
+    const QString temporaryPath = temporaryBeside(QDir(folder).filePath(firstName), ".");
+    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
+
+    QString path;
+    try {
+        writeAll(fd.get(), bytes, temporaryPath);
+        if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
+        if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
+        for (int attempt = 0;; ++attempt) {
+            const QString name = attempt == 0 ? firstName : nameFor(attempt);
+            if (name.isEmpty()) throw IoError(EEXIST, QDir(folder).filePath(firstName), "create");
+            path = QDir(folder).filePath(name);
+            if (claimName(temporary, QFile::encodeName(path))) break;
+            if (errno != EEXIST) throw IoError(errno, path, "create");
+        }
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
+    }
+    // Gone already when the name was claimed by renaming.
+    ::unlink(temporary.constData());
+    syncFolderOf(path);
+    return path;
+}
+
+std::optional<QByteArray> read(const QString& path, int* errorNumber, qint64 maximumBytes) {
     const auto failed = [errorNumber](int error) -> std::optional<QByteArray> {
         if (errorNumber) *errorNumber = error;
         return std::nullopt;
@@ -115,6 +188,11 @@ std::optional<QByteArray> read(const QString& path, int* errorNumber) {
     // Non-blocking, so a pipe in the file's place cannot hang the reader.
     FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) return failed(errno);
+    if (maximumBytes >= 0) {
+        // Refused before reading when its size says so; a pipe or a growing file by the count below.
+        struct stat info {};
+        if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > maximumBytes) return failed(EFBIG);
+    }
     QByteArray bytes;
     char chunk[65536];
     while (true) {
@@ -122,6 +200,7 @@ std::optional<QByteArray> read(const QString& path, int* errorNumber) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return failed(errno);
         if (n == 0) return bytes;
+        if (maximumBytes >= 0 && bytes.size() + n > maximumBytes) return failed(EFBIG);
         bytes.append(chunk, n);
     }
 }

@@ -75,15 +75,22 @@ void UserDefaults::report(const FileStamp& stamp, const QString& message) {
 int UserDefaults::quarantineLocked() {
     // Not ours to repair: keep the bytes for the user, start from an empty store, and say so.
     const FileStamp damaged = stampOnDisk();
+    // Behind a link the damaged file is the one it leads to; the link stays for the next write.
+    QString damagedPath;
+    try {
+        damagedPath = AtomicFile::linkTarget(path_);
+    } catch (const IoError& error) {
+        return error.errorNumber();
+    }
     const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
     // A file moved aside earlier in the same second keeps its name; this one takes a number.
-    QString aside = path_ + ".corrupt-" + stamp;
+    QString aside = damagedPath + ".corrupt-" + stamp;
     struct stat taken {};
     for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &taken) == 0; ++n) {
-        aside = path_ + ".corrupt-" + stamp + "-" + QString::number(n);
+        aside = damagedPath + ".corrupt-" + stamp + "-" + QString::number(n);
     }
     const QString name = QFileInfo(path_).fileName();
-    if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(aside).constData()) != 0) {
+    if (std::rename(QFile::encodeName(damagedPath).constData(), QFile::encodeName(aside).constData()) != 0) {
         const int error = errno;
         report(damaged, QString("%1 was not a valid JSON object and could not be moved aside: %2")
                             .arg(name, QString::fromLocal8Bit(std::strerror(error))));
@@ -174,7 +181,7 @@ void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann
         data.erase(key);
     }
     const std::string text = data.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    AtomicFile::write(path_, QByteArray::fromStdString(text), 0600);
+    AtomicFile::write(path_, QByteArray::fromStdString(text), 0600, AtomicFile::Links::follow);
     cache_ = std::move(data);
     cachedStamp_ = stampOnDisk();
 }

@@ -14,7 +14,8 @@ namespace Support {
 //
 // Reads come from memory, refreshed whenever the file changed on disk. Every write takes an
 // advisory lock on "<file>.lock", re-reads the file, changes one key and replaces the file
-// atomically, so writers in several processes never lose each other's keys. A file that is not a
+// atomically, so writers in several processes never lose each other's keys. A file kept elsewhere
+// behind a symbolic link is replaced where it lies and the link stays. A file that is not a
 // JSON object is moved aside as "<name>.corrupt-<UTC time>" (never overwritten; one moved aside
 // earlier in the same second is kept too) and reported.
 //

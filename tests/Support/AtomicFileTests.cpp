@@ -1,5 +1,6 @@
 #include "Support/AtomicFile.h"
 #include "Support/IoError.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 namespace {
 
@@ -86,4 +90,164 @@ TEST(AtomicFile, EveryNameTheFileSystemAcceptsCanBeWritten) {
         EXPECT_EQ(TestSupport::readFile(path), "bytes");
         EXPECT_TRUE(temporaryLeftovers(folder).isEmpty());
     }
+}
+
+namespace {
+
+bool isLink(const QString& path) { return QFileInfo(path).isSymLink(); }
+
+void link(const QString& target, const QString& at) {
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()), 0);
+}
+
+// "shot.png", "shot (1).png", "shot (2).png", then no more.
+QString shotName(int attempt) {
+    if (attempt == 0) return "shot.png";
+    return attempt <= 2 ? QString("shot (%1).png").arg(attempt) : QString();
+}
+
+} // namespace
+
+TEST(AtomicFile, FollowingALinkReplacesItsTargetBesideItselfAndKeepsTheLink) {
+    struct Case {
+        const char* name;
+        const char* linkText;  // relative to the link's own folder, or absolute below the home folder
+        bool chained;          // a link to a link to the file
+        bool targetExists;
+    };
+    const Case cases[] = {
+        {"relative", "../dotfiles/preferences.json", false, true},
+        {"absolute", "/dotfiles/preferences.json", false, true},
+        {"chain of two", "../dotfiles/preferences.json", true, true},
+        {"dangling", "../dotfiles/preferences.json", false, false},
+    };
+    for (const Case& c : cases) {
+        const QString home = TestSupport::makeTemporaryFolder("home");
+        QDir().mkpath(home + "/dotfiles");
+        QDir().mkpath(home + "/config");
+        const QString target = home + "/dotfiles/preferences.json";
+        if (c.targetExists) {
+            TestSupport::writeFile(target, "old");
+            ::chmod(QFile::encodeName(target).constData(), 0640);
+        }
+        const QString path = home + "/config/preferences.json";
+        const QString text = QString(c.linkText).startsWith('/') ? home + c.linkText : QString(c.linkText);
+        if (c.chained) {
+            link(text, home + "/config/middle.json");
+            link("middle.json", path);
+        } else {
+            link(text, path);
+        }
+
+        Support::AtomicFile::write(path, "new", 0600, Support::AtomicFile::Links::follow);
+        EXPECT_TRUE(isLink(path)) << c.name;
+        EXPECT_EQ(TestSupport::readFile(target), "new") << c.name;
+        EXPECT_EQ(TestSupport::readFile(path), "new") << c.name;
+        EXPECT_EQ(modeOf(target), c.targetExists ? 0640u : 0600u) << c.name;
+        EXPECT_TRUE(temporaryLeftovers(home + "/dotfiles").isEmpty()) << c.name;
+        EXPECT_TRUE(temporaryLeftovers(home + "/config").isEmpty()) << c.name;
+    }
+}
+
+TEST(AtomicFile, ALinkIsReplacedNotFollowedUnlessAsked) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    TestSupport::writeFile(folder + "/elsewhere", "keep me");
+    link(folder + "/elsewhere", folder + "/state.json");
+    Support::AtomicFile::write(folder + "/state.json", "new");
+    EXPECT_FALSE(isLink(folder + "/state.json"));
+    EXPECT_EQ(TestSupport::readFile(folder + "/state.json"), "new");
+    EXPECT_EQ(TestSupport::readFile(folder + "/elsewhere"), "keep me");
+}
+
+TEST(AtomicFile, ALinkThatNeverEndsIsRefused) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    link(folder + "/b", folder + "/a");
+    link(folder + "/a", folder + "/b");
+    try {
+        Support::AtomicFile::write(folder + "/a", "x", 0600, Support::AtomicFile::Links::follow);
+        FAIL() << "the write should have failed";
+    } catch (const Support::IoError& error) {
+        EXPECT_EQ(error.errorNumber(), ELOOP);
+    }
+    EXPECT_TRUE(isLink(folder + "/a"));
+}
+
+TEST(AtomicFile, CreateNewTakesTheFirstFreeNameAndNeverReplacesAnything) {
+    struct Case {
+        const char* name;
+        std::function<void(const QString& folder)> plant;
+        const char* expectedName;  // nothing: every name is taken
+    };
+    const Case cases[] = {
+        {"free", [](const QString&) {}, "shot.png"},
+        {"file taken", [](const QString& f) { TestSupport::writeFile(f + "/shot.png", "earlier"); }, "shot (1).png"},
+        {"link to a file",
+         [](const QString& f) {
+             TestSupport::writeFile(f + "/victim", "keep me");
+             link(f + "/victim", f + "/shot.png");
+         },
+         "shot (1).png"},
+        {"dangling link", [](const QString& f) { link(f + "/nowhere", f + "/shot.png"); }, "shot (1).png"},
+        {"folder", [](const QString& f) { QDir(f).mkdir("shot.png"); }, "shot (1).png"},
+        {"all taken",
+         [](const QString& f) {
+             for (int n = 0; n < 3; ++n) TestSupport::writeFile(f + "/" + shotName(n), "earlier");
+         },
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString folder = TestSupport::makeTemporaryFolder();
+        c.plant(folder);
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        if (!c.expectedName) {
+            try {
+                Support::AtomicFile::createNew(folder, shotName, "png bytes");
+                ADD_FAILURE() << c.name << ": the write should have failed";
+            } catch (const Support::IoError& error) {
+                EXPECT_EQ(error.errorNumber(), EEXIST) << c.name;
+            }
+        } else {
+            const QString path = Support::AtomicFile::createNew(folder, shotName, "png bytes");
+            EXPECT_EQ(path, folder + "/" + c.expectedName) << c.name;
+            EXPECT_EQ(TestSupport::readFile(path), "png bytes") << c.name;
+            EXPECT_FALSE(isLink(path)) << c.name;
+        }
+        QStringList after = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+        if (c.expectedName) after.removeOne(c.expectedName);
+        EXPECT_EQ(after, before) << c.name;  // nothing planted was touched, no temporary is left
+        if (QFileInfo::exists(folder + "/victim")) {
+            EXPECT_EQ(TestSupport::readFile(folder + "/victim"), "keep me");
+        }
+    }
+}
+
+TEST(AtomicFile, CreateNewOnAFullDiskLeavesNoFile) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QByteArray bytes(256 * 1024, 'x');
+    try {
+        const TestSupport::FileSizeLimit full(64 * 1024);
+        Support::AtomicFile::createNew(folder, shotName, bytes);
+        FAIL() << "the write should have failed";
+    } catch (const Support::IoError& error) {
+        EXPECT_EQ(error.errorNumber(), EFBIG);
+    }
+    EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+TEST(AtomicFile, CreateNewHonoursTheUmask) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const mode_t previous = ::umask(027);
+    const QString path = Support::AtomicFile::createNew(folder, shotName, "bytes", 0666);
+    ::umask(previous);
+    EXPECT_EQ(modeOf(path), 0640u);
+}
+
+TEST(AtomicFile, ReadRefusesAFileAboveTheGivenSize) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    TestSupport::writeFile(folder + "/doc", QByteArray(1000, 'a'));
+    int error = 0;
+    EXPECT_EQ(Support::AtomicFile::read(folder + "/doc", &error, 1000), QByteArray(1000, 'a'));
+    EXPECT_FALSE(Support::AtomicFile::read(folder + "/doc", &error, 999).has_value());
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(Support::AtomicFile::read(folder + "/doc", &error, -1)->size(), 1000);
 }

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -180,4 +181,33 @@ TEST(UserDefaults, UnusableFileInAFolderTheUserCannotWriteReadsAsEmptyAndIsRepor
         EXPECT_EQ(TestSupport::readFile(path), c.contents) << c.name;
         EXPECT_TRUE(QDir(folder).entryList(QStringList{"*.corrupt-*"}).isEmpty()) << c.name;
     }
+}
+
+// A dotfiles set-up keeps the real file elsewhere behind a link: writes land in that file and the
+// link stays, so later edits of the real file are still read; a damaged one is moved aside where
+// it lies.
+TEST(UserDefaults, APreferencesFileBehindALinkStaysBehindIt) {
+    const QString home = TestSupport::makeTemporaryFolder();
+    QDir().mkpath(home + "/dotfiles");
+    QDir().mkpath(home + "/config");
+    const QString real = home + "/dotfiles/preferences.json";
+    const QString path = home + "/config/preferences.json";
+    TestSupport::writeFile(real, R"({"keep": 1})");
+    ASSERT_EQ(::symlink("../dotfiles/preferences.json", QFile::encodeName(path).constData()), 0);
+
+    Support::UserDefaults store(path);
+    store.setValue("x", json(2));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(json::parse(TestSupport::readFile(real).toStdString()), json({{"keep", 1}, {"x", 2}}));
+
+    TestSupport::writeFile(real, R"({"keep": 3})"); // edited where it lies
+    EXPECT_EQ(Support::UserDefaults(path).value("keep"), json(3));
+
+    TestSupport::writeFile(real, "{damaged");
+    Support::UserDefaults damaged(path);
+    EXPECT_FALSE(damaged.value("keep").has_value());
+    EXPECT_EQ(QDir(home + "/dotfiles").entryList(QStringList{"preferences.json.corrupt-*"}, QDir::Files).size(), 1);
+    damaged.setValue("x", json(4));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(json::parse(TestSupport::readFile(real).toStdString()), json({{"x", 4}}));
 }
