@@ -154,3 +154,30 @@ TEST(CaptureLibrary, RelativeTimesInTheUsersLocale) {
             << c.text << " " << c.locale;
     }
 }
+
+// A PNG whose writing never finished keeps a readable header but does not decode: it is never
+// listed, wherever it was cut. Data after a whole PNG's end chunk does not make it cut short.
+TEST(CaptureLibrary, OnlyWholeImagesAreListed) {
+    const QString folder = TestSupport::makeTemporaryFolder("whole");
+    const QByteArray whole = TestSupport::readFile(writePng(folder + "/whole.png", 1, QSize(300, 200)));
+    ASSERT_TRUE(whole.endsWith(QByteArray("IEND\xAE\x42\x60\x82", 8)));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cuts[] = {
+        {"header only.png", whole.left(40)},
+        {"half.png", whole.left(whole.size() / 2)},
+        {"without its end chunk.png", whole.left(whole.size() - 12)},
+        {"end chunk cut.png", whole.left(whole.size() - 3)},
+    };
+    for (const auto& cut : cuts) TestSupport::writeFile(folder + "/" + cut.name, cut.bytes);
+    TestSupport::writeFile(folder + "/trailing data.png", whole + "trailing bytes after the end chunk");
+
+    CaptureLibrary library(folder);
+    library.reload();
+    EXPECT_EQ(names(library).size(), 2);
+    EXPECT_TRUE(names(library).contains("whole.png"));
+    EXPECT_TRUE(names(library).contains("trailing data.png"));
+    library.add(folder + "/half.png");
+    EXPECT_EQ(names(library).size(), 2);
+}

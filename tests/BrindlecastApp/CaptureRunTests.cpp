@@ -4,6 +4,8 @@
 
 #include <QImageReader>
 
+#include <unistd.h>
+
 using namespace PipelineTests;
 
 namespace {
@@ -357,3 +359,24 @@ TEST(CaptureRun, ACaptureStartedWhileAnotherIsDetectingKeepsItsOwnFiles) {
     EXPECT_EQ(h.editor->loaded.size(), 1u);
 }
 
+
+// A link planted in a shared library folder under the next capture's companion name is never
+// written through: the file it points to stays as it was, the link stays a link, and the editor
+// still gets the desktop-less image.
+TEST(CaptureRun, ALinkUnderTheCompanionNameIsNeverWrittenThrough) {
+    Harness h;
+    QDir().mkpath(h.libraryFolder);
+    const QString victim = TestSupport::makeTemporaryFolder("victim") + "/notes.txt";
+    TestSupport::writeFile(victim, "keep me");
+    const QString companion = h.libraryFolder + "/Screenshot 2026-12-05 at 6.25.34 PM.content.png";
+    ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(companion).constData()), 0);
+
+    ASSERT_EQ(h.capture(Mode::display()), true);
+    EXPECT_EQ(TestSupport::readFile(victim), "keep me");
+    EXPECT_TRUE(QFileInfo(companion).isSymLink());
+    EXPECT_EQ(h.libraryFiles(), (QStringList{QFileInfo(companion).fileName(), "Screenshot 2026-12-05 at 6.25.34 PM.png"}));
+    ASSERT_EQ(h.log->errors().size(), 1);
+    EXPECT_TRUE(h.log->errors()[0].startsWith("desktop-less image not written: " + companion + ": File exists"))
+        << h.log->errors()[0].toStdString();
+    EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage 400x300"});
+}

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 
+#include "BrindlecastApp/Library/WholeImage.h"
 #include "Support/DateFormatter.h"
 
 #include <QCoreApplication>
@@ -25,10 +26,11 @@ bool isListed(const QFileInfo& file) {
     return file.suffix().toLower() == "png" && !file.fileName().toLower().endsWith(".content.png");
 }
 
-// The entry of one file without its thumbnail; nothing when the file does not read as an image.
+// The entry of one file without its thumbnail; nothing when the file does not read as an image
+// (a PNG whose writing never finished has a readable header but no pixels).
 std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
     QImageReader reader(file.absoluteFilePath());
-    if (!reader.canRead()) return std::nullopt;
+    if (!reader.canRead() || isCutShortPNG(file.absoluteFilePath())) return std::nullopt;
     CaptureEntry entry;
     entry.url = QUrl::fromLocalFile(file.absoluteFilePath());
     entry.filename = file.fileName();

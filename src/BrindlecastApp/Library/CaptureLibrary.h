@@ -27,8 +27,8 @@ public:
     const QList<CaptureEntry>& entries() const { return entries_; }
 
     // Lists the folder again: its PNG files (any letter case) that are neither hidden nor
-    // desktop-less companions (".content.png"), newest first; files with equal times keep the
-    // folder's order. An unreadable or missing folder gives an empty list.
+    // desktop-less companions (".content.png") and read as whole images, newest first; files with
+    // equal times keep the folder's order. An unreadable or missing folder gives an empty list.
     void reload();
     // Puts the file's entry first (removing an earlier entry of the same file) and drops the
     // oldest past the limit. A file that does not read as an image changes nothing. The file may

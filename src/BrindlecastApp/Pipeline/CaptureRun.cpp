@@ -10,8 +10,7 @@
 #include "BrindlecastApp/Pipeline/WorkingCopy.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/CaptureService.h"
-
-#include <QFile>
+#include "Support/IoError.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -207,8 +206,11 @@ private:
         companion_ = companion.image;
         if (!companion.png) return;
         // A companion that cannot be written only costs the backdrop its desktop replacement.
-        QFile file(companionPath(saved_.path));
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(*companion.png);
+        try {
+            Pipeline::writeCompanion(saved_.path, *companion.png);
+        } catch (const Support::IoError& error) {
+            log().error("desktop-less image not written: " + error.path() + ": " + error.description());
+        }
     }
 
     void copyAutomatically() {

@@ -1,17 +1,13 @@
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 
 #include "SidecarKit/SidecarStore.h"
+#include "Support/AtomicFile.h"
 #include "Support/DateFormatter.h"
-#include "Support/IoError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace BrindlecastApp::Pipeline {
 
@@ -59,33 +55,15 @@ QString uniquePath(const QString& folder, const QString& filename) {
 }
 
 QString writeNewFile(const QString& folder, const QString& filename, const QByteArray& bytes) {
-    for (int n = 0;; ++n) {
-        const QString path = joined(folder, candidateName(filename, n));
-        const QByteArray encoded = QFile::encodeName(path);
-        const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            throw Support::IoError(errno, path, "create");
-        }
-        qsizetype written = 0;
-        while (written < bytes.size()) {
-            const ssize_t step = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-            if (step < 0 && errno == EINTR) continue;
-            if (step <= 0) {
-                const int error = step < 0 ? errno : EIO;
-                ::close(fd);
-                ::unlink(encoded.constData());
-                throw Support::IoError(error, path, "write");
-            }
-            written += step;
-        }
-        if (::close(fd) != 0) {
-            const int error = errno;
-            ::unlink(encoded.constData());
-            throw Support::IoError(error, path, "write");
-        }
-        return path;
-    }
+    return Support::AtomicFile::createNew(folder, [&filename](int n) { return candidateName(filename, n); }, bytes);
+}
+
+QString writeCompanion(const QString& workingCopyPath, const QByteArray& png) {
+    // Its name is tied to the working copy's, so there is no next name to move on to: a taken
+    // name (a link planted in a shared folder, say) means no companion.
+    const QFileInfo companion(companionPath(workingCopyPath));
+    const QString name = companion.fileName();
+    return Support::AtomicFile::createNew(companion.path(), [&name](int n) { return n == 0 ? name : QString(); }, png);
 }
 
 QString companionPath(const QString& workingCopyPath) {

@@ -22,10 +22,15 @@ std::optional<QDateTime> timeInScreenshotName(const QString& filename);
 // "<base> (1).<ext>", "<base> (2).<ext>", ...
 QString uniquePath(const QString& folder, const QString& filename);
 
-// Writes `bytes` into a new file at the first free path for `filename` in `folder`, never over an
-// existing file (one that appears between the check and the write moves it on to the next
-// name). Returns the path. A failed write leaves no partial file. Throws Support::IoError.
+// Writes `bytes` into a new file at the first free path for `filename` in `folder`, never over
+// anything already there (a symbolic link included; one that appears meanwhile moves it on to the
+// next name). The file only gets its name once it is whole and flushed, so a crash or a full disk
+// never leaves part of it under that name. Returns the path. Throws Support::IoError.
 QString writeNewFile(const QString& folder, const QString& filename, const QByteArray& bytes);
+
+// Writes the desktop-less companion of a working copy the same way, under its one name; a name
+// already taken fails with EEXIST. Returns the path. Throws Support::IoError.
+QString writeCompanion(const QString& workingCopyPath, const QByteArray& png);
 
 // The desktop-less companion of a working copy: "<name>.content.png" for "<name>.png".
 QString companionPath(const QString& workingCopyPath);
