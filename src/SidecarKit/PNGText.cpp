@@ -99,14 +99,20 @@ bool isPNG(QByteArrayView data) {
            data.first(8) == QByteArrayView(reinterpret_cast<const char*>(signature.data()), signature.size());
 }
 
-std::optional<QString> read(QByteArrayView data) {
+std::optional<QByteArrayView> storedText(QByteArrayView data) {
     if (!isPNG(data)) return std::nullopt;
-    std::optional<QString> result;
+    std::optional<QByteArrayView> result;
     forEachChunk(data, [&](const Chunk& chunk) {
-        if (const auto text = annotationText(chunk)) result = QString::fromUtf8(*text);
+        result = annotationText(chunk);
         return result.has_value();
     });
     return result;
+}
+
+std::optional<QString> read(QByteArrayView data) {
+    const std::optional<QByteArrayView> text = storedText(data);
+    if (!text) return std::nullopt;
+    return QString::fromUtf8(*text);
 }
 
 QByteArray write(const QString& text, QByteArrayView data) {

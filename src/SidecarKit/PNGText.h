@@ -24,6 +24,8 @@ bool isPNG(QByteArrayView data);
 // The text of the first "brindlecast" text chunk, wherever it stands (after "IEND" too);
 // nothing when the data is not a PNG or has no such chunk. Invalid UTF-8 becomes U+FFFD.
 std::optional<QString> read(QByteArrayView data);
+// The same chunk's text as it is stored, without a copy (its length can be judged first).
+std::optional<QByteArrayView> storedText(QByteArrayView data);
 
 // The PNG with every "brindlecast" text chunk removed and one holding `text` placed directly
 // before the first "IEND". Every other chunk is copied byte for byte and in order, chunks after

@@ -9,6 +9,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace SidecarKit::SidecarStore {
 
 namespace {
@@ -17,6 +19,13 @@ std::vector<SidecarWarning> warningsFor(const SidecarDocument& document, QByteAr
     const auto size = PNGDimensions::read(imageBytes);
     if (!size || (size->first == document.image.width && size->second == document.image.height)) return {};
     return {SidecarWarning::imageSizeMismatch(document.image.width, document.image.height, size->first, size->second)};
+}
+
+// Base64 turns every three bytes into four characters.
+constexpr qsizetype maximumEmbeddedTextBytes = (maximumDocumentBytes + 2) / 3 * 4;
+
+SidecarError tooLarge(const QString& what) {
+    return SidecarError::io(QStringLiteral("%1 larger than %2 MB").arg(what).arg(maximumDocumentBytes / (1024 * 1024)));
 }
 
 void writeAtomic(const QString& path, const QByteArray& bytes) {
@@ -48,15 +57,19 @@ SidecarDocument decodeDocument(QByteArrayView bytes) {
 SidecarLoadResult load(const QString& imagePath) {
     const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath);
     if (image) {
-        if (const auto text = PNGText::read(*image)) {
-            if (const auto json = Support::Base64::decode(text->toLatin1())) {
+        if (const auto stored = PNGText::storedText(*image)) {
+            if (stored->size() > maximumEmbeddedTextBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
+            if (const auto json = Support::Base64::decode(QString::fromUtf8(*stored).toLatin1())) {
+                if (json->size() > maximumDocumentBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
                 SidecarDocument document = decodeDocument(*json);
                 auto warnings = warningsFor(document, *image);
                 return SidecarLoadResult::makeFound(std::move(document), SidecarSource::embedded, std::move(warnings));
             }
         }
     }
-    const std::optional<QByteArray> sidecar = Support::AtomicFile::read(sidecarURL(imagePath));
+    int readError = 0;
+    const std::optional<QByteArray> sidecar = Support::AtomicFile::read(sidecarURL(imagePath), &readError, maximumDocumentBytes);
+    if (!sidecar && readError == EFBIG) throw tooLarge(QStringLiteral("The annotation file is"));
     if (!sidecar) return SidecarLoadResult::missing();
     SidecarDocument document = decodeDocument(*sidecar);
     auto warnings = image ? warningsFor(document, *image) : std::vector<SidecarWarning>{};

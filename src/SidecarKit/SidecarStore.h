@@ -16,12 +16,18 @@ namespace SidecarKit {
 // replaced file keeps its permissions.
 namespace SidecarStore {
 
+// The largest annotation document read back, in bytes of JSON text (in a sidecar file, or once
+// decoded from the embedded chunk's base64). Thousands of annotations fit well within it; a larger
+// one is damaged or hostile, and decoding it could exhaust memory.
+inline constexpr qsizetype maximumDocumentBytes = 4 * 1024 * 1024;
+
 // "<folder>/<image file name>.brindlecast.json"
 QString sidecarURL(const QString& imagePath);
 
 // The embedded document when the image is a PNG holding one (a chunk that is not base64 is
 // passed over), otherwise the sidecar file, otherwise missing. A document newer than this
-// build reads is refused even when the other place holds a readable one.
+// build reads is refused even when the other place holds a readable one, and so is one larger
+// than maximumDocumentBytes (SidecarError::io), before it is decoded.
 SidecarLoadResult load(const QString& imagePath);
 
 // Writes the document to the image's sidecar file.

@@ -245,3 +245,48 @@ TEST_F(SidecarStoreTest, KilledWhileSavingLeavesALoadableDocument) {
     // A temporary file that was being written when the kill came may stay behind; nothing else.
     for (const QString& file : files) EXPECT_TRUE(file.contains(".tmp-")) << file.toStdString();
 }
+
+// A document past the bound is refused before it is decoded, in either place, and left as it is;
+// one at the bound still loads.
+TEST_F(SidecarStoreTest, DocumentsAboveTheBoundAreRefusedUntouched) {
+    const qsizetype bound = SidecarStore::maximumDocumentBytes;
+    const auto padded = [](qsizetype size) {
+        QByteArray json = document(64, 48).encoded();
+        return json + QByteArray(size - json.size(), ' ');
+    };
+    struct Case {
+        const char* name;
+        bool embedded;
+        qsizetype size;
+        const char* refusal;  // nothing: it loads
+    };
+    const Case cases[] = {
+        {"file at the bound", false, bound, nullptr},
+        {"file one byte over", false, bound + 1, "The annotation file is larger than 4 MB"},
+        {"file far over", false, 3 * bound, "The annotation file is larger than 4 MB"},
+        {"chunk at the bound", true, bound, nullptr},
+        {"chunk one byte over", true, bound + 1, "The embedded annotations are larger than 4 MB"},
+        {"chunk far over", true, 3 * bound, "The embedded annotations are larger than 4 MB"},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(sidecar);
+        const QByteArray json = padded(c.size);
+        const QByteArray imageBytes =
+            c.embedded ? png({header(64, 48), embeddedChunkFor(json), chunk("IEND", {})})
+                       : realPng(64, 48);
+        TestSupport::writeFile(image, imageBytes);
+        if (!c.embedded) TestSupport::writeFile(sidecar, json);
+        if (!c.refusal) {
+            const SidecarLoadResult loaded = SidecarStore::load(image);
+            ASSERT_FALSE(loaded.isMissing()) << c.name;
+            EXPECT_EQ(loaded.found->source, c.embedded ? SidecarSource::embedded : SidecarSource::file) << c.name;
+            continue;
+        }
+        const SidecarError error = sidecarErrorOf([&] { SidecarStore::load(image); });
+        EXPECT_EQ(error, SidecarError::io(c.refusal)) << c.name << ": " << error.description().toStdString();
+        EXPECT_EQ(TestSupport::readFile(image), imageBytes) << c.name;
+        if (!c.embedded) {
+            EXPECT_EQ(TestSupport::readFile(sidecar), json) << c.name;
+        }
+    }
+}
