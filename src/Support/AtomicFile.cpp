@@ -66,20 +66,6 @@ qsizetype nameLimitBeside(const QString& path) {
     return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
-// "<prefix><name>.tmp-<UUID>" beside `path`, the name cut short (at a whole character) when the
-// whole would be too long for the folder.
-QString temporaryBeside(const QString& path, const QString& prefix) {
-    const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    const QString fileName = QFileInfo(path).fileName();
-    const QString folderPart = path.left(path.size() - fileName.size());
-    const QByteArray encoded = QFile::encodeName(fileName);
-    qsizetype keep = nameLimitBeside(path) - suffix.size() - QFile::encodeName(prefix).size();
-    if (encoded.size() <= keep) return folderPart + prefix + fileName + suffix;
-    // Never split a UTF-8 sequence: back up to the first byte of a character.
-    while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
-    return folderPart + prefix + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
-}
-
 // File systems without hard links (FAT, some network shares) refuse link() with one of these.
 bool linksUnsupported(int error) {
     return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS;
@@ -103,7 +89,18 @@ bool claimName(const QByteArray& temporary, const QByteArray& path) {
 
 } // namespace
 
-QString temporaryPathFor(const QString& path) { return temporaryBeside(path, QString()); }
+QString temporaryPathFor(const QString& path) {
+    const QString prefix = ".";  // hidden: a folder listing never shows a file being written
+    const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString fileName = QFileInfo(path).fileName();
+    const QString folderPart = path.left(path.size() - fileName.size());
+    const QByteArray encoded = QFile::encodeName(fileName);
+    qsizetype keep = nameLimitBeside(path) - prefix.size() - suffix.size();
+    if (encoded.size() <= keep) return folderPart + prefix + fileName + suffix;
+    // Never split a UTF-8 sequence: back up to the first byte of a character.
+    while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
+    return folderPart + prefix + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
+}
 
 QString linkTarget(const QString& path) {
     QString current = path;
@@ -153,7 +150,7 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
                   mode_t mode) {
     const QString firstName = nameFor(0);
     if (firstName.isEmpty()) throw IoError(EINVAL, folder, "create");
-    const QString temporaryPath = temporaryBeside(QDir(folder).filePath(firstName), ".");
+    const QString temporaryPath = temporaryPathFor(QDir(folder).filePath(firstName));
     const QByteArray temporary = QFile::encodeName(temporaryPath);
     FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");

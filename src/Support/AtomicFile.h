@@ -18,9 +18,10 @@ enum class Links {
     follow,
 };
 
-// Replaces the file at `path` with `bytes` in one step: the bytes go to "<name>.tmp-<UUID>" in the
-// same folder, are flushed to disk, and the temporary file is renamed over the target; the folder
-// is then flushed too. A crash at any point leaves either the old file or the new one.
+// Replaces the file at `path` with `bytes` in one step: the bytes go to a hidden temporary
+// ".<name>.tmp-<UUID>" in the same folder, are flushed to disk, and the temporary file is renamed
+// over the target; the folder is then flushed too. A crash at any point leaves either the old file
+// or the new one (and at most the hidden temporary).
 //
 // An existing target keeps its permission bits; a new one gets exactly `newFileMode` (no umask).
 // The temporary file is removed on every failure. Throws Support::IoError.
@@ -44,7 +45,7 @@ std::optional<QByteArray> read(const QString& path, int* errorNumber = nullptr, 
 // need not exist. Throws Support::IoError (ELOOP) for a chain that never ends.
 QString linkTarget(const QString& path);
 
-// The temporary name used for `path`: "<name>.tmp-<UPPER-CASE UUID>" beside it. A name too long
+// The temporary name used for `path`: ".<name>.tmp-<UPPER-CASE UUID>" beside it. A name too long
 // for that in its folder is cut short (at a whole character) so the temporary name still fits:
 // every name the file system accepts can be written.
 QString temporaryPathFor(const QString& path);

@@ -5,6 +5,7 @@
 #include "Support/Folders.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "ExportKit/Exporter.h"
+#include "support/FileSizeLimit.h"
 #include "SidecarKit/SidecarStore.h"
 
 #include <QDirIterator>
@@ -187,27 +188,45 @@ TEST(EditorWiring, FlattenWithoutAnnotationsDoesNothing) {
 }
 
 TEST(EditorWiring, AFailedFlattenLeavesEveryFileAsItWas) {
-    Harness h;
-    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
-    const OpenCapture c = openCapture(h, "Screenshot a.png", {}, true);
-    c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
-    const QByteArray sidecar = TestSupport::readFile(sidecarPath(c.path));
-    const QByteArray companion = TestSupport::readFile(companionPath(c.path));
-    // A folder where the working copy was: the new file cannot take its place.
-    ASSERT_TRUE(QFile::remove(c.path));
-    TestSupport::writeFile(c.path + "/blocker", "x");
+    struct Case {
+        const char* name;
+        bool fullDisk;  // otherwise a folder stands where the working copy was
+    };
+    for (const Case& way : {Case{"folder in its place", false}, Case{"full disk", true}}) {
+        SCOPED_TRACE(way.name);
+        Harness h;
+        h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+        const OpenCapture c = openCapture(h, "Screenshot a.png", {}, true);
+        c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+        const QByteArray sidecar = TestSupport::readFile(sidecarPath(c.path));
+        const QByteArray companion = TestSupport::readFile(companionPath(c.path));
+        const QByteArray workingCopy = TestSupport::readFile(c.path);
+        std::optional<TestSupport::FileSizeLimit> full;
+        if (way.fullDisk) {
+            full.emplace(64);
+        } else {
+            ASSERT_TRUE(QFile::remove(c.path));
+            TestSupport::writeFile(c.path + "/blocker", "x");
+        }
 
-    c.edit->flatten();
-    ASSERT_TRUE(waitUntil([&] { return !h.log->errors().isEmpty(); }));
-    EXPECT_TRUE(h.log->errors()[0].startsWith("flatten failed: ")) << h.log->errors()[0].toStdString();
-    EXPECT_EQ(TestSupport::readFile(sidecarPath(c.path)), sidecar);
-    EXPECT_EQ(TestSupport::readFile(companionPath(c.path)), companion);
-    EXPECT_TRUE(h.editor->loaded.empty());
-    EXPECT_TRUE(QDir(h.libraryFolder).entryList(QDir::Hidden | QDir::Files).filter(".flatten-").isEmpty());
-    // Still an ordinary edit: its annotations are stored.
-    c.edit->persist();
-    ASSERT_TRUE(SidecarStore::load(c.path).found);
-    EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations, c.edit->viewModel().annotations());
+        c.edit->flatten();
+        ASSERT_TRUE(waitUntil([&] { return !h.log->errors().isEmpty(); }));
+        full.reset();
+        EXPECT_TRUE(h.log->errors()[0].startsWith("flatten failed: ")) << h.log->errors()[0].toStdString();
+        EXPECT_EQ(TestSupport::readFile(sidecarPath(c.path)), sidecar);
+        EXPECT_EQ(TestSupport::readFile(companionPath(c.path)), companion);
+        if (way.fullDisk) {
+            EXPECT_EQ(TestSupport::readFile(c.path), workingCopy);
+        }
+        EXPECT_TRUE(h.editor->loaded.empty());
+        const QStringList left = QDir(h.libraryFolder).entryList(QDir::Hidden | QDir::Files);
+        EXPECT_TRUE(left.filter(".flatten-").isEmpty());
+        EXPECT_TRUE(left.filter(".tmp-").isEmpty()) << left.join(", ").toStdString();
+        // Still an ordinary edit: its annotations are stored.
+        c.edit->persist();
+        ASSERT_TRUE(SidecarStore::load(c.path).found);
+        EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations, c.edit->viewModel().annotations());
+    }
 }
 
 namespace {

@@ -63,8 +63,9 @@ TEST(AtomicFile, MissingFolderFailsWithoutSideEffects) {
 
 TEST(AtomicFile, TemporaryNameFollowsTheTarget) {
     const QString name = Support::AtomicFile::temporaryPathFor("/x/shot.png");
-    ASSERT_TRUE(name.startsWith("/x/shot.png.tmp-"));
-    const QString uuid = name.mid(QString("/x/shot.png.tmp-").size());
+    // Hidden, so a folder listing never shows a file being written.
+    ASSERT_TRUE(name.startsWith("/x/.shot.png.tmp-"));
+    const QString uuid = name.mid(QString("/x/.shot.png.tmp-").size());
     EXPECT_EQ(uuid.size(), 36);
     EXPECT_EQ(uuid, uuid.toUpper());
 }
