@@ -129,11 +129,14 @@ void PrivacyTab::scheduleRebuild() {
 void PrivacyTab::rebuild() {
     rebuildPending_ = false;
     if (!policy_) return;
-    catalog_ = ApplicationCatalog::loadStandard(); // read once per redraw, not once per row
+    const QStringList managedApps = policy_->managedBlockedBundleIDs();
+    const QStringList userApps = policy_->userBlockedBundleIDs();
+    // Read once per redraw rather than once per row, and only when there is a row to name.
+    catalog_ = managedApps.isEmpty() && userApps.isEmpty() ? ApplicationCatalog() : ApplicationCatalog::loadStandard();
 
     QList<QWidget*> apps;
-    for (const QString& id : policy_->managedBlockedBundleIDs()) apps << appRow(id, true);
-    for (const QString& id : policy_->userBlockedBundleIDs()) apps << appRow(id, false);
+    for (const QString& id : managedApps) apps << appRow(id, true);
+    for (const QString& id : userApps) apps << appRow(id, false);
     apps << addApp_;
     blockedApps_->setRows(apps);
 

@@ -1,9 +1,12 @@
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Settings/ApplicationCatalog.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
+#include "../ThemedWindow.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -97,4 +100,26 @@ TEST(ApplicationPicker, FiltersAndReturnsTheChosenID) {
     cancelled.list()->topLevelItem(0)->setSelected(true);
     cancelled.reject();
     EXPECT_FALSE(cancelled.chosenID());
+}
+
+TEST(ApplicationPicker, Screenshots) {
+    const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    for (ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        ThemedWindow themed(mode);
+        ApplicationPicker picker({{"org.example.Archive", "Archive Tool", "package-x-generic"},
+                                  {"org.example.Editor", "Text Editor", "accessories-text-editor"},
+                                  {"org.example.Terminal", "Terminal", "utilities-terminal"},
+                                  {"com.example.Live", "com.example.Live", ""}},
+                                 &themed.window);
+        picker.list()->topLevelItem(1)->setSelected(true);
+        picker.show();
+        QTest::qWait(1);
+        const QImage image = picker.grab().toImage();
+        ASSERT_FALSE(image.isNull());
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            image.save(folder + QString("/application-picker-%1.png").arg(mode == ThemeMode::dark ? "dark" : "light"));
+        }
+        picker.reject();
+    }
 }

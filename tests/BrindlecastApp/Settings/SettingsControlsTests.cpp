@@ -10,7 +10,9 @@
 #include "BrindlecastApp/Settings/ThemeSegmented.h"
 #include "../ThemedWindow.h"
 
+#include <QDir>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -251,5 +253,42 @@ TEST(SettingsCheckRow, ALockedRowShowsItsLockAndIgnoresClicksAnUnlockedOneRunsOn
             QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(x, middle));
         EXPECT_EQ(runs, locked ? 0 : 3);
         EXPECT_TRUE(row->isOn()); // it shows what it is handed
+    }
+}
+
+// The controls side by side, as a person sees them, in both schemes.
+TEST(SettingsControls, Screenshots) {
+    const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    for (ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        ThemedWindow themed(mode);
+        themed.window.setAutoFillBackground(true);
+        auto* column = new QVBoxLayout(&themed.window);
+        column->setContentsMargins(26, 24, 26, 26);
+        auto* card = new SettingsCard;
+        card->setRows({new SettingsCheckRow("Show floating thumbnail", true, false, nullptr),
+                       new SettingsCheckRow("Copy to clipboard automatically", false, false, nullptr),
+                       new SettingsCheckRow("Start at login", true, true, nullptr)});
+        column->addWidget(card);
+        auto* controls = new QHBoxLayout;
+        controls->addWidget(new PillToggle(true, nullptr));
+        controls->addWidget(new PillToggle(false, nullptr));
+        controls->addWidget(new ThemeSegmented(ThemeSegmented::standardItems()));
+        controls->addWidget(new MiniSegmented<int>({{"PNG", 0}, {"JPEG", 1}}, 1, false, nullptr));
+        controls->addWidget(new MiniSegmented<int>({{"Off", 0}, {"File", 1}, {"Embedded", 2}}, 2, true, nullptr));
+        controls->addStretch(1);
+        column->addLayout(controls);
+        auto* swatches = new QHBoxLayout;
+        for (const QColor& color : Theme::accentSwatches()) swatches->addWidget(new AccentSwatch(color));
+        swatches->addStretch(1);
+        column->addLayout(swatches);
+        themed.window.resize(580, themed.window.sizeHint().height());
+        themed.window.show();
+        QTest::qWait(1);
+        const QImage image = themed.window.grab().toImage();
+        ASSERT_FALSE(image.isNull());
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            image.save(folder + QString("/settings-controls-%1.png").arg(mode == ThemeMode::dark ? "dark" : "light"));
+        }
     }
 }
