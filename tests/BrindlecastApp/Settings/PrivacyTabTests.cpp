@@ -223,6 +223,23 @@ TEST_F(PrivacyPage, AddingReGradingAndRemovingPatterns) {
     EXPECT_EQ(rows(w.page->patternsCard()).size(), 3);
 }
 
+// Stored values of any length keep to one line and never widen the page.
+TEST_F(PrivacyPage, LongStoredValuesAreCutNotWidened) {
+    const QString longName = QString("Name ").repeated(60), longRegex = QString("[0-9]{4}-").repeated(40);
+    folders_.store().setUserValue("PIIPatterns", json::array({{{"Name", longName.toStdString()},
+                                                               {"Regex", longRegex.toStdString()},
+                                                               {"Action", "blurSuggested"}}}));
+    folders_.store().setUserValue("BlockedBundleIDs", json::array({("org.example." + QString("Long").repeated(80)).toStdString()}));
+    PrivacyTestWindow& w = open();
+    w.settle();
+    EXPECT_LE(w.page->minimumSizeHint().width(), 580 - 2 * 26);
+    const QWidget* row = rows(w.page->patternsCard())[0];
+    for (const TextLabel* label : row->findChildren<TextLabel*>()) {
+        EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026))) << label->text().left(20).toStdString();
+        EXPECT_LE(label->mapTo(&w.themed.window, QPoint(label->width(), 0)).x(), 580 - 26);
+    }
+}
+
 // An expression whose matching backtracks without end is a valid expression: it is stored, and
 // the next capture's detection gives up on it after its budget, says so, and finishes.
 TEST_F(PrivacyPage, ACatastrophicExpressionIsStoredAndDetectionSkipsIt) {

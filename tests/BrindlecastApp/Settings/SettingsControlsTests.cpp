@@ -196,6 +196,8 @@ TEST(AccentSwatch, SelectedExactlyWhenTheEightBitColoursMatch) {
     };
     themed.theme.setAccent(QColor::fromRgbF(0, 122.9f / 255, 1)); // truncates to (0, 122, 255)
     EXPECT_EQ(selected(), QList<int>{0});
+    themed.theme.setAccent(QColor::fromRgbF(0, 122.0f / 255, 0.9999f)); // blue truncates to 254, not 255
+    EXPECT_EQ(selected(), QList<int>{});
     themed.theme.setAccent(QColor::fromRgb(10, 20, 30));
     EXPECT_EQ(selected(), QList<int>{});
     QTest::mouseClick(swatches[3], Qt::LeftButton);
