@@ -1,39 +1,16 @@
 #include "CaptureKit/AppIdentity.h"
 
+#include "CaptureKit/DesktopEntry.h"
+
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
-#include <QFile>
-#include <QTextStream>
 
 #include <mutex>
 
 namespace CaptureKit {
 
 namespace {
-
-// The StartupWMClass of the [Desktop Entry] group, read by hand: QSettings would mangle the
-// desktop file's escapes and list separators.
-std::optional<QString> startupWindowClass(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
-    QTextStream in(&file);
-    bool inMainGroup = false;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith('[')) {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        if (!inMainGroup || !line.startsWith("StartupWMClass")) continue;
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || line.left(equals).trimmed() != "StartupWMClass") continue;
-        const QString value = line.mid(equals + 1).trimmed();
-        if (!value.isEmpty()) return value;
-    }
-    return std::nullopt;
-}
 
 std::optional<QString> nonEmpty(const std::optional<QString>& value) {
     if (value && !value->isEmpty()) return value;
@@ -43,21 +20,13 @@ std::optional<QString> nonEmpty(const std::optional<QString>& value) {
 } // namespace
 
 DesktopEntryIndex::DesktopEntryIndex(const QStringList& dataFolders) {
-    for (const QString& folder : dataFolders) {
-        const QDir applications(folder + "/applications");
-        if (!applications.exists()) continue;
-        QDirIterator it(applications.path(), {"*.desktop"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const std::optional<QString> windowClass = startupWindowClass(path);
-            if (!windowClass) continue;
-            // The desktop-file ID: the path below applications/ with '/' turned into '-'.
-            QString id = applications.relativeFilePath(path);
-            id.chop(int(qstrlen(".desktop")));
-            id.replace('/', '-');
-            QStringList& ids = idsByWindowClass_[*windowClass];
-            if (!ids.contains(id)) ids << id;
-        }
+    for (const DesktopEntryFile& file : DesktopEntry::files(dataFolders)) {
+        const std::optional<QHash<QString, QString>> keys = DesktopEntry::mainGroup(file.path);
+        if (!keys) continue;
+        const QString windowClass = keys->value("StartupWMClass");
+        if (windowClass.isEmpty()) continue;
+        QStringList& ids = idsByWindowClass_[windowClass];
+        if (!ids.contains(file.id)) ids << file.id;
     }
 }
 

@@ -1,6 +1,8 @@
 #include "Support/Fonts.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace Support::Fonts {
 
@@ -14,6 +16,13 @@ QFont weighted(const QString& family, QFont::Weight weight) {
 
 QFont sized(QFont font, int pixelSize) {
     if (pixelSize > 0) font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont sizedInPixels(QFont font, double pixels) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    if (pixels > 0) font.setPointSizeF(pixels * 72.0 / dpi);
     return font;
 }
 
@@ -42,5 +51,7 @@ QFont interfaceFont(QFont::Weight weight) { return weighted(interfaceFamily(), w
 QFont monospacedFont(QFont::Weight weight) { return weighted(monospacedFamily(), weight); }
 QFont interfaceFont(int pixelSize, QFont::Weight weight) { return sized(interfaceFont(weight), pixelSize); }
 QFont monospacedFont(int pixelSize, QFont::Weight weight) { return sized(monospacedFont(weight), pixelSize); }
+QFont interfaceFontOfSize(double pixels, QFont::Weight weight) { return sizedInPixels(interfaceFont(weight), pixels); }
+QFont monospacedFontOfSize(double pixels, QFont::Weight weight) { return sizedInPixels(monospacedFont(weight), pixels); }
 
 } // namespace Support::Fonts

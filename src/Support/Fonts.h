@@ -30,4 +30,9 @@ QFont monospacedFont(QFont::Weight weight = QFont::Normal);
 QFont interfaceFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 QFont monospacedFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 
+// The same at a size that need not be whole (11.5 points of the design), for widgets on screen:
+// the size is given in points of the screen's logical resolution so that it draws that many pixels.
+QFont interfaceFontOfSize(double pixels, QFont::Weight weight = QFont::Normal);
+QFont monospacedFontOfSize(double pixels, QFont::Weight weight = QFont::Normal);
+
 } // namespace Support::Fonts

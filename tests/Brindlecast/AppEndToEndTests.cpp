@@ -1,6 +1,11 @@
 // The real app binary on the test session's display (Xvfb with openbox), driven like a user with
 // xdotool: hot keys, drags, clicks and Escape. Each test gets its own home, so its own library
 // folder and its own single-instance lock. Skips without a display, a window manager or the tools.
+#include "../BrindlecastApp/Settings/PrivacyTestWindow.h"
+#include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Settings/ApplicationPicker.h"
+#include "BrindlecastApp/Settings/SettingsCard.h"
+#include "BrindlecastApp/Settings/SettingsRowParts.h"
 #include "support/TestEnvironment.h"
 
 #include <QDeadlineTimer>
@@ -8,7 +13,11 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <xcb/xcb.h>
 
@@ -310,4 +319,76 @@ TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_TRUE(waitUntil([&] { return run("xdotool", {"getactivewindow", "getwindowname"}) == "Design Gallery"; }, 10000));
+}
+
+// The picture window's application is chosen on the Privacy page, hosted by this process over the
+// app's own preference file, through the picker as a user picks it; the running app, which
+// resolves the policy afresh for every capture, paints over the window in its next display capture.
+TEST_F(AppEndToEnd, AnApplicationBlockedOnThePrivacyPageIsPaintedOverInTheNextCapture) {
+    const xcb_window_t picture = showPicture(200, 150);
+    const QRect frame = frameOf(picture);
+    ASSERT_TRUE(frame.isValid());
+    // A desktop entry claims the picture window's class, so the window goes by the entry's ID.
+    const QString windowClass = run("xprop", {"-id", QString::number(picture), "WM_CLASS"})
+                                    .value_or(QString())
+                                    .section('"', -2, -2);
+    ASSERT_FALSE(windowClass.isEmpty()) << "the picture window has no WM_CLASS";
+    TestSupport::writeFile(home_ + "/data/applications/org.example.PictureViewer.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Picture Viewer\nExec=display\nStartupWMClass="
+                               + windowClass.toUtf8() + "\n");
+    startApp();
+    const QImage screen = rootImage(home_);
+    ASSERT_FALSE(screen.isNull());
+
+    // This process reads the same data folders as the app, and writes the app's preference file.
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_ + "/data"));
+    const QString managed = TestSupport::makeFolderReachableByAll("no-managed-policy");
+    PrivacyTestWindow window(PolicyKit::PreferenceStore::live(PolicyKit::ManagedFolder{managed, ::geteuid(), managed},
+                                                              home_ + "/config/app.brindlecast/preferences.json"),
+                             BrindlecastApp::ThemeMode::light, BrindlecastApp::PrivacyTab::ApplicationChooser(
+                                                                   &BrindlecastApp::ApplicationPicker::choose));
+    bool offered = false;
+    QTimer::singleShot(0, [&] {
+        // Inside the picker's modal loop: choose "Picture Viewer" and press Block.
+        (void)QTest::qWaitFor([] { return qobject_cast<BrindlecastApp::ApplicationPicker*>(QApplication::activeModalWidget()); },
+                              20000);
+        auto* picker = qobject_cast<BrindlecastApp::ApplicationPicker*>(QApplication::activeModalWidget());
+        if (!picker) return;
+        QTreeWidget* list = picker->list();
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            if (list->topLevelItem(i)->text(1) != "org.example.PictureViewer") continue;
+            offered = list->topLevelItem(i)->text(0) == "Picture Viewer";
+            list->topLevelItem(i)->setSelected(true);
+        }
+        QTest::mouseClick(picker->blockButton(), Qt::LeftButton);
+    });
+    QTest::mouseClick(window.page->addApplicationRow(), Qt::LeftButton);
+    window.settle();
+    qputenv("XDG_DATA_HOME", dataHome);
+    EXPECT_TRUE(offered);
+    ASSERT_EQ(window.model.userBlockedBundleIDs(), QStringList{"org.example.PictureViewer"});
+    ASSERT_EQ(window.page->blockedAppsCard()->rows().size(), 2);
+
+    xdotool({"key", "super+shift+9"});
+    const QImage copy = waitForWorkingCopy();
+    ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
+    ASSERT_EQ(copy.size(), screen.size());
+    if (const QString artefacts = qEnvironmentVariable("BRINDLECAST_ARTEFACTS"); !artefacts.isEmpty()) {
+        QDir().mkpath(artefacts);
+        copy.save(artefacts + "/end-to-end-blocked-application.png");
+    }
+    // Only the blocked window changed, and none of its pixels are left.
+    const QRect around = frame.adjusted(-2, -2, 2, 2);
+    qint64 changedElsewhere = 0;
+    for (int y = 0; y < copy.height(); ++y)
+        for (int x = 0; x < copy.width(); ++x)
+            if (!around.contains(x, y)) changedElsewhere += copy.pixel(x, y) != screen.pixel(x, y);
+    EXPECT_EQ(changedElsewhere, 0);
+    Reply<xcb_translate_coordinates_reply_t> client(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, picture, root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(client);
+    const QImage source = QImage(home_ + "/picture.png").convertToFormat(QImage::Format_RGB32);
+    const qint64 kept = 400 * 300 - differingPixels(copy.copy(client->dst_x, client->dst_y, 400, 300), source);
+    EXPECT_LT(kept, 400 * 300 / 100) << "pixels of the blocked window in the working copy";
 }

@@ -19,16 +19,30 @@ QColor TextLabel::color() const {
     return tone_ == Tone::primary ? t.primaryText() : t.secondaryText();
 }
 
+void TextLabel::setElided() {
+    elided_ = true;
+    text_.replace('\n', ' ').replace('\r', ' ');
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    updateGeometry();
+    update();
+}
+
+QString TextLabel::shownText() const {
+    return elided_ ? QFontMetricsF(font_).elidedText(text_, Qt::ElideRight, width()) : text_;
+}
+
 QSize TextLabel::sizeHint() const {
     const QFontMetricsF metrics(font_);
     return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text_))), static_cast<int>(std::ceil(metrics.height()))};
 }
 
+QSize TextLabel::minimumSizeHint() const { return elided_ ? QSize(0, sizeHint().height()) : sizeHint(); }
+
 void TextLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font_);
     painter.setPen(color());
-    painter.drawText(rect(), Qt::AlignCenter, text_);
+    painter.drawText(rect(), elided_ ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter, shownText());
 }
 
 } // namespace BrindlecastApp

@@ -5,7 +5,8 @@
 
 namespace BrindlecastApp {
 
-// A line of text in one of the token text colours, following its themed root.
+// A line of text in one of the token text colours, following its themed root. The text is drawn,
+// never read as markup.
 class TextLabel : public QWidget {
     Q_OBJECT
 public:
@@ -15,9 +16,15 @@ public:
 
     const QString& text() const { return text_; }
     QColor color() const;
+    // From now on the text starts at the leading edge and, when the row is too narrow, is cut with
+    // an ellipsis instead of widening it: for values that come from stored or managed data. Line
+    // breaks in the text are shown as spaces.
+    void setElided();
+    // The text as drawn at the current width.
+    QString shownText() const;
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -26,6 +33,7 @@ private:
     QString text_;
     QFont font_;
     Tone tone_;
+    bool elided_ = false;
 };
 
 } // namespace BrindlecastApp

@@ -1,0 +1,90 @@
+#include "CaptureKit/DesktopEntry.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSet>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace CaptureKit::DesktopEntry {
+
+namespace {
+
+QString unescaped(const QString& value) {
+    QString result;
+    result.reserve(value.size());
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c != '\\' || i + 1 == value.size()) {
+            result += c;
+            continue;
+        }
+        const QChar next = value[++i];
+        switch (next.unicode()) {
+        case 's': result += ' '; break;
+        case 'n': result += '\n'; break;
+        case 't': result += '\t'; break;
+        case 'r': result += '\r'; break;
+        case '\\': result += '\\'; break;
+        default: result += c; result += next; break;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<DesktopEntryFile> files(const QStringList& dataFolders) {
+    std::vector<DesktopEntryFile> result;
+    QSet<QString> seen;
+    for (const QString& folder : dataFolders) {
+        const QDir applications(folder + "/applications");
+        if (!applications.exists()) continue;
+        std::vector<DesktopEntryFile> inFolder;
+        QDirIterator it(applications.path(), {"*.desktop"}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QString id = applications.relativeFilePath(path);
+            id.chop(int(qstrlen(".desktop")));
+            id.replace('/', '-');
+            inFolder.push_back({id, path});
+        }
+        // Directory order is the file system's; keep the result the same from run to run.
+        std::sort(inFolder.begin(), inFolder.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+        for (DesktopEntryFile& file : inFolder) {
+            if (seen.contains(file.id)) continue;
+            seen.insert(file.id);
+            result.push_back(std::move(file));
+        }
+    }
+    return result;
+}
+
+std::optional<QHash<QString, QString>> mainGroup(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
+    QTextStream in(&file);
+    QHash<QString, QString> keys;
+    bool inMainGroup = false;
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup) continue;
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0) continue;
+        const QString key = line.left(equals).trimmed();
+        if (key.contains('[') || keys.contains(key)) continue; // localised variants; the first of a key counts
+        keys.insert(key, unescaped(line.mid(equals + 1).trimmed()));
+    }
+    return keys;
+}
+
+bool isTrue(const QHash<QString, QString>& keys, const QString& key) { return keys.value(key) == "true"; }
+
+} // namespace CaptureKit::DesktopEntry
