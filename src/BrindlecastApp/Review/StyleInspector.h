@@ -26,6 +26,11 @@ public:
     void pickColor(const QColor& color);
     void pickWidth(double width);
 
+    // Opens the colour chooser over the selected annotations' colour. The popover closes (as it
+    // would anyway when the chooser takes focus); the chooser belongs to the popover's window and
+    // writes into the model as its colour moves.
+    void chooseColor();
+
     QSize sizeHint() const override;
 
 protected:
