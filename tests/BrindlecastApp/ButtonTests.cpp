@@ -29,31 +29,6 @@ void hover(QWidget& widget, bool inside) {
 
 } // namespace
 
-TEST(ToolButton, LooksByState) {
-    ThemedWindow themed;
-    themed.theme.setAccent(QColor(255, 45, 85));
-    const QColor primary = themed.theme.tokens().primaryText();
-    struct Case {
-        bool active, hovering;
-        QColor foreground;
-        Tokens::Shadow shadow;
-    };
-    const Case cases[] = {
-        {false, false, primary, {Qt::transparent, 0, 0, 0}},
-        {false, true, primary, {Design::black(0.1), 1.5, 0, 1}},
-        {true, false, Qt::white, {Design::withOpacity(QColor(255, 45, 85), 0.45), 5, 0, 3}},
-        {true, true, Qt::white, {Design::withOpacity(QColor(255, 45, 85), 0.45), 5, 0, 3}}, // active wins
-    };
-    for (const Case& c : cases) {
-        ToolButton button(c.active, {}, IconPainter::glyph(Icon::Glyph::crop, 19), &themed.window);
-        hover(button, c.hovering);
-        EXPECT_EQ(button.isHovering(), c.hovering);
-        EXPECT_EQ(button.foreground(), c.foreground) << c.active << c.hovering;
-        EXPECT_EQ(button.shadow(), c.shadow) << c.active << c.hovering;
-        EXPECT_EQ(button.size(), QSize(36, 34));
-    }
-}
-
 TEST(ToolButton, ClickRunsTheActionWithoutChangingActiveAndPressScales) {
     ThemedWindow themed;
     themed.desktop.setReduceMotion(true);
@@ -109,51 +84,6 @@ TEST(ToolButton, ActiveButtonIsFilledWithTheAccent) {
     const QColor fill = activeImage.pixelColor(3, 17);
     EXPECT_EQ(fill.alpha(), 255);
     EXPECT_GT(fill.blue(), fill.red()); // the default accent is blue
-}
-
-TEST(GlassButton, SizeFollowsTitleAndRole) {
-    ThemedWindow themed;
-    GlassButton plain("Copy", std::nullopt, GlassButton::Role::plain, {}, &themed.window);
-    GlassButton prominent("Copy", std::nullopt, GlassButton::Role::prominent, {}, &themed.window);
-    GlassButton withSymbol("Copy", QString("doc.on.doc"), GlassButton::Role::plain, {}, &themed.window);
-    EXPECT_EQ(plain.sizeHint().height(), 34);
-    EXPECT_EQ(withSymbol.sizeHint().height(), 34);
-    const double text = QFontMetricsF(plain.titleFont()).horizontalAdvance("Copy");
-    EXPECT_NEAR(plain.sizeHint().width(), text + 24, 1);
-    EXPECT_GT(prominent.sizeHint().width(), plain.sizeHint().width()); // 15 points of padding, not 12
-    EXPECT_GT(withSymbol.sizeHint().width(), plain.sizeHint().width() + 6);
-}
-
-TEST(GlassButton, BackgroundAndShadowByRoleSchemeAndHover) {
-    struct Case {
-        ThemeMode mode;
-        GlassButton::Role role;
-        QColor rest, hovered;
-    };
-    const QColor accent(0, 122, 255);
-    const Case cases[] = {
-        {ThemeMode::light, GlassButton::Role::plain, Design::black(0.05), Design::black(0.1)},
-        {ThemeMode::dark, GlassButton::Role::plain, Design::white(0.09), Design::white(0.16)},
-        {ThemeMode::light, GlassButton::Role::prominent, accent,
-         QColor::fromRgbF(0.05f, (122 / 255.f) + 0.05f, 1.0f)},
-    };
-    for (const Case& c : cases) {
-        ThemedWindow themed(c.mode);
-        GlassButton button("Done", std::nullopt, c.role, {}, &themed.window);
-        EXPECT_EQ(button.background(), c.rest);
-        hover(button, true);
-        EXPECT_NEAR(button.background().redF(), c.hovered.redF(), 0.002);
-        EXPECT_NEAR(button.background().greenF(), c.hovered.greenF(), 0.002);
-        EXPECT_NEAR(button.background().alphaF(), c.hovered.alphaF(), 0.002);
-        hover(button, false);
-        EXPECT_EQ(button.background(), c.rest);
-        const Tokens::Shadow shadow = button.shadow();
-        if (c.role == GlassButton::Role::prominent) {
-            EXPECT_EQ(shadow, (Tokens::Shadow{Design::withOpacity(accent, 0.4), 6, 0, 4}));
-        } else {
-            EXPECT_EQ(shadow.color.alpha(), 0);
-        }
-    }
 }
 
 TEST(GlassButton, ClickRunsTheActionEvenWhenItLooksTheSame) {

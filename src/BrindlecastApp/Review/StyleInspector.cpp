@@ -114,10 +114,6 @@ QString StyleInspector::sizeCaption() const {
     return model_ && model_->selectedIsText() ? QStringLiteral("Text size") : QStringLiteral("Line width");
 }
 
-void StyleInspector::pickColor(const QColor& color) {
-    if (model_) model_->updateSelectedStyle(Color::hexRGB(color), std::nullopt, std::nullopt);
-}
-
 void StyleInspector::chooseColor() {
     // Not a child of the popover: a popup is deleted when it closes, and would take the chooser along.
     QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;

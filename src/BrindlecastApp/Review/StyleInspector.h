@@ -22,8 +22,7 @@ public:
     double shownWidth() const;
     QString sizeCaption() const;
 
-    // The colour picker's choice, as the model receives it.
-    void pickColor(const QColor& color);
+    // The slider's width, as the model receives it.
     void pickWidth(double width);
 
     // Opens the colour chooser over the selected annotations' colour. The popover closes (as it
