@@ -8,9 +8,13 @@ class QPainter;
 
 namespace BrindlecastApp::TabularDigits {
 
-// Text whose figures all take one width, the widest figure's, each centred in its cell, so that a
-// readout whose numbers change does not grow, shrink or shift. (The Qt this runs on has no switch
-// for a font's own tabular figures.) Everything else keeps the font's own spacing.
+// Text whose figures all take one width, so that a readout whose numbers change does not grow,
+// shrink or shift. The figures are the font's own tabular forms (its "tnum" feature, read from the
+// font, since the Qt this runs on has no switch for features); a font without them gets its
+// figures centred in cells as wide as the widest one.
+
+// True when `font` brings tabular figures of its own.
+bool hasFontFigures(const QFont& font);
 
 double horizontalAdvance(const QFont& font, const QString& text);
 

@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QDir>
+
+#include "BrindlecastApp/Design/TabularDigits.h"
+#include "Support/Fonts.h"
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -250,6 +253,7 @@ TEST(OverlayView, ShowsTheCoordinateBadgeOnlyWhileNothingIsSelected) {
 // The figures do not jitter while dragging: every digit takes one width, so the size readout and
 // the coordinate badge keep their width (and each figure its place) while the numbers change.
 TEST(OverlayView, ReadoutAndBadgeFiguresKeepTheirWidthsWhileTheNumbersChange) {
+    EXPECT_TRUE(TabularDigits::hasFontFigures(Support::Fonts::interfaceFont(11, QFont::DemiBold))) << "Inter's own";
     OverlayView view(nullptr, Support::Rect(0, 0, 1600, 1200), QPixmap(), Qt::blue);
     view.resize(1600, 1200);
     view.setHoverPoint(QPointF(111, 111));
