@@ -11,25 +11,6 @@ using namespace BrindlecastApp;
 using namespace ReviewTesting;
 using SidecarKit::Annotation;
 
-TEST(ReviewViewModel, DetectionsAreSplitByActionKeepingTheirOrder) {
-    auto model = makeModel({.detections = {suggestedAt(0, "a"), mandatoryAt(10, "b"), suggestedAt(20, "c"),
-                                           mandatoryAt(30, "d")}});
-    ASSERT_EQ(model->mandatory().size(), 2u);
-    ASSERT_EQ(model->suggested().size(), 2u);
-    EXPECT_EQ(model->mandatory()[0].matchedText(), "b");
-    EXPECT_EQ(model->mandatory()[1].matchedText(), "d");
-    EXPECT_EQ(model->suggested()[0].matchedText(), "a");
-    EXPECT_EQ(model->suggested()[1].matchedText(), "c");
-
-    auto allSuggested = makeModel({.detections = {suggestedAt(0), suggestedAt(10)}});
-    EXPECT_TRUE(allSuggested->mandatory().empty());
-    EXPECT_EQ(allSuggested->suggested().size(), 2u);
-
-    auto none = makeModel();
-    EXPECT_TRUE(none->mandatory().empty());
-    EXPECT_TRUE(none->suggested().empty());
-}
-
 TEST(ReviewViewModel, PolicyDestinationsWithoutADeliveryAreDropped) {
     using PolicyKit::ExportDestination;
     using ExportKit::DestinationKind;
@@ -49,20 +30,6 @@ TEST(ReviewViewModel, PolicyDestinationsWithoutADeliveryAreDropped) {
         policy.allowedExportDestinations = c.allowed;
         EXPECT_EQ(makeModel({.policy = policy})->allowedDestinations(), c.expected);
     }
-}
-
-TEST(ReviewViewModel, PolicyPatternsBecomeDetectionInputsInOrder) {
-    PolicyKit::EffectivePolicy policy;
-    policy.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurMandatory},
-                          {"email", "", PolicyKit::PIIAction::blurSuggested}};
-    const auto model = makeModel({.policy = policy});
-    const auto& inputs = model->piiPatterns();
-    ASSERT_EQ(inputs.size(), 2u);
-    EXPECT_EQ(inputs[0].name, "ticket");
-    EXPECT_EQ(inputs[0].regex, "T-[0-9]+");
-    EXPECT_EQ(inputs[0].action, DetectionKit::PatternAction::blurMandatory);
-    EXPECT_EQ(inputs[1].name, "email");
-    EXPECT_EQ(inputs[1].action, DetectionKit::PatternAction::blurSuggested);
 }
 
 TEST(ReviewViewModel, StrokeWidthsFollowTheImageHeightAndTheScreenScale) {
@@ -162,19 +129,6 @@ TEST(ReviewViewModel, ActiveImageIsTheDesktopLessVariantOnlyUnderABackdrop) {
     auto withoutContent = makeModel({.width = 40, .height = 30});
     withoutContent->setBackdrop(solid);
     EXPECT_EQ(withoutContent->activeImage(), withoutContent->image());
-}
-
-TEST(ReviewViewModel, TheSingleSelectionIsAnIdOnlyWhenExactlyOneIsSelected) {
-    auto model = makeModel();
-    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid();
-    EXPECT_EQ(model->selectedAnnotationID(), std::nullopt);
-    model->setSelectedAnnotationIDs({a, b});
-    EXPECT_EQ(model->selectedAnnotationID(), std::nullopt);
-    model->setSelectedAnnotationID(a);
-    EXPECT_EQ(model->selectedAnnotationIDs(), QSet<QUuid>{a});
-    EXPECT_EQ(model->selectedAnnotationID(), a);
-    model->setSelectedAnnotationID(std::nullopt);
-    EXPECT_TRUE(model->selectedAnnotationIDs().isEmpty());
 }
 
 TEST(ReviewViewModel, WritesThatAreNotFiniteLeaveTheValue) {
