@@ -370,6 +370,7 @@ TEST(ReviewWindow, TheColourWellOpensAChooserWhoseColourReachesTheAnnotation) {
     QColorDialog* chooser = shownColorChooser();
     ASSERT_NE(chooser, nullptr) << "no colour chooser appeared";
     EXPECT_EQ(chooser->currentColor(), QColor("#0A84FF"));
+    chooser->grab().save(artefactsFolder() + "/review-color-chooser.png");
     chooser->setCurrentColor(QColor("#34C759"));
     EXPECT_EQ(std::get<Annotation::Box>(model.annotations().back().kind).style.colorHex, "#34C759");
     chooser->accept();
