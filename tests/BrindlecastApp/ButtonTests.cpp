@@ -6,12 +6,15 @@
 #include "ThemedWindow.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace BrindlecastApp;
 
@@ -25,6 +28,14 @@ void hover(QWidget& widget, bool inside) {
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(&widget, &leave);
     }
+}
+
+// Waits, on a loaded machine as long as it takes, for the button's drawn scale to reach `scale`.
+bool settlesAt(const ToolButton& button, double scale) {
+    QDeadlineTimer deadline(10000);
+    const auto there = [&] { return std::abs(button.drawnScale() - scale) < 1e-9; };
+    while (!there() && !deadline.hasExpired()) QTest::qWait(10);
+    return there();
 }
 
 } // namespace
@@ -61,15 +72,14 @@ TEST(ToolButton, PressedButtonsShadowShrinksWithIt) {
     EXPECT_GT(justOutsideAtRest, 0);
 
     QTest::mousePress(button, Qt::LeftButton);
-    QTest::qWait(60); // the reduced press animation ends
-    ASSERT_DOUBLE_EQ(button->drawnScale(), 0.85);
+    ASSERT_TRUE(settlesAt(*button, 0.85)); // the reduced press animation ends
     EXPECT_EQ(button->shadowShape().boundingRect(), QRectF(2.7, 2.55, 30.6, 28.9));
     EXPECT_DOUBLE_EQ(button->castShadows().value(0).radius, 5 * 0.85);
     EXPECT_LT(glowAt(38), justOutsideAtRest);     // no ghost glow where the full-size edge was
     EXPECT_GT(glowAt(41), 0);                     // and no clear gap between the button and its glow
 
     QTest::mouseRelease(button, Qt::LeftButton);
-    QTest::qWait(60);
+    ASSERT_TRUE(settlesAt(*button, 1.0));
     EXPECT_EQ(glowAt(38), justOutsideAtRest);
 }
 
