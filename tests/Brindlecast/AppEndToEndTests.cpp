@@ -392,3 +392,20 @@ TEST_F(AppEndToEnd, AnApplicationBlockedOnThePrivacyPageIsPaintedOverInTheNextCa
     const qint64 kept = 400 * 300 - differingPixels(copy.copy(client->dst_x, client->dst_y, 400, 300), source);
     EXPECT_LT(kept, 400 * 300 / 100) << "pixels of the blocked window in the working copy";
 }
+
+// A launcher may add arguments of its own: the app starts all the same (and names them in its
+// log), and still answers "--version" and "--help".
+TEST_F(AppEndToEnd, ArgumentsItDoesNotKnowDoNotKeepItFromStarting) {
+    const auto version = TestSupport::runProgram(BRINDLECAST_BINARY, {"--no-such-option", "--version"}, std::nullopt, 20000);
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(version->standardOutput).startsWith("Brindlecast ")) << version->standardOutput.toStdString();
+    const auto help = TestSupport::runProgram(BRINDLECAST_BINARY, {"capture.png", "--help"}, std::nullopt, 20000);
+    ASSERT_TRUE(help);
+    EXPECT_EQ(help->exitCode, 0);
+    EXPECT_TRUE(QString::fromUtf8(help->standardOutput).startsWith("Usage: brindlecast"));
+
+    QProcess* app = startApp({"-platform", "xcb", "--no-such-option", "capture.png", "--tool"});
+    EXPECT_TRUE(hotKeyHeld());
+    EXPECT_EQ(app->state(), QProcess::Running);
+}

@@ -6,12 +6,15 @@
 #include "ThemedWindow.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace BrindlecastApp;
 
@@ -27,32 +30,15 @@ void hover(QWidget& widget, bool inside) {
     }
 }
 
-} // namespace
-
-TEST(ToolButton, LooksByState) {
-    ThemedWindow themed;
-    themed.theme.setAccent(QColor(255, 45, 85));
-    const QColor primary = themed.theme.tokens().primaryText();
-    struct Case {
-        bool active, hovering;
-        QColor foreground;
-        Tokens::Shadow shadow;
-    };
-    const Case cases[] = {
-        {false, false, primary, {Qt::transparent, 0, 0, 0}},
-        {false, true, primary, {Design::black(0.1), 1.5, 0, 1}},
-        {true, false, Qt::white, {Design::withOpacity(QColor(255, 45, 85), 0.45), 5, 0, 3}},
-        {true, true, Qt::white, {Design::withOpacity(QColor(255, 45, 85), 0.45), 5, 0, 3}}, // active wins
-    };
-    for (const Case& c : cases) {
-        ToolButton button(c.active, {}, IconPainter::glyph(Icon::Glyph::crop, 19), &themed.window);
-        hover(button, c.hovering);
-        EXPECT_EQ(button.isHovering(), c.hovering);
-        EXPECT_EQ(button.foreground(), c.foreground) << c.active << c.hovering;
-        EXPECT_EQ(button.shadow(), c.shadow) << c.active << c.hovering;
-        EXPECT_EQ(button.size(), QSize(36, 34));
-    }
+// Waits, on a loaded machine as long as it takes, for the button's drawn scale to reach `scale`.
+bool settlesAt(const ToolButton& button, double scale) {
+    QDeadlineTimer deadline(10000);
+    const auto there = [&] { return std::abs(button.drawnScale() - scale) < 1e-9; };
+    while (!there() && !deadline.hasExpired()) QTest::qWait(10);
+    return there();
 }
+
+} // namespace
 
 TEST(ToolButton, ClickRunsTheActionWithoutChangingActiveAndPressScales) {
     ThemedWindow themed;
@@ -86,15 +72,14 @@ TEST(ToolButton, PressedButtonsShadowShrinksWithIt) {
     EXPECT_GT(justOutsideAtRest, 0);
 
     QTest::mousePress(button, Qt::LeftButton);
-    QTest::qWait(60); // the reduced press animation ends
-    ASSERT_DOUBLE_EQ(button->drawnScale(), 0.85);
+    ASSERT_TRUE(settlesAt(*button, 0.85)); // the reduced press animation ends
     EXPECT_EQ(button->shadowShape().boundingRect(), QRectF(2.7, 2.55, 30.6, 28.9));
     EXPECT_DOUBLE_EQ(button->castShadows().value(0).radius, 5 * 0.85);
     EXPECT_LT(glowAt(38), justOutsideAtRest);     // no ghost glow where the full-size edge was
     EXPECT_GT(glowAt(41), 0);                     // and no clear gap between the button and its glow
 
     QTest::mouseRelease(button, Qt::LeftButton);
-    QTest::qWait(60);
+    ASSERT_TRUE(settlesAt(*button, 1.0));
     EXPECT_EQ(glowAt(38), justOutsideAtRest);
 }
 
@@ -109,51 +94,6 @@ TEST(ToolButton, ActiveButtonIsFilledWithTheAccent) {
     const QColor fill = activeImage.pixelColor(3, 17);
     EXPECT_EQ(fill.alpha(), 255);
     EXPECT_GT(fill.blue(), fill.red()); // the default accent is blue
-}
-
-TEST(GlassButton, SizeFollowsTitleAndRole) {
-    ThemedWindow themed;
-    GlassButton plain("Copy", std::nullopt, GlassButton::Role::plain, {}, &themed.window);
-    GlassButton prominent("Copy", std::nullopt, GlassButton::Role::prominent, {}, &themed.window);
-    GlassButton withSymbol("Copy", QString("doc.on.doc"), GlassButton::Role::plain, {}, &themed.window);
-    EXPECT_EQ(plain.sizeHint().height(), 34);
-    EXPECT_EQ(withSymbol.sizeHint().height(), 34);
-    const double text = QFontMetricsF(plain.titleFont()).horizontalAdvance("Copy");
-    EXPECT_NEAR(plain.sizeHint().width(), text + 24, 1);
-    EXPECT_GT(prominent.sizeHint().width(), plain.sizeHint().width()); // 15 points of padding, not 12
-    EXPECT_GT(withSymbol.sizeHint().width(), plain.sizeHint().width() + 6);
-}
-
-TEST(GlassButton, BackgroundAndShadowByRoleSchemeAndHover) {
-    struct Case {
-        ThemeMode mode;
-        GlassButton::Role role;
-        QColor rest, hovered;
-    };
-    const QColor accent(0, 122, 255);
-    const Case cases[] = {
-        {ThemeMode::light, GlassButton::Role::plain, Design::black(0.05), Design::black(0.1)},
-        {ThemeMode::dark, GlassButton::Role::plain, Design::white(0.09), Design::white(0.16)},
-        {ThemeMode::light, GlassButton::Role::prominent, accent,
-         QColor::fromRgbF(0.05f, (122 / 255.f) + 0.05f, 1.0f)},
-    };
-    for (const Case& c : cases) {
-        ThemedWindow themed(c.mode);
-        GlassButton button("Done", std::nullopt, c.role, {}, &themed.window);
-        EXPECT_EQ(button.background(), c.rest);
-        hover(button, true);
-        EXPECT_NEAR(button.background().redF(), c.hovered.redF(), 0.002);
-        EXPECT_NEAR(button.background().greenF(), c.hovered.greenF(), 0.002);
-        EXPECT_NEAR(button.background().alphaF(), c.hovered.alphaF(), 0.002);
-        hover(button, false);
-        EXPECT_EQ(button.background(), c.rest);
-        const Tokens::Shadow shadow = button.shadow();
-        if (c.role == GlassButton::Role::prominent) {
-            EXPECT_EQ(shadow, (Tokens::Shadow{Design::withOpacity(accent, 0.4), 6, 0, 4}));
-        } else {
-            EXPECT_EQ(shadow.color.alpha(), 0);
-        }
-    }
 }
 
 TEST(GlassButton, ClickRunsTheActionEvenWhenItLooksTheSame) {

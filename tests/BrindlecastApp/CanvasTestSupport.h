@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <QThreadPool>
 
 #include <memory>
 #include <vector>
@@ -84,6 +85,9 @@ struct CanvasHarness {
         canvas.show();
         QApplication::processEvents();
     }
+
+    // A copy-text run still reading on a worker uses the harness's fake recogniser: it ends first.
+    ~CanvasHarness() { QThreadPool::globalInstance()->waitForDone(); }
 
     QPoint at(double x, double y) const { return viewOf({x, y}); }
 

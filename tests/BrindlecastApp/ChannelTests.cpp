@@ -31,21 +31,6 @@ void writeMarkerScript(const QString& path, const QString& marker) {
 
 } // namespace
 
-TEST(AgentLoginLaunch, EntryStartsTheExecutableAndNothingElse) {
-    EXPECT_EQ(AgentLoginLaunch::defaultEntryPath(),
-              qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/app.brindlecast.desktop");
-    EXPECT_EQ(AgentLoginLaunch::entryText("/usr/bin/brindlecast"),
-              QByteArray("[Desktop Entry]\n"
-                         "Type=Application\n"
-                         "Name=Brindlecast\n"
-                         "Exec=\"/usr/bin/brindlecast\"\n"
-                         "Terminal=false\n"
-                         "X-GNOME-Autostart-enabled=true\n"));
-    const QString running = AgentLoginLaunch::runningExecutable();
-    EXPECT_TRUE(QFileInfo(running).isAbsolute()) << running.toStdString();
-    EXPECT_TRUE(QFileInfo(running).isExecutable()) << running.toStdString();
-}
-
 TEST(AgentLoginLaunch, ExecQuotesEveryReservedCharacterAndReadsBack) {
     // Quoting escapes " ` $ \ with a backslash; the value's own escaping then doubles each
     // backslash, so a literal backslash takes four and a dollar "\\$".

@@ -111,31 +111,6 @@ TEST(DesignGallery, DeveloperFlagsChooseWhetherAndInWhichScheme) {
     }
 }
 
-TEST(DesignGallery, IconGridHasTwentyEightCellsInRowsOfTen) {
-    Gallery gallery(false);
-    const QList<IconView*> cells = gallery.window->findChildren<IconView*>();
-    ASSERT_EQ(cells.size(), 28);
-    QMap<int, int> perRow;
-    QSet<QString> names;
-    for (IconView* cell : cells) {
-        ++perRow[cell->mapTo(gallery.window, QPoint(0, 0)).y()];
-        names.insert(cell->objectName());
-        EXPECT_EQ(cell->size(), QSize(40, 20));
-    }
-    EXPECT_EQ(perRow.values(), (QList<int>{10, 10, 8}));
-    EXPECT_FALSE(names.contains("icon:text-select"));
-    EXPECT_TRUE(names.contains("icon:control-center"));
-}
-
-TEST(DesignGallery, OnlyTheRectangleToolButtonIsActiveAndClicksChangeNothing) {
-    Gallery gallery(false);
-    const QList<ToolButton*> buttons = gallery.window->findChildren<ToolButton*>();
-    ASSERT_EQ(buttons.size(), 8);
-    for (ToolButton* button : buttons) EXPECT_EQ(button->isActive(), button->objectName() == "tool:rectangle");
-    for (ToolButton* button : buttons) QTest::mouseClick(button, Qt::LeftButton);
-    for (ToolButton* button : buttons) EXPECT_EQ(button->isActive(), button->objectName() == "tool:rectangle");
-}
-
 TEST(DesignGallery, IconGridIsCentredOnThePage) {
     Gallery gallery(false);
     auto* page = gallery.window->findChild<DesignGalleryView*>();

@@ -144,7 +144,7 @@ TEST(ExportDelivery, AWatermarkedWorkingCopyExportsWithOneMark) {
     policy.watermark = {true, true, true, true};
     const QDateTime captureTime(QDate(2026, 1, 2), QTime(3, 4, 5));
     const QImage captured = FakeScreen::patterned(QSize(400, 120), 9);
-    const RenderedWorkingCopy workingCopy = renderWorkingCopy(captured, {}, watermark(policy, "ada", "lab", captureTime));
+    const RenderedWorkingCopy workingCopy = renderWorkingCopy(captured, {}, watermark(policy, "ada", "lab", captureTime), captureTime);
     ASSERT_TRUE(workingCopy.stamp);
     const QRect mark = workingCopy.stamp->rect;
     const auto later = watermark(policy, "ada", "lab", captureTime.addSecs(90));

@@ -19,19 +19,6 @@ const Tokens dark(ColorScheme::dark, Qt::blue);
 
 } // namespace
 
-TEST(Glass, RadiiAndShadowsByVariant) {
-    EXPECT_EQ(Glass::radius(GlassVariant::window, light), 20);
-    EXPECT_EQ(Glass::radius(GlassVariant::sidebar, light), 20); // the window radius, not one of its own
-    EXPECT_EQ(Glass::radius(GlassVariant::toolbar, light), 16);
-    EXPECT_EQ(Glass::radius(GlassVariant::popover, light), 14);
-    EXPECT_EQ(Glass::radius(GlassVariant::popover, light, 0.0), 0);
-
-    EXPECT_TRUE(Glass::shadows(GlassVariant::window, light).isEmpty());
-    EXPECT_EQ(Glass::shadows(GlassVariant::toolbar, dark), QList<Tokens::Shadow>{dark.toolbarShadow});
-    EXPECT_EQ(Glass::shadows(GlassVariant::popover, light), QList<Tokens::Shadow>{light.toolbarShadow});
-    EXPECT_EQ(Glass::shadows(GlassVariant::sidebar, light), (QList<Tokens::Shadow>{{Design::black(0.18), 9, 0, 5}}));
-}
-
 TEST(GlassPanel, ReduceTransparencyMakesThePanelOpaque) {
     for (bool reduce : {false, true}) {
         ThemedWindow themed(ThemeMode::dark);
@@ -73,22 +60,4 @@ TEST(ShadowStack, LayersFallBelowTheShapeAndFromEachOther) {
     EXPECT_EQ(one.pixel(30, 20), source.pixel(30, 20)); // the shape stays on top
     const QImage two = ShadowPainter::apply(source, {down, down}, 1);
     EXPECT_GT(qAlpha(two.pixel(30, 46)), qAlpha(one.pixel(30, 46))); // the second falls from the first
-}
-
-TEST(Hairline, SizesByAxisAndLength) {
-    Hairline vertical(Qt::Vertical);
-    EXPECT_EQ(vertical.size(), QSize(1, 22));
-    Hairline measured(Qt::Horizontal, 30.0);
-    EXPECT_EQ(measured.size(), QSize(30, 1));
-
-    QWidget container;
-    auto* layout = new QHBoxLayout(&container);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* stretching = new Hairline(Qt::Horizontal);
-    layout->addWidget(stretching);
-    container.resize(200, 20);
-    container.show();
-    layout->activate();
-    EXPECT_EQ(stretching->width(), 200);
-    EXPECT_EQ(stretching->height(), 1);
 }

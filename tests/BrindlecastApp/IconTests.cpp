@@ -38,29 +38,6 @@ int inkedPixels(const QImage& image) {
 
 } // namespace
 
-TEST(Icon, GlyphsInOrderWithTheirRawValuesParsedExactly) {
-    const QStringList expected{"cursor",     "rect-select", "rectangle", "freeform",       "text",      "pixelate",
-                               "detect-pii", "text-select", "stroke-dot", "fill-ring",     "crop",      "backdrop",
-                               "undo",       "redo",        "gear",      "ellipsis",       "copy",      "checkmark",
-                               "sidebar-toggle", "plus",    "minus",     "fit",            "frame",     "folder",
-                               "shield",     "battery",     "wifi",      "spotlight",      "control-center"};
-    ASSERT_EQ(Icon::allGlyphs().size(), 29);
-    for (int i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(Icon::rawValue(Icon::allGlyphs()[i]), expected[i]);
-        EXPECT_EQ(Icon::fromRawValue(expected[i]), Icon::allGlyphs()[i]);
-    }
-    for (const char* raw : {"rectSelect", "Rect-Select", "", " cursor"})
-        EXPECT_EQ(Icon::fromRawValue(QString(raw)), std::nullopt) << raw;
-}
-
-TEST(Icon, PlusIsAnchoredTopLeftInAWideRectangle) {
-    const QPainterPath path = Icon::path(Glyph::plus, QRectF(10, 10, 48, 24));
-    ASSERT_GE(path.elementCount(), 4);
-    EXPECT_EQ(QPointF(path.elementAt(0)), QPointF(22, 15));
-    EXPECT_EQ(QPointF(path.elementAt(1)), QPointF(22, 29));
-    EXPECT_EQ(QPointF(path.elementAt(2)), QPointF(15, 22));
-}
-
 TEST(Icon, PathsScaleWithTheSmallerSide) {
     for (Glyph glyph : Icon::allGlyphs()) {
         QPainterPath design;
@@ -94,25 +71,6 @@ TEST(Icon, ArcsSweepClockwiseOnScreenForIncreasingAngles) {
         QPainterPath design;
         Icon::draw(c.glyph, design);
         EXPECT_LT(distanceToPath(design, c.onArc), 0.05) << Icon::rawValue(c.glyph).toStdString();
-    }
-}
-
-TEST(Icon, StrokeDotAndFillRingShareOneGeometry) {
-    QPainterPath dot, ring;
-    Icon::draw(Glyph::strokeDot, dot);
-    Icon::draw(Glyph::fillRing, ring);
-    EXPECT_EQ(dot, ring);
-    EXPECT_TRUE(Icon::isFilled(Glyph::strokeDot));
-    EXPECT_FALSE(Icon::isFilled(Glyph::fillRing));
-
-    // Drawn, the filled disc covers its centre and the ring does not.
-    for (Glyph glyph : {Glyph::strokeDot, Glyph::fillRing}) {
-        QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        Icon::paint(painter, glyph, QPointF(0, 0), 48, Qt::black);
-        painter.end();
-        EXPECT_EQ(qAlpha(image.pixel(24, 24)) > 0, glyph == Glyph::strokeDot);
     }
 }
 

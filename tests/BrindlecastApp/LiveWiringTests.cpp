@@ -24,29 +24,6 @@ struct Application {
 
 } // namespace
 
-TEST(ApplicationHost, TheSettingsReadNowAreTheStoresValues) {
-    struct Row {
-        AppSettings::ExportImageFormat format;
-        bool flags;
-        ExportKit::ImageFormat expected;
-    };
-    for (const Row& row : {Row{AppSettings::ExportImageFormat::png, true, ExportKit::ImageFormat::png()},
-                           Row{AppSettings::ExportImageFormat::jpeg, false, ExportKit::ImageFormat::jpeg(0.85)}}) {
-        Application app;
-        app.settings.setExportFormat(row.format);
-        app.settings.setShowFloatingThumbnail(row.flags);
-        app.settings.setOpenEditorAfterCapture(row.flags);
-        app.settings.setCopyToClipboardAutomatically(row.flags);
-        app.settings.setLibraryLocation(app.folder + "/elsewhere");
-        const PipelineSettings read = app.host->settings();
-        EXPECT_EQ(read.exportFormat, row.expected);
-        EXPECT_EQ(read.showFloatingThumbnail, row.flags);
-        EXPECT_EQ(read.openEditorAfterCapture, row.flags);
-        EXPECT_EQ(read.copyToClipboardAutomatically, row.flags);
-        EXPECT_EQ(read.libraryLocation, app.folder + "/elsewhere");
-    }
-}
-
 // The open edit keeps what the user did when the application goes down.
 TEST(LiveEnvironment, QuittingStoresTheOpenEdit) {
     Application app;

@@ -2,16 +2,23 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/TrafficLightButton.h"
 #include "BrindlecastApp/Review/EditorTextField.h"
 #include "BrindlecastApp/Review/ReviewShellView.h"
 #include "BrindlecastApp/Review/ReviewWindowController.h"
 #include "BrindlecastApp/Review/ShellControls.h"
+#include "BrindlecastApp/Review/Color.h"
+#include "BrindlecastApp/Review/StyleInspector.h"
+#include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/ReviewPreview.h"
 
 #include "CanvasTestSupport.h"
 #include "Support/UserDefaults.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QColorDialog>
+#include <QSlider>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -107,18 +114,13 @@ void key(QWidget* target, int key) {
 } // namespace
 
 TEST(ReviewWindow, ContentSizeFollowsTheImage) {
-    struct Case {
-        QSize pixels;
-        QSizeF content;
-        QSize window;
-    };
-    const Case cases[] = {{{1200, 800}, {640, 510}, {640, 510}},
-                          {{3000, 2000}, {1000, 700}, {1000, 700}},
-                          {{1001, 590}, {540.5, 405}, {560, 405}}}; // the canvas is never narrower than 560
-    for (const Case& c : cases) {
-        EXPECT_EQ(ReviewWindowController::contentSize(c.pixels), c.content);
-        Review review(stripedImage(c.pixels.width(), c.pixels.height()), {});
-        EXPECT_EQ(review.window->size(), c.window);
+    const std::pair<QSize, QSizeF> cases[] = {{{1200, 800}, {640, 510}}, {{3000, 2000}, {1000, 700}}, {{1001, 590}, {540.5, 405}}};
+    for (const auto& [pixels, content] : cases) {
+        EXPECT_EQ(ReviewWindowController::contentSize(pixels), content);
+        // The window asks for that size, but is never smaller than its minimum.
+        Review review(stripedImage(pixels.width(), pixels.height()), {});
+        const QSize asked(int(std::ceil(content.width())), int(std::ceil(content.height())));
+        EXPECT_EQ(review.window->size(), asked.expandedTo(review.window->minimumSize()));
     }
 }
 
@@ -242,44 +244,216 @@ TEST(ReviewWindow, ToolPillAndStatusChip) {
     EXPECT_EQ(review.shell->suggestedLabel()->toolTip(), "Suggested redactions kept \u2014 click one on the image to release it");
     EXPECT_EQ(review.shell->suggestedLabel()->color(), QColor(255, 149, 0));
 
-    // Fourteen tools; only five have a symbol of their own. A click chooses the tool.
-    int dashed = 0;
+    // A click on a tool's button chooses the tool; with nothing selected the style button is off.
     for (AnnotationTool tool : AnnotationTools::allCases) {
         PillButton* button = review.shell->toolButton(tool);
         ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->toolTip(), AnnotationTools::rawValue(tool));
-        dashed += button->symbol() == "square.dashed";
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_EQ(model.tool(), tool);
         EXPECT_TRUE(button->isCurrent());
     }
-    EXPECT_EQ(dashed, 9);
-
-    // No selection: the style button is off. A selected box opens the inspector, whose writes
-    // recolour and resize it.
     model.setTool(AnnotationTool::select);
     model.setSelectedAnnotationIDs({});
     QApplication::processEvents();
     EXPECT_FALSE(review.shell->styleButton()->isEnabled());
-    EXPECT_EQ(review.shell->styleButton()->toolTip(), "Style of the selected annotation");
-    const QUuid box = model.addAnnotation(Annotation::Box{Rect(200, 200, 100, 100), Annotation::Style("#0A84FF", 5, 1, false, std::nullopt, false), std::nullopt, 0});
-    QApplication::processEvents();
-    ASSERT_TRUE(review.shell->styleButton()->isEnabled());
-    QTest::mouseClick(review.shell->styleButton(), Qt::LeftButton);
-    StyleInspector* inspector = review.shell->styleInspector();
-    ASSERT_NE(inspector, nullptr);
-    EXPECT_EQ(inspector->sizeCaption(), "Line width");
-    EXPECT_EQ(inspector->shownWidth(), 5);
-    inspector->pickColor(QColor::fromRgbF(1.0f, 0.5f, 0.0f));
-    inspector->pickWidth(9);
-    const auto& style = std::get<Annotation::Box>(model.annotations().back().kind).style;
-    EXPECT_EQ(style.colorHex, "#FF7F00");
-    EXPECT_EQ(style.lineWidth, 9);
-    EXPECT_EQ(model.annotations().back().id, box);
-    inspector->close();
 
     // With nothing to count the chip is not shown, and the action bar keeps its place.
     Review empty(recordImage(), {});
     EXPECT_FALSE(empty.shell->statusChip()->isVisible());
     EXPECT_EQ(empty.shell->actionBar()->geometry().right(), empty.shell->width() - 17);
+}
+
+// --- The window as a user drives it: clicks and keys through the shell, the popover, the
+// window at its minimum size, the Edit menu. ----------------------------------------------------
+
+namespace {
+
+// Opens the text editor the way a user does: the Text tool from the pill, then a click on the
+// image.
+EditorTextField* openTextEditor(Review& review) {
+    QTest::mouseClick(review.shell->toolButton(AnnotationTool::text), Qt::LeftButton);
+    ReviewCanvasView* canvas = review.shell->canvas();
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, canvas->rect().center());
+    return canvas->textEditor();
+}
+
+bool activate(QWidget* window) {
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// A visible colour chooser, when one is open.
+QColorDialog* shownColorChooser() {
+    for (QWidget* widget : QApplication::allWidgets())
+        if (auto* dialog = qobject_cast<QColorDialog*>(widget); dialog && dialog->isVisible()) return dialog;
+    return nullptr;
+}
+
+} // namespace
+
+// Return and Escape end in the text editor: they never also export or cancel the review.
+TEST(ReviewWindow, ReturnAndEscapeInTheTextEditorEndThere) {
+    struct Case {
+        Qt::Key key;
+        std::size_t annotations;
+    };
+    for (const Case& c : {Case{Qt::Key_Return, 1}, Case{Qt::Key_Enter, 1}, Case{Qt::Key_Escape, 0}}) {
+        Review review;
+        ASSERT_TRUE(activate(review.window));
+        EditorTextField* field = openTextEditor(review);
+        ASSERT_NE(field, nullptr);
+        QTest::keyClicks(field, "Label");
+        QTest::keyClick(field, c.key);
+        settle();
+        EXPECT_TRUE(review.decisions.empty()) << "key " << c.key << " ended the review";
+        ASSERT_FALSE(review.window.isNull());
+        EXPECT_TRUE(review.window->isVisible());
+        EXPECT_EQ(review.controller->model().annotations().size(), c.annotations);
+        // The next Return, with the editor closed, exports as before.
+        QTest::keyClick(review.shell->canvas(), Qt::Key_Return);
+        settle();
+        ASSERT_EQ(review.decisions.size(), 1u);
+        EXPECT_EQ(decisionName(review.decisions[0]), "folder");
+    }
+}
+
+// The insertion point is drawn in the stroke colour, at full opacity, like the text.
+TEST(ReviewWindow, TheTextEditorsInsertionPointHasTheStrokeColour) {
+    Review review;
+    ASSERT_TRUE(activate(review.window));
+    QTest::keyClick(review.shell->canvas(), Qt::Key_3); // the third swatch
+    const QColor stroke = Color::fromHex(review.controller->model().defaultStrokeColorHex()).toQColor();
+    EditorTextField* field = openTextEditor(review);
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, "Ab");
+    const QImage withCaret = field->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    withCaret.scaled(withCaret.size() * 4).save(artefactsFolder() + "/review-text-editor.png");
+    field->setReadOnly(true); // hides the insertion point, nothing else
+    const QImage withoutCaret = field->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(withCaret.size(), withoutCaret.size());
+    int caretPixels = 0;
+    int strokeColoured = 0;
+    for (int y = 0; y < withCaret.height(); ++y)
+        for (int x = 0; x < withCaret.width(); ++x) {
+            if (withCaret.pixel(x, y) == withoutCaret.pixel(x, y)) continue;
+            ++caretPixels;
+            const QColor shown = withCaret.pixelColor(x, y);
+            strokeColoured += std::abs(shown.red() - stroke.red()) < 8 && std::abs(shown.green() - stroke.green()) < 8 &&
+                              std::abs(shown.blue() - stroke.blue()) < 8;
+        }
+    ASSERT_GT(caretPixels, 0) << "no insertion point drawn";
+    EXPECT_GT(strokeColoured, caretPixels / 2) << "the insertion point is not " << stroke.name().toStdString();
+}
+
+// A click on the popover's colour well opens the chooser, and the colour chosen there reaches the
+// selected annotation, also once the popover has gone (it closes when the chooser takes focus).
+TEST(ReviewWindow, TheColourWellOpensAChooserWhoseColourReachesTheAnnotation) {
+    Review review;
+    ASSERT_TRUE(activate(review.window));
+    ReviewViewModel& model = review.controller->model();
+    model.addAnnotation(Annotation::Box{Rect(200, 200, 100, 100), Annotation::Style("#0A84FF", 5, 1, false, std::nullopt, false),
+                                        std::nullopt, 0});
+    QApplication::processEvents();
+    QTest::mouseClick(review.shell->styleButton(), Qt::LeftButton);
+    StyleInspector* inspector = review.shell->styleInspector();
+    ASSERT_NE(inspector, nullptr);
+    EXPECT_EQ(inspector->sizeCaption(), "Line width");
+    auto* slider = inspector->findChild<QSlider*>("widthSlider");
+    ASSERT_NE(slider, nullptr);
+    slider->setValue(90); // tenths of a pixel
+    EXPECT_EQ(std::get<Annotation::Box>(model.annotations().back().kind).style.lineWidth, 9);
+    auto* well = inspector->findChild<QWidget*>("colorWell");
+    ASSERT_NE(well, nullptr);
+    QTest::mouseClick(well, Qt::LeftButton);
+    if (inspector) inspector->close();
+    settle();
+    QColorDialog* chooser = shownColorChooser();
+    ASSERT_NE(chooser, nullptr) << "no colour chooser appeared";
+    EXPECT_EQ(chooser->currentColor(), QColor("#0A84FF"));
+    chooser->grab().save(artefactsFolder() + "/review-color-chooser.png");
+    chooser->setCurrentColor(QColor("#34C759"));
+    EXPECT_EQ(std::get<Annotation::Box>(model.annotations().back().kind).style.colorHex, "#34C759");
+    chooser->accept();
+    settle();
+    EXPECT_EQ(std::get<Annotation::Box>(model.annotations().back().kind).style.colorHex, "#34C759");
+
+    // Cancel in the chooser takes its colour back.
+    QTest::mouseClick(review.shell->styleButton(), Qt::LeftButton);
+    ASSERT_NE(review.shell->styleInspector(), nullptr);
+    QTest::mouseClick(review.shell->styleInspector()->findChild<QWidget*>("colorWell"), Qt::LeftButton);
+    settle();
+    chooser = shownColorChooser();
+    ASSERT_NE(chooser, nullptr);
+    chooser->setCurrentColor(QColor("#FF9500"));
+    chooser->reject();
+    settle();
+    EXPECT_EQ(std::get<Annotation::Box>(model.annotations().back().kind).style.colorHex, "#34C759");
+    EXPECT_TRUE(review.decisions.empty());
+}
+
+// At its minimum size, and at any size above it, the tool pill lies clear of the window's buttons:
+// a click on Select chooses Select and does not close the window. The grab is kept.
+TEST(ReviewWindow, AtTheMinimumSizeThePillIsClearOfTheWindowButtons) {
+    Review review;
+    ASSERT_TRUE(activate(review.window));
+    const QSize minimum = review.window->minimumSize();
+    EXPECT_GE(minimum.width(), 560);
+    EXPECT_EQ(minimum.height(), 380);
+    for (int width : {minimum.width(), minimum.width() + 40, 800, 1200}) {
+        review.window->resize(width, minimum.height());
+        settle();
+        const QRect buttons = review.window->trafficLightGroup()->geometry();
+        const QRect pill(review.shell->toolPill()->mapTo(review.window, QPoint()), review.shell->toolPill()->size());
+        EXPECT_FALSE(pill.intersects(buttons)) << "at width " << width;
+        EXPECT_LE(pill.right(), review.window->width()) << "at width " << width;
+    }
+    review.window->resize(minimum);
+    settle();
+    ASSERT_TRUE(review.window->grab().save(artefactsFolder() + "/review-window-minimum.png"));
+
+    for (AnnotationTool tool : {AnnotationTool::arrow, AnnotationTool::select}) {
+        PillButton* button = review.shell->toolButton(tool);
+        const QPoint centre = button->mapTo(review.window, button->rect().center());
+        QWidget* hit = review.window->childAt(centre);
+        ASSERT_NE(hit, nullptr);
+        EXPECT_TRUE(hit == button || button->isAncestorOf(hit)) << "a click meant for " << AnnotationTools::rawValue(tool).toStdString() << " lands on "
+                                                               << hit->objectName().toStdString();
+        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(review.window, centre));
+        settle();
+        ASSERT_FALSE(review.window.isNull());
+        EXPECT_EQ(review.controller->model().tool(), tool);
+    }
+    EXPECT_TRUE(review.decisions.empty());
+}
+
+// Edit > Undo and Redo (Ctrl+Z, Ctrl+Shift+Z) reach the review's model: a deleted annotation comes
+// back. While the text editor is open the same keys undo its typing and leave the model alone.
+TEST(ReviewWindow, UndoAndRedoFromTheEditMenuReachTheShownReview) {
+    EditMenu edit;
+    Review review;
+    ASSERT_TRUE(activate(review.window));
+    ReviewViewModel& model = review.controller->model();
+    model.addAnnotation(Annotation::Box{Rect(200, 200, 100, 100), Annotation::Style("#0A84FF", 5, 1, false, std::nullopt, false),
+                                        std::nullopt, 0});
+    review.shell->canvas()->setFocus();
+    QTest::keyClick(review.shell->canvas(), Qt::Key_Delete);
+    ASSERT_TRUE(model.annotations().empty());
+
+    QTest::keySequence(review.window, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(model.annotations().size(), 1u) << "Ctrl+Z did not bring the box back";
+    QTest::keySequence(review.window, QKeySequence("Ctrl+Shift+Z"));
+    EXPECT_TRUE(model.annotations().empty()) << "Ctrl+Shift+Z did not delete it again";
+    edit.actions()[0]->trigger(); // Edit > Undo
+    EXPECT_EQ(model.annotations().size(), 1u);
+
+    EditorTextField* field = openTextEditor(review);
+    ASSERT_NE(field, nullptr);
+    QTest::keyClicks(field, "ab");
+    QTest::keySequence(field, QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(model.annotations().size(), 1u);
+    QTest::keyClicks(field, "cd");
+    QTest::keySequence(field, QKeySequence("Ctrl+A"));
+    EXPECT_EQ(field->selectedText(), "cd");
+    EXPECT_TRUE(review.decisions.empty());
 }

@@ -63,43 +63,17 @@ TEST(LibraryFiles, TakenNamesGetACounterBeforeTheExtension) {
     EXPECT_EQ(QFileInfo(writeNewFile(folder, "Screenshot x.png", "y")).fileName(), "Screenshot x (1).png");
 }
 
-TEST(WorkingCopy, WatermarkPartsFollowTheirSwitches) {
-    struct Row {
-        PolicyKit::WatermarkConfig config;
-        std::optional<QString> user, device;
-        bool timestamp;
-        bool present;
-    };
-    const QDateTime now(QDate(2026, 1, 2), QTime(3, 4, 5));
-    const std::vector<Row> rows = {
-        {{false, true, true, true}, {}, {}, false, false},
-        {{true, false, true, false}, {}, QString("lab"), false, true},
-        {{true, true, true, true}, QString("ada"), QString("lab"), true, true},
-        {{true, false, false, false}, {}, {}, false, true},
-    };
-    for (const Row& row : rows) {
-        PolicyKit::EffectivePolicy policy;
-        policy.watermark = row.config;
-        const auto mark = watermark(policy, "ada", "lab", now);
-        ASSERT_EQ(mark.has_value(), row.present);
-        if (!mark) continue;
-        EXPECT_EQ(mark->user, row.user);
-        EXPECT_EQ(mark->device, row.device);
-        EXPECT_EQ(mark->timestamp.has_value(), row.timestamp);
-    }
-}
-
 TEST(WorkingCopy, WithoutMandatoryFindingsOrWatermarkTheCapturedPixelsAreKept) {
     const QImage captured = FakeScreen::patterned(QSize(64, 48), 3);
     const RenderedWorkingCopy rendered =
-        renderWorkingCopy(captured, {suggested("face", Support::Rect(0, 0, 30, 30))}, std::nullopt);
+        renderWorkingCopy(captured, {suggested("face", Support::Rect(0, 0, 30, 30))}, std::nullopt, QDateTime());
     EXPECT_EQ(QImage::fromData(rendered.png.data()).convertToFormat(QImage::Format_ARGB32_Premultiplied), captured);
     EXPECT_FALSE(rendered.stamp);
 }
 
 TEST(WorkingCopy, SavingWritesAuditsAndAnnouncesTheFile) {
     Harness h;
-    const RenderedWorkingCopy rendered = renderWorkingCopy(FakeScreen::patterned(QSize(64, 48), 3), {}, std::nullopt);
+    const RenderedWorkingCopy rendered = renderWorkingCopy(FakeScreen::patterned(QSize(64, 48), 3), {}, std::nullopt, h.now);
     AuditKit::AuditLog audit(nullptr, h.log);
     const SavedWorkingCopy saved = saveWorkingCopy(*h.env, rendered, audit);
     EXPECT_EQ(saved.path, h.libraryFolder + "/Screenshot 2026-12-05 at 6.25.34 PM.png");
@@ -119,7 +93,7 @@ TEST(WorkingCopy, SavingWritesAuditsAndAnnouncesTheFile) {
 TEST(WorkingCopy, TheThumbnailSettingOnlyDecidesTheThumbnailAndNoHostStillWrites) {
     Harness h;
     h.host->values.showFloatingThumbnail = false;
-    const RenderedWorkingCopy rendered = renderWorkingCopy(FakeScreen::patterned(QSize(8, 8), 3), {}, std::nullopt);
+    const RenderedWorkingCopy rendered = renderWorkingCopy(FakeScreen::patterned(QSize(8, 8), 3), {}, std::nullopt, h.now);
     AuditKit::AuditLog audit(nullptr, h.log);
     saveWorkingCopy(*h.env, rendered, audit);
     EXPECT_EQ(h.host->library.size(), 1);

@@ -269,22 +269,6 @@ TEST(CaptureServiceTest, MissingDisplaysAndRegionsOutsideEveryDisplay) {
     EXPECT_EQ(captureErrorOf([&] { return service.captureDisplay(); }), CaptureError::displayNotFound());
 }
 
-TEST(CaptureServiceTest, ProviderErrorsReachTheCallerUnchanged) {
-    class FailingProvider : public FakeScreenContentProvider {
-    public:
-        FailingProvider() : FakeScreenContentProvider(twoDisplays({})) {}
-        QImage captureDisplay(const DisplayInfo&, const QStringList&) override { throw std::runtime_error("server gone"); }
-    };
-    const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {}), std::make_shared<FailingProvider>());
-    EXPECT_THROW(service.captureDisplay(), std::runtime_error);
-}
-
-TEST(PlaceholderRendererTest, LabelSizeFollowsThePlateWithAFloorOf11) {
-    EXPECT_DOUBLE_EQ(PlaceholderRenderer::labelFontSize(Rect(0, 0, 100, 40)), 11);
-    EXPECT_DOUBLE_EQ(PlaceholderRenderer::labelFontSize(Rect(0, 0, 1300, 400)), 80);
-    EXPECT_DOUBLE_EQ(PlaceholderRenderer::labelFontSize(Rect(0, 0, 2600, 400)), 100);
-}
-
 TEST(PlaceholderRendererTest, DrawsLabelledPlatesClippedToTheImage) {
     QImage image(400, 200, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);

@@ -20,10 +20,4 @@ TEST(Watermark, JoinsThePresentPartsWithAMiddleDot) {
     for (const auto& [mark, text] : cases) EXPECT_EQ(mark.text(), text);
 }
 
-TEST(ExportTypes, DestinationRawValuesAreExact) {
-    EXPECT_EQ(destinationKindFromRawValue("folder"), DestinationKind::folder);
-    EXPECT_EQ(destinationKindFromRawValue("Folder"), std::nullopt);
-    EXPECT_EQ(destinationKindFromRawValue("uploadEndpoint"), std::nullopt);
-}
-
 } // namespace

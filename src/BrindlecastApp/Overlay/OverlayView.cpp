@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Overlay/OverlayView.h"
 
 #include "BrindlecastApp/Overlay/OverlayGeometry.h"
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "Support/Fonts.h"
 
 #include <QFontMetricsF>
@@ -131,16 +132,16 @@ OverlayView::Layout OverlayView::layout() const {
         if (windowPickMode_) return layout;
         layout.handles = OverlayGeometry::handleCentres(highlight);
         layout.readout = OverlayGeometry::readoutText(highlight, scale());
-        const QFontMetricsF metrics(labelFont(*this, 11.5));
-        const QSizeF textSize(metrics.horizontalAdvance(layout.readout), metrics.height());
+        const QFont font = labelFont(*this, 11.5);
+        const QSizeF textSize(TabularDigits::horizontalAdvance(font, layout.readout), QFontMetricsF(font).height());
         layout.readoutCapsule = OverlayGeometry::readoutLayout(highlight, textSize, bounds()).capsule;
         return layout;
     }
     if (!windowPickMode_ && !dragStart_ && hoverPoint_) {
         const Support::Point global = toRoot(*hoverPoint_);
         layout.badge = OverlayGeometry::badgeText(QPointF(global.x, global.y));
-        const QFontMetricsF metrics(labelFont(*this, 11));
-        const QSizeF textSize(metrics.horizontalAdvance(layout.badge), metrics.height());
+        const QFont font = labelFont(*this, 11);
+        const QSizeF textSize(TabularDigits::horizontalAdvance(font, layout.badge), QFontMetricsF(font).height());
         layout.badgeCapsule = OverlayGeometry::badgeLayout(*hoverPoint_, textSize, bounds()).capsule;
     }
     return layout;
@@ -182,8 +183,7 @@ void OverlayView::paintEvent(QPaintEvent*) {
             paintCapsule(painter, *shown.readoutCapsule);
             painter.setFont(labelFont(*this, 11.5));
             painter.setPen(Qt::white);
-            painter.drawText(shown.readoutCapsule->adjusted(10, 5, -10, -5), Qt::AlignLeft | Qt::AlignVCenter,
-                             shown.readout);
+            TabularDigits::draw(painter, shown.readoutCapsule->adjusted(10, 5, -10, -5), shown.readout);
         }
         return;
     }
@@ -191,7 +191,7 @@ void OverlayView::paintEvent(QPaintEvent*) {
         paintCapsule(painter, *shown.badgeCapsule);
         painter.setFont(labelFont(*this, 11));
         painter.setPen(Qt::white);
-        painter.drawText(shown.badgeCapsule->adjusted(8, 4, -8, -4), Qt::AlignLeft | Qt::AlignVCenter, shown.badge);
+        TabularDigits::draw(painter, shown.badgeCapsule->adjusted(8, 4, -8, -4), shown.badge);
     }
 }
 

@@ -113,8 +113,9 @@ private:
             for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
             c.detections = std::move(result.detections);
             if (!env_->legacyReviewRequested()) {
-                const auto mark = watermark(c.policy, env_->userName, env_->deviceName, env_->now());
-                c.rendered = renderWorkingCopy(c.image, c.detections, mark);
+                const QDateTime takenAt = env_->now();
+                const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
+                c.rendered = renderWorkingCopy(c.image, c.detections, mark, takenAt);
             }
         } catch (...) {
             c.failure = std::current_exception();

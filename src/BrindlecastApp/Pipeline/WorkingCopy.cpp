@@ -8,21 +8,21 @@
 namespace BrindlecastApp::Pipeline {
 
 RenderedWorkingCopy renderWorkingCopy(const QImage& captured, const std::vector<DetectionKit::Detection>& detections,
-                                      const std::optional<ExportKit::Watermark>& mark) {
+                                      const std::optional<ExportKit::Watermark>& mark, const QDateTime& takenAt) {
     const std::vector<DetectionKit::Detection> mandatory = mandatoryDetections(detections);
     const QImage redacted =
         mandatory.empty() ? captured
                           : ExportKit::Exporter::redact(captured, mandatory, SidecarKit::Annotation::RedactionStyle::scramble);
     MarkedImage marked = applyWatermark(redacted, mark);
     ExportKit::Export png = ExportKit::Exporter::encode(marked.image, ExportKit::ImageFormat::png());
-    return {std::move(marked.image), std::move(png), std::move(marked.stamp)};
+    return {std::move(marked.image), std::move(png), std::move(marked.stamp), takenAt};
 }
 
 SavedWorkingCopy saveWorkingCopy(const PipelineEnvironment& env, const RenderedWorkingCopy& rendered,
                                  AuditKit::AuditLog& audit) {
     const QString folder = env.libraryFolder();
     Support::Folders::create(folder);
-    const QString path = writeNewFile(folder, screenshotFilename(env.now(), "png"), rendered.png.data());
+    const QString path = writeNewFile(folder, screenshotFilename(rendered.takenAt, "png"), rendered.png.data());
     audit.record(AuditKit::AuditEvent::export_("workingCopy", rendered.png.sha256Hex()));
     registerCapture(env, path, rendered.image);
     return {rendered.image, path, rendered.stamp};

@@ -20,11 +20,14 @@ struct RenderedWorkingCopy {
     QImage image;
     ExportKit::Export png;
     std::optional<WatermarkStamp> stamp;
+    // The capture's time: the watermark shows it and the file is named for it, so that reopening
+    // can tell the mark for the capture's own however long the encoding took.
+    QDateTime takenAt;
 };
 
-// Any thread. Throws ExportError.
+// Any thread. `mark`, when it shows a time, shows `takenAt`. Throws ExportError.
 RenderedWorkingCopy renderWorkingCopy(const QImage& captured, const std::vector<DetectionKit::Detection>& detections,
-                                      const std::optional<ExportKit::Watermark>& mark);
+                                      const std::optional<ExportKit::Watermark>& mark, const QDateTime& takenAt);
 
 // A working copy in the library folder.
 struct SavedWorkingCopy {
@@ -33,7 +36,7 @@ struct SavedWorkingCopy {
     std::optional<WatermarkStamp> stamp;
 };
 
-// GUI thread. Writes the rendered copy as a new "Screenshot ... .png" in the library folder
+// GUI thread. Writes the rendered copy as a new "Screenshot ... .png" (of its `takenAt`) in the library folder
 // (made first when missing), records its "workingCopy" export and announces it to the library
 // and the floating thumbnail. Throws Support::IoError; nothing is recorded or announced then.
 SavedWorkingCopy saveWorkingCopy(const PipelineEnvironment& env, const RenderedWorkingCopy& rendered,

@@ -15,6 +15,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace BrindlecastApp {
 
 namespace {
@@ -22,6 +24,8 @@ namespace {
 constexpr int kPillTop = 14;
 constexpr int kEdgePadding = 16;
 constexpr int kDragStripHeight = 44;
+constexpr int kPillGap = 8; // between the pill and the window's buttons or its right edge
+const QSize kCanvasMinimum(560, 380);
 
 // The thin upright line between the tool buttons and the style button.
 class PillDivider : public QWidget {
@@ -60,7 +64,7 @@ ReviewShellView::ReviewShellView(ReviewViewModel& model, ReviewCanvasView* canva
     ThemedRoot::install(this, themeFor(parent))->setPreferredScheme(ColorScheme::dark);
     canvas_->setParent(this);
     canvas_->setMatColor(QColor::fromRgbF(0.11f, 0.11f, 0.11f, 1.0f));
-    canvas_->setMinimumSize(560, 380);
+    canvas_->setMinimumSize(kCanvasMinimum);
     build();
     connect(&model, &ReviewViewModel::changed, this, &ReviewShellView::refresh);
     refresh();
@@ -162,13 +166,25 @@ void ReviewShellView::place() {
     canvas_->setGeometry(rect());
     dragStrip_->setGeometry(0, 0, width(), kDragStripHeight);
     pill_->adjustSize();
-    pill_->move((width() - pill_->width()) / 2, kPillTop);
+    const int centred = (width() - pill_->width()) / 2;
+    pill_->move(buttonsClearance_ > 0 ? std::max(centred, buttonsClearance_ + kPillGap) : centred, kPillTop);
     chip_->adjustSize();
     actions_->adjustSize();
     const int bottom = height() - kEdgePadding;
     chip_->move(kEdgePadding, bottom - chip_->height() - (actions_->height() - chip_->height()) / 2);
     actions_->move(width() - kEdgePadding - actions_->width(), bottom - actions_->height());
     canvas_->update();
+}
+
+void ReviewShellView::setButtonsClearance(int right) {
+    buttonsClearance_ = std::max(right, 0);
+    updateGeometry();
+    place();
+}
+
+QSize ReviewShellView::minimumSizeHint() const {
+    const int besideButtons = buttonsClearance_ > 0 ? buttonsClearance_ + kPillGap + pill_->sizeHint().width() + kPillGap : 0;
+    return {std::max(kCanvasMinimum.width(), besideButtons), kCanvasMinimum.height()};
 }
 
 void ReviewShellView::resizeEvent(QResizeEvent* event) {

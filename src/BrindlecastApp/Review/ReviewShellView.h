@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrindlecastApp/Review/AnnotationTool.h"
+#include "BrindlecastApp/Review/ShowsReviewModel.h"
 #include "BrindlecastApp/Review/StyleInspector.h"
 #include "ExportKit/ExportTypes.h"
 
@@ -24,13 +25,14 @@ class SymbolLabel;
 // chip at the bottom left (the mandatory and kept suggested redactions) and the action bar at the
 // bottom right ("Cancel", "Copy", "Export"). The action bar's buttons hand the model's `finish` its
 // decision. The shell always shows the dark scheme.
-class ReviewShellView : public QWidget {
+class ReviewShellView : public QWidget, public ShowsReviewModel {
     Q_OBJECT
 public:
     explicit ReviewShellView(ReviewViewModel& model, QWidget* parent = nullptr);
     ReviewShellView(ReviewViewModel& model, ReviewCanvasView* canvas, QWidget* parent = nullptr);
 
     ReviewViewModel& viewModel() const { return *model_; }
+    ReviewViewModel* shownReviewModel() const override { return model_; }
     ReviewCanvasView* canvas() const { return canvas_; }
 
     PillButton* toolButton(AnnotationTool tool) const;
@@ -49,6 +51,11 @@ public:
     // writes the open text edit into the model first and waits for a detection run in flight.
     void cancel();
     void exportTo(ExportKit::DestinationKind destination);
+
+    // Where the window's own buttons end along the top, in this view's coordinates: the tool pill
+    // stays centred but never starts left of it, and the minimum width leaves room for both.
+    void setButtonsClearance(int right);
+    QSize minimumSizeHint() const override;
 
     static QString symbolFor(AnnotationTool tool);
     static inline const QString kManaged = QStringLiteral("Managed by your organization");
@@ -77,6 +84,7 @@ private:
     SymbolLabel* suggestedLabel_ = nullptr;
     QPointer<StyleInspector> inspector_;
     WindowDragArea* dragStrip_ = nullptr;
+    int buttonsClearance_ = 0;
 };
 
 } // namespace BrindlecastApp

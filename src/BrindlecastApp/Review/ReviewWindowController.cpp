@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/TrafficLightButton.h"
 #include "BrindlecastApp/Review/ReviewShellView.h"
 
 #include <QApplication>
@@ -79,7 +80,9 @@ ReviewWindowController::ReviewWindowController(const QImage& image, const std::v
     auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(shell_);
-    window_->setMinimumSize(shell_->minimumSizeHint().expandedTo(QSize(560, 380)));
+    // The window's own buttons lie over the shell's top strip; the tool pill keeps clear of them.
+    shell_->setButtonsClearance(window_->trafficLightGroup()->geometry().right() + 1);
+    window_->setMinimumSize(shell_->minimumSizeHint());
     window_->installEventFilter(this);
     canvas->setFocus();
 

@@ -11,6 +11,7 @@
 #include <QColorDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -42,13 +43,8 @@ protected:
         painter.setBrush(inspector_->shownColor());
         painter.drawPath(continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6));
     }
-    void mouseReleaseEvent(QMouseEvent*) override {
-        auto* dialog = new QColorDialog(inspector_->shownColor(), window());
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setOption(QColorDialog::ShowAlphaChannel, false);
-        dialog->setWindowTitle(QStringLiteral("Color"));
-        QObject::connect(dialog, &QColorDialog::currentColorChanged, inspector_, &StyleInspector::pickColor);
-        dialog->open();
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (rect().contains(event->position().toPoint())) inspector_->chooseColor();
     }
 
 private:
@@ -118,8 +114,24 @@ QString StyleInspector::sizeCaption() const {
     return model_ && model_->selectedIsText() ? QStringLiteral("Text size") : QStringLiteral("Line width");
 }
 
-void StyleInspector::pickColor(const QColor& color) {
-    if (model_) model_->updateSelectedStyle(Color::hexRGB(color), std::nullopt, std::nullopt);
+void StyleInspector::chooseColor() {
+    // Not a child of the popover: a popup is deleted when it closes, and would take the chooser along.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    auto* dialog = new QColorDialog(shownColor(), owner);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setOptions(QColorDialog::DontUseNativeDialog);
+    dialog->setWindowTitle(QStringLiteral("Color"));
+    const QColor original = shownColor();
+    const auto write = [model = model_](const QColor& color) {
+        if (model) model->updateSelectedStyle(Color::hexRGB(color), std::nullopt, std::nullopt);
+    };
+    connect(dialog, &QColorDialog::currentColorChanged, dialog, write);
+    // Cancel takes back what the chooser tried.
+    connect(dialog, &QDialog::rejected, dialog, [dialog, original, write] {
+        if (dialog->currentColor() != original) write(original);
+    });
+    close();
+    dialog->open();
 }
 
 void StyleInspector::pickWidth(double width) {

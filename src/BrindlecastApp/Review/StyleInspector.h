@@ -22,9 +22,13 @@ public:
     double shownWidth() const;
     QString sizeCaption() const;
 
-    // The colour picker's choice, as the model receives it.
-    void pickColor(const QColor& color);
+    // The slider's width, as the model receives it.
     void pickWidth(double width);
+
+    // Opens the colour chooser over the selected annotations' colour. The popover closes (as it
+    // would anyway when the chooser takes focus); the chooser belongs to the popover's window and
+    // writes into the model as its colour moves.
+    void chooseColor();
 
     QSize sizeHint() const override;
 

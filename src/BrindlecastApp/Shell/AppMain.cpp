@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 #include "BrindlecastApp/Shell/LaunchOptions.h"
+#include "BrindlecastApp/Shell/ShellLog.h"
 #include "AuditKit/JournalLogSink.h"
 #include "Support/Fonts.h"
 #include "Support/Log.h"
@@ -37,6 +38,9 @@ int runApplication(int argc, char** argv) {
 
     // Everything the app logs, audit records included, goes to the journal (syslog without one).
     Support::Log::setSink(std::make_shared<AuditKit::JournalLogSink>());
+    // Read again now that Qt has taken its own arguments ("-platform", "-style", ...).
+    const QString ignored = LaunchOptions::parse(QCoreApplication::arguments().mid(1)).ignoredArgumentsLine();
+    if (!ignored.isEmpty()) shellLog().notice(ignored);
 
     // Dark mode, reduce motion and reduce transparency follow the desktop when it says so.
     PortalSettingsReader portal(DesktopSettings::instance());
@@ -62,10 +66,6 @@ int runMain(int argc, char** argv) {
     case LaunchOptions::Action::printHelp:
         print(stdout, LaunchOptions::helpText());
         return 0;
-    case LaunchOptions::Action::rejectArguments:
-        print(stderr, QString("brindlecast: unknown argument '%1'\n%2").arg(options.unknownArgument,
-                                                                            LaunchOptions::helpText()));
-        return 2;
     case LaunchOptions::Action::run:
         break;
     }

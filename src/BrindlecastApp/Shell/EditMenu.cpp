@@ -1,5 +1,8 @@
 #include "BrindlecastApp/Shell/EditMenu.h"
 
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "BrindlecastApp/Review/ShowsReviewModel.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -38,7 +41,17 @@ EditMenu::EditMenu(QObject* parent) : QObject(parent), menu_(new QMenu("Edit")) 
         action->setShortcut(command.shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
         const char* slot = command.slot;
-        connect(action, &QAction::triggered, this, [slot] { sendToFocus(slot); });
+        connect(action, &QAction::triggered, this, [slot] {
+            if (sendToFocus(slot)) return;
+            const bool history = qstrcmp(slot, "undo") == 0 || qstrcmp(slot, "redo") == 0;
+            ReviewViewModel* model = history ? shownReviewModel() : nullptr;
+            if (!model) return;
+            if (qstrcmp(slot, "undo") == 0) {
+                model->undo();
+            } else {
+                model->redo();
+            }
+        });
     }
     qApp->installEventFilter(this);
     for (QWidget* window : QApplication::topLevelWidgets())
@@ -60,6 +73,23 @@ bool EditMenu::sendToFocus(const char* slot) {
         if (widget->isWindow()) break;
     }
     return false;
+}
+
+ReviewViewModel* EditMenu::shownReviewModel() {
+    const auto shown = [](QWidget* widget) -> ReviewViewModel* {
+        const auto* holder = dynamic_cast<const ShowsReviewModel*>(widget);
+        return holder ? holder->shownReviewModel() : nullptr;
+    };
+    QWidget* window = QApplication::activeWindow();
+    for (QWidget* widget = QApplication::focusWidget(); widget; widget = widget->parentWidget()) {
+        if (ReviewViewModel* model = shown(widget)) return model;
+        if (widget->isWindow()) break;
+    }
+    if (!window) return nullptr;
+    if (ReviewViewModel* model = shown(window)) return model;
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (ReviewViewModel* model = shown(widget)) return model;
+    return nullptr;
 }
 
 bool EditMenu::eventFilter(QObject* watched, QEvent* event) {

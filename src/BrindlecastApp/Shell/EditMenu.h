@@ -9,11 +9,14 @@ class QWidget;
 
 namespace BrindlecastApp {
 
+class ReviewViewModel;
+
 // The hidden Edit menu: Undo, Redo, Cut, Copy, Paste and Select All with their standard shortcuts
 // in every window of the app, although a tray app shows no menu bar. Each window gets the actions
 // when it is first shown; a chosen action goes to the focused widget, or the nearest of its
 // parents, that has a slot of the action's name ("undo", "redo", "cut", "copy", "paste",
-// "selectAll"). Text fields handle these keys themselves before any shortcut.
+// "selectAll"). Undo and Redo that no such widget takes go to the review model the active window
+// shows (ShowsReviewModel). Text fields handle these keys themselves before any shortcut.
 class EditMenu : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +29,8 @@ public:
 
     // Sends the command named `slot` to the widget that should take it; false when none has it.
     static bool sendToFocus(const char* slot);
+    // The review model the active window shows, or null.
+    static ReviewViewModel* shownReviewModel();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

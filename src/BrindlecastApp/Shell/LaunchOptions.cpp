@@ -27,15 +27,25 @@ LaunchOptions LaunchOptions::parse(const QStringList& arguments) {
             options.developerFlags << argument;
             continue;
         }
-        if (argument == "--tool" && i + 1 < arguments.size()) {
-            options.developerFlags << argument << arguments[++i];
+        if (argument == "--tool") {
+            // The tool's name follows; a flag in its place means none was given.
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith("--")) {
+                options.developerFlags << argument << arguments[++i];
+            } else {
+                options.ignoredArguments << argument;
+            }
             continue;
         }
-        options.action = Action::rejectArguments;
-        options.unknownArgument = argument;
-        return options;
+        options.ignoredArguments << argument;
     }
     return options;
+}
+
+QString LaunchOptions::ignoredArgumentsLine() const {
+    if (ignoredArguments.isEmpty()) return {};
+    QStringList quoted;
+    for (const QString& argument : ignoredArguments) quoted << "'" + argument + "'";
+    return QStringLiteral("ignoring unknown arguments: %1").arg(quoted.join(' '));
 }
 
 QString LaunchOptions::versionText() { return QStringLiteral("Brindlecast " BRINDLECAST_VERSION "\n"); }

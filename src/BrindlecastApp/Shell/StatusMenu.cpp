@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
+#include <cmath>
+
 namespace BrindlecastApp::StatusMenu {
 
 namespace {
@@ -94,16 +97,56 @@ void render(QMenu& menu, const QList<StatusMenuRow>& rows, const QColor& symbolC
     }
 }
 
-QIcon trayIcon(const QImage& artwork, ColorScheme panelScheme) {
-    const QColor ink = panelScheme == ColorScheme::dark ? QColor(Qt::white) : QColor(0, 0, 0, 217);
-    if (artwork.isNull()) return symbolIcon("lock.shield", ink, SymbolWeight::medium);
-    // A template image draws only through its alpha: the panel decides the colour.
-    QImage tinted = artwork.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&tinted);
+namespace {
+
+// `shape`'s alpha filled with `color`.
+QImage tinted(const QImage& shape, const QColor& color) {
+    QImage result = shape.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&result);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(tinted.rect(), ink);
-    painter.end();
-    return QIcon(QPixmap::fromImage(tinted));
+    painter.fillRect(result.rect(), color);
+    return result;
+}
+
+// `shape` in `ink` inside a rim of `rim` about a fourteenth of its size wide, on a canvas `rimWidth`
+// larger on every side: whatever the panel's colour, the ink or the rim stands out from it.
+QImage outlined(const QImage& shape, const QColor& ink, const QColor& rim, int rimWidth) {
+    QImage result(shape.width() + 2 * rimWidth, shape.height() + 2 * rimWidth, QImage::Format_ARGB32_Premultiplied);
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QImage rimShape = tinted(shape, rim);
+    constexpr int steps = 16;
+    for (int i = 0; i < steps; ++i) {
+        const double angle = 2 * M_PI * i / steps;
+        painter.drawImage(QPointF(rimWidth + rimWidth * std::cos(angle), rimWidth + rimWidth * std::sin(angle)), rimShape);
+    }
+    painter.drawImage(QPoint(rimWidth, rimWidth), tinted(shape, ink));
+    return result;
+}
+
+int rimWidthFor(int side) { return std::max(1, int(std::lround(side / 14.0))); }
+
+} // namespace
+
+QIcon trayIcon(const QImage& artwork, ColorScheme panelScheme) {
+    // The scheme only says which of ink and rim is light: many panels are dark under a light
+    // theme, and nothing tells the app the colour of the panel its icon sits on.
+    const bool dark = panelScheme == ColorScheme::dark;
+    const QColor ink = dark ? QColor(Qt::white) : QColor(38, 38, 38);
+    const QColor rim = dark ? QColor(0, 0, 0, 230) : QColor(255, 255, 255, 235);
+    QIcon icon;
+    if (artwork.isNull()) {
+        for (const int side : {16, 22, 32, 48}) {
+            const int rimWidth = rimWidthFor(side);
+            const QImage shape = Symbols::image("lock.shield", side - 2 * rimWidth, Qt::black, SymbolWeight::medium);
+            icon.addPixmap(QPixmap::fromImage(outlined(shape, ink, rim, rimWidth)));
+        }
+        return icon;
+    }
+    // A template image draws only through its alpha.
+    icon.addPixmap(QPixmap::fromImage(outlined(artwork, ink, rim, rimWidthFor(std::max(artwork.width(), artwork.height())))));
+    return icon;
 }
 
 QImage templateArtwork() { return QImage(QStringLiteral(":/brindlecast/MenuBarTemplate.png")); }

@@ -63,8 +63,10 @@ QList<StatusMenuRow> rows(const StatusMenuState& state);
 void render(QMenu& menu, const QList<StatusMenuRow>& rows, const QColor& symbolColor,
             const std::function<void(StatusCommand)>& run);
 
-// The tray's image: the app's template artwork in the panel's colour when there is any (its alpha
-// is the shape), else the "lock.shield" symbol. Never empty.
+// The tray's image: the shape of the app's template artwork when there is any (its alpha), else
+// the "lock.shield" symbol, drawn inside a rim of the opposite lightness so that it reads on a
+// dark, grey or light panel alike; `panelScheme` picks a light glyph in a dark rim (dark) or the
+// reverse (light). Never empty.
 QIcon trayIcon(const QImage& templateArtwork, ColorScheme panelScheme);
 
 // The template artwork shipped with the app ("MenuBarTemplate"), or a null image.

@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QDir>
+
+#include "BrindlecastApp/Design/TabularDigits.h"
+#include "Support/Fonts.h"
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -245,4 +248,34 @@ TEST(OverlayView, ShowsTheCoordinateBadgeOnlyWhileNothingIsSelected) {
     layout = view.layout();
     EXPECT_EQ(layout.readout, "300 × 200 pt  ·  300 × 200 px");
     EXPECT_FALSE(layout.badgeCapsule);
+}
+
+// The figures do not jitter while dragging: every digit takes one width, so the size readout and
+// the coordinate badge keep their width (and each figure its place) while the numbers change.
+TEST(OverlayView, ReadoutAndBadgeFiguresKeepTheirWidthsWhileTheNumbersChange) {
+    EXPECT_TRUE(TabularDigits::hasFontFigures(Support::Fonts::interfaceFont(11, QFont::DemiBold))) << "Inter's own";
+    OverlayView view(nullptr, Support::Rect(0, 0, 1600, 1200), QPixmap(), Qt::blue);
+    view.resize(1600, 1200);
+    view.setHoverPoint(QPointF(111, 111));
+    const double badge = view.layout().badgeCapsule.value().width();
+    view.setHoverPoint(QPointF(888, 888));
+    EXPECT_DOUBLE_EQ(view.layout().badgeCapsule.value().width(), badge);
+
+    std::vector<double> widths;
+    for (const QPointF& end : {QPointF(1111, 1011), QPointF(1888, 1088), QPointF(1444, 1044)}) {
+        view.beginDrag({0, 0});
+        view.dragTo(end);
+        widths.push_back(view.layout().readoutCapsule.value().width());
+    }
+    EXPECT_DOUBLE_EQ(widths[1], widths[0]);
+    EXPECT_DOUBLE_EQ(widths[2], widths[0]);
+
+    // Kept for a person to look at: the readout under the selection.
+    const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        view.beginDrag({500, 400});
+        view.dragTo({1411, 1010});
+        EXPECT_TRUE(view.grab(QRect(780, 990, 360, 70)).save(folder + "/overlay-readout.png"));
+    }
 }

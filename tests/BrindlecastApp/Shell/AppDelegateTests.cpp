@@ -2,12 +2,16 @@
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
+#include "BrindlecastApp/Shell/StatusMenu.h"
 
 #include "../PipelineTestSupport.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "support/TestEnvironment.h"
 
 #include <QAction>
+#include <QDir>
+#include <QPainter>
+#include <QSystemTrayIcon>
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -17,6 +21,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace BrindlecastApp;
 
@@ -291,4 +297,68 @@ TEST(AppDelegate, ShowingTheScreenshotsFolderMakesItFirst) {
     shell.delegate->settings().setLibraryLocation(blocked + "/Brindlecast");
     shell.delegate->run(StatusCommand::showScreenshotsFolder);
     EXPECT_EQ(shell.shownFolders, QStringList({library, blocked + "/Brindlecast"}));
+}
+
+namespace {
+
+double relativeLuminance(const QColor& color) {
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(color.redF()) + 0.7152 * linear(color.greenF()) + 0.0722 * linear(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The icon at 22 points on a panel of `panel`.
+QImage onPanel(const QIcon& icon, const QColor& panel) {
+    QImage image(22, 22, QImage::Format_RGB32);
+    image.fill(panel);
+    QPainter painter(&image);
+    painter.drawPixmap(0, 0, icon.pixmap(22, 22));
+    return image;
+}
+
+} // namespace
+
+// Nothing recolours the tray image for its panel, and the desktop seldom says how dark the panel
+// is: the icon must read on a dark, a grey and a light one alike. The tray image the app installs
+// is checked, and the other scheme's and the template artwork's; the picture is kept.
+TEST(AppDelegate, TheTrayImageReadsOnDarkGreyAndLightPanels) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    ASSERT_NE(shell.delegate->statusItem(), nullptr);
+    QImage artwork(18, 18, QImage::Format_ARGB32_Premultiplied);
+    artwork.fill(Qt::transparent);
+    QPainter(&artwork).fillRect(4, 3, 10, 12, Qt::red);
+    const std::pair<const char*, QIcon> icons[] = {
+        {"installed", shell.delegate->statusItem()->icon()},
+        {"light scheme", StatusMenu::trayIcon(QImage(), ColorScheme::light)},
+        {"dark scheme", StatusMenu::trayIcon(QImage(), ColorScheme::dark)},
+        {"artwork", StatusMenu::trayIcon(artwork, ColorScheme::light)},
+    };
+    const QColor panels[] = {QColor(0, 0, 0), QColor(40, 40, 40), QColor(128, 128, 128), QColor(235, 235, 235), QColor(255, 255, 255)};
+    QImage sheet(44 * std::size(panels), 44 * std::size(icons), QImage::Format_RGB32);
+    QPainter painter(&sheet);
+    for (std::size_t row = 0; row < std::size(icons); ++row) {
+        const auto& [name, icon] = icons[row];
+        ASSERT_FALSE(icon.isNull()) << name;
+        for (std::size_t column = 0; column < std::size(panels); ++column) {
+            const QColor panel = panels[column];
+            const QImage shown = onPanel(icon, panel);
+            int standingOut = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) standingOut += contrast(shown.pixelColor(x, y), panel) >= 3.0;
+            EXPECT_GE(standingOut, 40) << name << " on " << panel.name().toStdString();
+            painter.fillRect(int(column) * 44, int(row) * 44, 44, 44, panel);
+            painter.drawImage(int(column) * 44 + 11, int(row) * 44 + 11, shown);
+        }
+    }
+    painter.end();
+    const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        EXPECT_TRUE(sheet.scaled(sheet.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(folder + "/tray-icon.png"));
+    }
 }

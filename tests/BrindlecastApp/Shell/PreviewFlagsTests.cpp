@@ -40,32 +40,12 @@ TEST(PreviewFlags, FirstWindowFlagWinsThenDiagnosticsAndReview) {
     }
 }
 
-TEST(PreviewFlags, PreviewAndTestLaunchesAreToldByPrefix) {
-    struct Case {
-        QStringList arguments;
-        bool previewOrTest;
-    };
-    const Case cases[] = {
-        {{"/usr/bin/brindlecast"}, false},
-        {{"/usr/bin/brindlecast", "--dark", "--legacy-review"}, false},
-        {{"/usr/bin/brindlecast", "--previewing-anything"}, true},
-        {{"/usr/bin/brindlecast", "--test-window-pick"}, true},
-        {{"/usr/bin/brindlecast", "--test-"}, true},
-        {{"/usr/bin/brindlecast", "-preview-gallery"}, false},
-        {{"/usr/bin/brindlecast", "--tests"}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        EXPECT_EQ(PreviewPlan::isPreviewOrTestLaunch(c.arguments), c.previewOrTest);
-    }
-}
-
 TEST(LaunchOptions, SettingsPageNamesAreArgumentsOnlyBesideTheSettingsPreview) {
     using Action = LaunchOptions::Action;
     EXPECT_EQ(LaunchOptions::parse({"--preview-settings", "privacy"}).action, Action::run);
     EXPECT_EQ(LaunchOptions::parse({"export", "--preview-settings"}).developerFlags,
               QStringList({"export", "--preview-settings"}));
     const LaunchOptions bare = LaunchOptions::parse({"privacy"});
-    EXPECT_EQ(bare.action, Action::rejectArguments);
-    EXPECT_EQ(bare.unknownArgument, "privacy");
+    EXPECT_EQ(bare.action, Action::run);
+    EXPECT_EQ(bare.ignoredArguments, QStringList{"privacy"});
 }

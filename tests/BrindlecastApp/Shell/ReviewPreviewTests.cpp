@@ -29,19 +29,3 @@ TEST(ReviewPreview, TheSampleScreenshotHoldsFindingsOfEveryKind) {
                                                  {"card", Action::blurSuggested},
                                                  {"ipv4", Action::blurSuggested}}));
 }
-
-TEST(ReviewPreview, SeedsABoxAnArrowAndATextInThatOrder) {
-    QImage tall(100, 1000, QImage::Format_ARGB32_Premultiplied);
-    const std::vector<SidecarKit::Annotation> seeds = ReviewPreview::seedAnnotations(tall);
-    ASSERT_EQ(seeds.size(), 3u);
-    EXPECT_EQ(seeds[0].typeName(), "box");
-    EXPECT_EQ(seeds[1].typeName(), "arrow");
-    ASSERT_EQ(seeds[2].typeName(), "text");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(seeds[i].zIndex, i);
-    EXPECT_NE(seeds[0].id, seeds[1].id);
-    EXPECT_EQ(std::get<SidecarKit::Annotation::Box>(seeds[0].kind).rotation, 0.35);
-    EXPECT_EQ(std::get<SidecarKit::Annotation::Text>(seeds[2].kind).style.lineWidth, 40) << "0.04 of 1000 pixels";
-    EXPECT_EQ(std::get<SidecarKit::Annotation::Text>(ReviewPreview::seedAnnotations(ReviewPreview::syntheticScreenshot())[2].kind)
-                  .style.lineWidth,
-              36);
-}
