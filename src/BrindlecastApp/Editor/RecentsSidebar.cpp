@@ -79,27 +79,28 @@ RecentsSidebar::RecentsSidebar(CaptureLibrary& library, EditorSelection& selecti
     header->addWidget(count_);
     column->addLayout(header);
 
-    empty_ = new SidebarText(kEmpty, Support::Fonts::interfaceFont(12, QFont::Medium), 1, this);
-    empty_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    auto* emptyHolder = new QVBoxLayout;
+    // "No captures yet", centred in what is left with 40 points below it; hidden as a whole.
+    empty_ = new QWidget(this);
+    auto* emptyHolder = new QVBoxLayout(empty_);
     emptyHolder->setContentsMargins(0, 0, 0, 40);
-    emptyHolder->addWidget(empty_);
-    column->addLayout(emptyHolder, 1);
+    auto* emptyText = new SidebarText(kEmpty, Support::Fonts::interfaceFont(12, QFont::Medium), 1, empty_);
+    emptyText->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    emptyHolder->addWidget(emptyText);
+    column->addWidget(empty_, 1);
 
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     auto* content = new QWidget;
-    content->setAutoFillBackground(false);
-    content->setAttribute(Qt::WA_TranslucentBackground);
     list_ = new QVBoxLayout(content);
     list_->setContentsMargins(5, 0, 5, 12);
     list_->setSpacing(3);
     list_->addStretch(1);
     scroll_->setWidget(content);
+    // The glass shows through the list: neither the viewport nor the list fills itself.
+    scroll_->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
     column->addWidget(scroll_, 1);
 
     connect(&library, &CaptureLibrary::entriesChanged, this, &RecentsSidebar::rebuild);
