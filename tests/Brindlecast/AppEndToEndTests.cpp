@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -310,4 +311,84 @@ TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_TRUE(waitUntil([&] { return run("xdotool", {"getactivewindow", "getwindowname"}) == "Design Gallery"; }, 10000));
+}
+
+namespace {
+
+// How many pixels of `image` are within a few levels of `colour` on every channel.
+qint64 pixelsNear(const QImage& image, QColor colour) {
+    qint64 count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            count += std::abs(qRed(p) - colour.red()) <= 3 && std::abs(qGreen(p) - colour.green()) <= 3 &&
+                     std::abs(qBlue(p) - colour.blue()) <= 3;
+        }
+    return count;
+}
+
+bool carriesAnnotationChunk(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains("tEXtbrindlecast");
+}
+
+} // namespace
+
+// Each capture opens in the one editor window; the capture it replaces, and the one shown when
+// the window closes, keep their annotations inside their PNG (the default sidecar mode).
+TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
+    const QColor plateColour(0xC8, 0x2D, 0xB4);
+    const QString plate = home_ + "/plate.png";
+    ASSERT_TRUE(run("convert", {"-size", "300x300", "xc:" + plateColour.name(), plate}));
+    start("display", {"-geometry", "+20+700", "-title", "Brindlecast test plate", plate});
+    ASSERT_FALSE(waitForWindow("Brindlecast test plate").isEmpty());
+    QTest::qWait(300);
+    startApp();
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
+    const QString first = workingCopies().first();
+    const QString editor = waitForWindow("^" + QFileInfo(first).fileName() + "$");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
+    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(first).fileName() + "$"}), editor)
+        << "one editor window";
+    // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
+    const QString grab = home_ + "/editor.png";
+    EXPECT_TRUE(waitUntil([&] {
+        return run("import", {"-window", editor, grab}) && pixelsNear(QImage(grab), plateColour) > 8000;
+    }, 20000)) << "the editor does not show the capture";
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000)) << "no second working copy";
+    QString second;
+    for (const QString& copy : workingCopies())
+        if (copy != first) second = copy;
+    EXPECT_TRUE(waitUntil([&] {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}) == editor;
+    }, 30000)) << "the second capture did not load into the same window";
+    EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
+    EXPECT_FALSE(carriesAnnotationChunk(second));
+
+    // The close button sits in the sidebar's header, 31 points in from the window's corner.
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(origin);
+    xdotool({"mousemove", QString::number(origin->dst_x + 31), QString::number(origin->dst_y + 31)});
+    QTest::qWait(200);
+    xdotool({"click", "1"});
+    EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(second); }, 10000)) << "closing did not store the capture";
+    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000));
+}
+
+TEST_F(AppEndToEnd, TheEditorPreviewStartsOnItsSampleWithTheNamedTool) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-editor", "--tool", "Crop"});
+    EXPECT_FALSE(waitForWindow("^Screen Shot 2026-07-05 at 2.14.09 PM$").isEmpty());
+    EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+// Enabled once the launch options accept a "--tool" with nothing after it.
+TEST_F(AppEndToEnd, DISABLED_TheEditorPreviewStartsWithATrailingToolFlag) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-editor", "--tool"});
+    EXPECT_FALSE(waitForWindow("^Screen Shot 2026-07-05 at 2.14.09 PM$").isEmpty());
+    EXPECT_EQ(app->state(), QProcess::Running);
 }
