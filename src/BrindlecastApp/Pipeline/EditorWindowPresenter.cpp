@@ -74,6 +74,11 @@ void EditorWindowPresenter::presentPreview(std::shared_ptr<ReviewViewModel> mode
     show(content);
 }
 
+void EditorWindowPresenter::releaseWindow() {
+    controller_.reset();
+    current_.reset();
+}
+
 ReviewViewModel* EditorWindowPresenter::shownModel() const { return controller_ ? controller_->shownModel() : nullptr; }
 
 EditorContent EditorWindowPresenter::contentFor(const std::shared_ptr<EditSession>& edit) const {

@@ -42,6 +42,10 @@ public:
     // next capture loads into its window. `onSettings` runs from the window's settings button.
     void presentPreview(std::shared_ptr<ReviewViewModel> model, const QString& filename, std::function<void()> onSettings);
 
+    // Lets the window go without storing anything: for the application's end, after the open edit
+    // was stored for the last time.
+    void releaseWindow();
+
     // The review model the window shows, null when none: what Undo and Redo act on.
     ReviewViewModel* shownModel() const;
     EditorWindowController* controller() const { return controller_.get(); }

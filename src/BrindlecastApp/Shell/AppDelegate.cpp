@@ -96,6 +96,9 @@ AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* pare
 
 AppDelegate::~AppDelegate() {
     if (overlay_) delete overlay_.data();
+    // The pipeline may outlive the delegate by a little; the window goes now, while the
+    // application object still exists.
+    if (editorWindow_) editorWindow_->releaseWindow();
     if (sharedDelegate == this) sharedDelegate = nullptr;
 }
 
