@@ -73,6 +73,7 @@ TEST(EditorWindow, ANewCaptureLoadsIntoTheWindowAndStoresThePreviousOnceWithItsT
     window->resize(1300, 800);
     const QRect geometry = window->geometry();
     e.controller()->canvas()->openTextEditor(Support::Point(20, 20), "typed when the hot key came", 20, std::nullopt);
+    const std::weak_ptr<Pipeline::EditSession> firstEdit = e.presenter->currentEdit();
 
     const QString second = e.open("Screenshot b.png");
     EXPECT_EQ(e.controller(), controller);
@@ -84,10 +85,13 @@ TEST(EditorWindow, ANewCaptureLoadsIntoTheWindowAndStoresThePreviousOnceWithItsT
     ASSERT_TRUE(controller->sidebarSession().entry());
     EXPECT_EQ(controller->sidebarSession().entry()->path(), second);
 
-    // The first capture's views go on the next turn; nothing stores it again.
+    // The first capture's views go on the next turn, and its edit only after them; nothing
+    // stores it again.
     forgetStore(first);
+    EXPECT_FALSE(firstEdit.expired()) << "its views still show it";
     settle();
     EXPECT_EQ(window->findChildren<EditorView*>().size(), 1);
+    EXPECT_TRUE(firstEdit.expired());
     window->close();
     EXPECT_FALSE(stored(first));
     EXPECT_TRUE(stored(second));
