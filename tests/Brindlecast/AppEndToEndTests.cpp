@@ -334,8 +334,9 @@ bool carriesAnnotationChunk(const QString& path) {
 
 } // namespace
 
-// Each capture opens in the one editor window; the capture it replaces, and the one shown when
-// the window closes, keep their annotations inside their PNG (the default sidecar mode).
+// Each capture opens in the one editor window, minimised or not; the capture it replaces, and
+// the one shown when the window closes, keep their annotations inside their PNG (the default
+// sidecar mode).
 TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     const QColor plateColour(0xC8, 0x2D, 0xB4);
     const QString plate = home_ + "/plate.png";
@@ -358,6 +359,17 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
         return run("import", {"-window", editor, grab}) && pixelsNear(QImage(grab), plateColour) > 8000;
     }, 20000)) << "the editor does not show the capture";
 
+    // Minimised, the window still takes the next capture, and comes back with it.
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(origin);
+    const QPoint corner(origin->dst_x, origin->dst_y);
+    // The window buttons sit in the sidebar's header, 31 points down and 31, 51 and 71 across.
+    xdotool({"mousemove", QString::number(corner.x() + 51), QString::number(corner.y() + 31)});
+    xdotool({"click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+        << "the window did not minimise";
+
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000)) << "no second working copy";
     QString second;
@@ -369,12 +381,11 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
     EXPECT_FALSE(carriesAnnotationChunk(second));
 
-    // The close button sits in the sidebar's header, 31 points in from the window's corner.
-    Reply<xcb_translate_coordinates_reply_t> origin(
+    Reply<xcb_translate_coordinates_reply_t> restored(
         xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
-    ASSERT_TRUE(origin);
-    xdotool({"mousemove", QString::number(origin->dst_x + 31), QString::number(origin->dst_y + 31)});
-    QTest::qWait(200);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(QPoint(restored->dst_x, restored->dst_y), corner) << "the window kept its place";
+    xdotool({"mousemove", QString::number(restored->dst_x + 31), QString::number(restored->dst_y + 31)});
     xdotool({"click", "1"});
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(second); }, 10000)) << "closing did not store the capture";
     EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000));
