@@ -1,9 +1,13 @@
 #include "EditorTestSupport.h"
 
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/EditorSelection.h"
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
 #include "BrindlecastApp/Editor/RecentRow.h"
 #include "BrindlecastApp/Editor/RecentsSidebar.h"
+
+#include "Support/UserDefaults.h"
 
 #include <QFile>
 
@@ -116,6 +120,7 @@ TEST(RecentsSidebar, ARewrittenFileNoLongerMatchesTheOldSelection) {
     Sidebar s(*l.library);
     s.selection.setEntry(l.library->entries().first());
     EXPECT_EQ(s.selected(), QStringList{"a.png"});
+    l.library->waitForThumbnails(); // nothing reads the file while it is written again
     l.library->add(l.write("a.png", kNow.addSecs(-5)));
     EXPECT_TRUE(s.selected().isEmpty());
     s.selection.setEntry(l.library->entries().first());
@@ -157,4 +162,47 @@ TEST(RecentsSidebar, TheEditorWindowMarksItsCaptureAndOpensAnotherOnAClick) {
     ASSERT_NE(other, nullptr);
     QTest::mouseClick(other, Qt::LeftButton);
     EXPECT_EQ(e.h.host->opened, QStringList{first});
+}
+
+TEST(RecentsSidebar, RowBackgroundsFollowSelectionHoverAndScheme) {
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        Support::UserDefaults store(TestSupport::makeTemporaryFolder("theme") + "/preferences.json");
+        Theme theme(&store);
+        theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        QWidget root;
+        ThemedRoot::install(&root, &theme);
+        CaptureEntry entry{QUrl::fromLocalFile("/tmp/a.png"), "a.png", kNow, QSize(10, 10), QImage()};
+        auto* row = new RecentRow(entry, "Yesterday", false, &root);
+        EXPECT_EQ(row->background().alpha(), 0) << "no background at rest";
+
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(row, &enter);
+        const QColor tint = dark ? Design::white(0.16) : Design::black(0.10);
+        EXPECT_TRUE(waitUntil([&] { return row->background() == tint; }, 5000))
+            << row->background().name(QColor::HexArgb).toStdString();
+        row->setSelected(true);
+        EXPECT_EQ(row->background(), Design::withOpacity(theme.accent(), 0.15)) << "the selection wins over the hover";
+    }
+}
+
+// A thumbnail of another shape covers the 54 x 34 box and is cut evenly on both sides.
+TEST(RecentsSidebar, AThumbnailCoversItsBoxCentred) {
+    QImage stripes(120, 30, QImage::Format_RGB32);
+    for (int x = 0; x < 120; ++x)
+        for (int y = 0; y < 30; ++y) stripes.setPixel(x, y, x < 40 ? qRgb(255, 0, 0) : x < 80 ? qRgb(0, 255, 0) : qRgb(0, 0, 255));
+    CaptureEntry entry{QUrl::fromLocalFile("/tmp/a.png"), "a.png", kNow, QSize(120, 30), stripes};
+    RecentRow row(entry, "Yesterday", false);
+    row.resize(220, row.sizeHint().height());
+    const QImage grab = row.grab().toImage();
+    const double top = (row.height() - RecentRow::kThumbnailSize.height()) / 2;
+    const int y = int(top + 17);
+    // Scaled by 34/30, the green middle stripe is 45 points wide and fills the middle of the box;
+    // only the outer 4 points of each side show red and blue.
+    for (const int x : {7 + 10, 7 + 27, 7 + 44}) {
+        const QRgb p = grab.pixel(x, y);
+        EXPECT_GT(qGreen(p), 200) << x;
+        EXPECT_LT(qRed(p), 60) << x;
+        EXPECT_LT(qBlue(p), 60) << x;
+    }
 }
