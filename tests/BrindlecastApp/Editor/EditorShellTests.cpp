@@ -208,3 +208,26 @@ TEST(EditorShell, PreviewScreenshotsOfTheShellInBothSchemes) {
         settle();
     }
 }
+
+// The title strip (file name included) and the sidebar's header move the window; the window
+// manager is not asked here, so the strips move it themselves.
+TEST(EditorShell, TheStripsMoveTheWindow) {
+    BareWindow window;
+    EditorWindowChrome* chrome = window.controller->window();
+    for (QWidget* strip : {static_cast<QWidget*>(window.view()->titleStrip()),
+                           window.pane()->findChild<QWidget*>("sidebarHeader")}) {
+        ASSERT_NE(strip, nullptr);
+        chrome->move(100, 80);
+        const QPoint before = chrome->pos();
+        const QPoint press = strip->mapToGlobal(strip->rect().center());
+        const auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, QPointF(strip->mapFromGlobal(global)), QPointF(global), Qt::LeftButton, buttons,
+                              Qt::NoModifier);
+            QApplication::sendEvent(strip, &event);
+        };
+        send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+        send(QEvent::MouseMove, press + QPoint(30, 20), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, press + QPoint(30, 20), Qt::NoButton);
+        EXPECT_EQ(chrome->pos(), before + QPoint(30, 20)) << strip->objectName().toStdString();
+    }
+}
