@@ -45,19 +45,9 @@ struct BareWindow {
     // Drags the sidebar's grip by each of `moves` points in turn, then lets go.
     void dragGrip(const QList<int>& moves) {
         SidebarResizeGrip* grip = pane()->grip();
-        const QPoint start = grip->mapToGlobal(grip->rect().center());
-        const auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, QPointF(grip->mapFromGlobal(global)), QPointF(global), Qt::LeftButton, buttons,
-                              Qt::NoModifier);
-            QApplication::sendEvent(grip, &event);
-        };
-        send(QEvent::MouseButtonPress, start, Qt::LeftButton);
-        QPoint last = start;
-        for (int move : moves) {
-            last = start + QPoint(move, 0);
-            send(QEvent::MouseMove, last, Qt::LeftButton);
-        }
-        send(QEvent::MouseButtonRelease, last, Qt::NoButton);
+        QList<QPoint> points;
+        for (int move : moves) points << QPoint(move, 0);
+        dragOn(grip, grip->mapToGlobal(grip->rect().center()), points);
     }
 
     std::shared_ptr<ReviewViewModel> model;
@@ -219,15 +209,7 @@ TEST(EditorShell, TheStripsMoveTheWindow) {
         ASSERT_NE(strip, nullptr);
         chrome->move(100, 80);
         const QPoint before = chrome->pos();
-        const QPoint press = strip->mapToGlobal(strip->rect().center());
-        const auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, QPointF(strip->mapFromGlobal(global)), QPointF(global), Qt::LeftButton, buttons,
-                              Qt::NoModifier);
-            QApplication::sendEvent(strip, &event);
-        };
-        send(QEvent::MouseButtonPress, press, Qt::LeftButton);
-        send(QEvent::MouseMove, press + QPoint(30, 20), Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, press + QPoint(30, 20), Qt::NoButton);
+        dragOn(strip, strip->mapToGlobal(strip->rect().center()), {QPoint(30, 20)});
         EXPECT_EQ(chrome->pos(), before + QPoint(30, 20)) << strip->objectName().toStdString();
     }
 }

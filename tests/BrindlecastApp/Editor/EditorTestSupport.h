@@ -82,19 +82,21 @@ struct EditorHarness {
     std::optional<int> toolbarHeight;
 };
 
-// A press, moves and a release of the left button on `widget`, in its own coordinates.
-inline void dragOn(QWidget* widget, QPoint from, const QList<QPoint>& through) {
-    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, QPointF(at), QPointF(widget->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(widget, &event);
-    };
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    QPoint last = from;
-    for (const QPoint& point : through) {
-        send(QEvent::MouseMove, point, Qt::LeftButton);
-        last = point;
+// A left-button mouse event for `widget` at a point on the screen.
+inline void sendMouse(QWidget* widget, QEvent::Type type, QPoint global, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(widget->mapFromGlobal(global)), QPointF(global), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Presses on `widget` at `press`, moves through `moves` (relative to the press), then lets go.
+inline void dragOn(QWidget* widget, QPoint press, const QList<QPoint>& moves) {
+    sendMouse(widget, QEvent::MouseButtonPress, press, Qt::LeftButton);
+    QPoint last = press;
+    for (const QPoint& move : moves) {
+        last = press + move;
+        sendMouse(widget, QEvent::MouseMove, last, Qt::LeftButton);
     }
-    send(QEvent::MouseButtonRelease, last, Qt::NoButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, last, Qt::NoButton);
 }
 
 } // namespace EditorTesting
