@@ -10,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -407,5 +408,96 @@ TEST_F(AppEndToEnd, ArgumentsItDoesNotKnowDoNotKeepItFromStarting) {
 
     QProcess* app = startApp({"-platform", "xcb", "--no-such-option", "capture.png", "--tool"});
     EXPECT_TRUE(hotKeyHeld());
+    EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+namespace {
+
+// How many pixels of `image` are within a few levels of `colour` on every channel.
+qint64 pixelsNear(const QImage& image, QColor colour) {
+    qint64 count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            count += std::abs(qRed(p) - colour.red()) <= 3 && std::abs(qGreen(p) - colour.green()) <= 3 &&
+                     std::abs(qBlue(p) - colour.blue()) <= 3;
+        }
+    return count;
+}
+
+bool carriesAnnotationChunk(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains("tEXtbrindlecast");
+}
+
+} // namespace
+
+// Each capture opens in the one editor window, minimised or not; the capture it replaces, and
+// the one shown when the window closes, keep their annotations inside their PNG (the default
+// sidecar mode).
+TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
+    const QColor plateColour(0xC8, 0x2D, 0xB4);
+    const QString plate = home_ + "/plate.png";
+    ASSERT_TRUE(run("convert", {"-size", "300x300", "xc:" + plateColour.name(), plate}));
+    start("display", {"-geometry", "+20+700", "-title", "Brindlecast test plate", plate});
+    ASSERT_FALSE(waitForWindow("Brindlecast test plate").isEmpty());
+    QTest::qWait(300);
+    startApp();
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
+    const QString first = workingCopies().first();
+    const QString editor = waitForWindow("^" + QFileInfo(first).fileName() + "$");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
+    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(first).fileName() + "$"}), editor)
+        << "one editor window";
+    // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
+    const QString grab = home_ + "/editor.png";
+    EXPECT_TRUE(waitUntil([&] {
+        return run("import", {"-window", editor, grab}) && pixelsNear(QImage(grab), plateColour) > 8000;
+    }, 20000)) << "the editor does not show the capture";
+
+    // Minimised, the window still takes the next capture, and comes back with it.
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(origin);
+    const QPoint corner(origin->dst_x, origin->dst_y);
+    // The window buttons sit in the sidebar's header, 31 points down and 31, 51 and 71 across.
+    xdotool({"mousemove", QString::number(corner.x() + 51), QString::number(corner.y() + 31)});
+    xdotool({"click", "1"});
+    ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+        << "the window did not minimise";
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000)) << "no second working copy";
+    QString second;
+    for (const QString& copy : workingCopies())
+        if (copy != first) second = copy;
+    EXPECT_TRUE(waitUntil([&] {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}) == editor;
+    }, 30000)) << "the second capture did not load into the same window";
+    EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
+    EXPECT_FALSE(carriesAnnotationChunk(second));
+
+    Reply<xcb_translate_coordinates_reply_t> restored(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(QPoint(restored->dst_x, restored->dst_y), corner) << "the window kept its place";
+    xdotool({"mousemove", QString::number(restored->dst_x + 31), QString::number(restored->dst_y + 31)});
+    xdotool({"click", "1"});
+    EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(second); }, 10000)) << "closing did not store the capture";
+    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000));
+}
+
+TEST_F(AppEndToEnd, TheEditorPreviewStartsOnItsSampleWithTheNamedTool) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-editor", "--tool", "Crop"});
+    EXPECT_FALSE(waitForWindow("^Screen Shot 2026-07-05 at 2.14.09 PM$").isEmpty());
+    EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+// A "--tool" with nothing after it leaves the default tool.
+TEST_F(AppEndToEnd, TheEditorPreviewStartsWithATrailingToolFlag) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-editor", "--tool"});
+    EXPECT_FALSE(waitForWindow("^Screen Shot 2026-07-05 at 2.14.09 PM$").isEmpty());
     EXPECT_EQ(app->state(), QProcess::Running);
 }

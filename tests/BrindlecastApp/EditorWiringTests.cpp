@@ -101,6 +101,19 @@ TEST(EditorWiring, TheVisibleWindowIsReusedAfterTheShownCaptureIsStored) {
     EXPECT_EQ(h.editor->presented.size(), 2u);
 }
 
+// Text typed into the shown capture when the next one arrives is part of what is stored.
+TEST(EditorWiring, ALoadCommitsTheTextBeingTypedBeforeStoringThePreviousCapture) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture first = openCapture(h, "Screenshot a.png");
+    const Annotation typed = box(Support::Rect(5, 5, 10, 10));
+    h.editor->onCommit = [&] { first.edit->viewModel().setAnnotations({typed}); };
+    openCapture(h, "Screenshot b.png");
+    EXPECT_EQ(h.editor->commits, 1);
+    ASSERT_TRUE(SidecarStore::load(first.path).found);
+    EXPECT_EQ(SidecarStore::load(first.path).found->document.annotations, std::vector<Annotation>{typed});
+}
+
 TEST(EditorWiring, CopyWhereTheClipboardIsNotAllowedDoesNothingAtAll) {
     Harness h;
     h.policy.allowedExportDestinations = {PolicyKit::ExportDestination::folder};

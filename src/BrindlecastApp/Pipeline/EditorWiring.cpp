@@ -15,8 +15,12 @@ void openEditor(const Environment& env, EditorRequest request) {
     if (!env->host || !env->editor) return;
     EditorPresenter& editor = *env->editor;
     if (editor.isShowing()) {
-        // The capture shown so far keeps its annotations.
-        if (const std::shared_ptr<EditSession> previous = editor.currentEdit()) previous->persist();
+        // The capture shown so far keeps its annotations, with the text being typed into it: the
+        // load discards its canvas.
+        if (const std::shared_ptr<EditSession> previous = editor.currentEdit()) {
+            editor.commitPendingTextEdit();
+            previous->persist();
+        }
         editor.load(edit);
     } else {
         editor.present(edit);

@@ -26,24 +26,6 @@ namespace {
 
 constexpr const char* kPreferenceDomain = "app.brindlecast";
 
-// Stands in for the editor window until there is one: the capture road runs to its end and the
-// log says what the editor would show.
-class LoggingEditorPresenter final : public EditorPresenter {
-public:
-    explicit LoggingEditorPresenter(PipelineLog log) : log_(std::move(log)) {}
-    bool isShowing() const override { return false; }
-    std::shared_ptr<EditSession> currentEdit() const override { return nullptr; }
-    void present(const std::shared_ptr<EditSession>& edit) override { report(*edit); }
-    void load(const std::shared_ptr<EditSession>& edit) override { report(*edit); }
-    void close() override {}
-    void bringToFront() override {}
-    void commitPendingTextEdit() override {}
-
-private:
-    void report(const EditSession& edit) const { log_.info("editor would open " + edit.path()); }
-    PipelineLog log_;
-};
-
 } // namespace
 
 std::shared_ptr<AuditKit::AuditLog> makeAuditLog(const PolicyKit::EffectivePolicy& policy) {
@@ -85,7 +67,7 @@ Environment makeLiveEnvironment(LiveWiring wiring) {
     env->now = [] { return QDateTime::currentDateTime(); };
     env->clipboard = std::make_shared<ExportKit::SystemClipboard>();
     env->alerts = std::make_shared<MessageBoxAlerts>();
-    env->editor = wiring.editor ? wiring.editor : std::make_shared<LoggingEditorPresenter>(env->log);
+    env->editor = std::move(wiring.editor);
     env->review = wiring.review ? wiring.review : std::make_shared<ReviewWindowPresenter>();
     env->trash = std::make_shared<DesktopWorkspace>();
     env->host = std::move(wiring.host);

@@ -15,7 +15,7 @@ class ReviewPresenter;
 struct LiveWiring {
     // The running application (usually an ApplicationHost); absent: nothing is listed or shown.
     std::shared_ptr<PipelineHost> host;
-    // The editor window; until there is one, a presenter that logs what it would open.
+    // The editor window; absent: captures are written and listed, but no editor opens.
     std::shared_ptr<EditorPresenter> editor;
     // The review window of "--legacy-review"; the real one when absent.
     std::shared_ptr<ReviewPresenter> review;

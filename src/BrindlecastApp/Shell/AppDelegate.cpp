@@ -9,12 +9,15 @@
 #include "BrindlecastApp/Pipeline/CaptureRun.h"
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
 #include "BrindlecastApp/Pipeline/EditSession.h"
+#include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/LiveEnvironment.h"
 #include "BrindlecastApp/Pipeline/Reopen.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
+#include "BrindlecastApp/Shell/EditorPreview.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/ReviewPreview.h"
 #include "BrindlecastApp/Shell/ShellLog.h"
@@ -72,9 +75,11 @@ AppDelegate::Services AppDelegate::Services::live() {
         for (const CaptureKit::DisplayInfo& display : liveSnapshot().displays) monitors.push_back(display.frame);
         return monitors;
     };
-    services.makePipeline = [](std::shared_ptr<Pipeline::PipelineHost> host) {
+    services.makePipeline = [](std::shared_ptr<Pipeline::PipelineHost> host,
+                               std::shared_ptr<Pipeline::EditorPresenter> editor) {
         Pipeline::LiveWiring wiring;
         wiring.host = std::move(host);
+        wiring.editor = std::move(editor);
         return Pipeline::makeLiveEnvironment(std::move(wiring));
     };
     services.runCapture = [](const Pipeline::Environment& env, const Pipeline::Mode& mode,
@@ -91,6 +96,9 @@ AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* pare
 
 AppDelegate::~AppDelegate() {
     if (overlay_) delete overlay_.data();
+    // The pipeline may outlive the delegate by a little; the window goes now, while the
+    // application object still exists.
+    if (editorWindow_) editorWindow_->releaseWindow();
     if (sharedDelegate == this) sharedDelegate = nullptr;
 }
 
@@ -140,7 +148,10 @@ void AppDelegate::wirePipeline() {
         if (self) self->openRecentInEditor(path);
     };
     host_ = std::make_shared<Pipeline::ApplicationHost>(*settings_, library(), std::move(windows));
-    pipeline_ = services_.makePipeline(host_);
+    editorWindow_ = std::make_shared<Pipeline::EditorWindowPresenter>(theme_.get(), [self]() -> CaptureLibrary* {
+        return self ? &self->library() : nullptr;
+    });
+    pipeline_ = services_.makePipeline(host_, editorWindow_);
 }
 
 void AppDelegate::createStatusItem() {
@@ -222,7 +233,9 @@ void AppDelegate::handlePreviewFlags() {
         return;
     }
     case Window::editor:
-        QTimer::singleShot(0, this, [this] { windowNotAvailable("the editor window"); });
+        // The preview's scheme is stored as the theme's mode, as any change of mode is.
+        theme_->setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        QTimer::singleShot(0, this, &AppDelegate::startEditorPreview);
         return;
     case Window::thumbnail:
         QTimer::singleShot(0, this, [this] { windowNotAvailable("the floating thumbnail"); });
@@ -251,6 +264,37 @@ void AppDelegate::startReviewPreview() {
                                    [](const ReviewDecision&) { QCoreApplication::quit(); });
     });
     watcher->setFuture(QtConcurrent::run([sample] { return ReviewPreview::detections(sample); }));
+}
+
+void AppDelegate::startEditorPreview() {
+    const QImage sample = EditorPreview::syntheticScreenshot();
+    const PolicyKit::EffectivePolicy policy = services_.resolvePolicy();
+    const Pipeline::Environment env = pipeline_;
+    // The real detection, without custom patterns, runs on a worker; the editor opens on its
+    // findings (none when it fails).
+    auto* watcher = new QFutureWatcher<std::vector<DetectionKit::Detection>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, sample, policy, env] {
+        watcher->deleteLater();
+        ReviewViewModel::Environment modelEnvironment;
+        modelEnvironment.detect = [env](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
+            return env->detect(image, patterns).detections;
+        };
+        auto model = std::make_shared<ReviewViewModel>(sample, watcher->result(), policy, std::nullopt, [] {},
+                                                       modelEnvironment);
+        if (const std::optional<AnnotationTool> tool = EditorPreview::toolFromArguments(arguments_)) model->setTool(*tool);
+        QPointer<AppDelegate> self(this);
+        editorWindow_->presentPreview(std::move(model), EditorPreview::kFilename, [self] {
+            if (self) self->showSettings();
+        });
+    });
+    watcher->setFuture(QtConcurrent::run([sample, env] {
+        try {
+            return env->detect(sample, {}).detections;
+        } catch (const std::exception& error) {
+            shellLog().error(QString("detection: %1").arg(error.what()));
+            return std::vector<DetectionKit::Detection>{};
+        }
+    }));
 }
 
 void AppDelegate::windowNotAvailable(const QString& window) const {

@@ -18,6 +18,11 @@
 class QMenu;
 class QSystemTrayIcon;
 
+namespace BrindlecastApp::Pipeline {
+class EditorPresenter;
+class EditorWindowPresenter;
+} // namespace BrindlecastApp::Pipeline
+
 namespace BrindlecastApp {
 
 class AppSettings;
@@ -47,8 +52,10 @@ public:
         // The windows on screen, for window picking, and the monitors the overlay covers.
         OverlayController::WindowList windowList;
         OverlayController::MonitorList monitorList;
-        // Builds the capture pipeline over the running app, its host.
-        std::function<Pipeline::Environment(std::shared_ptr<Pipeline::PipelineHost> host)> makePipeline;
+        // Builds the capture pipeline over the running app, its host, and its editor window.
+        std::function<Pipeline::Environment(std::shared_ptr<Pipeline::PipelineHost> host,
+                                            std::shared_ptr<Pipeline::EditorPresenter> editor)>
+            makePipeline;
         // Runs one capture; `finished` learns on the GUI thread whether it went through.
         std::function<void(const Pipeline::Environment&, const Pipeline::Mode&, std::function<void(bool)> finished)>
             runCapture;
@@ -107,6 +114,9 @@ public:
     // is taken at the next launch.
     CaptureLibrary& library();
     const PreviewPlan& previewPlan() const { return plan_; }
+    // The one editor window, as the pipeline and the design preview show captures in it; null
+    // until launching has passed the guard.
+    Pipeline::EditorWindowPresenter* editorWindow() const { return editorWindow_.get(); }
 
 signals:
     // Another launch asked this copy to come forward, and its windows were raised.
@@ -120,6 +130,7 @@ private:
     void dropOverlay();
     void handlePreviewFlags();
     void startReviewPreview();
+    void startEditorPreview();
     void bringForward(qint64 requesterPid);
     void createStatusItem();
     void installEditMenu();
@@ -133,6 +144,7 @@ private:
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<CaptureLibrary> library_;
     std::shared_ptr<Pipeline::PipelineHost> host_;
+    std::shared_ptr<Pipeline::EditorWindowPresenter> editorWindow_;
     Pipeline::Environment pipeline_;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<QMenu> menu_;

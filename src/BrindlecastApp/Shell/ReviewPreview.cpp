@@ -23,6 +23,18 @@ QColor calibrated(double r, double g, double b) { return QColor::fromRgbF(float(
 } // namespace
 
 QImage syntheticScreenshot() {
+    return sampleRecord({
+        "Customer Record — Halloran Dental Group",
+        "Name: Maren Okafor    MRN-4082715",
+        "Email: maren.okafor@hallorandental.com",
+        "SSN: 512-44-2087",
+        "Phone: (415) 555-0142",
+        "Card on file: 4929 1827 4420 1860",
+        "Server: 10.24.8.17",
+    });
+}
+
+QImage sampleRecord(const QStringList& lines) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -37,15 +49,6 @@ QImage syntheticScreenshot() {
     card.addRoundedRect(QRectF(120, 120, 1160, 660), 12, 12);
     painter.fillPath(card, QColor::fromRgbF(0.96f, 0.96f, 0.96f));
 
-    const QStringList lines{
-        "Customer Record — Halloran Dental Group",
-        "Name: Maren Okafor    MRN-4082715",
-        "Email: maren.okafor@hallorandental.com",
-        "SSN: 512-44-2087",
-        "Phone: (415) 555-0142",
-        "Card on file: 4929 1827 4420 1860",
-        "Server: 10.24.8.17",
-    };
     painter.setPen(Qt::black);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QFont font = i == 0 ? Support::Fonts::monospacedFont(26, QFont::Bold) : Support::Fonts::monospacedFont(20);

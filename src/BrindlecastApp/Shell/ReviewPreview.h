@@ -4,6 +4,7 @@
 #include "SidecarKit/Annotation.h"
 
 #include <QImage>
+#include <QStringList>
 
 #include <vector>
 
@@ -15,6 +16,10 @@ namespace BrindlecastApp::ReviewPreview {
 // address, a social security number, a phone number, a card number that passes the Luhn check
 // and a private IPv4 address.
 QImage syntheticScreenshot();
+
+// A 1400 x 900 sample screenshot: a light card on a dark backdrop with `lines` of black
+// monospaced text on it, the first a 26-point bold heading, each 64 points below the one before.
+QImage sampleRecord(const QStringList& lines);
 
 // The built-in detectors over `image`, with social security numbers made mandatory. A detection
 // that cannot run gives none.

@@ -1,4 +1,11 @@
 #include "BrindlecastApp/Shell/AppDelegate.h"
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "BrindlecastApp/Shell/EditorPreview.h"
+#include "DetectionKit/PIIDetector.h"
+#include "Support/UserDefaults.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
@@ -44,8 +51,10 @@ struct Shell {
         services.updaterMenuTitle = [this] { return updaterTitle; };
         services.checkForUpdates = [this] { ++updateChecks; };
         services.windowList = [] { return std::vector<CaptureKit::WindowInfo>{}; };
-        services.makePipeline = [this](std::shared_ptr<Pipeline::PipelineHost> host) {
+        services.makePipeline = [this](std::shared_ptr<Pipeline::PipelineHost> host,
+                                       std::shared_ptr<Pipeline::EditorPresenter> editor) {
             pipeline.env->host = std::move(host);
+            if (realEditor) pipeline.env->editor = std::move(editor);
             return pipeline.environment();
         };
         services.runCapture = [this](const Pipeline::Environment&, const Mode& mode, std::function<void(bool)> finished) {
@@ -74,6 +83,8 @@ struct Shell {
 
     bool authorized = true;
     bool lockAgent = false;
+    // The pipeline shows its captures in the app's own editor window rather than the fake.
+    bool realEditor = false;
     std::optional<QString> updaterTitle;
     int updateChecks = 0;
     PipelineTests::Harness pipeline;
@@ -322,6 +333,21 @@ QImage onPanel(const QIcon& icon, const QColor& panel) {
 
 } // namespace
 
+// --- The editor's design preview ---------------------------------------------------------------
+
+namespace {
+
+// Launches the preview with the app's own editor window and waits until it shows the sample.
+ReviewViewModel* launchEditorPreview(Shell& shell) {
+    shell.realEditor = true;
+    if (!shell.launch()) return nullptr;
+    Pipeline::EditorWindowPresenter* editor = shell.delegate->editorWindow();
+    if (!QTest::qWaitFor([&] { return editor->shownModel() != nullptr; }, 60000)) return nullptr;
+    return editor->shownModel();
+}
+
+} // namespace
+
 // Nothing recolours the tray image for its panel, and the desktop seldom says how dark the panel
 // is: the icon must read on a dark, a grey and a light one alike. The tray image the app installs
 // is checked, and the other scheme's and the template artwork's; the picture is kept.
@@ -361,4 +387,81 @@ TEST(AppDelegate, TheTrayImageReadsOnDarkGreyAndLightPanels) {
         QDir().mkpath(folder);
         EXPECT_TRUE(sheet.scaled(sheet.size() * 3, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(folder + "/tray-icon.png"));
     }
+}
+
+TEST(EditorPreview, TheToolNamedOnTheCommandLineIsTakenByItsExactName) {
+    struct Case {
+        QStringList arguments;
+        AnnotationTool tool;
+    };
+    const Case cases[] = {
+        {{"--tool", "Crop"}, AnnotationTool::crop},
+        {{"--tool", "crop"}, AnnotationTool::select},
+        {{"--tool"}, AnnotationTool::select},
+        {{"--tool", "Arrow", "--tool", "Crop"}, AnnotationTool::arrow},
+        {{}, AnnotationTool::select},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        Shell shell(QStringList{"brindlecast", "--preview-editor"} + c.arguments);
+        ReviewViewModel* model = launchEditorPreview(shell);
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(model->tool(), c.tool);
+        EXPECT_EQ(model->image().size(), QSize(1400, 900));
+        EXPECT_EQ(shell.delegate->editorWindow()->controller()->window()->windowTitle(), EditorPreview::kFilename);
+    }
+}
+
+// The preview runs the real detection over its sample; the grabs are kept for a person to look at.
+TEST(EditorPreview, OpensInTheStoredSchemeWithTheSamplesFindings) {
+    const QString folder = [] {
+        QString path = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+        if (path.isEmpty()) path = TestSupport::makeTemporaryFolder("artefacts");
+        QDir().mkpath(path);
+        return path;
+    }();
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        QStringList arguments{"brindlecast", "--preview-editor"};
+        if (dark) arguments << "--dark";
+        Shell shell(arguments);
+        shell.pipeline.detector = [](const QImage& image) { return DetectionKit::PIIDetector().detect(image, {}); };
+        ReviewViewModel* model = launchEditorPreview(shell);
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(Support::UserDefaults::standard().value("theme.mode"), nlohmann::json(dark ? "dark" : "light"));
+        EXPECT_EQ(shell.delegate->theme().effectiveScheme(), dark ? ColorScheme::dark : ColorScheme::light);
+        // The e-mail address, the social security number and the phone number at least.
+        EXPECT_GE(model->mandatory().size() + model->suggested().size(), 3u);
+
+        EditorWindowChrome* window = shell.delegate->editorWindow()->controller()->window();
+        QTest::qWait(100);
+        const QImage grab = window->grab().toImage();
+        EXPECT_EQ(grab.size(), QSize(1180, 760));
+        ASSERT_TRUE(grab.save(folder + (dark ? "/editor-preview-dark.png" : "/editor-preview-light.png"), "PNG"));
+        window->close();
+    }
+}
+
+// A capture taken while the preview is up loads into its window; the sample is stored nowhere.
+TEST(EditorPreview, ACaptureLoadsIntoThePreviewWindow) {
+    Shell shell({"brindlecast", "--preview-editor"});
+    ASSERT_NE(launchEditorPreview(shell), nullptr);
+    Pipeline::EditorWindowPresenter* editor = shell.delegate->editorWindow();
+    EXPECT_EQ(editor->currentEdit(), nullptr);
+    EditorWindowController* previewWindow = editor->controller();
+
+    const QString path = TestSupport::makeTemporaryFolder("pictures") + "/Screenshot a.png";
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(Qt::darkMagenta);
+    ASSERT_TRUE(image.save(path));
+    Pipeline::EditorRequest request;
+    request.image = image;
+    request.path = path;
+    request.modeName = "region";
+    request.audit = std::make_shared<AuditKit::AuditLog>();
+    Pipeline::openEditor(shell.delegate->pipeline(), request);
+    EXPECT_EQ(editor->controller(), previewWindow);
+    ASSERT_NE(editor->currentEdit(), nullptr);
+    EXPECT_EQ(editor->currentEdit()->path(), path);
+    EXPECT_EQ(previewWindow->window()->windowTitle(), "Screenshot a.png");
 }

@@ -1,0 +1,85 @@
+#include "BrindlecastApp/Editor/EditorCanvasStage.h"
+
+#include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Review/ReviewCanvasView.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace BrindlecastApp {
+
+EditorCanvasStage::EditorCanvasStage(ReviewViewModel& model, QWidget* toolbar, QWidget* statusBar, QWidget* parent)
+    : QWidget(parent), model_(&model), canvas_(new ReviewCanvasView(model, this)), toolbar_(toolbar), statusBar_(statusBar) {
+    setObjectName(QStringLiteral("canvasStage"));
+    setMinimumHeight(kMinimumHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The stage paints the mat; the canvas lies over it.
+    canvas_->setMatColor(std::nullopt);
+    QList<QWidget*> cards;
+    for (QWidget* slot : {toolbar, statusBar}) {
+        if (!slot) continue;
+        slot->setParent(this);
+        slot->installEventFilter(this);
+        slot->raise();
+        cards << slot;
+    }
+    canvas_->setFloatingCards(cards);
+    canvas_->lower();
+    place();
+}
+
+int EditorCanvasStage::toolbarHeight() const { return toolbar_ && !toolbar_->isHidden() ? toolbar_->height() : 0; }
+
+void EditorCanvasStage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = rect();
+    // The stage fills the window's bottom-right corner: a see-through window rounds it.
+    const auto* chrome = qobject_cast<const EditorWindowChrome*>(window());
+    const double radius = chrome ? chrome->cornerRadius() : 0;
+    QPainterPath shape;
+    shape.addRoundedRect(area.adjusted(-radius, -radius, 0, 0), radius, radius);
+    painter.fillPath(shape.intersected([&] {
+        QPainterPath bounds;
+        bounds.addRect(area);
+        return bounds;
+    }()), tokensFor(this).canvasMat().gradient(area));
+}
+
+void EditorCanvasStage::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    place();
+}
+
+bool EditorCanvasStage::eventFilter(QObject* watched, QEvent* event) {
+    // A slot whose content changed asks for a new size: lay it out again and measure it.
+    if ((watched == toolbar_ || watched == statusBar_) &&
+        (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditorCanvasStage::place() {
+    canvas_->setGeometry(rect());
+    if (toolbar_) {
+        const QSize hint = toolbar_->sizeHint();
+        const int width = std::max(0, std::min(hint.width(), this->width() - 2 * kToolbarPadding));
+        toolbar_->setGeometry((this->width() - width) / 2, 0, width, hint.height());
+    }
+    if (statusBar_) {
+        const QSize hint = statusBar_->sizeHint();
+        statusBar_->setGeometry((width() - hint.width()) / 2, height() - kStatusBarPadding - hint.height(), hint.width(),
+                                hint.height());
+    }
+    // Only a measured toolbar tells the model; an empty or hidden slot leaves the height as it is.
+    const int measured = toolbarHeight();
+    if (model_ && measured > 0 && measured != model_->topChromeHeight()) model_->setTopChromeHeight(measured);
+    canvas_->update();
+}
+
+} // namespace BrindlecastApp

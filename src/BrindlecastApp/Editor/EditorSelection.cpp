@@ -1,0 +1,10 @@
+#include "BrindlecastApp/Editor/EditorSelection.h"
+
+namespace BrindlecastApp {
+
+void EditorSelection::setEntry(std::optional<CaptureEntry> entry) {
+    entry_ = std::move(entry);
+    emit entryChanged();
+}
+
+} // namespace BrindlecastApp
