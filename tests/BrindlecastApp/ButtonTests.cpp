@@ -4,6 +4,7 @@
 #include "BrindlecastApp/Design/ToolButton.h"
 
 #include "ThemedWindow.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -12,6 +13,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace BrindlecastApp;
 
@@ -86,7 +89,7 @@ TEST(ToolButton, PressedButtonsShadowShrinksWithIt) {
     EXPECT_GT(justOutsideAtRest, 0);
 
     QTest::mousePress(button, Qt::LeftButton);
-    QTest::qWait(60); // the reduced press animation ends
+    TestSupport::waitUntil([&] { return std::abs(button->drawnScale() - 0.85) < 1e-9; }); // the reduced press animation ends
     ASSERT_DOUBLE_EQ(button->drawnScale(), 0.85);
     EXPECT_EQ(button->shadowShape().boundingRect(), QRectF(2.7, 2.55, 30.6, 28.9));
     EXPECT_DOUBLE_EQ(button->castShadows().value(0).radius, 5 * 0.85);
@@ -94,7 +97,7 @@ TEST(ToolButton, PressedButtonsShadowShrinksWithIt) {
     EXPECT_GT(glowAt(41), 0);                     // and no clear gap between the button and its glow
 
     QTest::mouseRelease(button, Qt::LeftButton);
-    QTest::qWait(60);
+    TestSupport::waitUntil([&] { return std::abs(button->drawnScale() - 1) < 1e-9; });
     EXPECT_EQ(glowAt(38), justOutsideAtRest);
 }
 
