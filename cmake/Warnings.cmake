@@ -15,10 +15,11 @@ function(brindlecast_kit name)
   brindlecast_warnings(${name})
 endfunction()
 
-# brindlecast_test(name SOURCES ... DEPENDS ... [LABELS ...] [ENV ...]): a GoogleTest executable
-# whose cases CTest discovers one by one.
+# brindlecast_test(name SOURCES ... DEPENDS ... [LABELS ...] [ENV ...] [LOCKS ...]): a GoogleTest
+# executable whose cases CTest discovers one by one; cases that hold one of the same LOCKS (a
+# shared resource such as the test display's clipboard) never run at the same time.
 function(brindlecast_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;DEPENDS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;DEPENDS;LABELS;ENV;LOCKS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPENDS} TestSupport GTest::gmock GTest::gtest)
   brindlecast_warnings(${name})
@@ -28,6 +29,9 @@ function(brindlecast_test name)
   endif()
   if(T_ENV)
     list(APPEND props ENVIRONMENT "${T_ENV}")
+  endif()
+  if(T_LOCKS)
+    list(APPEND props RESOURCE_LOCK "${T_LOCKS}")
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60

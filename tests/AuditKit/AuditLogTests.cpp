@@ -82,18 +82,17 @@ TEST(JournalLogSink, RecordReachesTheJournalWithItsFields) {
 
     // The journal makes an entry visible shortly after it arrives: look again for a while.
     std::optional<nlohmann::json> found;
-    for (int attempt = 0; attempt < 100 && !found; ++attempt) {
+    TestSupport::waitUntil([&] {
         const auto result = TestSupport::runProgram(
             "journalctl", {"-o", "json", "--no-pager", "-n", "500", "BRINDLECAST_SUBSYSTEM=app.brindlecast.audit"});
-        ASSERT_TRUE(result);
-        for (const QByteArray& line : result->standardOutput.split('\n')) {
+        for (const QByteArray& line : result ? result->standardOutput.split('\n') : QList<QByteArray>()) {
             const nlohmann::json entry = nlohmann::json::parse(line.toStdString(), nullptr, false);
             if (entry.is_object() && entry.value("MESSAGE", "").find(marker.toStdString()) != std::string::npos) {
                 found = entry;
             }
         }
-        if (!found) QThread::msleep(100);
-    }
+        return found.has_value();
+    });
     ASSERT_TRUE(found) << "the record did not show up in journalctl";
     const QByteArray message = QByteArray::fromStdString(found->at("MESSAGE").get<std::string>());
     EXPECT_EQ(AuditJSON::encode(AuditJSON::decode(message)), message);

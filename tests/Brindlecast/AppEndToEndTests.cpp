@@ -8,10 +8,10 @@
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
 #include "support/TestEnvironment.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QApplication>
@@ -32,11 +32,7 @@ namespace {
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-bool waitUntil(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition() && !deadline.hasExpired()) QTest::qWait(50);
-    return condition();
-}
+using TestSupport::waitUntil;
 
 // Whether the process has the recognition engines mapped (their module or the recognition library).
 bool mapsRecognitionEngines(qint64 pid) {
@@ -133,7 +129,8 @@ protected:
         start("display", {"-geometry", QString("+%1+%2").arg(x).arg(y), "-title", "Brindlecast test picture", picture});
         const QString id = waitForWindow("Brindlecast test picture");
         EXPECT_FALSE(id.isEmpty()) << "the picture did not show";
-        QTest::qWait(300); // its first paint
+        const QImage pixels = QImage(picture).convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(waitUntil([&] { return shows(id.toUInt(), pixels); }, 20000)) << "the picture was not painted";
         return id.toUInt();
     }
 
@@ -152,9 +149,34 @@ protected:
                      geometry->height + 2 * geometry->border_width);
     }
 
+    // Presses the hot key and waits until the overlay shows and holds the keyboard (and so the
+    // pointer): keys and clicks sent earlier would reach the window beneath.
     void pressHotKey(const QString& digit) {
         xdotool({"key", "super+shift+" + digit});
-        ASSERT_TRUE(waitUntil([&] { return overlayShown(); }, 10000)) << "no selection overlay";
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "no selection overlay";
+    }
+
+    // Whether the window's top left shows exactly `picture`: the server has its first paint.
+    bool shows(xcb_window_t window, const QImage& picture) {
+        Reply<xcb_get_image_reply_t> image(
+            xcb_get_image_reply(x_, xcb_get_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, std::uint16_t(picture.width()),
+                                                  std::uint16_t(picture.height()), ~0u), nullptr),
+            &std::free);
+        if (!image || xcb_get_image_data_length(image.get()) != picture.width() * picture.height() * 4) return false;
+        const QImage shown(xcb_get_image_data(image.get()), picture.width(), picture.height(), QImage::Format_RGB32);
+        return differingPixels(shown, picture) == 0;
+    }
+
+    // True when another client holds the keyboard (the overlay does while it is shown).
+    bool keyboardHeld() {
+        Reply<xcb_grab_keyboard_reply_t> reply(
+            xcb_grab_keyboard_reply(x_, xcb_grab_keyboard(x_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                                          XCB_GRAB_MODE_ASYNC), nullptr),
+            &std::free);
+        if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS) return true;
+        xcb_ungrab_keyboard(x_, XCB_CURRENT_TIME);
+        xcb_flush(x_);
+        return false;
     }
 
     // The first visible window whose name matches, as its decimal ID; empty when none showed.
@@ -260,9 +282,9 @@ TEST_F(AppEndToEnd, AClickInWindowPickModeCapturesTheWindowUnderThePointer) {
     ASSERT_TRUE(frame.isValid() && galleryFrame.isValid());
     xdotool({"windowactivate", "--sync", gallery});
     xdotool({"windowmove", "--sync", gallery, QString::number(frame.center().x()), "0"});
-    QTest::qWait(300);
     const QPoint pointer(frame.center().x() + 40, frame.center().y());
-    ASSERT_TRUE(frameOf(gallery.toUInt()).contains(pointer)) << "the gallery is under the pointer";
+    ASSERT_TRUE(waitUntil([&] { return frameOf(gallery.toUInt()).contains(pointer); }, 20000))
+        << "the gallery is under the pointer";
 
     xdotool({"mousemove", QString::number(pointer.x()), QString::number(pointer.y())});
     pressHotKey("8");
@@ -300,9 +322,16 @@ TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
     pressHotKey("7");
     xdotool({"key", "Escape"});
     EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000));
-    QTest::qWait(1000);
-    EXPECT_TRUE(workingCopies().isEmpty());
-    EXPECT_FALSE(QDir(library_).exists() && !QDir(library_).isEmpty(QDir::Files));
+    // A write that should not come cannot be waited for; a capture of the display taken next can.
+    // It goes the same road, so by the time its files are in, the cancelled one's would be too.
+    xdotool({"key", "super+shift+9"});
+    const QImage copy = waitForWorkingCopy();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+    EXPECT_EQ(copy.size(), QSize(screen->width_in_pixels, screen->height_in_pixels)) << "the display's copy";
+    ASSERT_EQ(workingCopies().size(), 1) << "and no other";
+    const QString name = QFileInfo(workingCopies().first()).fileName();
+    for (const QString& file : QDir(library_).entryList(QDir::Files))
+        EXPECT_TRUE(file.startsWith(name.chopped(4))) << file.toStdString() << " is not of " << name.toStdString();
 }
 
 TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {

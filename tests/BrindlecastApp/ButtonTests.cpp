@@ -4,6 +4,7 @@
 #include "BrindlecastApp/Design/ToolButton.h"
 
 #include "ThemedWindow.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

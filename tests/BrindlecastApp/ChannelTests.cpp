@@ -84,8 +84,7 @@ TEST(AgentLoginLaunch, DesktopToolsAcceptTheEntryAndStartTheRightProgram) {
     const auto launch = TestSupport::runProgram("gio", {"launch", entryPath});
     ASSERT_TRUE(launch.has_value());
     EXPECT_EQ(launch->exitCode, 0) << launch->standardError.toStdString();
-    for (int i = 0; i < 100 && !QFile::exists(marker); ++i) QThread::msleep(20);
-    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return QFile::exists(marker); })) << "the entry's program did not start";
 }
 
 TEST(AgentLoginLaunch, ApplyWritesAndRemovesTheEntry) {

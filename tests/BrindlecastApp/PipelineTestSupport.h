@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QThread>
@@ -31,18 +30,7 @@ using AuditKit::AuditEvent;
 using DetectionKit::Detection;
 using DetectionKit::PatternAction;
 
-// Spins the event loop until `done` holds; false after the timeout.
-template <typename Predicate>
-bool waitUntil(Predicate done, int timeoutMs = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
+using TestSupport::waitUntil;
 
 // Keeps every log entry; thread-safe.
 class RecordingLog final : public Support::LogSink {

@@ -4,13 +4,36 @@
 //
 //   pipeline-test-window IMAGE X Y
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 #include <unistd.h>
+
+namespace {
+
+// Calls `then` once, when the event loop turns after the window's first paint (the backing store
+// has been flushed to the server by then).
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(std::function<void()> then) : then_(std::move(then)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && then_) QTimer::singleShot(0, this, std::exchange(then_, nullptr));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -29,12 +52,14 @@ int main(int argc, char** argv) {
     window.setFixedSize(image.size());
     window.setContentsMargins(0, 0, 0, 0);
     window.move(QString(argv[2]).toInt(), QString(argv[3]).toInt());
-    window.show();
-    // Reported after the first paint has reached the server.
-    QTimer::singleShot(400, &window, [&window] {
+    // Reported once the first paint has reached the server.
+    FirstPaint firstPaint([&window] {
+        QGuiApplication::sync(); // the server has drawn what the paint sent
         std::printf("%llx\n", static_cast<unsigned long long>(window.winId()));
         std::fflush(stdout);
     });
+    window.installEventFilter(&firstPaint);
+    window.show();
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &app, [] {

@@ -10,7 +10,10 @@ class PrivateBus {
 public:
     PrivateBus() {
         daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-        if (!daemon_.waitForStarted() || !daemon_.waitForReadyRead(10000)) return;
+        if (!daemon_.waitForStarted()) return;
+        // The address is one line, which may come in more than one piece.
+        while (!daemon_.canReadLine() && daemon_.waitForReadyRead(10000)) {
+        }
         address = QString::fromUtf8(daemon_.readLine()).trimmed();
     }
     ~PrivateBus() {

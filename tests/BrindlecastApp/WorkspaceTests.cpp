@@ -11,7 +11,6 @@
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -45,16 +44,6 @@ public slots:
 };
 
 
-template <typename Predicate>
-bool spinUntil(Predicate done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 // Takes the desktop's "open this URL" requests for files while it lives.
 struct CatchingFileUrls {
@@ -99,7 +88,7 @@ TEST(DesktopWorkspace, TheFileManagerShowsFoldersAndItems) {
     const DesktopWorkspace workspace(bus.connect("app-side"));
     workspace.showFolder("/home/ada/Pictures/Brindlecast");
     workspace.showItems({"/home/ada/Pictures/Brindlecast/a b.png", "/home/ada/Pictures/Brindlecast/c.png"});
-    ASSERT_TRUE(spinUntil([&] { return manager.calls.size() == 2; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return manager.calls.size() == 2; }));
     EXPECT_EQ(manager.calls.join('\n').toStdString(),
               "ShowFolders file:///home/ada/Pictures/Brindlecast []\n"
               "ShowItems file:///home/ada/Pictures/Brindlecast/a%20b.png file:///home/ada/Pictures/Brindlecast/c.png []");
@@ -117,7 +106,7 @@ TEST(DesktopWorkspace, WithoutAFileManagerTheFolderOpensOnTheDesktop) {
     nobodyAnswers.showItems({"/home/ada/Pictures/Brindlecast/a.png"});
     const DesktopWorkspace noBus{QDBusConnection(QString())};
     noBus.showFolder("/home/ada/Pictures/Brindlecast");
-    ASSERT_TRUE(spinUntil([&] { return catcher.opened.size() == 2; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return catcher.opened.size() == 2; }));
     EXPECT_EQ(catcher.opened.at(0), QUrl::fromLocalFile("/home/ada/Pictures/Brindlecast"));
     EXPECT_EQ(catcher.opened.at(1), QUrl::fromLocalFile("/home/ada/Pictures/Brindlecast"));
 }

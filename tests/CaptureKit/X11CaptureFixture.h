@@ -119,13 +119,11 @@ private:
         // A position of the user's own, or some managers wait for the user to place the window.
         const std::uint32_t hints[18] = {1 | 2, 0, 0, 10, 10}; // USPosition | USSize
         xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, probe, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
-        bool framed = false;
-        for (int tries = 0; tries < 250 && !framed; ++tries) {
+        const bool framed = TestSupport::waitUntil([&] {
             xcb_map_window(x.get(), probe);
-            QThread::msleep(20);
             XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.get(), xcb_query_tree(x.get(), probe), nullptr));
-            framed = tree && tree->parent != x.root();
-        }
+            return tree && tree->parent != x.root();
+        });
         xcb_destroy_window(x.get(), probe);
         roundTrip(x);
         return framed;
@@ -137,11 +135,7 @@ private:
     }
     static bool waitFor(const std::function<bool(X11Connection&)>& condition) {
         X11Connection x;
-        for (int tries = 0; tries < 500; ++tries) {
-            if (condition(x)) return true;
-            QThread::msleep(10);
-        }
-        return false;
+        return TestSupport::waitUntil([&] { return condition(x); });
     }
     static void stop(QProcess& process) {
         process.terminate();
@@ -200,12 +194,11 @@ protected:
     }
 
     void waitUntilDestroyed(xcb_window_t window) {
-        for (int tries = 0; tries < 200; ++tries) {
+        TestSupport::waitUntil([&] {
             XcbReply<xcb_get_window_attributes_reply_t> alive(
                 xcb_get_window_attributes_reply(x->get(), xcb_get_window_attributes(x->get(), window), nullptr));
-            if (!alive) break;
-            QThread::msleep(10);
-        }
+            return !alive;
+        });
     }
 
     // Starts a test client window; returns its window ID.

@@ -25,7 +25,11 @@ TEST(SystemClipboardX11, AnotherClientReadsExactlyTheExportedBytes) {
     const auto png = ExportKit::Exporter::encode(ExportKitTests::noiseImage(64, 48, 61), ExportKit::ImageFormat::png());
     const QString hash = ExportKit::Exporter::copyToClipboard(
         png, ExportKit::ImageFormat::png(), {ExportKit::DestinationKind::clipboard}, clipboard);
-    const QByteArray read = TestSupport::outputWhileServing("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+    QByteArray read;
+    TestSupport::waitUntil([&] {
+        read = TestSupport::outputWhileServing("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+        return read == png.data();
+    });
     EXPECT_EQ(read, png.data());
     const auto sum = TestSupport::runProgram("sha256sum", {"-"}, read);
     ASSERT_TRUE(sum && sum->exitCode == 0);

@@ -1,5 +1,7 @@
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,10 +9,13 @@
 #include <QProcess>
 #include <QTimer>
 #include <QStandardPaths>
+#include <QTest>
+#include <QThread>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -144,6 +149,22 @@ QByteArray outputWhileServing(const QString& program, const QStringList& argumen
         return {};
     }
     return process.readAllStandardOutput();
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    // Looks often at first, then less often: a condition that asks another process (an xdotool
+    // run, a file to decode) should not take the processor from the work it waits for.
+    int pauseMs = 2;
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        if (QCoreApplication::instance())
+            QTest::qWait(pauseMs);
+        else
+            QThread::msleep(static_cast<unsigned long>(pauseMs));
+        pauseMs = std::min(pauseMs * 2, 50);
+    }
+    return true;
 }
 
 bool hasProgram(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }

@@ -37,6 +37,12 @@ std::optional<ProcessResult> runProgram(const QString& program, const QStringLis
 QByteArray outputWhileServing(const QString& program, const QStringList& arguments,
                               const std::optional<QByteArray>& input = std::nullopt);
 
+// Turns this process's event loop until `condition` holds or `timeoutMs` has passed, and says
+// whether it holds. For whatever another process, the X server or a worker thread does in its
+// own time: a test waits for what it can observe, never for a fixed time, and the deadline is
+// generous because a loaded machine is slow (a passing test returns as soon as it holds).
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
+
 // True when `program` is on PATH.
 bool hasProgram(const QString& program);
 

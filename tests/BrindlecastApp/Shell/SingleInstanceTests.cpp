@@ -3,7 +3,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
 
@@ -46,11 +45,6 @@ private:
     SingleInstance* instance_ = nullptr;
 };
 
-bool waitFor(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(5000);
-    while (!condition() && !deadline.hasExpired()) QThread::msleep(10);
-    return condition();
-}
 
 } // namespace
 
@@ -66,7 +60,7 @@ TEST(SingleInstance, ALaterLaunchAsksTheRunningCopyToComeForward) {
         ASSERT_TRUE(pid);
         EXPECT_EQ(*pid, QCoreApplication::applicationPid());
         EXPECT_FALSE(later.isRunningCopy());
-        EXPECT_TRUE(waitFor([&] { return running.requester == QCoreApplication::applicationPid(); }));
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return running.requester == QCoreApplication::applicationPid(); }));
         EXPECT_FALSE(later.claim()) << "a launch that skips the guard does not take over";
     }
     // Once the running copy is gone, its lock and socket are free for the next one.
