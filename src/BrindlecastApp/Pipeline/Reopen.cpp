@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PipelineMode.h"
 #include "BrindlecastApp/Pipeline/PolicyMapping.h"
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Pipeline/WatermarkStamp.h"
 #include "SidecarKit/SidecarStore.h"
 
@@ -21,6 +22,7 @@ struct Reopened {
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
     std::vector<DetectionKit::Detection> detections;
+    std::vector<DetectionKit::UnfinishedPattern> unfinished;
     std::exception_ptr detectionFailure;
     std::vector<SidecarKit::Annotation> seed;
     std::exception_ptr annotationFailure;
@@ -54,7 +56,9 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
     }
     r.stamp = recognizeWatermark(r.image, watermark(r.policy, env.userName, env.deviceName, env.now()), markedAt);
     try {
-        r.detections = env.detect(r.image, patternInputs(r.policy)).detections;
+        DetectionKit::DetectionResult found = env.detect(r.image, patternInputs(r.policy));
+        r.detections = std::move(found.detections);
+        r.unfinished = std::move(found.unfinished);
     } catch (...) {
         r.detectionFailure = std::current_exception();
     }
@@ -96,6 +100,9 @@ void openExisting(const Environment& env, const QString& path) {
                                request.storedAnnotationsUnreadable = bool(r.annotationFailure);
                                openEditor(env, std::move(request));
 
+                               if (const std::optional<AlertText> alert = unfinishedPatternsAlert(r.unfinished)) {
+                                   env->alerts->show(alert->message, alert->informativeText);
+                               }
                                if (r.annotationFailure) {
                                    const QString reason = describe(r.annotationFailure);
                                    env->log.error("annotation load failed: " + path + ": " + reason);
