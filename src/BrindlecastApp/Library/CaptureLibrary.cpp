@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 
 #include "Support/DateFormatter.h"
+#include "Support/ImageFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,9 +42,7 @@ std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
 
 // The whole image, turned as its orientation says, scaled to fit `maxPixel`; never enlarged.
 QImage makeThumbnail(const QString& path, int maxPixel) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
+    const QImage image = Support::ImageFiles::readOwnImage(path, nullptr, true);
     if (image.isNull()) return {};
     const int longer = std::max(image.width(), image.height());
     if (longer <= maxPixel) return image;
