@@ -2,6 +2,7 @@
 
 #include "../DetectionKit/FakeRecognizers.h"
 
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "DetectionKit/PIIDetector.h"
 #include "PolicyKit/EffectivePolicy.h"
@@ -116,4 +117,28 @@ TEST(CaptureNotices, ADamagedPreferencesFileMovedAsideIsToldOnceBeforeTheCapture
 
     ASSERT_EQ(h.capture(Mode::display()), true);
     EXPECT_EQ(h.alerts->shown.size(), 1u);
+}
+
+TEST(CaptureNotices, TheAlertNamesEveryPatternThatCouldNotFinish) {
+    using DetectionKit::UnfinishedPattern;
+    EXPECT_EQ(unfinishedPatternsAlert({}), std::nullopt);
+
+    const auto suggestedOnly = unfinishedPatternsAlert({{"ticket", PatternAction::blurSuggested, 1}});
+    ASSERT_TRUE(suggestedOnly);
+    EXPECT_EQ(suggestedOnly->message, "Some lines were not searched");
+    EXPECT_EQ(suggestedOnly->informativeText,
+              "Suggested patterns that could not finish in time: \u201Cticket\u201D (1 line). Those lines were not "
+              "searched to the end: look them over yourself.");
+
+    const auto both = unfinishedPatternsAlert({{"email", PatternAction::blurMandatory, 1},
+                                               {"ticket", PatternAction::blurSuggested, 3},
+                                               {"employee-id", PatternAction::blurMandatory, 2}});
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->message, "Some lines were hidden whole");
+    EXPECT_EQ(both->informativeText,
+              "Mandatory patterns that could not finish in time: \u201Cemail\u201D (1 line), "
+              "\u201Cemployee-id\u201D (2 lines). Those lines are hidden whole in this screenshot, and it is not copied "
+              "automatically: review it before you share it.\n\n"
+              "Suggested patterns that could not finish in time: \u201Cticket\u201D (3 lines). Those lines were not "
+              "searched to the end: look them over yourself.");
 }
