@@ -40,7 +40,8 @@ public:
     PatternAction action() const { return action_; }
     // Image pixels, origin at the top-left corner, y growing downwards.
     const Support::Rect& boundingBox() const { return boundingBox_; }
-    // The text the pattern matched (not widened to the whole word); empty for faces.
+    // The text the pattern matched (not widened to the whole word); empty for faces. For a line a
+    // mandatory pattern could not finish in time, the whole line.
     const QString& matchedText() const { return matchedText_; }
 
     // A copy whose box is moved by (dx, dy), e.g. into a cropped image's coordinates.
@@ -59,10 +60,27 @@ private:
     QString matchedText_;
 };
 
+// A detector that could not finish some lines in time.
+struct UnfinishedPattern {
+    QString name;
+    // Mandatory: those lines are hidden whole as its findings. Suggested: they were not searched
+    // to the end.
+    PatternAction action = PatternAction::blurSuggested;
+    int lines = 0;
+    friend bool operator==(const UnfinishedPattern&, const UnfinishedPattern&) = default;
+};
+
 // The outcome of one detection run.
 struct DetectionResult {
+    DetectionResult(std::vector<Detection> detections = {}, QStringList diagnostics = {},
+                    std::vector<UnfinishedPattern> unfinished = {})
+        : detections(std::move(detections)), diagnostics(std::move(diagnostics)), unfinished(std::move(unfinished)) {}
+
     std::vector<Detection> detections;
-    QStringList diagnostics; // one line per skipped custom pattern; never holds recognised text
+    // One line per skipped or unfinished pattern; never holds recognised text.
+    QStringList diagnostics;
+    // In detector order (built-ins, then custom patterns).
+    std::vector<UnfinishedPattern> unfinished;
 };
 
 // The text extractor's failure: the censored copy of the image could not be made.

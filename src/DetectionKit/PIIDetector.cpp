@@ -13,13 +13,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A detector as it runs in one call: its share of time and whether it was stopped.
+// A detector as it runs in one call, with the lines it could not finish in time.
 struct RunningDetector {
     const PIIDetector::CompiledDetector* compiled;
     PatternAction action;
     bool builtin;
-    std::chrono::microseconds remaining; // finer than the budget, so short matches add up
-    bool stopped = false;
+    std::chrono::milliseconds budgetPerLine;
+    int unfinishedLines = 0;
+    QString reason; // why the first unfinished line stopped
 };
 
 QString stopReason(const Support::IcuRegex::Matches& matches) {
@@ -35,13 +36,18 @@ QString stopReason(const Support::IcuRegex::Matches& matches) {
     return QStringLiteral("match failed (%1)").arg(matches.error);
 }
 
-// Names the detector and why it stopped; never the text it was matching.
-QString stopDiagnostic(const RunningDetector& d, const Support::IcuRegex::Matches& matches) {
-    return QStringLiteral("custom pattern '%1' skipped: %2").arg(d.compiled->name, stopReason(matches));
+QString linesText(int lines) {
+    return lines == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(lines);
 }
 
-QString lineStopDiagnostic(const RunningDetector& d, const Support::IcuRegex::Matches& matches) {
-    return QStringLiteral("built-in detector '%1' stopped early on one line: %2").arg(d.compiled->name, stopReason(matches));
+// Names the detector, how many lines it could not finish and why; never the text it was matching.
+QString unfinishedDiagnostic(const RunningDetector& d) {
+    const QString who = d.builtin ? QStringLiteral("built-in detector '%1'").arg(d.compiled->name)
+                                  : QStringLiteral("custom pattern '%1'").arg(d.compiled->name);
+    if (d.action == PatternAction::blurMandatory)
+        return QStringLiteral("%1 could not finish %2 (%3); hidden whole as mandatory findings")
+            .arg(who, linesText(d.unfinishedLines), d.reason);
+    return QStringLiteral("%1 skipped %2: %3").arg(who, linesText(d.unfinishedLines), d.reason);
 }
 
 // The longest local part and domain an address can have. A candidate is searched only this far
@@ -152,36 +158,17 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
     std::vector<RunningDetector> detectors;
     for (const CompiledDetector& builtin : builtins()) {
         auto it = overrides.find(builtin.name);
-        detectors.push_back({&builtin, it != overrides.end() ? it->second : builtin.action, true, kBuiltinBudget});
+        detectors.push_back({&builtin, it != overrides.end() ? it->second : builtin.action, true, kBuiltinBudget, 0, {}});
     }
-    for (const CompiledDetector& c : custom) detectors.push_back({&c, c.action, false, kCustomPatternBudget});
+    for (const CompiledDetector& c : custom) detectors.push_back({&c, c.action, false, kCustomPatternBudget, 0, {}});
 
     for (const RecognizedLine& line : lines) {
         const Characters characters(line.text);
         for (RunningDetector& detector : detectors) {
-            if (detector.stopped) continue;
-            const auto started = Clock::now();
-            // A built-in detector has its bound per line and is never skipped: personal data on
-            // the next line must not stay visible because of an odd line before it. A custom
-            // pattern shares one budget across the call.
-            const auto budget = detector.builtin ? kBuiltinBudget
-                                                 : std::chrono::ceil<std::chrono::milliseconds>(detector.remaining);
-            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, line.text, budget);
-            detector.remaining -= std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
-            const bool outOfTime = matches.status != Support::IcuRegex::Status::completed ||
-                                   (!detector.builtin && detector.remaining.count() <= 0);
-            if (outOfTime) {
-                // The matches found so far are real and are kept.
-                Support::IcuRegex::Matches reported = matches;
-                if (reported.status == Support::IcuRegex::Status::completed)
-                    reported.status = Support::IcuRegex::Status::timedOut;
-                if (detector.builtin) {
-                    result.diagnostics.append(lineStopDiagnostic(detector, reported));
-                } else {
-                    detector.stopped = true;
-                    result.diagnostics.append(stopDiagnostic(detector, reported));
-                }
-            }
+            // Every line has its own bound, so an odd line (one the user does not control, such as
+            // a chat message) costs only itself, never the lines after it.
+            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, line.text, detector.budgetPerLine);
+            // The matches found so far are real and are kept.
             for (const Support::IcuRegex::Range& match : matches.ranges) {
                 // Whole characters only: a match that ends inside a character takes all of it.
                 const Range range{characters.boundaryAtOrBefore(match.start),
@@ -195,7 +182,21 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
                                                       ImageBoxes::findingBox(normalized, imageWidth, imageHeight),
                                                       matched));
             }
+            if (matches.status == Support::IcuRegex::Status::completed) continue;
+            if (detector.unfinishedLines++ == 0) detector.reason = stopReason(matches);
+            // What a mandatory pattern could not rule out is hidden: the whole line becomes one of
+            // its findings. A suggested one only loses this line.
+            if (detector.action == PatternAction::blurMandatory) {
+                result.detections.push_back(Detection(detector.compiled->name, detector.action,
+                                                      ImageBoxes::findingBox(line.box, imageWidth, imageHeight),
+                                                      line.text));
+            }
         }
+    }
+    for (const RunningDetector& detector : detectors) {
+        if (detector.unfinishedLines == 0) continue;
+        result.diagnostics.append(unfinishedDiagnostic(detector));
+        result.unfinished.push_back({detector.compiled->name, detector.action, detector.unfinishedLines});
     }
 
     for (const Support::Rect& face : faces)

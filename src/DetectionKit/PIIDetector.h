@@ -33,12 +33,13 @@ public:
                                     double imageWidth, double imageHeight,
                                     const std::vector<PatternInput>& customPatterns);
 
-    // Time one custom pattern may spend matching over all lines of one call. A pattern that runs
-    // out is skipped for the rest of the call (what it found so far is kept) with a diagnostic.
+    // Time one custom pattern may spend matching one line. A line it cannot finish in time costs
+    // only itself: what was found on it is kept; under a mandatory pattern the whole line is
+    // hidden as one more of its findings (its text is the line's), under a suggested one the line
+    // is skipped. Either way a diagnostic and `DetectionResult::unfinished` say so.
     static constexpr std::chrono::milliseconds kCustomPatternBudget{250};
-    // A built-in detector's bound for one line; it is never skipped for the rest of the call. Their
-    // expressions are linear, and the e-mail one is searched only near each "@", so no line
-    // comes near it.
+    // A built-in detector's bound for one line, handled the same way. Their expressions are
+    // linear, and the e-mail one is searched only near each "@", so no line comes near it.
     static constexpr std::chrono::milliseconds kBuiltinBudget{2000};
 
     // One runnable detector.

@@ -32,11 +32,7 @@ constexpr double kWatermarkBoxGray = 0.05;
 // A canvas is made only when it can be held twice over in the memory the system has free: the
 // watermark copies it and the encoder reads it after this. The allocation itself would succeed
 // either way, and touching its pages could then bring the out-of-memory killer.
-bool memoryAllowsCanvas(double pixels) {
-    const std::optional<qint64> available = Support::SystemMemory::availableBytes();
-    const double bytes = 4 * pixels;
-    return !available || 2 * bytes <= double(*available);
-}
+bool memoryAllowsCanvas(double pixels) { return Support::SystemMemory::canHold(qint64(4 * pixels), 2); }
 
 void paintBackdropStyle(QPainter& painter, const Backdrop::Style& style, QSizeF canvas) {
     if (const auto* solid = std::get_if<Backdrop::Solid>(&style)) {

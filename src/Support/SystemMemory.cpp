@@ -17,4 +17,10 @@ std::optional<qint64> availableBytes() {
     return std::nullopt;
 }
 
+bool canHold(qint64 bytes, int copies, std::optional<qint64> available) {
+    return !available || double(copies) * double(bytes) <= double(*available);
+}
+
+bool canHold(qint64 bytes, int copies) { return canHold(bytes, copies, availableBytes()); }
+
 } // namespace Support::SystemMemory

@@ -97,6 +97,7 @@ int UserDefaults::quarantineLocked() {
         return error;
     }
     report(damaged, QString("%1 was not a valid JSON object; moved aside to %2").arg(name, QFileInfo(aside).fileName()));
+    movedAside_ << aside;
     return 0;
 }
 
@@ -190,6 +191,13 @@ QStringList UserDefaults::takeDiagnostics() {
     std::lock_guard guard(mutex_);
     QStringList out;
     out.swap(diagnostics_);
+    return out;
+}
+
+QStringList UserDefaults::takeFilesMovedAside() {
+    std::lock_guard guard(mutex_);
+    QStringList out;
+    out.swap(movedAside_);
     return out;
 }
 

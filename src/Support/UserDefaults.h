@@ -44,6 +44,9 @@ public:
     // Reports since the last call of files moved aside or not usable, each given once, e.g.
     // "preferences.json was not a valid JSON object; moved aside to preferences.json.corrupt-20261206T170000Z".
     QStringList takeDiagnostics();
+    // The paths damaged files were moved aside to since the last call, each given once, so the
+    // user can be told (the diagnostics above may already have gone to the journal).
+    QStringList takeFilesMovedAside();
 
 private:
     struct FileStamp {
@@ -77,6 +80,7 @@ private:
     std::optional<FileStamp> cachedStamp_;
     std::optional<FileStamp> reportedStamp_;
     QStringList diagnostics_;
+    QStringList movedAside_;
 };
 
 } // namespace Support

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QSignalSpy>
 #include <QTimeZone>
 
@@ -84,6 +86,24 @@ TEST(CaptureLibrary, EntryHoldsFileTimeSizeAndASmallThumbnail) {
         EXPECT_EQ(entry.dimensions, cases[i].size) << cases[i].name;
         EXPECT_EQ(entry.thumbnail.size(), cases[i].thumbnail) << cases[i].name;
     }
+}
+
+// A capture of a 10000 x 10000 display is larger than Qt reads by default; it gets its thumbnail.
+TEST(CaptureLibrary, ACaptureAboveQtsAllocationLimitGetsAThumbnail) {
+    const QString path = TestSupport::makeTemporaryFolder("large") + "/Screenshot large.png";
+    {
+        QImage image(10000, 10000, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QImageWriter writer(path, "png");
+        writer.setQuality(89); // fast compression
+        ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    }
+    CaptureLibrary library(QFileInfo(path).absolutePath());
+    library.reload();
+    library.waitForThumbnails();
+    ASSERT_EQ(library.entries().size(), 1);
+    EXPECT_EQ(library.entries().front().dimensions, QSize(10000, 10000));
+    EXPECT_EQ(library.entries().front().thumbnail.size(), QSize(120, 120));
 }
 
 TEST(CaptureLibrary, KeepsTheTwoHundredNewest) {

@@ -82,7 +82,10 @@ inline void PrintTo(const ShownAlert& alert, std::ostream* os) {
 
 class FakeAlerts final : public AlertPresenter {
 public:
-    void show(const QString& message, const QString& informativeText) override { shown.push_back({message, informativeText}); }
+    void show(const QString& message, const QString& informativeText) override {
+        shown.push_back({message, informativeText});
+        if (onShow) onShow();
+    }
     bool confirm(const Confirmation& confirmation) override {
         asked.push_back(confirmation);
         return answer;
@@ -90,6 +93,7 @@ public:
     std::vector<ShownAlert> shown;
     std::vector<Confirmation> asked;
     bool answer = true;
+    std::function<void()> onShow; // runs while the alert is up
 };
 
 class FakeClipboard final : public ExportKit::Clipboard {

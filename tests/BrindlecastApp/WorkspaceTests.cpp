@@ -11,6 +11,7 @@
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -149,6 +150,31 @@ TEST(MessageBoxAlerts, AlertsAndConfirmationsAreModalBoxes) {
     EXPECT_TRUE(alerts.confirm(deletion));
     answerNextBox("Cancel", "alert-delete-cancelled", &shown);
     EXPECT_FALSE(alerts.confirm(deletion));
+}
+
+// A file name holding markup is shown as the characters it is made of, in both texts.
+TEST(MessageBoxAlerts, TextsAreShownAsPlainText) {
+    MessageBoxAlerts alerts;
+    const QString name = "<h1 style=\"color:red\">Quarterly</h1><img src=x>.png";
+    QStringList shownTexts;
+    QTimer::singleShot(50, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box);
+        for (const char* objectName : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+            auto* label = box->findChild<QLabel*>(objectName);
+            ASSERT_TRUE(label) << objectName;
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << objectName;
+            shownTexts << label->text();
+        }
+        const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            box->grab().save(folder + "/alert-plain-text.png");
+        }
+        box->accept();
+    });
+    alerts.show(name, name + " could not be opened.");
+    EXPECT_EQ(shownTexts, (QStringList{name, name + " could not be opened."}));
 }
 
 #include "WorkspaceTests.moc"

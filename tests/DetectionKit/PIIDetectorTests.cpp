@@ -122,9 +122,48 @@ TEST(PIIDetectorTest, HostilePatternIsStoppedAndTheOthersStillRun) {
                                               {{"evil", "(a+)+$", PatternAction::blurMandatory},
                                                {"bad", "[", PatternAction::blurMandatory},
                                                {"host", "192\\.168", PatternAction::blurSuggested}});
-    EXPECT_EQ(result.diagnostics, (QStringList{"custom pattern 'bad' skipped: invalid regex (U_REGEX_MISSING_CLOSE_BRACKET)",
-                                               "custom pattern 'evil' skipped: match timed out"}));
-    EXPECT_EQ(namesOf(result), (QStringList{"email:jane@example.org", "ipv4:192.168.0.1", "host:192.168", "ipv4:10.9.8.7"}));
+    EXPECT_EQ(result.diagnostics,
+              (QStringList{"custom pattern 'bad' skipped: invalid regex (U_REGEX_MISSING_CLOSE_BRACKET)",
+                           "custom pattern 'evil' could not finish 1 line (match timed out); hidden whole as "
+                           "mandatory findings"}));
+    EXPECT_EQ(namesOf(result), (QStringList{"email:jane@example.org", "ipv4:192.168.0.1", "evil:" + longLine,
+                                            "host:192.168", "ipv4:10.9.8.7"}));
+}
+
+// A line the user does not control (a chat message of capitals) must not switch a pattern off for
+// the lines after it: every line has its own time. What a mandatory pattern could not rule out is
+// hidden whole; a suggested pattern only loses that line.
+TEST(PIIDetectorTest, ALineAPatternCannotFinishCostsOnlyThatLine) {
+    const QString shouting = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHI"; // 35 capitals, no digits
+    ASSERT_EQ(shouting.size(), 35);
+    const QString hostile = "\\b(?:[A-Z]+-?)+[0-9]{4}\\b";
+    struct Case {
+        PatternAction action;
+        QStringList names;
+        QString diagnostic;
+    };
+    const Case cases[] = {
+        {PatternAction::blurMandatory,
+         {"employee-id:" + shouting, "employee-id:EMP-4711", "employee-id:" + shouting + "!", "employee-id:ACME-0042"},
+         "custom pattern 'employee-id' could not finish 2 lines (match timed out); hidden whole as mandatory findings"},
+        {PatternAction::blurSuggested,
+         {"employee-id:EMP-4711", "employee-id:ACME-0042"},
+         "custom pattern 'employee-id' skipped 2 lines: match timed out"},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult result =
+            detectOver({line(shouting, 50), line("badge EMP-4711 at the desk", 100), line(shouting + "!", 150),
+                        line("ACME-0042", 200)},
+                       {{"employee-id", hostile, c.action}});
+        EXPECT_EQ(namesOf(result), c.names) << rawValue(c.action).toStdString();
+        EXPECT_EQ(result.diagnostics, QStringList{c.diagnostic});
+        EXPECT_EQ(result.unfinished, (std::vector<UnfinishedPattern>{{"employee-id", c.action, 2}}));
+        for (const Detection& d : result.detections) EXPECT_EQ(d.action(), c.action);
+        if (c.action == PatternAction::blurMandatory) {
+            // The whole line, as the recogniser boxed it, grown like every finding.
+            EXPECT_TRUE(sameBox(result.detections.front().boundingBox(), Support::Rect(96, 46, 350 + 8, 28)));
+        }
+    }
 }
 
 TEST(PIIDetectorTest, BuiltInDetectorsAreNeverSkippedAfterAnOddWord) {

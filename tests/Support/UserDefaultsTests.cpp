@@ -211,3 +211,20 @@ TEST(UserDefaults, APreferencesFileBehindALinkStaysBehindIt) {
     EXPECT_TRUE(QFileInfo(path).isSymLink());
     EXPECT_EQ(json::parse(TestSupport::readFile(real).toStdString()), json({{"x", 4}}));
 }
+
+// The user is told of each file moved aside once, whoever read the diagnostics first.
+TEST(UserDefaults, EachFileMovedAsideIsGivenOnceForTheUser) {
+    const QString folder = TestSupport::makeTemporaryFolder();
+    const QString path = folder + "/preferences.json";
+    Support::UserDefaults store(path);
+    EXPECT_TRUE(store.takeFilesMovedAside().isEmpty());
+
+    TestSupport::writeFile(path, "{broken");
+    EXPECT_FALSE(store.value("x").has_value());
+    store.takeDiagnostics(); // the journal's copy, taken by someone else
+    const QStringList aside = store.takeFilesMovedAside();
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_TRUE(QFile::exists(aside.front())) << aside.front().toStdString();
+    EXPECT_TRUE(aside.front().startsWith(path + ".corrupt-"));
+    EXPECT_TRUE(store.takeFilesMovedAside().isEmpty());
+}

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Library/WholeImage.h"
 #include "Support/DateFormatter.h"
+#include "Support/ImageFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -43,9 +44,7 @@ std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
 
 // The whole image, turned as its orientation says, scaled to fit `maxPixel`; never enlarged.
 QImage makeThumbnail(const QString& path, int maxPixel) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
+    const QImage image = Support::ImageFiles::readOwnImage(path, nullptr, true);
     if (image.isNull()) return {};
     const int longer = std::max(image.width(), image.height());
     if (longer <= maxPixel) return image;

@@ -7,6 +7,7 @@
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PolicyMapping.h"
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Pipeline/WorkingCopy.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/CaptureService.h"
@@ -30,6 +31,7 @@ struct Captured {
     QImage image;
     std::optional<QImage> contentImage;
     std::vector<Detection> detections;
+    std::vector<DetectionKit::UnfinishedPattern> unfinished;
     std::vector<DetectionKit::PatternInput> patterns;
     std::optional<RenderedWorkingCopy> rendered;
     // The main capture failed: nothing was recorded yet.
@@ -112,6 +114,7 @@ private:
             DetectionKit::DetectionResult result = env_->detect(c.image, c.patterns);
             for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
             c.detections = std::move(result.detections);
+            c.unfinished = std::move(result.unfinished);
             if (!env_->legacyReviewRequested()) {
                 const QDateTime takenAt = env_->now();
                 const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
@@ -138,8 +141,24 @@ private:
         captured_ = std::move(*outcome.value);
         if (captured_.captureFailure) return refuse(captured_.captureFailure);
         if (captured_.failure) return fail(captured_.failure);
+        tellBeforeWriting();
         if (env_->legacyReviewRequested()) return reviewInstead();
         saveWorkingCopyAndCompanion();
+    }
+
+    // What the user must know before this capture is written anywhere: preferences that no longer
+    // apply, and lines a pattern could not finish (hidden whole when it is mandatory, which also
+    // keeps the capture from being copied automatically or exported without review).
+    void tellBeforeWriting() {
+        if (env_->takePreferencesMovedAside) {
+            for (const QString& aside : env_->takePreferencesMovedAside()) {
+                const AlertText alert = preferencesMovedAsideAlert(aside);
+                env_->alerts->show(alert.message, alert.informativeText);
+            }
+        }
+        if (const std::optional<AlertText> alert = unfinishedPatternsAlert(captured_.unfinished)) {
+            env_->alerts->show(alert->message, alert->informativeText);
+        }
     }
 
     // The main capture failed: the policy refused it, access is missing, or it simply failed.

@@ -15,6 +15,7 @@
 #include "DetectionKit/PIIDetector.h"
 #include "ExportKit/Clipboard.h"
 #include "PolicyKit/PreferenceStore.h"
+#include "Support/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -65,6 +66,8 @@ Environment makeLiveEnvironment(LiveWiring wiring) {
         return detector.detect(image, patterns);
     };
     env->now = [] { return QDateTime::currentDateTime(); };
+    // The process's one preference file object: settings, theme and policy all read through it.
+    env->takePreferencesMovedAside = [] { return Support::UserDefaults::standard().takeFilesMovedAside(); };
     env->clipboard = std::make_shared<ExportKit::SystemClipboard>();
     env->alerts = std::make_shared<MessageBoxAlerts>();
     env->editor = std::move(wiring.editor);

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -7,6 +8,16 @@
 namespace BrindlecastApp::Pipeline {
 
 namespace {
+
+// Alerts carry file names and other text the user does not control: a name holding markup is
+// shown as the characters it is made of, never rendered.
+void setPlainTexts(QMessageBox& box, const QString& message, const QString& informativeText) {
+    box.setTextFormat(Qt::PlainText);
+    box.setText(message);
+    box.setInformativeText(informativeText);
+    for (QLabel* label : box.findChildren<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
+}
 
 int runRaised(QMessageBox& box) {
     box.setWindowModality(Qt::ApplicationModal);
@@ -26,8 +37,7 @@ int runRaised(QMessageBox& box) {
 void MessageBoxAlerts::show(const QString& message, const QString& informativeText) {
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
-    box.setText(message);
-    box.setInformativeText(informativeText);
+    setPlainTexts(box, message, informativeText);
     box.setStandardButtons(QMessageBox::Ok);
     runRaised(box);
 }
@@ -35,8 +45,7 @@ void MessageBoxAlerts::show(const QString& message, const QString& informativeTe
 bool MessageBoxAlerts::confirm(const Confirmation& confirmation) {
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
-    box.setText(confirmation.message);
-    box.setInformativeText(confirmation.informativeText);
+    setPlainTexts(box, confirmation.message, confirmation.informativeText);
     QPushButton* confirmButton = box.addButton(confirmation.confirmTitle, QMessageBox::AcceptRole);
     box.addButton(confirmation.cancelTitle, QMessageBox::RejectRole);
     box.setDefaultButton(confirmButton);

@@ -45,6 +45,9 @@ struct PipelineEnvironment {
     std::function<DetectionKit::DetectionResult(const QImage&, const std::vector<DetectionKit::PatternInput>&)> detect;
     // The current time, in the local time zone. Any thread.
     std::function<QDateTime()> now;
+    // Where damaged preference files were moved aside since the last call, each given once; the
+    // user is told before the next capture is written. May be left empty.
+    std::function<QStringList()> takePreferencesMovedAside;
 
     std::shared_ptr<ExportKit::Clipboard> clipboard;
     std::shared_ptr<AlertPresenter> alerts;

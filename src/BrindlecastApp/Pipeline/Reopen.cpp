@@ -5,11 +5,12 @@
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PipelineMode.h"
 #include "BrindlecastApp/Pipeline/PolicyMapping.h"
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Pipeline/WatermarkStamp.h"
 #include "SidecarKit/SidecarStore.h"
+#include "Support/ImageFiles.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 namespace BrindlecastApp::Pipeline {
 
@@ -18,9 +19,11 @@ namespace {
 // What the worker read back from the library.
 struct Reopened {
     QImage image;
+    QString decodeError; // why the image could not be read
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
     std::vector<DetectionKit::Detection> detections;
+    std::vector<DetectionKit::UnfinishedPattern> unfinished;
     std::exception_ptr detectionFailure;
     std::vector<SidecarKit::Annotation> seed;
     std::exception_ptr annotationFailure;
@@ -34,14 +37,9 @@ QString clause(QString reason) {
     return reason;
 }
 
-QImage decode(const QString& path) {
-    QImageReader reader(path);
-    return reader.read();
-}
-
 Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
     Reopened r;
-    r.image = decode(path);
+    r.image = Support::ImageFiles::readOwnImage(path, &r.decodeError);
     if (r.image.isNull()) return r;
 
     r.policy = env.resolvePolicy().policy;
@@ -54,7 +52,9 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
     }
     r.stamp = recognizeWatermark(r.image, watermark(r.policy, env.userName, env.deviceName, env.now()), markedAt);
     try {
-        r.detections = env.detect(r.image, patternInputs(r.policy)).detections;
+        DetectionKit::DetectionResult found = env.detect(r.image, patternInputs(r.policy));
+        r.detections = std::move(found.detections);
+        r.unfinished = std::move(found.unfinished);
     } catch (...) {
         r.detectionFailure = std::current_exception();
     }
@@ -65,7 +65,7 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
         r.annotationFailure = std::current_exception();
     }
     // Only a companion of the capture's own size can stand in for it under a backdrop.
-    const QImage companion = decode(companionPath(path));
+    const QImage companion = Support::ImageFiles::readOwnImage(companionPath(path));
     if (!companion.isNull() && companion.size() == r.image.size()) r.contentImage = companion;
     return r;
 }
@@ -77,12 +77,17 @@ void openExisting(const Environment& env, const QString& path) {
     inBackground<Reopened>([env, path] { return readCapture(*env, path); },
                            [env, path, ticket](Outcome<Reopened> outcome) {
                                if (env->reopenRequests && !env->reopenRequests->isLatest(ticket)) return;
+                               const QString filename = QFileInfo(path).fileName();
                                if (!outcome.succeeded() || outcome.value->image.isNull()) {
                                    env->log.error("openExisting: cannot decode " + path);
+                                   const QString reason =
+                                       outcome.succeeded() ? outcome.value->decodeError : describe(outcome.error);
+                                   env->alerts->show("Screenshot could not be opened",
+                                                     filename + " could not be read as an image" +
+                                                         (reason.isEmpty() ? QString() : ": " + clause(reason)) + ".");
                                    return;
                                }
                                Reopened& r = *outcome.value;
-                               const QString filename = QFileInfo(path).fileName();
                                EditorRequest request;
                                request.image = r.image;
                                request.detections = r.detections;
@@ -96,6 +101,9 @@ void openExisting(const Environment& env, const QString& path) {
                                request.storedAnnotationsUnreadable = bool(r.annotationFailure);
                                openEditor(env, std::move(request));
 
+                               if (const std::optional<AlertText> alert = unfinishedPatternsAlert(r.unfinished)) {
+                                   env->alerts->show(alert->message, alert->informativeText);
+                               }
                                if (r.annotationFailure) {
                                    const QString reason = describe(r.annotationFailure);
                                    env->log.error("annotation load failed: " + path + ": " + reason);

@@ -20,8 +20,9 @@ private:
 // Brings a library capture back into the editor: decodes it, detects personal data in it again
 // under the policy of this moment, loads its stored annotations as the edit's start and its
 // desktop-less companion for backdrops. The work runs on a worker; when the user asked for
-// another capture in the meantime, this one is dropped. A file that does not decode is only
-// logged. A detection that fails, or stored annotations that cannot be read, open the capture
+// another capture in the meantime, this one is dropped. A file that does not decode (or is too
+// large for the memory free) is logged and the user told why. A detection that fails, a pattern
+// that could not finish some lines, or stored annotations that cannot be read, open the capture
 // all the same and tell the user; such annotations are then never written over.
 // Call on the GUI thread.
 void openExisting(const Environment& env, const QString& path);

@@ -1,0 +1,144 @@
+#include "PipelineTestSupport.h"
+
+#include "../DetectionKit/FakeRecognizers.h"
+
+#include "BrindlecastApp/Pipeline/UserNotices.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "DetectionKit/PIIDetector.h"
+#include "PolicyKit/EffectivePolicy.h"
+#include "Support/UserDefaults.h"
+
+#include <QImageReader>
+
+using namespace PipelineTests;
+
+namespace {
+
+// A line of 35 capitals (a chat message the user does not control) above a badge ID.
+const QString kShouting = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHI";
+const Support::Rect kShoutingBox(20, 40, 350, 20);
+const Support::Rect kBadgeBox(20, 120, 80, 20);
+// Backtracks without end over a long run of capitals that holds no digits.
+const QString kHostilePattern = "\\b(?:[A-Z]+-?)+[0-9]{4}\\b";
+
+// The real detector over recognised lines given here (every image reads the same).
+void detectWithTheRealDetector(Harness& h) {
+    const double w = h.screen->display.width();
+    const double hgt = h.screen->display.height();
+    auto text = std::make_shared<DetectionTests::FakeTextRecognizer>(std::vector<DetectionKit::RecognizedLine>{
+        DetectionTests::monospacedLine(kShouting, kShoutingBox, w, hgt),
+        DetectionTests::monospacedLine("EMP-4711", kBadgeBox, w, hgt)});
+    auto faces = std::make_shared<DetectionTests::FakeFaceDetector>();
+    h.env->detect = [text, faces](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
+        return DetectionKit::PIIDetector(text, faces).detect(image, patterns);
+    };
+}
+
+// Whether the working copy shows the captured pixels inside `box`.
+bool showsCapturedPixels(const QString& path, const QImage& captured, const Support::Rect& box) {
+    const QRect area(int(box.x()), int(box.y()), int(box.width()), int(box.height()));
+    const QImage saved = QImageReader(path).read().convertToFormat(QImage::Format_RGB32);
+    return saved.copy(area) == captured.convertToFormat(QImage::Format_RGB32).copy(area);
+}
+
+bool anyAlertMentions(const std::vector<ShownAlert>& alerts, const QString& message, const QString& text) {
+    return std::any_of(alerts.begin(), alerts.end(), [&](const ShownAlert& a) {
+        return a.message == message && a.informativeText.contains(text);
+    });
+}
+
+} // namespace
+
+// An organisation's mandatory pattern must not be switched off by a hostile line before the data
+// it exists for: the line it could not finish is hidden whole, the ID below is found, the capture
+// is neither copied automatically nor exported without the review window, and the user is told.
+TEST(CaptureNotices, AMandatoryPatternThatCannotFinishALineHidesItAndStillFindsTheRest) {
+    for (const bool legacyReview : {false, true}) {
+        SCOPED_TRACE(legacyReview ? "review road" : "editor road");
+        Harness h;
+        detectWithTheRealDetector(h);
+        h.policy.piiPatterns = {{"employee-id", kHostilePattern, PolicyKit::PIIAction::blurMandatory}};
+        h.host->values.copyToClipboardAutomatically = true;
+        if (legacyReview) {
+            h.env->arguments = {"brindlecast", "--legacy-review"};
+            h.review->answer = BrindlecastApp::ReviewDecision::cancel();
+        }
+
+        ASSERT_EQ(h.capture(Mode::display()), !legacyReview);
+
+        EXPECT_EQ(h.clipboard->copies, 0);
+        EXPECT_TRUE(anyAlertMentions(h.alerts->shown, "Some lines were hidden whole", "\u201Cemployee-id\u201D (1 line)"))
+            << ::testing::PrintToString(h.alerts->shown);
+        std::vector<Detection> found;
+        if (legacyReview) {
+            ASSERT_EQ(h.review->presentations, 1);
+            found = h.review->shownDetections;
+        } else {
+            ASSERT_TRUE(h.editor->last());
+            found = h.editor->last()->viewModel().detectionsToRedact();
+            const QString workingCopy = h.editor->last()->path();
+            EXPECT_FALSE(showsCapturedPixels(workingCopy, h.screen->display, kShoutingBox));
+            EXPECT_FALSE(showsCapturedPixels(workingCopy, h.screen->display, kBadgeBox));
+        }
+        QStringList names;
+        for (const Detection& d : found) {
+            EXPECT_EQ(d.action(), PatternAction::blurMandatory);
+            names << d.detectorName() + ":" + d.matchedText();
+        }
+        EXPECT_EQ(names, (QStringList{"employee-id:" + kShouting, "employee-id:EMP-4711"}));
+    }
+}
+
+// A damaged preferences file is moved aside and the capture goes on without the user's own rules:
+// the user hears of it once, before the capture is written.
+TEST(CaptureNotices, ADamagedPreferencesFileMovedAsideIsToldOnceBeforeTheCaptureIsWritten) {
+    const QString folder = TestSupport::makeTemporaryFolder("preferences");
+    const QString file = folder + "/preferences.json";
+    TestSupport::writeFile(file, "{\"PIIPatterns\": [{\"Name\": \"badge\", ");
+    auto defaults = std::make_shared<Support::UserDefaults>(file);
+    PolicyKit::PreferenceStore store = PolicyKit::PreferenceStore::inMemory();
+    store.userValue = [defaults](const std::string& key) { return defaults->value(key); };
+
+    Harness h;
+    h.env->resolvePolicy = [store] { return PolicyKit::EffectivePolicy::resolve(store); };
+    h.env->takePreferencesMovedAside = [defaults] { return defaults->takeFilesMovedAside(); };
+    QStringList filesWhenTold;
+    h.alerts->onShow = [&] { filesWhenTold = h.libraryFiles(); };
+
+    ASSERT_EQ(h.capture(Mode::display()), true);
+    const QStringList aside = QDir(folder).entryList({"preferences.json.corrupt-*"}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    ASSERT_EQ(h.alerts->shown.size(), 1u);
+    EXPECT_EQ(h.alerts->shown.front().message, "Preferences moved aside");
+    EXPECT_TRUE(h.alerts->shown.front().informativeText.contains(folder + "/" + aside.front()))
+        << h.alerts->shown.front().informativeText.toStdString();
+    EXPECT_TRUE(filesWhenTold.isEmpty()) << filesWhenTold.join(", ").toStdString();
+    EXPECT_EQ(h.libraryFiles().size(), 2); // then written: the working copy and its companion
+
+    ASSERT_EQ(h.capture(Mode::display()), true);
+    EXPECT_EQ(h.alerts->shown.size(), 1u);
+}
+
+TEST(CaptureNotices, TheAlertNamesEveryPatternThatCouldNotFinish) {
+    using DetectionKit::UnfinishedPattern;
+    EXPECT_EQ(unfinishedPatternsAlert({}), std::nullopt);
+
+    const auto suggestedOnly = unfinishedPatternsAlert({{"ticket", PatternAction::blurSuggested, 1}});
+    ASSERT_TRUE(suggestedOnly);
+    EXPECT_EQ(suggestedOnly->message, "Some lines were not searched");
+    EXPECT_EQ(suggestedOnly->informativeText,
+              "Suggested patterns that could not finish in time: \u201Cticket\u201D (1 line). Those lines were not "
+              "searched to the end: look them over yourself.");
+
+    const auto both = unfinishedPatternsAlert({{"email", PatternAction::blurMandatory, 1},
+                                               {"ticket", PatternAction::blurSuggested, 3},
+                                               {"employee-id", PatternAction::blurMandatory, 2}});
+    ASSERT_TRUE(both);
+    EXPECT_EQ(both->message, "Some lines were hidden whole");
+    EXPECT_EQ(both->informativeText,
+              "Mandatory patterns that could not finish in time: \u201Cemail\u201D (1 line), "
+              "\u201Cemployee-id\u201D (2 lines). Those lines are hidden whole in this screenshot, and it is not copied "
+              "automatically: review it before you share it.\n\n"
+              "Suggested patterns that could not finish in time: \u201Cticket\u201D (3 lines). Those lines were not "
+              "searched to the end: look them over yourself.");
+}

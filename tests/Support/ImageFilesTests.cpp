@@ -1,0 +1,69 @@
+#include "Support/ImageFiles.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <gtest/gtest.h>
+
+using namespace Support::ImageFiles;
+
+namespace {
+
+constexpr qint64 MB = 1024 * 1024;
+
+} // namespace
+
+TEST(ImageFiles, TheLimitIsRaisedOnlyForImagesTheMemoryFreeCanHoldTwice) {
+    const qint64 display = decodedBytes(QSize(10000, 10000), 32);
+    ASSERT_EQ(display, 400000000);
+    EXPECT_EQ(decodedBytes(QSize(10000, 10000), 24), display); // decoded at 32 bits at least
+    EXPECT_EQ(decodedBytes(QSize(100, 100), 64), 80000);
+    EXPECT_EQ(decodedBytes(QSize(0, 100), 32), 0);
+
+    const struct {
+        const char* description;
+        qint64 bytes;
+        int defaultLimitMB;
+        std::optional<qint64> available;
+        std::optional<int> limit;
+    } cases[] = {
+        {"within Qt's limit", 100 * MB, 128, 16000 * MB, std::nullopt},
+        {"Qt without a limit", display, 0, 16000 * MB, std::nullopt},
+        {"a large display's capture", display, 128, 16000 * MB, 382},
+        {"exactly twice over", display, 128, 2 * display, 382},
+        {"not twice over", display, 128, 2 * display - 1, std::nullopt},
+        {"free memory unknown", display, 128, std::nullopt, 382},
+        {"beyond any int of megabytes", qint64(1) << 52, 128, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(raisedAllocationLimit(c.bytes, c.defaultLimitMB, c.available), c.limit) << c.description;
+    }
+}
+
+// Qt alone refuses a capture of a 10000 x 10000 display; this program's own files are read whole.
+TEST(ImageFiles, AnImageAboveQtsAllocationLimitIsRead) {
+    const QString path = TestSupport::makeTemporaryFolder("large") + "/Screenshot.png";
+    {
+        QImage image(10000, 10000, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        image.setPixel(9999, 9999, qRgb(255, 0, 0));
+        QImageWriter writer(path, "png");
+        writer.setQuality(89); // fast compression
+        ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    }
+    EXPECT_TRUE(QImageReader(path).read().isNull());
+
+    QString error;
+    const QImage image = readOwnImage(path, &error);
+    ASSERT_FALSE(image.isNull()) << error.toStdString();
+    EXPECT_EQ(image.size(), QSize(10000, 10000));
+    EXPECT_EQ(image.pixel(9999, 9999), qRgb(255, 0, 0));
+    // The process's limit is back where it was.
+    EXPECT_TRUE(QImageReader(path).read().isNull());
+
+    TestSupport::writeFile(path + ".txt", "not an image");
+    EXPECT_TRUE(readOwnImage(path + ".txt", &error).isNull());
+    EXPECT_FALSE(error.isEmpty());
+}
