@@ -8,6 +8,7 @@
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
 #include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
 #include "BrindlecastApp/Onboarding/StepCard.h"
+#include "BrindlecastApp/Onboarding/ToggleRowIllustration.h"
 #include "BrindlecastApp/Onboarding/WrappedText.h"
 
 #include "OnboardingTestSupport.h"
@@ -116,6 +117,9 @@ TEST(Walkthrough, BuiltWithAccessItShowsTheConfirmationAndNeverClosesItself) {
     EXPECT_TRUE(w.window().isVisible());
     EXPECT_EQ(w.platform.clock->pendingCount(), 0u);
     EXPECT_EQ(w.closes.count, 0);
+    // The confirmation, with the switch on by now, kept for a person to look at.
+    EXPECT_NEAR(w.view().toggleRow()->knobPosition(), 1, 1e-6);
+    ASSERT_TRUE(w.window().grab().toImage().save(artefactsFolder() + "/walkthrough-granted.png", "PNG"));
 }
 
 // The close lands on the controller's schedule: with the controller gone first, nothing runs.
