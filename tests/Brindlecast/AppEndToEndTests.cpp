@@ -6,6 +6,7 @@
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
+#include "support/AppProcess.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -79,15 +80,7 @@ protected:
             GTEST_SKIP() << "no window manager";
 
         home_ = TestSupport::makeTemporaryFolder("home");
-        environment_ = QProcessEnvironment::systemEnvironment();
-        for (const auto& [variable, sub] : {std::pair{"HOME", ""}, std::pair{"XDG_CONFIG_HOME", "/config"},
-                                            std::pair{"XDG_DATA_HOME", "/data"}, std::pair{"XDG_CACHE_HOME", "/cache"},
-                                            std::pair{"XDG_RUNTIME_DIR", "/runtime"}}) {
-            QDir().mkpath(home_ + sub);
-            environment_.insert(variable, home_ + sub);
-        }
-        QFile::setPermissions(home_ + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment_.remove("QT_QPA_PLATFORM");
+        environment_ = TestSupport::appEnvironment(home_);
         library_ = home_ + "/Pictures/Brindlecast";
     }
 
@@ -194,32 +187,7 @@ protected:
     }
 
     // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
-    bool hotKeyHeld() {
-        xcb_keycode_t seven = keycodeFor('7');
-        const xcb_void_cookie_t cookie = xcb_grab_key_checked(x_, 0, root_, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, seven,
-                                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-        if (xcb_generic_error_t* error = xcb_request_check(x_, cookie)) {
-            std::free(error);
-            return true;
-        }
-        xcb_ungrab_key(x_, seven, root_, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4);
-        xcb_flush(x_);
-        return false;
-    }
-
-    xcb_keycode_t keycodeFor(xcb_keysym_t keysym) {
-        const xcb_setup_t* setup = xcb_get_setup(x_);
-        Reply<xcb_get_keyboard_mapping_reply_t> mapping(
-            xcb_get_keyboard_mapping_reply(
-                x_, xcb_get_keyboard_mapping(x_, setup->min_keycode, setup->max_keycode - setup->min_keycode + 1), nullptr),
-            &std::free);
-        if (!mapping) return 0;
-        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(mapping.get());
-        const int length = xcb_get_keyboard_mapping_keysyms_length(mapping.get());
-        for (int i = 0; i < length; ++i)
-            if (syms[i] == keysym) return static_cast<xcb_keycode_t>(setup->min_keycode + i / mapping->keysyms_per_keycode);
-        return 0;
-    }
+    bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }
 
     // The working copies in the library (not their desktop-less companions).
     QStringList workingCopies() const {

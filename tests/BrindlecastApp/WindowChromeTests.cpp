@@ -235,3 +235,33 @@ TEST(WindowDragArea, DraggingMovesTheWindowWithoutAWindowManager) {
     sendMouse(strip, QEvent::MouseButtonRelease, QPoint(80, 32), Qt::NoButton);
     EXPECT_EQ(window.pos(), before + QPoint(30, 12));
 }
+
+// Small panels (the walkthrough, the settings) keep the size their owner gives: no edge resizes,
+// zoom does nothing and minimise is greyed out; close still works.
+TEST(EditorWindowChrome, TheFixedSizeModeLeavesOnlyTheCloseButton) {
+    EditorWindowChrome window;
+    window.setGeometry(100, 100, 400, 300);
+    window.setFixedSizeMode(QSize(470, 615));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(window.size(), QSize(470, 615));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    for (const QPoint at : {QPoint(0, 300), QPoint(469, 614), QPoint(200, 0)}) EXPECT_EQ(window.edgesAt(at), Qt::Edges());
+    sendMouse(&window, QEvent::MouseButtonPress, QPoint(468, 613), Qt::LeftButton);
+    sendMouse(&window, QEvent::MouseMove, QPoint(500, 650), Qt::LeftButton);
+    sendMouse(&window, QEvent::MouseButtonRelease, QPoint(500, 650), Qt::NoButton);
+    EXPECT_EQ(window.size(), QSize(470, 615));
+
+    const auto buttons = window.trafficLightButtons();
+    QTest::mouseClick(buttons[2], Qt::LeftButton);
+    QTest::mouseClick(buttons[1], Qt::LeftButton);
+    EXPECT_FALSE(window.isMaximized());
+    EXPECT_FALSE(window.isMinimized());
+    auto* minimize = static_cast<TrafficLightButton*>(buttons[1]);
+    auto* close = static_cast<TrafficLightButton*>(buttons[0]);
+    const QColor grey = minimize->fillColor();
+    EXPECT_TRUE(grey.red() == grey.green() && grey.green() == grey.blue()) << grey.name().toStdString();
+    EXPECT_EQ(close->fillColor(), QColor(255, 95, 87));
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+}

@@ -52,13 +52,21 @@ void EditorWindowChrome::setCornerInset(double inset) {
     alignButtons();
 }
 
+void EditorWindowChrome::setFixedSizeMode(const QSize& size) {
+    fixedSize_ = true;
+    minimize_->setEnabled(false);
+    zoom_->setEnabled(false);
+    unsetCursor();
+    setFixedSize(size);
+}
+
 TrafficLights::Buttons EditorWindowChrome::trafficLightButtons() const { return {close_, minimize_, zoom_}; }
 
 double EditorWindowChrome::cornerRadius() const { return translucent_ ? tokensFor(this).radii.window : 0; }
 
 Qt::Edges EditorWindowChrome::edgesAt(const QPoint& local) const {
     Qt::Edges edges;
-    if (isMaximized() || isFullScreen() || !rect().contains(local)) return edges;
+    if (fixedSize_ || isMaximized() || isFullScreen() || !rect().contains(local)) return edges;
     if (local.x() < resizeBand) edges |= Qt::LeftEdge;
     if (local.x() >= width() - resizeBand) edges |= Qt::RightEdge;
     if (local.y() < resizeBand) edges |= Qt::TopEdge;

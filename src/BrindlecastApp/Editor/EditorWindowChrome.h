@@ -14,7 +14,9 @@ class TrafficLightGroup;
 // A frameless top-level window that behaves like a framed one: our own close, minimise and zoom
 // buttons sit in the content's top strip (re-placed on every resize and state change), the edges
 // resize it, and its content moves it through WindowDragArea strips. With a compositor it is
-// see-through so the content can round its corners; without one it is square and opaque.
+// see-through so the content can round its corners; without one it is square and opaque. In the
+// fixed-size mode (small panels such as the walkthrough and the settings) the size is the owner's
+// alone: the edges and the zoom button are inert and the minimise button is disabled.
 class EditorWindowChrome : public QWidget {
     Q_OBJECT
 public:
@@ -27,6 +29,11 @@ public:
     // Each setter re-places the buttons at once.
     void setStripHeight(double height);
     void setCornerInset(double inset);
+
+    bool isFixedSizeMode() const { return fixedSize_; }
+    // Pins the window to `size` (the window manager is told it cannot change it); the owner may
+    // call it again to grow or shrink the window.
+    void setFixedSizeMode(const QSize& size);
 
     TrafficLights::Buttons trafficLightButtons() const;
     TrafficLightGroup* trafficLightGroup() const { return lights_; }
@@ -49,6 +56,7 @@ private:
 
     double stripHeight_ = 46;
     double cornerInset_ = 0;
+    bool fixedSize_ = false;
     bool translucent_;
     TrafficLightButton* close_;
     TrafficLightButton* minimize_;

@@ -25,8 +25,8 @@ void TrafficLightButton::setShowsMark(bool shows) {
 
 QColor TrafficLightButton::fillColor() const {
     const Tokens t = tokensFor(this);
-    // An inactive window's buttons are grey, unless the pointer is over them.
-    if (!isActiveWindow() && !showsMark_) return t.isDark() ? QColor(86, 86, 86) : QColor(208, 208, 208);
+    // A disabled button is grey; so are an inactive window's, unless the pointer is over them.
+    if (!isEnabled() || (!isActiveWindow() && !showsMark_)) return t.isDark() ? QColor(86, 86, 86) : QColor(208, 208, 208);
     return kind_ == Kind::close ? t.trafficLights.close : kind_ == Kind::minimize ? t.trafficLights.minimize : t.trafficLights.zoom;
 }
 
@@ -43,7 +43,7 @@ void TrafficLightButton::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(fill.darker(115), 0.5));
     painter.setBrush(isDown() ? fill.darker(115) : fill);
     painter.drawEllipse(bounds);
-    if (!showsMark_) return;
+    if (!showsMark_ || !isEnabled()) return;
     painter.setPen(QPen(Design::black(0.55), 1.1, Qt::SolidLine, Qt::RoundCap));
     const QPointF c = bounds.center();
     const double r = bounds.width() * 0.22;

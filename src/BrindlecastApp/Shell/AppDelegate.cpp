@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/DesignGallery.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
+#include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
 #include "BrindlecastApp/Pipeline/ApplicationHost.h"
 #include "BrindlecastApp/Pipeline/CaptureRun.h"
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
@@ -16,6 +17,7 @@
 #include "BrindlecastApp/Pipeline/Reopen.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "BrindlecastApp/Shell/AboutWindow.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/EditorPreview.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
@@ -99,6 +101,8 @@ AppDelegate::~AppDelegate() {
     // The pipeline may outlive the delegate by a little; the window goes now, while the
     // application object still exists.
     if (editorWindow_) editorWindow_->releaseWindow();
+    permissionController_.reset();
+    if (about_) delete about_.data();
     if (sharedDelegate == this) sharedDelegate = nullptr;
 }
 
@@ -226,10 +230,15 @@ void AppDelegate::handlePreviewFlags() {
         QTimer::singleShot(0, this, &AppDelegate::showAbout);
         return;
     case Window::permissions: {
-        // The preview's theme is stored at once, as the walkthrough preview always does.
-        Theme previewTheme;
-        previewTheme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
-        QTimer::singleShot(0, this, [this] { windowNotAvailable("the screen-recording walkthrough"); });
+        // The preview's theme is stored at once, as the walkthrough preview always does; the
+        // walkthrough keeps it. Access is not asked for first.
+        auto previewTheme = std::make_shared<Theme>();
+        previewTheme->setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        QTimer::singleShot(0, this, [this, previewTheme] {
+            auto controller = std::make_unique<PermissionOnboardingController>(*previewTheme, walkthroughEnvironment());
+            controller->keepTheme(previewTheme);
+            presentWalkthrough(std::move(controller));
+        });
         return;
     }
     case Window::editor:
@@ -427,7 +436,27 @@ void AppDelegate::showScreenshotsFolder() {
 
 void AppDelegate::showPermissionWalkthrough() { showScreenRecordingOnboarding(); }
 
-void AppDelegate::showScreenRecordingOnboarding() { windowNotAvailable("the screen-recording walkthrough"); }
+WalkthroughEnvironment AppDelegate::walkthroughEnvironment() const {
+    WalkthroughEnvironment environment = services_.walkthrough;
+    environment.accessGranted = services_.captureAuthorized;
+    return environment;
+}
+
+void AppDelegate::showScreenRecordingOnboarding() {
+    const WalkthroughEnvironment environment = walkthroughEnvironment();
+    environment.requestAccess();
+    if (permissionController_ && permissionController_->isVisible()) {
+        permissionController_->present(); // one walkthrough at a time: the shown one comes forward
+        return;
+    }
+    presentWalkthrough(std::make_unique<PermissionOnboardingController>(*theme_, environment));
+}
+
+void AppDelegate::presentWalkthrough(std::unique_ptr<PermissionOnboardingController> controller) {
+    controller->present();
+    // The one before (its window closed) goes now, with its poll and any close it had scheduled.
+    permissionController_ = std::move(controller);
+}
 
 void AppDelegate::showSettings() { windowNotAvailable("the settings window"); }
 
@@ -435,6 +464,13 @@ void AppDelegate::showDiagnostics() { windowNotAvailable("the policy diagnostics
 
 void AppDelegate::checkForUpdates() { services_.checkForUpdates(); }
 
-void AppDelegate::showAbout() { windowNotAvailable("the About panel"); }
+AboutWindow* AppDelegate::aboutWindow() const { return about_.data(); }
+
+void AppDelegate::showAbout() {
+    if (!about_) about_ = new AboutWindow(theme_.get());
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
 
 } // namespace BrindlecastApp

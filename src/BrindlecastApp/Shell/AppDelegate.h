@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Onboarding/WalkthroughEnvironment.h"
 #include "BrindlecastApp/Overlay/OverlayController.h"
 #include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
 #include "BrindlecastApp/Pipeline/PipelineMode.h"
@@ -25,10 +26,12 @@ class EditorWindowPresenter;
 
 namespace BrindlecastApp {
 
+class AboutWindow;
 class AppSettings;
 class CaptureLibrary;
 class EditMenu;
 class GlobalHotKeys;
+class PermissionOnboardingController;
 class SingleInstance;
 class Theme;
 
@@ -65,6 +68,9 @@ public:
         std::function<void(const QString& folder)> showFolder;
         // Where the single-instance lock and socket live.
         QString instanceFolder;
+        // The walkthrough's clock, access request and settings opener; it reads the access state
+        // through `captureAuthorized`.
+        WalkthroughEnvironment walkthrough = WalkthroughEnvironment::live();
 
         static Services live();
     };
@@ -117,6 +123,10 @@ public:
     // The one editor window, as the pipeline and the design preview show captures in it; null
     // until launching has passed the guard.
     Pipeline::EditorWindowPresenter* editorWindow() const { return editorWindow_.get(); }
+    // The walkthrough opened last, kept after its window closed until the next one replaces it.
+    PermissionOnboardingController* permissionController() const { return permissionController_.get(); }
+    // The one About window once it was asked for.
+    AboutWindow* aboutWindow() const;
 
 signals:
     // Another launch asked this copy to come forward, and its windows were raised.
@@ -136,6 +146,8 @@ private:
     void installEditMenu();
     void registerHotkey();
     void windowNotAvailable(const QString& window) const;
+    WalkthroughEnvironment walkthroughEnvironment() const;
+    void presentWalkthrough(std::unique_ptr<PermissionOnboardingController> controller);
 
     QStringList arguments_;
     Services services_;
@@ -152,6 +164,8 @@ private:
     std::unique_ptr<EditMenu> editMenu_;
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     QPointer<OverlayController> overlay_;
+    std::unique_ptr<PermissionOnboardingController> permissionController_;
+    QPointer<AboutWindow> about_;
 };
 
 } // namespace BrindlecastApp

@@ -10,10 +10,18 @@
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/StatusMenu.h"
+#include "BrindlecastApp/Design/TextLabel.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Shell/LaunchOptions.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
+#include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
+#include "BrindlecastApp/Shell/AboutWindow.h"
 
 #include "../PipelineTestSupport.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "support/TestEnvironment.h"
+#include "../Onboarding/OnboardingTestSupport.h"
 
 #include <QAction>
 #include <QDir>
@@ -64,6 +72,7 @@ struct Shell {
         services.openExisting = [this](const Pipeline::Environment&, const QString& path) { reopened << path; };
         services.showFolder = [this](const QString& folder) { shownFolders << folder; };
         services.instanceFolder = TestSupport::makeTemporaryFolder("instance");
+        services.walkthrough = walkthroughPlatform.environment();
         delegate = std::make_unique<AppDelegate>(std::move(arguments), std::move(services));
     }
 
@@ -92,6 +101,7 @@ struct Shell {
     std::vector<std::function<void(bool)>> pending;
     QStringList reopened;
     QStringList shownFolders;
+    OnboardingTests::FakePlatform walkthroughPlatform; // its access state is `authorized`
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -333,6 +343,25 @@ QImage onPanel(const QIcon& icon, const QColor& panel) {
 
 } // namespace
 
+// --- The walkthrough and the About window ---------------------------------------------------------
+
+namespace {
+
+QList<QWidget*> visibleWindowsTitled(const QString& title) {
+    QList<QWidget*> windows;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowTitle() == title) windows << window;
+    return windows;
+}
+
+QStringList labelTexts(QWidget* root) {
+    QStringList texts;
+    for (TextLabel* label : root->findChildren<TextLabel*>()) texts << label->text();
+    return texts;
+}
+
+} // namespace
+
 // --- The editor's design preview ---------------------------------------------------------------
 
 namespace {
@@ -464,4 +493,127 @@ TEST(EditorPreview, ACaptureLoadsIntoThePreviewWindow) {
     ASSERT_NE(editor->currentEdit(), nullptr);
     EXPECT_EQ(editor->currentEdit()->path(), path);
     EXPECT_EQ(previewWindow->window()->windowTitle(), "Screenshot a.png");
+}
+
+TEST(AppDelegate, WithoutAccessTheWalkthroughOpensAtLaunchAndEveryRoadBringsTheSameOneForward) {
+    Shell shell;
+    shell.authorized = false;
+    ASSERT_TRUE(shell.launch());
+    PermissionOnboardingController* first = shell.delegate->permissionController();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(shell.walkthroughPlatform.calls, std::vector<std::string>{"request"});
+
+    shell.delegate->handleHotKey(GlobalHotKeys::display);
+    shell.delegate->captureRegion();
+    shell.delegate->run(StatusCommand::showPermissionWalkthrough);
+    shell.delegate->showScreenRecordingOnboarding();
+    EXPECT_EQ(shell.delegate->permissionController(), first);
+    EXPECT_EQ(visibleWindowsTitled("Screen Recording").size(), 1);
+    EXPECT_TRUE(shell.requests.empty()) << "no capture without access";
+    EXPECT_EQ(shell.overlay(), nullptr);
+    EXPECT_EQ(shell.walkthroughPlatform.calls.size(), 5u) << "every opening asks for access again";
+}
+
+TEST(AppDelegate, WithAccessOrAPreviewFlagNoWalkthroughOpensAtLaunch) {
+    for (const QStringList& arguments : {QStringList{"brindlecast"}, QStringList{"brindlecast", "--test-nothing"}}) {
+        Shell shell(arguments);
+        shell.authorized = arguments.size() == 1;
+        ASSERT_TRUE(shell.launch());
+        EXPECT_EQ(shell.delegate->permissionController(), nullptr) << arguments.join(' ').toStdString();
+    }
+}
+
+// A walkthrough closed while its close was on the way is replaced by a fresh one, which the old
+// close no longer reaches.
+TEST(AppDelegate, AClosedWalkthroughIsReplacedAndItsLateCloseChangesNothing) {
+    Shell shell;
+    shell.authorized = false;
+    ASSERT_TRUE(shell.launch());
+    QPointer<PermissionOnboardingController> first = shell.delegate->permissionController();
+    shell.authorized = true;
+    first->view()->poll();
+    ASSERT_EQ(first->view()->state(), ScreenRecordingOnboardingView::State::granted);
+    first->window()->close();
+
+    shell.delegate->showPermissionWalkthrough();
+    PermissionOnboardingController* second = shell.delegate->permissionController();
+    EXPECT_TRUE(first.isNull()) << "the previous one is released";
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->view()->state(), ScreenRecordingOnboardingView::State::granted) << "access was granted meanwhile";
+    shell.walkthroughPlatform.clock->advance(5);
+    EXPECT_TRUE(second->isVisible()) << "built with access, it never closes by itself";
+}
+
+// The preview keeps a theme of its own after the launch step, in the scheme the flags ask for;
+// the grabs are kept for a person to look at.
+TEST(AppDelegate, ThePermissionsPreviewShowsTheWalkthroughLightOrDark) {
+    for (bool dark : {false, true}) {
+        QStringList arguments{"brindlecast", "--preview-permissions"};
+        if (dark) arguments << "--dark";
+        Shell shell(arguments);
+        shell.authorized = false;
+        ASSERT_TRUE(shell.launch());
+        QTRY_VERIFY_WITH_TIMEOUT(shell.delegate->permissionController() != nullptr, 5000);
+        EXPECT_TRUE(shell.walkthroughPlatform.calls.empty()) << "the preview does not ask for access";
+        EditorWindowChrome* window = shell.delegate->permissionController()->window();
+        QApplication::processEvents();
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(tokensFor(window).scheme, dark ? ColorScheme::dark : ColorScheme::light);
+        EXPECT_EQ(window->size(), QSize(470, 615));
+        const QImage image = window->grab().toImage();
+        const QString path = OnboardingTests::artefactsFolder() +
+                             (dark ? "/walkthrough-preview-dark.png" : "/walkthrough-preview-light.png");
+        ASSERT_TRUE(image.save(path, "PNG")) << path.toStdString();
+        const double lightness = QColor(image.pixel(image.width() / 2, image.height() - 4)).lightnessF();
+        EXPECT_EQ(lightness > 0.5, !dark) << lightness;
+    }
+}
+
+TEST(AppDelegate, AboutShowsOneWindowWithNameAndVersionAndRaisesItOnEveryCall) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->run(StatusCommand::showAbout);
+    AboutWindow* about = shell.delegate->aboutWindow();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(about->windowTitle(), "About Brindlecast");
+    const QStringList texts = labelTexts(about);
+    EXPECT_TRUE(texts.contains("Brindlecast"));
+    EXPECT_TRUE(texts.contains(AboutWindow::versionLine(AboutWindow::defaultVersion())));
+    EXPECT_TRUE(LaunchOptions::versionText().contains(AboutWindow::defaultVersion()));
+
+    shell.delegate->showAbout();
+    about->close();
+    shell.delegate->showAbout();
+    EXPECT_EQ(shell.delegate->aboutWindow(), about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_EQ(visibleWindowsTitled("About Brindlecast").size(), 1);
+    EXPECT_TRUE(about->isFixedSizeMode());
+
+    shell.delegate->theme().setMode(ThemeMode::light);
+    QApplication::setActiveWindow(about);
+    const QImage image = about->grab().toImage();
+    const QString path = OnboardingTests::artefactsFolder() + "/about-window.png";
+    ASSERT_TRUE(image.save(path, "PNG")) << path.toStdString();
+}
+
+TEST(AppDelegate, ThePreviewAboutFlagOpensTheAboutWindow) {
+    Shell shell({"brindlecast", "--preview-about", "--dark"});
+    ASSERT_TRUE(shell.launch());
+    QTRY_VERIFY_WITH_TIMEOUT(shell.delegate->aboutWindow() != nullptr, 5000);
+    EXPECT_TRUE(shell.delegate->aboutWindow()->isVisible());
+    EXPECT_EQ(visibleWindowsTitled("About Brindlecast").size(), 1);
+}
+
+TEST(AboutWindow, TheCreditsLineIsOneLinkAndAMissingVersionLeavesItsLineOut) {
+    OnboardingTests::ThemeFixture theme(true);
+    QList<QUrl> opened;
+    AboutWindow about(&theme.theme, QString(), [&](const QUrl& url) { opened << url; });
+    about.show();
+    QTest::mouseClick(about.creditsLink(), Qt::LeftButton);
+    EXPECT_EQ(opened, QList<QUrl>{AboutWindow::kCreditsUrl});
+    for (const QString& text : labelTexts(&about)) EXPECT_FALSE(text.startsWith("Version")) << text.toStdString();
+    const QImage image = about.grab().toImage();
+    ASSERT_TRUE(image.save(OnboardingTests::artefactsFolder() + "/about-window-dark.png", "PNG"));
 }
