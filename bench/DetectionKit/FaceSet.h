@@ -33,8 +33,9 @@ std::vector<QImage> peopleFreePhotos(const QString& cacheFolder);
 // slightly turned.
 std::vector<FaceScreen> faceScreens(const std::vector<Portrait>& portraits);
 
-// Five screens without people: text-dense light and dark, a photo gallery of things, a code editor
-// and a chart dashboard.
+// Screens without people: text-dense light and dark, a photo gallery of things, a code editor, a
+// chart dashboard, and light and dark team pages of initials avatars, coloured pills and badges and
+// sticker sheets of cartoon faces.
 std::vector<FaceScreen> peopleFreeScreens(const std::vector<QImage>& photos);
 
 } // namespace DetectionBench
