@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace DetectionKit::FaceCandidates {
 
@@ -95,6 +96,35 @@ std::vector<Tile> tiles(int width, int height, int side, int overlap) {
         for (const int x : starts(width, side, overlap))
             result.push_back({x, y, std::min(side, width), std::min(side, height)});
     return result;
+}
+
+Flatness flatness(const QImage& image, const Support::Rect& box) {
+    const Support::Rect clipped = box.integral().intersection(Support::Rect(0, 0, image.width(), image.height()));
+    if (clipped.isNull() || clipped.width() < 2 || clipped.height() < 2) return {};
+    const QImage area = image.copy(clipped.toQRectF().toRect()).convertToFormat(QImage::Format_RGB32);
+    auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) <= 3;
+    };
+    std::vector<int> counts(4096, 0);
+    long same = 0;
+    for (int y = 0; y < area.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(area.constScanLine(y));
+        const auto* below = y + 1 < area.height() ? reinterpret_cast<const QRgb*>(area.constScanLine(y + 1)) : nullptr;
+        for (int x = 0; x < area.width(); ++x) {
+            const QRgb p = row[x];
+            ++counts[size_t((qRed(p) >> 4) << 8 | (qGreen(p) >> 4) << 4 | (qBlue(p) >> 4))];
+            if (below && x + 1 < area.width() && near(p, row[x + 1]) && near(p, below[x])) ++same;
+        }
+    }
+    std::partial_sort(counts.begin(), counts.begin() + 4, counts.end(), std::greater<>());
+    const double pixels = double(area.width()) * area.height();
+    return {(counts[0] + counts[1] + counts[2] + counts[3]) / pixels,
+            same / (double(area.width() - 1) * (area.height() - 1))};
+}
+
+bool looksDrawn(const QImage& image, const Support::Rect& box) {
+    const Flatness f = flatness(image, box);
+    return f.fewColours >= 0.65 && f.sameAsNext >= 0.4;
 }
 
 Support::Rect faceBox(const Support::Rect& modelBox) {

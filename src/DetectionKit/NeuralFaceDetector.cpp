@@ -140,6 +140,8 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
     std::vector<Support::Rect> faces;
     const Support::Rect bounds(0, 0, image.width(), image.height());
     for (const FaceCandidates::Candidate& c : FaceCandidates::merge(std::move(candidates))) {
+        // Cartoons, stickers and initials avatars have the shape of a face but are nobody's.
+        if (FaceCandidates::looksDrawn(image, c.box)) continue;
         const Support::Rect box = FaceCandidates::faceBox(c.box).intersection(bounds);
         if (!box.isNull() && !box.isEmpty()) faces.push_back(ImageBoxes::normalized(box, image.width(), image.height()));
     }

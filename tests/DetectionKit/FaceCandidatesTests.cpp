@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -119,4 +122,30 @@ TEST(FaceCandidatesTest, TilesCoverTheScreenWithTheOverlap) {
 
 TEST(FaceCandidatesTest, FaceBoxIsGrownAndRaisedFromTheModelsBox) {
     expectRect(faceBox(Support::Rect(100, 200, 50, 60)), 95, 191, 60, 72, "a tenth each side, raised a twentieth");
+}
+
+TEST(FaceCandidatesTest, DrawingsAreToldFromPhotographs) {
+    // A flat cartoon head: a fill, two eyes and an outline on white.
+    QImage drawn(120, 120, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const int dx = x - 60, dy = y - 60;
+            if (dx * dx + dy * dy < 50 * 50) drawn.setPixel(x, y, qRgb(255, 205, 64));
+            if ((x - 42) * (x - 42) + (y - 50) * (y - 50) < 36 || (x - 78) * (x - 78) + (y - 50) * (y - 50) < 36)
+                drawn.setPixel(x, y, qRgb(40, 30, 25));
+        }
+    // A photograph stands in as shading that changes from pixel to pixel, with grain.
+    QImage photo(120, 120, QImage::Format_RGB32);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const int grain = int((x * 7919 + y * 104729) % 13) - 6;
+            photo.setPixel(x, y, qRgb(std::clamp(150 + x / 2 + grain, 0, 255), std::clamp(110 + y / 3 + grain, 0, 255), 90 + (x + y) / 8));
+        }
+    const Support::Rect box(10, 10, 100, 100);
+    EXPECT_TRUE(looksDrawn(drawn, box));
+    EXPECT_FALSE(looksDrawn(photo, box));
+    // A box outside the image, or a single pixel, says nothing either way.
+    EXPECT_FALSE(looksDrawn(drawn, Support::Rect(500, 500, 40, 40)));
+    EXPECT_FALSE(looksDrawn(drawn, Support::Rect(5, 5, 1, 1)));
 }
