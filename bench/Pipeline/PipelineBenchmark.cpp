@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -109,6 +110,45 @@ double residentMegabytes() {
         if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return -1;
+}
+
+// What the resident memory is made of: the heap and other anonymous memory, and mapped files
+// (the program's and its libraries' code and data).
+QByteArray residentParts() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return {};
+    QByteArray parts;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        for (const char* key : {"RssAnon:", "RssFile:"})
+            if (line.startsWith(key)) {
+                const double mb = line.mid(int(qstrlen(key))).trimmed().split(' ').first().toDouble() / 1024.0;
+                parts += QByteArray(key).chopped(1).mid(3).toLower() + " " + QByteArray::number(mb, 'f', 1) + " MB ";
+            }
+    }
+    return parts.trimmed();
+}
+
+// The mapped files holding the most resident memory, largest first.
+QByteArray largestMappedFiles(int count) {
+    QFile smaps("/proc/self/smaps");
+    if (!smaps.open(QIODevice::ReadOnly)) return {};
+    std::map<QByteArray, double> byFile;
+    QByteArray current;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 5 && fields[0].contains('-') && !fields[0].endsWith(':')) {
+            current = fields.size() >= 6 ? fields[5] : QByteArray("[anonymous]");
+        } else if (line.startsWith("Rss:")) {
+            byFile[current] += line.mid(4).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+    }
+    std::vector<std::pair<double, QByteArray>> sorted;
+    for (const auto& [file, mb] : byFile) sorted.push_back({mb, file});
+    std::sort(sorted.rbegin(), sorted.rend());
+    QByteArray out;
+    for (int i = 0; i < count && i < int(sorted.size()); ++i)
+        out += "    " + QByteArray::number(sorted[size_t(i)].first, 'f', 1) + " MB " + sorted[size_t(i)].second + "\n";
+    return out;
 }
 
 int threadCount() {
@@ -196,8 +236,8 @@ int measureMemory(bool recognisersOnly, bool waitForRelease) {
     QThread::msleep(500);
     QCoreApplication::processEvents();
     const double afterForty = residentMegabytes();
-    std::printf("start %.1f MB, after one capture %.1f MB, after forty %.1f MB (%d threads)\n", idle, afterOne,
-                afterForty, threadCount());
+    std::printf("start %.1f MB, after one capture %.1f MB, after forty %.1f MB (%d threads; %s)\n", idle, afterOne,
+                afterForty, threadCount(), residentParts().constData());
     std::printf("first capture %.0f ms, warm captures median %.0f ms\n", *first, median(warm));
     if (!waitForRelease) return 0;
     // The engines are let go a minute after the last detection.
@@ -207,7 +247,8 @@ int measureMemory(bool recognisersOnly, bool waitForRelease) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
         QThread::msleep(100);
     }
-    std::printf("a minute after the last capture %.1f MB (%d threads)\n", residentMegabytes(), threadCount());
+    std::printf("a minute after the last capture %.1f MB (%d threads; %s), the most of it in\n%s",
+                residentMegabytes(), threadCount(), residentParts().constData(), largestMappedFiles(8).constData());
     const auto again = captureOnce(*wired);
     if (!again) return 1;
     std::printf("first capture after the engines were let go %.0f ms, then %.1f MB\n", *again, residentMegabytes());

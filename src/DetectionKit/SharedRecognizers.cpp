@@ -4,6 +4,7 @@
 #include "DetectionKit/IdleEngineKeeper.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <mutex>
 #include <string>
@@ -23,6 +24,10 @@ struct LoadedModule {
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
+        // Blocks of 128 KiB and more get pages of their own, handed back when freed. Without this
+        // the allocator raises that bound as the engines free large blocks and then serves them
+        // from the worker threads' heaps, which keep some 100 MB after the engines are let go.
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
