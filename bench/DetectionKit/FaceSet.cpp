@@ -491,6 +491,8 @@ std::vector<FaceScreen> faceScreens(const std::vector<Portrait>& portraits) {
         screens.push_back(directory(composer, dark));
         screens.push_back(wallpaper(composer, dark, dark ? 260 : 220));
     }
+    // One person close to the camera, the call filling the screen.
+    screens.push_back(callTiles(composer, false, 1, 1, {520}));
     return screens;
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -19,10 +20,12 @@ namespace DetectionKit {
 namespace {
 
 // Small faces are searched at full size in tiles of this side, overlapping by more than the
-// largest face found at that size; large faces on the whole screen at a quarter size.
+// largest face found at that size; larger ones on the whole screen at a quarter size, and faces
+// close to a camera, filling much of the screen, at an eighth (the model sees faces up to about
+// 100 of its pixels).
 constexpr int kTileSide = 576;
 constexpr int kTileOverlap = 128;
-constexpr double kWholeScreenScale = 0.25;
+constexpr double kWholeScreenScales[] = {0.25, 0.125};
 // The net takes sides that are multiples of this; a pass's input is padded up to one.
 constexpr int kSideMultiple = 16;
 
@@ -41,7 +44,9 @@ cv::Mat inputOf(const cv::Mat& rgb, const Pass& pass) {
     cv::Mat part = rgb(pass.area);
     if (pass.scale != 1) {
         cv::Mat scaled;
-        cv::resize(part, scaled, cv::Size(), pass.scale, pass.scale, cv::INTER_AREA);
+        const cv::Size size(std::max(1, int(std::lround(part.cols * pass.scale))),
+                            std::max(1, int(std::lround(part.rows * pass.scale))));
+        cv::resize(part, scaled, size, 0, 0, cv::INTER_AREA);
         part = scaled;
     }
     cv::Mat padded;
@@ -72,8 +77,7 @@ std::vector<Pass> passesFor(int width, int height) {
     std::vector<Pass> passes;
     for (const FaceCandidates::Tile& t : FaceCandidates::tiles(width, height, kTileSide, kTileOverlap))
         passes.push_back({cv::Rect(t.x, t.y, t.width, t.height), 1});
-    // A screen no larger than a tile has no faces that only the quarter size would see whole.
-    if (width > kTileSide || height > kTileSide) passes.push_back({cv::Rect(0, 0, width, height), kWholeScreenScale});
+    for (const double scale : kWholeScreenScales) passes.push_back({cv::Rect(0, 0, width, height), scale});
     return passes;
 }
 

@@ -208,6 +208,8 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
         {"a grey directory photo on white", Qt::white, "grey", 60, false},
         {"a warm call tile on dark", QColor(24, 24, 26), "warm", 140, false},
         {"a wallpaper-sized face on light", QColor(242, 242, 247), "colour", 250, false},
+        {"a face filling a call window", QColor(24, 24, 26), "colour", 380, false},
+        {"a face close to the camera, filling the screen", QColor(24, 24, 26), "warm", 700, false},
     };
     for (const Case& c : cases) {
         QImage screen = canvas(1280, 800, c.window);
