@@ -327,6 +327,117 @@ FaceScreen dashboard() {
     return d.finish();
 }
 
+// A team page without photographs: initials avatars of many sizes, coloured status pills, count
+// badges and role badges beside names.
+FaceScreen badgesAndPills(bool dark) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("no-people-badges-%1").arg(dark ? "dark" : "light"), blankImage(1920, 1080, t.window));
+    QPainter& p = d.painter;
+    label(p, sans(20, true), t.text, 40, 24, "Team");
+    static const int kAvatar[] = {24, 32, 40, 48, 64, 80, 96, 128};
+    static const char* const kPills[] = {"Online", "Away", "Admin", "Guest", "3 new", "On call", "Beta"};
+    for (int i = 0; i < 24; ++i) {
+        const int c = i % 4, r = i / 4;
+        const int size = kAvatar[i % std::size(kAvatar)];
+        const QRectF circle(40 + c * 470, 80 + r * 165, size, size);
+        QPainterPath round;
+        round.addEllipse(circle);
+        p.fillPath(round, QColor::fromHsv((i * 47) % 360, 110 + (i % 3) * 40, dark ? 170 : 215));
+        const QString name = QString::fromLatin1(kNames[i % std::size(kNames)]);
+        const QString initials = QString(name.at(0)) + name.at(name.indexOf(' ') + 1);
+        p.setFont(sans(std::max(10, size * 2 / 5), true));
+        p.setPen(Qt::white);
+        p.drawText(circle, Qt::AlignCenter, i % 5 == 4 ? initials.left(1) : initials);
+        // A count badge on the avatar's shoulder.
+        if (i % 3 == 0) {
+            const QRectF badge(circle.right() - 12, circle.top() - 4, 20, 20);
+            QPainterPath dot;
+            dot.addEllipse(badge);
+            p.fillPath(dot, QColor(217, 48, 37));
+            p.setFont(sans(11, true));
+            p.drawText(badge, Qt::AlignCenter, QString::number(i % 9 + 1));
+        }
+        const int x = int(circle.right()) + 16;
+        label(p, sans(15, true), t.text, x, int(circle.top()) + 2, name);
+        const QString pill = QString::fromLatin1(kPills[i % std::size(kPills)]);
+        const QRectF pillBox(x, circle.top() + 28, QFontMetrics(sans(12, true)).horizontalAdvance(pill) + 20, 22);
+        p.fillPath(rounded(pillBox, 11), QColor::fromHsv((i * 83) % 360, 90, dark ? 120 : 235));
+        label(p, sans(12, true), dark ? Qt::white : QColor(32, 33, 36), int(pillBox.left()) + 10, int(pillBox.top()) + 4, pill);
+        // A shield-shaped role badge with a star.
+        if (i % 4 == 1) {
+            const QPointF at(pillBox.right() + 14, pillBox.top());
+            QPainterPath shield;
+            shield.moveTo(at + QPointF(11, 0));
+            shield.lineTo(at + QPointF(22, 4));
+            shield.quadTo(at + QPointF(22, 18), at + QPointF(11, 24));
+            shield.quadTo(at + QPointF(0, 18), at + QPointF(0, 4));
+            shield.closeSubpath();
+            p.fillPath(shield, QColor(26, 115, 232));
+            label(p, sans(12, true), Qt::white, int(at.x()) + 6, int(at.y()) + 4, QStringLiteral("\u2605"));
+        }
+    }
+    return d.finish();
+}
+
+// A cartoon face: a round head, eyes with highlights, brows, a nose and a smile; with hair when
+// `hair` is valid. The kind of drawing illustrations, stickers and mascots show.
+void cartoonFace(QPainter& p, QPointF centre, double size, const QColor& skin, const QColor& hair, int mood) {
+    const double r = size / 2;
+    p.save();
+    p.translate(centre);
+    p.setPen(QPen(QColor(60, 40, 30), std::max(1.0, size / 40)));
+    if (hair.isValid()) {
+        p.setBrush(hair);
+        p.drawEllipse(QRectF(-r * 1.08, -r * 1.15, r * 2.16, r * 1.6));
+    }
+    p.setBrush(skin);
+    p.drawEllipse(QRectF(-r * 0.9, -r, r * 1.8, r * 2));
+    for (const double side : {-1.0, 1.0}) {
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(side * r * 0.35, -r * 0.15), r * 0.2, r * 0.24);
+        p.setBrush(QColor(40, 30, 25));
+        p.drawEllipse(QPointF(side * r * 0.33, -r * 0.12), r * 0.1, r * 0.12);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(side * r * 0.3, -r * 0.17), r * 0.03, r * 0.03);
+        p.drawLine(QPointF(side * r * 0.15, -r * 0.5), QPointF(side * r * 0.55, -r * (mood == 2 ? 0.4 : 0.55)));
+    }
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(-r * 0.08, -r * 0.05, r * 0.16, r * 0.3), 180 * 16, 180 * 16);
+    if (mood == 1)
+        p.drawEllipse(QRectF(-r * 0.15, r * 0.45, r * 0.3, r * 0.2));
+    else
+        p.drawArc(QRectF(-r * 0.4, r * 0.2, r * 0.8, r * 0.45), 200 * 16, 140 * 16);
+    p.restore();
+}
+
+// Stickers, emoji-like smileys, mascots and an illustrated banner: drawn faces, no people.
+FaceScreen cartoons(bool dark) {
+    const Theme t = themeFor(dark);
+    ScreenDrawing d(QStringLiteral("no-people-cartoons-%1").arg(dark ? "dark" : "light"), blankImage(1920, 1080, t.window));
+    QPainter& p = d.painter;
+    label(p, sans(20, true), t.text, 40, 24, "Sticker packs");
+    static const QColor kSkins[] = {QColor(255, 205, 64), QColor(241, 194, 160), QColor(198, 134, 96), QColor(141, 85, 54),
+                                    QColor(120, 200, 120), QColor(170, 190, 255)};
+    static const QColor kHair[] = {QColor(), QColor(90, 56, 30), QColor(20, 20, 24), QColor(230, 190, 90), QColor(180, 60, 40)};
+    static const double kSizes[] = {24, 32, 48, 64, 96, 140, 200};
+    double x = 60, y = 90, rowHeight = 0;
+    for (int n = 0; n < 34; ++n) {
+        const double size = kSizes[n % std::size(kSizes)];
+        if (x + size > 1880) {
+            x = 60;
+            y += rowHeight + 40;
+            rowHeight = 0;
+        }
+        if (y + size > 1060) break;
+        const bool smiley = n % 3 == 0;
+        cartoonFace(p, QPointF(x + size / 2, y + size / 2), size, smiley ? QColor(255, 205, 64) : kSkins[n % std::size(kSkins)],
+                    smiley ? QColor() : kHair[n % std::size(kHair)], n % 3);
+        x += size + 50;
+        rowHeight = std::max(rowHeight, size);
+    }
+    return d.finish();
+}
+
 } // namespace
 
 std::optional<std::vector<Portrait>> fetchPortraits(const QString& cacheFolder, QString* whyNot) {
@@ -380,6 +491,8 @@ std::vector<FaceScreen> faceScreens(const std::vector<Portrait>& portraits) {
         screens.push_back(directory(composer, dark));
         screens.push_back(wallpaper(composer, dark, dark ? 260 : 220));
     }
+    // One person close to the camera, the call filling the screen.
+    screens.push_back(callTiles(composer, false, 1, 1, {520}));
     return screens;
 }
 
@@ -392,6 +505,10 @@ std::vector<FaceScreen> peopleFreeScreens(const std::vector<QImage>& photos) {
     screens.push_back(galleryOfThings(photos));
     screens.push_back(codeEditor());
     screens.push_back(dashboard());
+    for (const bool dark : {false, true}) {
+        screens.push_back(badgesAndPills(dark));
+        screens.push_back(cartoons(dark));
+    }
     return screens;
 }
 

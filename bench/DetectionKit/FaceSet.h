@@ -28,13 +28,14 @@ std::optional<std::vector<Portrait>> fetchPortraits(const QString& cacheFolder, 
 // Photographs without people from the same packages (fruit, buildings, animals, objects).
 std::vector<QImage> peopleFreePhotos(const QString& cacheFolder);
 
-// The face set: call tiles, 32-48 px avatars, directory grids and a photo wallpaper, light and
-// dark, with the portraits at face sizes from 24 to 260 px, in colour, grey and warm-tinted, some
-// slightly turned.
+// The face set: call tiles, 32-48 px avatars, directory grids, a photo wallpaper, light and dark,
+// and a call filled by one face, with the portraits at face sizes from 24 to 520 px, in colour,
+// grey and warm-tinted, some slightly turned.
 std::vector<FaceScreen> faceScreens(const std::vector<Portrait>& portraits);
 
-// Five screens without people: text-dense light and dark, a photo gallery of things, a code editor
-// and a chart dashboard.
+// Screens without people: text-dense light and dark, a photo gallery of things, a code editor, a
+// chart dashboard, and light and dark team pages of initials avatars, coloured pills and badges and
+// sticker sheets of cartoon faces.
 std::vector<FaceScreen> peopleFreeScreens(const std::vector<QImage>& photos);
 
 } // namespace DetectionBench

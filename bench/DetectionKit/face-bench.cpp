@@ -1,15 +1,18 @@
 // face-bench [FOLDER]: judges face detectors on the face set (portraits from Debian packages placed
 // into rendered interfaces) and on five screens without people. Per detector: faces found (a face
 // counts when the union of the boxes covers at least 90% of it), boxes on the people-free screens,
-// boxes elsewhere on the face screens, and the median wall time on a 1920x1080 call screen.
+// boxes elsewhere on the face screens, the median wall time on a 1920x1080 call screen, and the
+// process's peak resident memory while the detector ran over what it held before (the screens).
 // With FOLDER, every screen is written there with the face boxes (green) and the production
 // detector's boxes (red) drawn on it.
+#include "CascadeFaceDetector.h"
 #include "FaceSet.h"
 
-#include "DetectionKit/CascadeFaceDetector.h"
 #include "DetectionKit/ImageBoxes.h"
+#include "DetectionKit/NeuralFaceDetector.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <opencv2/imgproc.hpp>
@@ -127,16 +130,32 @@ std::vector<Variant> variants() {
                         return boxes;
                     }});
 #endif
-    auto production = std::make_shared<DetectionKit::CascadeFaceDetector>();
-    list.push_back({"CascadeFaceDetector (shipped)", [production](const QImage& image) {
-                        Boxes boxes;
-                        for (const Support::Rect& n : production->detectFaces(image)) {
-                            const Support::Rect r = DetectionKit::ImageBoxes::findingBox(n, image.width(), image.height());
-                            // Scored like the other rows, before the finding's growth.
-                            boxes.push_back(r.insetBy(DetectionKit::ImageBoxes::kGrowth, DetectionKit::ImageBoxes::kGrowth).toQRectF());
-                        }
+    // The detectors of the app, scored like the other rows: before the finding's growth.
+    auto scored = [](DetectionKit::FaceDetector& detector, const QImage& image) {
+        Boxes boxes;
+        for (const Support::Rect& n : detector.detectFaces(image)) {
+            const Support::Rect r = DetectionKit::ImageBoxes::findingBox(n, image.width(), image.height());
+            boxes.push_back(r.insetBy(DetectionKit::ImageBoxes::kGrowth, DetectionKit::ImageBoxes::kGrowth).toQRectF());
+        }
+        return boxes;
+    };
+    auto cascade = std::make_shared<DetectionKit::CascadeFaceDetector>();
+    auto neural = std::make_shared<DetectionKit::NeuralFaceDetector>();
+    list.push_back({"CascadeFaceDetector (before)", [=](const QImage& image) { return scored(*cascade, image); }});
+    for (const int workers : {1, 4}) {
+        DetectionKit::NeuralFaceDetector::Options options;
+        options.workers = workers;
+        auto few = std::make_shared<DetectionKit::NeuralFaceDetector>(options);
+        list.push_back({QStringLiteral("NeuralFaceDetector, %1 worker(s)").arg(workers),
+                        [=](const QImage& image) { return scored(*few, image); }});
+    }
+    list.push_back({"NeuralFaceDetector and cascade together", [=](const QImage& image) {
+                        Boxes boxes = scored(*neural, image);
+                        const Boxes more = scored(*cascade, image);
+                        boxes.insert(boxes.end(), more.begin(), more.end());
                         return boxes;
                     }});
+    list.push_back({"NeuralFaceDetector (shipped)", [=](const QImage& image) { return scored(*neural, image); }});
     return list;
 }
 
@@ -169,10 +188,29 @@ struct Score {
     int onPeopleFree = 0;
     QStringList missed;
     double medianMs = 0;
+    double peakMiB = 0;
+    double baseMiB = 0;
 };
+
+// The process's peak resident memory is reset (Linux: "5" to clear_refs) and read back (VmHWM).
+void resetPeakMemory() {
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly)) refs.write("5");
+}
+
+// A figure of /proc/self/status in MiB ("VmHWM:" the peak, "VmRSS:" the present).
+double memoryMiB(const QByteArray& key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
 
 Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std::vector<FaceScreen>& empty) {
     Score s;
+    resetPeakMemory();
+    s.baseMiB = memoryMiB("VmRSS:");
     for (const FaceScreen& screen : faceSet) {
         const Boxes boxes = grown(v.detect(screen.image));
         for (const QRect& face : screen.faces) {
@@ -202,6 +240,7 @@ Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std:
     }
     std::sort(times.begin(), times.end());
     s.medianMs = times[times.size() / 2];
+    s.peakMiB = memoryMiB("VmHWM:");
     return s;
 }
 
@@ -238,13 +277,14 @@ int main(int argc, char** argv) {
         for (const auto* screens : {&faceSet, &empty})
             for (const FaceScreen& screen : *screens) writeAnnotated(out, screen, grown(list.back().detect(screen.image)));
     }
-    std::printf("%-48s %12s %10s %12s %9s\n", "detector", "faces found", "elsewhere", "people-free", "ms");
+    std::printf("%-48s %12s %10s %12s %9s %9s\n", "detector", "faces found", "elsewhere", "people-free", "ms", "peak MiB over the rest");
     const QString only = qEnvironmentVariable("FACE_BENCH_ONLY");
     for (const Variant& v : list) {
         if (!only.isEmpty() && !v.name.contains(only)) continue;
         const Score s = judge(v, faceSet, empty);
-        std::printf("%-48s %5d/%-3d%3.0f%% %10d %12d %9.0f\n", qPrintable(v.name), s.found, s.faces,
-                    100.0 * s.found / std::max(1, s.faces), s.strayOnFaceScreens, s.onPeopleFree, s.medianMs);
+        std::printf("%-48s %5d/%-3d%3.0f%% %10d %12d %9.0f %9.0f\n", qPrintable(v.name), s.found, s.faces,
+                    100.0 * s.found / std::max(1, s.faces), s.strayOnFaceScreens, s.onPeopleFree, s.medianMs,
+                    s.peakMiB - s.baseMiB);
         if (qEnvironmentVariableIsSet("FACE_BENCH_VERBOSE"))
             for (const QString& m : s.missed) std::printf("    %s\n", qPrintable(m));
     }

@@ -6,7 +6,10 @@
 //                                   (a fresh process each, median of 10) and warm captures (one
 //                                   process, median of 10 after one capture to warm up)
 //   pipeline-bench --memory         resident memory of a process wired like the app: idle, with
-//                                   warm recognisers only, and after ten captures
+//                                   warm recognisers only, and at start, after one capture, after
+//                                   forty, and a minute after the last (the detection engines let
+//                                   go), with the first capture after that
+//   pipeline-bench --memory-quick   the same without the minute's wait (the engines stay warm)
 //
 // Each capture is a display capture; the time ends when the working copy is written and listed.
 #include "../DetectionKit/ScreenRenderer.h"
@@ -24,6 +27,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -108,6 +112,54 @@ double residentMegabytes() {
     return -1;
 }
 
+// What the resident memory is made of: the heap and other anonymous memory, and mapped files
+// (the program's and its libraries' code and data).
+QByteArray residentParts() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return {};
+    QByteArray parts;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        for (const char* key : {"RssAnon:", "RssFile:"})
+            if (line.startsWith(key)) {
+                const double mb = line.mid(int(qstrlen(key))).trimmed().split(' ').first().toDouble() / 1024.0;
+                parts += QByteArray(key).chopped(1).mid(3).toLower() + " " + QByteArray::number(mb, 'f', 1) + " MB ";
+            }
+    }
+    return parts.trimmed();
+}
+
+// The mapped files holding the most resident memory, largest first.
+QByteArray largestMappedFiles(int count) {
+    QFile smaps("/proc/self/smaps");
+    if (!smaps.open(QIODevice::ReadOnly)) return {};
+    std::map<QByteArray, double> byFile;
+    QByteArray current;
+    for (const QByteArray& line : smaps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 5 && fields[0].contains('-') && !fields[0].endsWith(':')) {
+            current = fields.size() >= 6 ? fields[5] : QByteArray("[anonymous]");
+        } else if (line.startsWith("Rss:")) {
+            byFile[current] += line.mid(4).trimmed().split(' ').first().toDouble() / 1024.0;
+        }
+    }
+    std::vector<std::pair<double, QByteArray>> sorted;
+    for (const auto& [file, mb] : byFile) sorted.push_back({mb, file});
+    std::sort(sorted.rbegin(), sorted.rend());
+    QByteArray out;
+    for (int i = 0; i < count && i < int(sorted.size()); ++i)
+        out += "    " + QByteArray::number(sorted[size_t(i)].first, 'f', 1) + " MB " + sorted[size_t(i)].second + "\n";
+    return out;
+}
+
+int threadCount() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:")) return line.mid(8).trimmed().toInt();
+    }
+    return -1;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
@@ -159,7 +211,7 @@ int measureWarm(int count) {
     return 0;
 }
 
-int measureMemory(bool recognisersOnly) {
+int measureMemory(bool recognisersOnly, bool waitForRelease) {
     QCoreApplication::processEvents();
     const double bare = residentMegabytes();
     auto wired = wire();
@@ -172,14 +224,34 @@ int measureMemory(bool recognisersOnly) {
         std::printf("idle %.1f MB, recognisers warm %.1f MB\n", idle, residentMegabytes());
         return 0;
     }
-    if (!captureOnce(*wired)) return 1;
+    const auto first = captureOnce(*wired);
+    if (!first) return 1;
     const double afterOne = residentMegabytes();
-    for (int i = 1; i < 10; ++i) {
-        if (!captureOnce(*wired)) return 1;
+    std::vector<double> warm;
+    for (int i = 1; i < 40; ++i) {
+        const auto ms = captureOnce(*wired);
+        if (!ms) return 1;
+        warm.push_back(*ms);
     }
     QThread::msleep(500);
     QCoreApplication::processEvents();
-    std::printf("idle %.1f MB, after one capture %.1f MB, after ten %.1f MB\n", idle, afterOne, residentMegabytes());
+    const double afterForty = residentMegabytes();
+    std::printf("start %.1f MB, after one capture %.1f MB, after forty %.1f MB (%d threads; %s)\n", idle, afterOne,
+                afterForty, threadCount(), residentParts().constData());
+    std::printf("first capture %.0f ms, warm captures median %.0f ms\n", *first, median(warm));
+    if (!waitForRelease) return 0;
+    // The engines are let go a minute after the last detection.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 65000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(100);
+    }
+    std::printf("a minute after the last capture %.1f MB (%d threads; %s), the most of it in\n%s",
+                residentMegabytes(), threadCount(), residentParts().constData(), largestMappedFiles(8).constData());
+    const auto again = captureOnce(*wired);
+    if (!again) return 1;
+    std::printf("first capture after the engines were let go %.0f ms, then %.1f MB\n", *again, residentMegabytes());
     return 0;
 }
 
@@ -207,7 +279,8 @@ void report(const char* what, const std::vector<double>& values) {
                 *std::min_element(values.begin(), values.end()), *std::max_element(values.begin(), values.end()));
 }
 
-int orchestrate(bool memory) {
+int orchestrate(const QString& mode) {
+    const bool memory = mode.startsWith("--memory");
     // Two windows of another process: a light screen and a dark one over it.
     std::vector<std::unique_ptr<QProcess>> windows;
     for (const QStringList& place : {QStringList{"light", "0", "0", "1920", "1080"}, QStringList{"dark", "560", "260", "1200", "720"}}) {
@@ -225,7 +298,7 @@ int orchestrate(bool memory) {
 
     if (memory) {
         std::printf("recognisers only: %s", runSelf({"--memory-recognisers"}).constData());
-        std::printf("ten captures:     %s", runSelf({"--memory-captures"}).constData());
+        std::printf("captures:\n%s", runSelf({mode == "--memory-quick" ? "--memory-captures-quick" : "--memory-captures"}).constData());
     } else {
         std::vector<double> first;
         for (int i = 0; i < 10; ++i) {
@@ -265,7 +338,8 @@ int main(int argc, char** argv) {
     const QString mode = arguments.value(0);
     if (mode == "--first") return measureFirst();
     if (mode == "--warm") return measureWarm(arguments.value(1).toInt());
-    if (mode == "--memory-recognisers") return measureMemory(true);
-    if (mode == "--memory-captures") return measureMemory(false);
-    return orchestrate(mode == "--memory");
+    if (mode == "--memory-recognisers") return measureMemory(true, false);
+    if (mode == "--memory-captures") return measureMemory(false, true);
+    if (mode == "--memory-captures-quick") return measureMemory(false, false);
+    return orchestrate(mode);
 }

@@ -2,14 +2,14 @@
 
 #include "DetectionKit/EngineModule.h"
 
-#include "DetectionKit/CascadeFaceDetector.h"
+#include "DetectionKit/NeuralFaceDetector.h"
 #include "DetectionKit/TesseractRecognizer.h"
 
 extern "C" __attribute__((visibility("default"))) const DetectionKit::EngineModule* brindlecastDetectionEngines() {
     static const DetectionKit::EngineModule module{
         DetectionKit::EngineModule::kVersion,
         [] { return std::shared_ptr<DetectionKit::TextRecognizer>(std::make_shared<DetectionKit::TesseractRecognizer>()); },
-        [] { return std::shared_ptr<DetectionKit::FaceDetector>(std::make_shared<DetectionKit::CascadeFaceDetector>()); },
+        [] { return std::shared_ptr<DetectionKit::FaceDetector>(std::make_shared<DetectionKit::NeuralFaceDetector>()); },
     };
     return &module;
 }

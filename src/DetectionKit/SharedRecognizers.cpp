@@ -1,8 +1,10 @@
 #include "DetectionKit/SharedRecognizers.h"
 
 #include "DetectionKit/EngineModule.h"
+#include "DetectionKit/IdleEngineKeeper.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <mutex>
 #include <string>
@@ -22,6 +24,10 @@ struct LoadedModule {
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
+        // Blocks of 128 KiB and more get pages of their own, handed back when freed. Without this
+        // the allocator raises that bound as the engines free large blocks and then serves them
+        // from the worker threads' heaps, which keep some 100 MB after the engines are let go.
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
@@ -42,59 +48,66 @@ const LoadedModule& engineModule() {
     return loaded;
 }
 
-// Made on first use from the module; throws RecognitionError when the module cannot be loaded.
+// Made from the module on first use, and again after the keeper let it go; throws
+// RecognitionError when the module cannot be loaded.
 template <typename Engine>
-class LazyEngine {
+class KeptEngine {
 public:
     using Maker = std::shared_ptr<Engine> (*EngineModule::*)();
-    explicit LazyEngine(Maker maker) : maker_(maker) {}
+    explicit KeptEngine(Maker maker)
+        : keeper_([maker]() -> std::shared_ptr<void> {
+              const LoadedModule& loaded = engineModule();
+              if (!loaded.module) throw RecognitionError(loaded.error);
+              std::shared_ptr<Engine> engine = (loaded.module->*maker)();
+              if (!engine) throw RecognitionError("the recognition engine could not be made");
+              return engine;
+          }) {}
 
-    Engine& get() {
-        std::call_once(made_, [this] {
-            const LoadedModule& loaded = engineModule();
-            if (loaded.module) engine_ = (loaded.module->*maker_)();
-        });
-        if (!engine_) throw RecognitionError(engineModule().error);
-        return *engine_;
+    template <typename Use>
+    auto with(Use use) {
+        const IdleEngineKeeper::Lease lease = keeper_.acquire();
+        return use(*static_cast<Engine*>(lease.engine().get()));
     }
 
 private:
-    Maker maker_;
-    std::once_flag made_;
-    std::shared_ptr<Engine> engine_;
+    IdleEngineKeeper keeper_;
 };
 
-class LazyTextRecognizer final : public TextRecognizer {
+class KeptTextRecognizer final : public TextRecognizer {
 public:
-    std::vector<RecognizedLine> recognize(const QImage& image) override { return engine_.get().recognize(image); }
+    std::vector<RecognizedLine> recognize(const QImage& image) override {
+        return engine_.with([&](TextRecognizer& engine) { return engine.recognize(image); });
+    }
     std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) override {
-        return engine_.get().recognizeAround(image, blanks);
+        return engine_.with([&](TextRecognizer& engine) { return engine.recognizeAround(image, blanks); });
     }
 
 private:
-    LazyEngine<TextRecognizer> engine_{&EngineModule::makeTextRecognizer};
+    KeptEngine<TextRecognizer> engine_{&EngineModule::makeTextRecognizer};
 };
 
-class LazyFaceDetector final : public FaceDetector {
+class KeptFaceDetector final : public FaceDetector {
 public:
-    std::vector<Support::Rect> detectFaces(const QImage& image) override { return engine_.get().detectFaces(image); }
+    std::vector<Support::Rect> detectFaces(const QImage& image) override {
+        return engine_.with([&](FaceDetector& engine) { return engine.detectFaces(image); });
+    }
 
 private:
-    LazyEngine<FaceDetector> engine_{&EngineModule::makeFaceDetector};
+    KeptEngine<FaceDetector> engine_{&EngineModule::makeFaceDetector};
 };
 
 } // namespace
 
 // Made once and never destroyed: the engines hold on to the recognition library's own statics
 // (its shared dictionary cache), which are made after these and so would be gone before these
-// were torn down at exit.
+// were torn down at exit. The engines themselves are let go after a minute without detection.
 std::shared_ptr<TextRecognizer> sharedTextRecognizer() {
-    static const auto* shared = new std::shared_ptr<TextRecognizer>(std::make_shared<LazyTextRecognizer>());
+    static const auto* shared = new std::shared_ptr<TextRecognizer>(std::make_shared<KeptTextRecognizer>());
     return *shared;
 }
 
 std::shared_ptr<FaceDetector> sharedFaceDetector() {
-    static const auto* shared = new std::shared_ptr<FaceDetector>(std::make_shared<LazyFaceDetector>());
+    static const auto* shared = new std::shared_ptr<FaceDetector>(std::make_shared<KeptFaceDetector>());
     return *shared;
 }
 

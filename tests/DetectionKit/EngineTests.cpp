@@ -5,7 +5,7 @@
 #include "TestPhotograph.h"
 #include "support/TestEnvironment.h"
 
-#include "DetectionKit/CascadeFaceDetector.h"
+#include "DetectionKit/NeuralFaceDetector.h"
 #include "DetectionKit/PIIDetector.h"
 #include "DetectionKit/TesseractRecognizer.h"
 #include "DetectionKit/TextExtractor.h"
@@ -14,6 +14,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/dnn.hpp>
 
 #include <future>
 
@@ -205,6 +208,8 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
         {"a grey directory photo on white", Qt::white, "grey", 60, false},
         {"a warm call tile on dark", QColor(24, 24, 26), "warm", 140, false},
         {"a wallpaper-sized face on light", QColor(242, 242, 247), "colour", 250, false},
+        {"a face filling a call window", QColor(24, 24, 26), "colour", 380, false},
+        {"a face close to the camera, filling the screen", QColor(24, 24, 26), "warm", 700, false},
     };
     for (const Case& c : cases) {
         QImage screen = canvas(1280, 800, c.window);
@@ -270,8 +275,53 @@ TEST(EngineTest, MissingEngineDataIsAnErrorNotAnEmptyResult) {
     const QImage image = canvas(200, 50, Qt::white);
     EXPECT_THROW(text->recognize(image), RecognitionError);
 
-    CascadeFaceDetector faces(TestSupport::makeTemporaryFolder("no-cascade") + "/missing.xml");
-    EXPECT_THROW(faces.detectFaces(image), RecognitionError);
+    // A damaged face model: a detection that cannot look for faces fails, it never finds none.
+    const unsigned char damaged[] = {0x08, 0x07, 0x12, 0xff, 0x00, 0x42};
+    NeuralFaceDetector::Options broken;
+    broken.model = damaged;
+    broken.modelSize = sizeof damaged;
+    EXPECT_THROW(NeuralFaceDetector(broken).detectFaces(image), RecognitionError);
+}
+
+// The build's rewrite of the face model computes what the shipped graph computes, on the one size
+// the shipped graph takes.
+TEST(EngineTest, RewrittenFaceModelAgreesWithTheShippedOne) {
+    cv::dnn::Net shipped = cv::dnn::readNetFromONNX(FACE_MODEL_SHIPPED);
+    cv::dnn::Net rewritten = cv::dnn::readNetFromONNX(FACE_MODEL_CONVERTED);
+    ASSERT_FALSE(shipped.empty());
+    ASSERT_FALSE(rewritten.empty());
+    cv::Mat nhwc(std::vector<int>{1, 128, 128, 3}, CV_32F);
+    cv::randu(nhwc, -1.0, 1.0);
+    shipped.setInput(nhwc);
+    std::vector<cv::Mat> lists; // per anchor, in cell order: scores8, scores16, boxes8, boxes16
+    shipped.forward(lists, std::vector<cv::String>{"Identity:0", "Identity_1:0", "Identity_2:0", "Identity_3:0"});
+
+    cv::Mat nchw(std::vector<int>{1, 3, 128, 128}, CV_32F);
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) nchw.at<float>(std::vector<int>{0, c, y, x}.data()) = nhwc.at<float>(std::vector<int>{0, y, x, c}.data());
+    rewritten.setInput(nchw);
+    std::vector<cv::Mat> maps;
+    rewritten.forward(maps, std::vector<cv::String>{"scores8", "scores16", "boxes8", "boxes16"});
+    ASSERT_EQ(lists.size(), 4u);
+    ASSERT_EQ(maps.size(), 4u);
+    for (size_t k = 0; k < 4; ++k) {
+        const cv::Mat& list = lists[k];
+        const cv::Mat& map = maps[k];
+        const int perAnchor = list.size[2], rows = map.size[2], columns = map.size[3];
+        const int anchors = map.size[1] / perAnchor;
+        ASSERT_EQ(list.size[1], rows * columns * anchors) << k;
+        float worst = 0;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < columns; ++x)
+                for (int a = 0; a < anchors; ++a)
+                    for (int v = 0; v < perAnchor; ++v) {
+                        const float expected = list.at<float>(std::vector<int>{0, (y * columns + x) * anchors + a, v}.data());
+                        const float got = map.at<float>(std::vector<int>{0, a * perAnchor + v, y, x}.data());
+                        worst = std::max(worst, std::abs(expected - got));
+                    }
+        EXPECT_LE(worst, 1e-4f) << "output " << k;
+    }
 }
 
 TEST(EngineTest, ConcurrentCallsShareTheEnginesAndAgree) {

@@ -7,7 +7,8 @@
 
 namespace DetectionKit {
 
-// Face detection with OpenCV's frontal-face cascade. A classifier is not safe to share between
+// Face detection with OpenCV's frontal-face cascade, as the app did before its neural face model:
+// kept here as the face bench's reference. A classifier is not safe to share between
 // threads, so each concurrent call borrows one from a small pool; they are made once and reused.
 class CascadeFaceDetector final : public FaceDetector {
 public:

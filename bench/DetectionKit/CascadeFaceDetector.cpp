@@ -1,4 +1,4 @@
-#include "DetectionKit/CascadeFaceDetector.h"
+#include "CascadeFaceDetector.h"
 
 #include "DetectionKit/ImageBoxes.h"
 

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Support/Geometry.h"
+
+#include <QImage>
+
+#include <vector>
+
+namespace DetectionKit::FaceCandidates {
+
+// A face the model saw: its box in image pixels (top-left origin) and its score, 0..1.
+struct Candidate {
+    Support::Rect box;
+    double score = 0;
+};
+
+// One head of the face model, as it comes out of the net: `anchors` score maps and, per anchor,
+// 16 regression maps (box centre offset x, y, width, height, then six key points), each
+// rows x columns floats, planar. Every cell of the map is `stride` input pixels; its anchors sit
+// at the cell's centre.
+struct Head {
+    const float* scores = nullptr;
+    const float* boxes = nullptr;
+    int anchors = 0;
+    int stride = 0;
+    int rows = 0;
+    int columns = 0;
+};
+
+// Where a pass's input came from: input pixel (x, y) is image pixel
+// (left + x / scale, top + y / scale).
+struct Placement {
+    double left = 0;
+    double top = 0;
+    double scale = 1;
+};
+
+// The candidates of one head whose score (a sigmoid of the raw value) reaches `threshold`, in
+// image pixels.
+std::vector<Candidate> decode(const Head& head, const Placement& placement, double threshold);
+
+// Boxes that overlap by more than `minOverlap` (intersection over union) are one face: merged into
+// their score-weighted mean, with the best score among them. Strongest first.
+std::vector<Candidate> merge(std::vector<Candidate> candidates, double minOverlap = 0.3);
+
+// Squares of `side` pixels covering a width x height image, overlapping by at least `overlap`: the
+// last in each row and column ends at the image's edge. An image narrower or lower than `side` is
+// one tile across or down, as large as the image. Rectangles as {x, y, width, height}.
+struct Tile {
+    int x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const Tile&, const Tile&) = default;
+};
+std::vector<Tile> tiles(int width, int height, int side, int overlap);
+
+// What a box (image pixels, clipped to the image) is made of. A photograph spreads over many
+// shades that change from pixel to pixel; a drawing (a cartoon, a sticker, an initials avatar) is
+// nearly all a few flat fills.
+struct Flatness {
+    double fewColours = 0;   // the share of pixels in the four most frequent colours (steps of 16)
+    double sameAsNext = 0;   // the share of pixels that match their right and lower neighbours
+};
+Flatness flatness(const QImage& image, const Support::Rect& box);
+// A box that is flat by both measures: on the face bench, faces in photographs reach at most 0.61
+// and 0.31, drawings at least 0.69 and 0.47. Both must hold, so that a smooth face is not lost.
+bool looksDrawn(const QImage& image, const Support::Rect& box);
+
+// The face as the user sees it: the model's box sits low and narrow on the face, so it is grown by
+// a tenth of its size on every side and raised by a twentieth of its height.
+Support::Rect faceBox(const Support::Rect& modelBox);
+
+} // namespace DetectionKit::FaceCandidates

@@ -1,0 +1,155 @@
+#include "DetectionKit/NeuralFaceDetector.h"
+
+#include "DetectionKit/FaceCandidates.h"
+#include "DetectionKit/FaceModel.h"
+#include "DetectionKit/ImageBoxes.h"
+
+#include <opencv2/dnn.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace DetectionKit {
+
+namespace {
+
+// Small faces are searched at full size in tiles of this side, overlapping by more than the
+// largest face found at that size; larger ones on the whole screen at a quarter size, and faces
+// close to a camera, filling much of the screen, at an eighth (the model sees faces up to about
+// 100 of its pixels).
+constexpr int kTileSide = 576;
+constexpr int kTileOverlap = 128;
+constexpr double kWholeScreenScales[] = {0.25, 0.125};
+// The net takes sides that are multiples of this; a pass's input is padded up to one.
+constexpr int kSideMultiple = 16;
+
+const std::vector<cv::String> kOutputs = {"scores8", "boxes8", "scores16", "boxes16"};
+
+// One run of the net: a part of the screen, scaled.
+struct Pass {
+    cv::Rect area;  // in image pixels
+    double scale = 1;
+};
+
+int roundedUp(int value) { return (value + kSideMultiple - 1) / kSideMultiple * kSideMultiple; }
+
+// The net's input for a pass: RGB scaled to -1..1, padded with mid-grey (0) to a multiple of 16.
+cv::Mat inputOf(const cv::Mat& rgb, const Pass& pass) {
+    cv::Mat part = rgb(pass.area);
+    if (pass.scale != 1) {
+        cv::Mat scaled;
+        const cv::Size size(std::max(1, int(std::lround(part.cols * pass.scale))),
+                            std::max(1, int(std::lround(part.rows * pass.scale))));
+        cv::resize(part, scaled, size, 0, 0, cv::INTER_AREA);
+        part = scaled;
+    }
+    cv::Mat padded;
+    cv::copyMakeBorder(part, padded, 0, roundedUp(part.rows) - part.rows, 0, roundedUp(part.cols) - part.cols,
+                       cv::BORDER_CONSTANT, cv::Scalar::all(127.5));
+    return cv::dnn::blobFromImage(padded, 1 / 127.5, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
+}
+
+FaceCandidates::Head headOf(const cv::Mat& scores, const cv::Mat& boxes, int stride) {
+    if (scores.dims != 4 || boxes.dims != 4 || boxes.size[1] != 16 * scores.size[1] || scores.size[2] != boxes.size[2] ||
+        scores.size[3] != boxes.size[3])
+        throw RecognitionError("the face model gave head maps of an unexpected shape");
+    return {scores.ptr<float>(), boxes.ptr<float>(), scores.size[1], stride, scores.size[2], scores.size[3]};
+}
+
+std::vector<FaceCandidates::Candidate> run(cv::dnn::Net& net, const cv::Mat& rgb, const Pass& pass, double threshold) {
+    net.setInput(inputOf(rgb, pass));
+    std::vector<cv::Mat> outputs;
+    net.forward(outputs, kOutputs);
+    const FaceCandidates::Placement placement{double(pass.area.x), double(pass.area.y), pass.scale};
+    std::vector<FaceCandidates::Candidate> found = FaceCandidates::decode(headOf(outputs[0], outputs[1], 8), placement, threshold);
+    const auto large = FaceCandidates::decode(headOf(outputs[2], outputs[3], 16), placement, threshold);
+    found.insert(found.end(), large.begin(), large.end());
+    return found;
+}
+
+std::vector<Pass> passesFor(int width, int height) {
+    std::vector<Pass> passes;
+    for (const FaceCandidates::Tile& t : FaceCandidates::tiles(width, height, kTileSide, kTileOverlap))
+        passes.push_back({cv::Rect(t.x, t.y, t.width, t.height), 1});
+    for (const double scale : kWholeScreenScales) passes.push_back({cv::Rect(0, 0, width, height), scale});
+    return passes;
+}
+
+cv::dnn::Net readNet(const unsigned char* model, std::size_t size) {
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(reinterpret_cast<const char*>(model), size);
+    if (net.empty()) throw RecognitionError("the face model could not be read");
+    return net;
+}
+
+} // namespace
+
+NeuralFaceDetector::NeuralFaceDetector() : NeuralFaceDetector(Options{}) {}
+
+NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options) {
+    if (!options_.model) {
+        options_.model = FaceModel::bytes();
+        options_.modelSize = FaceModel::size();
+    }
+}
+
+std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) {
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+    const QImage rgb888 = image.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat rgb(rgb888.height(), rgb888.width(), CV_8UC3, const_cast<uchar*>(rgb888.constBits()),
+                      size_t(rgb888.bytesPerLine()));
+    const std::vector<Pass> passes = passesFor(rgb.cols, rgb.rows);
+
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int wanted = options_.workers > 0 ? options_.workers : std::min(cores, kMaxWorkers);
+    const int workers = std::clamp(wanted, 1, int(passes.size()));
+
+    std::mutex mutex;
+    std::vector<FaceCandidates::Candidate> candidates;
+    std::string failure;
+    std::atomic<size_t> next{0};
+    // Each worker reads its own net (they are not safe to share) and drops it when the passes are
+    // done, with the layer outputs it holds.
+    auto work = [&] {
+        try {
+            cv::dnn::Net net = readNet(options_.model, options_.modelSize);
+            for (size_t i = next++; i < passes.size(); i = next++) {
+                auto found = run(net, rgb, passes[i], options_.threshold);
+                std::lock_guard lock(mutex);
+                candidates.insert(candidates.end(), found.begin(), found.end());
+            }
+        } catch (const cv::Exception& e) {
+            std::lock_guard lock(mutex);
+            if (failure.empty()) failure = std::string("face detection failed: ") + e.what();
+        } catch (const std::exception& e) {
+            std::lock_guard lock(mutex);
+            if (failure.empty()) failure = std::string("face detection failed: ") + e.what();
+        }
+        next = passes.size(); // a failed worker stops the others at their next pass
+    };
+    std::vector<std::thread> threads;
+    for (int i = 1; i < workers; ++i) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+    // The nets are gone; hand the heap they used back to the system rather than keep it for the
+    // next capture, which may be a long way off.
+    malloc_trim(0);
+    if (!failure.empty()) throw RecognitionError(failure);
+
+    std::vector<Support::Rect> faces;
+    const Support::Rect bounds(0, 0, image.width(), image.height());
+    for (const FaceCandidates::Candidate& c : FaceCandidates::merge(std::move(candidates))) {
+        // Cartoons, stickers and initials avatars have the shape of a face but are nobody's.
+        if (FaceCandidates::looksDrawn(image, c.box)) continue;
+        const Support::Rect box = FaceCandidates::faceBox(c.box).intersection(bounds);
+        if (!box.isNull() && !box.isEmpty()) faces.push_back(ImageBoxes::normalized(box, image.width(), image.height()));
+    }
+    return faces;
+}
+
+} // namespace DetectionKit

@@ -1,0 +1,151 @@
+// Reading the face model's head maps, merging what it saw across tiles and sizes, and the tiles a
+// screen is searched in.
+#include "DetectionKit/FaceCandidates.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace DetectionKit::FaceCandidates;
+
+namespace {
+
+// Head maps of one head, all cells quiet (score far below any threshold) until set.
+struct Maps {
+    Maps(int anchors, int stride, int rows, int columns)
+        : anchors(anchors), stride(stride), rows(rows), columns(columns),
+          scores(size_t(anchors * rows * columns), -20.f), boxes(size_t(anchors * 16 * rows * columns), 0.f) {}
+
+    // A face seen by `anchor` of cell (x, y): raw score, centre offset and size.
+    void set(int anchor, int x, int y, float raw, float dx, float dy, float w, float h) {
+        const size_t plane = size_t(rows * columns), cell = size_t(y * columns + x);
+        scores[size_t(anchor) * plane + cell] = raw;
+        float* values = boxes.data() + size_t(anchor) * 16 * plane;
+        values[cell] = dx;
+        values[plane + cell] = dy;
+        values[2 * plane + cell] = w;
+        values[3 * plane + cell] = h;
+    }
+    Head head() const { return {scores.data(), boxes.data(), anchors, stride, rows, columns}; }
+
+    int anchors, stride, rows, columns;
+    std::vector<float> scores, boxes;
+};
+
+double logit(double p) { return std::log(p / (1 - p)); }
+
+void expectRect(const Support::Rect& r, double x, double y, double w, double h, const char* what) {
+    EXPECT_NEAR(r.x(), x, 1e-6) << what;
+    EXPECT_NEAR(r.y(), y, 1e-6) << what;
+    EXPECT_NEAR(r.width(), w, 1e-6) << what;
+    EXPECT_NEAR(r.height(), h, 1e-6) << what;
+}
+
+} // namespace
+
+TEST(FaceCandidatesTest, DecodesAnchorsAtCellCentresInImagePixels) {
+    Maps maps(2, 8, 4, 6);
+    // Cell (3, 1) of stride 8 has its centre at (28, 12); the second anchor's plane is used.
+    maps.set(1, 3, 1, float(logit(0.9)), 2, -1, 20, 24);
+    struct Case {
+        const char* what;
+        Placement placement;
+        double x, y, w, h;
+    };
+    const Case cases[] = {
+        {"a full-size tile at the origin", {0, 0, 1}, 20, -1, 20, 24},
+        {"a full-size tile further in", {448, 252, 1}, 468, 251, 20, 24},
+        {"the whole screen at a quarter size", {0, 0, 0.25}, 80, -4, 80, 96},
+    };
+    for (const Case& c : cases) {
+        const std::vector<Candidate> found = decode(maps.head(), c.placement, 0.75);
+        ASSERT_EQ(found.size(), 1u) << c.what;
+        expectRect(found[0].box, c.x, c.y, c.w, c.h, c.what);
+        EXPECT_NEAR(found[0].score, 0.9, 1e-6) << c.what;
+    }
+}
+
+TEST(FaceCandidatesTest, KeepsOnlyScoresAtTheThresholdAndUsableSizes) {
+    Maps maps(6, 16, 2, 2);
+    maps.set(0, 0, 0, float(logit(0.74)), 0, 0, 30, 30);  // just below
+    maps.set(2, 1, 0, float(logit(0.76)), 0, 0, 30, 30);  // just above
+    maps.set(5, 1, 1, 1e30f, 0, 0, 30, 30);              // a huge raw value is a sure face, not a fault
+    maps.set(3, 0, 1, float(logit(0.95)), 0, 0, 0, 30);   // no width: nothing to box
+    maps.set(4, 0, 1, float(logit(0.95)), 0, 0, 30, std::nanf(""));
+    const std::vector<Candidate> found = decode(maps.head(), {}, 0.75);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NEAR(found[0].score, 0.76, 1e-6);
+    EXPECT_NEAR(found[1].score, 1.0, 1e-6);
+    expectRect(found[1].box, 24 - 15 + 0, 24 - 15, 30, 30, "stride 16, cell (1, 1)");
+}
+
+TEST(FaceCandidatesTest, MergesOverlappingBoxesIntoTheirScoreWeightedMean) {
+    // Two views of one face (overlap well above 0.3) and a face of its own beside them.
+    const std::vector<Candidate> merged = merge({
+        {Support::Rect(100, 100, 40, 40), 0.8},
+        {Support::Rect(300, 100, 40, 40), 0.9},
+        {Support::Rect(110, 100, 40, 40), 0.8},
+    });
+    ASSERT_EQ(merged.size(), 2u);
+    expectRect(merged[0].box, 300, 100, 40, 40, "the stronger face first");
+    expectRect(merged[1].box, 105, 100, 40, 40, "the mean of the two views");
+    EXPECT_DOUBLE_EQ(merged[1].score, 0.8);
+
+    // Boxes that only touch at an overlap below 0.3 stay apart: two faces side by side.
+    EXPECT_EQ(merge({{Support::Rect(0, 0, 40, 40), 0.9}, {Support::Rect(30, 0, 40, 40), 0.9}}).size(), 2u);
+    EXPECT_TRUE(merge({}).empty());
+}
+
+TEST(FaceCandidatesTest, TilesCoverTheScreenWithTheOverlap) {
+    struct Case {
+        const char* what;
+        int width, height;
+        std::vector<Tile> expected;
+    };
+    const Case cases[] = {
+        {"smaller than a tile", 300, 200, {{0, 0, 300, 200}}},
+        {"exactly a tile", 576, 576, {{0, 0, 576, 576}}},
+        {"one tile high, two across", 1000, 400, {{0, 0, 576, 400}, {424, 0, 576, 400}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(tiles(c.width, c.height, 576, 128), c.expected) << c.what;
+
+    const std::vector<Tile> screen = tiles(1920, 1080, 576, 128);
+    ASSERT_EQ(screen.size(), 12u);
+    EXPECT_EQ(screen.back(), (Tile{1344, 504, 576, 576}));
+    for (size_t i = 0; i + 1 < 4; ++i) EXPECT_GE(screen[i].x + 576 - screen[i + 1].x, 128);
+    EXPECT_TRUE(tiles(0, 100, 576, 128).empty());
+}
+
+TEST(FaceCandidatesTest, FaceBoxIsGrownAndRaisedFromTheModelsBox) {
+    expectRect(faceBox(Support::Rect(100, 200, 50, 60)), 95, 191, 60, 72, "a tenth each side, raised a twentieth");
+}
+
+TEST(FaceCandidatesTest, DrawingsAreToldFromPhotographs) {
+    // A flat cartoon head: a fill, two eyes and an outline on white.
+    QImage drawn(120, 120, QImage::Format_RGB32);
+    drawn.fill(Qt::white);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const int dx = x - 60, dy = y - 60;
+            if (dx * dx + dy * dy < 50 * 50) drawn.setPixel(x, y, qRgb(255, 205, 64));
+            if ((x - 42) * (x - 42) + (y - 50) * (y - 50) < 36 || (x - 78) * (x - 78) + (y - 50) * (y - 50) < 36)
+                drawn.setPixel(x, y, qRgb(40, 30, 25));
+        }
+    // A photograph stands in as shading that changes from pixel to pixel, with grain.
+    QImage photo(120, 120, QImage::Format_RGB32);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            const int grain = int((x * 7919 + y * 104729) % 13) - 6;
+            photo.setPixel(x, y, qRgb(std::clamp(150 + x / 2 + grain, 0, 255), std::clamp(110 + y / 3 + grain, 0, 255), 90 + (x + y) / 8));
+        }
+    const Support::Rect box(10, 10, 100, 100);
+    EXPECT_TRUE(looksDrawn(drawn, box));
+    EXPECT_FALSE(looksDrawn(photo, box));
+    // A box outside the image, or a single pixel, says nothing either way.
+    EXPECT_FALSE(looksDrawn(drawn, Support::Rect(500, 500, 40, 40)));
+    EXPECT_FALSE(looksDrawn(drawn, Support::Rect(5, 5, 1, 1)));
+}
