@@ -17,6 +17,7 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 namespace BrindlecastApp {
 
@@ -24,6 +25,7 @@ class AppSettings;
 class CaptureLibrary;
 class EditMenu;
 class GlobalHotKeys;
+class SettingsWindowController;
 class SingleInstance;
 class Theme;
 
@@ -107,6 +109,9 @@ public:
     // is taken at the next launch.
     CaptureLibrary& library();
     const PreviewPlan& previewPlan() const { return plan_; }
+    // The settings window last opened by showSettings(), and the diagnostics window; null before.
+    SettingsWindowController* settingsController() const { return settingsController_.get(); }
+    QWidget* diagnosticsWindow() const { return diagnosticsWindow_.get(); }
 
 signals:
     // Another launch asked this copy to come forward, and its windows were raised.
@@ -140,6 +145,8 @@ private:
     std::unique_ptr<EditMenu> editMenu_;
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     QPointer<OverlayController> overlay_;
+    std::unique_ptr<SettingsWindowController> settingsController_;
+    std::unique_ptr<QWidget> diagnosticsWindow_;
 };
 
 } // namespace BrindlecastApp
