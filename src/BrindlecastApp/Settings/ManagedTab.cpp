@@ -224,7 +224,8 @@ QWidget* ManagedTab::notManagedPanel() {
     paragraph->setAlignment(Qt::AlignHCenter);
     paragraph->setFont(SettingsControlStyle::font(12));
     paragraph->setForegroundRole(QPalette::PlaceholderText);
-    paragraph->setMaximumWidth(360);
+    // Fixed at its wrapped size: a centred item is laid out at its size hint, which would clip it.
+    paragraph->setFixedSize(360, paragraph->heightForWidth(360));
     layout->addWidget(paragraph, 0, Qt::AlignHCenter);
     return panel;
 }
