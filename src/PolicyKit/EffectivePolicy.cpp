@@ -51,6 +51,7 @@ public:
         resolveBool(PolicyKey::mandatoryReview, policy_.mandatoryReview);
         resolveAllowSidecars();
         resolveRawValue(PolicyKey::sidecarMode, policy_.sidecarMode, sidecarModeFromRaw);
+        applyManagedSidecarBan();
         resolveBool(PolicyKey::lockAgent, policy_.lockAgent);
         resolveWatermark();
         resolveAllowedExportDestinations();
@@ -169,6 +170,18 @@ private:
             if (!allowed->first) policy_.sidecarMode = SidecarMode::off;
             record(PolicyKey::allowSidecars, allowed->second);
         }
+    }
+
+    // An organisation that forbids sidecars is not overruled by the user's own storage mode; only
+    // a mode the organisation itself forces may still name one. The user's mode then went unused,
+    // so it records no source.
+    void applyManagedSidecarBan() {
+        if (policy_.source(PolicyKey::allowSidecars) != PolicySource::managed) return;
+        if (policy_.source(PolicyKey::sidecarMode) == PolicySource::managed) return;
+        const std::optional<json> allowed = readLayer(store_.managedValue, PolicyKey::allowSidecars);
+        if (!allowed || PropertyList::boolean(*allowed) != std::optional<bool>(false)) return;
+        policy_.sidecarMode = SidecarMode::off;
+        policy_.sources.erase(QString::fromLatin1(PolicyKey::sidecarMode));
     }
 
     void resolveWatermark() {

@@ -9,6 +9,9 @@
 #include "support/AppProcess.h"
 #include "support/TestEnvironment.h"
 
+#include <nlohmann/json.hpp>
+
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -497,4 +500,63 @@ TEST_F(AppEndToEnd, TheEditorPreviewStartsWithATrailingToolFlag) {
     QProcess* app = start(BRINDLECAST_BINARY, {"--preview-editor", "--tool"});
     EXPECT_FALSE(waitForWindow("^Screen Shot 2026-07-05 at 2.14.09 PM$").isEmpty());
     EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+// Settings opened through the app's own developer flag, used with the pointer: the watermark is
+// switched on on the Export page and "Open editor after capture" unticked on the General page;
+// both reach the app's preference file, and the next Super+Shift+9 writes a working copy with the
+// mark in its bottom-right corner and nothing else changed (the app's own settings window is left
+// out of its captures).
+TEST_F(AppEndToEnd, TheWatermarkSwitchedOnInSettingsMarksTheNextCapture) {
+    startApp({"--preview-settings", "export"});
+    const QString settings = waitForWindow("^Settings$");
+    ASSERT_FALSE(settings.isEmpty()) << "no settings window";
+    const QString preferences = home_ + "/config/app.brindlecast/preferences.json";
+    const auto stored = [&](const char* key) {
+        QFile file(preferences);
+        if (!file.open(QIODevice::ReadOnly)) return nlohmann::json();
+        const nlohmann::json all = nlohmann::json::parse(file.readAll().toStdString(), nullptr, false);
+        return all.is_object() && all.contains(key) ? all[key] : nlohmann::json();
+    };
+    // Points in the 580 x 520 window: the tabs sit centred 72 down, 84 apart from 122; the
+    // watermark switch and the first capture row lie where the pages put them.
+    const auto click = [&](int x, int y) {
+        xdotool({"mousemove", "--window", settings, QString::number(x), QString::number(y)});
+        xdotool({"click", "1"});
+    };
+    xdotool({"windowactivate", "--sync", settings});
+    QTest::qWait(300); // its first paint
+    click(506, 394);
+    ASSERT_TRUE(waitUntil([&] { return stored("Watermark").value("Enabled", false); }, 10000))
+        << "the watermark switch did not reach the preference file";
+    click(122, 72);
+    QTest::qWait(300);
+    click(200, 371);
+    ASSERT_TRUE(waitUntil([&] { return stored("settings.openEditorAfterCapture") == nlohmann::json(false); }, 10000))
+        << "\"Open editor after capture\" did not reach the preference file";
+
+    xdotool({"mousemove", "0", "0"});
+    QTest::qWait(500); // hover fills fade
+    const QImage screen = rootImage(home_);
+    ASSERT_FALSE(screen.isNull());
+    xdotool({"key", "super+shift+9"});
+    const QImage copy = waitForWorkingCopy();
+    ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
+    ASSERT_EQ(copy.size(), screen.size());
+    if (const QString artefacts = qEnvironmentVariable("BRINDLECAST_ARTEFACTS"); !artefacts.isEmpty()) {
+        QDir().mkpath(artefacts);
+        copy.save(artefacts + "/end-to-end-watermark-from-settings.png");
+    }
+    const QRect corner(copy.width() - 600, copy.height() - 120, 600, 120);
+    const QRect ownWindow = frameOf(settings.toUInt());
+    ASSERT_TRUE(ownWindow.isValid());
+    qint64 inCorner = 0, elsewhere = 0;
+    for (int y = 0; y < copy.height(); ++y)
+        for (int x = 0; x < copy.width(); ++x) {
+            if (copy.pixel(x, y) == screen.pixel(x, y)) continue;
+            if (corner.contains(x, y)) ++inCorner;
+            else if (!ownWindow.contains(x, y)) ++elsewhere;
+        }
+    EXPECT_GT(inCorner, 50) << "no mark in the bottom-right corner";
+    EXPECT_EQ(elsewhere, 0);
 }

@@ -30,6 +30,8 @@ const std::string rememberLastUsedToolKey = "settings.rememberLastUsedTool";
 const std::string libraryLocationKey = "settings.libraryLocation";
 const std::string exportFormatKey = "settings.exportFormat";
 const std::string lastUsedToolKey = "settings.lastUsedTool";
+// Set while the autostart entry is enabled only because the organisation locks the agent.
+const std::string loginHeldByPolicyKey = "agent.loginEntryHeldByPolicy";
 
 const nlohmann::json* find(const nlohmann::json& stored, const std::string& key) {
     const auto it = stored.find(key);
@@ -112,6 +114,26 @@ void AppSettings::setStartAtLogin(bool on) {
     startAtLogin_ = on;
     persist();
     if (const std::shared_ptr<LoginLaunchProvider> provider = Channel::current().loginLaunch) provider->apply(on);
+    emit changed();
+}
+
+void AppSettings::followLoginLock(bool locked) {
+    const std::shared_ptr<LoginLaunchProvider> provider = Channel::current().loginLaunch;
+    if (!provider) return;
+    try {
+        const bool held = readFlag(defaults_.snapshot(), loginHeldByPolicyKey, false);
+        if (locked && !provider->isEnabled()) {
+            provider->apply(true);
+            if (!held) defaults_.setValue(loginHeldByPolicyKey, true);
+            log.info("the organisation locks the agent: start at login is kept on");
+        } else if (!locked && held) {
+            provider->apply(startAtLogin_);
+            defaults_.setValue(loginHeldByPolicyKey, std::nullopt);
+            log.info(QString("the agent lock ended: start at login follows the setting (%1)").arg(startAtLogin_ ? "on" : "off"));
+        }
+    } catch (const std::exception& error) {
+        log.error(QString("start at login could not be kept with the agent lock: %1").arg(error.what()));
+    }
     emit changed();
 }
 

@@ -29,6 +29,13 @@ public:
     bool startAtLogin() const;
     // Stores the choice and applies it through the channel, on every call.
     void setStartAtLogin(bool on);
+    // The stored choice, which the autostart entry follows when no policy holds it.
+    bool storedStartAtLogin() const { return startAtLogin_; }
+    // While the organisation locks the agent the autostart entry is kept enabled, without touching
+    // the stored choice; once the lock has ended, the entry follows the stored choice again. The
+    // hold is remembered in the preference file, so a lock that ended while the app was not
+    // running is noticed at the next launch.
+    void followLoginLock(bool locked);
 
     bool showFloatingThumbnail() const { return showFloatingThumbnail_; }
     void setShowFloatingThumbnail(bool on) { setFlag(showFloatingThumbnail_, on); }

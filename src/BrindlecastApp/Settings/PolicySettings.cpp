@@ -111,6 +111,16 @@ std::vector<PIIPattern> PolicySettings::customPatterns() const {
     return patterns;
 }
 
+bool PolicySettings::sidecarsForbiddenByOrganisation() const {
+    if (policy_.source(PolicyKey::allowSidecars) != PolicyKit::PolicySource::managed) return false;
+    try {
+        const std::optional<json> allowed = activeStore().managedValue(PolicyKey::allowSidecars);
+        return allowed && PolicyKit::PropertyList::boolean(*allowed) == std::optional<bool>(false);
+    } catch (const std::exception&) {
+        return false; // resolution could not read it either, so it forbids nothing
+    }
+}
+
 PIIAction PolicySettings::builtinAction(const QString& detector) const {
     for (const PIIPattern& pattern : policy_.piiPatterns)
         if (pattern.name == detector) return pattern.action;

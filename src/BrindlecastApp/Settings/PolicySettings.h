@@ -50,6 +50,9 @@ public:
     // The user's own custom patterns that are in force: neither built-in overrides nor named like
     // any of the organisation's patterns.
     std::vector<PolicyKit::PIIPattern> customPatterns() const;
+    // The organisation forbids sidecars ("AllowSidecars" managed false): the storage mode is off
+    // unless the organisation also names a mode.
+    bool sidecarsForbiddenByOrganisation() const;
     PolicyKit::PIIAction builtinAction(const QString& detector) const;
     bool builtinIsManaged(const QString& detector) const;
 

@@ -100,21 +100,7 @@ PrivacyTab::PrivacyTab(PolicySettings* policy, ApplicationChooser chooser, QWidg
 }
 
 QWidget* PrivacyTab::section(const QString& title, SettingsCard* card, const QString& caption) {
-    auto* section = new QWidget;
-    section->setAttribute(Qt::WA_TranslucentBackground);
-    auto* layout = new QVBoxLayout(section);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(new SettingsSectionHeader(title));
-    layout->addWidget(card);
-    auto* text = new QLabel(caption);
-    text->setTextFormat(Qt::PlainText);
-    text->setWordWrap(true);
-    text->setFont(SettingsControlStyle::font(11.5));
-    text->setForegroundRole(QPalette::PlaceholderText); // the secondary text colour of the scheme
-    text->setContentsMargins(2, 6, 2, 0);
-    layout->addWidget(text);
-    return section;
+    return makeSettingsSection(title, card, caption);
 }
 
 void PrivacyTab::scheduleRebuild() {

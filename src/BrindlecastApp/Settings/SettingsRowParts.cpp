@@ -1,12 +1,17 @@
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
 
+#include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Settings/SettingsControlStyle.h"
 
 #include <QFontMetricsF>
+#include "BrindlecastApp/Settings/SettingsSectionHeader.h"
+
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QPainter>
 
 #include <cmath>
@@ -101,6 +106,42 @@ TextLabel* makeSettingsText(const QString& text, const QFont& font, TextLabel::T
     auto* label = new TextLabel(text, font, tone);
     label->setElided();
     return label;
+}
+
+SettingsIconTile::SettingsIconTile(Icon::Glyph glyph, double glyphSize, int side, double radius, Ink ink, QWidget* parent)
+    : QWidget(parent), icon_(new IconView(glyph, glyphSize)), radius_(radius), ink_(ink) {
+    setFixedSize(side, side);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(icon_, 0, Qt::AlignCenter);
+}
+
+void SettingsIconTile::paintEvent(QPaintEvent*) {
+    const Tokens t = tokensFor(this);
+    icon_->setColor(ink_ == Ink::accent ? t.accent : t.secondaryText());
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(continuousRoundedRect(QRectF(rect()), radius_), t.isDark() ? Design::white(0.09) : Design::black(0.05));
+}
+
+QWidget* makeSettingsSection(const QString& title, QWidget* card, const QString& caption) {
+    auto* section = new QWidget;
+    section->setAttribute(Qt::WA_TranslucentBackground);
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(new SettingsSectionHeader(title));
+    layout->addWidget(card);
+    if (caption.isNull()) return section;
+    auto* text = new QLabel(caption);
+    text->setObjectName("caption");
+    text->setTextFormat(Qt::PlainText);
+    text->setWordWrap(true);
+    text->setFont(SettingsControlStyle::font(11.5));
+    text->setForegroundRole(QPalette::PlaceholderText); // the secondary text colour of the scheme
+    text->setContentsMargins(2, 6, 2, 0);
+    layout->addWidget(text);
+    return section;
 }
 
 QWidget* makeSettingsRow(int verticalPadding, QWidget* parent) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Design/IconView.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 
 #include <QAbstractButton>
@@ -62,8 +63,29 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// A glyph centred on a square rounded tile (black 0.05 in light, white 0.09 in dark): the
+// library's folder and the not-managed shield. The glyph is in the accent or the secondary text.
+class SettingsIconTile : public QWidget {
+    Q_OBJECT
+public:
+    enum class Ink { accent, secondary };
+    SettingsIconTile(Icon::Glyph glyph, double glyphSize, int side, double radius, Ink ink, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    IconView* icon_;
+    double radius_;
+    Ink ink_;
+};
+
 // One line of a row's text, cut with an ellipsis rather than widening the page.
 TextLabel* makeSettingsText(const QString& text, const QFont& font, TextLabel::Tone tone);
+
+// A page section: its header, the card of its rows and, when given, a caption in the secondary
+// text colour below (plain text, named "caption" so the page can change it).
+QWidget* makeSettingsSection(const QString& title, QWidget* card, const QString& caption = QString());
 
 // A horizontal row with the settings' row margins (left and right 14, top and bottom as given)
 // and 11 points between its items.

@@ -18,6 +18,9 @@
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Shell/AboutWindow.h"
+#include "BrindlecastApp/Settings/GeneralTab.h"
+#include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
+#include "BrindlecastApp/Settings/SettingsWindow.h"
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "BrindlecastApp/Shell/EditorPreview.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
@@ -37,6 +40,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -125,6 +129,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     sharedDelegate = this;
 
     library().reload();
+    settings_->followLoginLock(GeneralTab::startAtLoginLocked(services_.resolvePolicy()));
     wirePipeline();
     createStatusItem();
     installEditMenu();
@@ -250,8 +255,11 @@ void AppDelegate::handlePreviewFlags() {
         QTimer::singleShot(0, this, [this] { windowNotAvailable("the floating thumbnail"); });
         return;
     case Window::settings:
-        QTimer::singleShot(0, this, [this, page = plan_.settingsPage] {
-            windowNotAvailable(QString("the settings window (page \"%1\")").arg(page));
+        QTimer::singleShot(0, this, [this, dark, page = plan_.settingsPage] {
+            SettingsWindowOptions options;
+            options.openDiagnostics = [this] { showDiagnostics(); };
+            SettingsWindowController::presentPreview(dark, SettingsTabs::fromRawValue(page).value_or(SettingsTab::general),
+                                                     std::move(options));
         });
         return;
     case Window::none:
@@ -458,9 +466,43 @@ void AppDelegate::presentWalkthrough(std::unique_ptr<PermissionOnboardingControl
     permissionController_ = std::move(controller);
 }
 
-void AppDelegate::showSettings() { windowNotAvailable("the settings window"); }
+void AppDelegate::showSettings() {
+    // The organisation's agent lock keeps start at login on whenever the settings are shown.
+    settings_->followLoginLock(GeneralTab::startAtLoginLocked(services_.resolvePolicy()));
+    if (settingsController_ && settingsController_->isShowing()) {
+        settingsController_->present();
+        return;
+    }
+    SettingsWindowOptions options;
+    options.openDiagnostics = [this] { showDiagnostics(); };
+    settingsController_ =
+        std::make_unique<SettingsWindowController>(theme_.get(), settings_.get(), SettingsTab::general, std::move(options));
+    settingsController_->present();
+}
 
-void AppDelegate::showDiagnostics() { windowNotAvailable("the policy diagnostics window"); }
+void AppDelegate::showDiagnostics() {
+    const PolicyKit::PolicyResolution resolution = PolicyKit::EffectivePolicy::resolve(PolicyKit::PreferenceStore::live("app.brindlecast"));
+    auto* view = new PolicyDiagnosticsView(resolution.policy, resolution.diagnostics);
+    if (diagnosticsWindow_ && diagnosticsWindow_->isVisible() && !diagnosticsWindow_->isMinimized()) {
+        // The same window, size and place, now showing this resolution.
+        QLayout* layout = diagnosticsWindow_->layout();
+        while (QLayoutItem* item = layout->takeAt(0)) {
+            if (QWidget* old = item->widget()) old->deleteLater();
+            delete item;
+        }
+        layout->addWidget(view);
+    } else {
+        diagnosticsWindow_ = std::make_unique<QWidget>();
+        diagnosticsWindow_->setObjectName("diagnosticsWindow");
+        diagnosticsWindow_->setWindowTitle(tr("Policy Diagnostics"));
+        auto* layout = new QVBoxLayout(diagnosticsWindow_.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view);
+    }
+    diagnosticsWindow_->show();
+    diagnosticsWindow_->raise();
+    diagnosticsWindow_->activateWindow();
+}
 
 void AppDelegate::checkForUpdates() { services_.checkForUpdates(); }
 

@@ -18,6 +18,7 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 namespace BrindlecastApp::Pipeline {
 class EditorPresenter;
@@ -32,6 +33,7 @@ class CaptureLibrary;
 class EditMenu;
 class GlobalHotKeys;
 class PermissionOnboardingController;
+class SettingsWindowController;
 class SingleInstance;
 class Theme;
 
@@ -127,6 +129,9 @@ public:
     PermissionOnboardingController* permissionController() const { return permissionController_.get(); }
     // The one About window once it was asked for.
     AboutWindow* aboutWindow() const;
+    // The settings window last opened by showSettings(), and the diagnostics window; null before.
+    SettingsWindowController* settingsController() const { return settingsController_.get(); }
+    QWidget* diagnosticsWindow() const { return diagnosticsWindow_.get(); }
 
 signals:
     // Another launch asked this copy to come forward, and its windows were raised.
@@ -166,6 +171,8 @@ private:
     QPointer<OverlayController> overlay_;
     std::unique_ptr<PermissionOnboardingController> permissionController_;
     QPointer<AboutWindow> about_;
+    std::unique_ptr<SettingsWindowController> settingsController_;
+    std::unique_ptr<QWidget> diagnosticsWindow_;
 };
 
 } // namespace BrindlecastApp

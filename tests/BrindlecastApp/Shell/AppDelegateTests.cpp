@@ -8,6 +8,11 @@
 #include "Support/UserDefaults.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
+#include "BrindlecastApp/Settings/SettingsWindow.h"
+#include "Support/UserDefaults.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/StatusMenu.h"
 #include "BrindlecastApp/Design/TextLabel.h"
@@ -616,4 +621,89 @@ TEST(AboutWindow, TheCreditsLineIsOneLinkAndAMissingVersionLeavesItsLineOut) {
     for (const QString& text : labelTexts(&about)) EXPECT_FALSE(text.startsWith("Version")) << text.toStdString();
     const QImage image = about.grab().toImage();
     ASSERT_TRUE(image.save(OnboardingTests::artefactsFolder() + "/about-window-dark.png", "PNG"));
+}
+
+// "Settings…" brings a shown window forward with its tab as it is; a closed or minimised one is
+// replaced by a new window on General, and the delegate keeps only the newest.
+TEST(AppDelegate, SettingsAreReusedOnlyWhileShown) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    shell.delegate->showSettings();
+    SettingsWindowController* first = shell.delegate->settingsController();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->view()->tab(), SettingsTab::general);
+    EXPECT_EQ(first->window()->windowTitle(), "Settings");
+    first->view()->setTab(SettingsTab::export_);
+    shell.delegate->run(StatusCommand::showSettings);
+    EXPECT_EQ(shell.delegate->settingsController(), first);
+    EXPECT_EQ(first->view()->tab(), SettingsTab::export_);
+
+    first->window()->close();
+    shell.delegate->showSettings();
+    SettingsWindowController* second = shell.delegate->settingsController();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->view()->tab(), SettingsTab::general);
+    EXPECT_TRUE(second->isShowing());
+
+    second->window()->showMinimized();
+    QCoreApplication::processEvents();
+    if (second->window()->isMinimized()) { // the offscreen platform may refuse to minimise
+        shell.delegate->showSettings();
+        EXPECT_NE(shell.delegate->settingsController(), second);
+    }
+}
+
+// The preview flag's window opens on the last page named, on settings of its own, and is not the
+// window "Settings…" reuses.
+TEST(AppDelegate, ThePreviewSettingsFlagOpensItsOwnWindowOnTheLastPageNamed) {
+    const std::vector<std::pair<QStringList, SettingsTab>> cases{
+        {{"--preview-settings", "privacy"}, SettingsTab::privacy},
+        {{"--preview-settings", "Privacy"}, SettingsTab::general},
+        {{"export", "--preview-settings", "managed"}, SettingsTab::managed},
+        {{"--preview-settings", "--dark", "nothing"}, SettingsTab::general},
+    };
+    for (const auto& [arguments, tab] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        Shell shell(QStringList{"brindlecast"} + arguments);
+        ASSERT_TRUE(shell.launch());
+        SettingsWindowController* preview = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            for (SettingsWindowController* c : qApp->findChildren<SettingsWindowController*>(Qt::FindDirectChildrenOnly))
+                if (c->isShowing()) preview = c;
+            return preview != nullptr;
+        }, 5000));
+        EXPECT_EQ(preview->view()->tab(), tab);
+        EXPECT_EQ(shell.delegate->settingsController(), nullptr);
+        const bool dark = arguments.contains("--dark");
+        EXPECT_EQ(Support::UserDefaults::standard().value("theme.mode"), nlohmann::json(dark ? "dark" : "light"));
+        shell.delegate->showSettings();
+        EXPECT_NE(shell.delegate->settingsController(), preview);
+        delete preview;
+    }
+}
+
+// Shown twice while visible, the diagnostics window keeps its place and shows the new
+// resolution; closed, the next opening makes a new window.
+TEST(AppDelegate, DiagnosticsReplaceTheirContentInPlaceWhileShown) {
+    Shell shell({"brindlecast", "--preview-diagnostics"});
+    ASSERT_TRUE(shell.launch());
+    QWidget* window = shell.delegate->diagnosticsWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "Policy Diagnostics");
+    EXPECT_TRUE(window->isVisible());
+    auto* firstView = window->findChild<PolicyDiagnosticsView*>();
+    ASSERT_NE(firstView, nullptr);
+    EXPECT_GE(window->size().width(), 640);
+    window->move(40, 50);
+    const QRect frame = window->geometry();
+    shell.delegate->showDiagnostics();
+    EXPECT_EQ(shell.delegate->diagnosticsWindow(), window);
+    EXPECT_EQ(window->geometry(), frame);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->findChildren<PolicyDiagnosticsView*>().size(), 1);
+
+    window->close();
+    shell.delegate->showDiagnostics();
+    EXPECT_NE(shell.delegate->diagnosticsWindow(), window);
+    EXPECT_EQ(shell.delegate->diagnosticsWindow()->windowTitle(), "Policy Diagnostics");
 }

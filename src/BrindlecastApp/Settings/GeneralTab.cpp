@@ -1,0 +1,142 @@
+#include "BrindlecastApp/Settings/GeneralTab.h"
+
+#include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/Tokens.h"
+#include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Design/IconView.h"
+#include "BrindlecastApp/Design/TextLabel.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
+#include "BrindlecastApp/Settings/SettingsCard.h"
+#include "BrindlecastApp/Settings/SettingsCheckRow.h"
+#include "BrindlecastApp/Settings/SettingsControlStyle.h"
+#include "BrindlecastApp/Settings/SettingsRowParts.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace BrindlecastApp {
+
+namespace {
+
+constexpr int kSectionSpacing = 22;
+
+std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setDirectory(start);
+    dialog.setLabelText(QFileDialog::Accept, GeneralTab::tr("Choose"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+bool GeneralTab::startAtLoginLocked(const PolicyKit::EffectivePolicy& policy) {
+    return policy.lockAgent && policy.source(PolicyKit::PolicyKey::lockAgent) == PolicyKit::PolicySource::managed;
+}
+
+QString GeneralTab::abbreviatedPath(const QString& folder) {
+    const QString home = QDir::homePath();
+    if (folder == home) return "~";
+    if (folder.startsWith(home + "/")) return "~" + folder.mid(home.size());
+    return folder;
+}
+
+GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, FolderChooser chooser, QWidget* parent)
+    : QWidget(parent), settings_(settings), resolvePolicy_(std::move(resolvePolicy)),
+      chooser_(chooser ? std::move(chooser) : FolderChooser(&chooseFolder)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(kSectionSpacing);
+
+    // The row shows the real autostart entry, so its action asks for the opposite of what it shows.
+    loginRow_ = new SettingsCheckRow(tr("Start Brindlecast at login"), false, false,
+                                     [this] { settings_->setStartAtLogin(!loginRow_->isOn()); });
+    auto* startup = new SettingsCard;
+    startup->setRows({loginRow_});
+    page->addWidget(makeSettingsSection(tr("STARTUP"), startup));
+
+    auto* library = new SettingsCard;
+    library->setRows({libraryRow()});
+    page->addWidget(makeSettingsSection(tr("LIBRARY"), library));
+
+    using Getter = bool (AppSettings::*)() const;
+    using Setter = void (AppSettings::*)(bool);
+    const std::vector<std::tuple<QString, Getter, Setter>> options{
+        {tr("Open editor after capture"), &AppSettings::openEditorAfterCapture, &AppSettings::setOpenEditorAfterCapture},
+        {tr("Show floating thumbnail after capture"), &AppSettings::showFloatingThumbnail, &AppSettings::setShowFloatingThumbnail},
+        {tr("Copy to clipboard automatically"), &AppSettings::copyToClipboardAutomatically,
+         &AppSettings::setCopyToClipboardAutomatically},
+        {tr("Play capture sound"), &AppSettings::playCaptureSound, &AppSettings::setPlayCaptureSound},
+        {tr("Show screenshots sidebar"), &AppSettings::showScreenshotsSidebar, &AppSettings::setShowScreenshotsSidebar},
+        {tr("Remember last used tool"), &AppSettings::rememberLastUsedTool, &AppSettings::setRememberLastUsedTool},
+    };
+    QList<QWidget*> rows;
+    for (const auto& [title, get, set] : options) {
+        auto* row = new SettingsCheckRow(title, (settings_->*get)(), false,
+                                         [this, get, set] { (settings_->*set)(!(settings_->*get)()); });
+        captureRows_ << row;
+        rows << row;
+    }
+    auto* capture = new SettingsCard;
+    capture->setRows(rows);
+    page->addWidget(makeSettingsSection(tr("CAPTURE"), capture));
+    page->addStretch(1);
+
+    connect(settings_, &AppSettings::changed, this, &GeneralTab::refresh);
+    refresh();
+}
+
+QWidget* GeneralTab::libraryRow() {
+    auto* row = new QWidget;
+    row->setAttribute(Qt::WA_TranslucentBackground);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setSpacing(12);
+    layout->addWidget(new SettingsIconTile(Icon::Glyph::folder, 22, 40, 9, SettingsIconTile::Ink::accent));
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(makeSettingsText(tr("Library Location"), SettingsControlStyle::font(13, QFont::DemiBold),
+                                      TextLabel::Tone::primary));
+    libraryPath_ = makeSettingsText(QString(), SettingsControlStyle::font(12), TextLabel::Tone::secondary);
+    texts->addWidget(libraryPath_);
+    layout->addLayout(texts, 1);
+    layout->addSpacing(12);
+    change_ = new GlassButton(tr("Change…"), std::nullopt, GlassButton::Role::plain, [this] { chooseLibrary(); });
+    layout->addWidget(change_);
+    return row;
+}
+
+void GeneralTab::chooseLibrary() {
+    // The folder is neither created nor checked here: the first capture or "Show Screenshots
+    // Folder" creates it.
+    if (const std::optional<QString> folder = chooser_(window(), settings_->libraryLocation()); folder && !folder->isEmpty())
+        settings_->setLibraryLocation(*folder);
+}
+
+void GeneralTab::refresh() {
+    const bool locked = resolvePolicy_ && startAtLoginLocked(resolvePolicy_());
+    loginRow_->setLocked(locked);
+    loginRow_->setOn(locked || settings_->startAtLogin());
+    using Getter = bool (AppSettings::*)() const;
+    const Getter getters[] = {&AppSettings::openEditorAfterCapture, &AppSettings::showFloatingThumbnail,
+                              &AppSettings::copyToClipboardAutomatically, &AppSettings::playCaptureSound,
+                              &AppSettings::showScreenshotsSidebar, &AppSettings::rememberLastUsedTool};
+    for (int i = 0; i < captureRows_.size(); ++i) captureRows_[i]->setOn((settings_->*getters[i])());
+    const QString path = abbreviatedPath(settings_->libraryLocation());
+    if (libraryPath_->text() != path) {
+        // TextLabel holds its text from construction: put a new one in its place.
+        TextLabel* label = makeSettingsText(path, SettingsControlStyle::font(12), TextLabel::Tone::secondary);
+        libraryPath_->parentWidget()->layout()->replaceWidget(libraryPath_, label);
+        libraryPath_->deleteLater();
+        libraryPath_ = label;
+    }
+}
+
+} // namespace BrindlecastApp

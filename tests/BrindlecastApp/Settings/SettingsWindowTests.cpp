@@ -1,0 +1,548 @@
+#include "BrindlecastApp/Channel/Channel.h"
+#include "BrindlecastApp/Design/DesktopSettings.h"
+#include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Settings/ThemeSegmented.h"
+#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Settings/AccentSwatch.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
+#include "BrindlecastApp/Settings/AppearanceTab.h"
+#include "BrindlecastApp/Settings/ExportTab.h"
+#include "BrindlecastApp/Settings/GeneralTab.h"
+#include "BrindlecastApp/Settings/ManagedTab.h"
+#include "BrindlecastApp/Settings/MiniSegmented.h"
+#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
+#include "BrindlecastApp/Settings/PolicySettings.h"
+#include "BrindlecastApp/Settings/SettingsCard.h"
+#include "BrindlecastApp/Settings/SettingsCheckRow.h"
+#include "BrindlecastApp/Settings/SettingsWindow.h"
+#include "BrindlecastApp/Design/TextLabel.h"
+#include "SettingsTestSupport.h"
+#include "Support/UserDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QScrollArea>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace BrindlecastApp;
+using PolicyKit::EffectivePolicy;
+using PolicyKit::ExportDestination;
+using PolicyKit::PolicySource;
+using nlohmann::json;
+
+namespace {
+
+// Start at login that only remembers what it was asked.
+struct RecordingLoginLaunch final : LoginLaunchProvider {
+    void apply(bool on) override { enabled = on; }
+    bool isEnabled() const override { return enabled; }
+    bool enabled = false;
+};
+
+void settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void keep(const QImage& image, const QString& name) {
+    const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (folder.isEmpty()) return;
+    QDir().mkpath(folder);
+    image.save(folder + "/" + name + ".png");
+}
+
+// A settings window over a temporary policy folder, preference file and login launch.
+class SettingsWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Channel::current();
+        Channel::current().loginLaunch = login;
+    }
+    void TearDown() override {
+        controllers.clear();
+        Channel::current() = saved_;
+    }
+
+    SettingsWindowController* open(SettingsTab tab, ThemeMode mode = ThemeMode::light) {
+        theme.setMode(mode);
+        SettingsWindowOptions options;
+        options.store = folders.store();
+        options.folderChooser = [this](QWidget*, const QString& start) {
+            chooserStart = start;
+            return std::exchange(nextFolder, std::nullopt);
+        };
+        options.openDiagnostics = [this] { ++diagnosticsOpened; };
+        controllers.push_back(std::make_unique<SettingsWindowController>(&theme, &settings, tab, options));
+        controllers.back()->present();
+        settle();
+        return controllers.back().get();
+    }
+    template <typename Page>
+    Page* page(SettingsWindowController* c) {
+        return qobject_cast<Page*>(c->view()->page());
+    }
+    // The window, whole, kept under the artefacts.
+    QImage shot(SettingsWindowController* c, const QString& name) {
+        settle();
+        const QImage image = c->window()->grab().toImage();
+        keep(image, name);
+        return image;
+    }
+
+    PolicyFolders folders;
+    Support::UserDefaults defaults{TestSupport::makeTemporaryFolder("settings") + "/preferences.json"};
+    DesktopSettings desktop;
+    Theme theme{&defaults, &desktop};
+    AppSettings settings{&defaults};
+    std::shared_ptr<RecordingLoginLaunch> login = std::make_shared<RecordingLoginLaunch>();
+    std::vector<std::unique_ptr<SettingsWindowController>> controllers;
+    std::optional<QString> nextFolder;
+    QString chooserStart;
+    int diagnosticsOpened = 0;
+
+private:
+    Channel saved_;
+};
+
+SettingsCheckRow* checkRow(SettingsCard* card, int index) { return qobject_cast<SettingsCheckRow*>(card->rows().value(index)); }
+
+} // namespace
+
+// --- The window and its tabs ------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, IsFixedAtItsSizeWithFiveTabsAndOpensOnTheGivenPage) {
+    SettingsWindowController* c = open(SettingsTab::privacy);
+    EXPECT_EQ(c->window()->size(), QSize(580, 520));
+    EXPECT_EQ(c->window()->minimumSize(), c->window()->maximumSize());
+    EXPECT_EQ(c->window()->windowTitle(), "Settings");
+    EXPECT_FALSE(c->window()->trafficLightButtons()[1]->isEnabled()); // minimise
+    EXPECT_FALSE(c->window()->trafficLightButtons()[2]->isEnabled()); // zoom
+    EXPECT_TRUE(c->isShowing());
+    ASSERT_NE(page<PrivacyTab>(c), nullptr);
+    QStringList labels;
+    for (SettingsTab tab : SettingsTabs::all()) labels << c->view()->tabButton(tab)->text();
+    EXPECT_EQ(labels, QStringList({"General", "Appearance", "Privacy", "Export", "MDM"}));
+    EXPECT_TRUE(c->view()->tabButton(SettingsTab::privacy)->isSelected());
+
+    QTest::mouseClick(c->view()->tabButton(SettingsTab::export_), Qt::LeftButton);
+    settle();
+    EXPECT_NE(page<ExportTab>(c), nullptr);
+    EXPECT_TRUE(c->view()->tabButton(SettingsTab::export_)->isSelected());
+    EXPECT_FALSE(c->view()->tabButton(SettingsTab::privacy)->isSelected());
+    // The selected tab's plate is filled; another's is clear while the pointer is elsewhere.
+    EXPECT_GT(c->view()->tabButton(SettingsTab::export_)->plateFill().alphaF(), 0.0);
+    EXPECT_EQ(c->view()->tabButton(SettingsTab::general)->plateFill().alpha(), 0);
+}
+
+TEST(SettingsTabs, RawValuesAreExactAndCaseSensitive) {
+    const std::vector<std::pair<QString, std::optional<SettingsTab>>> cases{
+        {"general", SettingsTab::general}, {"appearance", SettingsTab::appearance}, {"privacy", SettingsTab::privacy},
+        {"export", SettingsTab::export_},   {"managed", SettingsTab::managed},     {"Privacy", std::nullopt},
+        {"mdm", std::nullopt},              {"", std::nullopt},
+    };
+    for (const auto& [raw, tab] : cases) EXPECT_EQ(SettingsTabs::fromRawValue(raw), tab) << raw.toStdString();
+}
+
+// Every page in both schemes, as a person sees it; the pages fit the width without a sideways
+// scroll bar.
+TEST_F(SettingsWindowTest, EveryTabInBothSchemes) {
+    folders.setManaged({{"Watermark", {{"Enabled", true}}}, {"LockAgent", true}, {"BlockedBundleIDs", {"com.example.Vault"}}});
+    folders.store().setUserValue("AllowedExportDestinations", json{"clipboard"});
+    for (ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        for (SettingsTab tab : SettingsTabs::all()) {
+            SettingsWindowController* c = open(tab, mode);
+            const QImage image =
+                shot(c, QString("settings-%1-%2").arg(SettingsTabs::rawValue(tab), mode == ThemeMode::dark ? "dark" : "light"));
+            EXPECT_EQ(image.size() / image.devicePixelRatio(), QSize(580, 520));
+            EXPECT_LE(c->view()->page()->width(), 580 - 52);
+            c->window()->close();
+        }
+    }
+    // The not-managed MDM page too.
+    folders.setManaged(json::object());
+    shot(open(SettingsTab::managed), "settings-managed-none-light");
+}
+
+// A policy written in another window while this one sat in the background is shown as soon as
+// this one is activated again, and this window's next write builds on it, not on what it last saw.
+TEST_F(SettingsWindowTest, ActivationResolvesAgainSoNoWriteRevertsAnotherWindow) {
+    SettingsWindowController* first = open(SettingsTab::export_);
+    SettingsWindowController* second = open(SettingsTab::export_);
+    page<ExportTab>(second); // both show the watermark off
+    PolicySettings* other = second->view()->policySettings();
+    other->setWatermark({true, false, true, true}); // on, without the user name
+    EXPECT_FALSE(first->view()->policySettings()->policy().watermark.enabled); // not yet seen
+
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(first->window(), &activate);
+    settle();
+    EXPECT_EQ(first->view()->tab(), SettingsTab::export_); // tab and page kept
+    EXPECT_TRUE(first->view()->policySettings()->policy().watermark.enabled);
+    // Now "Include timestamp" in the first window keeps what the second one stored.
+    ExportTab* exportPage = page<ExportTab>(first);
+    ASSERT_EQ(exportPage->watermarkCard()->rows().size(), 4);
+    settle();
+    SettingsCheckRow* timestamp = checkRow(exportPage->watermarkCard(), 3);
+    ASSERT_NE(timestamp, nullptr);
+    first->view()->pageArea()->ensureWidgetVisible(timestamp); // scrolled to, as a person would
+    settle();
+    QTest::mouseClick(timestamp, Qt::LeftButton);
+
+    settle();
+    EXPECT_EQ(folders.userValue("Watermark"),
+              json({{"Enabled", true}, {"IncludeUser", false}, {"IncludeDevice", true}, {"IncludeTimestamp", false}}));
+
+    // Restored from minimised, likewise.
+    other->setWatermark({false, true, true, true});
+    first->window()->showMinimized();
+    first->window()->showNormal();
+    settle();
+    QWindowStateChangeEvent restored(Qt::WindowMinimized);
+    QApplication::sendEvent(first->window(), &restored);
+    EXPECT_FALSE(first->view()->policySettings()->policy().watermark.enabled);
+}
+
+// --- General ----------------------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, StartAtLoginShowsTheRealEntryAndLocksOnlyForAManagedLock) {
+    struct Case {
+        const char* what;
+        json managed, user;
+        bool entry, locked, shown;
+    };
+    const std::vector<Case> cases{
+        {"no lock, no entry", json::object(), json::object(), false, false, false},
+        {"no lock, entry", json::object(), json::object(), true, false, true},
+        {"a lock of the user's own locks nothing", json::object(), {{"LockAgent", true}}, false, false, false},
+        {"managed lock off", {{"LockAgent", false}}, json::object(), false, false, false},
+        {"managed lock", {{"LockAgent", true}}, json::object(), true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        folders.setManaged(c.managed);
+        folders.store().setUserValue("LockAgent", c.user.contains("LockAgent") ? std::optional<json>(c.user["LockAgent"]) : std::nullopt);
+        login->enabled = c.entry;
+        GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+        EXPECT_EQ(general->startAtLoginRow()->isLocked(), c.locked);
+        EXPECT_EQ(general->startAtLoginRow()->isOn(), c.shown);
+    }
+}
+
+TEST_F(SettingsWindowTest, TickingStartAtLoginWritesTheEntryAndReadsItBack) {
+    GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+    ASSERT_FALSE(general->startAtLoginRow()->isOn()); // stored default on, but no entry
+    QTest::mouseClick(general->startAtLoginRow(), Qt::LeftButton);
+    EXPECT_TRUE(login->enabled);
+    EXPECT_TRUE(general->startAtLoginRow()->isOn());
+    QTest::mouseClick(general->startAtLoginRow(), Qt::LeftButton);
+    EXPECT_FALSE(login->enabled);
+    EXPECT_FALSE(general->startAtLoginRow()->isOn());
+    EXPECT_FALSE(Support::UserDefaults(defaults.path()).value("settings.startAtLogin")->get<bool>());
+}
+
+// While the organisation locks the agent the entry is kept on without touching the stored
+// choice; when the lock ends the entry follows that choice again.
+TEST_F(SettingsWindowTest, AManagedAgentLockKeepsTheEntryOnUntilItEnds) {
+    settings.setStartAtLogin(false);
+    settings.followLoginLock(true);
+    EXPECT_TRUE(login->enabled);
+    EXPECT_FALSE(settings.storedStartAtLogin());
+    settings.followLoginLock(true); // again: nothing changes
+    EXPECT_TRUE(login->enabled);
+    settings.followLoginLock(false);
+    EXPECT_FALSE(login->enabled);
+    // An entry the user wanted is left alone when no lock held it.
+    settings.setStartAtLogin(true);
+    settings.followLoginLock(false);
+    EXPECT_TRUE(login->enabled);
+}
+
+TEST_F(SettingsWindowTest, LibraryChangeTakesTheChosenFolderAndCancelKeepsIt) {
+    GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+    const QString home = QDir::homePath();
+    settings.setLibraryLocation(home + "/Pictures/Brindlecast");
+    settle();
+    EXPECT_EQ(general->libraryPathLabel()->text(), "~/Pictures/Brindlecast");
+    QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton); // cancelled
+    EXPECT_EQ(chooserStart, home + "/Pictures/Brindlecast");
+    EXPECT_EQ(settings.libraryLocation(), home + "/Pictures/Brindlecast");
+    nextFolder = "/srv/shots/not-there-yet";
+    QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(settings.libraryLocation(), "/srv/shots/not-there-yet");
+    EXPECT_FALSE(QDir("/srv/shots/not-there-yet").exists()); // not created here
+    EXPECT_EQ(general->libraryPathLabel()->text(), "/srv/shots/not-there-yet");
+    EXPECT_EQ(GeneralTab::abbreviatedPath(home), "~");
+    EXPECT_EQ(GeneralTab::abbreviatedPath(home + "x/y"), home + "x/y");
+}
+
+TEST_F(SettingsWindowTest, CaptureRowsWriteTheirSettings) {
+    GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+    ASSERT_EQ(general->captureRows().size(), 6);
+    QTest::mouseClick(general->captureRows()[0], Qt::LeftButton);
+    QTest::mouseClick(general->captureRows()[2], Qt::LeftButton);
+    EXPECT_FALSE(settings.openEditorAfterCapture());
+    EXPECT_TRUE(settings.copyToClipboardAutomatically());
+    EXPECT_FALSE(general->captureRows()[0]->isOn());
+    EXPECT_FALSE(AppSettings(&defaults).openEditorAfterCapture());
+}
+
+// --- Appearance -------------------------------------------------------------------------------
+
+TEST_F(SettingsWindowTest, ModeAndAccentPersistAndRepaintOtherWindows) {
+    SettingsWindowController* general = open(SettingsTab::general);
+    SettingsWindowController* appearance = open(SettingsTab::appearance);
+    AppearanceTab* tab = page<AppearanceTab>(appearance);
+    ASSERT_EQ(tab->swatches().size(), 6);
+    EXPECT_TRUE(tab->swatches()[0]->isSelected());
+    QTest::mouseClick(tab->swatches()[3], Qt::LeftButton);
+    settle();
+    EXPECT_EQ(theme.accent(), QColor(255, 149, 0));
+    EXPECT_TRUE(tab->swatches()[3]->isSelected());
+    EXPECT_FALSE(tab->swatches()[0]->isSelected());
+    QTest::mouseClick(tab->modeControl(), Qt::LeftButton, {}, tab->modeControl()->segmentRect(1).center().toPoint());
+    settle();
+    EXPECT_EQ(theme.mode(), ThemeMode::dark);
+    const Theme reloaded(&defaults, &desktop);
+    EXPECT_EQ(reloaded.mode(), ThemeMode::dark);
+    EXPECT_EQ(reloaded.accent(), QColor(255, 149, 0));
+    // The other window follows: its palette is the dark one now.
+    EXPECT_LT(general->window()->palette().color(QPalette::Window).lightness(), 128);
+}
+
+// --- Export -----------------------------------------------------------------------------------
+
+TEST(ExportDestinations, TheLastDestinationCountsDestinationsNotEntries) {
+    using D = ExportDestination;
+    struct Case {
+        const char* what;
+        std::vector<D> allowed;
+        bool clipboardLast, folderLast;
+        std::vector<D> afterClipboard, afterFolder;
+    };
+    const std::vector<Case> cases{
+        {"both", {D::clipboard, D::folder}, false, false, {D::folder}, {D::clipboard}},
+        {"clipboard and upload", {D::clipboard, D::uploadEndpoint}, true, false, {D::uploadEndpoint},
+         {D::clipboard, D::uploadEndpoint, D::folder}},
+        {"folder twice and upload", {D::folder, D::folder, D::uploadEndpoint}, false, true,
+         {D::folder, D::folder, D::uploadEndpoint, D::clipboard}, {D::uploadEndpoint}},
+        {"empty", {}, false, false, {D::clipboard}, {D::folder}},
+        {"upload alone", {D::uploadEndpoint}, false, false, {D::uploadEndpoint, D::clipboard}, {D::uploadEndpoint, D::folder}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ExportTab::isLastDestination(c.allowed, D::clipboard), c.clipboardLast);
+        EXPECT_EQ(ExportTab::isLastDestination(c.allowed, D::folder), c.folderLast);
+        EXPECT_EQ(ExportTab::toggled(c.allowed, D::clipboard), c.afterClipboard);
+        EXPECT_EQ(ExportTab::toggled(c.allowed, D::folder), c.afterFolder);
+    }
+}
+
+TEST_F(SettingsWindowTest, ExportRowsFollowTheirSourcesAndLocks) {
+    struct Case {
+        const char* what;
+        json managed, user;
+        bool clipboardOn, clipboardLocked, folderOn, folderLocked, storageLocked, watermarkLocked;
+        int watermarkRows;
+    };
+    const std::vector<Case> cases{
+        {"defaults", json::object(), json::object(), true, false, true, false, false, false, 1},
+        {"duplicated folder is still the only one", json::object(),
+         {{"AllowedExportDestinations", {"folder", "folder", "uploadEndpoint"}}}, false, false, true, true, false, false, 1},
+        {"destinations managed", {{"AllowedExportDestinations", {"clipboard"}}}, json::object(), true, true, false, true,
+         false, false, 1},
+        {"sidecars forbidden by the organisation lock storage", {{"AllowSidecars", false}}, {{"SidecarMode", "file"}}, true,
+         false, true, false, true, false, 1},
+        {"sidecars allowed by the organisation lock nothing", {{"AllowSidecars", true}}, {{"SidecarMode", "file"}}, true,
+         false, true, false, false, false, 1},
+        {"watermark managed on", {{"Watermark", {{"Enabled", true}}}}, json::object(), true, false, true, false, false, true, 4},
+        {"mode managed", {{"SidecarMode", "off"}}, json::object(), true, false, true, false, true, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        folders.setManaged(c.managed);
+        for (const char* key : {"AllowedExportDestinations", "SidecarMode"})
+            folders.store().setUserValue(key, c.user.contains(key) ? std::optional<json>(c.user[key]) : std::nullopt);
+        ExportTab* tab = page<ExportTab>(open(SettingsTab::export_));
+        EXPECT_EQ(checkRow(tab->destinationsCard(), 0)->isOn(), c.clipboardOn);
+        EXPECT_EQ(checkRow(tab->destinationsCard(), 0)->isLocked(), c.clipboardLocked);
+        EXPECT_EQ(checkRow(tab->destinationsCard(), 1)->isOn(), c.folderOn);
+        EXPECT_EQ(checkRow(tab->destinationsCard(), 1)->isLocked(), c.folderLocked);
+        auto* storage = tab->storageCard()->findChild<MiniSegmentedView*>("storageControl");
+        ASSERT_NE(storage, nullptr);
+        EXPECT_EQ(storage->isLocked(), c.storageLocked);
+        auto* toggle = tab->watermarkCard()->findChild<PillToggle*>("watermarkSwitch");
+        ASSERT_NE(toggle, nullptr);
+        EXPECT_EQ(toggle->isEnabled(), !c.watermarkLocked);
+        EXPECT_EQ(tab->watermarkCard()->rows().size(), c.watermarkRows);
+    }
+}
+
+TEST_F(SettingsWindowTest, ExportClicksWriteTheUsersValues) {
+    ExportTab* tab = page<ExportTab>(open(SettingsTab::export_));
+    QTest::mouseClick(checkRow(tab->destinationsCard(), 0), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(folders.userValue("AllowedExportDestinations"), json({"folder"}));
+    EXPECT_TRUE(checkRow(tab->destinationsCard(), 1)->isLocked());
+    EXPECT_EQ(checkRow(tab->destinationsCard(), 1)->toolTip(), "At least one export destination must stay on");
+    QTest::mouseClick(checkRow(tab->destinationsCard(), 1), Qt::LeftButton); // locked: nothing
+    settle();
+    EXPECT_EQ(folders.userValue("AllowedExportDestinations"), json({"folder"}));
+
+    QTest::mouseClick(tab->watermarkCard()->findChild<PillToggle*>("watermarkSwitch"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(folders.userValue("Watermark")["Enabled"], true);
+    EXPECT_EQ(tab->watermarkCard()->rows().size(), 4);
+    EXPECT_EQ(tab->watermarkCard()->hairlineCount(), 3);
+
+    auto* storage = tab->storageCard()->findChild<MiniSegmentedView*>("storageControl");
+    QTest::mouseClick(storage, Qt::LeftButton, {}, storage->segmentRect(1).center().toPoint());
+    settle();
+    EXPECT_EQ(folders.userValue("SidecarMode"), "file");
+    EXPECT_EQ(tab->storageCaption()->text(),
+              "Annotations save to a .brindlecast.json next to the image. Exports are always flattened.");
+
+    auto* format = tab->destinationsCard()->findChild<MiniSegmentedView*>();
+    QTest::mouseClick(format, Qt::LeftButton, {}, format->segmentRect(1).center().toPoint());
+    EXPECT_EQ(settings.exportFormat(), AppSettings::ExportImageFormat::jpeg);
+}
+
+// --- MDM --------------------------------------------------------------------------------------
+
+TEST(ManagedRows, FollowTheFixedOrderAndCountTheEffectiveLists) {
+    using Row = ManagedTab::Row;
+    struct Case {
+        const char* what;
+        json managed, user;
+        bool isManaged;
+        std::vector<Row> rows;
+    };
+    const std::vector<Case> cases{
+        {"nothing managed", json::object(), {{"Watermark", {{"Enabled", true}}}}, false, {}},
+        {"only keys without rows", {{"AuditWebhookURL", "https://audit.example/hook"}, {"AllowSidecars", false}},
+         json::object(), true, {}},
+        {"clipboard alone", {{"AllowedExportDestinations", {"clipboard"}}}, json::object(), true,
+         {{"Save location", "Locked"}, {"Upload to company cloud", "Locked \u00B7 Off"}}},
+        {"listed in another order", {{"LockAgent", true}, {"SidecarMode", "embedded"}, {"MandatoryReview", false},
+          {"AllowedExportDestinations", {"folder", "uploadEndpoint"}}},
+         json::object(), true,
+         {{"Save location", "Enforced"}, {"Redact sensitive content", "Optional"}, {"Upload to company cloud", "Locked \u00B7 On"},
+          {"Annotation storage", "Embedded"}, {"Agent locked", "Enforced"}}},
+        {"lists count the user's entries too",
+         {{"BlockedBundleIDs", {"com.example.Vault"}}, {"PIIPatterns", {{{"Name", "email"}, {"Action", "blurMandatory"}}}},
+          {"LockAgent", false}},
+         {{"BlockedBundleIDs", {"org.example.Notes"}}, {"PIIPatterns", {{{"Name", "T"}, {"Regex", "T-[0-9]+"}, {"Action", "blurSuggested"}}}}},
+         true, {{"Blocked apps", "2 enforced"}, {"PII detection rules", "2 enforced"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const EffectivePolicy policy = EffectivePolicy::resolve(PolicyKit::PreferenceStore::inMemory(c.managed, c.user)).policy;
+        EXPECT_EQ(ManagedTab::isManaged(policy), c.isManaged);
+        EXPECT_EQ(ManagedTab::rows(policy), c.rows);
+    }
+}
+
+TEST_F(SettingsWindowTest, ManagedPageShowsTheFormOnlyWhenManagedAndItsLinkOpensDiagnostics) {
+    ManagedTab* none = page<ManagedTab>(open(SettingsTab::managed));
+    EXPECT_FALSE(none->showsManagedForm());
+    EXPECT_EQ(none->diagnosticsLink(), nullptr);
+
+    folders.setManaged({{"Watermark", {{"Enabled", true}}}});
+    ManagedTab* managed = page<ManagedTab>(open(SettingsTab::managed));
+    ASSERT_TRUE(managed->showsManagedForm());
+    EXPECT_EQ(managed->card()->rows().size(), 1);
+    EXPECT_EQ(managed->card()->hairlineCount(), 0);
+    QTest::mouseClick(managed->diagnosticsLink(), Qt::LeftButton);
+    EXPECT_EQ(diagnosticsOpened, 1);
+}
+
+// --- Diagnostics ------------------------------------------------------------------------------
+
+TEST(PolicyDiagnostics, RowsValuesSourcesAndCounts) {
+    struct Case {
+        const char* what;
+        json managed, user;
+        std::map<QString, QString> values;
+        std::map<QString, PolicySource> sources;
+        QString subtitle;
+    };
+    const std::vector<Case> cases{
+        {"defaults", json::object(), json::object(),
+         {{"BlockedBundleIDs", "none"}, {"PIIPatterns", "builtins at defaults"}, {"Watermark", "disabled"},
+          {"AllowedExportDestinations", "clipboard, folder"}, {"AuditWebhookURL", "none"}, {"SidecarMode", "embedded"},
+          {"LockAgent", "off"}, {"MandatoryReview", "on"}, {"BlockedAppBehavior", "placeholder"}},
+         {{"Watermark", PolicySource::default_}},
+         "No managed settings — defaults and user preferences only"},
+        {"user only", json::object(),
+         {{"Watermark", {{"Enabled", true}, {"IncludeDevice", false}}}, {"PIIPatterns", {{{"Name", "email"}, {"Action", "blurMandatory"}}}}},
+         {{"Watermark", "enabled (user: true, device: false, timestamp: true)"}, {"PIIPatterns", "email: blurMandatory"}},
+         {{"Watermark", PolicySource::user}, {"PIIPatterns", PolicySource::user}},
+         "No managed settings — defaults and user preferences only"},
+        {"watermark and mode managed", {{"Watermark", {{"Enabled", false}}}, {"SidecarMode", "file"}},
+         {{"LockAgent", true}},
+         {{"Watermark", "disabled"}, {"SidecarMode", "file"}, {"LockAgent", "on"}},
+         {{"Watermark", PolicySource::managed}, {"SidecarMode", PolicySource::managed}, {"LockAgent", PolicySource::user}},
+         "2 of 9 settings managed by your organization"},
+        {"only sidecars forbidden: the storage row is the organisation's", {{"AllowSidecars", false}},
+         {{"SidecarMode", "file"}}, {{"SidecarMode", "off"}}, {{"SidecarMode", PolicySource::managed}},
+         "1 of 9 settings managed by your organization"},
+        {"only unknown destinations", {{"AllowedExportDestinations", {"printer", "fax"}}}, json::object(),
+         {{"AllowedExportDestinations", ""}}, {{"AllowedExportDestinations", PolicySource::managed}},
+         "1 of 9 settings managed by your organization"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const EffectivePolicy policy = EffectivePolicy::resolve(PolicyKit::PreferenceStore::inMemory(c.managed, c.user)).policy;
+        const auto rows = PolicyDiagnosticsView::rows(policy);
+        QStringList keys;
+        for (const auto& row : rows) keys << row.key;
+        EXPECT_EQ(keys, QStringList({"BlockedBundleIDs", "BlockedAppBehavior", "PIIPatterns", "MandatoryReview", "Watermark",
+                                     "AllowedExportDestinations", "AuditWebhookURL", "SidecarMode", "LockAgent"}));
+        for (const auto& row : rows) {
+            if (c.values.contains(row.key)) {
+                EXPECT_EQ(row.value, c.values.at(row.key)) << row.key.toStdString();
+            }
+            if (c.sources.contains(row.key)) {
+                EXPECT_EQ(row.source, c.sources.at(row.key)) << row.key.toStdString();
+            }
+        }
+        EXPECT_EQ(PolicyDiagnosticsView::subtitle(rows), c.subtitle);
+    }
+}
+
+// Conflicts, wrong types and skipped files, as the resolver reports them and in its order; the
+// lines are plain text.
+TEST(PolicyDiagnostics, TheWindowListsTheResolversLinesInOrder) {
+    PolicyFolders folders;
+    folders.setManaged({{"AllowedExportDestinations", {"clipboard", "<b>fax</b>"}}, {"MandatoryReview", "yes"},
+                        {"Watermark", {{"Enabled", true}}}});
+    folders.store().setUserValue("SidecarMode", json("sidecar"));
+    const PolicyKit::PolicyResolution resolution = EffectivePolicy::resolve(folders.store());
+    ASSERT_GE(resolution.diagnostics.size(), 3);
+    PolicyDiagnosticsView view(resolution.policy, resolution.diagnostics);
+    view.resize(640, 440);
+    view.show();
+    settle();
+    ASSERT_NE(view.diagnosticsCallout(), nullptr);
+    QStringList shown;
+    for (QLabel* line : view.diagnosticsCallout()->findChildren<QLabel*>("diagnosticLine")) {
+        EXPECT_EQ(line->textFormat(), Qt::PlainText);
+        shown << line->text();
+    }
+    EXPECT_EQ(shown, resolution.diagnostics);
+    EXPECT_TRUE(shown.filter("MandatoryReview: expected Bool").size() == 1);
+    EXPECT_TRUE(shown.filter("unknown destination \"<b>fax</b>\"").size() == 1);
+    keep(view.grab().toImage(), "policy-diagnostics");
+
+    PolicyDiagnosticsView quiet(EffectivePolicy::safeDefaults(), {});
+    EXPECT_EQ(quiet.diagnosticsCallout(), nullptr);
+    quiet.resize(640, 440);
+    keep(quiet.grab().toImage(), "policy-diagnostics-defaults");
+}
