@@ -36,19 +36,26 @@ QRect line(QPainter& painter, const QFont& font, const QColor& ink, int x, int y
     return QRect(x, y, metrics.horizontalAdvance(text), metrics.height());
 }
 
-// A smooth portrait: a radial gradient face on a gradient ground, with few edges inside.
+// A smooth portrait: hair, a face and shoulders in soft gradients on a gradient ground; few edges
+// inside, but their outlines run from top to bottom.
 void portrait(QPainter& painter, const QRect& r) {
     QLinearGradient ground(r.topLeft(), r.bottomRight());
     ground.setColorAt(0, QColor(96, 120, 150));
     ground.setColorAt(1, QColor(170, 150, 130));
     painter.fillRect(r, ground);
-    QRadialGradient face(r.center() - QPoint(0, r.height() / 10), r.width() / 3.0);
-    face.setColorAt(0, QColor(236, 200, 170));
-    face.setColorAt(0.8, QColor(205, 160, 130));
-    face.setColorAt(1, QColor(205, 160, 130, 0));
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
+    const QPointF centre = r.center();
+    const double w = r.width(), h = r.height();
+    painter.setBrush(QColor(60, 42, 30));
+    painter.drawEllipse(centre - QPointF(0, 0.12 * h), 0.3 * w, 0.34 * h);
+    QRadialGradient face(centre - QPointF(0, 0.05 * h), 0.3 * w);
+    face.setColorAt(0, QColor(236, 200, 170));
+    face.setColorAt(1, QColor(200, 155, 125));
     painter.setBrush(face);
-    painter.drawEllipse(r.center() - QPoint(0, r.height() / 10), r.width() / 3, int(r.height() / 2.5));
+    painter.drawEllipse(centre - QPointF(0, 0.05 * h), 0.22 * w, 0.28 * h);
+    painter.setBrush(QColor(40, 70, 110));
+    painter.drawChord(QRectF(r.left() + 0.1 * w, r.top() + 0.72 * h, 0.8 * w, 0.6 * h), 0, 180 * 16);
 }
 
 struct Case {
