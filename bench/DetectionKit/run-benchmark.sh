@@ -5,7 +5,8 @@
 # repetitions, engines warm), the command's wall time (median of three runs), their ratio, and
 # how many planted items each finds; then cold and warm detection in one fresh process beside the
 # command on the 1920x1080 screens, with the process's peak memory; then the face detectors on the
-# face set (face-bench) and personal data in hard surroundings (text-bench).
+# face set (face-bench), personal data in hard surroundings (text-bench), and the screens where
+# text was once lost (the tests' regression screens: planted items found, per screen).
 # Usage: bench/DetectionKit/run-benchmark.sh [BUILD_FOLDER]   (default: build/bench, Release)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -86,3 +87,5 @@ echo
 "$tools/face-bench" 2>/dev/null
 echo
 "$tools/text-bench" "$out/surroundings" 2>/dev/null
+echo
+python3 "$root/tests/DetectionKit/cases/regression/check.py" "$tools/detect-image" | grep -v '^    '

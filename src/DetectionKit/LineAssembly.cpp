@@ -15,9 +15,12 @@ constexpr double kJoinableMonospacedGapInPitches = 0.9;
 // Less blank than this between two words is no space whatever the glyphs: the engine split there
 // and lost what stood between (a full stop in 10-12 px text gives "joe jay@example.com").
 constexpr double kNeverASpaceInPitches = 0.3;
-// In a word with more glyphs than cells, two glyphs whose boxes start closer than this are one
-// character read twice.
+// In a word with more glyphs than cells, two glyphs whose boxes start closer than this, and
+// together are no wider than about one cell, are one character read twice.
 constexpr double kRepeatWithinPitches = 0.75;
+constexpr double kRepeatSpanInPitches = 1.15;
+// A glyph's centre this far from a cell's centre is off the grid of monospaced text.
+constexpr double kOffGridInPitches = 0.2;
 
 bool isJoiner(const QString& glyph) {
     return glyph == QLatin1String(".") || glyph == QLatin1String("@") || glyph == QLatin1String("-");
@@ -37,12 +40,34 @@ double characterPitch(std::vector<double> distances) {
     return distances[distances.size() / 2];
 }
 
-// Most neighbouring glyphs one pitch apart, give or take a little.
-bool isMonospaced(const std::vector<double>& distances, double pitch) {
+// The share of glyphs whose centres sit on one grid of `pitch`, each word on its own. In monospaced
+// text every character, a hyphen or a full stop too, has a whole cell; in a proportional font whose
+// digits share one width (tabular digits) neighbouring digits are one pitch apart, but the digits
+// after a narrower hyphen are off the grid of those before it.
+double shareOnGrid(const std::vector<Word>& words, double pitch) {
+    long all = 0, onGrid = 0;
+    for (const Word& word : words) {
+        if (word.size() < 2) continue;
+        long best = 0;
+        for (const Glyph& origin : word) {
+            const long count = std::count_if(word.begin(), word.end(), [&](const Glyph& g) {
+                const double cells = (g.box.midX() - origin.box.midX()) / pitch;
+                return std::abs(cells - std::round(cells)) <= kOffGridInPitches;
+            });
+            best = std::max(best, count);
+        }
+        all += long(word.size());
+        onGrid += best;
+    }
+    return all == 0 ? 0 : double(onGrid) / double(all);
+}
+
+// Most neighbouring glyphs one pitch apart, give or take a little, and most glyphs on one grid.
+bool isMonospaced(const std::vector<Word>& words, const std::vector<double>& distances, double pitch) {
     if (distances.size() < 4 || pitch <= 0) return false;
     const auto regular = std::count_if(distances.begin(), distances.end(),
                                        [pitch](double d) { return std::abs(d - pitch) <= 0.15 * pitch; });
-    return double(regular) >= 0.75 * double(distances.size());
+    return double(regular) >= 0.75 * double(distances.size()) && shareOnGrid(words, pitch) >= 0.75;
 }
 
 bool joined(const Word& before, const Word& after, double blank, double pitch, bool monospaced) {
@@ -57,7 +82,7 @@ bool joined(const Word& before, const Word& after, double blank, double pitch, b
 Spacing spacingOf(const std::vector<Word>& words) {
     const std::vector<double> distances = centreDistances(words);
     const double pitch = characterPitch(distances);
-    return {pitch, isMonospaced(distances, pitch)};
+    return {pitch, isMonospaced(words, distances, pitch)};
 }
 
 void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const Spacing& spacing) {
@@ -76,7 +101,8 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
             double closest = kRepeatWithinPitches * pitch;
             for (size_t i = 1; i < engine.size(); ++i) {
                 const double step = engine[i].box.minX() - engine[i - 1].box.minX();
-                if (step < closest) {
+                const double span = std::max(engine[i].box.maxX(), engine[i - 1].box.maxX()) - engine[i - 1].box.minX();
+                if (step < closest && span <= kRepeatSpanInPitches * pitch) {
                     closest = step;
                     crowded = i;
                 }
@@ -90,9 +116,7 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
 
 PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& blankAfter) {
     PixelLine line;
-    const std::vector<double> distances = centreDistances(words);
-    const double pitch = characterPitch(distances);
-    const bool monospaced = isMonospaced(distances, pitch);
+    const auto [pitch, monospaced] = spacingOf(words);
     const Word* previous = nullptr;
     for (size_t k = 0; k < words.size(); ++k) {
         const Word& word = words[k];

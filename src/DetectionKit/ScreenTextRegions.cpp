@@ -24,6 +24,16 @@ constexpr double kMaxTallEdgeDensity = 0.22;
 constexpr int kMinLineHeight = 5;
 // Words join into a line while the gap between them stays below this many line heights.
 constexpr double kWordGapInHeights = 1.2;
+// Words of one line are of comparable height (a lowercase word beside one with ascenders and
+// descenders is about half as tall). A photograph, a camera tile, an avatar or a frame beside text is
+// several times taller than its words: joined to them it would take in the lines above and below,
+// and the cards along a row, into one region read as a single line.
+constexpr double kMaxHeightRatioInLine = 2.5;
+// A frame (the outline of a toast, a card or a panel) has its edges along its sides and none a few
+// pixels inside them.
+constexpr int kFrameSideDepth = 5;
+constexpr int kMinFrameSide = 20;
+constexpr double kMaxEdgeShareInsideFrame = 0.05;
 // Scale small text up to about this glyph height, the size the recognition model reads best, and
 // large text down to about kLargeTextHeight (reading it at full size costs time and reads no better).
 constexpr double kTargetTextHeight = 26;
@@ -31,10 +41,13 @@ constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
 // Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
 // keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
-// pixel, more so ("@" and "0" in 10-11 px monospaced text).
+// pixel, more so ("@" and "0" in 10-11 px monospaced text). From kSolidStrokeTextHeight up every
+// stroke has pixels of full ink and is barely scaled: darkening would only fatten the glyphs and
+// narrow the blanks beside a narrow "1", where the engine then breaks the word.
 constexpr double kInkGamma = 2;
 constexpr double kSmallTextInkGamma = 3;
 constexpr int kSmallTextHeight = 14;
+constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
 constexpr int kPreparedMargin = 10;
 
@@ -118,17 +131,34 @@ bool sameLine(const cv::Rect& a, const cv::Rect& b) {
     return overlap > 0 && overlap >= int(0.5 * std::min(a.height, b.height));
 }
 
+// Whether the component `label` (of `labels`, bounds `r`) is an outline with nothing of its own
+// inside: its edges all lie along its sides.
+bool isHollow(const cv::Rect& r, const cv::Mat& labels, int label) {
+    if (r.width < kMinFrameSide || r.height < kMinFrameSide) return false;
+    const cv::Rect inner(r.x + kFrameSideDepth, r.y + kFrameSideDepth, r.width - 2 * kFrameSideDepth,
+                         r.height - 2 * kFrameSideDepth);
+    const int all = cv::countNonZero(labels(r) == label);
+    const int inside = cv::countNonZero(labels(inner) == label);
+    return inside <= kMaxEdgeShareInsideFrame * all;
+}
+
+struct Word {
+    cv::Rect rect;
+    bool hollow = false;
+};
+
 struct Line {
     cv::Rect rect;
     std::vector<cv::Rect> words;
     bool merged = false;
+    bool hollow = false; // one hollow word alone: an outline, or a frame around other lines
 };
 
 // Joins words that sit on one line with small gaps between them, left to right.
-std::vector<Line> joinIntoLines(std::vector<cv::Rect> words) {
-    std::sort(words.begin(), words.end(), [](const cv::Rect& a, const cv::Rect& b) { return a.x < b.x; });
+std::vector<Line> joinIntoLines(std::vector<Word> words) {
+    std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.rect.x < b.rect.x; });
     std::vector<Line> lines;
-    for (const cv::Rect& w : words) lines.push_back({w, {w}});
+    for (const Word& w : words) lines.push_back({w.rect, {w.rect}, false, w.hollow});
     bool changed = true;
     while (changed) {
         changed = false;
@@ -141,9 +171,11 @@ std::vector<Line> joinIntoLines(std::vector<cv::Rect> words) {
                 const int gap = b.x - (a.x + a.width);
                 const int height = std::max(a.height, b.height);
                 if (gap > kWordGapInHeights * height) continue;
+                if (height > kMaxHeightRatioInLine * std::min(a.height, b.height)) continue;
                 if (!sameLine(a, b)) continue;
                 if ((a | b).height > kMaxLineHeight) continue;
                 a = a | b;
+                lines[i].hollow = false;
                 lines[i].words.insert(lines[i].words.end(), lines[j].words.begin(), lines[j].words.end());
                 lines[j].merged = true;
                 changed = true;
@@ -332,7 +364,7 @@ std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks
 
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
-    std::vector<cv::Rect> words;
+    std::vector<Word> words;
     for (int i = 1; i < count; ++i) {
         const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                          stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
@@ -340,7 +372,7 @@ std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks
         if (r.width < 3) continue;
         if (r.height > kTallLine && cv::countNonZero(edges(r)) > kMaxTallEdgeDensity * r.area()) continue;
         if (isSolidShape(r, edges, bgr)) continue;
-        words.push_back(r);
+        words.push_back({r, isHollow(r, labels, i)});
     }
 
     const std::vector<Line> lines = joinIntoLines(std::move(words));
@@ -348,11 +380,19 @@ std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks
     for (const Line& line : lines) {
         // Small specks (a dot, a cursor) carry no readable text.
         if (line.rect.width < 6 && line.rect.height < 10) continue;
-        // The inside of a large glyph (the counter of an "a") is read with the glyph.
+        auto contains = [](const Line& outer, const Line& inner) {
+            return &outer != &inner && (outer.rect & inner.rect) == inner.rect && outer.rect.area() > inner.rect.area();
+        };
+        // The inside of a large glyph (the counter of an "a") is read with the glyph; lines inside a
+        // frame are read on their own, and the frame, which holds nothing else, is not read.
         const bool insideAnother = std::any_of(lines.begin(), lines.end(), [&](const Line& other) {
-            return &other != &line && (other.rect & line.rect) == line.rect && other.rect.area() > line.rect.area();
+            return !other.hollow && contains(other, line);
         });
         if (insideAnother) continue;
+        const bool isFrame = line.hollow && std::any_of(lines.begin(), lines.end(), [&](const Line& other) {
+            return contains(line, other);
+        });
+        if (isFrame) continue;
         regions.push_back({line.rect, textHeightOf(line)});
     }
     // Reading order: top to bottom, then left to right.
@@ -375,7 +415,8 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     const cv::Mat distance = inkDistance(crop, region.textHeight);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
-    darkenPartialInk(inkMap, region.textHeight < kSmallTextHeight ? kSmallTextInkGamma : kInkGamma);
+    if (region.textHeight < kSolidStrokeTextHeight)
+        darkenPartialInk(inkMap, region.textHeight < kSmallTextHeight ? kSmallTextInkGamma : kInkGamma);
     for (const cv::Rect& blank : blanks) {
         const cv::Rect inCrop = (blank & area) - area.tl();
         if (inCrop.area() > 0) inkMap(inCrop).setTo(255);

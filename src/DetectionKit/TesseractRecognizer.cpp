@@ -84,6 +84,7 @@ public:
         const int pad = int(std::lround(0.3 * typical));
         bandTop_ = std::max(0, int(top) - pad);
         bandBottom_ = std::min(grey_.rows, int(std::ceil(bottom)) + pad);
+        findRuleRows(int(std::lround(kRuleInHeights * typical)));
         // Blank columns that end a word: a monospaced space is a whole empty cell.
         const int space = std::max(2, int(std::lround(spacing.monospaced ? 0.8 * spacing.pitch : 0.3 * typical)));
 
@@ -114,10 +115,29 @@ private:
         return false;
     }
 
+    // Rows of the band that hold a run of ink longer than any glyph: an underline, a field's border,
+    // a strike-through. They pass under the blank between two words, which must still measure.
+    void findRuleRows(int longestGlyphRun) const {
+        ruleRows_.assign(size_t(std::max(0, bandBottom_ - bandTop_)), false);
+        for (int y = bandTop_; y < bandBottom_; ++y) {
+            const uchar* row = grey_.ptr<uchar>(y);
+            int run = 0;
+            for (int x = 0; x < grey_.cols && run <= longestGlyphRun; ++x) run = row[x] < kInk ? run + 1 : 0;
+            ruleRows_[size_t(y - bandTop_)] = run > longestGlyphRun;
+        }
+    }
+
+    bool columnHasInkOffRules(int x) const {
+        if (x < 0 || x >= grey_.cols) return false;
+        for (int y = bandTop_; y < bandBottom_; ++y)
+            if (!ruleRows_[size_t(y - bandTop_)] && grey_.at<uchar>(y, x) < kInk) return true;
+        return false;
+    }
+
     int widestBlank(int from, int to) const {
         int widest = 0, run = 0;
         for (int x = std::max(0, from); x < std::min(grey_.cols, to); ++x) {
-            run = columnHasInk(x) ? 0 : run + 1;
+            run = columnHasInkOffRules(x) ? 0 : run + 1;
             widest = std::max(widest, run);
         }
         return widest;
@@ -158,9 +178,12 @@ private:
     }
 
     static constexpr uchar kInk = 160;
+    // A run of ink this many glyph heights long is no glyph's.
+    static constexpr double kRuleInHeights = 3;
     const cv::Mat& grey_;
     mutable int bandTop_ = 0;
     mutable int bandBottom_ = 0;
+    mutable std::vector<bool> ruleRows_;
 };
 
 // The lines the engine read in one prepared region, boxes in image pixels.

@@ -126,6 +126,46 @@ TEST(EngineTest, FindsPersonalDataInInterfaceFontsLightAndDark) {
     }
 }
 
+// A rule under or around a line (a link's underline, an input field's border) passes under the
+// blank between two words: the space in "(206) 555-0143" is still read.
+TEST(EngineTest, UnderlinesAndFieldBordersKeepTheSpacesBetweenWords) {
+    struct Case {
+        const char* description;
+        QString family;
+        int pixelSize;
+        bool underlined;
+        bool bordered;
+    };
+    const Case cases[] = {
+        {"an underlined link", "DejaVu Sans", 13, true, false},
+        {"a bordered input field", "Liberation Serif", 15, false, true},
+        {"an underlined link in a field", "Liberation Sans", 14, true, true},
+    };
+    const QString number = "(206) 555-0143";
+    for (const Case& c : cases) {
+        QImage image = canvas(600, 90, QColor(250, 249, 246));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        QFont font = fontOf(c.family, c.pixelSize);
+        font.setUnderline(c.underlined);
+        if (c.bordered) {
+            // Two fields side by side, as a form's columns are.
+            painter.setPen(QColor(170, 165, 155));
+            painter.setBrush(Qt::white);
+            painter.drawRect(QRect(20, 28, 250, 34));
+            painter.drawRect(QRect(290, 28, 250, 34));
+        }
+        painter.setFont(font);
+        painter.setPen(QColor(40, 90, 170));
+        painter.drawText(QPoint(300, 50), number);
+        painter.end();
+        QStringList found;
+        for (const Detection& d : PIIDetector().detect(image, {}).detections) found.append(d.detectorName() + ":" + d.matchedText());
+        // Glued ("(206)555-0143") the number is no phone number at all.
+        EXPECT_TRUE(found.filter("phone:").filter("206) 555-0143").size() == 1) << c.description << ": " << found.join(", ").toStdString();
+    }
+}
+
 TEST(EngineTest, ExtractedTextNeverHoldsWhatIsExcluded) {
     QImage image = canvas(700, 160, Qt::white);
     QPainter painter(&image);

@@ -1,0 +1,137 @@
+// Finding the lines of text on a screen: tall smooth pictures, avatars and frames beside or around
+// text must leave every line a region of its own, read as a single line; large glyphs stay one.
+#include "BenchDrawing.h"
+
+#include "DetectionKit/ScreenTextRegions.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRadialGradient>
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include <functional>
+
+using namespace DetectionKit;
+using DetectionBench::fontOf;
+
+namespace {
+
+cv::Mat bgrOf(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()), size_t(rgb.bytesPerLine()));
+    cv::Mat bgr;
+    cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
+    return bgr;
+}
+
+// Draws a line of text with its top-left at (x, y) and returns its ink box (the font's ascent and
+// descent, as wide as the text).
+QRect line(QPainter& painter, const QFont& font, const QColor& ink, int x, int y, const QString& text) {
+    const QFontMetrics metrics(font);
+    painter.setFont(font);
+    painter.setPen(ink);
+    painter.drawText(QPoint(x, y + metrics.ascent()), text);
+    return QRect(x, y, metrics.horizontalAdvance(text), metrics.height());
+}
+
+// A smooth portrait: hair, a face and shoulders in soft gradients on a gradient ground; few edges
+// inside, but their outlines run from top to bottom.
+void portrait(QPainter& painter, const QRect& r) {
+    QLinearGradient ground(r.topLeft(), r.bottomRight());
+    ground.setColorAt(0, QColor(96, 120, 150));
+    ground.setColorAt(1, QColor(170, 150, 130));
+    painter.fillRect(r, ground);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    const QPointF centre = r.center();
+    const double w = r.width(), h = r.height();
+    painter.setBrush(QColor(60, 42, 30));
+    painter.drawEllipse(centre - QPointF(0, 0.12 * h), 0.3 * w, 0.34 * h);
+    QRadialGradient face(centre - QPointF(0, 0.05 * h), 0.3 * w);
+    face.setColorAt(0, QColor(236, 200, 170));
+    face.setColorAt(1, QColor(200, 155, 125));
+    painter.setBrush(face);
+    painter.drawEllipse(centre - QPointF(0, 0.05 * h), 0.22 * w, 0.28 * h);
+    painter.setBrush(QColor(40, 70, 110));
+    painter.drawChord(QRectF(r.left() + 0.1 * w, r.top() + 0.72 * h, 0.8 * w, 0.6 * h), 0, 180 * 16);
+}
+
+struct Case {
+    const char* description;
+    QSize size;
+    std::function<std::vector<QRect>(QPainter&)> draw; // returns the lines of text drawn
+};
+
+const Case kCases[] = {
+    {"photographs beside contact lines, cards along a row", {1300, 320},
+     [](QPainter& p) {
+         std::vector<QRect> lines;
+         for (int card = 0; card < 2; ++card) {
+             const int x = 16 + card * 640;
+             portrait(p, QRect(x, 30, 250, 250));
+             const QFont font = fontOf("DejaVu Sans", 14);
+             lines.push_back(line(p, font, QColor(30, 30, 30), x + 270, 120, "a.person@pinecrest.example"));
+             lines.push_back(line(p, font, QColor(30, 30, 30), x + 270, 145, "(503) 555-0141"));
+         }
+         return lines;
+     }},
+    {"an initials avatar beside a name over an address", {700, 120},
+     [](QPainter& p) {
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(Qt::NoPen);
+         p.setBrush(QColor(190, 80, 70));
+         p.drawEllipse(QRect(24, 30, 40, 40));
+         line(p, fontOf("DejaVu Sans", 15, true), Qt::white, 31, 40, "CW");
+         return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 14, true), QColor(30, 30, 30), 76, 32, "Cordelia Whitcombe"),
+                                   line(p, fontOf("DejaVu Sans", 13), QColor(90, 90, 90), 76, 54, "cordelia@fernhill-press.example")};
+     }},
+    {"a translucent toast over a picture", {600, 200},
+     [](QPainter& p) {
+         QLinearGradient sky(0, 0, 600, 0);
+         sky.setColorAt(0, QColor(120, 160, 210));
+         sky.setColorAt(0.5, QColor(230, 200, 160));
+         sky.setColorAt(1, QColor(80, 130, 90));
+         p.fillRect(QRect(0, 0, 600, 200), sky);
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QPen(QColor(255, 255, 255, 90), 1));
+         p.setBrush(QColor(30, 32, 40, 215));
+         p.drawRoundedRect(QRectF(40.5, 40.5, 430, 96), 10, 10);
+         const QColor ink(235, 235, 240);
+         return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 14, true), ink, 60, 52, "Mail - Ottoline Graves"),
+                                   line(p, fontOf("DejaVu Sans", 13), ink, 60, 76, "ottoline.graves@lakeside-print.example"),
+                                   line(p, fontOf("DejaVu Sans", 13), ink, 60, 98, "Re: proofs - ring me on +1 (614) 555-0121")};
+     }},
+    {"large digits with hyphens", {1300, 220},
+     [](QPainter& p) {
+         return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 160), QColor(20, 20, 20), 20, 10, "555-123-4567")};
+     }},
+};
+
+} // namespace
+
+TEST(ScreenTextRegionsTest, EveryLineIsARegionOfItsOwn) {
+    for (const Case& c : kCases) {
+        QImage image = DetectionBench::blankImage(c.size.width(), c.size.height(), QColor(246, 246, 248));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        const std::vector<QRect> lines = c.draw(painter);
+        painter.end();
+        const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgrOf(image));
+        for (const QRect& l : lines) {
+            const cv::Point centre(l.center().x(), l.center().y());
+            const auto region = std::find_if(regions.begin(), regions.end(),
+                                             [&](const ScreenTextRegions::Region& r) { return r.area.contains(centre); });
+            ASSERT_NE(region, regions.end()) << c.description << ": no region at the line at y " << l.y();
+            // The line's glyphs all lie in the region, and it is no taller than a line.
+            EXPECT_LE(region->area.height, l.height() + 8) << c.description << ": the line at y " << l.y();
+            EXPECT_GE(region->area.x + region->area.width, l.right() - l.height()) << c.description << ": the line at y " << l.y();
+            for (const QRect& other : lines) {
+                if (other == l) continue;
+                EXPECT_FALSE(region->area.contains(cv::Point(other.center().x(), other.center().y())))
+                    << c.description << ": the lines at y " << l.y() << " and " << other.y() << " are one region";
+            }
+        }
+    }
+}
