@@ -21,10 +21,10 @@ constexpr double kChevronPointSize = 6.5;
 constexpr double kChevronInset = 4;
 
 // The rounded fill behind a flat button, in the colour for its pressed state.
-void paintFill(QPainter& painter, const QRectF& bounds, const FlatFill& fill, bool down, double radius) {
+void paintFill(QPainter& painter, const QRectF& bounds, const FlatFillStyle& fill, bool down) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(down ? fill.pressed : fill.rest);
-    painter.drawPath(continuousRoundedRect(bounds, radius));
+    painter.drawPath(continuousRoundedRect(bounds, fill.radius));
 }
 
 } // namespace
@@ -56,11 +56,11 @@ void FlatToolButton::setDimming(double opacity) {
     update();
 }
 
-FlatFill FlatToolButton::fill() const {
-    const QColor accent = tokensFor(this).accent;
+FlatFillStyle FlatToolButton::fill() const {
+    const Tokens t = tokensFor(this);
     const QColor tint = FlatLook::hoverTint(this);
-    if (active_) return {accent, Design::withOpacity(accent, accent.alphaF() * 0.85)};
-    return {hovering_ ? tint : QColor(Qt::transparent), tint};
+    if (active_) return {t.accent, Design::withOpacity(t.accent, t.accent.alphaF() * 0.85), t.radii.button};
+    return {hovering_ ? tint : QColor(Qt::transparent), tint, t.radii.button};
 }
 
 QColor FlatToolButton::foreground() const { return active_ ? QColor(Qt::white) : tokensFor(this).primaryText(); }
@@ -76,7 +76,7 @@ void FlatToolButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(dimming_);
     const QRectF bounds = rect();
-    paintFill(painter, bounds, fill(), isDown(), tokensFor(this).radii.button);
+    paintFill(painter, bounds, fill(), isDown());
     const QColor ink = foreground();
     icon_.paintCentred(painter, bounds, ink);
     if (hasSubmenu_) Symbols::paint(painter, "chevron.down", chevronBox(), Design::withOpacity(ink, 0.75), SymbolWeight::bold);
@@ -122,15 +122,16 @@ void FlatButton::setDimming(double opacity) {
     update();
 }
 
-FlatFill FlatButton::fill() const {
+FlatFillStyle FlatButton::fill() const {
     const Tokens t = tokensFor(this);
     const QColor tint = FlatLook::hoverTint(this);
     if (prominent_) {
         const double alpha = t.accent.alphaF();
-        return {Design::withOpacity(t.accent, alpha * (hovering_ ? 0.9 : 1.0)), Design::withOpacity(t.accent, alpha * 0.8)};
+        return {Design::withOpacity(t.accent, alpha * (hovering_ ? 0.9 : 1.0)), Design::withOpacity(t.accent, alpha * 0.8),
+                t.radii.button};
     }
-    if (hovering_) return {tint, tint};
-    return {t.isDark() ? Design::white(0.09) : Design::black(0.05), tint};
+    if (hovering_) return {tint, tint, t.radii.button};
+    return {t.isDark() ? Design::white(0.09) : Design::black(0.05), tint, t.radii.button};
 }
 
 QColor FlatButton::foreground() const { return prominent_ ? QColor(Qt::white) : tokensFor(this).primaryText(); }
@@ -165,7 +166,7 @@ void FlatButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setOpacity(dimming_);
     const QRectF bounds = rect();
-    paintFill(painter, bounds, fill(), isDown(), tokensFor(this).radii.button);
+    paintFill(painter, bounds, fill(), isDown());
 
     // The content is centred in the button, whatever its width.
     const QColor ink = foreground();

@@ -15,11 +15,13 @@ namespace BrindlecastApp {
 // its look when disabled: the caller dims it with setDimming(). They take no keyboard focus, so
 // the canvas keeps the keys.
 
-// The fill behind a flat button: `rest` while it is not held down, `pressed` while it is.
-struct FlatFill {
+// The fill behind a flat button: `rest` while it is not held down, `pressed` while it is, a
+// rounded rectangle of `radius` (the button token radius).
+struct FlatFillStyle {
     QColor rest;
     QColor pressed;
-    friend bool operator==(const FlatFill&, const FlatFill&) = default;
+    double radius = 0;
+    friend bool operator==(const FlatFillStyle&, const FlatFillStyle&) = default;
 };
 
 // A 36 x 34 square icon button (tools, crop, backdrop, undo, redo, More, settings). Active: the
@@ -42,7 +44,7 @@ public:
     double dimming() const { return dimming_; }
 
     // What the button draws now.
-    FlatFill fill() const;
+    FlatFillStyle fill() const;
     QColor foreground() const;
     // Where the chevron is drawn, when there is one.
     QRectF chevronBox() const;
@@ -81,7 +83,7 @@ public:
     void setDimming(double opacity);
     double dimming() const { return dimming_; }
 
-    FlatFill fill() const;
+    FlatFillStyle fill() const;
     QColor foreground() const;
     // 15 with a title when prominent, 12 with a title otherwise, 10 without a title.
     double sidePadding() const;

@@ -2,6 +2,7 @@
 // to the model, the capture's actions to its edit; the More menu, the copy feedback, the two
 // pills, and screenshots of the window with its toolbar.
 #include "EditorTestSupport.h"
+#include "../ThemedWindow.h"
 
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
@@ -428,5 +429,24 @@ TEST(EditorToolbar, ScreenshotsOfTheEditorWithItsToolbar) {
         e.toolbar()->morePopover()->close();
         e.presenter.reset();
         settle();
+    }
+}
+
+TEST(EditorToolbar, MoreMenuRowsTintOnHoverAndDeleteIsRed) {
+    for (const bool dark : {false, true}) {
+        ThemedWindow themed(dark ? ThemeMode::dark : ThemeMode::light);
+        MoreMenuPanel panel({}, &themed.window);
+        MoreMenuRow* flatten = panel.row("Flatten Image");
+        ASSERT_NE(flatten, nullptr);
+        EXPECT_EQ(flatten->fill(), QColor(Qt::transparent));
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(flatten, &enter);
+        EXPECT_EQ(flatten->fill(), dark ? Design::white(0.16) : Design::black(0.10));
+        EXPECT_EQ(flatten->foreground(), themed.theme.tokens().primaryText());
+        const QColor red = panel.row("Delete Screenshot")->foreground();
+        EXPECT_GT(red.red(), 240);
+        EXPECT_LT(red.green(), 80);
+        EXPECT_EQ(panel.width(), std::max(200, panel.row("Delete Screenshot")->sizeHint().width() + 16));
+        EXPECT_EQ(flatten->height(), 28);
     }
 }

@@ -173,6 +173,7 @@ TEST(FlatButtons, LeavingClearsTheHoverAndAClickRunsTheAction) {
     QApplication::sendEvent(&button, &leave);
     EXPECT_FALSE(button.isHovering());
     EXPECT_EQ(button.fill().rest, QColor(Qt::transparent));
+    EXPECT_EQ(button.fill().radius, 10) << "the button token radius";
     button.click();
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(button.focusPolicy(), Qt::NoFocus);
