@@ -168,7 +168,8 @@ TEST(EditorToolbar, CopiedShowsOnlyAfterASuccessfulCopyAndResetsOneAndAHalfSecon
     EXPECT_EQ(copy->systemImage(), "checkmark");
     EXPECT_EQ(lone.toolbar->fullPill()->sizeHint().width(), width) << "the pill keeps its width";
     ASSERT_TRUE(waitUntil([&] { return !lone.toolbar->justCopied(); }, 10000));
-    EXPECT_GE(clock.elapsed(), EditorToolbar::kCopiedResetMs - 50);
+    // A coarse timer may come up to 5% early.
+    EXPECT_GE(clock.elapsed(), EditorToolbar::kCopiedResetMs * 95 / 100 - 10);
     EXPECT_EQ(lone.copyTitle(), "Copy");
     EXPECT_EQ(copy->systemImage(), "doc.on.doc");
 }
