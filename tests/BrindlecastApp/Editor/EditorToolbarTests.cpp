@@ -62,6 +62,13 @@ struct LoneToolbar {
     CopyOutcome pendingCopy;
 };
 
+// Drags the sidebar's grip sideways; the sidebar keeps within 180...340 points.
+void dragSidebar(ToolbarHarness& e, int dx) {
+    SidebarResizeGrip* grip = e.controller()->view()->sidebarPane()->grip();
+    dragOn(grip, grip->mapToGlobal(grip->rect().center()), {QPoint(dx / 2, 0), QPoint(dx, 0)});
+    settle();
+}
+
 QString artefactFolder() {
     QString path = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
     if (path.isEmpty()) path = TestSupport::makeTemporaryFolder("artefacts");
@@ -380,14 +387,12 @@ TEST(EditorToolbar, NarrowingTheCanvasSwitchesToTheCompactPillAndBack) {
     window->resize(1180, 760);
     settle();
     EditorToolbar* toolbar = e.toolbar();
-    EXPECT_FALSE(toolbar->isCompact()) << "the full pill fits the narrowest window with the usual sidebar";
+    dragSidebar(e, -300);
+    EXPECT_FALSE(toolbar->isCompact()) << "the full pill fits the narrowest window with a narrow sidebar";
     ASSERT_EQ(toolbar->copyButton()->title(), "Copy");
 
     // The widest sidebar leaves the canvas too narrow for the full pill.
-    SidebarResizeGrip* grip = e.controller()->view()->sidebarPane()->grip();
-    const QPoint start = grip->mapToGlobal(grip->rect().center());
-    dragOn(grip, start, {QPoint(60, 0), QPoint(200, 0)});
-    settle();
+    dragSidebar(e, 300);
     ASSERT_LT(e.controller()->view()->stage()->width() - 24, toolbar->fullPill()->sizeHint().width());
     EXPECT_TRUE(toolbar->isCompact());
     EXPECT_FALSE(toolbar->copyButton()->title());
@@ -413,13 +418,12 @@ TEST(EditorToolbar, ScreenshotsOfTheEditorWithItsToolbar) {
         e.model().setTool(AnnotationTool::arrow);
         EditorWindowChrome* window = e.window();
         window->resize(1180, 760);
-        settle();
+        dragSidebar(e, -300);
+        EXPECT_FALSE(e.toolbar()->isCompact());
         const QString scheme = dark ? "dark" : "light";
         ASSERT_TRUE(window->grab().toImage().save(artefactFolder() + "/editor-toolbar-full-" + scheme + ".png"));
 
-        SidebarResizeGrip* grip = e.controller()->view()->sidebarPane()->grip();
-        dragOn(grip, grip->mapToGlobal(grip->rect().center()), {QPoint(200, 0)});
-        settle();
+        dragSidebar(e, 300);
         EXPECT_TRUE(e.toolbar()->isCompact());
         ASSERT_TRUE(window->grab().toImage().save(artefactFolder() + "/editor-toolbar-compact-" + scheme + ".png"));
 
