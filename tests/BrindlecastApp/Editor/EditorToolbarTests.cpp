@@ -5,6 +5,7 @@
 #include "../ThemedWindow.h"
 
 #include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
 #include "BrindlecastApp/Editor/EditorToolbar.h"
@@ -143,6 +144,12 @@ TEST(EditorToolbar, CopyIsDisabledAndSaysWhyWhenThePolicyForbidsTheClipboard) {
         EXPECT_FALSE(copy->isEnabled());
         EXPECT_EQ(copy->dimming(), 0.4);
         EXPECT_EQ(copy->toolTip(), "Clipboard export blocked by policy");
+        // A disabled button still explains itself when the pointer rests on it.
+        QHelpEvent help(QEvent::ToolTip, copy->rect().center(), copy->mapToGlobal(copy->rect().center()));
+        QApplication::sendEvent(copy, &help);
+        ASSERT_NE(ToolTip::visibleTip(), nullptr);
+        EXPECT_EQ(ToolTip::visibleTip()->text(), "Clipboard export blocked by policy");
+        ToolTip::hideText();
         click(copy);
     }
     EXPECT_EQ(lone.copies, 0);
@@ -282,6 +289,18 @@ TEST(EditorToolbar, MoreMenuRowsCloseTheMenuThenRunTheirAction) {
     EXPECT_TRUE(waitUntil([&] { return !e.h.trash->moved.isEmpty(); }));
     EXPECT_EQ(e.h.alerts->asked.size(), 1u);
     EXPECT_EQ(e.h.trash->moved.value(0), path);
+}
+
+TEST(EditorToolbar, FlattenImageBurnsTheAnnotationsInAndReopensTheCapture) {
+    ToolbarHarness e;
+    const QString path = e.open("Screenshot a.png");
+    e.model().setAnnotations({box(Support::Rect(10, 10, 60, 40), 6)});
+    const QImage before(path);
+    click(moreRow(e.toolbar(), "Flatten Image"));
+    ASSERT_TRUE(waitUntil([&] { return QImage(path) != before; })) << "the annotations are not in the pixels";
+    EXPECT_TRUE(waitUntil([&] { return e.presenter->currentEdit() && e.model().annotations().empty(); }))
+        << "the flattened capture was opened again";
+    EXPECT_TRUE(e.h.log->errors().isEmpty()) << e.h.log->errors().join("|").toStdString();
 }
 
 TEST(EditorToolbar, CopyExportAndFlattenTakeTheTextBeingTyped) {
