@@ -560,3 +560,130 @@ TEST_F(AppEndToEnd, TheWatermarkSwitchedOnInSettingsMarksTheNextCapture) {
     EXPECT_GT(inCorner, 50) << "no mark in the bottom-right corner";
     EXPECT_EQ(elsewhere, 0);
 }
+
+namespace {
+
+// The leftmost column of the Done button: the rightmost accent-filled run of a row of the window's
+// picture. Nothing when no such area shows.
+std::optional<int> doneButtonLeft(const QImage& window, int row) {
+    const QColor accent(0, 122, 255);
+    int run = 0;
+    for (int x = window.width() - 1; x >= 0; --x) {
+        const QColor c = window.pixelColor(x, row);
+        const bool filled = std::abs(c.red() - accent.red()) <= 30 && std::abs(c.green() - accent.green()) <= 30 &&
+                            std::abs(c.blue() - accent.blue()) <= 30;
+        if (filled) {
+            ++run;
+        } else if (run >= 40) {
+            return x + 1;
+        } else {
+            run = 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// Keeps a picture the test looked at beside the build's other artefacts; returns where.
+QString keep(const QString& picture) {
+    const QString folder = QString(BRINDLECAST_ARTEFACTS_DIR);
+    QDir().mkpath(folder);
+    const QString kept = folder + "/end-to-end-" + QFileInfo(picture).fileName();
+    QFile::remove(kept);
+    QFile::copy(picture, kept);
+    return kept;
+}
+
+} // namespace
+
+// After a display capture, the toolbar's Copy puts the image on the clipboard, Export to Folder
+// adds a file, a Shift-click on Delete Screenshot moves the capture to the Trash without asking
+// and the editor goes on with the newest capture left; Done stores it and closes the window.
+TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
+    if (!TestSupport::hasProgram("xclip")) GTEST_SKIP() << "xclip is not installed";
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
+    const QString capture = workingCopies().first();
+    const QSize captureSize = QImage(capture).size();
+    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window";
+    xdotool({"windowactivate", "--sync", editor});
+
+    // The toolbar's row: the title strip (46) + the toolbar's padding (10) + half the pill (24).
+    const int row = 46 + 10 + 24;
+    const QString grab = home_ + "/editor.png";
+    std::optional<int> doneLeft;
+    ASSERT_TRUE(waitUntil([&] {
+        if (!run("import", {"-window", editor, grab})) return false;
+        doneLeft = doneButtonLeft(QImage(grab), row - 13); // above its label
+        return doneLeft.has_value();
+    }, 20000)) << "no Done button in the editor's toolbar (see " << keep(grab).toStdString() << ")";
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
+    ASSERT_TRUE(origin);
+    const QPoint corner(origin->dst_x, origin->dst_y);
+    // From Done leftwards, 3 points apart: Copy (104 wide), a 1-point gap, settings and More (36 each).
+    const QPoint copy = corner + QPoint(*doneLeft - 3 - 52, row);
+    const QPoint more = corner + QPoint(*doneLeft - 3 - 104 - 3 - 1 - 3 - 36 - 3 - 18, row);
+    const auto clickAt = [&](QPoint at) {
+        xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+        xdotool({"click", "1"});
+    };
+    const auto copyButtonPixels = [&] {
+        const QImage screen = rootImage(home_);
+        return screen.copy(QRect(copy - QPoint(48, 14), QSize(96, 28)));
+    };
+
+    // Copy: a PNG of the working copy's size on the X clipboard, and "Copied!" until the reset.
+    // The pointer rests over the canvas whenever the button is looked at, so it shows no hover.
+    const QPoint away = corner + QPoint(700, 400);
+    xdotool({"mousemove", QString::number(away.x()), QString::number(away.y())});
+    QTest::qWait(200);
+    const QImage copyBefore = copyButtonPixels();
+    clickAt(copy);
+    xdotool({"mousemove", QString::number(away.x()), QString::number(away.y())});
+    QImage copied;
+    EXPECT_TRUE(waitUntil([&] {
+        const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, std::nullopt, 10000);
+        if (!read || read->exitCode != 0) return false;
+        copied = QImage::fromData(read->standardOutput, "PNG");
+        return !copied.isNull();
+    }, 20000)) << "no PNG on the clipboard";
+    EXPECT_EQ(copied.size(), captureSize);
+    EXPECT_TRUE(waitUntil([&] { return differingPixels(copyButtonPixels(), copyBefore) > 20; }, 5000))
+        << "the button does not read \"Copied!\"";
+    EXPECT_TRUE(waitUntil([&] { return differingPixels(copyButtonPixels(), copyBefore) == 0; }, 10000))
+        << "the button does not go back to \"Copy\"";
+
+    // Export to Folder: the menu opens 6 points below More; its rows are 28 high, 2 apart, 8 in.
+    const QPoint menuTop = more + QPoint(0, 17 + 6 + 8);
+    clickAt(more);
+    QTest::qWait(500);
+    clickAt(menuTop + QPoint(0, 30 + 14));
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 30000)) << "Export to Folder added no file";
+    QString exported;
+    for (const QString& file : workingCopies())
+        if (file != capture) exported = file;
+
+    // Shift-click on Delete Screenshot, below the divider (5 high): no question, to the Trash.
+    clickAt(more);
+    QTest::qWait(500);
+    const QPoint remove = menuTop + QPoint(0, 3 * 30 + 5 + 2 + 14);
+    xdotool({"mousemove", QString::number(remove.x()), QString::number(remove.y())});
+    xdotool({"keydown", "shift"});
+    xdotool({"click", "1"});
+    xdotool({"keyup", "shift"});
+    const QString trashed = home_ + "/data/Trash/files/" + QFileInfo(capture).fileName();
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
+    EXPECT_FALSE(QFile::exists(capture));
+    EXPECT_TRUE(waitUntil([&] {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(exported).fileName() + "$"}) == editor;
+    }, 20000)) << "the editor does not show the newest capture left";
+
+    // Done stores the capture shown and closes the window.
+    xdotool({"windowactivate", "--sync", editor});
+    clickAt(corner + QPoint(*doneLeft + 20, row));
+    EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(exported); }, 10000)) << "Done did not store the capture";
+    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+        << "Done did not close the window";
+}

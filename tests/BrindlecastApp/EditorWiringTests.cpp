@@ -125,6 +125,41 @@ TEST(EditorWiring, CopyWhereTheClipboardIsNotAllowedDoesNothingAtAll) {
     EXPECT_TRUE(h.alerts->shown.empty());
 }
 
+// The editor learns how a copy ended: the clipboard got the image, or the export failed with its
+// alert; a copy the opening policy never allowed reports nothing.
+TEST(EditorWiring, CopyTellsWhetherTheClipboardGotTheImage) {
+    struct Case {
+        const char* name;
+        std::vector<PolicyKit::ExportDestination> atOpening;
+        std::vector<PolicyKit::ExportDestination> atCopy;
+        std::optional<bool> told;
+        bool alert;
+    };
+    using PolicyKit::ExportDestination;
+    const Case cases[] = {
+        {"allowed", {ExportDestination::clipboard}, {ExportDestination::clipboard}, true, false},
+        {"revoked since", {ExportDestination::clipboard}, {ExportDestination::folder}, false, true},
+        {"never allowed", {ExportDestination::folder}, {ExportDestination::folder}, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.policy.allowedExportDestinations = c.atOpening;
+        const OpenCapture capture = openCapture(h, "Screenshot a.png");
+        h.policy.allowedExportDestinations = c.atCopy;
+        std::vector<bool> told;
+        capture.edit->copy([&](bool copied) { told.push_back(copied); });
+        if (c.told) {
+            ASSERT_TRUE(waitUntil([&] { return !told.empty(); })) << c.name;
+        } else {
+            for (int i = 0; i < 20; ++i) settle();
+        }
+        for (int i = 0; i < 5; ++i) settle();
+        EXPECT_EQ(told, c.told ? std::vector<bool>{*c.told} : std::vector<bool>{}) << c.name << ": told once, or never";
+        EXPECT_EQ(h.clipboard->copies, c.told == true ? 1 : 0) << c.name;
+        EXPECT_EQ(h.alerts->shown.size(), c.alert ? 1u : 0u) << c.name;
+    }
+}
+
 // Annotations burnt into an exported file never travel with it as well.
 TEST(EditorWiring, AFolderExportIsListedAndCarriesNoStoredAnnotations) {
     for (const PolicyKit::SidecarMode mode : {PolicyKit::SidecarMode::file, PolicyKit::SidecarMode::embedded}) {

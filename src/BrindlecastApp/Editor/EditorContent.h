@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BrindlecastApp/Editor/EditorToolbarActions.h"
+
 #include <QString>
 
 #include <functional>
@@ -25,7 +27,7 @@ struct EditorContent {
     // The capture's file: its row in the sidebar, what Show in Files reveals.
     std::optional<QString> selecting;
 
-    std::function<void()> onCopy;
+    std::function<void(CopyOutcome)> onCopy;
     // The pipeline's part of Done: stores the annotations. The window then closes.
     std::function<void()> onDone;
     std::function<void()> onExportFolder;

@@ -100,15 +100,28 @@ EditorToolbarActions EditorWindowController::actionsFor(const EditorContent& con
     EditorToolbarActions actions;
     actions.onSettings = content.onSettings;
     actions.onDeleteImage = content.onDeleteImage;
-    actions.onExportFolder = content.onExportFolder;
-    actions.onFlatten = content.onFlatten;
-    actions.onCopy = content.onCopy;
+    QPointer<EditorWindowController> self(this);
+    // What leaves the editor or is burnt into the capture includes the text being typed.
+    const auto committingFirst = [self](std::function<void()> action) -> std::function<void()> {
+        if (!action) return nullptr;
+        return [self, action = std::move(action)] {
+            if (self) self->commitPendingTextEdit();
+            action();
+        };
+    };
+    actions.onExportFolder = committingFirst(content.onExportFolder);
+    actions.onFlatten = committingFirst(content.onFlatten);
+    if (content.onCopy) {
+        actions.onCopy = [self, copy = content.onCopy](CopyOutcome outcome) {
+            if (self) self->commitPendingTextEdit();
+            copy(std::move(outcome));
+        };
+    }
     actions.allowedDestinations = content.viewModel->allowedDestinations();
     // The file of this capture, not whatever is shown when the action runs.
     actions.onShowInFinder = [reveal = options_.revealFile, path = content.selecting] {
         if (reveal && path) reveal(*path);
     };
-    QPointer<EditorWindowController> self(this);
     actions.onDone = [self, finish = content.onDone] {
         if (!self) return;
         self->commitPendingTextEdit();

@@ -74,17 +74,17 @@ EditSession::~EditSession() = default;
 
 QString EditSession::filename() const { return QFileInfo(request_.path).fileName(); }
 
-void EditSession::copy() {
+void EditSession::copy(std::function<void(bool copied)> outcome) {
     if (!viewModel_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) return;
-    runExport(ExportKit::DestinationKind::clipboard);
+    runExport(ExportKit::DestinationKind::clipboard, std::move(outcome));
 }
 
 void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
 
-void EditSession::runExport(ExportKit::DestinationKind destination) {
+void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
     auto self = shared_from_this();
     // A detection run still in flight adds findings the export must hide.
-    viewModel_->whenDetectionsSettled([self, destination] {
+    viewModel_->whenDetectionsSettled([self, destination, finished = std::move(finished)] {
         const ReviewViewModel& model = *self->viewModel_;
         // The organisation may have changed its mind since the editor opened.
         const PolicyKit::EffectivePolicy policy = self->env_->resolvePolicy().policy;
@@ -98,12 +98,14 @@ void EditSession::runExport(ExportKit::DestinationKind destination) {
         request.destination = destination;
         if (&model.activeImage() == &model.image()) request.sourceStamp = self->request_.stamp;
         exportAndDeliver(self->env_, std::move(request), policy, self->request_.audit,
-                         [self](Outcome<std::optional<QString>> outcome) {
+                         [self, finished](Outcome<std::optional<QString>> outcome) {
                              if (!outcome.succeeded()) {
                                  self->env_->log.error("editor export failed: " + describe(outcome.error));
                                  self->env_->alerts->show("Export failed", alertText(outcome.error));
+                                 if (finished) finished(false);
                                  return;
                              }
+                             if (finished) finished(true);
                              // The annotations are in the exported pixels: no stored copy goes with
                              // the file, or reopening it would draw them twice.
                              const std::optional<QString>& written = *outcome.value;

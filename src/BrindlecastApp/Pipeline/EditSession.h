@@ -5,6 +5,7 @@
 #include "ExportKit/ExportTypes.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace BrindlecastApp {
@@ -34,8 +35,10 @@ public:
     Ending ending() const { return ending_; }
 
     // --- The editor's actions --------------------------------------------------------------------
-    // Exports to the clipboard when the policy of the opening allowed it; otherwise nothing at all.
-    void copy();
+    // Exports to the clipboard when the policy of the opening allowed it, then tells `outcome`
+    // whether the image reached the clipboard (a failure also raises the export alert).
+    // Otherwise nothing at all, and nothing is told.
+    void copy(std::function<void(bool copied)> outcome = nullptr);
     // Exports into the library folder; the policy of this moment decides whether that is allowed.
     void exportToFolder();
     // Burns every mandatory redaction and the annotations into the working copy, removes its
@@ -55,7 +58,7 @@ public:
 
 private:
     EditSession(Environment env, EditorRequest request);
-    void runExport(ExportKit::DestinationKind destination);
+    void runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished = nullptr);
     void commitFlattened(const QByteArray& png);
     void moveToTrash();
 

@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
 
 #include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Editor/EditorToolbar.h"
 #include "BrindlecastApp/Library/CaptureEntry.h"
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
 #include "BrindlecastApp/Pipeline/EditSession.h"
@@ -16,6 +17,9 @@ EditorWindowPresenter::~EditorWindowPresenter() = default;
 EditorWindowController::Options EditorWindowPresenter::defaultOptions() {
     EditorWindowController::Options options;
     options.revealFile = [](const QString& path) { DesktopWorkspace().showItems({path}); };
+    options.makeToolbar = [](ReviewViewModel& model, const EditorToolbarActions& actions) -> QWidget* {
+        return new EditorToolbar(model, actions);
+    };
     return options;
 }
 
@@ -95,7 +99,9 @@ EditorContent EditorWindowPresenter::contentFor(const std::shared_ptr<EditSessio
             if (const std::shared_ptr<EditSession> alive = weak.lock()) ((*alive).*action)();
         };
     };
-    content.onCopy = run(&EditSession::copy);
+    content.onCopy = [weak](CopyOutcome outcome) {
+        if (const std::shared_ptr<EditSession> alive = weak.lock()) alive->copy(std::move(outcome));
+    };
     content.onDone = run(&EditSession::persist);
     content.onExportFolder = run(&EditSession::exportToFolder);
     content.onFlatten = run(&EditSession::flatten);

@@ -27,7 +27,7 @@ public:
                           EditorWindowController::Options options = defaultOptions());
     ~EditorWindowPresenter() override;
 
-    // Show in Files opens the desktop's file manager on the file.
+    // The editor's toolbar; Show in Files opens the desktop's file manager on the file.
     static EditorWindowController::Options defaultOptions();
 
     bool isShowing() const override;

@@ -176,7 +176,7 @@ TEST(EditorWindow, TheToolbarSlotGetsTheCapturesActionsUnderItsPolicy) {
     const EditorToolbarActions actions = *e.toolbarActions;
     EXPECT_EQ(actions.allowedDestinations, ExportKit::DestinationSet{ExportKit::DestinationKind::folder});
 
-    actions.onCopy();
+    actions.onCopy(nullptr);
     EXPECT_EQ(e.h.clipboard->copies, 0) << "the clipboard is not allowed";
     const int listed = e.h.host->additions;
     actions.onExportFolder();

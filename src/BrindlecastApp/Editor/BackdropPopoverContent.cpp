@@ -1,0 +1,7 @@
+#include "BrindlecastApp/Editor/BackdropPopoverContent.h"
+
+namespace BrindlecastApp::BackdropPopoverContent {
+
+QWidget* make(ReviewViewModel&) { return nullptr; }
+
+} // namespace BrindlecastApp::BackdropPopoverContent

@@ -1,0 +1,58 @@
+#include "BrindlecastApp/Editor/ToolbarPopover.h"
+
+#include "BrindlecastApp/Design/GlassPanel.h"
+
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace BrindlecastApp {
+
+namespace {
+constexpr int kGap = 6;
+constexpr QSize kEmptySize{240, 120};
+} // namespace
+
+ToolbarPopover::ToolbarPopover(QWidget* content, QWidget* owner)
+    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
+      panel_(new GlassPanel(GlassVariant::popover, std::nullopt, this)), content_(content) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    auto* fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(panel_);
+    auto* inside = new QVBoxLayout(panel_);
+    inside->setContentsMargins(0, 0, 0, 0);
+    if (content_) inside->addWidget(content_);
+    else panel_->setFixedSize(kEmptySize);
+}
+
+void ToolbarPopover::openBelow(QWidget* anchor) {
+    anchor_ = anchor;
+    adjustSize();
+    QPoint topLeft = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height() + kGap));
+    topLeft.rx() -= width() / 2;
+    // Kept on the anchor's screen.
+    if (QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        topLeft.setX(std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
+    }
+    move(topLeft);
+    show();
+}
+
+void ToolbarPopover::mousePressEvent(QMouseEvent* event) {
+    const QPoint global = event->globalPosition().toPoint();
+    if (!rect().contains(event->position().toPoint()) && anchor_ &&
+        QRect(anchor_->mapToGlobal(QPoint(0, 0)), anchor_->size()).contains(global)) {
+        // Closed by its own button: that press must not reach the button and open it again.
+        setAttribute(Qt::WA_NoMouseReplay);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void ToolbarPopover::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    emit closed();
+}
+
+} // namespace BrindlecastApp
