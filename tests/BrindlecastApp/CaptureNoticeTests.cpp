@@ -89,6 +89,29 @@ TEST(CaptureNotices, AMandatoryPatternThatCannotFinishALineHidesItAndStillFindsT
     }
 }
 
+// The editor's own "Detect PII" run over the same screen: the line the mandatory pattern cannot
+// finish is hidden whole, the ID is found, and the user hears of it as from a capture.
+TEST(CaptureNotices, TheEditorsOwnDetectionRunTellsOfLinesAMandatoryPatternCouldNotFinish) {
+    Harness h;
+    h.policy.piiPatterns = {{"employee-id", kHostilePattern, PolicyKit::PIIAction::blurMandatory}};
+    ASSERT_EQ(h.capture(Mode::display()), true); // the capture's detection finds nothing
+    ASSERT_TRUE(h.editor->last());
+    EXPECT_TRUE(h.alerts->shown.empty());
+
+    detectWithTheRealDetector(h);
+    BrindlecastApp::ReviewViewModel& model = h.editor->last()->viewModel();
+    model.runDetectPII();
+    ASSERT_TRUE(waitUntil([&] { return !model.isDetectingPII() && !h.alerts->shown.empty(); }));
+
+    ASSERT_EQ(h.alerts->shown.size(), 1u) << ::testing::PrintToString(h.alerts->shown);
+    EXPECT_TRUE(anyAlertMentions(h.alerts->shown, "Some lines were hidden whole", "\u201Cemployee-id\u201D (1 line)"))
+        << ::testing::PrintToString(h.alerts->shown);
+    QStringList names;
+    for (const Detection& d : model.detectionsToRedact()) names << d.detectorName() + ":" + d.matchedText();
+    EXPECT_EQ(names, (QStringList{"employee-id:" + kShouting, "employee-id:EMP-4711"}));
+    EXPECT_TRUE(model.suggested().empty());
+}
+
 // A damaged preferences file is moved aside and the capture goes on without the user's own rules:
 // the user hears of it once, before the capture is written.
 TEST(CaptureNotices, ADamagedPreferencesFileMovedAsideIsToldOnceBeforeTheCaptureIsWritten) {

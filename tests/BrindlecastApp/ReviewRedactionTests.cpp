@@ -154,6 +154,52 @@ TEST(ReviewRedactions, AFailedRunChangesNothing) {
     EXPECT_EQ(changed.count(), 0);
 }
 
+// A run whose detector could not finish some lines tells the model's owner once, after its
+// findings are in and the exports that waited for them went; a run that finished every line, or
+// failed, tells nothing.
+TEST(ReviewRedactions, TheOwnerHearsOfThePatternsARunCouldNotFinish) {
+    using DetectionKit::DetectionResult;
+    using DetectionKit::UnfinishedPattern;
+    const std::vector<UnfinishedPattern> unfinished{{"employee-id", PatternAction::blurMandatory, 1},
+                                                     {"ticket", PatternAction::blurSuggested, 2}};
+    struct Case {
+        const char* name;
+        ReviewViewModel::DetectFunction detect;
+        bool told;
+    };
+    const Case cases[] = {
+        {"unfinished", [&](const QImage&, const auto&) { return DetectionResult{{mandatoryAt(5, "LINE")}, {}, unfinished}; },
+         true},
+        {"all finished", [](const QImage&, const auto&) { return DetectionResult{{mandatoryAt(5, "LINE")}}; }, false},
+        {"failed", [](const QImage&, const auto&) -> DetectionResult { throw std::runtime_error("no recognition"); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto model = makeModel({.detect = c.detect});
+        std::vector<std::vector<UnfinishedPattern>> heard;
+        std::vector<std::string> order;
+        model->setOnUnfinishedPatterns([&](const std::vector<UnfinishedPattern>& patterns) {
+            heard.push_back(patterns);
+            order.push_back("told, " + std::to_string(model->mandatory().size()) + " mandatory");
+        });
+        model->runDetectPII();
+        model->whenDetectionsSettled([&] { order.push_back("export"); });
+        waitForDetection(*model);
+        QCoreApplication::processEvents();
+        if (c.told) {
+            EXPECT_EQ(heard, std::vector<std::vector<UnfinishedPattern>>{unfinished});
+            EXPECT_EQ(order, (std::vector<std::string>{"export", "told, 1 mandatory"}));
+        } else {
+            EXPECT_TRUE(heard.empty());
+        }
+    }
+    // Nobody listening: the findings still come in.
+    auto model = makeModel({.detect = cases[0].detect});
+    model->runDetectPII();
+    waitForDetection(*model);
+    EXPECT_EQ(texts(model->mandatory()), std::vector<QString>{"LINE"});
+}
+
 TEST(ReviewRedactions, ASecondRequestWhileARunIsInFlightIsIgnoredAndExportsWait) {
     GatedDetector detector;
     detector.answer = {suggestedAt(40, "late")};

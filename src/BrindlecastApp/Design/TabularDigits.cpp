@@ -173,20 +173,23 @@ double horizontalAdvance(const QFont& font, const QString& text) {
     return layOutInCells(QFontMetricsF(font), text, [](const QString&, double, double) {});
 }
 
-void draw(QPainter& painter, const QRectF& rect, const QString& text) {
+void draw(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) {
     const QFontMetricsF metrics(painter.font());
     const double baseline = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
+    const double left = alignment.testFlag(Qt::AlignHCenter)
+                            ? rect.left() + (rect.width() - horizontalAdvance(painter.font(), text)) / 2
+                            : rect.left();
     if (const auto shaped = shapeWithFontFigures(painter.font(), text)) {
         QGlyphRun run;
         run.setRawFont(shaped->font);
         run.setGlyphIndexes(shaped->glyphs);
         run.setPositions(shaped->positions);
-        painter.drawGlyphRun(QPointF(rect.left(), baseline), run);
+        painter.drawGlyphRun(QPointF(left, baseline), run);
         return;
     }
     layOutInCells(metrics, text, [&](const QString& piece, double x, double cell) {
         const double inset = cell > 0 ? (cell - metrics.horizontalAdvance(piece)) / 2 : 0;
-        painter.drawText(QPointF(rect.left() + x + inset, baseline), piece);
+        painter.drawText(QPointF(left + x + inset, baseline), piece);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QRectF>
+#include <Qt>
 #include <QString>
 
 class QPainter;
@@ -18,7 +19,8 @@ bool hasFontFigures(const QFont& font);
 
 double horizontalAdvance(const QFont& font, const QString& text);
 
-// Draws `text` in the painter's font and pen, left-aligned and centred vertically in `rect`.
-void draw(QPainter& painter, const QRectF& rect, const QString& text);
+// Draws `text` in the painter's font and pen, centred vertically in `rect`; left-aligned, or
+// centred when `alignment` holds Qt::AlignHCenter.
+void draw(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment = Qt::AlignLeft);
 
 } // namespace BrindlecastApp::TabularDigits

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Design/Hairline.h"
 #include "BrindlecastApp/Design/Icon.h"
 #include "BrindlecastApp/Design/Symbols.h"
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Review/CanvasRenderer.h"
@@ -45,7 +46,8 @@ public:
     }
     QSize sizeHint() const override {
         const QFontMetricsF metrics(font_);
-        return {width_.value_or(int(std::ceil(metrics.horizontalAdvance(text_)))), int(std::ceil(metrics.height()))};
+        return {width_.value_or(int(std::ceil(TabularDigits::horizontalAdvance(font_, text_)))),
+                int(std::ceil(metrics.height()))};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -54,7 +56,7 @@ protected:
         QPainter painter(this);
         painter.setFont(font_);
         painter.setPen(tokensFor(this).primaryText());
-        painter.drawText(rect(), Qt::AlignCenter, text_);
+        TabularDigits::draw(painter, rect(), text_, Qt::AlignHCenter);
     }
 
 private:
@@ -103,7 +105,7 @@ public:
     }
     bool isActive() const { return active_; }
     QSize sizeHint() const override {
-        return {int(std::ceil(QFontMetricsF(titleFont()).horizontalAdvance(text()) + 18)), 24};
+        return {int(std::ceil(TabularDigits::horizontalAdvance(titleFont(), text()) + 18)), 24};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -118,7 +120,7 @@ protected:
         painter.fillPath(shape, plate);
         painter.setFont(titleFont());
         painter.setPen(t.primaryText());
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        TabularDigits::draw(painter, rect(), text(), Qt::AlignHCenter);
     }
 
 private:
@@ -151,7 +153,8 @@ public:
     QSize sizeHint() const override {
         const QFontMetricsF metrics(font());
         const double side = Symbols::sideForPointSize(kChipFontSize);
-        return {int(std::ceil(side + 4 + metrics.horizontalAdvance(text()))), int(std::ceil(std::max(side, metrics.height())))};
+        return {int(std::ceil(side + 4 + TabularDigits::horizontalAdvance(font(), text()))),
+                int(std::ceil(std::max(side, metrics.height())))};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -161,12 +164,11 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setOpacity(opacity());
         const QColor red = CanvasRenderer::systemRed();
-        const QFontMetricsF metrics(font());
         const double side = Symbols::sideForPointSize(kChipFontSize);
         Symbols::paint(painter, symbol(), QRectF(0, (height() - side) / 2, side, side), red, SymbolWeight::semibold);
         painter.setFont(font());
         painter.setPen(red);
-        painter.drawText(QPointF(side + 4, (height() - metrics.height()) / 2 + metrics.ascent()), text());
+        TabularDigits::draw(painter, QRectF(side + 4, 0, width() - side - 4, height()), text());
     }
 
 private:

@@ -17,7 +17,8 @@ class SymbolLabel;
 // privacy chips (mandatory redactions; suggested ones still hidden over all, a click releasing or
 // restoring them all), the image's size in pixels, zoom out, the zoom in percent, zoom in, and
 // the "Fit", "50%" and "100%" snaps. It keeps no state: everything is read from the review model
-// on each change, and its buttons write zoom through the model only.
+// on each change, and its buttons write zoom through the model only. Its figures are tabular, so a
+// number that changes keeps its width and the row does not jump about.
 class EditorStatusBar : public GlassPanel {
     Q_OBJECT
 public:

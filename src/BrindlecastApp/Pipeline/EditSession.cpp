@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Pipeline/ExportDelivery.h"
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/Reopen.h"
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "ExportKit/Exporter.h"
 #include "SidecarKit/SidecarStore.h"
@@ -49,6 +50,17 @@ std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest 
     edit->viewModel_->setOnDeleteImage([weak](bool ask) {
         if (auto self = weak.lock()) self->deleteImage(ask);
     });
+    // The editor's own detection run tells what the capture road tells: lines a pattern could not
+    // finish (hidden whole under a mandatory one), named in an alert. The alert waits for the
+    // event loop: it runs a loop of its own, after which this edit may be the last to hold itself,
+    // and the model must not go while it is still delivering its run.
+    edit->viewModel_->setOnUnfinishedPatterns([weak](const std::vector<DetectionKit::UnfinishedPattern>& unfinished) {
+        const std::optional<AlertText> alert = unfinishedPatternsAlert(unfinished);
+        if (!alert) return;
+        onGuiThread([weak, alert = *alert] {
+            if (const auto self = weak.lock()) self->env_->alerts->show(alert.message, alert.informativeText);
+        });
+    });
     return edit;
 }
 
@@ -57,7 +69,9 @@ EditSession::EditSession(Environment env, EditorRequest request)
     ReviewViewModel::Environment modelEnvironment;
     const Environment detectionEnv = env_;
     modelEnvironment.detect = [detectionEnv](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
-        return detectionEnv->detect(image, patterns).detections;
+        DetectionKit::DetectionResult result = detectionEnv->detect(image, patterns);
+        for (const QString& diagnostic : result.diagnostics) detectionEnv->log.error("detection: " + diagnostic);
+        return result;
     };
     const std::shared_ptr<AuditKit::AuditLog> audit = request_.audit;
     viewModel_ = std::make_unique<ReviewViewModel>(

@@ -16,7 +16,7 @@ using DetectionKit::Detection;
 
 namespace {
 
-using Found = std::optional<std::vector<Detection>>;
+using Found = std::optional<DetectionKit::DetectionResult>;
 
 // Two detections are the same finding when their boxes agree in all four values and their
 // matched texts are equal.
@@ -76,11 +76,13 @@ void ReviewViewModel::runDetectPII() {
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         const Found found = watcher->result();
         watcher->deleteLater();
-        if (found) mergeDetections(*found);
+        if (found) mergeDetections(found->detections);
         setDetectingPII(false);
         auto waiters = std::move(settledWaiters_);
         settledWaiters_.clear();
         for (auto& then : waiters) then();
+        // Last: the owner learns of it with the model settled.
+        if (found && !found->unfinished.empty() && onUnfinishedPatterns_) onUnfinishedPatterns_(found->unfinished);
     });
     watcher->setFuture(QtConcurrent::run([detect = detect_, image = image_, patterns = piiPatterns_]() -> Found {
         try {

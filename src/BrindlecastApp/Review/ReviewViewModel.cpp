@@ -48,7 +48,7 @@ double screenPixelsPerPoint(const std::optional<double>& given) {
 
 ReviewViewModel::DetectFunction sharedDetector() {
     return [](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
-        return DetectionKit::PIIDetector().detect(image, patterns).detections;
+        return DetectionKit::PIIDetector().detect(image, patterns);
     };
 }
 

@@ -44,8 +44,12 @@ public:
     using AnnotationList = std::vector<Annotation>;
 
     // Finds personal data in an image with the policy's patterns. Runs on a worker thread and may
-    // throw, which counts as nothing found.
-    using DetectFunction = std::function<std::vector<Detection>(const QImage&, const std::vector<DetectionKit::PatternInput>&)>;
+    // throw, which counts as nothing found. A plain list of detections converts to a result in
+    // which every pattern finished.
+    using DetectFunction =
+        std::function<DetectionKit::DetectionResult(const QImage&, const std::vector<DetectionKit::PatternInput>&)>;
+    // Told of the patterns a detection run could not finish on some lines.
+    using UnfinishedPatternsHandler = std::function<void(const std::vector<DetectionKit::UnfinishedPattern>&)>;
 
     // What the model takes from its surroundings; the defaults are the real ones.
     struct Environment {
@@ -99,6 +103,10 @@ public:
     // Set by the editor's creator; the canvas calls it to delete the screenshot (true = ask first).
     const std::function<void(bool)>& onDeleteImage() const { return onDeleteImage_; }
     void setOnDeleteImage(std::function<void(bool)> onDeleteImage) { onDeleteImage_ = std::move(onDeleteImage); }
+    // Set by the model's owner, who tells the user: called on the GUI thread after a runDetectPII
+    // run whose detector could not finish some lines, once their findings are in and the exports
+    // that waited for them went. The handler must not destroy the model (defer what may).
+    void setOnUnfinishedPatterns(UnfinishedPatternsHandler handler) { onUnfinishedPatterns_ = std::move(handler); }
 
     // --- Published properties -------------------------------------------------------------------
     // Writes of a number or rectangle that is not finite are ignored: the value stays as it was.
@@ -352,6 +360,7 @@ private:
     double fitScale_ = 1;
     std::function<void(const ReviewDecision&)> finish_;
     std::function<void(bool)> onDeleteImage_;
+    UnfinishedPatternsHandler onUnfinishedPatterns_;
     std::function<void()> onMandatoryTamper_;
     bool tamperReported_ = false;
     std::optional<QImage> contentImage_;

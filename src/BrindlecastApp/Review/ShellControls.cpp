@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Symbols.h"
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
@@ -156,22 +157,22 @@ void SymbolLabel::setText(const QString& text) {
     update();
 }
 
+// Counts in tabular figures, so that a chip keeps its width while its number changes.
 QSize SymbolLabel::sizeHint() const {
-    const QFontMetricsF metrics(Support::Fonts::interfaceFont(kLabelFontSize, QFont::DemiBold));
+    const QFont font = Support::Fonts::interfaceFont(kLabelFontSize, QFont::DemiBold);
     const double side = Symbols::sideForPointSize(kLabelFontSize);
-    return {int(std::ceil(side + 4 + metrics.horizontalAdvance(text_))), int(std::ceil(std::max(side, metrics.height())))};
+    return {int(std::ceil(side + 4 + TabularDigits::horizontalAdvance(font, text_))),
+            int(std::ceil(std::max(side, QFontMetricsF(font).height())))};
 }
 
 void SymbolLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QFont font = Support::Fonts::interfaceFont(kLabelFontSize, QFont::DemiBold);
-    const QFontMetricsF metrics(font);
     const double side = Symbols::sideForPointSize(kLabelFontSize);
     Symbols::paint(painter, symbol_, QRectF(0, (height() - side) / 2, side, side), color_, SymbolWeight::semibold);
-    painter.setFont(font);
+    painter.setFont(Support::Fonts::interfaceFont(kLabelFontSize, QFont::DemiBold));
     painter.setPen(color_);
-    painter.drawText(QPointF(side + 4, (height() - metrics.height()) / 2 + metrics.ascent()), text_);
+    TabularDigits::draw(painter, QRectF(side + 4, 0, width() - side - 4, height()), text_);
 }
 
 } // namespace BrindlecastApp

@@ -1,9 +1,12 @@
 #include "EditorTestSupport.h"
 
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Editor/EditorStatusBar.h"
 #include "BrindlecastApp/Review/ShellControls.h"
+#include "Support/Fonts.h"
 
 #include <QAbstractButton>
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -12,8 +15,9 @@ using namespace EditorTesting;
 namespace {
 
 struct Bar {
-    explicit Bar(std::vector<Detection> detections = {}, ReviewViewModel::DetectFunction detect = {})
-        : model(FakeScreen::patterned(QSize(1400, 900), 5), detections, PolicyKit::EffectivePolicy::safeDefaults(),
+    explicit Bar(std::vector<Detection> detections = {}, ReviewViewModel::DetectFunction detect = {},
+                 QSize imageSize = QSize(1400, 900))
+        : model(FakeScreen::patterned(imageSize, 5), detections, PolicyKit::EffectivePolicy::safeDefaults(),
                 std::nullopt, [] {}, ReviewViewModel::Environment{1.0, std::move(detect)}),
           bar(model) {}
 
@@ -33,6 +37,23 @@ std::vector<Detection> suggestions(int count) {
     std::vector<Detection> found;
     for (int i = 0; i < count; ++i) found.push_back(suggested("email", Support::Rect(10 + 50 * i, 10, 40, 10)));
     return found;
+}
+
+std::vector<Detection> mandatoryAndSuggested(int count) {
+    std::vector<Detection> found = suggestions(count);
+    for (int i = 0; i < count; ++i) found.push_back(mandatory("ssn", Support::Rect(10 + 50 * i, 40, 40, 10)));
+    return found;
+}
+
+// The rightmost column of `widget` that holds any ink.
+int rightmostInk(QWidget* widget) {
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int x = image.width() - 1; x >= 0; --x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if (qAlpha(image.pixel(x, y)) > 0) return x;
+        }
+    }
+    return -1;
 }
 
 } // namespace
@@ -171,4 +192,55 @@ TEST(EditorStatusBar, CountsFollowADetectPIIRun) {
     EXPECT_FALSE(b.bar.suggestedChip()->isHidden());
     EXPECT_EQ(b.bar.suggestedChip()->text(), "2/2");
     EXPECT_EQ(b.bar.mandatoryChip()->text(), "1") << "the one already present is not counted twice";
+}
+
+// Every figure takes one width: while the image size, the zoom or the counts change, the pieces
+// and the whole bar keep their widths, and the percent sign stays where it was.
+TEST(EditorStatusBar, FiguresKeepTheirWidthsWhileTheNumbersChange) {
+    for (const QFont::Weight weight : {QFont::Medium, QFont::DemiBold}) {
+        EXPECT_TRUE(TabularDigits::hasFontFigures(Support::Fonts::interfaceFont(12, weight))) << "Inter's own";
+    }
+    struct Shown {
+        int bar, dimensions, mandatoryChip, suggestedChip, snap;
+    };
+    std::vector<Shown> widths;
+    // Narrow and wide figures alike, with the same number of digits each time.
+    const std::pair<QSize, int> cases[] = {{QSize(1011, 101), 1}, {QSize(1888, 888), 8}, {QSize(1404, 404), 4}};
+    for (const auto& [size, count] : cases) {
+        Bar b(mandatoryAndSuggested(count), {}, size);
+        b.bar.adjustSize();
+        widths.push_back({b.bar.width(), b.bar.findChild<QWidget*>("dimensions")->sizeHint().width(),
+                          b.bar.mandatoryChip()->sizeHint().width(), b.bar.suggestedChip()->sizeHint().width(),
+                          b.bar.actualSizeButton()->sizeHint().width()});
+    }
+    for (std::size_t i = 1; i < widths.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(widths[i].dimensions, widths[0].dimensions);
+        EXPECT_EQ(widths[i].mandatoryChip, widths[0].mandatoryChip);
+        EXPECT_EQ(widths[i].suggestedChip, widths[0].suggestedChip);
+        EXPECT_EQ(widths[i].snap, widths[0].snap);
+        EXPECT_EQ(widths[i].bar, widths[0].bar);
+    }
+
+    // The percent text is centred in a frame of its own: with figures of one width its "%" does
+    // not move while the zoom does.
+    Bar b(mandatoryAndSuggested(3));
+    b.bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&b.bar));
+    QWidget* percent = b.bar.findChild<QWidget*>("percent");
+    ASSERT_NE(percent, nullptr);
+    std::vector<int> signEdges;
+    for (const double zoom : {1.11, 1.88, 1.04}) {
+        b.scale(1, zoom);
+        signEdges.push_back(rightmostInk(percent));
+    }
+    EXPECT_GT(signEdges[0], 0);
+    EXPECT_EQ(signEdges[1], signEdges[0]) << b.percent().toStdString();
+    EXPECT_EQ(signEdges[2], signEdges[0]) << b.percent().toStdString();
+
+    // Kept for a person to look at.
+    QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (folder.isEmpty()) folder = TestSupport::makeTemporaryFolder("artefacts");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(b.bar.grab().save(folder + "/editor-status-bar.png"));
 }
