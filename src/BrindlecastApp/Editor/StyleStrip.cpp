@@ -1,21 +1,17 @@
 #include "BrindlecastApp/Editor/StyleStrip.h"
 
 #include "BrindlecastApp/Design/Hairline.h"
-#include "BrindlecastApp/Design/PathBuilder.h"
-#include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/ColorPickers.h"
 #include "BrindlecastApp/Editor/CustomColorPanel.h"
+#include "BrindlecastApp/Editor/FlatButton.h"
 #include "BrindlecastApp/Editor/ValuePickers.h"
 #include "BrindlecastApp/Review/CanvasRenderer.h"
 #include "BrindlecastApp/Review/Color.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
-#include "Support/Fonts.h"
 
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QHBoxLayout>
-#include <QPainter>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -67,40 +63,6 @@ const QList<Annotation::TextAlignment> kAlignments{Annotation::TextAlignment::le
                                                    Annotation::TextAlignment::right};
 // The fill options' opacities: none, tint, solid.
 const QList<std::optional<double>> kFillOpacities{std::nullopt, 0.25, 1.0};
-
-// A placeholder for the flat text button of the editor's toolbar, which "Detect PII" is to be.
-// TODO(toolbar): replace by FlatButton once it lands; the look here is only what it needs to show.
-class DetectButtonStandIn : public QAbstractButton {
-public:
-    explicit DetectButtonStandIn(QWidget* parent) : QAbstractButton(parent) {
-        setText(QStringLiteral("Detect PII"));
-        setObjectName(QStringLiteral("detectPII"));
-        setFocusPolicy(Qt::NoFocus);
-        setFixedSize(sizeHint());
-    }
-    QSize sizeHint() const override {
-        const QFontMetricsF metrics(font13());
-        return {int(std::ceil(metrics.horizontalAdvance(text()) + Symbols::sideForPointSize(13) + 6 + 24)), 34};
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const Tokens t = tokensFor(this);
-        painter.fillPath(continuousRoundedRect(QRectF(rect()), t.radii.button),
-                         isDown() ? (t.isDark() ? Design::white(0.16) : Design::black(0.10))
-                                  : (t.isDark() ? Design::white(0.09) : Design::black(0.05)));
-        const double side = Symbols::sideForPointSize(13);
-        Symbols::paint(painter, QStringLiteral("sparkles"), QRectF(12, (height() - side) / 2, side, side), t.primaryText());
-        painter.setFont(font13());
-        painter.setPen(t.primaryText());
-        painter.drawText(QRectF(12 + side + 6, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, text());
-    }
-
-private:
-    static QFont font13() { return Support::Fonts::interfaceFontOfSize(13, QFont::Medium); }
-};
 
 QString lookName(Annotation::RedactionStyle style) {
     switch (style) {
@@ -328,7 +290,11 @@ void StyleStrip::build() {
     redaction_->setObjectName(QStringLiteral("redactionSegment"));
     addSection(StripSection::redaction, redaction_);
 
-    detect_ = new DetectButtonStandIn(this);
+    // It does no more than start a run: the model ignores a click while one is under way.
+    detect_ = new FlatButton(QStringLiteral("Detect PII"), QStringLiteral("sparkles"), false, std::nullopt, [this] {
+        if (model_) model_->runDetectPII();
+    }, this);
+    detect_->setObjectName(QStringLiteral("detectPII"));
     setStripHelp(detect_, QStringLiteral("Scan the image for PII and add suggested redactions"));
     addSection(StripSection::detectPII, detect_);
 }
@@ -387,9 +353,6 @@ void StyleStrip::connectControls() {
     });
     connect(redaction_, &ChipSegment::chosen, this, [this](int index) {
         if (model_ && index >= 0 && index < kRedactionLooks.size()) model_->setRedactionStyle(kRedactionLooks[index]);
-    });
-    connect(detect_, &QAbstractButton::clicked, this, [this] {
-        if (model_) model_->runDetectPII();
     });
 }
 
