@@ -3,6 +3,7 @@
 #include "../CanvasTestSupport.h"
 
 #include "BrindlecastApp/Design/Hairline.h"
+#include "BrindlecastApp/Editor/CustomColorPanel.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "ExportKit/Exporter.h"
@@ -259,6 +260,8 @@ TEST(StyleStrip, DashedOutlineAndShadowWriteTheDefaultAndTheSelection) {
 
     // Outline off: the colour well is dimmed and opens nothing.
     EXPECT_FALSE(strip->outlineColorWell()->button()->isEnabled());
+    QTest::mouseClick(strip->outlineColorWell()->button(), Qt::LeftButton);
+    EXPECT_EQ(CustomColorPanel::boundModel(), nullptr);
     click(strip->outlineToggle()->chip());
     EXPECT_TRUE(w.styleOf(0).outline);
     EXPECT_TRUE(w.model->defaultStrokeOutline());
