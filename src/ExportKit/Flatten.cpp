@@ -2,11 +2,11 @@
 #include "ExportKit/DeviceCoverage.h"
 #include "ExportKit/Exporter.h"
 #include "ExportKit/Shadow.h"
+#include "ExportKit/TextFonts.h"
 #include "ExportKit/WorkingImage.h"
 
 #include "Support/HexColor.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPainter>
@@ -321,8 +321,8 @@ void drawText(QPainter& painter, const Annotation::Text& text, double height) {
     const double size =
         (style.lineWidth >= 6 && usable(style.lineWidth)) ? drawableSize(painter, style.lineWidth) : 16.0;
     QFont font = BitmapCoordinates::systemFont(size);
-    if (text.fontFamily && QFontDatabase::families().contains(*text.fontFamily)) {
-        font = QFont(*text.fontFamily);
+    if (const std::optional<QString> family = text.fontFamily ? TextFonts::installedFamily(*text.fontFamily) : std::nullopt) {
+        font = QFont(*family);
         font.setPointSizeF(size);
     }
 

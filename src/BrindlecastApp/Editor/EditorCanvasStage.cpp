@@ -20,20 +20,44 @@ EditorCanvasStage::EditorCanvasStage(ReviewViewModel& model, QWidget* toolbar, Q
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     // The stage paints the mat; the canvas lies over it.
     canvas_->setMatColor(std::nullopt);
-    QList<QWidget*> cards;
-    for (QWidget* slot : {toolbar, statusBar}) {
-        if (!slot) continue;
-        slot->setParent(this);
-        slot->installEventFilter(this);
-        slot->raise();
-        cards << slot;
-    }
-    canvas_->setFloatingCards(cards);
+    for (QWidget* slot : {toolbar, statusBar}) adopt(slot);
+    updateFloatingCards();
     canvas_->lower();
     place();
 }
 
-int EditorCanvasStage::toolbarHeight() const { return toolbar_ && !toolbar_->isHidden() ? toolbar_->height() : 0; }
+void EditorCanvasStage::adopt(QWidget* slot) {
+    if (!slot) return;
+    slot->setParent(this);
+    slot->installEventFilter(this);
+    slot->raise();
+}
+
+void EditorCanvasStage::updateFloatingCards() {
+    QList<QWidget*> cards;
+    for (QWidget* slot : {toolbar_.data(), styleStrip_.data(), statusBar_.data()})
+        if (slot) cards << slot;
+    canvas_->setFloatingCards(cards);
+}
+
+void EditorCanvasStage::setStyleStrip(QWidget* strip) {
+    if (styleStrip_) {
+        styleStrip_->removeEventFilter(this);
+        delete styleStrip_.data();
+    }
+    styleStrip_ = strip;
+    adopt(strip);
+    updateFloatingCards();
+    place();
+}
+
+int EditorCanvasStage::toolbarHeight() const {
+    const bool toolbarShown = toolbar_ && !toolbar_->isHidden();
+    const bool stripShown = styleStrip_ && !styleStrip_->isHidden();
+    int height = toolbarShown ? toolbar_->height() : 0;
+    if (stripShown) height += (toolbarShown ? kStripSpacing : 0) + styleStrip_->height();
+    return height;
+}
 
 void EditorCanvasStage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -58,7 +82,7 @@ void EditorCanvasStage::resizeEvent(QResizeEvent* event) {
 
 bool EditorCanvasStage::eventFilter(QObject* watched, QEvent* event) {
     // A slot whose content changed asks for a new size: lay it out again and measure it.
-    if ((watched == toolbar_ || watched == statusBar_) &&
+    if ((watched == toolbar_ || watched == styleStrip_ || watched == statusBar_) &&
         (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show || event->type() == QEvent::Hide))
         place();
     return QWidget::eventFilter(watched, event);
@@ -66,10 +90,15 @@ bool EditorCanvasStage::eventFilter(QObject* watched, QEvent* event) {
 
 void EditorCanvasStage::place() {
     canvas_->setGeometry(rect());
-    if (toolbar_) {
-        const QSize hint = toolbar_->sizeHint();
+    int top = 0;
+    for (QWidget* slot : {toolbar_.data(), styleStrip_.data()}) {
+        if (!slot) continue;
+        const QSize hint = slot->sizeHint();
         const int width = std::max(0, std::min(hint.width(), this->width() - 2 * kToolbarPadding));
-        toolbar_->setGeometry((this->width() - width) / 2, 0, width, hint.height());
+        if (slot == styleStrip_ && top > 0) top += kStripSpacing;
+        slot->setGeometry((this->width() - width) / 2, top, width, hint.height());
+        // As placed: a slot of a fixed size may have no size hint.
+        if (!slot->isHidden()) top += slot->height();
     }
     if (statusBar_) {
         const QSize hint = statusBar_->sizeHint();

@@ -9,15 +9,17 @@ class ReviewCanvasView;
 class ReviewViewModel;
 
 // The editor's canvas with its floating chrome: the canvas over the tokens' canvas mat, the
-// toolbar slot laid over its top (12 points in from each side) and the status-bar slot over its
-// bottom (12 points up), both centred. The toolbar slot's height is what the canvas keeps the
-// fitted image clear of: the stage tells the model whenever it changes, but never a height of 0.
+// toolbar slot laid over its top (12 points in from each side), the style strip 2 points under
+// it, and the status-bar slot over its bottom (12 points up), all centred. The top chrome's height
+// (the toolbar, and the strip while it shows) is what the canvas keeps the fitted image clear of:
+// the stage tells the model whenever it changes, but never a height of 0.
 class EditorCanvasStage : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kMinimumHeight = 420;
     static constexpr int kToolbarPadding = 12;
     static constexpr int kStatusBarPadding = 12;
+    static constexpr int kStripSpacing = 2;
 
     // Either slot may be null (an empty slot, 0 points high).
     EditorCanvasStage(ReviewViewModel& model, QWidget* toolbar, QWidget* statusBar, QWidget* parent = nullptr);
@@ -25,7 +27,11 @@ public:
     ReviewCanvasView* canvas() const { return canvas_; }
     QWidget* toolbar() const { return toolbar_; }
     QWidget* statusBar() const { return statusBar_; }
-    // The toolbar slot's height as laid out now (0 for an empty slot).
+    // The style strip under the toolbar; null for none. The stage takes it over.
+    void setStyleStrip(QWidget* strip);
+    QWidget* styleStrip() const { return styleStrip_; }
+    // The top chrome's height as laid out now: the toolbar, then the spacing and the style strip
+    // while it shows (0 when neither shows).
     int toolbarHeight() const;
 
 protected:
@@ -35,11 +41,14 @@ protected:
 
 private:
     void place();
+    void adopt(QWidget* slot);
+    void updateFloatingCards();
 
     QPointer<ReviewViewModel> model_;
     ReviewCanvasView* canvas_;
     QPointer<QWidget> toolbar_;
     QPointer<QWidget> statusBar_;
+    QPointer<QWidget> styleStrip_;
 };
 
 } // namespace BrindlecastApp

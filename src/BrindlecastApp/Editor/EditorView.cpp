@@ -43,6 +43,8 @@ EditorView::EditorView(QString filename, ReviewViewModel& model, bool sidebarVis
 
 ReviewCanvasView* EditorView::canvas() const { return stage_->canvas(); }
 
+void EditorView::setStyleStrip(QWidget* strip) { stage_->setStyleStrip(strip); }
+
 double EditorView::cornerInset() const { return sidebarVisible_ ? EditorSidebarPane::kInset : 0; }
 
 ReviewViewModel* EditorView::shownReviewModel() const { return model_.data(); }

@@ -41,6 +41,8 @@ public:
     EditorTitleStrip* titleStrip() const { return titleStrip_; }
     EditorCanvasStage* stage() const { return stage_; }
     ReviewCanvasView* canvas() const;
+    // Puts the style strip under the toolbar slot; the view takes it over.
+    void setStyleStrip(QWidget* strip);
     GlassPanel* panel() const { return panel_; }
     // The window-button inset the view asks of its window now: 8 with the sidebar, else 0.
     double cornerInset() const;

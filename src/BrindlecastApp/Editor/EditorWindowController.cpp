@@ -1,12 +1,14 @@
 #include "BrindlecastApp/Editor/EditorWindowController.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Editor/CustomColorPanel.h"
 #include "BrindlecastApp/Editor/EditorSelection.h"
 #include "BrindlecastApp/Editor/EditorSlotPlaceholder.h"
 #include "BrindlecastApp/Editor/EditorStatusBar.h"
 #include "BrindlecastApp/Editor/EditorView.h"
 #include "BrindlecastApp/Editor/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/RecentsSidebar.h"
+#include "BrindlecastApp/Editor/StyleStrip.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
@@ -49,6 +51,7 @@ EditorWindowController::EditorWindowController(Theme* theme, Options options)
 
 EditorWindowController::~EditorWindowController() {
     // The views go before the model that they show.
+    CustomColorPanel::detach(model_.data());
     if (window_) {
         window_->removeEventFilter(this);
         delete window_.data();
@@ -78,7 +81,10 @@ void EditorWindowController::load(const EditorContent& content) {
     QWidget* toolbar = options_.makeToolbar ? options_.makeToolbar(model, actions_) : nullptr;
     auto* view = new EditorView(content.filename, model, true, sidebarFor(content), toolbar, new EditorStatusBar(model),
                                 window_->cornerRadius(), window_);
+    view->setStyleStrip(new StyleStrip(model));
 
+    // The colour chooser no longer writes into the capture this one replaces.
+    CustomColorPanel::detach(model_.data());
     QPointer<EditorView> previous = view_;
     std::shared_ptr<const void> previousOwner = std::move(owner_);
     window_->layout()->addWidget(view);
@@ -193,6 +199,7 @@ void EditorWindowController::enforceContentFloor() {
 
 void EditorWindowController::windowClosing() {
     if (closed_) return;
+    CustomColorPanel::detach(model_.data());
     commitPendingTextEdit();
     const std::function<void()> persist = std::exchange(persistCurrent_, nullptr);
     closed_ = true;
