@@ -117,8 +117,9 @@ TEST(EditorCanvasFit, TheFitFollowsTheStageThroughDragsResizesAndTheToggle) {
             EXPECT_TRUE(follows) << "status bar reads " << w.statusBar()->percentText().toStdString()
                                  << ", the stage's fit makes " << w.expectedPercent().toStdString();
             EXPECT_DOUBLE_EQ(w.model().zoom(), zoom) << "the chosen zoom is kept";
-            if (!zoomed)
+            if (!zoomed) {
                 EXPECT_TRUE(w.imageInsideWorkingArea());
+            }
         }
     }
 }
