@@ -211,6 +211,34 @@ protected:
         return copy.convertToFormat(QImage::Format_RGB32);
     }
 
+    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
+    // the capture, in front. Returns the working copy and the editor's window; the window is
+    // empty when either did not come.
+    std::pair<QString, QString> captureIntoEditor() {
+        startApp();
+        xdotool({"key", "super+shift+9"});
+        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
+        const QString capture = workingCopies().first();
+        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
+        return {capture, editor};
+    }
+
+    // Where a window's top left lies on the root.
+    QPoint originOf(xcb_window_t window) {
+        Reply<xcb_translate_coordinates_reply_t> origin(
+            xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, window, root_, 0, 0), nullptr), &std::free);
+        return origin ? QPoint(origin->dst_x, origin->dst_y) : QPoint();
+    }
+
+    // A value in the app's preference file; null while the file or the key is missing.
+    nlohmann::json storedPreference(const char* key) const {
+        QFile file(home_ + "/config/app.brindlecast/preferences.json");
+        if (!file.open(QIODevice::ReadOnly)) return nlohmann::json();
+        const nlohmann::json all = nlohmann::json::parse(file.readAll().toStdString(), nullptr, false);
+        return all.is_object() && all.contains(key) ? all[key] : nlohmann::json();
+    }
+
     xcb_connection_t* x_ = nullptr;
     xcb_window_t root_ = 0;
     QString home_;
@@ -511,13 +539,7 @@ TEST_F(AppEndToEnd, TheWatermarkSwitchedOnInSettingsMarksTheNextCapture) {
     startApp({"--preview-settings", "export"});
     const QString settings = waitForWindow("^Settings$");
     ASSERT_FALSE(settings.isEmpty()) << "no settings window";
-    const QString preferences = home_ + "/config/app.brindlecast/preferences.json";
-    const auto stored = [&](const char* key) {
-        QFile file(preferences);
-        if (!file.open(QIODevice::ReadOnly)) return nlohmann::json();
-        const nlohmann::json all = nlohmann::json::parse(file.readAll().toStdString(), nullptr, false);
-        return all.is_object() && all.contains(key) ? all[key] : nlohmann::json();
-    };
+    const auto stored = [&](const char* key) { return storedPreference(key); };
     // Points in the 580 x 520 window: the tabs sit centred 72 down, 84 apart from 122; the
     // watermark switch and the first capture row lie where the pages put them.
     const auto click = [&](int x, int y) {
@@ -593,6 +615,23 @@ QString keep(const QString& picture) {
     return kept;
 }
 
+// The toolbar's row in the editor window: the title strip (46) + the toolbar's padding (10) + half
+// the pill (24).
+constexpr int kToolbarRow = 46 + 10 + 24;
+
+// Waits until the editor window shows its toolbar's Done button and returns its left edge in the
+// window; nothing when it never showed (the window's last picture is kept then and named).
+std::optional<int> waitForDoneButton(const QString& editor, const QString& grab) {
+    std::optional<int> doneLeft;
+    const bool shown = waitUntil([&] {
+        if (!run("import", {"-window", editor, grab})) return false;
+        doneLeft = doneButtonLeft(QImage(grab), kToolbarRow - 13); // above its label
+        return doneLeft.has_value();
+    }, 20000);
+    if (!shown) ADD_FAILURE() << "see " << keep(grab).toStdString();
+    return doneLeft;
+}
+
 } // namespace
 
 // After a display capture, the toolbar's Copy puts the image on the clipboard, Export to Folder
@@ -600,28 +639,13 @@ QString keep(const QString& picture) {
 // and the editor goes on with the newest capture left; Done stores it and closes the window.
 TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     if (!TestSupport::hasProgram("xclip")) GTEST_SKIP() << "xclip is not installed";
-    startApp();
-    xdotool({"key", "super+shift+9"});
-    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
-    const QString capture = workingCopies().first();
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
     const QSize captureSize = QImage(capture).size();
-    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
-    ASSERT_FALSE(editor.isEmpty()) << "no editor window";
-    xdotool({"windowactivate", "--sync", editor});
-
-    // The toolbar's row: the title strip (46) + the toolbar's padding (10) + half the pill (24).
-    const int row = 46 + 10 + 24;
-    const QString grab = home_ + "/editor.png";
-    std::optional<int> doneLeft;
-    ASSERT_TRUE(waitUntil([&] {
-        if (!run("import", {"-window", editor, grab})) return false;
-        doneLeft = doneButtonLeft(QImage(grab), row - 13); // above its label
-        return doneLeft.has_value();
-    }, 20000)) << "no Done button in the editor's toolbar (see " << keep(grab).toStdString() << ")";
-    Reply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, editor.toUInt(), root_, 0, 0), nullptr), &std::free);
-    ASSERT_TRUE(origin);
-    const QPoint corner(origin->dst_x, origin->dst_y);
+    const int row = kToolbarRow;
+    const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
+    ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
+    const QPoint corner = originOf(editor.toUInt());
     // From Done leftwards, 3 points apart: Copy (104 wide), a 1-point gap, settings and More (36 each).
     const QPoint copy = corner + QPoint(*doneLeft - 3 - 52, row);
     const QPoint more = corner + QPoint(*doneLeft - 3 - 104 - 3 - 1 - 3 - 36 - 3 - 18, row);
@@ -686,4 +710,86 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(exported); }, 10000)) << "Done did not store the capture";
     EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
         << "Done did not close the window";
+}
+
+namespace {
+
+// Whether a picture shows more than one colour: a window that has painted its content.
+bool painted(const QImage& picture) {
+    if (picture.isNull()) return false;
+    const QRgb first = picture.pixel(0, 0);
+    for (int y = 0; y < picture.height(); y += 7)
+        for (int x = 0; x < picture.width(); x += 7)
+            if (picture.pixel(x, y) != first) return true;
+    return false;
+}
+
+} // namespace
+
+// The editor toolbar's settings button opens the app's settings window; there, with the pointer,
+// "Open editor after capture" is unticked and the watermark switched on. The next Super+Shift+9
+// writes a working copy with the mark in its bottom-right corner, and the editor keeps showing
+// the first capture.
+TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEditorKeepsItsOwn) {
+    const auto [first, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    const QString firstTitle = "^" + QFileInfo(first).fileName() + "$";
+    const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
+    ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
+    // Settings sits left of Copy, past the 1-point gap: Done's left edge - 3 - 104 (Copy) - 3 - 1
+    // - 3 - half of 36.
+    const QPoint settingsButton = originOf(editor.toUInt()) + QPoint(*doneLeft - 3 - 104 - 3 - 1 - 3 - 18, kToolbarRow);
+    xdotool({"mousemove", QString::number(settingsButton.x()), QString::number(settingsButton.y())});
+    xdotool({"click", "1"});
+    const QString settings = waitForWindow("^Settings$");
+    ASSERT_FALSE(settings.isEmpty()) << "the settings button opened no settings window";
+    xdotool({"windowactivate", "--sync", settings});
+
+    const QString settingsGrab = home_ + "/settings.png";
+    const auto settingsPicture = [&] {
+        return run("import", {"-window", settings, settingsGrab}) ? QImage(settingsGrab) : QImage();
+    };
+    ASSERT_TRUE(waitUntil([&] { return painted(settingsPicture()); }, 20000)) << "the settings window did not paint";
+    const auto click = [&](int x, int y) {
+        xdotool({"mousemove", "--window", settings, QString::number(x), QString::number(y)});
+        xdotool({"click", "1"});
+    };
+    // It opens on General: its "Open editor after capture" row, then the Export tab and its
+    // watermark switch, at the points the settings test uses.
+    click(200, 371);
+    ASSERT_TRUE(waitUntil([&] { return storedPreference("settings.openEditorAfterCapture") == nlohmann::json(false); }, 10000))
+        << "\"Open editor after capture\" did not reach the preference file (see " << keep(settingsGrab).toStdString() << ")";
+    const QImage generalPage = settingsPicture();
+    click(122 + 3 * 84, 72);
+    ASSERT_TRUE(waitUntil([&] {
+        const QImage shown = settingsPicture();
+        return !shown.isNull() && shown.size() == generalPage.size() && differingPixels(shown, generalPage) > 1000;
+    }, 10000)) << "the Export tab did not open";
+    click(506, 394);
+    ASSERT_TRUE(waitUntil([&] { return storedPreference("Watermark").value("Enabled", false); }, 10000))
+        << "the watermark switch did not reach the preference file (see " << keep(settingsGrab).toStdString() << ")";
+
+    xdotool({"mousemove", "0", "0"});
+    const QImage screen = rootImage(home_);
+    ASSERT_FALSE(screen.isNull());
+    xdotool({"key", "super+shift+9"});
+    QString second;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QString& copy : workingCopies())
+            if (copy != first && !QImage(copy).isNull()) second = copy;
+        return !second.isEmpty();
+    }, 60000)) << "no second working copy";
+    const QImage copy = QImage(second).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(copy.size(), screen.size());
+    const QRect corner(copy.width() - 600, copy.height() - 120, 600, 120);
+    const QRect ownWindows = frameOf(settings.toUInt()).united(frameOf(editor.toUInt()));
+    qint64 marked = 0;
+    for (int y = corner.top(); y <= corner.bottom(); ++y)
+        for (int x = corner.left(); x <= corner.right(); ++x)
+            marked += !ownWindows.contains(x, y) && copy.pixel(x, y) != screen.pixel(x, y);
+    EXPECT_GT(marked, 50) << "no mark in the bottom-right corner";
+
+    // The editor still shows the first capture under its name; the second opened no editor.
+    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", firstTitle}), editor);
+    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}));
 }

@@ -92,6 +92,8 @@ void ReviewCanvasView::setMatColor(const std::optional<QColor>& color) {
 void ReviewCanvasView::modelChanged() {
     update();
     updateCursor();
+    // A new image, crop, tool or top chrome may call for another fit.
+    publishFitScale();
     // One turn later, as the model may still be in the middle of a change.
     QTimer::singleShot(0, this, [this] {
         if (!model_) return;
@@ -198,14 +200,27 @@ void ReviewCanvasView::paintEvent(QPaintEvent*) {
         painter.drawImage(QPointF(at) + layer.origin, layer.image);
     }
     painter.end();
+    publishFitScale();
+}
 
-    // The fitting scale goes to the model one turn later, never during a paint.
-    const auto fit = CanvasGeometry::fitRect(*model_, Rect(0, 0, width(), height()), pan_).fitScale;
-    if (fit && CanvasGeometry::shouldPublishFitScale(model_->fitScale(), *fit)) {
-        QTimer::singleShot(0, model_.data(), [model = model_, value = *fit] {
-            if (model) model->setFitScale(value);
-        });
-    }
+void ReviewCanvasView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The status bar and the zoom snaps read the fit from the model: it follows a new size at
+    // once, not only once the canvas is drawn again (which may come after the status bar is).
+    publishFitScale();
+}
+
+void ReviewCanvasView::publishFitScale() {
+    if (!model_ || fitScalePending_) return;
+    // The model is written one turn later, never during a paint, with the fit the canvas's size,
+    // chrome and content call for by then.
+    fitScalePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        fitScalePending_ = false;
+        if (!model_) return;
+        const auto fit = CanvasGeometry::fitRect(*model_, Rect(0, 0, width(), height()), pan_).fitScale;
+        if (fit && CanvasGeometry::shouldPublishFitScale(model_->fitScale(), *fit)) model_->setFitScale(*fit);
+    });
 }
 
 std::optional<Annotation> ReviewCanvasView::preview() const {

@@ -156,12 +156,15 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class CanvasTestAccess;
 
     void modelChanged();
+    // Hands the fit scale of the canvas as it is to the model, one turn later.
+    void publishFitScale();
     void updateCursor();
     void setCommandHeld(bool held);
     void pressAt(const QPointF& p, Qt::KeyboardModifiers modifiers, int clickCount);
@@ -184,6 +187,7 @@ private:
     Support::Point pan_{0, 0};
     std::optional<CanvasRenderer::CopyFlash> copyFlash_;
     bool copying_ = false;
+    bool fitScalePending_ = false;
 
     EditorTextField* textEditor_ = nullptr;
     std::optional<Support::Point> textEditorOrigin_;
