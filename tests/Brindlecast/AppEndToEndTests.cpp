@@ -111,7 +111,7 @@ protected:
     // Starts the app and waits until it holds the Super+Shift+7 hot key.
     QProcess* startApp(const QStringList& arguments = {}) {
         QProcess* app = start(BRINDLECAST_BINARY, arguments);
-        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 20000));
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
         EXPECT_EQ(app->state(), QProcess::Running);
         return app;
     }
