@@ -608,3 +608,10 @@ TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
     ASSERT_FALSE(waitForWindow("^" + QFileInfo(workingCopies().first()).fileName() + "$").isEmpty()) << "no editor";
     EXPECT_FALSE(run("xdotool", {"search", "--name", "^Brindlecast Thumbnail$"})) << "a thumbnail was made";
 }
+
+// The developer flag shows the drawn sample in the thumbnail's place.
+TEST_F(AppEndToEnd, TheThumbnailPreviewShowsItsSample) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-thumbnail", "--dark"});
+    EXPECT_FALSE(waitForWindow("^Brindlecast Thumbnail$").isEmpty());
+    EXPECT_EQ(app->state(), QProcess::Running);
+}
