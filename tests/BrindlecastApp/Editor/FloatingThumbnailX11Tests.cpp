@@ -102,8 +102,9 @@ TEST_F(FloatingThumbnail, ShowsInTheWorkAreasCornerOnEveryDesktopWithoutTakingTh
         << expected.y();
     EXPECT_EQ(QApplication::activeWindow(), &holder);
     const auto active = TestSupport::runProgram("xdotool", {"getactivewindow"});
-    if (active && active->exitCode == 0)
+    if (active && active->exitCode == 0) {
         EXPECT_EQ(QString::fromUtf8(active->standardOutput).trimmed().toULongLong(), holder.winId());
+    }
     const auto desktop = TestSupport::runProgram("xprop", {"-id", QString::number(card->winId()), "_NET_WM_DESKTOP"});
     ASSERT_TRUE(desktop);
     EXPECT_TRUE(desktop->standardOutput.contains("4294967295")) << desktop->standardOutput.toStdString();
