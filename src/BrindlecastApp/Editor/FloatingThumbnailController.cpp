@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace BrindlecastApp {
 
@@ -54,7 +55,8 @@ QScreen* liveFocusScreen() {
     return QGuiApplication::primaryScreen();
 }
 
-// Puts the panel on every desktop and out of the task bar and pager before it is mapped.
+// Puts the panel on every desktop, out of the task bar and pager and out of the focus's way
+// before it is mapped.
 void stickToEveryDesktop(QWidget& panel) {
     if (QGuiApplication::platformName() != "xcb") return;
     try {
@@ -66,6 +68,12 @@ void stickToEveryDesktop(QWidget& panel) {
         const xcb_atom_t states[] = {x.atom("_NET_WM_STATE_STICKY"), x.atom("_NET_WM_STATE_SKIP_TASKBAR"),
                                      x.atom("_NET_WM_STATE_SKIP_PAGER"), x.atom("_NET_WM_STATE_ABOVE")};
         xcb_change_property(x.get(), XCB_PROP_MODE_APPEND, window, x.atom("_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 4, states);
+        // Without the take-focus protocol, a window that wants no input is never handed the focus
+        // (with it, a window manager may offer the focus and the toolkit would take it).
+        std::vector<xcb_atom_t> protocols = x.atomsProperty(window, "WM_PROTOCOLS");
+        std::erase(protocols, x.atom("WM_TAKE_FOCUS"));
+        xcb_change_property(x.get(), XCB_PROP_MODE_REPLACE, window, x.atom("WM_PROTOCOLS"), XCB_ATOM_ATOM, 32,
+                            std::uint32_t(protocols.size()), protocols.data());
         xcb_flush(x.get());
     } catch (const std::exception&) {
         // Without the hints it still floats above; only other desktops miss it.
