@@ -574,14 +574,16 @@ void writePreferences(const QString& home, const nlohmann::json& values) {
 // without taking the focus, and a click on it opens the editor on that working copy.
 TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     writePreferences(home_, {{"settings.openEditorAfterCapture", false}});
+    const xcb_window_t picture = showPicture(40, 40);
     startApp();
+    xdotool({"windowactivate", "--sync", QString::number(picture)});
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
     const QString name = QFileInfo(workingCopies().first()).fileName();
     const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
     ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
     EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + name + "$"})) << "an editor opened";
-    EXPECT_NE(run("xdotool", {"getactivewindow"}), thumbnail) << "the thumbnail took the focus";
+    EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
 
     Reply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, thumbnail.toUInt(), root_, 0, 0), nullptr),
