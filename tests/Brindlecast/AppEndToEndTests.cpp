@@ -632,6 +632,11 @@ std::optional<int> waitForDoneButton(const QString& editor, const QString& grab)
     return doneLeft;
 }
 
+// Writes the app's preference file before it starts.
+void writePreferences(const QString& home, const nlohmann::json& values) {
+    TestSupport::writeFile(home + "/config/app.brindlecast/preferences.json", QByteArray::fromStdString(values.dump()));
+}
+
 } // namespace
 
 // After a display capture, the toolbar's Copy puts the image on the clipboard, Export to Folder
@@ -792,4 +797,52 @@ TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEdito
     // The editor still shows the first capture under its name; the second opened no editor.
     EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", firstTitle}), editor);
     EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}));
+}
+
+// With the editor not opened after a capture, the thumbnail comes up in the bottom-right corner
+// without taking the focus, and a click on it opens the editor on that working copy.
+TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
+    writePreferences(home_, {{"settings.openEditorAfterCapture", false}});
+    const xcb_window_t picture = showPicture(40, 40);
+    startApp();
+    xdotool({"windowactivate", "--sync", QString::number(picture)});
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
+    const QString name = QFileInfo(workingCopies().first()).fileName();
+    const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
+    ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
+    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + name + "$"})) << "an editor opened";
+    EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
+
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, thumbnail.toUInt(), root_, 0, 0), nullptr),
+        &std::free);
+    ASSERT_TRUE(origin);
+    EXPECT_GT(origin->dst_x, 1000) << "not in the right half";
+    EXPECT_GT(origin->dst_y, 600) << "not in the bottom half";
+    // Into the image, 14 points in from the panel's edge.
+    xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
+    xdotool({"click", "1"});
+    EXPECT_FALSE(waitForWindow("^" + name + "$").isEmpty()) << "the click did not open the editor on " << name.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast Thumbnail$"}); },
+                          20000))
+        << "the thumbnail stayed after the click";
+}
+
+// Switched off, no thumbnail comes; the editor shows the capture as before (the thumbnail would
+// have shown before it).
+TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
+    writePreferences(home_, {{"settings.showFloatingThumbnail", false}});
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
+    ASSERT_FALSE(waitForWindow("^" + QFileInfo(workingCopies().first()).fileName() + "$").isEmpty()) << "no editor";
+    EXPECT_FALSE(run("xdotool", {"search", "--name", "^Brindlecast Thumbnail$"})) << "a thumbnail was made";
+}
+
+// The developer flag shows the drawn sample in the thumbnail's place.
+TEST_F(AppEndToEnd, TheThumbnailPreviewShowsItsSample) {
+    QProcess* app = start(BRINDLECAST_BINARY, {"--preview-thumbnail", "--dark"});
+    EXPECT_FALSE(waitForWindow("^Brindlecast Thumbnail$").isEmpty());
+    EXPECT_EQ(app->state(), QProcess::Running);
 }

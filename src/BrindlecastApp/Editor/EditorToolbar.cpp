@@ -4,9 +4,9 @@
 #include "BrindlecastApp/Design/Hairline.h"
 #include "BrindlecastApp/Design/IconPainter.h"
 #include "BrindlecastApp/Design/ToolTip.h"
-#include "BrindlecastApp/Editor/BackdropPopoverContent.h"
 #include "BrindlecastApp/Editor/FlatButton.h"
 #include "BrindlecastApp/Editor/MoreMenu.h"
+#include "BrindlecastApp/Editor/Popovers/BackdropPopover.h"
 #include "BrindlecastApp/Editor/ToolbarPopover.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 
@@ -250,7 +250,7 @@ void EditorToolbar::toggleBackdrop() {
         return;
     }
     if (!model_) return;
-    auto* popover = new ToolbarPopover(BackdropPopoverContent::make(*model_), this);
+    auto* popover = new ToolbarPopover(new BackdropPopover(*model_), this);
     popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setObjectName(QStringLiteral("backdropPopover"));
     backdropPopover_ = popover;

@@ -4,6 +4,7 @@
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/DesignGallery.h"
+#include "BrindlecastApp/Editor/FloatingThumbnailController.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
 #include "BrindlecastApp/Pipeline/ApplicationHost.h"
@@ -107,10 +108,16 @@ AppDelegate::~AppDelegate() {
     if (editorWindow_) editorWindow_->releaseWindow();
     permissionController_.reset();
     if (about_) delete about_.data();
+    floatingThumbnail_.reset();
     if (sharedDelegate == this) sharedDelegate = nullptr;
 }
 
 AppDelegate* AppDelegate::shared() { return sharedDelegate; }
+
+FloatingThumbnailController& AppDelegate::floatingThumbnail() {
+    if (!floatingThumbnail_) floatingThumbnail_ = std::make_unique<FloatingThumbnailController>(*theme_);
+    return *floatingThumbnail_;
+}
 
 CaptureLibrary& AppDelegate::library() {
     if (!library_) library_ = std::make_unique<CaptureLibrary>(settings_->libraryLocation());
@@ -144,8 +151,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::wirePipeline() {
     QPointer<AppDelegate> self(this);
     Pipeline::ApplicationHost::Windows windows;
-    windows.showFloatingThumbnail = [self](const QImage&, const QDateTime&, std::function<void()>) {
-        if (self) self->windowNotAvailable("the floating thumbnail");
+    windows.showFloatingThumbnail = [self](const QImage& image, const QDateTime& time, std::function<void()> onTap) {
+        if (self) self->floatingThumbnail().show(image, time, std::move(onTap));
     };
     windows.showScreenRecordingOnboarding = [self] {
         if (self) self->showScreenRecordingOnboarding();
@@ -252,7 +259,7 @@ void AppDelegate::handlePreviewFlags() {
         QTimer::singleShot(0, this, &AppDelegate::startEditorPreview);
         return;
     case Window::thumbnail:
-        QTimer::singleShot(0, this, [this] { windowNotAvailable("the floating thumbnail"); });
+        QTimer::singleShot(0, this, [dark] { FloatingThumbnailController::presentPreview(dark); });
         return;
     case Window::settings:
         QTimer::singleShot(0, this, [this, dark, page = plan_.settingsPage] {
@@ -314,9 +321,6 @@ void AppDelegate::startEditorPreview() {
     }));
 }
 
-void AppDelegate::windowNotAvailable(const QString& window) const {
-    shellLog().notice(QString("%1 is not available yet").arg(window));
-}
 
 // --- Commands ------------------------------------------------------------------------------------
 

@@ -31,6 +31,7 @@ class AboutWindow;
 class AppSettings;
 class CaptureLibrary;
 class EditMenu;
+class FloatingThumbnailController;
 class GlobalHotKeys;
 class PermissionOnboardingController;
 class SettingsWindowController;
@@ -121,6 +122,8 @@ public:
     // Over the library folder the settings name when it is first asked for; a folder chosen later
     // is taken at the next launch.
     CaptureLibrary& library();
+    // The post-capture thumbnail over the app's theme, made when first asked for and kept.
+    FloatingThumbnailController& floatingThumbnail();
     const PreviewPlan& previewPlan() const { return plan_; }
     // The one editor window, as the pipeline and the design preview show captures in it; null
     // until launching has passed the guard.
@@ -150,7 +153,6 @@ private:
     void createStatusItem();
     void installEditMenu();
     void registerHotkey();
-    void windowNotAvailable(const QString& window) const;
     WalkthroughEnvironment walkthroughEnvironment() const;
     void presentWalkthrough(std::unique_ptr<PermissionOnboardingController> controller);
 
@@ -160,6 +162,7 @@ private:
     std::unique_ptr<Theme> theme_;
     std::unique_ptr<AppSettings> settings_;
     std::unique_ptr<CaptureLibrary> library_;
+    std::unique_ptr<FloatingThumbnailController> floatingThumbnail_;
     std::shared_ptr<Pipeline::PipelineHost> host_;
     std::shared_ptr<Pipeline::EditorWindowPresenter> editorWindow_;
     Pipeline::Environment pipeline_;

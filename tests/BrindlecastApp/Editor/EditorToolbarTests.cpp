@@ -11,6 +11,7 @@
 #include "BrindlecastApp/Editor/EditorToolbar.h"
 #include "BrindlecastApp/Editor/FlatButton.h"
 #include "BrindlecastApp/Editor/MoreMenu.h"
+#include "BrindlecastApp/Editor/Popovers/BackdropPopover.h"
 #include "BrindlecastApp/Editor/SidebarResizeGrip.h"
 #include "BrindlecastApp/Editor/ToolbarPopover.h"
 #include "BrindlecastApp/Review/EditorTextField.h"
@@ -373,6 +374,12 @@ TEST(EditorToolbar, TheBackdropButtonTogglesItsPopoverAndNeverShowsActive) {
     // Below its button.
     const QPoint button = toolbar->backdropButton()->mapToGlobal(QPoint(0, toolbar->backdropButton()->height()));
     EXPECT_GT(toolbar->backdropPopover()->geometry().top(), button.y());
+    // It holds the backdrop controls of the capture shown: a preset chosen there is its backdrop.
+    auto* controls = toolbar->backdropPopover()->findChild<BackdropPopover*>();
+    ASSERT_NE(controls, nullptr);
+    ASSERT_EQ(e.model().backdrop(), ExportKit::Backdrop::none());
+    QTest::mouseClick(controls->presetTile(1), Qt::LeftButton);
+    EXPECT_TRUE(std::holds_alternative<ExportKit::Backdrop::Gradient>(e.model().backdrop().style));
     toolbar->backdropButton()->click();
     settle();
     EXPECT_EQ(toolbar->backdropPopover(), nullptr);

@@ -7,6 +7,7 @@
 
 #include "Support/Log.h"
 #include "support/TestEnvironment.h"
+#include "support/XcbPlatform.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -26,16 +27,10 @@ using namespace BrindlecastApp;
 
 namespace {
 
-// Without a display the xcb platform cannot start at all; fall back so the tests can skip.
-const bool platformChosen = [] {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return true;
-}();
-
-#define REQUIRE_XCB()                                                                                   \
-    do {                                                                                                \
-        if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "no X display for Qt's xcb platform"; \
-        REQUIRE_PROGRAM("xdotool");                                                                     \
+#define REQUIRE_XCB()          \
+    do {                       \
+        REQUIRE_XCB_PLATFORM(); \
+        REQUIRE_PROGRAM("xdotool"); \
     } while (0)
 
 template <typename T>
