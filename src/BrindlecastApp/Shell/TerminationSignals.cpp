@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Shell/TerminationSignals.h"
 
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 
 #include <QSocketNotifier>
 
@@ -42,7 +42,7 @@ void setAction(int number, void (*handler)(int)) {
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-        shellLog().error(QString("termination signals: no pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        appLog().error(QString("termination signals: no pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         return;
     }
     readEnd = ends[0];
@@ -66,7 +66,7 @@ void TerminationSignals::readPending() {
     unsigned char numbers[16];
     const ssize_t count = ::read(readEnd, numbers, sizeof numbers);
     for (ssize_t i = 0; i < count; ++i) {
-        shellLog().notice(QString("received signal %1: storing what is open, then ending").arg(numbers[i]));
+        appLog().notice(QString("received signal %1: storing what is open, then ending").arg(numbers[i]));
         emit received(numbers[i]);
     }
 }
