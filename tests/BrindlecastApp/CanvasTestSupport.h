@@ -76,6 +76,7 @@ struct CanvasHarness {
           canvas(model, ReviewCanvasView::Services{[this](const QImage&, const Rect& region, const std::vector<Rect>& excluded) {
                                                       extractedRegion = region;
                                                       excludedAreas = excluded;
+                                                      if (whileReading) whileReading();
                                                       if (extractionFails) throw std::runtime_error("no recogniser");
                                                       return extractedText;
                                                   },
@@ -127,6 +128,8 @@ struct CanvasHarness {
     bool extractionFails = false;
     std::optional<Rect> extractedRegion;
     std::vector<Rect> excludedAreas;
+    // Runs on the worker while the text is read.
+    std::function<void()> whileReading;
     ReviewCanvasView canvas;
 };
 
