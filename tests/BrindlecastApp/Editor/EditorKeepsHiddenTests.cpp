@@ -1,8 +1,10 @@
-// What the organisation hid stays hidden in the editor window: copied text and the toolbar's Copy
-// go under the policy of their moment, which an organisation may change while the editor is open.
+// What the organisation or the user hid stays hidden in the editor window: copied text and the
+// toolbar's Copy go under the policy of their moment, which an organisation may change while the
+// editor is open, and a backdrop never brings back what was painted over in the working copy.
 #include "EditorTestSupport.h"
 #include "../Settings/SettingsTestSupport.h"
 
+#include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "DetectionKit/PIIDetector.h"
 #include "Support/Fonts.h"
@@ -141,4 +143,43 @@ TEST(EditorKeepsHidden, APatternMadeMandatoryWhileTheEditorIsOpenNeverLeaves) {
     EXPECT_TRUE(text.contains("[redacted]")) << text.toStdString();
     EXPECT_FALSE(text.contains("secret", Qt::CaseInsensitive)) << text.toStdString();
     EXPECT_FALSE(text.contains("4711")) << text.toStdString();
+}
+
+// A bar painted over the working copy in another program, the capture opened again, a backdrop
+// switched on: the copy shows the bar, not the untouched companion beneath it.
+TEST(EditorKeepsHidden, TheBackdropNeverBringsBackWhatWasPaintedOver) {
+    EditorHarness e;
+    e.h.screen->content = e.h.screen->display; // the window with the line shows in both captures
+    ASSERT_EQ(e.h.capture(Mode::display()), true);
+    ASSERT_EQ(e.h.host->library.size(), 1);
+    const QString path = e.h.host->library.first();
+    ASSERT_TRUE(QFile::exists(Pipeline::companionPath(path)));
+
+    const auto reopen = [&] {
+        const auto before = e.presenter->currentEdit();
+        Pipeline::openExisting(e.h.env, path);
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return e.presenter->currentEdit() != before; }));
+        return e.presenter->currentEdit();
+    };
+    ASSERT_TRUE(reopen()->viewModel().contentImage().has_value()) << "the untouched capture keeps its companion";
+
+    const QRect bar(50, 100, 200, 40);
+    QImage painted(path);
+    QPainter(&painted).fillRect(bar, Qt::black);
+    ASSERT_TRUE(painted.save(path, "PNG"));
+    const auto edit = reopen();
+    ASSERT_TRUE(edit);
+    edit->viewModel().setBackdrop({ExportKit::Backdrop::Solid{"#FFFFFF"}, 20, 0});
+
+    std::optional<bool> copied;
+    e.toolbarActions->onCopy([&](bool ok) { copied = ok; });
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return copied.has_value(); }));
+    ASSERT_TRUE(*copied);
+    const QImage output = QImage::fromData(e.h.clipboard->data, "PNG").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(output.size(), QSize(440, 340));
+    int shown = 0;
+    for (int y = bar.top(); y <= bar.bottom(); ++y)
+        for (int x = bar.left(); x <= bar.right(); ++x) shown += (output.pixel(x + 20, y + 20) & 0xffffff) != 0;
+    EXPECT_EQ(shown, 0) << "pixels of the painted-over area are back";
+    EXPECT_EQ(e.h.log->errors().filter("desktop-less image left out").size(), 1) << e.h.log->errors().join("\n").toStdString();
 }
