@@ -414,13 +414,17 @@ void ReviewCanvasView::openForEditing(const Annotation& annotation) {
 
 void ReviewCanvasView::copyText(const Rect& rect) {
     model_->setTool(AnnotationTool::select);
-    if (copying_) return;
     // The policy of this moment, asked as an export asks it: the organisation may have closed the
     // clipboard, or made a pattern mandatory, since the editor opened.
     const PolicyKit::EffectivePolicy policy = model_->currentPolicy();
     if (!ReviewViewModel::destinationsAllowedBy(policy).count(ExportKit::DestinationKind::clipboard)) {
         // Nothing is read and nothing leaves.
         showCopyOutcome(kClipboardNotAllowed, rect);
+        return;
+    }
+    if (copying_) {
+        // One area is read at a time; the user learns this one was not taken.
+        flash(kStillCopying, rect);
         return;
     }
     copying_ = true;
