@@ -106,6 +106,9 @@ const BlockedApplication kApplications[] = {
      }},
 };
 
+// Tests are named, and failures told, by the application's label.
+void PrintTo(const BlockedApplication& application, std::ostream* out) { *out << application.label; }
+
 // How many pixels of `colour` the picture holds.
 qint64 pixelsOf(const QImage& picture, QRgb colour) {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
