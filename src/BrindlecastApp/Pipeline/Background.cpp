@@ -12,6 +12,8 @@ void onGuiThread(std::function<void()> task) {
     QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
 }
 
-void onWorker(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
+void onWorker(std::function<void()> work, QThreadPool* pool) {
+    (pool ? pool : QThreadPool::globalInstance())->start(std::move(work));
+}
 
 } // namespace BrindlecastApp::Pipeline

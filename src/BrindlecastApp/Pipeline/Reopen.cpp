@@ -11,6 +11,7 @@
 #include "Support/ImageFiles.h"
 
 #include <QFileInfo>
+#include <QThreadPool>
 
 namespace BrindlecastApp::Pipeline {
 
@@ -31,14 +32,27 @@ struct Reopened {
     std::optional<WatermarkStamp> stamp;
 };
 
+// Reopening's own workers: a reopen that takes long (a large capture, a slow disk) waits for one of
+// these, while captures and exports go on on theirs.
+struct ReopenWorkers : QThreadPool {
+    ReopenWorkers() { setMaxThreadCount(2); }
+};
+
+QThreadPool& reopenWorkers() {
+    static ReopenWorkers pool;
+    return pool;
+}
+
 // A reason as the middle of a sentence: without its closing full stop.
 QString clause(QString reason) {
     while (reason.endsWith('.')) reason.chop(1);
     return reason;
 }
 
-Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
+Reopened readCapture(const PipelineEnvironment& env, const QString& path, int ticket) {
     Reopened r;
+    // Asked for another capture while this one waited for a worker: it would be dropped anyway.
+    if (env.reopenRequests && !env.reopenRequests->isLatest(ticket)) return r;
     r.image = Support::ImageFiles::readOwnImage(path, &r.decodeError);
     if (r.image.isNull()) return r;
 
@@ -74,7 +88,7 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
 
 void openExisting(const Environment& env, const QString& path) {
     const int ticket = env->reopenRequests ? env->reopenRequests->begin() : 0;
-    inBackground<Reopened>([env, path] { return readCapture(*env, path); },
+    inBackground<Reopened>([env, path, ticket] { return readCapture(*env, path, ticket); },
                            [env, path, ticket](Outcome<Reopened> outcome) {
                                if (env->reopenRequests && !env->reopenRequests->isLatest(ticket)) return;
                                const QString filename = QFileInfo(path).fileName();
@@ -120,7 +134,8 @@ void openExisting(const Environment& env, const QString& path) {
                                                                 "again: " + clause(reason) +
                                                          ". Only the redactions already in the screenshot apply.");
                                }
-                           });
+                           },
+                           &reopenWorkers());
 }
 
 } // namespace BrindlecastApp::Pipeline
