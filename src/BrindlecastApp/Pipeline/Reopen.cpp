@@ -10,7 +10,9 @@
 #include "SidecarKit/SidecarStore.h"
 #include "Support/ImageFiles.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <QThreadPool>
 
 namespace BrindlecastApp::Pipeline {
@@ -34,12 +36,14 @@ struct Reopened {
 
 // Reopening's own workers: a reopen that takes long (a large capture, a slow disk) waits for one of
 // these, while captures and exports go on on theirs.
-struct ReopenWorkers : QThreadPool {
-    ReopenWorkers() { setMaxThreadCount(2); }
-};
-
-QThreadPool& reopenWorkers() {
-    static ReopenWorkers pool;
+// Owned by the application, so it goes, its reopens finished, while all they use is still there;
+// without an application (nothing to show a capture in), the shared workers.
+QThreadPool* reopenWorkers() {
+    static QPointer<QThreadPool> pool;
+    if (!pool && QCoreApplication::instance()) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(2);
+    }
     return pool;
 }
 
@@ -135,7 +139,7 @@ void openExisting(const Environment& env, const QString& path) {
                                                          ". Only the redactions already in the screenshot apply.");
                                }
                            },
-                           &reopenWorkers());
+                           reopenWorkers());
 }
 
 } // namespace BrindlecastApp::Pipeline

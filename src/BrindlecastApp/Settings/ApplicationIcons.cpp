@@ -10,7 +10,6 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QRunnable>
 #include <QStandardPaths>
 
@@ -26,9 +25,27 @@ constexpr qint64 kMaximumIconBytes = 4 * 1024 * 1024;
 constexpr qint64 kMaximumIndexBytes = 256 * 1024;
 // Themes inheriting themes: a chain longer than this is a loop.
 constexpr int kMaximumThemes = 8;
-const QStringList kExtensions{"png", "svg", "xpm"};
+// Plain characters, not a QStringList: nothing a worker reads may be torn down at exit before it.
+constexpr const char* kExtensions[] = {"png", "svg", "xpm"};
 
-// The image in an icon file, `pixels` on its longer side; null when the file is refused or does
+bool isIconExtension(const QString& suffix) {
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                       [&](const char* extension) { return suffix.compare(QLatin1String(extension), Qt::CaseInsensitive) == 0; });
+}
+
+// The image grown or shrunk to fill a square of `pixels`, centred: a row of icons of every size
+// lines up.
+QImage fitted(const QImage& image, int pixels) {
+    if (image.size() == QSize(pixels, pixels)) return image;
+    const QImage scaled = image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QImage square(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.drawImage((pixels - scaled.width()) / 2, (pixels - scaled.height()) / 2, scaled);
+    return square;
+}
+
+// The image in an icon file filling a square of `pixels`; null when the file is refused or does
 // not decode (a scalable icon without Qt's SVG reader, for one).
 QImage readIconFile(const QString& path, int pixels) {
     std::optional<QByteArray> bytes = Support::SafeFile::read(path, kMaximumIconBytes, Support::SafeFile::Links::follow);
@@ -40,11 +57,8 @@ QImage readIconFile(const QString& path, int pixels) {
     const QSize size = reader.size();
     if (size.isValid() && std::max(size.width(), size.height()) > pixels)
         reader.setScaledSize(size.scaled(pixels, pixels, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-    QImage image = reader.read();
-    if (image.isNull()) return {};
-    if (std::max(image.width(), image.height()) > pixels)
-        image = image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
+    const QImage image = reader.read();
+    return image.isNull() ? QImage() : fitted(image, pixels);
 }
 
 // The theme that `theme` names as its parents in its index.
@@ -75,34 +89,48 @@ int distance(int folderPixels, int pixels) {
     return folderPixels >= pixels ? folderPixels - pixels : 2 * (pixels - folderPixels);
 }
 
+// The size of the icons in one part of a folder's path ("48x48", "48", "48x48@2x"); nothing
+// when the part says no size.
+std::optional<int> sizeInName(QStringView part) {
+    qsizetype i = 0;
+    const auto number = [&]() -> int {
+        const qsizetype start = i;
+        int n = 0;
+        while (i < part.size() && part[i].isDigit() && i - start < 5) n = n * 10 + part[i++].digitValue();
+        return i > start ? n : -1;
+    };
+    const int size = number();
+    if (size <= 0) return std::nullopt;
+    if (i < part.size() && part[i] == u'x' && (++i, number() < 0)) return std::nullopt;
+    int scale = 1;
+    if (i < part.size() && part[i] == u'@') {
+        ++i;
+        scale = number();
+        if (scale <= 0) return std::nullopt;
+        if (i < part.size() && part[i] == u'x') ++i;
+    }
+    return i == part.size() ? std::optional<int>(size * scale) : std::nullopt;
+}
+
 // The size of the icons in a theme's sub-folder, from its path ("48x48/apps", "apps/48",
 // "48x48@2/apps"); 0 for "scalable"; nothing when the path says no size.
-std::optional<int> folderPixels(const QString& relative) {
-    static const QRegularExpression sized(R"(^(\d+)(?:x\d+)?(?:@(\d+)x?)?$)");
-    for (const QString& part : relative.split('/')) {
-        if (part == "scalable") return 0;
-        const QRegularExpressionMatch match = sized.match(part);
-        if (match.hasMatch()) return match.captured(1).toInt() * std::max(1, match.captured(2).toInt());
+std::optional<int> folderPixels(const QString& first, const QString& second) {
+    for (const QString& part : {first, second}) {
+        if (part == u"scalable") return 0;
+        if (const std::optional<int> size = sizeInName(part)) return size;
     }
     return std::nullopt;
 }
 
 // The files of `name` in one theme, nearest to `pixels` first.
-QStringList themeFiles(const QString& theme, const QString& name, int pixels, const QStringList& themeFolders) {
+QStringList themeFiles(const QString& theme, const QString& name, int pixels, const QStringList& themeFolders,
+                       IconFolders& folders) {
     std::vector<std::pair<int, QString>> found;
     for (const QString& folder : themeFolders) {
-        const QDir root(folder + "/" + theme);
-        if (!root.exists()) continue;
-        // Icon themes keep their icons two folders down: a size and a context, in either order.
-        for (const QString& first : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-            for (const QString& second : QDir(root.filePath(first)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
-                const QString relative = first + "/" + second;
-                const std::optional<int> size = folderPixels(relative);
-                if (!size) continue;
-                for (const QString& extension : kExtensions) {
-                    const QString path = root.filePath(relative + "/" + name + "." + extension);
-                    if (QFileInfo(path).isFile()) found.emplace_back(distance(*size, pixels), path);
-                }
+        for (const IconFolders::Sized& sized : folders.of(folder + "/" + theme)) {
+            for (const char* extension : kExtensions) {
+                const QString path = sized.path + "/" + name + "." + QLatin1String(extension);
+                if (QFileInfo(path).isFile()) found.emplace_back(distance(sized.pixels, pixels), path);
             }
         }
     }
@@ -138,12 +166,32 @@ IconSearch IconSearch::current() {
     return search;
 }
 
+const std::vector<IconFolders::Sized>& IconFolders::of(const QString& themeRoot) {
+    const auto known = known_.find(themeRoot);
+    if (known != known_.end()) return known->second;
+    std::vector<Sized>& sized = known_[themeRoot];
+    const QDir root(themeRoot);
+    // Icon themes keep their icons two folders down: a size and a context, in either order.
+    for (const QString& first : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        for (const QString& second : QDir(root.filePath(first)).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+            if (const std::optional<int> pixels = folderPixels(first, second))
+                sized.push_back({root.filePath(first + "/" + second), *pixels});
+        }
+    }
+    return sized;
+}
+
 QImage readApplicationIcon(const QString& iconName, int pixels, const IconSearch& search) {
+    IconFolders folders;
+    return readApplicationIcon(iconName, pixels, search, folders);
+}
+
+QImage readApplicationIcon(const QString& iconName, int pixels, const IconSearch& search, IconFolders& folders) {
     if (iconName.isEmpty() || pixels <= 0) return {};
     if (QDir::isAbsolutePath(iconName)) return readIconFile(iconName, pixels);
     // A theme name is a plain name; an older entry may give it with its extension.
     QString name = iconName;
-    if (kExtensions.contains(QFileInfo(name).suffix().toLower())) name = QFileInfo(name).completeBaseName();
+    if (isIconExtension(QFileInfo(name).suffix())) name = QFileInfo(name).completeBaseName();
     if (name.contains('/') || name.startsWith('.')) return {};
 
     // Each theme with the themes it inherits, "hicolor" last; the first of them with the icon.
@@ -158,22 +206,31 @@ QImage readApplicationIcon(const QString& iconName, int pixels, const IconSearch
         }
     }
     for (const QString& theme : std::as_const(themes))
-        if (QImage image = firstReadable(themeFiles(theme, name, pixels, search.themeFolders), pixels); !image.isNull())
+        if (QImage image = firstReadable(themeFiles(theme, name, pixels, search.themeFolders, folders), pixels);
+            !image.isNull())
             return image;
     QStringList loose;
     for (const QString& folder : search.pixmapFolders)
-        for (const QString& extension : kExtensions) loose << folder + "/" + name + "." + extension;
+        for (const char* extension : kExtensions) loose << folder + "/" + name + "." + QLatin1String(extension);
     return firstReadable(loose, pixels);
 }
 
 QImage genericApplicationIcon(int pixels, const IconSearch& search) {
-    QImage themed = readApplicationIcon(QStringLiteral("application-x-executable"), pixels, search);
+    IconFolders folders;
+    return genericApplicationIcon(pixels, search, folders);
+}
+
+QImage genericApplicationIcon(int pixels, const IconSearch& search, IconFolders& folders) {
+    QImage themed = readApplicationIcon(QStringLiteral("application-x-executable"), pixels, search, folders);
     return themed.isNull() ? ApplicationIcons::placeholder(pixels) : themed;
 }
 
 ApplicationIcons& ApplicationIcons::shared() {
-    static ApplicationIcons icons;
-    return icons;
+    // Owned by the application, so it goes, its reader finished, while everything the reader
+    // uses is still there.
+    static QPointer<ApplicationIcons> icons;
+    if (!icons) icons = new ApplicationIcons(QCoreApplication::instance());
+    return *icons;
 }
 
 ApplicationIcons::~ApplicationIcons() {
@@ -202,8 +259,9 @@ void ApplicationIcons::request(const QString& iconName, int pixels, QObject* con
     // One reader: icons come one after the other, and a slow one holds up only the icons.
     reader_.setMaxThreadCount(1);
     reader_.start(QRunnable::create([this, key, iconName, pixels, search = IconSearch::current()] {
-        QImage image = readApplicationIcon(iconName, pixels, search);
-        if (image.isNull()) image = genericApplicationIcon(pixels, search);
+        // One reader at a time: the folders it lists are only ever touched by it.
+        QImage image = readApplicationIcon(iconName, pixels, search, folders_);
+        if (image.isNull()) image = genericApplicationIcon(pixels, search, folders_);
         // The destructor waits for the reader, so `this` outlives the call being queued.
         QMetaObject::invokeMethod(this, [this, key, image] { deliver(key, image); }, Qt::QueuedConnection);
     }));

@@ -9,6 +9,7 @@
 #include <QThreadPool>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace BrindlecastApp {
@@ -23,16 +24,32 @@ struct IconSearch {
     static IconSearch current();
 };
 
-// The icon an entry's Icon= value names, `pixels` on its longer side: an absolute path is the
+// The sized sub-folders of icon themes, each theme listed once: looking up a hundred icons lists
+// each theme's folders once. Used by one thread at a time.
+class IconFolders {
+public:
+    struct Sized {
+        QString path;
+        int pixels = 0; // 0: scalable
+    };
+    const std::vector<Sized>& of(const QString& themeRoot);
+
+private:
+    std::map<QString, std::vector<Sized>> known_;
+};
+
+// The icon an entry's Icon= value names, filling a square of `pixels`: an absolute path is the
 // file itself; any other name is looked up in the icon themes (and their parents) and then among
 // the loose icons. A desktop entry may come from any program running as the user, so only
 // regular files of a few megabytes are read, a pipe or a device is never opened, and nothing
 // waits on one. A null image when the name leads to nothing readable. Reads files: any thread.
 QImage readApplicationIcon(const QString& iconName, int pixels, const IconSearch& search);
+QImage readApplicationIcon(const QString& iconName, int pixels, const IconSearch& search, IconFolders& folders);
 
 // The generic application icon at `pixels`: the themes' "application-x-executable", else a
 // window symbol. Any thread.
 QImage genericApplicationIcon(int pixels, const IconSearch& search);
+QImage genericApplicationIcon(int pixels, const IconSearch& search, IconFolders& folders);
 
 // The icons of the settings window's applications: read on a worker of their own, so no icon
 // file holds up the window, and kept for the session. GUI thread only.
@@ -42,7 +59,7 @@ public:
     static ApplicationIcons& shared();
 
     // Hands `ready` the icon of `iconName` (the generic one when it leads to nothing readable),
-    // `pixels` on its longer side: at once when it is known, else on the GUI thread once read,
+    // filling a square of `pixels`: at once when it is known, else on the GUI thread once read,
     // as long as `context` lives.
     void request(const QString& iconName, int pixels, QObject* context, std::function<void(const QImage&)> ready);
 
@@ -53,7 +70,7 @@ public:
     void waitForIcons();
 
 private:
-    ApplicationIcons() = default;
+    explicit ApplicationIcons(QObject* parent) : QObject(parent) {}
     ~ApplicationIcons() override;
     void deliver(const QString& key, const QImage& image);
 
@@ -63,6 +80,7 @@ private:
     };
     QHash<QString, QImage> known_;
     QHash<QString, std::vector<Waiting>> waiting_;
+    IconFolders folders_; // the reader's own
     QThreadPool reader_;
 };
 

@@ -12,8 +12,8 @@ using namespace BrindlecastApp;
 
 namespace {
 
-QString icon(const QString& path, int side, QColor colour) {
-    QImage image(side, side, QImage::Format_ARGB32);
+QString icon(const QString& path, int side, QColor colour, int height = 0) {
+    QImage image(side, height > 0 ? height : side, QImage::Format_ARGB32);
     image.fill(colour);
     TestSupport::writeFile(path, QByteArray());
     EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
@@ -23,7 +23,7 @@ QString icon(const QString& path, int side, QColor colour) {
 } // namespace
 
 // An Icon= value leads to a file of the themes (the nearest size, then the parent themes, then
-// "hicolor"), a loose icon or the path itself; a pipe or a terabyte there is refused without
+// "hicolor"), a loose icon or the path itself, whatever its size filling the square asked for; a pipe or a terabyte there is refused without
 // being opened (the traps let go of any reader that opened them), and so is a name that climbs
 // out of the icon folders.
 TEST(ApplicationIcons, ReadsTheNearestRegularIconFileAndNothingElse) {
@@ -36,7 +36,7 @@ TEST(ApplicationIcons, ReadsTheNearestRegularIconFileAndNothingElse) {
     icon(themes + "/Parent/apps/32/inherited.png", 32, Qt::cyan);
     icon(themes + "/hicolor/48x48/apps/own.png", 48, Qt::black);
     icon(themes + "/hicolor/48x48/apps/last.png", 48, Qt::magenta);
-    icon(root + "/pixmaps/loose.png", 40, Qt::yellow);
+    icon(root + "/pixmaps/loose.png", 40, Qt::yellow, 20); // centred, the rest left clear
     const QString absolute = icon(root + "/elsewhere/app.png", 22, Qt::darkGreen);
     TestSupport::FifoTrap pipe(root + "/elsewhere/pipe.png");
     TestSupport::FifoTrap themedPipe(themes + "/Custom/48x48/apps/piped.png");
@@ -51,21 +51,20 @@ TEST(ApplicationIcons, ReadsTheNearestRegularIconFileAndNothingElse) {
     const struct {
         QString name;
         QColor colour; // invalid: nothing
-        int side;
     } cases[] = {
-        {"own", Qt::red, 44},
-        {"own.png", Qt::red, 44},
-        {"sized", Qt::green, 44},
-        {"inherited", Qt::cyan, 32},
-        {"last", Qt::magenta, 44},
-        {"loose", Qt::yellow, 40},
-        {absolute, Qt::darkGreen, 22},
-        {root + "/elsewhere/pipe.png", QColor(), 0},
-        {root + "/elsewhere/huge.png", QColor(), 0},
-        {"piped", QColor(), 0},
-        {"../Custom/48x48/apps/own", QColor(), 0},
-        {"no-such-icon", QColor(), 0},
-        {QString(), QColor(), 0},
+        {"own", Qt::red},
+        {"own.png", Qt::red},
+        {"sized", Qt::green},
+        {"inherited", Qt::cyan},
+        {"last", Qt::magenta},
+        {"loose", Qt::yellow},
+        {absolute, Qt::darkGreen},
+        {root + "/elsewhere/pipe.png", QColor()},
+        {root + "/elsewhere/huge.png", QColor()},
+        {"piped", QColor()},
+        {"../Custom/48x48/apps/own", QColor()},
+        {"no-such-icon", QColor()},
+        {QString(), QColor()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.toStdString());
@@ -75,8 +74,9 @@ TEST(ApplicationIcons, ReadsTheNearestRegularIconFileAndNothingElse) {
             continue;
         }
         ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.size(), QSize(c.side, c.side));
-        EXPECT_EQ(QColor(image.pixel(c.side / 2, c.side / 2)), c.colour);
+        EXPECT_EQ(image.size(), QSize(44, 44)) << "any size fills the square";
+        EXPECT_EQ(QColor(image.pixel(22, 22)), c.colour);
+        EXPECT_EQ(qAlpha(image.pixel(22, 2)), c.name == "loose" ? 0 : 255);
     }
     EXPECT_FALSE(pipe.caughtAReader() || themedPipe.caughtAReader()) << "a pipe was opened";
 
@@ -90,6 +90,6 @@ TEST(ApplicationIcons, ReadsTheNearestRegularIconFileAndNothingElse) {
     });
     delete gone;
     ApplicationIcons::shared().waitForIcons();
-    EXPECT_EQ(shown.size(), genericApplicationIcon(44, IconSearch::current()).size()) << "the generic icon";
+    EXPECT_EQ(shown, genericApplicationIcon(44, IconSearch::current())) << "the generic icon";
     EXPECT_FALSE(pipe.caughtAReader()) << "a pipe was opened";
 }
