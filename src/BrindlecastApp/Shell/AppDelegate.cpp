@@ -26,7 +26,7 @@
 #include "BrindlecastApp/Shell/EditorPreview.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/ReviewPreview.h"
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 #include "BrindlecastApp/Shell/SingleInstance.h"
 #include "CaptureKit/CaptureAuthorization.h"
 #include "CaptureKit/CaptureError.h"
@@ -56,9 +56,9 @@ CaptureKit::ShareableSnapshot liveSnapshot() {
     try {
         return CaptureKit::X11ScreenContentProvider().shareableContent();
     } catch (const CaptureKit::CaptureError& error) {
-        shellLog().error(QString("screen content: %1").arg(error.description()));
+        appLog().error(QString("screen content: %1").arg(error.description()));
     } catch (const CaptureKit::X11Error& error) {
-        shellLog().error(QString("screen content: %1").arg(error.what()));
+        appLog().error(QString("screen content: %1").arg(error.what()));
     }
     return {};
 }
@@ -83,10 +83,11 @@ AppDelegate::Services AppDelegate::Services::live() {
         return monitors;
     };
     services.makePipeline = [](std::shared_ptr<Pipeline::PipelineHost> host,
-                               std::shared_ptr<Pipeline::EditorPresenter> editor) {
+                               std::shared_ptr<Pipeline::EditorPresenter> editor, Theme* theme) {
         Pipeline::LiveWiring wiring;
         wiring.host = std::move(host);
         wiring.editor = std::move(editor);
+        wiring.theme = theme;
         return Pipeline::makeLiveEnvironment(std::move(wiring));
     };
     services.runCapture = [](const Pipeline::Environment& env, const Pipeline::Mode& mode,
@@ -168,7 +169,7 @@ void AppDelegate::wirePipeline() {
     editorWindow_ = std::make_shared<Pipeline::EditorWindowPresenter>(theme_.get(), [self]() -> CaptureLibrary* {
         return self ? &self->library() : nullptr;
     });
-    pipeline_ = services_.makePipeline(host_, editorWindow_);
+    pipeline_ = services_.makePipeline(host_, editorWindow_, theme_.get());
 }
 
 void AppDelegate::createStatusItem() {
@@ -188,7 +189,7 @@ void AppDelegate::createStatusItem() {
     });
     statusItem_->show();
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        shellLog().notice("this desktop shows no tray icons; the global hot keys still capture");
+        appLog().notice("this desktop shows no tray icons; the global hot keys still capture");
 }
 
 void AppDelegate::installEditMenu() { editMenu_ = std::make_unique<EditMenu>(); }
@@ -214,7 +215,7 @@ void AppDelegate::populateMenu() {
 }
 
 void AppDelegate::bringForward(qint64 requesterPid) {
-    shellLog().info(QString("single-instance guard: pid %1 asked this copy to come forward").arg(requesterPid));
+    appLog().info(QString("single-instance guard: pid %1 asked this copy to come forward").arg(requesterPid));
     QWidget* last = nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (!window->isVisible() || window == menu_.get() || window->windowType() == Qt::Popup ||
@@ -316,7 +317,7 @@ void AppDelegate::startEditorPreview() {
         try {
             return env->detect(sample, {}).detections;
         } catch (const std::exception& error) {
-            shellLog().error(QString("detection: %1").arg(error.what()));
+            appLog().error(QString("detection: %1").arg(error.what()));
             return std::vector<DetectionKit::Detection>{};
         }
     }));

@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Shell/AppDelegate.h"
 #include "BrindlecastApp/Design/Theme.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Shell/EditorPreview.h"
@@ -8,7 +8,7 @@
 #include "Support/UserDefaults.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
 #include "BrindlecastApp/Settings/SettingsWindow.h"
@@ -18,7 +18,7 @@
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Shell/LaunchOptions.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
 #include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
 #include "BrindlecastApp/Shell/AboutWindow.h"
@@ -65,7 +65,7 @@ struct Shell {
         services.checkForUpdates = [this] { ++updateChecks; };
         services.windowList = [] { return std::vector<CaptureKit::WindowInfo>{}; };
         services.makePipeline = [this](std::shared_ptr<Pipeline::PipelineHost> host,
-                                       std::shared_ptr<Pipeline::EditorPresenter> editor) {
+                                       std::shared_ptr<Pipeline::EditorPresenter> editor, Theme*) {
             pipeline.env->host = std::move(host);
             if (realEditor) pipeline.env->editor = std::move(editor);
             return pipeline.environment();
