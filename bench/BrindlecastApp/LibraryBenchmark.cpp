@@ -53,6 +53,7 @@ void reloadFullFolder(benchmark::State& state) {
         auto library = std::make_unique<CaptureLibrary>(folder);
         state.ResumeTiming();
         library->reload();
+        library->waitUntilListed();
         benchmark::DoNotOptimize(library->entries().size());
         state.PauseTiming();
         library.reset(); // drops the thumbnails still queued
@@ -68,6 +69,7 @@ void thumbnailsOfFullFolder(benchmark::State& state) {
     for (auto _ : state) {
         kept = std::make_unique<CaptureLibrary>(folder);
         kept->reload();
+        kept->waitUntilListed();
         kept->waitForThumbnails();
     }
     state.counters["rss_MiB_before"] = double(before) / 1024.0;

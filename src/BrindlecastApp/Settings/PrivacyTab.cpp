@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Settings/ApplicationCatalog.h"
+#include "BrindlecastApp/Settings/ApplicationIcons.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Settings/MiniSegmented.h"
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace BrindlecastApp {
 
@@ -52,12 +54,20 @@ QWidget* titleStack(const QString& title, const QString& detail, const QFont& de
     return stack;
 }
 
+// The icon is read on a worker (an entry's icon may be any file); the window symbol stands in
+// until it comes.
 QLabel* applicationIcon(const QString& iconName, qreal scale) {
     auto* icon = new QLabel;
     icon->setFixedSize(kIconSide, kIconSide);
-    QPixmap pixmap = ApplicationCatalog::icon(iconName).pixmap(QSize(kIconSide, kIconSide), scale);
-    icon->setPixmap(pixmap);
     icon->setScaledContents(true);
+    const int pixels = int(std::ceil(kIconSide * scale));
+    const auto show = [icon, scale](const QImage& image) {
+        QPixmap pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(scale);
+        icon->setPixmap(pixmap);
+    };
+    show(ApplicationIcons::placeholder(pixels));
+    ApplicationIcons::shared().request(iconName, pixels, icon, show);
     return icon;
 }
 
