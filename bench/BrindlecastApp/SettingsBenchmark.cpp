@@ -14,7 +14,7 @@
 #include "BrindlecastApp/Settings/PolicySettings.h"
 #include "BrindlecastApp/Settings/SettingsWindow.h"
 #include "BrindlecastApp/Design/DesktopSettings.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "PolicyKit/EffectivePolicy.h"
 #include "Support/UserDefaults.h"
 

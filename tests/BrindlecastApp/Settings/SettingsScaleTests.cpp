@@ -2,7 +2,7 @@
 // layout passes, not timed (the figures are bench/BrindlecastApp/SettingsBenchmark).
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/Theme.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Settings/PatternDraftRow.h"
 #include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
