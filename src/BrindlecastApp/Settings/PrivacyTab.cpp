@@ -158,9 +158,8 @@ void PrivacyTab::rebuild() {
     QWidget* shown = addingPattern_ ? static_cast<QWidget*>(draftRow_) : static_cast<QWidget*>(addPattern_);
     QWidget* kept = addingPattern_ ? static_cast<QWidget*>(addPattern_) : static_cast<QWidget*>(draftRow_);
     patterns << shown;
-    // The page keeps the row it does not show (the draft keeps what was typed while hidden). The
-    // focus it holds stays on the card: passed on to the next control, it would scroll the page.
-    if (kept->isAncestorOf(QApplication::focusWidget())) patterns_->setFocus(Qt::OtherFocusReason);
+    // The page keeps the row it does not show (the draft keeps what was typed while hidden).
+    keepFocusOffScreenMoves(kept);
     kept->hide();
     if (kept->parentWidget() != this) kept->setParent(this);
     patterns_->setRows(patterns);
@@ -280,8 +279,15 @@ void PrivacyTab::commitDraft() {
     if (!policy_ || !policy_->addCustomPattern(pattern)) revealPattern_.reset();
 }
 
+void PrivacyTab::keepFocusOffScreenMoves(QWidget* leaving) {
+    // A focused control that is hidden or disabled hands the focus to the next control, and the
+    // settings page scrolls to wherever that is. The card takes it instead.
+    if (leaving->isAncestorOf(QApplication::focusWidget())) patterns_->setFocus(Qt::OtherFocusReason);
+}
+
 void PrivacyTab::closeDraft() {
     addingPattern_ = false;
+    keepFocusOffScreenMoves(draftRow_); // emptied, the draft disables the Add button it may hold
     draftRow_->reset();
     rebuild();
 }

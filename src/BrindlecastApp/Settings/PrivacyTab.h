@@ -71,6 +71,8 @@ private:
     void scheduleRebuild();
     // Scrolls the settings page just enough to show `row` whole.
     void reveal(QWidget* row);
+    // Moves the keyboard focus to the patterns card when it is inside `leaving`.
+    void keepFocusOffScreenMoves(QWidget* leaving);
 
     QPointer<PolicySettings> policy_;
     ApplicationChooser chooser_;

@@ -241,6 +241,8 @@ TEST(DiagnosticsScale, TwoHundredThousandLinesFitInAScrollingCallout) {
     EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
     // The table below keeps its nine rows in view.
     EXPECT_GE(view->height() - (scroll->mapTo(view, QPoint(0, scroll->height())).y()), 9 * 20);
+    const QString artefacts = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+    if (!artefacts.isEmpty()) window.grab().save(artefacts + "/policy-diagnostics-200000-lines.png");
 }
 
 TEST(DiagnosticsScale, CalloutLinesCollapseRepeatsCapAndCut) {
