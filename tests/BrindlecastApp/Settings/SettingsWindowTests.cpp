@@ -710,6 +710,18 @@ TEST_F(SettingsWindowTest, ManagedPageShowsTheFormOnlyWhenManagedAndItsLinkOpens
     EXPECT_EQ(diagnosticsOpened, 1);
 }
 
+// Counts line up: a value chip is as wide for one figure as for any other.
+TEST_F(SettingsWindowTest, ManagedValueChipsDrawTabularFigures) {
+    json patterns = json::array();
+    for (int i = 0; i < 8; ++i) patterns.push_back({{"Name", "Org " + std::to_string(i)}, {"Regex", "O-[0-9]+"}, {"Action", "blurMandatory"}});
+    folders.setManaged({{"BlockedBundleIDs", {"com.example.Vault"}}, {"PIIPatterns", patterns}});
+    ManagedTab* managed = page<ManagedTab>(open(SettingsTab::managed));
+    std::map<QString, int> widths;
+    for (QWidget* chip : managed->findChildren<QWidget*>("valueChip")) widths[chip->accessibleName()] = chip->width();
+    ASSERT_TRUE(widths.contains("1 enforced") && widths.contains("8 enforced"));
+    EXPECT_EQ(widths["1 enforced"], widths["8 enforced"]);
+}
+
 // --- Diagnostics ------------------------------------------------------------------------------
 
 TEST(PolicyDiagnostics, RowsValuesSourcesAndCounts) {
