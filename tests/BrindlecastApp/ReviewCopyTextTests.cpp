@@ -4,10 +4,12 @@
 #include "CanvasTestSupport.h"
 
 #include <QApplication>
+#include <QSemaphore>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <numbers>
 
 using namespace BrindlecastApp;
@@ -99,6 +101,66 @@ TEST(CanvasCopyText, CensorsDetectionsAndBlursAndRespectsThePolicy) {
         EXPECT_EQ(other.clipboard->writes.size(), c.writes) << c.name;
         EXPECT_EQ(other.extractedRegion.has_value(), c.recognised) << c.name;
     }
+}
+
+// The policy of this moment decides, asked before the text is read and again before it leaves: a
+// clipboard closed while it was read keeps its contents, and a pattern made mandatory meanwhile
+// has the text read again once its findings are in.
+TEST(CanvasCopyText, ThePolicyIsAskedAgainBeforeTheTextLeaves) {
+    {
+        CanvasHarness h;
+        auto closed = std::make_shared<std::atomic<bool>>(false);
+        h.model.setCurrentPolicySource([closed] {
+            return policyAllowing({*closed ? PolicyKit::ExportDestination::folder : PolicyKit::ExportDestination::clipboard});
+        });
+        h.whileReading = [closed] { *closed = true; };
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kClipboardNotAllowed);
+        EXPECT_TRUE(h.clipboard->writes.empty());
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kClipboardNotAllowed);
+    }
+    {
+        CanvasHarness h;
+        auto strict = std::make_shared<std::atomic<bool>>(false);
+        auto reads = std::make_shared<std::atomic<int>>(0);
+        h.model.setCurrentPolicySource([strict] {
+            PolicyKit::EffectivePolicy policy = policyAllowing({PolicyKit::ExportDestination::clipboard});
+            if (*strict) policy.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurMandatory}};
+            return policy;
+        });
+        h.whileReading = [strict, reads] {
+            if (++*reads == 1) *strict = true;
+        };
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kCopied);
+        EXPECT_EQ(*reads, 2);
+        EXPECT_EQ(h.clipboard->writes.size(), 1u);
+    }
+}
+
+// One area is read at a time: a second drag while the first is read says so over the second
+// area, and the first still ends in the clipboard.
+TEST(CanvasCopyText, ASecondDragWhileOneIsReadIsNotDroppedWithoutAWord) {
+    CanvasHarness h;
+    QSemaphore gate;
+    h.extractionGate = &gate;
+    QSignalSpy finished(&h.canvas, &ReviewCanvasView::copyTextFinished);
+    h.model.setTool(AnnotationTool::copyText);
+    h.drag({50, 50}, {300, 300});
+    h.model.setTool(AnnotationTool::copyText);
+    h.drag({400, 300}, {600, 400});
+    const auto notice = h.canvas.copyFlash();
+    EXPECT_TRUE(notice.has_value());
+    if (notice) {
+        EXPECT_EQ(notice->message, ReviewCanvasView::kStillCopying);
+        EXPECT_EQ(notice->rect, QRectF(QPointF(h.at(400, 300)), QSizeF(200, 100)));
+    }
+    EXPECT_EQ(h.model.tool(), AnnotationTool::select);
+    EXPECT_TRUE(finished.isEmpty());
+    gate.release();
+    if (finished.isEmpty()) finished.wait(5000);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.first().first().toString(), ReviewCanvasView::kCopied);
+    EXPECT_EQ(h.extractedRegion, Rect(50, 50, 250, 250));
+    EXPECT_EQ(h.clipboard->writes.size(), 1u);
 }
 
 // With a crop ratio the dashed preview shows the rectangle the text is read from, not the
