@@ -159,7 +159,7 @@ void PrivacyTab::rebuild() {
     QWidget* kept = addingPattern_ ? static_cast<QWidget*>(addPattern_) : static_cast<QWidget*>(draftRow_);
     patterns << shown;
     // The page keeps the row it does not show (the draft keeps what was typed while hidden).
-    keepFocusOffScreenMoves(kept);
+    moveFocusToCardFrom(kept);
     kept->hide();
     if (kept->parentWidget() != this) kept->setParent(this);
     patterns_->setRows(patterns);
@@ -279,7 +279,7 @@ void PrivacyTab::commitDraft() {
     if (!policy_ || !policy_->addCustomPattern(pattern)) revealPattern_.reset();
 }
 
-void PrivacyTab::keepFocusOffScreenMoves(QWidget* leaving) {
+void PrivacyTab::moveFocusToCardFrom(QWidget* leaving) {
     // A focused control that is hidden or disabled hands the focus to the next control, and the
     // settings page scrolls to wherever that is. The card takes it instead.
     if (leaving->isAncestorOf(QApplication::focusWidget())) patterns_->setFocus(Qt::OtherFocusReason);
@@ -287,7 +287,7 @@ void PrivacyTab::keepFocusOffScreenMoves(QWidget* leaving) {
 
 void PrivacyTab::closeDraft() {
     addingPattern_ = false;
-    keepFocusOffScreenMoves(draftRow_); // emptied, the draft disables the Add button it may hold
+    moveFocusToCardFrom(draftRow_); // emptied, the draft disables the Add button it may hold
     draftRow_->reset();
     rebuild();
 }

@@ -72,7 +72,7 @@ private:
     // Scrolls the settings page just enough to show `row` whole.
     void reveal(QWidget* row);
     // Moves the keyboard focus to the patterns card when it is inside `leaving`.
-    void keepFocusOffScreenMoves(QWidget* leaving);
+    void moveFocusToCardFrom(QWidget* leaving);
 
     QPointer<PolicySettings> policy_;
     ApplicationChooser chooser_;
