@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ResidentMemory.h"
+
 #include <memory>
 
 using BrindlecastApp::CaptureLibrary;
@@ -35,15 +37,6 @@ const QString& fullFolder() {
         return folder.path();
     }();
     return path;
-}
-
-long residentKiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
 }
 
 void reloadFullFolder(benchmark::State& state) {
