@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace DetectionKit {
 
@@ -16,6 +17,11 @@ namespace {
 // The engines live in a module of their own, loaded by the first recognition: the recognition and
 // vision libraries they pull in cost an idle app as much memory as everything else it maps. The
 // module is never unloaded; a failure to load it is kept and reported by every recognition.
+// Blocks of this size and more are mapped on their own (the allocator's upper bound).
+constexpr int kOwnPagesFrom = 32 * 1024 * 1024;
+// Free memory at a heap's top kept for the next capture rather than handed back at once.
+constexpr int kKeptHeapTop = 1024 * 1024 * 1024;
+
 struct LoadedModule {
     const EngineModule* module = nullptr;
     std::string error;
@@ -24,10 +30,13 @@ struct LoadedModule {
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
-        // Blocks of 128 KiB and more get pages of their own, handed back when freed. Without this
-        // the allocator raises that bound as the engines free large blocks and then serves them
-        // from the worker threads' heaps, which keep some 100 MB after the engines are let go.
-        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+        // The working blocks of a capture (screen images, recognition and face buffers) stay in
+        // the heaps between captures instead of being mapped, faulted in and unmapped again every
+        // time: only blocks past a 4K screen's image get pages of their own, and the heaps' tops
+        // are not trimmed as blocks are freed. The keeper hands all of it back (malloc_trim) when
+        // it lets the engines go, so an idle app keeps none of it.
+        mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
+        mallopt(M_TRIM_THRESHOLD, kKeptHeapTop);
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
@@ -81,6 +90,9 @@ public:
     std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) override {
         return engine_.with([&](TextRecognizer& engine) { return engine.recognizeAround(image, blanks); });
     }
+    void prepare() override {
+        engine_.with([](TextRecognizer& engine) { engine.prepare(); });
+    }
 
 private:
     KeptEngine<TextRecognizer> engine_{&EngineModule::makeTextRecognizer};
@@ -90,6 +102,9 @@ class KeptFaceDetector final : public FaceDetector {
 public:
     std::vector<Support::Rect> detectFaces(const QImage& image) override {
         return engine_.with([&](FaceDetector& engine) { return engine.detectFaces(image); });
+    }
+    void prepare() override {
+        engine_.with([](FaceDetector& engine) { engine.prepare(); });
     }
 
 private:
@@ -109,6 +124,20 @@ std::shared_ptr<TextRecognizer> sharedTextRecognizer() {
 std::shared_ptr<FaceDetector> sharedFaceDetector() {
     static const auto* shared = new std::shared_ptr<FaceDetector>(std::make_shared<KeptFaceDetector>());
     return *shared;
+}
+
+void prepareSharedRecognizers() {
+    const auto prepare = [](auto engine) {
+        std::thread([engine = std::move(engine)] {
+            try {
+                engine->prepare();
+            } catch (const std::exception&) {
+                // The detection that follows meets the same failure and reports it.
+            }
+        }).detach();
+    };
+    prepare(sharedTextRecognizer());
+    prepare(sharedFaceDetector());
 }
 
 } // namespace DetectionKit

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Pipeline/Background.h"
 #include "BrindlecastApp/Pipeline/Companion.h"
+#include "BrindlecastApp/Pipeline/EditSession.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/ExportDelivery.h"
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
@@ -58,6 +59,7 @@ public:
         : env_(std::move(env)), mode_(std::move(mode)), finished_(std::move(finished)) {}
 
     void start() {
+        if (env_->prepareDetection) env_->prepareDetection();
         auto self = shared_from_this();
         inBackground<Captured>([self] { return self->captureAndDetect(); },
                                [self](Outcome<Captured> outcome) { self->afterCapture(std::move(outcome)); });
@@ -201,25 +203,36 @@ private:
                         });
     }
 
+    // The working copy is written and the editor opened at once; the companion is prepared
+    // meanwhile and follows them (the editor's backdrop waits for it).
     void saveWorkingCopyAndCompanion() {
         try {
             saved_ = saveWorkingCopy(*env_, *captured_.rendered, *captured_.audit);
         } catch (...) {
             return fail(std::current_exception());
         }
-        if (!captured_.contentImage) return copyAutomatically();
+        if (captured_.contentImage) {
+            companionPending_ = true;
+            auto self = shared_from_this();
+            inBackground<PreparedCompanion>(
+                [self] {
+                    const Captured& c = self->captured_;
+                    return prepareCompanion(*self->env_, *c.contentImage, c.image, c.detections, c.patterns);
+                },
+                [self](Outcome<PreparedCompanion> outcome) { self->companionPrepared(std::move(outcome)); });
+        }
+        copyAutomatically();
+    }
 
-        auto self = shared_from_this();
-        inBackground<PreparedCompanion>(
-            [self] {
-                const Captured& c = self->captured_;
-                return prepareCompanion(*self->env_, *c.contentImage, c.image.size(), c.detections, c.patterns);
-            },
-            [self](Outcome<PreparedCompanion> outcome) {
-                if (!outcome.succeeded()) return self->fail(outcome.error);
-                self->writeCompanion(*outcome.value);
-                self->copyAutomatically();
-            });
+    void companionPrepared(Outcome<PreparedCompanion> outcome) {
+        companionPending_ = false;
+        if (outcome.succeeded()) {
+            writeCompanion(*outcome.value);
+        } else {
+            companionFailure_ = outcome.error;
+        }
+        if (const std::shared_ptr<EditSession> edit = edit_.lock()) edit->companionReady(companion_);
+        finishWhenDone();
     }
 
     void writeCompanion(const PreparedCompanion& companion) {
@@ -266,9 +279,18 @@ private:
             request.modeName = mode_.name();
             request.path = saved_.path;
             request.contentImage = companion_;
+            request.contentImagePending = companionPending_;
             request.stamp = saved_.stamp;
-            openEditor(env_, std::move(request));
+            edit_ = openEditor(env_, std::move(request));
         }
+        editorHandled_ = true;
+        finishWhenDone();
+    }
+
+    // The run ends once the editor has its capture and the companion is written (or failed).
+    void finishWhenDone() {
+        if (!editorHandled_ || companionPending_) return;
+        if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr));
         finish(true);
     }
 
@@ -282,6 +304,10 @@ private:
     Captured captured_;
     SavedWorkingCopy saved_;
     std::optional<QImage> companion_;
+    bool companionPending_ = false;
+    std::exception_ptr companionFailure_;
+    bool editorHandled_ = false;
+    std::weak_ptr<EditSession> edit_;
 };
 
 } // namespace

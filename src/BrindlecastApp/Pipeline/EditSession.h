@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace BrindlecastApp {
 class ReviewViewModel;
@@ -55,6 +56,9 @@ public:
     void persist();
     // The last store of an edit still open when the application quits.
     void persistBeforeQuit();
+    // The companion that was still being prepared when the edit opened, or nothing when there is
+    // none after all. Exports under a backdrop wait for it.
+    void companionReady(const std::optional<QImage>& companion);
 
 private:
     EditSession(Environment env, EditorRequest request);
@@ -68,6 +72,8 @@ private:
     std::unique_ptr<ReviewViewModel> viewModel_;
     Ending ending_ = Ending::none;
     bool flattening_ = false;
+    bool companionPending_ = false;
+    std::vector<std::function<void()>> afterCompanion_;
 };
 
 } // namespace BrindlecastApp::Pipeline
