@@ -4,7 +4,7 @@
 #include "BrindlecastApp/Design/SpringValue.h"
 #include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Onboarding/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
 #include "Support/DateFormatter.h"
 #include "Support/Fonts.h"
 #include "Support/RelativeTime.h"

@@ -1,8 +1,8 @@
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Compositor.h"
-#include "BrindlecastApp/Editor/TrafficLightButton.h"
+#include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 
 #include <QApplication>
 #include <QMouseEvent>
