@@ -63,8 +63,8 @@ wait_for_companions() {
 
 for cores in 0-5 0-1; do
     rm -rf "$library"
-    env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache" \
-        XDG_RUNTIME_DIR="$home/runtime" -u QT_QPA_PLATFORM taskset -c "$cores" "$app" >/dev/null 2>&1 &
+    env -u QT_QPA_PLATFORM HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache" \
+        XDG_RUNTIME_DIR="$home/runtime" taskset -c "$cores" "$app" >/dev/null 2>&1 &
     app_pid=$!
     "$bench" --wait-hot-key
     xdotool key super+shift+9

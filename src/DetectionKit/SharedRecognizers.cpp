@@ -14,14 +14,40 @@ namespace DetectionKit {
 
 namespace {
 
+// The process's heap. A capture's working blocks (screen images, recognition and face buffers)
+// come from it and, while the engines are warm, stay there between captures instead of being
+// mapped, faulted in and unmapped again every time; once the engines are let go it is all handed
+// back (malloc_trim). One arena only: the allocator hands back the top of its first arena alone,
+// so the worker threads' own arenas would keep theirs. Set as the program starts, before a
+// second thread allocates.
+constexpr int kOwnPagesFrom = 32 * 1024 * 1024; // blocks past a 4K screen's image are mapped alone
+constexpr int kKeptHeapTopWarm = 1024 * 1024 * 1024;
+constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
+
+[[maybe_unused]] const bool heapSet = [] {
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+    return true;
+}();
+
+// How many engines are warm; the heap's top is kept while any is.
+std::mutex warmMutex;
+int warmEngines = 0;
+
+void engineWarmed() {
+    std::lock_guard lock(warmMutex);
+    if (warmEngines++ == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
+}
+
+void engineCooled() {
+    std::lock_guard lock(warmMutex);
+    if (--warmEngines == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+}
+
 // The engines live in a module of their own, loaded by the first recognition: the recognition and
 // vision libraries they pull in cost an idle app as much memory as everything else it maps. The
 // module is never unloaded; a failure to load it is kept and reported by every recognition.
-// Blocks of this size and more are mapped on their own (the allocator's upper bound).
-constexpr int kOwnPagesFrom = 32 * 1024 * 1024;
-// Free memory at a heap's top kept for the next capture rather than handed back at once.
-constexpr int kKeptHeapTop = 1024 * 1024 * 1024;
-
 struct LoadedModule {
     const EngineModule* module = nullptr;
     std::string error;
@@ -30,13 +56,6 @@ struct LoadedModule {
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
-        // The working blocks of a capture (screen images, recognition and face buffers) stay in
-        // the heaps between captures instead of being mapped, faulted in and unmapped again every
-        // time: only blocks past a 4K screen's image get pages of their own, and the heaps' tops
-        // are not trimmed as blocks are freed. The keeper hands all of it back (malloc_trim) when
-        // it lets the engines go, so an idle app keeps none of it.
-        mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
-        mallopt(M_TRIM_THRESHOLD, kKeptHeapTop);
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
@@ -69,7 +88,12 @@ public:
               if (!loaded.module) throw RecognitionError(loaded.error);
               std::shared_ptr<Engine> engine = (loaded.module->*maker)();
               if (!engine) throw RecognitionError("the recognition engine could not be made");
-              return engine;
+              engineWarmed();
+              // The keeper hands the heap back after this runs.
+              return std::shared_ptr<void>(engine.get(), [engine](void*) mutable {
+                  engine.reset();
+                  engineCooled();
+              });
           }) {}
 
     template <typename Use>

@@ -1,6 +1,7 @@
 #include "PipelineTestSupport.h"
 
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
 
 #include <QImageReader>
 
