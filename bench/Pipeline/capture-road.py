@@ -17,7 +17,6 @@ windows) is the caller's (run-capture-road.sh).
 import argparse
 import json
 import os
-import resource
 import shutil
 import statistics
 import subprocess
