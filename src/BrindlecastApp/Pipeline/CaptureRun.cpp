@@ -15,6 +15,7 @@
 #include "Support/IoError.h"
 
 #include <algorithm>
+#include <future>
 #include <type_traits>
 
 namespace BrindlecastApp::Pipeline {
@@ -113,14 +114,22 @@ private:
 
         try {
             c.patterns = patternInputs(c.policy);
+            const bool writesWorkingCopy = !env_->legacyReviewRequested();
+            const QDateTime takenAt = env_->now();
+            const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
+            // Most captures have no mandatory finding: their working copy is the capture with its
+            // mark, encoded while detection runs. One with a mandatory finding is drawn again.
+            std::future<RenderedWorkingCopy> plain;
+            if (writesWorkingCopy)
+                plain = std::async(std::launch::async, [&] { return renderWorkingCopy(c.image, {}, mark, takenAt); });
             DetectionKit::DetectionResult result = env_->detect(c.image, c.patterns);
             for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
             c.detections = std::move(result.detections);
             c.unfinished = std::move(result.unfinished);
-            if (!env_->legacyReviewRequested()) {
-                const QDateTime takenAt = env_->now();
-                const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
-                c.rendered = renderWorkingCopy(c.image, c.detections, mark, takenAt);
+            if (writesWorkingCopy) {
+                c.rendered = mandatoryDetections(c.detections).empty()
+                                 ? plain.get()
+                                 : renderWorkingCopy(c.image, c.detections, mark, takenAt);
             }
         } catch (...) {
             c.failure = std::current_exception();
