@@ -8,8 +8,16 @@ figures are printed side by side:
   app: hot key -> working copy written, -> companion written, CPU-seconds and page faults per capture
   flameshot: start -> its PNG written and the process gone, CPU-seconds per capture
   with --editor: working copy -> the editor's window on screen (its title is the file's name)
+  with --memory: resident memory at start, after one capture, after forty and a minute after the
+  last (how much of it anonymous, mapped files and shared memory), then the first capture after
+  the detection engines were let go
 
   capture-road.py --app BIN --bench BIN --cores 0-5 [--warm 20] [--editor N] [--editor-only]
+                  [--policy default|mandatory] [--auto-copy] [--memory] [--memory-only]
+
+--policy mandatory gives the app a policy that makes e-mail addresses mandatory (every capture is
+searched before its working copy is written); default leaves the policy as it comes, whose
+findings are all suggested. --auto-copy turns on the automatic copy to the clipboard.
 
 --bench is pipeline-bench, which tells when the app holds its hot key. The screen (text-dense
 windows) is the caller's (run-capture-road.sh).
@@ -58,15 +66,39 @@ def visible_window(name):
     return result.returncode == 0 and result.stdout.strip() != b""
 
 
+def memory_mb(pid):
+    """Resident memory in MB: in all, anonymous, mapped files and shared memory."""
+    fields = {}
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            key, _, value = line.partition(":")
+            if key in ("VmRSS", "RssAnon", "RssFile", "RssShmem"):
+                fields[key] = int(value.split()[0]) / 1024
+    return fields
+
+
+def memory_line(label, pid):
+    m = memory_mb(pid)
+    return (f"  {label:<28} resident {m['VmRSS']:5.0f} MB (anonymous {m['RssAnon']:.0f}, files {m['RssFile']:.0f}, "
+            f"shared memory {m['RssShmem']:.1f})")
+
+
+MANDATORY_POLICY = [{"Name": "email", "Action": "blurMandatory"}]
+
+
 class App:
-    def __init__(self, binary, bench, cores, editor):
+    def __init__(self, binary, bench, cores, editor, policy="default", auto_copy=False):
         self.binary, self.bench, self.cores = binary, bench, cores
         self.home = tempfile.mkdtemp(prefix="capture-road-")
         self.library = os.path.join(self.home, "Pictures", "Brindlecast")
         config = os.path.join(self.home, "config", "app.brindlecast")
         os.makedirs(config)
+        preferences = {"settings.showFloatingThumbnail": False, "settings.openEditorAfterCapture": editor,
+                       "settings.copyToClipboardAutomatically": auto_copy}
+        if policy == "mandatory":
+            preferences["PIIPatterns"] = MANDATORY_POLICY
         with open(os.path.join(config, "preferences.json"), "w") as f:
-            json.dump({"settings.showFloatingThumbnail": False, "settings.openEditorAfterCapture": editor}, f)
+            json.dump(preferences, f)
         self.env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
                         XDG_DATA_HOME=self.home + "/data", XDG_CACHE_HOME=self.home + "/cache",
                         XDG_RUNTIME_DIR=self.home + "/runtime")
@@ -125,11 +157,26 @@ class App:
             time.sleep(0.002)
         if name is None or companion is None:
             raise SystemExit("the capture did not come")
-        # What the capture still does after its files (the library, the editor) counts too.
-        time.sleep(0.6)
+        # What the capture still does after its files (detection for the editor or the automatic
+        # copy, the library) counts too: until the app is idle again.
+        settled = self.settle()
         cpu1, faults1 = process_times(self.process.pid)
-        return {"copy": copy, "companion": companion, "window": window, "cpu": cpu1 - cpu0 - 0.6 * idle_cpu_rate,
-                "faults": faults1 - faults0}
+        return {"copy": copy, "companion": companion, "window": window,
+                "cpu": cpu1 - cpu0 - (settled - start) * idle_cpu_rate, "faults": faults1 - faults0}
+
+    def settle(self, quiet=0.3, timeout=60):
+        """Waits until the app has used no more than its idle rate (plus 10 ms) for `quiet`
+        seconds, at least 0.6 s; returns the moment it was quiet."""
+        time.sleep(0.3)
+        deadline = time.monotonic() + timeout
+        last, _ = process_times(self.process.pid)
+        while time.monotonic() < deadline:
+            time.sleep(quiet)
+            now, _ = process_times(self.process.pid)
+            if now - last <= quiet * idle_cpu_rate + 0.01:
+                return time.monotonic()
+            last = now
+        return time.monotonic()
 
 
 idle_cpu_rate = 0.0
@@ -161,18 +208,27 @@ def load():
     return open("/proc/loadavg").read().split()[:3]
 
 
-def road(args):
+def measure_idle_rate(app):
+    """The idle app's own CPU rate, taken out of every capture's figure."""
     global idle_cpu_rate
-    app = App(args.app, args.bench, args.cores, editor=False)
+    cpu0, _ = process_times(app.process.pid)
+    time.sleep(2)
+    idle_cpu_rate = (process_times(app.process.pid)[0] - cpu0) / 2
+
+
+def settings_text(args, editor):
+    return (f"policy {args.policy}, editor {'on' if editor else 'off'}, "
+            f"automatic copy {'on' if args.auto_copy else 'off'}")
+
+
+def road(args):
+    app = App(args.app, args.bench, args.cores, editor=False, policy=args.policy, auto_copy=args.auto_copy)
     shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
     try:
         app.start()
-        # The idle app's own CPU rate, taken out of every capture's figure.
-        cpu0, _ = process_times(app.process.pid)
-        time.sleep(2)
-        idle_cpu_rate = (process_times(app.process.pid)[0] - cpu0) / 2
-        print(f"cores {args.cores}; load {' '.join(load())}; idle app {idle_cpu_rate * 1000:.1f} ms CPU/s; "
-              f"resident at start {resident_mb(app.process.pid):.0f} MB")
+        measure_idle_rate(app)
+        print(f"cores {args.cores}; {settings_text(args, False)}; load {' '.join(load())}; "
+              f"idle app {idle_cpu_rate * 1000:.1f} ms CPU/s; resident at start {resident_mb(app.process.pid):.0f} MB")
         first_flame = flameshot(args.cores, shots, 0)
         first_app = app.capture()
         ours, theirs = [], []
@@ -204,10 +260,11 @@ def road(args):
 
 def editor_road(args):
     """The editor's window after the working copy: a first capture, then warm ones."""
-    app = App(args.app, args.bench, args.cores, editor=True)
+    app = App(args.app, args.bench, args.cores, editor=True, policy=args.policy, auto_copy=args.auto_copy)
     try:
         app.start()
-        print(f"cores {args.cores}; load {' '.join(load())}; editor on")
+        measure_idle_rate(app)
+        print(f"cores {args.cores}; {settings_text(args, True)}; load {' '.join(load())}")
         results = [app.capture(editor=True) for _ in range(args.editor + 1)]
         first, warm = results[0], results[1:]
         print(f"  first capture: working copy {first['copy']:.3f} s, window {first['window']:.3f} s "
@@ -219,6 +276,35 @@ def editor_road(args):
         app.cleanup()
 
 
+def memory_road(args):
+    """Resident memory through forty captures and a minute after, then the first capture after
+    the detection engines were let go, against flameshot just before it."""
+    editor = bool(args.editor)
+    app = App(args.app, args.bench, args.cores, editor=editor, policy=args.policy, auto_copy=args.auto_copy)
+    shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
+    try:
+        app.start()
+        measure_idle_rate(app)
+        pid = app.process.pid
+        print(f"cores {args.cores}; {settings_text(args, editor)}; memory; load {' '.join(load())}")
+        print(memory_line("at start", pid))
+        app.capture(editor=editor)
+        print(memory_line("after one capture", pid))
+        for _ in range(39):
+            app.capture(editor=editor)
+        print(memory_line("after forty captures", pid))
+        time.sleep(65)
+        print(memory_line("a minute after the last", pid))
+        theirs = flameshot(args.cores, shots, 0)
+        ours = app.capture(editor=editor)
+        print(f"  first capture after the engines were let go: {ours['copy']:.3f} s = "
+              f"{ours['copy'] / theirs['copy']:.2f}x flameshot's {theirs['copy']:.3f} s; CPU {ours['cpu']:.2f} s; "
+              f"load {' '.join(load())}")
+    finally:
+        app.cleanup()
+        shutil.rmtree(shots, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--app", required=True)
@@ -227,11 +313,20 @@ def main():
     parser.add_argument("--warm", type=int, default=20)
     parser.add_argument("--editor", type=int, default=0, help="warm captures with the editor on")
     parser.add_argument("--editor-only", action="store_true")
+    parser.add_argument("--policy", choices=["default", "mandatory"], default="default")
+    parser.add_argument("--auto-copy", action="store_true")
+    parser.add_argument("--memory", action="store_true", help="resident memory through forty captures and a minute")
+    parser.add_argument("--memory-only", action="store_true")
     args = parser.parse_args()
+    if args.memory_only:
+        memory_road(args)
+        return
     if not args.editor_only:
         road(args)
     if args.editor:
         editor_road(args)
+    if args.memory:
+        memory_road(args)
 
 
 if __name__ == "__main__":

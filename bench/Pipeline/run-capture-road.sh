@@ -3,12 +3,17 @@
 # virtual display of its own with openbox and a text-dense application screen (a light window
 # filling the screen, a dark one over it), interleaved, pinned to six cores and then to two:
 # ratios, CPU-seconds per capture, the companion, the editor's window after the working copy,
-# and a 3840x2160 capture's editor. Run it on a quiet machine; the load is printed with the figures.
-# Usage: bench/Pipeline/run-capture-road.sh [BUILD_FOLDER] [WARM_CAPTURES]   (default build/bench, 20)
+# and a 3840x2160 capture's editor; each with the policy as it comes (every finding suggested) and
+# with a policy that makes a pattern mandatory; then the resident memory through forty captures and
+# a minute after them, with the first capture after the detection engines were let go. Run it on a
+# quiet machine; the load is printed with the figures.
+# Usage: bench/Pipeline/run-capture-road.sh [BUILD_FOLDER] [WARM_CAPTURES] [PARTS]
+#   (default build/bench, 20, "road memory large"; PARTS names the parts to run)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=${1:-$root/build/bench}
 warm=${2:-20}
+parts=${3:-road memory large}
 
 "$root/scripts/deps" >/dev/null
 for tool in flameshot xdotool taskset Xvfb openbox; do
@@ -55,13 +60,30 @@ start_display() {
 }
 
 road="$root/bench/Pipeline/capture-road.py"
+measure() { taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" "$@"; }
+echo "uptime: $(uptime)"
 start_display 1920 1080
-echo "== 1920x1080, six cores"
-taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-5 --warm "$warm" --editor 5
-echo "== 1920x1080, two cores"
-taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-1 --warm "$warm" --editor 5
+if [[ " $parts " == *" road "* ]]; then
+    for policy in default mandatory; do
+        echo "== 1920x1080, six cores, policy $policy"
+        measure --cores 0-5 --warm "$warm" --editor 5 --policy "$policy"
+        echo "== 1920x1080, two cores, policy $policy"
+        measure --cores 0-1 --warm "$warm" --editor 5 --policy "$policy"
+    done
+fi
+if [[ " $parts " == *" memory "* ]]; then
+    echo "== 1920x1080, six cores, memory, policy default, editor on"
+    measure --cores 0-5 --editor 1 --memory-only
+    echo "== 1920x1080, six cores, memory, policy mandatory, editor off"
+    measure --cores 0-5 --policy mandatory --memory-only
+fi
 stop_display
 
-start_display 3840 2160
-echo "== 3840x2160, six cores, editor on"
-taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-5 --editor 5 --editor-only
+if [[ " $parts " == *" large "* ]]; then
+    start_display 3840 2160
+    for policy in default mandatory; do
+        echo "== 3840x2160, six cores, editor on, policy $policy"
+        measure --cores 0-5 --editor 5 --editor-only --policy "$policy"
+    done
+fi
+echo "uptime: $(uptime)"

@@ -90,6 +90,13 @@ QRect displayArea(const DisplayInfo& display, const X11Connection& x) {
 
 } // namespace
 
+X11ScreenContentProvider::~X11ScreenContentProvider() {
+    if (const std::shared_ptr<X11Session> session = readFrom_.lock()) {
+        std::lock_guard lock(session->mutex());
+        session->releaseSharedMemory();
+    }
+}
+
 ShareableSnapshot X11ScreenContentProvider::shareableContent() {
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
@@ -144,6 +151,7 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
                                                 bool desktopLess) {
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
+    readFrom_ = session;
     X11Connection& x = session->connection();
     // Only the images that will be drawn need settling; settled even with nothing excluded, as
     // this process's windows are always left out, and an image made while one of them lay
@@ -171,6 +179,7 @@ QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, cons
 QImage X11ScreenContentProvider::captureWindow(const WindowInfo& window) {
     const std::shared_ptr<X11Session> session = X11Session::current();
     std::lock_guard lock(session->mutex());
+    readFrom_ = session;
     X11Connection& x = session->connection();
     // Only the window's own pixels may show: the one image drawn must be settled.
     const auto target = [&](const X11TopLevel& t) { return t.client(window.windowID) != nullptr; };

@@ -103,11 +103,16 @@ X11Session::X11Session(std::unique_ptr<X11Connection> connection, const QByteArr
     redirectTopLevels();
 }
 
-X11Session::~X11Session() {
-    if (sharedMemory_) {
-        xcb_shm_detach(connection_->get(), sharedSegment_);
-        shmdt(sharedMemory_);
-    }
+X11Session::~X11Session() { releaseSharedMemory(); }
+
+void X11Session::releaseSharedMemory() {
+    if (!sharedMemory_) return;
+    xcb_shm_detach(connection_->get(), sharedSegment_);
+    // The server lets go of the segment before it is gone from here too.
+    xcb_flush(connection_->get());
+    shmdt(sharedMemory_);
+    sharedMemory_ = nullptr;
+    sharedMemorySize_ = 0;
 }
 
 void X11Session::requireExtensions() {
@@ -268,12 +273,7 @@ QImage X11Session::readThroughSharedMemory(xcb_drawable_t drawable, int x, int y
     xcb_connection_t* c = connection_->get();
     const std::size_t size = std::size_t(width) * height * 4;
     if (size > sharedMemorySize_) {
-        if (sharedMemory_) {
-            xcb_shm_detach(c, sharedSegment_);
-            shmdt(sharedMemory_);
-            sharedMemory_ = nullptr;
-            sharedMemorySize_ = 0;
-        }
+        releaseSharedMemory();
         sharedMemoryId_ = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
         if (sharedMemoryId_ < 0) {
             sharedMemoryUsable_ = false;

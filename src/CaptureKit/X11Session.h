@@ -54,6 +54,9 @@ public:
     // The pixels of a 24- or 32-bit drawable as Format_ARGB32_Premultiplied (a 24-bit one opaque),
     // through shared memory when the server offers it.
     QImage readImage(xcb_drawable_t drawable, int x, int y, int width, int height, std::uint8_t depth);
+    // Gives back the shared memory images were read through (a 4K screen's is 32 MB); the next
+    // read makes it again. Call under mutex().
+    void releaseSharedMemory();
 
     X11Session(std::unique_ptr<X11Connection> connection, const QByteArray& displayName);
     ~X11Session();

@@ -43,9 +43,16 @@ TEST(CaptureRun, EachWayThroughTheRoadEndsAsDescribed) {
         {"not authorised", [](Harness& h) { h.screen->unauthorised = true; }, {}, {}, {}, false, 0, 1},
         {"other capture failure", [](Harness&) {}, {}, {{"Capture failed", "windowNotFound"}},
          {"capture failed: windowNotFound"}, false, 0},
-        {"detection fails",
-         [](Harness& h) { h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); }; },
+        {"detection fails, a mandatory pattern",
+         [](Harness& h) {
+             h.policy.piiPatterns = {{"ssn", "", PolicyKit::PIIAction::blurMandatory}};
+             h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); };
+         },
          {"capture"}, {{"Export failed", "no engine"}}, {"pipeline failed: no engine"}, false, 0},
+        // Written before its findings were looked for: what was written stays, the editor with it.
+        {"detection fails, no mandatory pattern",
+         [](Harness& h) { h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); }; },
+         {"capture", "export"}, {{"Export failed", "no engine"}}, {"pipeline failed: no engine"}, true, 2, 0, 1},
         {"working copy cannot be written",
          [](Harness& h) { TestSupport::writeFile(h.libraryFolder, "a file where the folder belongs"); },
          {"capture"}, {{"Export failed", "create folder"}}, {"pipeline failed: create folder"}, false, 0},
@@ -301,7 +308,10 @@ TEST(CaptureRun, AutomaticCopyHappensOnlyWhenEveryConditionHolds) {
         h.policy.mandatoryReview = row.mandatoryReview;
         if (!row.clipboardAllowed) h.policy.allowedExportDestinations = {PolicyKit::ExportDestination::folder};
         h.found = {suggested("phone", Support::Rect(40, 40, 80, 16))};
-        if (row.mandatoryFinding) h.found.push_back(mandatory("ssn", Support::Rect(40, 80, 80, 16)));
+        if (row.mandatoryFinding) {
+            h.policy.piiPatterns = {{"ssn", "", PolicyKit::PIIAction::blurMandatory}};
+            h.found.push_back(mandatory("ssn", Support::Rect(40, 80, 80, 16)));
+        }
         if (!row.host) h.withoutHost();
         ASSERT_EQ(h.capture(Mode::display()), true);
         EXPECT_EQ(h.clipboard->copies, row.copied ? 1 : 0);
@@ -334,6 +344,7 @@ TEST(CaptureRun, TheAutomaticCopyHidesEverySuggestedFindingOfTheWorkingCopy) {
 
 TEST(CaptureRun, ACaptureStartedWhileAnotherIsDetectingKeepsItsOwnFiles) {
     Harness h;
+    h.policy.piiPatterns = {{"email", "", PolicyKit::PIIAction::blurMandatory}};
     std::atomic<bool> release{false};
     std::atomic<int> entered{0};
     h.detector = [&](const QImage& image) {

@@ -244,6 +244,58 @@ TEST(ReviewRedactions, AModelDestroyedDuringARunIsNeverTouched) {
     EXPECT_EQ(*detector.calls, 1);
 }
 
+// A capture written before its findings: the model counts as detecting until the owner brings
+// them. What waits for them sees them; when the owner's run fails, what waited is refused (and is
+// not looked for again behind the user's back), and the next request looks for them itself.
+TEST(ReviewRedactions, FindingsTheOwnerLooksForAreWaitedForAndTheirFailureRefuses) {
+    struct Row {
+        const char* name;
+        std::optional<std::vector<Detection>> found;
+        bool covered;
+        std::vector<QString> redacted;
+    };
+    const Row rows[] = {
+        {"the owner's findings arrive", std::vector<Detection>{suggestedAt(10, "555-0100")}, true, {"555-0100"}},
+        {"the owner's run fails", std::nullopt, false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto runs = std::make_shared<std::atomic<int>>(0);
+        auto model = makeModel({.detect = [runs](const QImage&, const std::vector<DetectionKit::PatternInput>&) {
+            ++*runs;
+            return std::vector<Detection>{suggestedAt(70, "found again")};
+        }});
+        model->awaitDetections();
+        EXPECT_TRUE(model->isDetectingPII());
+        model->runDetectPII();
+        std::optional<bool> covered;
+        bool settled = false;
+        model->whenDetectionsCover(model->currentPolicy(), [&](bool c) { covered = c; });
+        model->whenDetectionsSettled([&] { settled = true; });
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(covered.has_value() || settled) << "nothing goes before the findings";
+
+        model->receiveDetections(row.found);
+        EXPECT_FALSE(model->isDetectingPII());
+        ASSERT_TRUE(covered.has_value());
+        EXPECT_EQ(*covered, row.covered);
+        EXPECT_TRUE(settled);
+        EXPECT_EQ(model->detectionsKnown(), row.found.has_value());
+        EXPECT_EQ(texts(model->detectionsToRedact()), row.redacted);
+        EXPECT_EQ(*runs, 0) << "Detect PII waits for the owner's run instead of starting one";
+
+        // A late second answer changes nothing; the next export looks for what is unknown.
+        model->receiveDetections(std::vector<Detection>{mandatoryAt(0, "stray")});
+        EXPECT_TRUE(model->mandatory().empty());
+        std::optional<bool> next;
+        model->whenDetectionsCover(model->currentPolicy(), [&](bool c) { next = c; });
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return next.has_value(); }, 10000));
+        EXPECT_TRUE(*next);
+        EXPECT_EQ(*runs, row.found ? 0 : 1);
+        EXPECT_TRUE(model->detectionsKnown());
+    }
+}
+
 // What an export asks first: do the detections hold what the policy of this moment makes
 // mandatory? The opening policy's patterns are held; a pattern made mandatory since is looked for
 // once, with the new policy's patterns, and its findings are hidden even where the user released

@@ -13,6 +13,7 @@
 #include "BrindlecastApp/Pipeline/WorkingCopy.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/CaptureService.h"
+#include "DetectionKit/PIIDetector.h"
 #include "Support/IoError.h"
 
 #include <algorithm>
@@ -26,8 +27,8 @@ namespace {
 using CaptureKit::CaptureError;
 using DetectionKit::Detection;
 
-// What the worker hands back: the capture, its findings and the rendered working copy, or the
-// failure that ends the run.
+// What the worker hands back: the capture, its findings (when they were looked for before the
+// working copy) and the rendered working copy, or the failure that ends the run.
 struct Captured {
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
@@ -36,6 +37,9 @@ struct Captured {
     std::vector<Detection> detections;
     std::vector<DetectionKit::UnfinishedPattern> unfinished;
     std::vector<DetectionKit::PatternInput> patterns;
+    // Detection ran before anything was written: the policy makes a pattern mandatory (the working
+    // copy must hide its findings), or the review window takes the capture.
+    bool searchedFirst = false;
     std::optional<RenderedWorkingCopy> rendered;
     // The main capture failed: nothing was recorded yet.
     std::exception_ptr captureFailure;
@@ -55,13 +59,44 @@ CaptureKit::WindowInfo frontmostWindow(const PipelineEnvironment& env, CaptureKi
     throw CaptureError::windowNotFound();
 }
 
+bool editorWanted(const PipelineEnvironment& env) { return !env.host || env.host->settings().openEditorAfterCapture; }
+bool copySettingOn(const PipelineEnvironment& env) { return env.host && env.host->settings().copyToClipboardAutomatically; }
+
+// Whether the policy lets the automatic copy happen, as far as it can be told before the findings.
+bool copyAllowed(const PolicyKit::EffectivePolicy& policy) {
+    return allowedDestinations(policy).count(ExportKit::DestinationKind::clipboard) && !policy.mandatoryReview;
+}
+
+// Whether the capture's findings are looked for before anything is written: the review window
+// takes the capture, or the policy makes a pattern mandatory (the working copy must hide its
+// findings). Otherwise nothing found can change what is written.
+bool searchesFirst(const PipelineEnvironment& env, const std::vector<DetectionKit::PatternInput>& patterns) {
+    return env.legacyReviewRequested() || !DetectionKit::PIIDetector::mandatoryPatterns(patterns).empty();
+}
+
+// What may use a capture's findings besides its working copy, as the settings say (read on the
+// GUI thread).
+struct FindingUsers {
+    bool editor = false;
+    bool copy = false;
+
+    static FindingUsers of(const PipelineEnvironment& env) { return {editorWanted(env), copySettingOn(env)}; }
+    // Whether a capture under `policy` will look for its findings.
+    bool lookFor(const PipelineEnvironment& env, const PolicyKit::EffectivePolicy& policy,
+                 const std::vector<DetectionKit::PatternInput>& patterns) const {
+        return searchesFirst(env, patterns) || editor || (copy && copyAllowed(policy));
+    }
+};
+
 class CaptureRun : public std::enable_shared_from_this<CaptureRun> {
 public:
     CaptureRun(Environment env, Mode mode, std::function<void(bool)> finished)
         : env_(std::move(env)), mode_(std::move(mode)), finished_(std::move(finished)) {}
 
     void start() {
-        if (env_->prepareDetection) env_->prepareDetection();
+        // Read here, where the settings live. Only a hint for loading the engines: each use of the
+        // findings starts detection itself.
+        users_ = FindingUsers::of(*env_);
         auto self = shared_from_this();
         inBackground<Captured>([self] { return self->captureAndDetect(); },
                                [self](Outcome<Captured> outcome) { self->afterCapture(std::move(outcome)); });
@@ -70,14 +105,18 @@ public:
 private:
     const PipelineLog& log() const { return env_->log; }
 
-    // Worker: policy, audit trail, the captures, the capture event, detection and the rendered
-    // working copy.
+    // Worker: policy, audit trail, the captures, the capture event, the rendered working copy and,
+    // when the working copy or the review window depends on them, the findings.
     Captured captureAndDetect() const {
         Captured c;
         const PolicyKit::PolicyResolution resolution = env_->resolvePolicy();
         c.policy = resolution.policy;
         for (const QString& diagnostic : resolution.diagnostics) log().error("policy: " + diagnostic);
         c.audit = env_->makeAuditLog(c.policy);
+        c.patterns = patternInputs(c.policy);
+        c.searchedFirst = searchesFirst(*env_, c.patterns);
+        // The engines load while the screen is read.
+        if (users_.lookFor(*env_, c.policy, c.patterns) && env_->prepareDetection) env_->prepareDetection();
 
         const std::shared_ptr<CaptureKit::ScreenContentProvider> provider = env_->makeScreenProvider();
         const CaptureKit::CaptureService service(c.policy, provider);
@@ -114,10 +153,15 @@ private:
         }
 
         try {
-            c.patterns = patternInputs(c.policy);
             const bool writesWorkingCopy = !env_->legacyReviewRequested();
             const QDateTime takenAt = env_->now();
             const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
+            // Without a mandatory pattern nothing found can change the working copy's pixels: it is
+            // written now, and the findings are looked for afterwards by whatever uses them.
+            if (!c.searchedFirst) {
+                c.rendered = renderWorkingCopy(c.image, {}, mark, takenAt);
+                return c;
+            }
             // Most captures have no mandatory finding: their working copy is the capture with its
             // mark, encoded while detection runs. One with a mandatory finding is drawn again.
             std::future<RenderedWorkingCopy> plain;
@@ -153,6 +197,7 @@ private:
         captured_ = std::move(*outcome.value);
         if (captured_.captureFailure) return refuse(captured_.captureFailure);
         if (captured_.failure) return fail(captured_.failure);
+        findings_ = captured_.searchedFirst ? Findings::known : Findings::notStarted;
         tellBeforeWriting();
         if (env_->legacyReviewRequested()) return reviewInstead();
         saveWorkingCopyAndCompanion();
@@ -168,9 +213,49 @@ private:
                 env_->alerts->show(alert.message, alert.informativeText);
             }
         }
+        tellUnfinished();
+    }
+
+    void tellUnfinished() {
         if (const std::optional<AlertText> alert = unfinishedPatternsAlert(captured_.unfinished)) {
             env_->alerts->show(alert->message, alert->informativeText);
         }
+    }
+
+    // Starts looking for the findings of a capture written before them, once, for the first
+    // of the editor and the automatic copy that needs them.
+    void detectAfterWriting() {
+        if (findings_ != Findings::notStarted) return;
+        findings_ = Findings::running;
+        auto self = shared_from_this();
+        inBackground<DetectionKit::DetectionResult>(
+            [env = env_, image = captured_.image, patterns = captured_.patterns] { return env->detect(image, patterns); },
+            [self](Outcome<DetectionKit::DetectionResult> outcome) { self->detectedAfterWriting(std::move(outcome)); });
+    }
+
+    // The findings reach the open edit (whose exports waited for them) and the automatic copy;
+    // a failure leaves the working copy as written and is told as any failure of detection.
+    void detectedAfterWriting(Outcome<DetectionKit::DetectionResult> outcome) {
+        const std::shared_ptr<EditSession> edit = edit_.lock();
+        if (!outcome.succeeded()) {
+            findings_ = Findings::failed;
+            copyPending_ = false;
+            if (edit) edit->detectionsFailed();
+            log().error("pipeline failed: " + describe(outcome.error));
+            env_->alerts->show("Export failed", alertText(outcome.error));
+            return finishWhenDone();
+        }
+        findings_ = Findings::known;
+        DetectionKit::DetectionResult& result = *outcome.value;
+        for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
+        captured_.detections = std::move(result.detections);
+        captured_.unfinished = std::move(result.unfinished);
+        if (edit) edit->detectionsArrived(captured_.detections);
+        if (std::exchange(copyPending_, false)) {
+            copyNow();
+        }
+        tellUnfinished();
+        finishWhenDone();
     }
 
     // The main capture failed: the policy refused it, access is missing, or it simply failed.
@@ -224,13 +309,14 @@ private:
         if (captured_.contentImage) {
             companionPending_ = true;
             auto self = shared_from_this();
+            // Its own copies: findings looked for after writing arrive on the GUI thread meanwhile.
+            const Captured& c = captured_;
             inBackground<PreparedCompanion>(
-                [self] {
-                    const Captured& c = self->captured_;
-                    PreparedCompanion prepared =
-                        prepareCompanion(*self->env_, *c.contentImage, c.image, c.detections, c.patterns);
+                [env = env_, content = *c.contentImage, image = c.image, detections = c.detections,
+                 patterns = c.patterns, workingCopy = saved_.image] {
+                    PreparedCompanion prepared = prepareCompanion(*env, content, image, detections, patterns);
                     // Tied to the working copy's pixels: once they are painted over, it no longer stands in.
-                    if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, self->saved_.image);
+                    if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, workingCopy);
                     return prepared;
                 },
                 [self](Outcome<PreparedCompanion> outcome) { self->companionPrepared(std::move(outcome)); });
@@ -260,34 +346,49 @@ private:
         }
     }
 
+    // Copies the working copy with every finding hidden, when the settings ask for it, the policy
+    // allows it and nothing found is mandatory. A capture written before its findings are known
+    // is copied once they are, after the editor opened.
     void copyAutomatically() {
-        const PolicyKit::EffectivePolicy& policy = captured_.policy;
-        const bool wanted = env_->host && env_->host->settings().copyToClipboardAutomatically;
-        const bool anyMandatory = std::any_of(captured_.detections.begin(), captured_.detections.end(), [](const Detection& d) {
-            return d.action() == DetectionKit::PatternAction::blurMandatory;
-        });
-        if (!wanted || !allowedDestinations(policy).count(ExportKit::DestinationKind::clipboard) || anyMandatory ||
-            policy.mandatoryReview) {
+        if (!copySettingOn(*env_) || !copyAllowed(captured_.policy)) return openEditorOrFinish();
+        if (findings_ != Findings::known) {
+            copyPending_ = true;
+            detectAfterWriting();
             return openEditorOrFinish();
         }
+        copyNow([self = shared_from_this()] { self->openEditorOrFinish(); });
+    }
 
+    void copyNow(std::function<void()> then = nullptr) {
+        const bool anyMandatory = !mandatoryDetections(captured_.detections).empty();
+        if (anyMandatory) {
+            if (then) then();
+            return;
+        }
         ExportRequest copy;
         copy.image = saved_.image;
         copy.redact = captured_.detections;
         copy.destination = ExportKit::DestinationKind::clipboard;
         copy.sourceStamp = saved_.stamp;
+        copying_ = true;
         auto self = shared_from_this();
-        exportAndDeliver(env_, std::move(copy), policy, captured_.audit, [self](Outcome<std::optional<QString>> outcome) {
-            if (!outcome.succeeded()) self->log().error("auto-copy skipped: " + describe(outcome.error));
-            self->openEditorOrFinish();
-        });
+        exportAndDeliver(env_, std::move(copy), captured_.policy, captured_.audit,
+                         [self, then = std::move(then)](Outcome<std::optional<QString>> outcome) {
+                             self->copying_ = false;
+                             if (!outcome.succeeded()) self->log().error("auto-copy skipped: " + describe(outcome.error));
+                             if (then) then();
+                             self->finishWhenDone();
+                         });
     }
 
     void openEditorOrFinish() {
-        if (!env_->host || env_->host->settings().openEditorAfterCapture) {
+        if (editorWanted(*env_)) {
             EditorRequest request;
             request.image = saved_.image;
             request.detections = captured_.detections;
+            // The findings of a capture written before them follow (EditSession::detectionsArrived),
+            // looked for once the editor is built.
+            request.detectionsPending = findings_ == Findings::notStarted || findings_ == Findings::running;
             request.policy = captured_.policy;
             request.audit = captured_.audit;
             request.modeName = mode_.name();
@@ -296,14 +397,17 @@ private:
             request.contentImagePending = companionPending_;
             request.stamp = saved_.stamp;
             edit_ = openEditor(env_, std::move(request));
+            detectAfterWriting();
         }
         editorHandled_ = true;
         finishWhenDone();
     }
 
-    // The run ends once the editor has its capture and the companion is written (or failed).
+    // The run ends once the editor has its capture, the companion is written (or failed) and the
+    // findings looked for after writing are in and used. A working copy was saved: whatever failed
+    // after it, the capture went through.
     void finishWhenDone() {
-        if (!editorHandled_ || companionPending_) return;
+        if (!editorHandled_ || companionPending_ || findings_ == Findings::running || copying_) return;
         if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr));
         finish(true);
     }
@@ -312,9 +416,17 @@ private:
         if (auto finished = std::exchange(finished_, nullptr)) finished(result);
     }
 
+    // The findings: known before writing (or not wanted at all), being looked for after writing,
+    // or that search failed.
+    enum class Findings { notStarted, running, known, failed };
+
     Environment env_;
     Mode mode_;
     std::function<void(bool)> finished_;
+    FindingUsers users_;
+    Findings findings_ = Findings::notStarted;
+    bool copyPending_ = false;
+    bool copying_ = false;
     Captured captured_;
     SavedWorkingCopy saved_;
     std::optional<QImage> companion_;
@@ -328,6 +440,15 @@ private:
 
 void run(const Environment& env, const Mode& mode, std::function<void(bool)> finished) {
     std::make_shared<CaptureRun>(env, mode, std::move(finished))->start();
+}
+
+void prepareDetection(const Environment& env) {
+    if (!env->prepareDetection) return;
+    // The policy is read off the GUI thread: its files are not ours.
+    onWorker([env, users = FindingUsers::of(*env)] {
+        const PolicyKit::EffectivePolicy policy = env->resolvePolicy().policy;
+        if (users.lookFor(*env, policy, patternInputs(policy))) env->prepareDetection();
+    });
 }
 
 } // namespace BrindlecastApp::Pipeline

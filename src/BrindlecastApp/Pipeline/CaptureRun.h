@@ -18,4 +18,9 @@ namespace BrindlecastApp::Pipeline {
 // capture was refused, failed or was abandoned. Runs never wait for each other.
 void run(const Environment& env, const Mode& mode, std::function<void(bool)> finished = {});
 
+// Starts loading the detection engines when a capture taken now would look for findings (the
+// policy makes a pattern mandatory, or the editor or the automatic copy would use them), so that
+// they load while the user selects. Returns at once. GUI thread.
+void prepareDetection(const Environment& env);
+
 } // namespace BrindlecastApp::Pipeline

@@ -83,6 +83,7 @@ EditSession::EditSession(Environment env, EditorRequest request)
         },
         modelEnvironment);
     viewModel_->setAnnotations(request_.seedAnnotations);
+    if (request_.detectionsPending) viewModel_->awaitDetections();
     // What leaves the editor (copy, export, copied text) goes under the policy of its moment.
     viewModel_->setCurrentPolicySource([detectionEnv] { return detectionEnv->resolvePolicy().policy; });
 }
@@ -105,6 +106,12 @@ void EditSession::companionReady(const std::optional<QImage>& companion) {
     for (const std::function<void()>& waiting : std::exchange(afterCompanion_, {})) waiting();
 }
 
+void EditSession::detectionsArrived(const std::vector<DetectionKit::Detection>& detections) {
+    viewModel_->receiveDetections(detections);
+}
+
+void EditSession::detectionsFailed() { viewModel_->receiveDetections(std::nullopt); }
+
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
     auto self = shared_from_this();
     // Under a backdrop the export shows the companion: one still being prepared is waited for.
@@ -118,9 +125,15 @@ void EditSession::runExport(ExportKit::DestinationKind destination, std::functio
     const PolicyKit::EffectivePolicy policy = viewModel_->currentPolicy();
     viewModel_->whenDetectionsCover(policy, [self, policy, destination, finished = std::move(finished)](bool covered) {
         if (covered) return self->exportUnder(policy, destination, finished);
-        self->env_->log.error("editor export failed: detection with the policy's mandatory patterns failed");
-        self->env_->alerts->show("Export failed", "Your organization now requires more to be hidden, and looking for "
-                                                  "it in this screenshot failed. Nothing was exported.");
+        if (!self->viewModel_->detectionsKnown()) {
+            self->env_->log.error("editor export failed: looking for personal data in the capture failed");
+            self->env_->alerts->show("Export failed", "Looking for personal data in this screenshot failed, so nothing "
+                                                      "it shows could be hidden. Nothing was exported.");
+        } else {
+            self->env_->log.error("editor export failed: detection with the policy's mandatory patterns failed");
+            self->env_->alerts->show("Export failed", "Your organization now requires more to be hidden, and looking for "
+                                                      "it in this screenshot failed. Nothing was exported.");
+        }
         if (finished) finished(false);
     });
 }

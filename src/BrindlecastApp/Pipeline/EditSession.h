@@ -68,6 +68,12 @@ public:
     // The companion that was still being prepared when the edit opened, or nothing when there is
     // none after all. Exports under a backdrop wait for it.
     void companionReady(const std::optional<QImage>& companion);
+    // The findings that were still being looked for when the edit opened; exports, copies and
+    // copied text that waited for them go on.
+    void detectionsArrived(const std::vector<DetectionKit::Detection>& detections);
+    // Looking for them failed: whatever waited for them is refused, and what the capture holds is
+    // unknown until a later detection run finds it.
+    void detectionsFailed();
 
 private:
     EditSession(Environment env, EditorRequest request);

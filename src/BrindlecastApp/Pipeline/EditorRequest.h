@@ -19,6 +19,9 @@ struct EditorRequest {
     // The working copy's pixels (mandatory redactions and watermark drawn).
     QImage image;
     std::vector<DetectionKit::Detection> detections;
+    // The capture's findings are still being looked for, with the patterns of `policy`;
+    // EditSession::detectionsArrived brings them. What leaves the editor waits for them.
+    bool detectionsPending = false;
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
     QString modeName;

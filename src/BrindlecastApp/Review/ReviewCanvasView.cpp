@@ -109,7 +109,10 @@ void ReviewCanvasView::modelChanged() {
 
 void ReviewCanvasView::updateCursor() {
     const bool arrow = commandHeld_ || !model_ || model_->tool() == AnnotationTool::select;
-    setCursor(arrow ? Qt::ArrowCursor : Qt::CrossCursor);
+    // The pointer tells that personal data is still being looked for, as long as it would be the
+    // arrow: drawing keeps its cross.
+    const bool detecting = model_ && model_->isDetectingPII();
+    setCursor(!arrow ? Qt::CrossCursor : detecting ? Qt::BusyCursor : Qt::ArrowCursor);
 }
 
 void ReviewCanvasView::setCommandHeld(bool held) {

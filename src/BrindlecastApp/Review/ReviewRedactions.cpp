@@ -9,6 +9,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
+#include <utility>
 #include <algorithm>
 
 namespace BrindlecastApp {
@@ -82,14 +83,7 @@ void ReviewViewModel::startDetection(std::vector<DetectionKit::PatternInput> pat
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, looksFor] {
         const Found found = watcher->result();
         watcher->deleteLater();
-        if (found) {
-            mergeDetections(found->detections);
-            mandatoryCovered_.insert(looksFor.begin(), looksFor.end());
-        }
-        setDetectingPII(false);
-        auto waiters = std::move(settledWaiters_);
-        settledWaiters_.clear();
-        for (auto& then : waiters) then();
+        detectionRunEnded(found ? std::optional(found->detections) : std::nullopt, looksFor);
         // Last: the owner learns of it with the model settled.
         if (found && !found->unfinished.empty() && onUnfinishedPatterns_) onUnfinishedPatterns_(found->unfinished);
     });
@@ -103,6 +97,31 @@ void ReviewViewModel::startDetection(std::vector<DetectionKit::PatternInput> pat
         }
         return std::nullopt;
     }));
+}
+
+void ReviewViewModel::detectionRunEnded(const std::optional<std::vector<Detection>>& found,
+                                        const DetectionKit::PIIDetector::MandatoryPatterns& looksFor) {
+    if (found) {
+        mergeDetections(*found);
+        mandatoryCovered_.insert(looksFor.begin(), looksFor.end());
+        detectionsKnown_ = true;
+    }
+    setDetectingPII(false);
+    auto waiters = std::move(settledWaiters_);
+    settledWaiters_.clear();
+    for (auto& then : waiters) then();
+}
+
+void ReviewViewModel::awaitDetections() {
+    if (detectingPII_) return;
+    setDetectingPII(true);
+    awaitingOwner_ = true;
+}
+
+void ReviewViewModel::receiveDetections(const std::optional<std::vector<Detection>>& found) {
+    if (!std::exchange(awaitingOwner_, false)) return;
+    if (!found) detectionsKnown_ = false;
+    detectionRunEnded(found, DetectionKit::PIIDetector::mandatoryPatterns(piiPatterns_));
 }
 
 void ReviewViewModel::whenDetectionsSettled(std::function<void()> then) {
@@ -121,14 +140,19 @@ void ReviewViewModel::setCurrentPolicySource(std::function<PolicyKit::EffectiveP
 }
 
 bool ReviewViewModel::detectionsCover(const PolicyKit::EffectivePolicy& policy) const {
+    if (!detectionsKnown_) return false;
     const auto wanted = DetectionKit::PIIDetector::mandatoryPatterns(patternInputsOf(policy));
     return std::includes(mandatoryCovered_.begin(), mandatoryCovered_.end(), wanted.begin(), wanted.end());
 }
 
 void ReviewViewModel::whenDetectionsCover(const PolicyKit::EffectivePolicy& policy, std::function<void(bool covered)> then) {
     if (!then) return;
-    whenDetectionsSettled([this, policy, then = std::move(then)] {
+    const bool awaitsOwner = awaitingOwner_;
+    whenDetectionsSettled([this, policy, awaitsOwner, then = std::move(then)] {
         if (detectionsCover(policy)) return then(true);
+        // The owner's run this waited for failed: refused, not looked for again behind the
+        // user's back.
+        if (awaitsOwner && !detectionsKnown_) return then(false);
         // Several waiters may ask at once: the first starts the run, the others wait for it.
         if (!detectingPII_) startDetection(patternInputsOf(policy));
         whenDetectionsSettled([this, policy, then] { then(detectionsCover(policy)); });

@@ -261,6 +261,17 @@ public:
     // while a run is in flight is ignored; a failed run changes nothing.
     void runDetectPII();
     bool isDetectingPII() const { return detectingPII_; }
+    // The owner is looking for the image's findings itself, with the patterns of the model's
+    // policy (a capture written before them): until receiveDetections the model counts as
+    // detecting, so exports, copies and copied text wait, and Detect PII is ignored.
+    void awaitDetections();
+    // What the owner's run found, or nothing when it failed: then the model knows of no findings
+    // it can trust, whoever waited for the run is told the detections do not cover, and the next
+    // export or copied text looks for them again.
+    void receiveDetections(const std::optional<std::vector<Detection>>& found);
+    // False while the findings of the image were never found: the owner's run failed and no
+    // detection run has succeeded since.
+    bool detectionsKnown() const { return detectionsKnown_; }
     // Runs `then` on the GUI thread once no detection run is in flight: at once when none is, else
     // after the run's detections are in. Exports go through here, so nothing leaves without them.
     // Dropped with the model.
@@ -270,13 +281,14 @@ public:
     // the model was made with.
     PolicyKit::EffectivePolicy currentPolicy() const;
     void setCurrentPolicySource(std::function<PolicyKit::EffectivePolicy()> source);
-    // True when the detections were looked for with every pattern `policy` makes mandatory.
+    // True when the detections are known and were looked for with every pattern `policy` makes
+    // mandatory.
     bool detectionsCover(const PolicyKit::EffectivePolicy& policy) const;
     // Runs `then` on the GUI thread once no detection run is in flight and the detections cover
     // `policy`: when it makes a pattern mandatory that they were not looked for with, detection
     // runs again first, on a worker, with the policy's patterns, and its findings join the model.
-    // `then` gets false when that run failed: what it would have found is unknown, so nothing
-    // may leave. Dropped with the model.
+    // `then` gets false when that run failed, or when the owner's run it waited for failed: what
+    // it would have found is unknown, so nothing may leave. Dropped with the model.
     void whenDetectionsCover(const PolicyKit::EffectivePolicy& policy, std::function<void(bool covered)> then);
     // Calls onMandatoryTamper on the first call only.
     void reportMandatoryTamper();
@@ -349,6 +361,10 @@ private:
     void mergeDetections(const std::vector<Detection>& found);
     // One detection run over the image with `patterns`; a failed run changes nothing.
     void startDetection(std::vector<DetectionKit::PatternInput> patterns);
+    // The end of a run looking for `looksFor`, ours or the owner's: its findings join the model
+    // and whoever waited goes on.
+    void detectionRunEnded(const std::optional<std::vector<Detection>>& found,
+                           const DetectionKit::PIIDetector::MandatoryPatterns& looksFor);
     void setDetectingPII(bool detecting);
 
     QImage image_;
@@ -399,6 +415,9 @@ private:
     // those of every later run that finished.
     DetectionKit::PIIDetector::MandatoryPatterns mandatoryCovered_;
     bool detectingPII_ = false;
+    bool detectionsKnown_ = true;
+    // The run in flight is the owner's (awaitDetections), not one of ours.
+    bool awaitingOwner_ = false;
     std::vector<std::function<void()>> settledWaiters_;
 };
 

@@ -375,8 +375,8 @@ void AppDelegate::openOverlay(bool windowPick) {
         if (self && self->overlay_ == overlay) self->dropOverlay();
     };
     overlay_ = overlay;
-    // The detection engines load while the user selects.
-    if (pipeline_ && pipeline_->prepareDetection) pipeline_->prepareDetection();
+    // The detection engines load while the user selects, when the capture will look for findings.
+    if (pipeline_) Pipeline::prepareDetection(pipeline_);
     overlay->begin();
     if (windowPick && !overlay->isWindowPickMode()) overlay->toggleMode();
 }
