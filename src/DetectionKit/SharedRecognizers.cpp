@@ -2,11 +2,13 @@
 
 #include "DetectionKit/EngineModule.h"
 #include "DetectionKit/IdleEngineKeeper.h"
+#include "Support/ResidentPages.h"
 
 #include <dlfcn.h>
 #include <malloc.h>
 
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -31,6 +33,19 @@ constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
     return true;
 }();
 
+// The engines live in a module of their own, loaded by the first recognition: the recognition and
+// vision libraries they pull in cost an idle app as much memory as everything else it maps. The
+// module is never unloaded; a failure to load it is kept and reported by every recognition.
+struct LoadedModule {
+    const EngineModule* module = nullptr;
+    std::string error;
+    // The code and constants of the libraries it brought: resident while engines work, let go
+    // with the last engine (the libraries stay mapped).
+    std::vector<Support::ResidentPages::Range> libraryPages;
+};
+
+const LoadedModule& engineModule();
+
 // How many engines are warm; the heap's top is kept while any is.
 std::mutex warmMutex;
 int warmEngines = 0;
@@ -42,20 +57,15 @@ void engineWarmed() {
 
 void engineCooled() {
     std::lock_guard lock(warmMutex);
-    if (--warmEngines == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+    if (--warmEngines != 0) return;
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+    Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
 }
-
-// The engines live in a module of their own, loaded by the first recognition: the recognition and
-// vision libraries they pull in cost an idle app as much memory as everything else it maps. The
-// module is never unloaded; a failure to load it is kept and reported by every recognition.
-struct LoadedModule {
-    const EngineModule* module = nullptr;
-    std::string error;
-};
 
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
+        const std::set<std::uintptr_t> before = Support::ResidentPages::loadedObjects();
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
@@ -71,6 +81,7 @@ const LoadedModule& engineModule() {
             return result;
         }
         result.module = module;
+        result.libraryPages = Support::ResidentPages::readOnlySegmentsLoadedSince(before);
         return result;
     }();
     return loaded;
