@@ -66,10 +66,10 @@ std::vector<Object> objects() {
             for (int i = 0; i < info->dlpi_phnum; ++i) {
                 const ElfW(Phdr)& segment = info->dlpi_phdr[i];
                 if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W)) continue;
-                // Whole pages inside the segment only.
+                // The pages it lies on: a read-only mapping holds each of them whole.
                 const std::uintptr_t start = info->dlpi_addr + segment.p_vaddr;
-                const std::uintptr_t first = (start + page - 1) & ~(page - 1);
-                const std::uintptr_t end = (start + segment.p_memsz) & ~(page - 1);
+                const std::uintptr_t first = start & ~(page - 1);
+                const std::uintptr_t end = (start + segment.p_memsz + page - 1) & ~(page - 1);
                 if (first < end) object.readOnly.push_back({first, end});
             }
             static_cast<std::vector<Object>*>(data)->push_back(std::move(object));

@@ -147,7 +147,8 @@ TEST_F(AppEndToEnd, SuperShift9CapturesTheWholeDisplay) {
     const QImage screen = rootImage(home_);
     xdotool({"key", "super+shift+9"});
     const QImage copy = waitForWorkingCopy();
-    EXPECT_TRUE(mapsRecognitionEngines(app->processId()));
+    // For the editor, which looks for personal data once the working copy is written.
+    EXPECT_TRUE(waitUntil([&] { return mapsRecognitionEngines(app->processId()); }, 20000));
     ASSERT_FALSE(copy.isNull()) << "no working copy in " << library_.toStdString();
     EXPECT_EQ(copy.size(), screen.size());
     EXPECT_EQ(differingPixels(copy, screen), 0);
@@ -499,6 +500,47 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(exported); }, 10000)) << "Done did not store the capture";
     EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
         << "Done did not close the window";
+}
+
+// Nothing is mandatory by default: the working copy is written as captured and the editor opens
+// on it while personal data is still looked for. Copy clicked as soon as the editor shows puts an
+// image on the clipboard with the e-mail address on screen hidden all the same.
+TEST_F(AppEndToEnd, ACopyAsTheEditorOpensHidesWhatIsFoundAfterIt) {
+    if (!TestSupport::hasProgram("xclip")) GTEST_SKIP() << "xclip is not installed";
+    const QString picture = home_ + "/address.png";
+    ASSERT_TRUE(run("convert", {"-size", "700x120", "xc:white", "-fill", "black", "-font",
+                                "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "-pointsize", "32", "-annotate",
+                                "+20+75", "ada.lovelace@example.com", picture}));
+    start("display", {"-geometry", "+200+150", "-title", "Brindlecast test address", picture});
+    const QString shown = waitForWindow("Brindlecast test address");
+    ASSERT_FALSE(shown.isEmpty()) << "the address did not show";
+    const QImage pixels = QImage(picture).convertToFormat(QImage::Format_RGB32);
+    ASSERT_TRUE(waitUntil([&] { return shows(shown.toUInt(), pixels); }, 20000)) << "the address was not painted";
+    const QRect address = QRect(originOf(shown.toUInt()) + QPoint(16, 40), QSize(465, 45));
+
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
+    ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
+    const QPoint copy = originOf(editor.toUInt()) + QPoint(*doneLeft - 3 - 52, kToolbarRow);
+    xdotool({"mousemove", QString::number(copy.x()), QString::number(copy.y())});
+    xdotool({"click", "1"});
+
+    QImage copied;
+    ASSERT_TRUE(waitUntil([&] {
+        const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, std::nullopt, 10000);
+        if (!read || read->exitCode != 0) return false;
+        copied = QImage::fromData(read->standardOutput, "PNG").convertToFormat(QImage::Format_RGB32);
+        return !copied.isNull();
+    }, 60000)) << "no PNG on the clipboard";
+    const QImage working = QImage(capture).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(copied.size(), working.size());
+    EXPECT_EQ(differingPixels(working.copy(address), pixels.copy(QRect(QPoint(16, 40), address.size()))), 0)
+        << "the working copy shows the address as it was";
+    EXPECT_GT(differingPixels(copied.copy(address), working.copy(address)), address.width() * address.height() / 4)
+        << "the address is not hidden on the clipboard; see " << keep(capture).toStdString();
+    const QRect elsewhere(address.topLeft() + QPoint(0, 70), QSize(400, 8));
+    EXPECT_EQ(differingPixels(copied.copy(elsewhere), working.copy(elsewhere)), 0);
 }
 
 namespace {

@@ -209,6 +209,38 @@ TEST_F(PipelineX11Test, ARegionCaptureHidesMandatoryDataAndLeavesTheFaceForRevie
     EXPECT_TRUE(alerts->shown.empty());
 }
 
+// With nothing mandatory the working copy is the page as it was, written before the search, and
+// the editor opens on it at once; an export asked for before the findings are in waits for them
+// and hides them.
+TEST_F(PipelineX11Test, WithoutAMandatoryPatternTheEditorOpensFirstAndItsExportWaitsForTheFindings) {
+    QImage blank(200, 200, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    QRect photoPlace;
+    const QImage page = personalDataPage(blank, &photoPlace);
+    const QString pagePath = TestSupport::makeTemporaryFolder("page") + "/page.png";
+    ASSERT_TRUE(page.save(pagePath));
+    const QRect area = clientArea(start(PIPELINE_TEST_WINDOW, {pagePath, "200", "150"}));
+    ASSERT_EQ(area.size(), page.size());
+
+    std::optional<bool> result;
+    run(env, Mode::region(Support::Rect::fromQRectF(QRectF(area))), [&](bool ok) { result = ok; });
+    ASSERT_TRUE(waitUntil([&] { return editor->last() != nullptr; }, 60000));
+    const std::shared_ptr<EditSession> edit = editor->last();
+    EXPECT_EQ(rgb(edit->path()), page) << "the working copy is the page as it was";
+    edit->exportToFolder();
+    ASSERT_TRUE(waitUntil([&] { return result.has_value() && captureLibrary->entries().size() == 2; }, 60000));
+    EXPECT_TRUE(*result);
+
+    const auto email = boxOf(edit->viewModel().suggested(), "email");
+    const auto card = boxOf(edit->viewModel().suggested(), "card");
+    ASSERT_TRUE(email && card);
+    const QImage exported = rgb(captureLibrary->entries().first().path());
+    EXPECT_LT(unchangedShare(exported, page, *email), 0.1);
+    EXPECT_LT(unchangedShare(exported, page, *card), 0.1);
+    EXPECT_EQ(exported.copy(30, 180, 300, 30), page.copy(30, 180, 300, 30));
+    EXPECT_TRUE(alerts->shown.empty());
+}
+
 TEST_F(PipelineX11Test, ABlockedApplicationLeftOutLeavesNoneOfItsPixels) {
     managed["BlockedBundleIDs"] = nlohmann::json::array({"org.example.Blocked"});
     managed["BlockedAppBehavior"] = "omit";

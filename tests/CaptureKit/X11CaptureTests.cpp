@@ -3,6 +3,7 @@
 #include "CaptureKit/CaptureAuthorization.h"
 #include "X11CaptureFixture.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <unistd.h>
@@ -443,3 +444,29 @@ TEST_F(X11CaptureTest, WithNothingExcludedTheCaptureEqualsImportOfTheRoot) {
 }
 
 } // namespace
+
+// The shared memory images are read through lasts one capture: an idle process holds none, and
+// the next capture makes it again.
+TEST_F(X11CaptureTest, TheSharedMemoryOfACaptureIsGivenBackWithItsProvider) {
+    const auto sharedSegments = [] {
+        QFile maps("/proc/self/maps");
+        if (!maps.open(QIODevice::ReadOnly)) return -1;
+        return int(maps.readAll().count("/SYSV"));
+    };
+    spawn({100, 100, 300, 200}, green, {"--class", "CaptureShared"});
+    const DisplayInfo display = firstDisplay();
+    const int before = sharedSegments();
+    QImage first;
+    {
+        X11ScreenContentProvider live;
+        first = live.captureDisplay(display, {});
+        live.captureDisplayContent(display, {});
+        // One at most, kept between the two images of the capture (none on a display without it).
+        EXPECT_LE(sharedSegments(), before + 1);
+    }
+    EXPECT_EQ(sharedSegments(), before);
+    X11ScreenContentProvider again;
+    const QImage second = again.captureDisplay(display, {});
+    EXPECT_EQ(second.size(), first.size());
+    EXPECT_GT(countPixels(second, green, QRect(100, 100, 300, 200)), 0);
+}

@@ -41,6 +41,8 @@ struct Captured {
     // copy must hide its findings), or the review window takes the capture.
     bool searchedFirst = false;
     std::optional<RenderedWorkingCopy> rendered;
+    // The companion, when it was made with the working copy (nothing to look for in it).
+    std::optional<Outcome<PreparedCompanion>> companion;
     // The main capture failed: nothing was recorded yet.
     std::exception_ptr captureFailure;
     // Detection or rendering failed, after the capture event.
@@ -159,7 +161,22 @@ private:
             // Without a mandatory pattern nothing found can change the working copy's pixels: it is
             // written now, and the findings are looked for afterwards by whatever uses them.
             if (!c.searchedFirst) {
+                // Neither is the companion: both are encoded at once.
+                std::future<PreparedCompanion> companion;
+                if (c.contentImage) {
+                    companion = std::async(std::launch::async, [&] {
+                        return prepareCompanion(*env_, *c.contentImage, c.image, {}, c.patterns);
+                    });
+                }
                 c.rendered = renderWorkingCopy(c.image, {}, mark, takenAt);
+                if (companion.valid()) {
+                    c.companion.emplace();
+                    try {
+                        c.companion->value = tied(companion.get(), c.rendered->image);
+                    } catch (...) {
+                        c.companion->error = std::current_exception();
+                    }
+                }
                 return c;
             }
             // Most captures have no mandatory finding: their working copy is the capture with its
@@ -180,6 +197,13 @@ private:
             c.failure = std::current_exception();
         }
         return c;
+    }
+
+    // Tied to the working copy's pixels: once they are painted over, the companion no longer
+    // stands in for them.
+    static PreparedCompanion tied(PreparedCompanion prepared, const QImage& workingCopy) {
+        if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, workingCopy);
+        return prepared;
     }
 
     template <typename Capture>
@@ -298,7 +322,8 @@ private:
                         });
     }
 
-    // The working copy is written and the editor opened at once; the companion is prepared
+    // The working copy is written and the editor opened at once. A companion made with it is
+    // written first; one that must be searched for mandatory findings of its own is prepared
     // meanwhile and follows them (the editor's backdrop waits for it).
     void saveWorkingCopyAndCompanion() {
         try {
@@ -306,18 +331,17 @@ private:
         } catch (...) {
             return fail(std::current_exception());
         }
-        if (captured_.contentImage) {
+        if (captured_.companion) {
+            companionPrepared(std::move(*std::exchange(captured_.companion, std::nullopt)));
+        } else if (captured_.contentImage) {
             companionPending_ = true;
             auto self = shared_from_this();
-            // Its own copies: findings looked for after writing arrive on the GUI thread meanwhile.
+            // Its own copies of what it reads: the run goes on on the GUI thread meanwhile.
             const Captured& c = captured_;
             inBackground<PreparedCompanion>(
                 [env = env_, content = *c.contentImage, image = c.image, detections = c.detections,
                  patterns = c.patterns, workingCopy = saved_.image] {
-                    PreparedCompanion prepared = prepareCompanion(*env, content, image, detections, patterns);
-                    // Tied to the working copy's pixels: once they are painted over, it no longer stands in.
-                    if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, workingCopy);
-                    return prepared;
+                    return tied(prepareCompanion(*env, content, image, detections, patterns), workingCopy);
                 },
                 [self](Outcome<PreparedCompanion> outcome) { self->companionPrepared(std::move(outcome)); });
         }
