@@ -326,3 +326,31 @@ TEST(CanvasKeyboard, PaletteWidthsAndDeletion) {
         EXPECT_TRUE(h.model.annotations().empty());
     }
 }
+
+// While personal data is still looked for, the pointer is the busy arrow where it would be the
+// arrow; drawing keeps its cross. It comes back once the findings are in.
+TEST(CanvasPointer, TheArrowIsBusyWhileTheFindingsAreLookedFor) {
+    CanvasHarness h;
+    struct Step {
+        const char* when;
+        AnnotationTool tool;
+        bool detecting;
+        Qt::CursorShape shape;
+    };
+    const Step steps[] = {
+        {"select, nothing looked for", AnnotationTool::select, false, Qt::ArrowCursor},
+        {"select, findings on their way", AnnotationTool::select, true, Qt::BusyCursor},
+        {"a drawing tool meanwhile", AnnotationTool::box, true, Qt::CrossCursor},
+        {"select again, findings in", AnnotationTool::select, false, Qt::ArrowCursor},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.when);
+        if (step.detecting) {
+            h.model.awaitDetections();
+        } else {
+            h.model.receiveDetections(std::vector<Detection>{});
+        }
+        h.model.setTool(step.tool);
+        EXPECT_EQ(h.canvas.cursor().shape(), step.shape);
+    }
+}
