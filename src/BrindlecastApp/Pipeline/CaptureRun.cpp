@@ -76,29 +76,12 @@ bool searchesFirst(const PipelineEnvironment& env, const std::vector<DetectionKi
     return env.legacyReviewRequested() || !DetectionKit::PIIDetector::mandatoryPatterns(patterns).empty();
 }
 
-// What may use a capture's findings besides its working copy, as the settings say (read on the
-// GUI thread).
-struct FindingUsers {
-    bool editor = false;
-    bool copy = false;
-
-    static FindingUsers of(const PipelineEnvironment& env) { return {editorWanted(env), copySettingOn(env)}; }
-    // Whether a capture under `policy` will look for its findings.
-    bool lookFor(const PipelineEnvironment& env, const PolicyKit::EffectivePolicy& policy,
-                 const std::vector<DetectionKit::PatternInput>& patterns) const {
-        return searchesFirst(env, patterns) || editor || (copy && copyAllowed(policy));
-    }
-};
-
 class CaptureRun : public std::enable_shared_from_this<CaptureRun> {
 public:
     CaptureRun(Environment env, Mode mode, std::function<void(bool)> finished)
         : env_(std::move(env)), mode_(std::move(mode)), finished_(std::move(finished)) {}
 
     void start() {
-        // Read here, where the settings live. Only a hint for loading the engines: each use of the
-        // findings starts detection itself.
-        users_ = FindingUsers::of(*env_);
         auto self = shared_from_this();
         inBackground<Captured>([self] { return self->captureAndDetect(); },
                                [self](Outcome<Captured> outcome) { self->afterCapture(std::move(outcome)); });
@@ -117,8 +100,9 @@ private:
         c.audit = env_->makeAuditLog(c.policy);
         c.patterns = patternInputs(c.policy);
         c.searchedFirst = searchesFirst(*env_, c.patterns);
-        // The engines load while the screen is read.
-        if (users_.lookFor(*env_, c.policy, c.patterns) && env_->prepareDetection) env_->prepareDetection();
+        // The engines load while the screen is read when the working copy waits for them; otherwise
+        // the working copy goes first, and the engines load with the search that follows it.
+        if (c.searchedFirst && env_->prepareDetection) env_->prepareDetection();
 
         const std::shared_ptr<CaptureKit::ScreenContentProvider> provider = env_->makeScreenProvider();
         const CaptureKit::CaptureService service(c.policy, provider);
@@ -447,7 +431,6 @@ private:
     Environment env_;
     Mode mode_;
     std::function<void(bool)> finished_;
-    FindingUsers users_;
     Findings findings_ = Findings::notStarted;
     bool copyPending_ = false;
     bool copying_ = false;
@@ -468,10 +451,11 @@ void run(const Environment& env, const Mode& mode, std::function<void(bool)> fin
 
 void prepareDetection(const Environment& env) {
     if (!env->prepareDetection) return;
+    const bool editor = editorWanted(*env), copy = copySettingOn(*env);
     // The policy is read off the GUI thread: its files are not ours.
-    onWorker([env, users = FindingUsers::of(*env)] {
+    onWorker([env, editor, copy] {
         const PolicyKit::EffectivePolicy policy = env->resolvePolicy().policy;
-        if (users.lookFor(*env, policy, patternInputs(policy))) env->prepareDetection();
+        if (editor || (copy && copyAllowed(policy)) || searchesFirst(*env, patternInputs(policy))) env->prepareDetection();
     });
 }
 
