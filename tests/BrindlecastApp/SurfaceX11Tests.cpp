@@ -8,7 +8,7 @@
 #include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/WindowSurface.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailCard.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailController.h"
 #include "BrindlecastApp/Editor/MoreMenu.h"

@@ -1,9 +1,9 @@
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Design/Compositor.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
-#include "BrindlecastApp/Editor/TrafficLightButton.h"
-#include "BrindlecastApp/Editor/TrafficLights.h"
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/TrafficLightButton.h"
+#include "BrindlecastApp/Design/Window/TrafficLights.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -118,4 +118,11 @@ void paintChildShadows(QPainter& painter, const QWidget& host) {
 
 } // namespace ShadowPainter
 
+void ShapeShadow::paint(QPainter& painter, const QPainterPath& shape, const Tokens::Shadow& shadow) {
+    shape_ = shape;
+    shadow_ = shadow;
+    const Layer& layer = shadowLayer(painter.device() ? painter.device()->devicePixelRatioF() : 1.0);
+    if (!layer.image.isNull()) painter.drawImage(layer.origin, layer.image);
+}
+
 } // namespace BrindlecastApp

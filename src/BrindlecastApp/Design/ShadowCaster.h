@@ -39,6 +39,20 @@ private:
     mutable double cachedScale_ = 0;
 };
 
+// A soft shadow under one shape drawn inside the widget's own bounds (a segment plate, a switch
+// knob); the blurred image is made again only when the shape, the shadow or the scale change.
+class ShapeShadow : private ShadowCaster {
+public:
+    void paint(QPainter& painter, const QPainterPath& shape, const Tokens::Shadow& shadow);
+
+private:
+    QList<Tokens::Shadow> castShadows() const override { return {shadow_}; }
+    QPainterPath shadowShape() const override { return shape_; }
+
+    QPainterPath shape_;
+    Tokens::Shadow shadow_;
+};
+
 namespace ShadowPainter {
 
 // The stack applied to `source`: each layer tints the alpha of everything so far, blurs it by the

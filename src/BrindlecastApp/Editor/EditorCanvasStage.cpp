@@ -1,7 +1,7 @@
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 

@@ -7,7 +7,7 @@
 #include "BrindlecastApp/Editor/SidebarResizeGrip.h"
 #include "BrindlecastApp/Editor/SidebarToggle.h"
 #include "BrindlecastApp/Editor/SidebarWidth.h"
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "Support/UserDefaults.h"
 
 #include <QHBoxLayout>

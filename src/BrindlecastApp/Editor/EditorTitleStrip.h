@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 
 namespace BrindlecastApp {
 

@@ -4,7 +4,7 @@
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
 #include "BrindlecastApp/Editor/EditorTitleStrip.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/SidebarToggle.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 

@@ -6,7 +6,7 @@
 #include "BrindlecastApp/Editor/EditorSlotPlaceholder.h"
 #include "BrindlecastApp/Editor/EditorStatusBar.h"
 #include "BrindlecastApp/Editor/EditorView.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/RecentsSidebar.h"
 #include "BrindlecastApp/Editor/StyleStrip.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"

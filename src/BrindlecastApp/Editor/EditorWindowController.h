@@ -3,7 +3,7 @@
 #include "BrindlecastApp/Editor/EditorContent.h"
 #include "BrindlecastApp/Editor/EditorToolbarActions.h"
 #include "BrindlecastApp/Editor/EditorView.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
 #include <QObject>
 #include <QPointer>

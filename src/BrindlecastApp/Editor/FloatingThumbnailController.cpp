@@ -3,7 +3,7 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailCard.h"
-#include "BrindlecastApp/Onboarding/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
 #include "CaptureKit/X11Connection.h"
 
 #include <QGuiApplication>

@@ -2,8 +2,8 @@
 
 #include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
 
 #include <QScreen>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BrindlecastApp/Onboarding/KnobTimeline.h"
-#include "BrindlecastApp/Onboarding/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Onboarding/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
 
 #include <functional>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Overlay/OverlayView.h"
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -246,7 +246,7 @@ void OverlayController::grabInput() {
         grabRetry_.start();
         return;
     }
-    shellLog().error(QString("selection overlay: could not take the %1 from another application")
+    appLog().error(QString("selection overlay: could not take the %1 from another application")
                          .arg(!keyboard && !pointer ? "keyboard and pointer" : !keyboard ? "keyboard" : "pointer"));
 }
 

@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "BrindlecastApp/Review/CanvasRenderer.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "BrindlecastApp/Review/ReviewDecision.h"

@@ -2,8 +2,8 @@
 
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
-#include "BrindlecastApp/Editor/TrafficLightButton.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 #include "BrindlecastApp/Review/ReviewShellView.h"
 
 #include <QApplication>

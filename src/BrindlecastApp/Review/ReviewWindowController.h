@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 #include "BrindlecastApp/Review/ReviewDecision.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"

@@ -4,7 +4,7 @@
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Settings/MiniSegmented.h"
-#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Design/PillToggle.h"
 #include "BrindlecastApp/Settings/PolicySettings.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsCheckRow.h"

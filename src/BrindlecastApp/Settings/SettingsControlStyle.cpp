@@ -55,11 +55,4 @@ double deviceScale(const QPainter& painter) {
 
 } // namespace SettingsControlStyle
 
-void ShapeShadow::paint(QPainter& painter, const QPainterPath& shape, const Tokens::Shadow& shadow) {
-    shape_ = shape;
-    shadow_ = shadow;
-    const Layer& layer = shadowLayer(SettingsControlStyle::deviceScale(painter));
-    if (!layer.image.isNull()) painter.drawImage(layer.origin, layer.image);
-}
-
 } // namespace BrindlecastApp

@@ -5,7 +5,7 @@
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "Support/Fonts.h"
 
 #include <QDesktopServices>

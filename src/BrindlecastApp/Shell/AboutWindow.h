@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
 #include <QUrl>
 

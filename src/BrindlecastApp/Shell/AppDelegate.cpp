@@ -26,7 +26,7 @@
 #include "BrindlecastApp/Shell/EditorPreview.h"
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 #include "BrindlecastApp/Shell/ReviewPreview.h"
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 #include "BrindlecastApp/Shell/SingleInstance.h"
 #include "CaptureKit/CaptureAuthorization.h"
 #include "CaptureKit/CaptureError.h"
@@ -56,9 +56,9 @@ CaptureKit::ShareableSnapshot liveSnapshot() {
     try {
         return CaptureKit::X11ScreenContentProvider().shareableContent();
     } catch (const CaptureKit::CaptureError& error) {
-        shellLog().error(QString("screen content: %1").arg(error.description()));
+        appLog().error(QString("screen content: %1").arg(error.description()));
     } catch (const CaptureKit::X11Error& error) {
-        shellLog().error(QString("screen content: %1").arg(error.what()));
+        appLog().error(QString("screen content: %1").arg(error.what()));
     }
     return {};
 }
@@ -187,7 +187,7 @@ void AppDelegate::createStatusItem() {
     });
     statusItem_->show();
     if (!QSystemTrayIcon::isSystemTrayAvailable())
-        shellLog().notice("this desktop shows no tray icons; the global hot keys still capture");
+        appLog().notice("this desktop shows no tray icons; the global hot keys still capture");
 }
 
 void AppDelegate::installEditMenu() { editMenu_ = std::make_unique<EditMenu>(); }
@@ -213,7 +213,7 @@ void AppDelegate::populateMenu() {
 }
 
 void AppDelegate::bringForward(qint64 requesterPid) {
-    shellLog().info(QString("single-instance guard: pid %1 asked this copy to come forward").arg(requesterPid));
+    appLog().info(QString("single-instance guard: pid %1 asked this copy to come forward").arg(requesterPid));
     QWidget* last = nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {
         if (!window->isVisible() || window == menu_.get() || window->windowType() == Qt::Popup ||
@@ -315,7 +315,7 @@ void AppDelegate::startEditorPreview() {
         try {
             return env->detect(sample, {}).detections;
         } catch (const std::exception& error) {
-            shellLog().error(QString("detection: %1").arg(error.what()));
+            appLog().error(QString("detection: %1").arg(error.what()));
             return std::vector<DetectionKit::Detection>{};
         }
     }));

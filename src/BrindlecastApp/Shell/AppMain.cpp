@@ -5,7 +5,7 @@
 #include "BrindlecastApp/Design/DesktopSettings.h"
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 #include "BrindlecastApp/Shell/LaunchOptions.h"
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 #include "AuditKit/JournalLogSink.h"
 #include "Support/Fonts.h"
 #include "Support/Log.h"
@@ -40,7 +40,7 @@ int runApplication(int argc, char** argv) {
     Support::Log::setSink(std::make_shared<AuditKit::JournalLogSink>());
     // Read again now that Qt has taken its own arguments ("-platform", "-style", ...).
     const QString ignored = LaunchOptions::parse(QCoreApplication::arguments().mid(1)).ignoredArgumentsLine();
-    if (!ignored.isEmpty()) shellLog().notice(ignored);
+    if (!ignored.isEmpty()) appLog().notice(ignored);
 
     // Dark mode, reduce motion and reduce transparency follow the desktop when it says so.
     PortalSettingsReader portal(DesktopSettings::instance());

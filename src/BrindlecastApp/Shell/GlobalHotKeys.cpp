@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Shell/GlobalHotKeys.h"
 
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -140,7 +140,7 @@ std::vector<GlobalHotKeys::Id> GlobalHotKeys::registerKeys() {
     std::vector<Id> registered;
     connection_ = applicationConnection();
     if (!connection_) {
-        shellLog().notice("global hot keys: not an X11 session; use the tray menu to capture");
+        appLog().notice("global hot keys: not an X11 session; use the tray menu to capture");
         return registered;
     }
     const KeyboardMapping keyboard(connection_);
@@ -154,7 +154,7 @@ std::vector<GlobalHotKeys::Id> GlobalHotKeys::registerKeys() {
     for (const Binding& binding : bindings()) {
         const std::optional<std::uint8_t> keycode = keyboard.keycodeFor(binding.keysym);
         if (!keycode) {
-            shellLog().error(QString("global hot key %1: the keyboard has no such key").arg(binding.name));
+            appLog().error(QString("global hot key %1: the keyboard has no such key").arg(binding.name));
             continue;
         }
         // Not owner events: a press over one of our own windows still goes to the root, where
@@ -172,7 +172,7 @@ std::vector<GlobalHotKeys::Id> GlobalHotKeys::registerKeys() {
             }
         for (const xcb_window_t root : roots) grabs_[*keycode].push_back({binding.id, root});
         if (taken)
-            shellLog().error(QString("global hot key %1 is taken by another application; the tray menu still "
+            appLog().error(QString("global hot key %1 is taken by another application; the tray menu still "
                                      "offers the command")
                                  .arg(binding.name));
         else

@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Shell/ReviewPreview.h"
 
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 #include "DetectionKit/PIIDetector.h"
 #include "Support/Fonts.h"
 
@@ -68,7 +68,7 @@ std::vector<DetectionKit::Detection> detections(const QImage& image) {
     try {
         return DetectionKit::PIIDetector().detect(image, patterns).detections;
     } catch (const std::exception& error) {
-        shellLog().error(QString("detection: %1").arg(error.what()));
+        appLog().error(QString("detection: %1").arg(error.what()));
         return {};
     }
 }

@@ -1,6 +1,6 @@
 #include "BrindlecastApp/Shell/SingleInstance.h"
 
-#include "BrindlecastApp/Shell/ShellLog.h"
+#include "BrindlecastApp/Logging/AppLog.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -61,7 +61,7 @@ bool SingleInstance::tryLock() {
     lockFd_ = fd;
     const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
     if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, pid.constData(), static_cast<size_t>(pid.size()), 0) != pid.size())
-        shellLog().error("single-instance guard: could not write this copy's process ID into the lock file");
+        appLog().error("single-instance guard: could not write this copy's process ID into the lock file");
     return true;
 }
 
@@ -72,7 +72,7 @@ void SingleInstance::listen() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(socketPath)) {
-        shellLog().error(QString("single-instance guard: cannot listen on %1: %2").arg(socketPath, server_->errorString()));
+        appLog().error(QString("single-instance guard: cannot listen on %1: %2").arg(socketPath, server_->errorString()));
         return;
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
@@ -119,14 +119,14 @@ std::optional<qint64> SingleInstance::activateExistingInstance() {
     if (claim()) return std::nullopt;
     if (lockFd_ < 0 && !QFileInfo::exists(folder_ + "/instance.lock")) {
         // The folder cannot be used at all: better two copies than none.
-        shellLog().error(QString("single-instance guard: cannot use %1; not guarding").arg(folder_));
+        appLog().error(QString("single-instance guard: cannot use %1; not guarding").arg(folder_));
         return std::nullopt;
     }
     // The lock is held, so another copy is alive even when it does not answer in time.
     std::optional<qint64> pid = askRunningCopy();
     if (!pid) pid = pidInLockFile();
     const qint64 shown = pid.value_or(0);
-    shellLog().info(QString("single-instance guard: pid %1 already running — exiting").arg(shown));
+    appLog().info(QString("single-instance guard: pid %1 already running — exiting").arg(shown));
     return shown;
 }
 

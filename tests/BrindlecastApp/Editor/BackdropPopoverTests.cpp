@@ -10,7 +10,7 @@
 #include "BrindlecastApp/Editor/Popovers/BackdropPopover.h"
 #include "BrindlecastApp/Editor/Popovers/PopoverControls.h"
 #include "BrindlecastApp/Review/Color.h"
-#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Design/PillToggle.h"
 #include "ExportKit/Exporter.h"
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"

@@ -5,7 +5,7 @@
 #include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Editor/EditorSelection.h"
 #include "BrindlecastApp/Editor/EditorView.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/EditorWindowController.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 #include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"

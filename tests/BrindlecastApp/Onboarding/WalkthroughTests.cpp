@@ -2,8 +2,8 @@
 // access state and a driven clock, the window's fixed frame, its button and its footer.
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Design/Motion.h"
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
-#include "BrindlecastApp/Editor/TrafficLights.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/TrafficLights.h"
 #include "BrindlecastApp/Onboarding/OnboardingFooter.h"
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
 #include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"

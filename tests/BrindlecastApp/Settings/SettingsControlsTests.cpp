@@ -3,7 +3,7 @@
 #include "BrindlecastApp/Settings/AccentSwatch.h"
 #include "BrindlecastApp/Settings/MacCheckbox.h"
 #include "BrindlecastApp/Settings/MiniSegmented.h"
-#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Design/PillToggle.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsCheckRow.h"
 #include "BrindlecastApp/Settings/SettingsRowParts.h"

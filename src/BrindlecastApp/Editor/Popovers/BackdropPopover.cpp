@@ -6,7 +6,7 @@
 #include "BrindlecastApp/Editor/Popovers/PopoverControls.h"
 #include "BrindlecastApp/Review/Color.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
-#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Design/PillToggle.h"
 #include "Support/Fonts.h"
 
 #include <QAbstractButton>

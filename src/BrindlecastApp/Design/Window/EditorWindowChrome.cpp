@@ -1,9 +1,9 @@
-#include "BrindlecastApp/Editor/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 #include "BrindlecastApp/Design/WindowSurface.h"
-#include "BrindlecastApp/Editor/TrafficLightButton.h"
 
 #include <QApplication>
 #include <QMouseEvent>

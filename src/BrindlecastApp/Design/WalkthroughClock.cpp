@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Onboarding/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

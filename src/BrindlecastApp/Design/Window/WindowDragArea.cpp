@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Editor/WindowDragArea.h"
+#include "BrindlecastApp/Design/Window/WindowDragArea.h"
 
 #include <QMouseEvent>
 #include <QWindow>

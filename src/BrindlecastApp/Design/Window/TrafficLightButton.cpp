@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Editor/TrafficLightButton.h"
+#include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"

@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Editor/TrafficLights.h"
+#include "BrindlecastApp/Design/Window/TrafficLights.h"
 
 #include <QWidget>
 

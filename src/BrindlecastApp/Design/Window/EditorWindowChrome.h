@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Editor/TrafficLights.h"
+#include "BrindlecastApp/Design/Window/TrafficLights.h"
 
 #include <QPoint>
 #include <QRect>

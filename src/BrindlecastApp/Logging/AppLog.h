@@ -4,9 +4,10 @@
 
 namespace BrindlecastApp {
 
-// The application shell logs beside the capture pipeline: subsystem "app.brindlecast", category
+// The app's own log for the shell, the overlay and the windows, beside the capture pipeline:
+// subsystem "app.brindlecast", category
 // "pipeline".
-inline const Support::Logger& shellLog() {
+inline const Support::Logger& appLog() {
     static const Support::Logger logger("app.brindlecast", "pipeline");
     return logger;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Settings/SettingsControlStyle.h"
+#include "BrindlecastApp/Design/ShadowCaster.h"
 
 #include <QAbstractButton>
 #include <functional>

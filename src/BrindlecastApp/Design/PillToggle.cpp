@@ -1,4 +1,4 @@
-#include "BrindlecastApp/Settings/PillToggle.h"
+#include "BrindlecastApp/Design/PillToggle.h"
 
 #include "BrindlecastApp/Design/SpringValue.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
