@@ -126,11 +126,11 @@ std::optional<xcb_pixmap_t> X11Compositor::wallpaper() {
     return std::nullopt;
 }
 
-void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area) {
+void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes) {
     X11Connection& x = session_.connection();
     xcb_connection_t* c = x.get();
-    // Desktop backgrounds are published as a root pixmap; the root window's own background
-    // cannot be read back, so without one the desktop is drawn black.
+    // Desktop backgrounds are published as a root pixmap; without one, the root window's own
+    // background shows on screen, and without that too the desktop is drawn black.
     if (const std::optional<xcb_pixmap_t> pixmap = wallpaper()) {
         ScopedResource picture(c, xcb_generate_id(c), xcb_render_free_picture);
         const std::uint32_t repeat = XCB_RENDER_REPEAT_NORMAL;
@@ -142,7 +142,49 @@ void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& ar
             return;
         }
     }
+    if (!holes.isEmpty() && paintRootBackground(target, area, holes)) return;
     fill(target, QRect(QPoint(0, 0), area.size()), 0, 0xffff);
+}
+
+bool X11Compositor::paintRootBackground(xcb_render_picture_t target, const QRect& area, const QRect& rect) {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    // The server hands out no window's background, but paints it into a window of ours whose
+    // background is its parent's. Redirected by hand, that window never reaches the screen: its
+    // image is drawn, with the server grabbed, and read while nobody else can see it.
+    ScopedResource window(c, xcb_generate_id(c), xcb_destroy_window);
+    const std::uint32_t values[] = {XCB_BACK_PIXMAP_PARENT_RELATIVE, 1};
+    if (!x.succeeded(xcb_create_window_checked(c, XCB_COPY_FROM_PARENT, window.id(), x.root(), std::int16_t(rect.x()),
+                                               std::int16_t(rect.y()), std::uint16_t(rect.width()),
+                                               std::uint16_t(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                                               XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT,
+                                               values)))
+        return false;
+    // Refused only while a compositing manager redirects the root's children by hand itself,
+    // and so this one too: then it stays off the screen as well.
+    if (!x.succeeded(xcb_composite_redirect_window_checked(c, window.id(), XCB_COMPOSITE_REDIRECT_MANUAL)) &&
+        !session_.compositorRunning())
+        return false;
+    if (!x.succeeded(xcb_map_window_checked(c, window.id()))) return false;
+    ScopedResource image(c, xcb_generate_id(c), xcb_free_pixmap);
+    if (!x.succeeded(xcb_composite_name_window_pixmap_checked(c, window.id(), image.id()))) return false;
+
+    // A new window's image starts as a copy of the screen in its place, the left-out windows
+    // included, and a root without a background (a server started with "-background none")
+    // paints nothing over it. Only an image that differs from the screen is the background.
+    const std::uint8_t depth = x.screen()->root_depth;
+    const QImage painted = session_.readImage(image.id(), 0, 0, rect.width(), rect.height(), depth);
+    const QImage screen = session_.readImage(x.root(), rect.x(), rect.y(), rect.width(), rect.height(), depth);
+    if (painted.isNull() || painted == screen) return false;
+
+    ScopedResource picture(c, xcb_generate_id(c), xcb_render_free_picture);
+    if (!x.succeeded(xcb_render_create_picture_checked(c, picture.id(), image.id(),
+                                                       session_.formatForVisual(x.screen()->root_visual), 0, nullptr)))
+        return false;
+    xcb_render_composite(c, XCB_RENDER_PICT_OP_SRC, picture.id(), XCB_NONE, target, 0, 0, 0, 0,
+                         std::int16_t(rect.x() - area.x()), std::int16_t(rect.y() - area.y()),
+                         std::uint16_t(rect.width()), std::uint16_t(rect.height()));
+    return true;
 }
 
 QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut, bool screenIsCurrent) {
@@ -181,7 +223,10 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
     ScopedResource region(c, xcb_generate_id(c), xcb_xfixes_destroy_region);
     xcb_xfixes_create_region(c, region.id(), std::uint32_t(holes.size()), holes.data());
     xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), region.id(), 0, 0);
-    paintBackground(canvas->picture.id(), area);
+    QRect holeBounds;
+    for (const xcb_rectangle_t& hole : holes)
+        holeBounds |= QRect(hole.x + area.x(), hole.y + area.y(), hole.width, hole.height);
+    paintBackground(canvas->picture.id(), area, holeBounds);
     xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
     nameImages(area, [&](const X11TopLevel& t) { return !leaveOut(t); });
     for (const X11TopLevel& t : tree_.topLevels) {

@@ -44,7 +44,11 @@ private:
                     xcb_xfixes_region_t clip, bool blend);
     // The published desktop background, when it is a pixmap of the screen's depth.
     std::optional<xcb_pixmap_t> wallpaper();
-    void paintBackground(xcb_render_picture_t target, const QRect& area);
+    // Paints the desktop over `holes` (root coordinates) of `target`, whose top-left is `area`'s.
+    void paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes);
+    // Paints the root window's own background (a colour or pattern set with xsetroot, say) over
+    // `rect`; false when it cannot be had.
+    bool paintRootBackground(xcb_render_picture_t target, const QRect& area, const QRect& rect);
     void fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha);
 
     X11Session& session_;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
 
@@ -74,6 +75,7 @@ struct CanvasHarness {
                                              }}),
           clipboard(std::make_shared<FakeClipboard>()),
           canvas(model, ReviewCanvasView::Services{[this](const QImage&, const Rect& region, const std::vector<Rect>& excluded) {
+                                                      if (extractionGate) extractionGate->acquire();
                                                       extractedRegion = region;
                                                       excludedAreas = excluded;
                                                       if (extractionFails) throw std::runtime_error("no recogniser");
@@ -125,6 +127,8 @@ struct CanvasHarness {
     std::shared_ptr<FakeClipboard> clipboard;
     QString extractedText = "hello";
     bool extractionFails = false;
+    // When set, each reading waits on the worker until the test releases it.
+    QSemaphore* extractionGate = nullptr;
     std::optional<Rect> extractedRegion;
     std::vector<Rect> excludedAreas;
     ReviewCanvasView canvas;

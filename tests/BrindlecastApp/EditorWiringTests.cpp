@@ -317,7 +317,7 @@ TEST(EditorWiring, DeleteMovesTheCaptureToTheTrashAndMovesOn) {
             ASSERT_EQ(h.alerts->asked.size(), 1u);
             EXPECT_EQ(h.alerts->asked[0].message, "Delete this screenshot?");
             EXPECT_EQ(h.alerts->asked[0].informativeText,
-                      name + " moves to the Trash. Hold \u21E7 to skip this confirmation next time.");
+                      name + " moves to the Trash. Hold Shift to skip this confirmation next time.");
             EXPECT_EQ(h.alerts->asked[0].confirmTitle, "Move to Trash");
             EXPECT_EQ(h.alerts->asked[0].cancelTitle, "Cancel");
         } else {

@@ -57,6 +57,23 @@ TEST(CanvasPainting, MatCardAndShadow) {
     }
 }
 
+// Every card casts its shadow onto the mat below it, however small or thin the capture.
+TEST(CanvasPainting, SmallAndThinCardsKeepTheirShadow) {
+    const QRgb mat = qRgb(28, 28, 28);
+    const struct {
+        int width, height;
+    } sizes[] = {{1000, 600}, {60, 40}, {900, 4}, {3, 300}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+        CanvasHarness h(filled(size.width, size.height, Qt::white));
+        const QImage frame = h.frame();
+        const QPoint below = pixelAt(h.canvas.toView(Point{size.width / 2.0, size.height + 4.0}));
+        ASSERT_TRUE(frame.rect().contains(below));
+        EXPECT_LT(qRed(frame.pixel(below)), qRed(mat));
+        EXPECT_EQ(frame.pixel(5, 5), mat); // far from it
+    }
+}
+
 // The canvas shows every scramble cell in the grey the export burns in, at any zoom.
 TEST(CanvasPainting, ScrambleCellsMatchTheExport) {
     const QImage image = stripedImage(1000, 600);

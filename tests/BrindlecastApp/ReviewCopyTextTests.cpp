@@ -4,6 +4,7 @@
 #include "CanvasTestSupport.h"
 
 #include <QApplication>
+#include <QSemaphore>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -99,6 +100,33 @@ TEST(CanvasCopyText, CensorsDetectionsAndBlursAndRespectsThePolicy) {
         EXPECT_EQ(other.clipboard->writes.size(), c.writes) << c.name;
         EXPECT_EQ(other.extractedRegion.has_value(), c.recognised) << c.name;
     }
+}
+
+// One area is read at a time: a second drag while the first is read says so over the second
+// area, and the first still ends in the clipboard.
+TEST(CanvasCopyText, ASecondDragWhileOneIsReadIsNotDroppedWithoutAWord) {
+    CanvasHarness h;
+    QSemaphore gate;
+    h.extractionGate = &gate;
+    QSignalSpy finished(&h.canvas, &ReviewCanvasView::copyTextFinished);
+    h.model.setTool(AnnotationTool::copyText);
+    h.drag({50, 50}, {300, 300});
+    h.model.setTool(AnnotationTool::copyText);
+    h.drag({400, 300}, {600, 400});
+    const auto notice = h.canvas.copyFlash();
+    EXPECT_TRUE(notice.has_value());
+    if (notice) {
+        EXPECT_EQ(notice->message, ReviewCanvasView::kStillCopying);
+        EXPECT_EQ(notice->rect, QRectF(QPointF(h.at(400, 300)), QSizeF(200, 100)));
+    }
+    EXPECT_EQ(h.model.tool(), AnnotationTool::select);
+    EXPECT_TRUE(finished.isEmpty());
+    gate.release();
+    if (finished.isEmpty()) finished.wait(5000);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.first().first().toString(), ReviewCanvasView::kCopied);
+    EXPECT_EQ(h.extractedRegion, Rect(50, 50, 250, 250));
+    EXPECT_EQ(h.clipboard->writes.size(), 1u);
 }
 
 // With a crop ratio the dashed preview shows the rectangle the text is read from, not the

@@ -243,6 +243,9 @@ TEST(ReviewWindow, ToolPillAndStatusChip) {
     EXPECT_EQ(review.shell->suggestedLabel()->text(), "3/5");
     EXPECT_EQ(review.shell->suggestedLabel()->toolTip(), "Suggested redactions kept \u2014 click one on the image to release it");
     EXPECT_EQ(review.shell->suggestedLabel()->color(), QColor(255, 149, 0));
+    // The chip sits at the bottom left, on the action bar's bottom edge.
+    EXPECT_EQ(review.shell->statusChip()->geometry().bottom(), review.shell->actionBar()->geometry().bottom());
+    EXPECT_LT(review.shell->statusChip()->height(), review.shell->actionBar()->height());
 
     // A click on a tool's button chooses the tool; with nothing selected the style button is off.
     for (AnnotationTool tool : AnnotationTools::allCases) {

@@ -1,9 +1,11 @@
 // The desktop adapters: the Trash, the file manager over D-Bus (a stand-in on a private bus) and
 // the alerts.
+#include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 
 #include "PrivateBus.h"
+#include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
 #include <QAbstractButton>
@@ -144,12 +146,40 @@ TEST(MessageBoxAlerts, AlertsAndConfirmationsAreModalBoxes) {
 
     const AlertPresenter::Confirmation deletion{
         "Delete this screenshot?",
-        "Screenshot 2026-12-05 at 6.25.34 PM.png moves to the Trash. Hold \u21E7 to skip this confirmation next time.",
+        "Screenshot 2026-12-05 at 6.25.34 PM.png moves to the Trash. Hold Shift to skip this confirmation next time.",
         "Move to Trash", "Cancel"};
     answerNextBox("Move to Trash", "alert-delete-confirmation", &shown);
     EXPECT_TRUE(alerts.confirm(deletion));
     answerNextBox("Cancel", "alert-delete-cancelled", &shown);
     EXPECT_FALSE(alerts.confirm(deletion));
+}
+
+// Alerts and confirmations take the app's theme, the dark one too, like its other windows.
+TEST(MessageBoxAlerts, AlertsFollowTheAppsTheme) {
+    using BrindlecastApp::Theme;
+    using BrindlecastApp::ThemeMode;
+    for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("theme") + "/preferences.json");
+        Theme theme(&defaults);
+        theme.setMode(mode);
+        MessageBoxAlerts alerts(&theme);
+        double window = -1, text = -1;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            window = box->palette().color(QPalette::Window).lightnessF();
+            text = box->findChild<QLabel*>("qt_msgbox_label")->palette().color(QPalette::WindowText).lightnessF();
+            const QString folder = qEnvironmentVariable("BRINDLECAST_ARTEFACTS");
+            if (!folder.isEmpty()) {
+                QDir().mkpath(folder);
+                box->grab().save(folder + (mode == ThemeMode::dark ? "/alert-dark.png" : "/alert-light.png"));
+            }
+            box->accept();
+        });
+        alerts.show("Capture cancelled by policy", "The capture area contains content from an app your organization has blocked.");
+        EXPECT_EQ(window < 0.5, mode == ThemeMode::dark) << window;
+        EXPECT_EQ(text > 0.5, mode == ThemeMode::dark) << text;
+    }
 }
 
 // A file name holding markup is shown as the characters it is made of, in both texts.

@@ -76,12 +76,12 @@ public:
     NestedDisplay(const NestedDisplay&) = delete;
     NestedDisplay& operator=(const NestedDisplay&) = delete;
 
-    // Starts the server (1024x768, Composite) and, unless empty, `windowManager`, and waits until
-    // the manager runs. False when something could not start.
-    bool start(const QString& windowManager) {
+    // Starts the server (1024x768, Composite, and `serverArguments`) and, unless empty,
+    // `windowManager`, and waits until the manager runs. False when something could not start.
+    bool start(const QString& windowManager, const QStringList& serverArguments = {}) {
         server_ = std::make_unique<QProcess>();
-        server_->start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24", "+extension",
-                                "Composite", "-noreset"});
+        server_->start("Xvfb", QStringList{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24",
+                                           "+extension", "Composite", "-noreset"} + serverArguments);
         if (!server_->waitForReadyRead(10000)) return false;
         qputenv("DISPLAY", ":" + server_->readLine().trimmed());
         if (windowManager.isEmpty()) return true;
@@ -176,7 +176,7 @@ protected:
 
     // Moves the test onto a display of its own with `windowManager` (none when empty). False (with
     // the test failed) when it cannot start: the test then returns.
-    [[nodiscard]] bool useNestedDisplay(const QString& windowManager) {
+    [[nodiscard]] bool useNestedDisplay(const QString& windowManager, const QStringList& serverArguments = {}) {
         for (const QString& program : {QString("Xvfb"), windowManager}) {
             if (!program.isEmpty() && !TestSupport::hasProgram(program)) {
                 ADD_FAILURE() << program.toStdString() << " is not installed (scripts/deps installs it)";
@@ -185,7 +185,7 @@ protected:
         }
         x.reset();
         nested = std::make_unique<NestedDisplay>();
-        if (!nested->start(windowManager)) {
+        if (!nested->start(windowManager, serverArguments)) {
             ADD_FAILURE() << "the test display with " << windowManager.toStdString() << " did not start";
             return false;
         }

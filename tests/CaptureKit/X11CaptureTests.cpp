@@ -124,6 +124,68 @@ TEST_F(X11CaptureTest, WhereNothingLayBeneathThePublishedDesktopBackgroundShows)
     EXPECT_EQ(countPixels(image, wallpaper, area), area.width() * area.height());
 }
 
+// Without a published wallpaper, the root window's own background (as xsetroot sets it) is what
+// the screen shows where no window lies, and so what a left-out window's place shows: a colour,
+// or a pattern tiled from the screen's corner. A root without any background shows black, never
+// the left-out window.
+TEST_F(X11CaptureTest, WhereNothingLayBeneathTheRootWindowsOwnBackgroundShows) {
+    constexpr QRgb colour = 0xff336699, stripe = 0xffd0b060;
+    // The tile: 7 wide (so that a wrong phase shows in any place), stripes on its first 3 columns.
+    const auto tiled = [](int x, int) { return x % 7 < 3 ? stripe : colour; };
+    struct Case {
+        const char* name;
+        QStringList serverArguments;
+        QString compositor;
+        bool pattern;
+        std::function<QRgb(int, int)> expected;
+    } cases[] = {
+        {"a colour", {}, {}, false, [](int, int) { return colour; }},
+        {"a tiled pattern", {}, {}, true, tiled},
+        {"a colour under a compositing manager", {}, "picom", false, [](int, int) { return colour; }},
+        {"no background at all", {"-background", "none"}, {}, false, [](int, int) { return QRgb(0xff000000); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!useNestedDisplay("", c.serverArguments)) return;
+        if (!c.compositor.isEmpty()) {
+            ASSERT_TRUE(nested->startCompositor(c.compositor, {"--backend", "xrender", "--no-fading-openclose"}));
+        }
+        xcb_connection_t* conn = x->get();
+        if (c.serverArguments.isEmpty()) {
+            std::uint32_t background = colour & 0xffffff;
+            std::uint32_t mask = XCB_CW_BACK_PIXEL;
+            if (c.pattern) {
+                const xcb_pixmap_t tile = xcb_generate_id(conn);
+                xcb_create_pixmap(conn, x->screen()->root_depth, tile, x->root(), 7, 5);
+                const xcb_gcontext_t gc = xcb_generate_id(conn);
+                xcb_create_gc(conn, gc, tile, XCB_GC_FOREGROUND, &background);
+                const xcb_rectangle_t all{0, 0, 7, 5};
+                xcb_poly_fill_rectangle(conn, tile, gc, 1, &all);
+                const std::uint32_t stripeColour = stripe & 0xffffff;
+                xcb_change_gc(conn, gc, XCB_GC_FOREGROUND, &stripeColour);
+                const xcb_rectangle_t stripes{0, 0, 3, 5};
+                xcb_poly_fill_rectangle(conn, tile, gc, 1, &stripes);
+                xcb_free_gc(conn, gc);
+                background = tile;
+                mask = XCB_CW_BACK_PIXMAP;
+            }
+            xcb_change_window_attributes(conn, x->root(), mask, &background);
+            // The root keeps its background pixmap; the name can go.
+            if (c.pattern) xcb_free_pixmap(conn, background);
+            xcb_clear_area(conn, 0, x->root(), 0, 0, 0, 0);
+        }
+        const xcb_window_t blocked = spawn({301, 203, 200, 150}, red, {"--class", "CaptureBlocked"});
+        const QRect area = clientArea(blocked);
+        const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
+        EXPECT_EQ(countPixels(image, red), 0);
+        int wrong = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int px = area.left(); px <= area.right(); ++px) wrong += image.pixel(px, y) != c.expected(px, y);
+        EXPECT_EQ(wrong, 0);
+        TearDown();
+    }
+}
+
 TEST_F(X11CaptureTest, PlaceholderPlateLiesExactlyOverTheVisiblePart) {
     const xcb_window_t blocked = spawn({100, 100, 400, 300}, red, {"--class", "CapturePlated"});
     const xcb_window_t front = spawn({300, 50, 400, 200}, green, {"--class", "CaptureFront"});

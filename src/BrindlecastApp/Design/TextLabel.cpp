@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Design/TextLabel.h"
 
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 
 #include <QFontMetricsF>
@@ -12,6 +13,25 @@ namespace BrindlecastApp {
 TextLabel::TextLabel(QString text, QFont font, Tone tone, QWidget* parent)
     : QWidget(parent), text_(std::move(text)), font_(std::move(font)), tone_(tone) {
     setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void TextLabel::setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    if (elided_) text_.replace('\n', ' ').replace('\r', ' ');
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setTabularDigits() {
+    tabular_ = true;
+    updateGeometry();
+    update();
+}
+
+void TextLabel::setAlignment(Qt::Alignment alignment) {
+    alignment_ = alignment & Qt::AlignHorizontal_Mask;
+    update();
 }
 
 QColor TextLabel::color() const {
@@ -33,7 +53,8 @@ QString TextLabel::shownText() const {
 
 QSize TextLabel::sizeHint() const {
     const QFontMetricsF metrics(font_);
-    return {static_cast<int>(std::ceil(metrics.horizontalAdvance(text_))), static_cast<int>(std::ceil(metrics.height()))};
+    const double advance = tabular_ ? TabularDigits::horizontalAdvance(font_, text_) : metrics.horizontalAdvance(text_);
+    return {static_cast<int>(std::ceil(advance)), static_cast<int>(std::ceil(metrics.height()))};
 }
 
 QSize TextLabel::minimumSizeHint() const { return elided_ ? QSize(0, sizeHint().height()) : sizeHint(); }
@@ -42,7 +63,15 @@ void TextLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font_);
     painter.setPen(color());
-    painter.drawText(rect(), elided_ ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter, shownText());
+    if (tabular_ && !elided_) {
+        const double advance = TabularDigits::horizontalAdvance(font_, text_);
+        double x = (width() - advance) / 2;
+        if (alignment_ & Qt::AlignLeft) x = 0;
+        if (alignment_ & Qt::AlignRight) x = width() - advance;
+        TabularDigits::draw(painter, QRectF(x, 0, advance + 1, height()), text_);
+        return;
+    }
+    painter.drawText(rect(), (elided_ ? Qt::AlignLeft : alignment_ & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter, shownText());
 }
 
 } // namespace BrindlecastApp

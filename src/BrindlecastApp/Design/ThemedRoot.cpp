@@ -8,8 +8,6 @@
 
 namespace BrindlecastApp {
 
-namespace {
-
 QPalette paletteFor(const Tokens& t) {
     const bool dark = t.isDark();
     const QColor window = dark ? QColor::fromRgb(28, 28, 32) : QColor::fromRgb(246, 246, 248);
@@ -27,8 +25,6 @@ QPalette paletteFor(const Tokens& t) {
     palette.setColor(QPalette::Link, t.accent);
     return palette;
 }
-
-} // namespace
 
 ThemedRoot::ThemedRoot(QWidget* root, Theme* theme, DesktopSettings* desktop)
     : QObject(root), root_(root), theme_(theme), desktop_(desktop) {

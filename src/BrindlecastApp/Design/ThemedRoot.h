@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Design/Tokens.h"
 
 #include <QObject>
+#include <QPalette>
 #include <QPointer>
 
 #include <optional>
@@ -46,6 +47,10 @@ private:
     QPointer<DesktopSettings> desktop_;
     std::optional<ColorScheme> preferredScheme_;
 };
+
+// The palette plain Qt controls get under a themed root showing `tokens`. A window of its own (a
+// popup) does not inherit its parent's palette, so what it holds takes this where it shows them.
+QPalette paletteFor(const Tokens& tokens);
 
 // What a widget sees: the values of its nearest themed root, else the light tokens with the
 // default accent, no theme, and motion and transparency as they are.

@@ -21,7 +21,7 @@ constexpr double kSpacing = 8;
 constexpr double kSymbolFrame = 18;
 constexpr double kRadius = 7;
 
-QFont titleFont() { return Support::Fonts::interfaceFont(13, QFont::Medium); }
+QFont titleFont() { return Support::Fonts::interfaceFontOfSize(12.5, QFont::Medium); }
 QFont hintFont() { return Support::Fonts::interfaceFont(11); }
 
 // The desktop's red for destructive commands, a little lighter on dark surfaces.

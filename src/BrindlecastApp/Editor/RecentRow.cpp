@@ -20,7 +20,7 @@ constexpr double kPaddingY = 6;
 constexpr double kSpacing = 10;
 
 QFont nameFont() { return Support::Fonts::interfaceFont(12, QFont::DemiBold); }
-QFont timeFont() { return Support::Fonts::interfaceFont(11); }
+QFont timeFont() { return Support::Fonts::interfaceFontOfSize(10.5); }
 
 QPainterPath rounded(const QRectF& rect, double radius) {
     QPainterPath path;

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Editor/RecentsSidebar.h"
 
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/EditorSelection.h"
 #include "BrindlecastApp/Editor/RecentRow.h"
@@ -19,11 +20,12 @@ namespace BrindlecastApp {
 
 namespace {
 
-// A line of secondary text; its opacity lets the count sit a little quieter than the heading.
+// A line of secondary text; its opacity lets the count sit a little quieter than the heading,
+// whose figures take one width so that it does not shift as it grows.
 class SidebarText : public QWidget {
 public:
-    SidebarText(QString text, QFont font, double opacity, QWidget* parent)
-        : QWidget(parent), text_(std::move(text)), font_(std::move(font)), opacity_(opacity) {
+    SidebarText(QString text, QFont font, double opacity, QWidget* parent, bool tabular = false)
+        : QWidget(parent), text_(std::move(text)), font_(std::move(font)), opacity_(opacity), tabular_(tabular) {
         setAttribute(Qt::WA_TranslucentBackground);
     }
     const QString& text() const { return text_; }
@@ -34,7 +36,8 @@ public:
     }
     QSize sizeHint() const override {
         const QFontMetricsF metrics(font_);
-        return {int(std::ceil(metrics.horizontalAdvance(text_))) + 1, int(std::ceil(metrics.height()))};
+        const double advance = tabular_ ? TabularDigits::horizontalAdvance(font_, text_) : metrics.horizontalAdvance(text_);
+        return {int(std::ceil(advance)) + 1, int(std::ceil(metrics.height()))};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -43,13 +46,15 @@ protected:
         QPainter painter(this);
         painter.setFont(font_);
         painter.setPen(Design::withOpacity(tokensFor(this).secondaryText(), opacity_));
-        painter.drawText(rect(), Qt::AlignCenter, text_);
+        if (tabular_) TabularDigits::draw(painter, rect(), text_, Qt::AlignHCenter);
+        else painter.drawText(rect(), Qt::AlignCenter, text_);
     }
 
 private:
     QString text_;
     QFont font_;
     double opacity_;
+    bool tabular_;
 };
 
 QFont headingFont() {
@@ -74,7 +79,7 @@ RecentsSidebar::RecentsSidebar(CaptureLibrary& library, EditorSelection& selecti
     header->setContentsMargins(16, 14, 16, 8);
     header->addWidget(new SidebarText(kHeading, headingFont(), 1, this));
     header->addStretch(1);
-    count_ = new SidebarText(QString(), Support::Fonts::interfaceFont(11, QFont::Medium), 0.85, this);
+    count_ = new SidebarText(QString(), Support::Fonts::interfaceFont(11, QFont::Medium), 0.85, this, true);
     count_->setObjectName(QStringLiteral("recentsCount"));
     header->addWidget(count_);
     column->addLayout(header);

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Symbols.h"
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "Support/Fonts.h"
@@ -56,7 +57,8 @@ void OptionChip::paintEvent(QPaintEvent*) {
     } else {
         painter.setFont(Support::Fonts::interfaceFontOfSize(size_, weight_));
         painter.setPen(t.primaryText());
-        painter.drawText(rect(), Qt::AlignCenter, label_);
+        if (kind_ == LabelKind::figures) TabularDigits::draw(painter, rect(), label_, Qt::AlignHCenter);
+        else painter.drawText(rect(), Qt::AlignCenter, label_);
     }
 }
 

@@ -38,7 +38,8 @@ void setStripHelp(QWidget* widget, const QString& text);
 class OptionChip : public QAbstractButton {
     Q_OBJECT
 public:
-    enum class LabelKind { text, symbol };
+    // `figures` is text whose figures all take one width (a ratio such as "16:9").
+    enum class LabelKind { text, figures, symbol };
 
     // `size` is the label's size in points (a symbol takes the side of text of that size).
     OptionChip(LabelKind kind, QString label, int width, double size, QFont::Weight weight, QWidget* parent = nullptr);

@@ -272,7 +272,7 @@ void StyleStrip::build() {
     for (const RatioChoice& choice : ratioChoices())
         ratios << ChipSegment::Option{choice.label, choice.ratio ? QStringLiteral("Lock ") + choice.label
                                                                  : QStringLiteral("Free-form crop")};
-    ratio_ = new ChipSegment(OptionChip::LabelKind::text, ratios, 40, 11, QFont::Medium, this);
+    ratio_ = new ChipSegment(OptionChip::LabelKind::figures, ratios, 40, 11, QFont::Medium, this);
     ratio_->setObjectName(QStringLiteral("ratioSegment"));
     addSection(StripSection::ratio, ratio_);
 

@@ -205,7 +205,7 @@ void EditSession::deleteImage(bool ask) {
         if (ask) {
             const bool confirmed = self->env_->alerts->confirm(
                 {"Delete this screenshot?",
-                 self->filename() + " moves to the Trash. Hold \u21E7 to skip this confirmation next time.",
+                 self->filename() + " moves to the Trash. Hold Shift to skip this confirmation next time.",
                  "Move to Trash", "Cancel"});
             if (!confirmed) return;
         }

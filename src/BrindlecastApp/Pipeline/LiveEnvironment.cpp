@@ -69,7 +69,7 @@ Environment makeLiveEnvironment(LiveWiring wiring) {
     // The process's one preference file object: settings, theme and policy all read through it.
     env->takePreferencesMovedAside = [] { return Support::UserDefaults::standard().takeFilesMovedAside(); };
     env->clipboard = std::make_shared<ExportKit::SystemClipboard>();
-    env->alerts = std::make_shared<MessageBoxAlerts>();
+    env->alerts = std::make_shared<MessageBoxAlerts>(wiring.theme);
     env->editor = std::move(wiring.editor);
     env->review = wiring.review ? wiring.review : std::make_shared<ReviewWindowPresenter>();
     env->trash = std::make_shared<DesktopWorkspace>();

@@ -2,9 +2,14 @@
 
 #include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <memory>
 #include <optional>
+
+namespace BrindlecastApp {
+class Theme;
+}
 
 namespace BrindlecastApp::Pipeline {
 
@@ -21,6 +26,9 @@ struct LiveWiring {
     std::shared_ptr<ReviewPresenter> review;
     // The command line; the application's own when absent.
     std::optional<QStringList> arguments;
+    // The appearance the alerts take, as every other window of the app does; the light one when
+    // absent.
+    QPointer<Theme> theme;
 };
 
 // The pipeline over the real modules: the policy of "app.brindlecast", the audit trail (journal

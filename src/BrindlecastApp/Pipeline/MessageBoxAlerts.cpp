@@ -1,5 +1,8 @@
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,11 +22,20 @@ void setPlainTexts(QMessageBox& box, const QString& message, const QString& info
         label->setTextFormat(Qt::PlainText);
 }
 
-int runRaised(QMessageBox& box) {
+} // namespace
+
+int MessageBoxAlerts::run(QMessageBox& box) const {
+    // Light or dark, with the accent, as the app's other windows.
+    ThemedRoot::install(&box, theme_.data());
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowTitle(QStringLiteral("Brindlecast"));
-    // The message reads as the alert's heading, its informative text as the body.
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { font-weight: bold; }"));
+    // The message reads as the alert's heading, its informative text as the body. (A style sheet
+    // would keep the theme's colours from reaching the labels.)
+    if (auto* heading = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont font = heading->font();
+        font.setBold(true);
+        heading->setFont(font);
+    }
     // A tray application has no window in front: bring the alert up over the other applications.
     QTimer::singleShot(0, &box, [&box] {
         box.raise();
@@ -32,14 +44,12 @@ int runRaised(QMessageBox& box) {
     return box.exec();
 }
 
-} // namespace
-
 void MessageBoxAlerts::show(const QString& message, const QString& informativeText) {
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
     setPlainTexts(box, message, informativeText);
     box.setStandardButtons(QMessageBox::Ok);
-    runRaised(box);
+    run(box);
 }
 
 bool MessageBoxAlerts::confirm(const Confirmation& confirmation) {
@@ -49,7 +59,7 @@ bool MessageBoxAlerts::confirm(const Confirmation& confirmation) {
     QPushButton* confirmButton = box.addButton(confirmation.confirmTitle, QMessageBox::AcceptRole);
     box.addButton(confirmation.cancelTitle, QMessageBox::RejectRole);
     box.setDefaultButton(confirmButton);
-    runRaised(box);
+    run(box);
     return box.clickedButton() == confirmButton;
 }
 

@@ -247,13 +247,17 @@ void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius
     const double dpr = scene.devicePixelRatio;
     // The shadow of a small card, blurred once by the design system's shadow stack, then laid out
     // in nine pieces around the real one: its middle rows and columns are even, so they stretch.
+    // A card smaller than that small card (a thin strip, a tiny capture) gets a shadow of its own
+    // size, drawn whole.
     const double margin = kCardShadowBlur * 2 + kCardShadowOffset;
     const double side = 2 * (kCardShadowBlur * 1.5 + kCardShadowOffset + radius) + 2;
-    if (shadow_.radius != radius || shadow_.alpha != alpha || shadow_.devicePixelRatio != dpr) {
-        shadow_ = CardShadow{QSizeF(side, side), radius, alpha, dpr, {}, {}};
-        const QRectF local(margin, margin, side, side);
-        const int pixels = int(std::ceil((side + 2 * margin) * dpr));
-        QImage source(QSize(pixels, pixels), QImage::Format_ARGB32_Premultiplied);
+    const bool sliced = fr.width() >= side && fr.height() >= side;
+    const QSizeF size = sliced ? QSizeF(side, side) : fr.size();
+    if (shadow_.size != size || shadow_.radius != radius || shadow_.alpha != alpha || shadow_.devicePixelRatio != dpr) {
+        shadow_ = CardShadow{size, radius, alpha, dpr, {}, {}};
+        const QRectF local(QPointF(margin, margin), size);
+        const QSize pixels(int(std::ceil((size.width() + 2 * margin) * dpr)), int(std::ceil((size.height() + 2 * margin) * dpr)));
+        QImage source(pixels, QImage::Format_ARGB32_Premultiplied);
         source.fill(Qt::transparent);
         {
             QPainter p(&source);
@@ -273,7 +277,9 @@ void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius
         shadow_.image = shadow;
         shadow_.offset = QPointF(-margin, -margin);
     }
-    if (!shadow_.image.isNull() && fr.width() >= side && fr.height() >= side) {
+    if (!shadow_.image.isNull() && !sliced) {
+        painter.drawImage(QRectF(fr.topLeft() + shadow_.offset, fr.size() + QSizeF(2 * margin, 2 * margin)), shadow_.image);
+    } else if (!shadow_.image.isNull()) {
         const QImage& image = shadow_.image;
         const int n = image.width();
         const int middle = n / 2;

@@ -22,6 +22,19 @@ const std::map<QString, AnnotationTool>& toolKeys() {
 
 } // namespace
 
+bool ReviewCanvasView::event(QEvent* event) {
+    // Delete and Backspace are the canvas's with any modifier: a shortcut on one of them
+    // (Shift+Delete cuts on many desktops) must not take it away.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void ReviewCanvasView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Control) setCommandHeld(true);
     if (handleKey(event)) {

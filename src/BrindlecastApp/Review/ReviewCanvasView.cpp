@@ -422,7 +422,11 @@ void ReviewCanvasView::copyText(const Rect& rect) {
         finishCopy(QString(), false, rect);
         return;
     }
-    if (copying_) return;
+    if (copying_) {
+        // One area is read at a time; the user learns this one was not taken.
+        flash(kStillCopying, rect);
+        return;
+    }
     copying_ = true;
     // Detections still being found must be censored too: the text is read once they are in.
     model_->whenDetectionsSettled([self = QPointer<ReviewCanvasView>(this), rect] {

@@ -142,6 +142,8 @@ public:
     static inline const QString kNoTextFound = QStringLiteral("No text found");
     static inline const QString kCopyFailed = QStringLiteral("Copy failed");
     static inline const QString kClipboardNotAllowed = QStringLiteral("Managed by your organization");
+    // Shown over a second area dragged while the first is still being read.
+    static inline const QString kStillCopying = QStringLiteral("Still reading the last area");
 
 signals:
     void copyTextFinished(const QString& message);
@@ -152,6 +154,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

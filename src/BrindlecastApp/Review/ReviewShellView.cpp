@@ -171,7 +171,8 @@ void ReviewShellView::place() {
     chip_->adjustSize();
     actions_->adjustSize();
     const int bottom = height() - kEdgePadding;
-    chip_->move(kEdgePadding, bottom - chip_->height() - (actions_->height() - chip_->height()) / 2);
+    // The chip and the action bar share a bottom edge.
+    chip_->move(kEdgePadding, bottom - chip_->height());
     actions_->move(width() - kEdgePadding - actions_->width(), bottom - actions_->height());
     canvas_->update();
 }

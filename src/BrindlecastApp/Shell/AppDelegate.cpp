@@ -83,10 +83,11 @@ AppDelegate::Services AppDelegate::Services::live() {
         return monitors;
     };
     services.makePipeline = [](std::shared_ptr<Pipeline::PipelineHost> host,
-                               std::shared_ptr<Pipeline::EditorPresenter> editor) {
+                               std::shared_ptr<Pipeline::EditorPresenter> editor, Theme* theme) {
         Pipeline::LiveWiring wiring;
         wiring.host = std::move(host);
         wiring.editor = std::move(editor);
+        wiring.theme = theme;
         return Pipeline::makeLiveEnvironment(std::move(wiring));
     };
     services.runCapture = [](const Pipeline::Environment& env, const Pipeline::Mode& mode,
@@ -167,7 +168,7 @@ void AppDelegate::wirePipeline() {
     editorWindow_ = std::make_shared<Pipeline::EditorWindowPresenter>(theme_.get(), [self]() -> CaptureLibrary* {
         return self ? &self->library() : nullptr;
     });
-    pipeline_ = services_.makePipeline(host_, editorWindow_);
+    pipeline_ = services_.makePipeline(host_, editorWindow_, theme_.get());
 }
 
 void AppDelegate::createStatusItem() {

@@ -58,9 +58,10 @@ public:
         // The windows on screen, for window picking, and the monitors the overlay covers.
         OverlayController::WindowList windowList;
         OverlayController::MonitorList monitorList;
-        // Builds the capture pipeline over the running app, its host, and its editor window.
+        // Builds the capture pipeline over the running app, its host, its editor window, and the
+        // theme its alerts take.
         std::function<Pipeline::Environment(std::shared_ptr<Pipeline::PipelineHost> host,
-                                            std::shared_ptr<Pipeline::EditorPresenter> editor)>
+                                            std::shared_ptr<Pipeline::EditorPresenter> editor, Theme* theme)>
             makePipeline;
         // Runs one capture; `finished` learns on the GUI thread whether it went through.
         std::function<void(const Pipeline::Environment&, const Pipeline::Mode&, std::function<void(bool)> finished)>

@@ -17,20 +17,22 @@ namespace {
 struct Command {
     const char* title;
     const char* slot;
-    QKeySequence shortcut;
+    QKeySequence::StandardKey keys;
 };
 
 } // namespace
 
 EditMenu::EditMenu(QObject* parent) : QObject(parent), menu_(new QMenu("Edit")) {
+    // The desktop's own keys for each command (Ctrl+Z, Ctrl+Shift+Z, and Ctrl+Y for redo where
+    // the desktop has it, and so on), as Qt knows them.
     const Command commands[] = {
-        {"Undo", "undo", QKeySequence(Qt::CTRL | Qt::Key_Z)},
-        {"Redo", "redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
-        {nullptr, nullptr, {}},
-        {"Cut", "cut", QKeySequence(Qt::CTRL | Qt::Key_X)},
-        {"Copy", "copy", QKeySequence(Qt::CTRL | Qt::Key_C)},
-        {"Paste", "paste", QKeySequence(Qt::CTRL | Qt::Key_V)},
-        {"Select All", "selectAll", QKeySequence(Qt::CTRL | Qt::Key_A)},
+        {"Undo", "undo", QKeySequence::Undo},
+        {"Redo", "redo", QKeySequence::Redo},
+        {nullptr, nullptr, QKeySequence::UnknownKey},
+        {"Cut", "cut", QKeySequence::Cut},
+        {"Copy", "copy", QKeySequence::Copy},
+        {"Paste", "paste", QKeySequence::Paste},
+        {"Select All", "selectAll", QKeySequence::SelectAll},
     };
     for (const Command& command : commands) {
         if (!command.title) {
@@ -38,7 +40,7 @@ EditMenu::EditMenu(QObject* parent) : QObject(parent), menu_(new QMenu("Edit")) 
             continue;
         }
         QAction* action = menu_->addAction(command.title);
-        action->setShortcut(command.shortcut);
+        action->setShortcuts(command.keys);
         action->setShortcutContext(Qt::WindowShortcut);
         const char* slot = command.slot;
         connect(action, &QAction::triggered, this, [slot] {

@@ -11,8 +11,8 @@ namespace BrindlecastApp {
 
 class ReviewViewModel;
 
-// The hidden Edit menu: Undo, Redo, Cut, Copy, Paste and Select All with their standard shortcuts
-// in every window of the app, although a tray app shows no menu bar. Each window gets the actions
+// The hidden Edit menu: Undo, Redo, Cut, Copy, Paste and Select All with the desktop's standard
+// keys for them in every window of the app, although a tray app shows no menu bar. Each window gets the actions
 // when it is first shown; a chosen action goes to the focused widget, or the nearest of its
 // parents, that has a slot of the action's name ("undo", "redo", "cut", "copy", "paste",
 // "selectAll"). Undo and Redo that no such widget takes go to the review model the active window

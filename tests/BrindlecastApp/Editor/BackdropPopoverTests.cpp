@@ -200,6 +200,52 @@ TEST(BackdropPopover, SwitchingOnAFreshPopoverGivesTheFirstPresetAt315Degrees) {
     dark.save("backdrop-popover-dark.png");
 }
 
+// The frame is 214 wide whatever shows; rows stand 10 apart as high as their tiles, discs and
+// rules, the rings and the hover growth reaching past them; the sliders take the scheme's look.
+TEST(BackdropPopover, TheFrameIs214WideAndRingsTakeNoRoomFromTheRows) {
+    auto capture = model();
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        for (const Backdrop& backdrop : {Backdrop::none(), gradient("#F9CF93", "#3A3F78", 64, 12)}) {
+            capture->setBackdrop(backdrop);
+            PopoverHost host(*capture, dark);
+            host.window.adjustSize();
+            BackdropPopover* popover = host.popover;
+            EXPECT_EQ(popover->width(), 214);
+            EXPECT_EQ(host.window.width(), 214);
+            const auto inPopover = [&](QWidget* widget, const QRectF& rect) {
+                return rect.translated(widget->mapTo(popover, QPoint(0, 0)));
+            };
+            // The tiles: 30 square, 9 apart, 13 in from the leading edge.
+            const QRectF first = inPopover(popover->presetTile(0), QRectF(3, 3, 30, 30));
+            const QRectF second = inPopover(popover->presetTile(1), QRectF(3, 3, 30, 30));
+            EXPECT_EQ(first.left(), 13);
+            EXPECT_EQ(second.left() - first.right(), 9);
+            const QRect header = popover->toggle()->parentWidget()->geometry();
+            EXPECT_EQ(first.top() - header.bottom() - 1, 10);
+            const std::vector<Swatch*>& swatches = popover->palette()->swatches();
+            const QRectF top = inPopover(swatches.front(), swatches.front()->discRect());
+            const QRectF bottom = inPopover(swatches.back(), swatches.back()->discRect());
+            EXPECT_EQ(bottom.bottom() - top.top(), 84);
+            // Tile row, rule, palette and the custom colour row stand 10 apart.
+            const auto* rule = popover->findChildren<PopoverDivider*>().front();
+            EXPECT_EQ(rule->y() - first.bottom(), 10);
+            EXPECT_EQ(top.top() - rule->geometry().bottom() - 1, 10);
+            const QWidget* customRow = popover->findChild<CustomColorRow*>();
+            EXPECT_EQ(customRow->y() - bottom.bottom(), 10);
+            if (!popover->slidersShown()) {
+                EXPECT_EQ(popover->height() - customRow->geometry().bottom() - 1, 13);
+            }
+            // The slider's groove is drawn in the scheme's colours.
+            if (popover->slidersShown()) {
+                const QImage slider = popover->paddingSlider()->grab().toImage();
+                const QColor groove = slider.pixelColor(slider.width() - 6, slider.height() / 2);
+                EXPECT_EQ(groove.lightnessF() < 0.5, dark) << groove.name().toStdString();
+            }
+        }
+    }
+}
+
 TEST(BackdropPopover, EveryPresetWrittenOffKeepsNoPaddingAndOnKeepsTheSliders) {
     for (int i = 0; i < 5; ++i) {
         auto capture = model();

@@ -65,10 +65,20 @@ TEST(EditorWindow, UndoAndRedoFromTheEditMenuReachTheShownCapture) {
     model->undo();
     ASSERT_TRUE(model->annotations().empty());
 
+    // Each of the desktop's keys for redo and undo.
+    for (const QKeySequence& redo : QKeySequence::keyBindings(QKeySequence::Redo)) {
+        QTest::keySequence(e.window(), redo);
+        EXPECT_EQ(model->annotations().size(), 1u) << redo.toString().toStdString() << " did not bring the box back";
+        QTest::keySequence(e.window(), QKeySequence("Ctrl+Z"));
+        EXPECT_TRUE(model->annotations().empty()) << "Ctrl+Z did not take it away again";
+    }
+
+    // Delete keys stay the canvas's, Shift+Delete (a cut on many desktops) included.
     QTest::keySequence(e.window(), QKeySequence("Ctrl+Shift+Z"));
-    EXPECT_EQ(model->annotations().size(), 1u) << "Ctrl+Shift+Z did not bring the box back";
-    QTest::keySequence(e.window(), QKeySequence("Ctrl+Z"));
-    EXPECT_TRUE(model->annotations().empty()) << "Ctrl+Z did not take it away again";
+    ASSERT_EQ(model->annotations().size(), 1u);
+    model->setSelectedAnnotationIDs({model->annotations().front().id});
+    QTest::keyClick(canvas, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_TRUE(model->annotations().empty()) << "Shift+Delete did not delete the selected box";
 }
 
 TEST(EditorWindow, ClosingStoresOnceWithTheTextBeingTyped) {

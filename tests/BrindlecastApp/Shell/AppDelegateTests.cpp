@@ -65,7 +65,7 @@ struct Shell {
         services.checkForUpdates = [this] { ++updateChecks; };
         services.windowList = [] { return std::vector<CaptureKit::WindowInfo>{}; };
         services.makePipeline = [this](std::shared_ptr<Pipeline::PipelineHost> host,
-                                       std::shared_ptr<Pipeline::EditorPresenter> editor) {
+                                       std::shared_ptr<Pipeline::EditorPresenter> editor, Theme*) {
             pipeline.env->host = std::move(host);
             if (realEditor) pipeline.env->editor = std::move(editor);
             return pipeline.environment();

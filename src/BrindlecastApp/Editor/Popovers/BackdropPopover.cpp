@@ -1,6 +1,8 @@
 #include "BrindlecastApp/Editor/Popovers/BackdropPopover.h"
 
 #include "BrindlecastApp/Design/GlassPanel.h"
+#include "BrindlecastApp/Design/OverhangItem.h"
+#include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/CustomColorPanel.h"
 #include "BrindlecastApp/Editor/Popovers/PopoverControls.h"
@@ -11,7 +13,6 @@
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
@@ -116,17 +117,9 @@ BackdropPopover::BackdropPopover(ReviewViewModel& model, QWidget* parent)
     : QWidget(parent), model_(&model), lastBackdrop_(startingBackdrop()) {
     setObjectName("BackdropPopover");
     setFixedWidth(kWidth);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, kPadding, 0, kPadding);
-    column->setSpacing(10);
-    column->setSizeConstraint(QLayout::SetFixedSize);
-    // Rows sit 13 pt in; the presets and the palette reach 3 pt further for their rings.
-    const auto addRow = [&](QWidget* widget, int inset = kPadding) {
-        auto* row = new QHBoxLayout;
-        row->setContentsMargins(inset, 0, inset, 0);
-        row->addWidget(widget);
-        column->addLayout(row);
-    };
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column_->setSpacing(10);
 
     auto* header = new QWidget(this);
     auto* headerRow = new QHBoxLayout(header);
@@ -135,8 +128,10 @@ BackdropPopover::BackdropPopover(ReviewViewModel& model, QWidget* parent)
     headerRow->addWidget(new PopoverHeader(tr("Backdrop"), header), 1);
     toggle_ = new PillToggle(false, [this](bool on) { switchBackdrop(on); }, header);
     headerRow->addWidget(toggle_);
-    addRow(header);
+    column_->addWidget(header);
 
+    // The tiles' rings and the swatches' rings and growth reach past their rows into the spacing
+    // and the padding: a row is as high as its tiles or discs.
     auto* presets = new QWidget(this);
     auto* presetRow = new QHBoxLayout(presets);
     presetRow->setContentsMargins(0, 0, 0, 0);
@@ -150,27 +145,28 @@ BackdropPopover::BackdropPopover(ReviewViewModel& model, QWidget* parent)
         presetRow->addWidget(tiles_[i]);
     }
     presetRow->addStretch(1);
-    addRow(presets, kPadding - kRing);
+    column_->addItem(new OverhangItem(presets, QMargins(kRing, kRing, kRing, kRing)));
 
-    addRow(new PopoverDivider(this));
+    column_->addWidget(new PopoverDivider(this));
 
     palette_ = new PaletteGrid(std::nullopt, [this](const QString& hex) {
         if (model_) apply(*model_, Backdrop::Solid{hex});
     }, nullptr, this);
-    addRow(palette_, kPadding - (Swatch::kSide - Swatch::kDisc) / 2);
+    const int reach = (Swatch::kSide - Swatch::kDisc) / 2;
+    column_->addItem(new OverhangItem(palette_, QMargins(reach, reach, reach, reach)));
 
     // The chooser writes into the capture it was opened for, through the model it hands back, so
     // a colour set after the popover closed still lands there.
-    addRow(new CustomColorRow([this] { return customColor(); }, model,
-                              [](ReviewViewModel& target, const QString& hex) { apply(target, Backdrop::Solid{hex}); },
-                              this));
+    column_->addWidget(new CustomColorRow([this] { return customColor(); }, model,
+                                          [](ReviewViewModel& target, const QString& hex) { apply(target, Backdrop::Solid{hex}); },
+                                          this));
 
     sliderDivider_ = new PopoverDivider(this);
-    addRow(sliderDivider_);
+    column_->addWidget(sliderDivider_);
     padding_ = makeSliderRow(tr("Padding"), maximumPadding(model), &BackdropPopover::setPadding);
-    addRow(padding_.row);
+    column_->addWidget(padding_.row);
     corners_ = makeSliderRow(tr("Corners"), kMaximumCorner, &BackdropPopover::setCornerRadius);
-    addRow(corners_.row);
+    column_->addWidget(corners_.row);
 
     connect(&model, &ReviewViewModel::backdropChanged, this, &BackdropPopover::refresh);
     refresh();
@@ -184,16 +180,18 @@ BackdropPopover::SliderRow BackdropPopover::makeSliderRow(const QString& label, 
     auto* layout = new QHBoxLayout(row.row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    row.name = new QLabel(label, row.row);
-    row.name->setFont(Support::Fonts::interfaceFontOfSize(11.5, QFont::Normal));
+    row.name = new TextLabel(label, Support::Fonts::interfaceFontOfSize(11.5, QFont::Normal), TextLabel::Tone::secondary,
+                             row.row);
     layout->addWidget(row.name);
     row.slider = new QSlider(Qt::Horizontal, row.row);
     row.slider->setRange(0, kSliderSteps);
     row.slider->setFocusPolicy(Qt::StrongFocus);
     layout->addWidget(row.slider, 1);
-    row.value = new QLabel(row.row);
-    row.value->setFont(Support::Fonts::interfaceFontOfSize(12, QFont::DemiBold));
-    row.value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Figures of one width in a fixed frame: the slider keeps its length as the number changes.
+    row.value = new TextLabel(QString(), Support::Fonts::interfaceFontOfSize(12, QFont::DemiBold),
+                              TextLabel::Tone::primary, row.row);
+    row.value->setTabularDigits();
+    row.value->setAlignment(Qt::AlignRight);
     row.value->setMinimumWidth(42);
     layout->addWidget(row.value);
     // Only the user's own moves write: showing a value beyond the range never rewrites it.
@@ -261,6 +259,9 @@ void BackdropPopover::refresh() {
     showSlider(padding_, backdrop.padding);
     showSlider(corners_, backdrop.cornerRadius);
     updating_ = false;
+    // 214 wide whatever shows; as high as the rows that show.
+    column_->invalidate();
+    setFixedHeight(column_->totalHeightForWidth(kWidth));
     // A popover window follows the rows that came or went.
     if (window() != this) window()->adjustSize();
 }
@@ -270,12 +271,9 @@ void BackdropPopover::showSlider(SliderRow& row, double value) {
     const double fraction = row.maximum > 0 ? std::clamp(value / row.maximum, 0.0, 1.0) : 0;
     row.slider->setValue(int(std::lround(fraction * kSliderSteps)));
     row.value->setText(valueText(value));
-    const Tokens t = tokensFor(this);
-    QPalette palette = row.slider->palette();
-    palette.setColor(QPalette::Highlight, t.accent);
-    row.slider->setPalette(palette);
-    row.value->setStyleSheet(QString("color: %1").arg(t.primaryText().name()));
-    row.name->setStyleSheet(QString("color: %1").arg(t.secondaryText().name()));
+    // The popover is a window of its own, which takes no palette from the editor's: its sliders
+    // get the scheme's look (and the accent) here, as the style strip's get it from the window.
+    row.slider->setPalette(paletteFor(tokensFor(this)));
 }
 
 void BackdropPopover::showEvent(QShowEvent* event) {

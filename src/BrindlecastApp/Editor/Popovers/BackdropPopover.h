@@ -8,14 +8,15 @@
 #include <array>
 #include <optional>
 
-class QLabel;
 class QSlider;
+class QVBoxLayout;
 
 namespace BrindlecastApp {
 
 class PaletteGrid;
 class PillToggle;
 class ReviewViewModel;
+class TextLabel;
 
 // What the backdrop popover shows: the switch, five gradient presets, the palette, the custom
 // colour and, while a backdrop is on, its padding and corner radius. Every change goes straight
@@ -67,9 +68,9 @@ protected:
 private:
     struct SliderRow {
         QWidget* row = nullptr;
-        QLabel* name = nullptr;
+        TextLabel* name = nullptr;
         QSlider* slider = nullptr;
-        QLabel* value = nullptr;
+        TextLabel* value = nullptr;
         double maximum = 0;
     };
     SliderRow makeSliderRow(const QString& label, double maximum, void (BackdropPopover::*write)(double));
@@ -81,6 +82,7 @@ private:
     bool isGradient(const QString& a, const QString& b) const;
 
     QPointer<ReviewViewModel> model_;
+    QVBoxLayout* column_ = nullptr;
     ExportKit::Backdrop lastBackdrop_;
     PillToggle* toggle_ = nullptr;
     std::array<QWidget*, 5> tiles_{};
