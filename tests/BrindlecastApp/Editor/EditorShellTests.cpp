@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "../CanvasTestSupport.h"
 #include "../MotionTestSupport.h"
 
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
@@ -191,6 +192,10 @@ TEST(EditorShell, TheSidebarSlidesAndFadesAndSettlesWhereTheLastToggleSentIt) {
         EXPECT_EQ(pane->panel()->geometry().right() + 1, pane->width()) << "the panel's trailing edge leads the room";
         EXPECT_NEAR(Fade::opacityOf(*pane->panel()), presence, 0.01);
         EXPECT_EQ(view->titleStrip()->mapTo(view, QPoint(0, 0)).x(), pane->width()) << "the content follows";
+        if (c.togglesAt.size() == 1) {
+            // For a person to look at: the sidebar half way out.
+            ASSERT_TRUE(window.controller->window()->grab().save(CanvasTesting::artefactsFolder() + "/editor-sidebar-sliding.png"));
+        }
 
         clock.advance(1);
         EXPECT_EQ(view->sidebarVisible(), c.shownAtTheEnd);

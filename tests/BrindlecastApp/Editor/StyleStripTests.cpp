@@ -192,6 +192,10 @@ TEST(StyleStrip, AToolSwitchFadesTheOldPanelOutAndTheNewOneIn) {
             EXPECT_GT(last->opacity(), 0);
             EXPECT_LT(last->opacity(), 1);
             if (c.tools.size() == 1) {
+                // For a person to look at: the two panels crossing.
+                const QRect around = last->geometry().united(strip->geometry()).adjusted(-20, -10, 20, 20);
+                const QString to = c.tools.front() == T::select ? "nothing" : c.tools.front() == T::crop ? "crop" : "box";
+                ASSERT_TRUE(stage->grab(around).save(CanvasTesting::artefactsFolder() + "/style-strip-fading-to-" + to + ".png"));
                 EXPECT_TRUE(last->geometry().contains(arrowPanel)) << "the old panel's picture stays in its place";
                 EXPECT_TRUE(last->testAttribute(Qt::WA_TransparentForMouseEvents));
             }
