@@ -78,6 +78,7 @@ struct CanvasHarness {
                                                       if (extractionGate) extractionGate->acquire();
                                                       extractedRegion = region;
                                                       excludedAreas = excluded;
+                                                      if (whileReading) whileReading();
                                                       if (extractionFails) throw std::runtime_error("no recogniser");
                                                       return extractedText;
                                                   },
@@ -131,6 +132,8 @@ struct CanvasHarness {
     QSemaphore* extractionGate = nullptr;
     std::optional<Rect> extractedRegion;
     std::vector<Rect> excludedAreas;
+    // Runs on the worker while the text is read.
+    std::function<void()> whileReading;
     ReviewCanvasView canvas;
 };
 

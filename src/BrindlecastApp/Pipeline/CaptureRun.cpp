@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Pipeline/Background.h"
 #include "BrindlecastApp/Pipeline/Companion.h"
+#include "BrindlecastApp/Pipeline/CompanionTie.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/ExportDelivery.h"
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
@@ -213,7 +214,11 @@ private:
         inBackground<PreparedCompanion>(
             [self] {
                 const Captured& c = self->captured_;
-                return prepareCompanion(*self->env_, *c.contentImage, c.image.size(), c.detections, c.patterns);
+                PreparedCompanion prepared =
+                    prepareCompanion(*self->env_, *c.contentImage, c.image.size(), c.detections, c.patterns);
+                // Tied to the working copy's pixels: once they are painted over, it no longer stands in.
+                if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, self->saved_.image);
+                return prepared;
             },
             [self](Outcome<PreparedCompanion> outcome) {
                 if (!outcome.succeeded()) return self->fail(outcome.error);

@@ -82,6 +82,8 @@ EditSession::EditSession(Environment env, EditorRequest request)
         },
         modelEnvironment);
     viewModel_->setAnnotations(request_.seedAnnotations);
+    // What leaves the editor (copy, export, copied text) goes under the policy of its moment.
+    viewModel_->setCurrentPolicySource([detectionEnv] { return detectionEnv->resolvePolicy().policy; });
 }
 
 EditSession::~EditSession() = default;
@@ -96,36 +98,46 @@ void EditSession::copy(std::function<void(bool copied)> outcome) {
 void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
 
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
+    // The organisation may have changed its mind since the editor opened: the export goes under
+    // the policy of this moment, and what that makes mandatory is looked for before anything leaves
+    // (after any detection run still in flight, whose findings it must hide too).
+    const PolicyKit::EffectivePolicy policy = viewModel_->currentPolicy();
     auto self = shared_from_this();
-    // A detection run still in flight adds findings the export must hide.
-    viewModel_->whenDetectionsSettled([self, destination, finished = std::move(finished)] {
-        const ReviewViewModel& model = *self->viewModel_;
-        // The organisation may have changed its mind since the editor opened.
-        const PolicyKit::EffectivePolicy policy = self->env_->resolvePolicy().policy;
-        ExportRequest request;
-        request.image = model.activeImage();
-        request.redact = model.detectionsToRedact();
-        request.annotations = model.annotations();
-        request.backdrop = model.backdrop();
-        request.crop = model.cropRect();
-        request.redactionStyle = model.redactionStyle();
-        request.destination = destination;
-        if (&model.activeImage() == &model.image()) request.sourceStamp = self->request_.stamp;
-        exportAndDeliver(self->env_, std::move(request), policy, self->request_.audit,
-                         [self, finished](Outcome<std::optional<QString>> outcome) {
-                             if (!outcome.succeeded()) {
-                                 self->env_->log.error("editor export failed: " + describe(outcome.error));
-                                 self->env_->alerts->show("Export failed", alertText(outcome.error));
-                                 if (finished) finished(false);
-                                 return;
-                             }
-                             if (finished) finished(true);
-                             // The annotations are in the exported pixels: no stored copy goes with
-                             // the file, or reopening it would draw them twice.
-                             const std::optional<QString>& written = *outcome.value;
-                             if (!written) return;
-                             if (auto host = self->host_.lock()) host->addToLibrary(*written);
-                         });
+    viewModel_->whenDetectionsCover(policy, [self, policy, destination, finished = std::move(finished)](bool covered) {
+        if (covered) return self->exportUnder(policy, destination, finished);
+        self->env_->log.error("editor export failed: detection with the policy's mandatory patterns failed");
+        self->env_->alerts->show("Export failed", "Your organization now requires more to be hidden, and looking for "
+                                                  "it in this screenshot failed. Nothing was exported.");
+        if (finished) finished(false);
+    });
+}
+
+void EditSession::exportUnder(const PolicyKit::EffectivePolicy& policy, ExportKit::DestinationKind destination,
+                              const std::function<void(bool delivered)>& finished) {
+    const ReviewViewModel& model = *viewModel_;
+    ExportRequest request;
+    request.image = model.activeImage();
+    request.redact = model.detectionsToRedact();
+    request.annotations = model.annotations();
+    request.backdrop = model.backdrop();
+    request.crop = model.cropRect();
+    request.redactionStyle = model.redactionStyle();
+    request.destination = destination;
+    if (&model.activeImage() == &model.image()) request.sourceStamp = request_.stamp;
+    auto self = shared_from_this();
+    exportAndDeliver(env_, std::move(request), policy, request_.audit, [self, finished](Outcome<std::optional<QString>> outcome) {
+        if (!outcome.succeeded()) {
+            self->env_->log.error("editor export failed: " + describe(outcome.error));
+            self->env_->alerts->show("Export failed", alertText(outcome.error));
+            if (finished) finished(false);
+            return;
+        }
+        if (finished) finished(true);
+        // The annotations are in the exported pixels: no stored copy goes with the file, or
+        // reopening it would draw them twice.
+        const std::optional<QString>& written = *outcome.value;
+        if (!written) return;
+        if (auto host = self->host_.lock()) host->addToLibrary(*written);
     });
 }
 

@@ -59,6 +59,9 @@ public:
 private:
     EditSession(Environment env, EditorRequest request);
     void runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished = nullptr);
+    // The export itself, once the detections cover everything `policy` makes mandatory.
+    void exportUnder(const PolicyKit::EffectivePolicy& policy, ExportKit::DestinationKind destination,
+                     const std::function<void(bool delivered)>& finished);
     void commitFlattened(const QByteArray& png);
     void moveToTrash();
 

@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Pipeline/Reopen.h"
 
 #include "BrindlecastApp/Pipeline/Background.h"
+#include "BrindlecastApp/Pipeline/CompanionTie.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PipelineMode.h"
@@ -64,9 +65,15 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
     } catch (...) {
         r.annotationFailure = std::current_exception();
     }
-    // Only a companion of the capture's own size can stand in for it under a backdrop.
+    // Only a companion made with the working copy's present pixels can stand in for it under a
+    // backdrop; the backdrop then shows the working copy itself.
     const QImage companion = Support::ImageFiles::readOwnImage(companionPath(path));
-    if (!companion.isNull() && companion.size() == r.image.size()) r.contentImage = companion;
+    if (CompanionTie::matches(companion, r.image)) {
+        r.contentImage = companion;
+    } else if (!companion.isNull()) {
+        env.log.error("desktop-less image left out: " + QFileInfo(companionPath(path)).fileName() +
+                      " was not made with the working copy as it is now");
+    }
     return r;
 }
 
