@@ -57,10 +57,6 @@ TEST(Glass, OverABlurTheMaterialStandsInForTheFill) {
             EXPECT_LT(centre.alphaF(), 0.8) << "the blur shows through";
         }
     }
-    // The dark window and toolbar share one material, the popover another.
-    EXPECT_EQ(Glass::material(GlassVariant::window, dark), Glass::material(GlassVariant::toolbar, dark));
-    EXPECT_NE(Glass::material(GlassVariant::window, dark), Glass::material(GlassVariant::popover, dark));
-    EXPECT_EQ(Glass::material(GlassVariant::window, light), Glass::material(GlassVariant::popover, light));
 }
 
 // What a see-through window asks to be blurred (and, without a compositor, what it is cut to): its

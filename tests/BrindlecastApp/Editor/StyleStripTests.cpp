@@ -216,19 +216,6 @@ TEST(StyleStrip, AToolSwitchFadesTheOldPanelOutAndTheNewOneIn) {
     }
 }
 
-TEST(StyleStrip, WithMotionReducedAPanelChangesAtOnce) {
-    ReducedMotion reduced;
-    StripWindow w;
-    DrivenAnimationClock clock;
-    w.model->setTool(AnnotationTool::arrow);
-    clock.advance(0.02);
-    w.model->setTool(AnnotationTool::crop);
-    clock.advance(0.02);
-    settle();
-    EXPECT_TRUE(w.controller->view()->stage()->findChildren<FadingSnapshot*>().isEmpty());
-    EXPECT_EQ(Fade::opacityOf(*w.strip()), 1);
-}
-
 TEST(StyleStrip, SwatchesMarkTheActiveColourAndAPickRecoloursWithoutAnUndoStep) {
     using T = AnnotationTool;
     struct Case {
