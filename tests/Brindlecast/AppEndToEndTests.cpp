@@ -70,19 +70,6 @@ protected:
         return differingPixels(shown, picture) == 0;
     }
 
-    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
-    // the capture, in front. Returns the working copy and the editor's window; the window is
-    // empty when either did not come.
-    std::pair<QString, QString> captureIntoEditor() {
-        startApp();
-        xdotool({"key", "super+shift+9"});
-        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
-        const QString capture = workingCopies().first();
-        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
-        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
-        return {capture, editor};
-    }
-
     // A value in the app's preference file; null while the file or the key is missing.
     nlohmann::json storedPreference(const char* key) const {
         QFile file(home_ + "/config/app.brindlecast/preferences.json");

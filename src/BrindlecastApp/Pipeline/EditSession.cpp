@@ -255,15 +255,49 @@ void EditSession::selectRecent(const QString& imagePath) {
     if (auto host = host_.lock()) host->openRecentInEditor(imagePath);
 }
 
-void EditSession::persist() {
-    if (ending_ != Ending::none) return;
+bool EditSession::persist() { return !failedToStore(); }
+
+bool EditSession::store(std::function<void()> resolved) {
+    const std::exception_ptr failure = failedToStore();
+    if (!failure) return true;
+    const bool asking = awaitingAnswer_.has_value();
+    if (!asking) awaitingAnswer_.emplace();
+    if (resolved) awaitingAnswer_->push_back(std::move(resolved));
+    // One question at a time: whoever else waits for this edit meanwhile goes by the same answer.
+    if (!asking) askAfterFailedStore(alertText(failure));
+    return false;
+}
+
+void EditSession::askAfterFailedStore(const QString& reason) {
+    // Not inside the caller's event (a close, a click): the alert runs a loop of its own.
+    auto self = shared_from_this();
+    onGuiThread([self, reason] {
+        const bool retry = self->env_->alerts->confirm(
+            {"Annotations could not be saved", self->filename() + ": " + reason, "Retry", "Discard"});
+        if (retry) {
+            if (const std::exception_ptr failure = self->failedToStore()) return self->askAfterFailedStore(alertText(failure));
+        }
+        std::vector<std::function<void()>> waiting = std::move(*self->awaitingAnswer_);
+        self->awaitingAnswer_.reset();
+        for (auto& then : waiting) then();
+    });
+}
+
+std::exception_ptr EditSession::failedToStore() {
+    const std::exception_ptr failure = writeAnnotations();
+    if (failure) env_->log.error("annotation persist failed: " + describe(failure));
+    return failure;
+}
+
+std::exception_ptr EditSession::writeAnnotations() {
+    if (ending_ != Ending::none) return nullptr;
     if (request_.storedAnnotationsUnreadable) {
         env_->log.error("annotation persist skipped: the stored annotations of " + filename() +
                         " could not be read and are kept as they are");
-        return;
+        return nullptr;
     }
     const PolicyKit::SidecarMode mode = request_.policy.sidecarMode;
-    if (mode == PolicyKit::SidecarMode::off) return;
+    if (mode == PolicyKit::SidecarMode::off) return nullptr;
     const SidecarKit::SidecarDocument document(
         SidecarKit::SidecarDocument::currentVersion,
         {filename(), request_.image.width(), request_.image.height(), 1.0}, {request_.modeName, false},
@@ -275,13 +309,23 @@ void EditSession::persist() {
             SidecarKit::SidecarStore::embed(document, path());
         }
     } catch (...) {
-        env_->log.error("annotation persist failed: " + describe(std::current_exception()));
+        return std::current_exception();
     }
+    return nullptr;
 }
 
 void EditSession::persistBeforeQuit() {
     persist();
     if (ending_ == Ending::none) ending_ = Ending::quit;
+}
+
+void EditSession::storeBeforeQuit(std::function<void()> leave) {
+    auto self = shared_from_this();
+    const auto last = [self, leave = std::move(leave)] {
+        if (self->ending_ == Ending::none) self->ending_ = Ending::quit;
+        if (leave) leave();
+    };
+    if (store(last)) last();
 }
 
 } // namespace BrindlecastApp::Pipeline

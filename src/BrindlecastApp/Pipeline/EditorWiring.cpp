@@ -19,7 +19,7 @@ void openEditor(const Environment& env, EditorRequest request) {
         // load discards its canvas.
         if (const std::shared_ptr<EditSession> previous = editor.currentEdit()) {
             editor.commitPendingTextEdit();
-            previous->persist();
+            previous->store();
         }
         editor.load(edit);
     } else {
@@ -37,6 +37,13 @@ void persistOpenEditBeforeQuit(const Environment& env) {
     if (!env->editor) return;
     env->editor->commitPendingTextEdit();
     if (const std::shared_ptr<EditSession> edit = env->editor->currentEdit()) edit->persistBeforeQuit();
+}
+
+void storeOpenEditBeforeLeaving(const Environment& env, std::function<void()> leave) {
+    const std::shared_ptr<EditSession> edit = env->editor ? env->editor->currentEdit() : nullptr;
+    if (!edit) return leave();
+    env->editor->commitPendingTextEdit();
+    edit->storeBeforeQuit(std::move(leave));
 }
 
 } // namespace BrindlecastApp::Pipeline

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Pipeline/EditorRequest.h"
 #include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
 
+#include <functional>
 #include <memory>
 
 namespace BrindlecastApp {
@@ -45,5 +46,9 @@ void openEditor(const Environment& env, EditorRequest request);
 void persistOpenEdit(const Environment& env);
 // The same, once, as the application quits: the edit stores nothing after that.
 void persistOpenEditBeforeQuit(const Environment& env);
+// The same before the application is asked to end (Quit, a termination signal): `leave` runs
+// once the annotations are stored, or, when storing fails, once the user retried successfully or
+// discarded them.
+void storeOpenEditBeforeLeaving(const Environment& env, std::function<void()> leave);
 
 } // namespace BrindlecastApp::Pipeline

@@ -337,8 +337,13 @@ void AppDelegate::run(StatusCommand command) {
     case StatusCommand::showSettings: return showSettings();
     case StatusCommand::checkForUpdates: return checkForUpdates();
     case StatusCommand::showAbout: return showAbout();
-    case StatusCommand::quit: QCoreApplication::quit(); return;
+    case StatusCommand::quit: return quit();
     }
+}
+
+void AppDelegate::quit() {
+    if (!pipeline_) return QCoreApplication::quit();
+    Pipeline::storeOpenEditBeforeLeaving(pipeline_, [] { QCoreApplication::quit(); });
 }
 
 void AppDelegate::handleHotKey(int id) {
