@@ -14,6 +14,8 @@ void onGuiThread(std::function<void()> task) {
     QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
 }
 
-void onWorker(std::function<void()> work) { Support::workerPool().start(std::move(work)); }
+void onWorker(std::function<void()> work, QThreadPool* pool) {
+    (pool ? pool : &Support::workerPool())->start(std::move(work));
+}
 
 } // namespace BrindlecastApp::Pipeline

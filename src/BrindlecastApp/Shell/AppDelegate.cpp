@@ -136,12 +136,13 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(instance_.get(), &SingleInstance::activationRequested, this, &AppDelegate::bringForward);
     sharedDelegate = this;
 
-    library().reload();
     settings_->followLoginLock(GeneralTab::startAtLoginLocked(services_.resolvePolicy()));
     wirePipeline();
     createStatusItem();
     installEditMenu();
+    // The keys are taken before the library folder is read: whatever it holds, they answer.
     registerHotkey();
+    library().reload();
     handlePreviewFlags();
     if (!previewOrTest && !services_.captureAuthorized()) showScreenRecordingOnboarding();
     return true;
