@@ -95,8 +95,10 @@ void WindowSurface::reshape() {
     const auto id = xcb_window_t(window_->internalWinId());
     const bool seeThrough = isSeeThrough();
     const QRegion outline = regionOf(outline_(), window_->devicePixelRatioF());
+    // A window drawn square and opaque to its edges needs no cut (and keeps none from an old size).
+    const QRect whole(QPoint(0, 0), window_->size() * window_->devicePixelRatioF());
     if (hasShapeExtension(c)) {
-        if (seeThrough) {
+        if (seeThrough || outline == QRegion(whole)) {
             xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, id, 0, 0, XCB_PIXMAP_NONE);
         } else {
             // An empty outline cuts the whole window away, as it should (a card slid out of sight).
