@@ -65,7 +65,8 @@ std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest 
 }
 
 EditSession::EditSession(Environment env, EditorRequest request)
-    : env_(std::move(env)), request_(std::move(request)), host_(env_->host) {
+    : env_(std::move(env)), request_(std::move(request)), host_(env_->host),
+      companionPending_(request_.contentImagePending) {
     ReviewViewModel::Environment modelEnvironment;
     const Environment detectionEnv = env_;
     modelEnvironment.detect = [detectionEnv](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
@@ -97,12 +98,24 @@ void EditSession::copy(std::function<void(bool copied)> outcome) {
 
 void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
 
+void EditSession::companionReady(const std::optional<QImage>& companion) {
+    if (!companionPending_) return;
+    companionPending_ = false;
+    if (companion) viewModel_->setContentImage(*companion);
+    for (const std::function<void()>& waiting : std::exchange(afterCompanion_, {})) waiting();
+}
+
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
+    auto self = shared_from_this();
+    // Under a backdrop the export shows the companion: one still being prepared is waited for.
+    if (companionPending_ && !std::holds_alternative<ExportKit::Backdrop::None>(viewModel_->backdrop().style)) {
+        afterCompanion_.push_back([self, destination, finished = std::move(finished)] { self->runExport(destination, finished); });
+        return;
+    }
     // The organisation may have changed its mind since the editor opened: the export goes under
     // the policy of this moment, and what that makes mandatory is looked for before anything leaves
     // (after any detection run still in flight, whose findings it must hide too).
     const PolicyKit::EffectivePolicy policy = viewModel_->currentPolicy();
-    auto self = shared_from_this();
     viewModel_->whenDetectionsCover(policy, [self, policy, destination, finished = std::move(finished)](bool covered) {
         if (covered) return self->exportUnder(policy, destination, finished);
         self->env_->log.error("editor export failed: detection with the policy's mandatory patterns failed");

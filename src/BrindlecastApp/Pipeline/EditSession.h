@@ -65,6 +65,9 @@ public:
     void persistBeforeQuit();
     // The same through store(): `leave` runs once the annotations are stored or discarded.
     void storeBeforeQuit(std::function<void()> leave);
+    // The companion that was still being prepared when the edit opened, or nothing when there is
+    // none after all. Exports under a backdrop wait for it.
+    void companionReady(const std::optional<QImage>& companion);
 
 private:
     EditSession(Environment env, EditorRequest request);
@@ -88,6 +91,8 @@ private:
     std::unique_ptr<ReviewViewModel> viewModel_;
     Ending ending_ = Ending::none;
     bool flattening_ = false;
+    bool companionPending_ = false;
+    std::vector<std::function<void()>> afterCompanion_;
     // While the user is asked about a failed store: what runs once it is stored or discarded.
     std::optional<std::vector<std::function<void()>>> awaitingAnswer_;
 };

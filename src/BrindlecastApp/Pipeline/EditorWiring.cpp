@@ -4,15 +4,16 @@
 
 namespace BrindlecastApp::Pipeline {
 
-void openEditor(const Environment& env, EditorRequest request) {
-    const QString content = request.contentImage ? QStringLiteral("%1x%2")
-                                                       .arg(request.contentImage->width())
-                                                       .arg(request.contentImage->height())
-                                                 : QStringLiteral("nil");
+std::shared_ptr<EditSession> openEditor(const Environment& env, EditorRequest request) {
+    const QString content = request.contentImage         ? QStringLiteral("%1x%2")
+                                                               .arg(request.contentImage->width())
+                                                               .arg(request.contentImage->height())
+                            : request.contentImagePending ? QStringLiteral("pending")
+                                                          : QStringLiteral("nil");
     env->log.info("openEditor: contentImage " + content);
 
     const std::shared_ptr<EditSession> edit = EditSession::create(env, std::move(request));
-    if (!env->host || !env->editor) return;
+    if (!env->host || !env->editor) return edit;
     EditorPresenter& editor = *env->editor;
     if (editor.isShowing()) {
         // The capture shown so far keeps its annotations, with the text being typed into it: the
@@ -25,6 +26,7 @@ void openEditor(const Environment& env, EditorRequest request) {
     } else {
         editor.present(edit);
     }
+    return edit;
 }
 
 void persistOpenEdit(const Environment& env) {

@@ -38,8 +38,8 @@ public:
 };
 
 // Puts one capture in front of the user in the editor: builds its edit (view model and actions)
-// and shows it, reusing the visible window. Without a host nothing is shown.
-void openEditor(const Environment& env, EditorRequest request);
+// and shows it, reusing the visible window. Without a host nothing is shown. Returns the edit.
+std::shared_ptr<EditSession> openEditor(const Environment& env, EditorRequest request);
 
 // Stores the shown edit's annotations after committing an inline text edit in progress: when the
 // desktop session saves its state. An edit that was deleted or flattened stores nothing.

@@ -375,6 +375,8 @@ void AppDelegate::openOverlay(bool windowPick) {
         if (self && self->overlay_ == overlay) self->dropOverlay();
     };
     overlay_ = overlay;
+    // The detection engines load while the user selects.
+    if (pipeline_ && pipeline_->prepareDetection) pipeline_->prepareDetection();
     overlay->begin();
     if (windowPick && !overlay->isWindowPickMode()) overlay->toggleMode();
 }
