@@ -10,6 +10,7 @@
 #include "BrindlecastApp/Pipeline/Reopen.h"
 #include "CaptureKit/CaptureError.h"
 #include "DetectionKit/DetectionTesting.h"
+#include "Support/WorkerPool.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -306,12 +308,24 @@ struct Harness {
     Environment environment() const { return env; }
     void withoutHost() { env->host = nullptr; }
 
-    // Runs one capture to its end.
+    // Runs one capture to its end, and what it left going on (the search after the working copy,
+    // the automatic copy) too.
     std::optional<bool> capture(const Mode& mode) {
         std::optional<bool> result;
         run(env, mode, [&](bool ok) { result = ok; });
         if (!waitUntil([&] { return result.has_value(); })) ADD_FAILURE() << "the capture never finished";
+        settle();
         return result;
+    }
+
+    // Until no work is left on the worker pool, nor anything it handed back to the GUI thread.
+    static void settle() {
+        for (int quiet = 0; quiet < 3;) {
+            const bool idle = Support::workerPool().waitForDone(30000);
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            quiet = idle && Support::workerPool().activeThreadCount() == 0 ? quiet + 1 : 0;
+        }
     }
 
     QStringList libraryFiles() const {

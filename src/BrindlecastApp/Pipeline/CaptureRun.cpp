@@ -251,7 +251,7 @@ private:
             if (edit) edit->detectionsFailed();
             log().error("pipeline failed: " + describe(outcome.error));
             env_->alerts->show("Export failed", alertText(outcome.error));
-            return finishWhenDone();
+            return;
         }
         findings_ = Findings::known;
         DetectionKit::DetectionResult& result = *outcome.value;
@@ -263,7 +263,6 @@ private:
             copyNow();
         }
         tellUnfinished();
-        finishWhenDone();
     }
 
     // The main capture failed: the policy refused it, access is missing, or it simply failed.
@@ -378,14 +377,11 @@ private:
         copy.redact = captured_.detections;
         copy.destination = ExportKit::DestinationKind::clipboard;
         copy.sourceStamp = saved_.stamp;
-        copying_ = true;
         auto self = shared_from_this();
         exportAndDeliver(env_, std::move(copy), captured_.policy, captured_.audit,
                          [self, then = std::move(then)](Outcome<std::optional<QString>> outcome) {
-                             self->copying_ = false;
                              if (!outcome.succeeded()) self->log().error("auto-copy skipped: " + describe(outcome.error));
                              if (then) then();
-                             self->finishWhenDone();
                          });
     }
 
@@ -411,11 +407,11 @@ private:
         finishWhenDone();
     }
 
-    // The run ends once the editor has its capture, the companion is written (or failed) and the
-    // findings looked for after writing are in and used. A working copy was saved: whatever failed
-    // after it, the capture went through.
+    // The run ends once the editor has its capture and the companion is written (or failed). The
+    // findings of a capture written before them, and the automatic copy that waits for them, come
+    // after: the capture went through, whatever befalls them.
     void finishWhenDone() {
-        if (!editorHandled_ || companionPending_ || findings_ == Findings::running || copying_) return;
+        if (!editorHandled_ || companionPending_) return;
         if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr));
         finish(true);
     }
@@ -433,7 +429,6 @@ private:
     std::function<void(bool)> finished_;
     Findings findings_ = Findings::notStarted;
     bool copyPending_ = false;
-    bool copying_ = false;
     Captured captured_;
     SavedWorkingCopy saved_;
     std::optional<QImage> companion_;

@@ -15,7 +15,9 @@ namespace BrindlecastApp::Pipeline {
 // Call on the GUI thread; it returns at once. Capture, detection, redaction and encoding run on
 // workers; files are named and written on the GUI thread. `finished` is called once on the GUI
 // thread: true when a working copy was saved (or the review path says so), false when the
-// capture was refused, failed or was abandoned. Runs never wait for each other.
+// capture was refused, failed or was abandoned. Without a mandatory pattern it comes once the
+// working copy, its companion and the editor are there; the search for personal data that follows
+// them, and the automatic copy that waits for it, go on after. Runs never wait for each other.
 void run(const Environment& env, const Mode& mode, std::function<void(bool)> finished = {});
 
 // Starts loading the detection engines when a capture taken now would look for findings (the
