@@ -16,7 +16,6 @@
 #include "DetectionKit/PIIDetector.h"
 #include "Support/IoError.h"
 
-#include <algorithm>
 #include <future>
 #include <type_traits>
 
@@ -420,8 +419,8 @@ private:
         if (auto finished = std::exchange(finished_, nullptr)) finished(result);
     }
 
-    // The findings: known before writing (or not wanted at all), being looked for after writing,
-    // or that search failed.
+    // The findings: not looked for (yet), being looked for after the working copy, known (looked
+    // for before it, or after), or that search failed.
     enum class Findings { notStarted, running, known, failed };
 
     Environment env_;
