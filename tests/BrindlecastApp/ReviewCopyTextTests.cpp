@@ -136,6 +136,35 @@ TEST(CanvasCopyText, ThePolicyIsAskedAgainBeforeTheTextLeaves) {
     }
 }
 
+// Text copied while the capture's findings are still looked for is read once they are in, with
+// them censored; when looking for them failed, nothing is read and the copy fails.
+TEST(CanvasCopyText, TextCopiedBeforeTheFindingsWaitsForThem) {
+    for (const bool found : {true, false}) {
+        SCOPED_TRACE(found ? "findings in" : "looking failed");
+        CanvasHarness h;
+        h.model.awaitDetections();
+        QSignalSpy finished(&h.canvas, &ReviewCanvasView::copyTextFinished);
+        h.model.setTool(AnnotationTool::copyText);
+        h.drag({50, 50}, {300, 300});
+        QApplication::processEvents();
+        EXPECT_FALSE(h.extractedRegion.has_value()) << "nothing is read before the findings";
+        if (found) {
+            h.model.receiveDetections(std::vector<Detection>{detected(PatternAction::blurSuggested, Rect(60, 60, 50, 20))});
+        } else {
+            h.model.receiveDetections(std::nullopt);
+        }
+        if (finished.isEmpty()) finished.wait(5000);
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_EQ(finished.first().first().toString(), found ? ReviewCanvasView::kCopied : ReviewCanvasView::kCopyFailed);
+        EXPECT_EQ(h.extractedRegion.has_value(), found);
+        if (found) {
+            ASSERT_EQ(h.excludedAreas.size(), 1u);
+            EXPECT_EQ(h.excludedAreas[0], Rect(60, 60, 50, 20));
+        }
+        EXPECT_EQ(h.clipboard->writes.size(), found ? 1u : 0u);
+    }
+}
+
 // One area is read at a time: a second drag while the first is read says so over the second
 // area, and the first still ends in the clipboard.
 TEST(CanvasCopyText, ASecondDragWhileOneIsReadIsNotDroppedWithoutAWord) {
