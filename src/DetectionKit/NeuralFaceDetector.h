@@ -7,8 +7,9 @@
 
 namespace DetectionKit {
 
-// Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. The
-// screen is searched at full size in overlapping tiles, for small faces, and whole at a quarter
+// Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. Only the
+// photographic parts of the screen are searched (flat fills, text and drawings hold no face): at
+// full size in overlapping tiles, for small faces, and whole at a quarter and an eighth of their
 // size, for large ones. Each call starts its workers with a net of their own and lets them go when
 // it is done: the nets' layer outputs are large and nothing is kept between detections.
 class NeuralFaceDetector final : public FaceDetector {
