@@ -15,6 +15,7 @@ constexpr double kJoinableMonospacedGapInPitches = 0.9;
 // Less blank than this between two words is no space whatever the glyphs: the engine split there
 // and lost what stood between (a full stop in 10-12 px text gives "joe jay@example.com").
 constexpr double kNeverASpaceInPitches = 0.3;
+
 // In a word with more glyphs than cells, two glyphs whose boxes start closer than this, and
 // together are no wider than about one cell, are one character read twice.
 constexpr double kRepeatWithinPitches = 0.75;
@@ -102,6 +103,9 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
             for (size_t i = 1; i < engine.size(); ++i) {
                 const double step = engine[i].box.minX() - engine[i - 1].box.minX();
                 const double span = std::max(engine[i].box.maxX(), engine[i - 1].box.maxX()) - engine[i - 1].box.minX();
+                // A full stop, an at sign or a hyphen is no repeat of its neighbour, however the
+                // engine boxed it ("joe." with the stop's box squeezed against the "e").
+                if (isJoiner(engine[i].text) || isJoiner(engine[i - 1].text)) continue;
                 if (step < closest && span <= kRepeatSpanInPitches * pitch) {
                     closest = step;
                     crowded = i;

@@ -116,11 +116,21 @@ NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options) {
 
 std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+    std::call_once(modelChecked_, [this] {
+        try {
+            readNet(options_.model, options_.modelSize);
+        } catch (const cv::Exception& e) {
+            modelError_ = std::string("face detection failed: ") + e.what();
+        } catch (const std::exception& e) {
+            modelError_ = std::string("face detection failed: ") + e.what();
+        }
+    });
+    if (!modelError_.empty()) throw RecognitionError(modelError_);
+    const std::vector<Pass> passes = passesFor(image);
+    if (passes.empty()) return {};
     const QImage rgb888 = image.convertToFormat(QImage::Format_RGB888);
     const cv::Mat rgb(rgb888.height(), rgb888.width(), CV_8UC3, const_cast<uchar*>(rgb888.constBits()),
                       size_t(rgb888.bytesPerLine()));
-    const std::vector<Pass> passes = passesFor(image);
-    if (passes.empty()) return {};
 
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     const int wanted = options_.workers > 0 ? options_.workers : std::min(cores, kMaxWorkers);

@@ -3,6 +3,8 @@
 #include "DetectionKit/Recognition.h"
 
 #include <cstddef>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace DetectionKit {
@@ -32,6 +34,10 @@ public:
 
 private:
     Options options_;
+    // The model is read once even where nothing is searched, so that a screen without
+    // photographs never passes for one searched when the model cannot be read.
+    std::once_flag modelChecked_;
+    std::string modelError_;
 };
 
 } // namespace DetectionKit

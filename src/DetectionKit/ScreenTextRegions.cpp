@@ -16,6 +16,9 @@ constexpr int kEdgeThreshold = 40;
 // A large glyph's edges are nearly all this strong; a picture's fade in and out.
 constexpr int kStrongEdge = 2 * kEdgeThreshold;
 constexpr double kLargeGlyphStrongShare = 0.7;
+// A large glyph's box is nearly all its two colours and their blends; a picture's is not.
+constexpr double kBlendDistance = 24;
+constexpr double kTwoColouredShare = 0.9;
 // Components taller than this may be pictures with text drawn on them.
 constexpr int kPictureHeight = 40;
 // A line of text on a picture: several times wider than tall.
@@ -440,30 +443,63 @@ private:
                 // A line of glyphs drawn on a picture (a wallpaper seen through a translucent
                 // notification, a caption on a photograph) is linked to the picture's edges; its
                 // strokes are not. Where they make a line, it is read, and the picture is not.
+                // Large glyphs on a plain ground are two colours and the shades between them;
+                // anything else this tall is a picture, read only for what is drawn on it.
                 const cv::Mat component = labels(r) == i;
-                if (searchPicture(onScreen, component)) continue;
-                if (r.height > kTallLine && !isLargeGlyph(edges(r), strength_(onScreen), component)) continue;
+                if (!isTwoColoured(bgr(r))) {
+                    searchPicture(onScreen, component);
+                    continue;
+                }
+                if (r.height > kTallLine &&
+                    !(uniformEdges(edges(r), strength_(onScreen), component) && isLargeGlyph(edges(r), component)))
+                    continue;
             }
             if (isSolidShape(r, edges, bgr)) continue;
             words_.push_back({onScreen, isHollow(r, labels, i), onPicture});
         }
     }
 
-    // Above kTallLine a component is text only when drawn in outlines, as large glyphs are, and
-    // when its edges are about equally strong all along: the same two colours meet there. A
-    // photograph is dense with edges; a wallpaper's fade in and out.
-    static bool isLargeGlyph(const cv::Mat& edges, const cv::Mat& strength, const cv::Mat& component) {
-        if (edges.rows > kMaxLineHeight) return false;
+    // Whether nearly all of `area` is one of its two most common colours or a blend of them.
+    static bool isTwoColoured(const cv::Mat& area) {
+        std::vector<int> counts(1 << 15, 0);
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
+        const auto first = std::max_element(counts.begin(), counts.end());
+        const int a = int(first - counts.begin());
+        *first = -*first;
+        const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+        auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
+        const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
+        const double length = cv::norm(along);
+        long near = 0;
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x) {
+                const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
+                // The distance from the segment between the two colours.
+                const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+                near += cv::norm(p - t * along) <= kBlendDistance;
+            }
+        return near >= kTwoColouredShare * double(area.total());
+    }
+
+    // Whether the component's edges are about equally strong all along: the same two colours meet
+    // there, as along glyphs. A picture's fade in and out.
+    static bool uniformEdges(const cv::Mat& edges, const cv::Mat& strength, const cv::Mat& component) {
         const int all = cv::countNonZero(edges & component);
-        if (all > kMaxTallEdgeDensity * edges.total()) return false;
         const int strong = cv::countNonZero((strength > kStrongEdge) & component);
         return strong >= kLargeGlyphStrongShare * all;
     }
 
+    // Above kTallLine a component is text only when drawn in outlines, as large glyphs are: a
+    // photograph is dense with edges.
+    static bool isLargeGlyph(const cv::Mat& edges, const cv::Mat& component) {
+        return edges.rows <= kMaxLineHeight && cv::countNonZero(edges & component) <= kMaxTallEdgeDensity * edges.total();
+    }
+
     // The words drawn on the picture in `r` (`component` marks the picture's pixels): the strokes
-    // of glyphs, where a picture's shapes are wide. Added when they make at least one line; false
-    // otherwise.
-    bool searchPicture(const cv::Rect& r, const cv::Mat& component) {
+    // of glyphs, where a picture's shapes are wide. Added when they make at least one line (a
+    // picture's own fine detail does not).
+    void searchPicture(const cv::Rect& r, const cv::Mat& component) {
         cv::Mat edges;
         cv::threshold(strokeStrength(bgr_(r), kStrokeKernel), edges, kStrokeThreshold, 255, cv::THRESH_BINARY);
         cv::Mat within;
@@ -477,7 +513,6 @@ private:
             return l.rect.width >= kLineAspect * l.rect.height;
         });
         if (anyLine) words_.insert(words_.end(), found.begin(), found.end());
-        return anyLine;
     }
 
     const cv::Mat& bgr_;
@@ -537,7 +572,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
         const cv::Mat dark = strokeStrength(crop, kernel, false);
         const cv::Mat far = distance > 128;
         distance = cv::sum(light & far)[0] > cv::sum(dark & far)[0] ? light : dark;
-        distance.setTo(0, distance < kEdgeThreshold / 2);
+        distance.setTo(0, distance < kEdgeThreshold);
         cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
     }
     clearEdgeToEdgeLines(distance);
