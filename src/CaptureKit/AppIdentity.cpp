@@ -4,9 +4,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
+#include <climits>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace CaptureKit {
 
@@ -19,14 +24,26 @@ std::optional<QString> nonEmpty(const std::optional<QString>& value) {
 
 } // namespace
 
+void DesktopEntryIndex::add(QHash<QString, QStringList>& index, const QString& key, const QString& id) {
+    if (key.isEmpty()) return;
+    QStringList& ids = index[key];
+    if (!ids.contains(id)) ids << id;
+}
+
 DesktopEntryIndex::DesktopEntryIndex(const QStringList& dataFolders) {
     for (const DesktopEntryFile& file : DesktopEntry::files(dataFolders)) {
         const std::optional<QHash<QString, QString>> keys = DesktopEntry::mainGroup(file.path);
         if (!keys) continue;
         const QString windowClass = keys->value("StartupWMClass");
-        if (windowClass.isEmpty()) continue;
-        QStringList& ids = idsByWindowClass_[windowClass];
-        if (!ids.contains(file.id)) ids << file.id;
+        add(idsByWindowClass_, windowClass, file.id);
+        add(idsByName_, windowClass.toCaseFolded(), file.id);
+        add(idsByName_, file.id.toCaseFolded(), file.id);
+        if (file.id.contains('.')) add(idsByName_, file.id.section('.', -1).toCaseFolded(), file.id);
+        for (const QString& program : DesktopEntry::programs(*keys)) {
+            add(idsByName_, QFileInfo(program).fileName().toCaseFolded(), file.id);
+            const QString path = program.contains('/') ? program : QStandardPaths::findExecutable(program);
+            if (!path.isEmpty()) add(idsByProgram_, QFileInfo(path).canonicalFilePath(), file.id);
+        }
     }
 }
 
@@ -69,6 +86,26 @@ QStringList DesktopEntryIndex::idsForWindowClass(const QString& windowClass) con
     return idsByWindowClass_.value(windowClass);
 }
 
+QStringList DesktopEntryIndex::idsForWindow(const WindowIdentityProperties& properties) const {
+    QStringList ids;
+    const auto addAll = [&](const QStringList& more) {
+        for (const QString& id : more)
+            if (!ids.contains(id)) ids << id;
+    };
+    const std::optional<QString> windowClass = nonEmpty(properties.windowClass);
+    const std::optional<QString> instance = nonEmpty(properties.windowInstance);
+    const std::optional<QString> program = nonEmpty(properties.program);
+    if (windowClass) addAll(idsForWindowClass(*windowClass));
+    if (instance) addAll(idsForWindowClass(*instance));
+    if (windowClass) addAll(idsByName_.value(windowClass->toCaseFolded()));
+    if (instance) addAll(idsByName_.value(instance->toCaseFolded()));
+    if (program) {
+        addAll(idsByName_.value(QFileInfo(*program).fileName().toCaseFolded()));
+        addAll(idsByProgram_.value(*program));
+    }
+    return ids;
+}
+
 namespace {
 
 std::optional<QString> desktopFileID(const WindowIdentityProperties& properties) {
@@ -83,10 +120,8 @@ std::optional<QString> desktopFileID(const WindowIdentityProperties& properties)
 std::optional<QString> applicationID(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
     if (auto id = nonEmpty(properties.gtkApplicationID)) return id;
     if (auto file = desktopFileID(properties)) return file;
-    const std::optional<QString> windowClass = nonEmpty(properties.windowClass);
-    if (!windowClass) return std::nullopt;
-    if (auto id = entries.idForWindowClass(*windowClass)) return id;
-    return windowClass;
+    if (const QStringList ids = entries.idsForWindow(properties); !ids.isEmpty()) return ids.front();
+    return nonEmpty(properties.windowClass);
 }
 
 QStringList applicationIdentities(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
@@ -96,11 +131,28 @@ QStringList applicationIdentities(const WindowIdentityProperties& properties, co
     };
     add(properties.gtkApplicationID);
     add(desktopFileID(properties));
-    if (const std::optional<QString> windowClass = nonEmpty(properties.windowClass)) {
-        for (const QString& id : entries.idsForWindowClass(*windowClass)) add(id);
-        add(windowClass);
-    }
+    for (const QString& id : entries.idsForWindow(properties)) add(id);
+    add(properties.windowClass);
+    add(properties.windowInstance);
     return ids;
+}
+
+bool isIdentified(const WindowIdentityProperties& properties, const DesktopEntryIndex& entries) {
+    return nonEmpty(properties.gtkApplicationID) || desktopFileID(properties) || nonEmpty(properties.program)
+           || !entries.idsForWindow(properties).isEmpty();
+}
+
+std::optional<QString> programOfProcess(std::uint32_t pid) {
+    if (pid == 0) return std::nullopt;
+    char buffer[PATH_MAX];
+    const QByteArray link = QByteArray("/proc/") + QByteArray::number(pid) + "/exe";
+    const ssize_t length = readlink(link.constData(), buffer, sizeof buffer);
+    if (length <= 0 || std::size_t(length) >= sizeof buffer) return std::nullopt;
+    QString target = QFile::decodeName(QByteArray(buffer, length));
+    // A program replaced (by an upgrade) or removed while it runs is still the one it was.
+    if (target.endsWith(" (deleted)")) target.chop(int(qstrlen(" (deleted)")));
+    if (target.isEmpty()) return std::nullopt;
+    return target;
 }
 
 } // namespace CaptureKit

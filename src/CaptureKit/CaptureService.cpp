@@ -16,8 +16,10 @@ bool isBlocked(const std::optional<QString>& bundleID, const QStringList& blocke
     return bundleID && blockedBundleIDs.contains(*bundleID, Qt::CaseSensitive);
 }
 
-// A window is blocked when any ID it may be given is blocked, not only the one it goes by.
+// A window is blocked when any ID it may be given is blocked, not only the one it goes by; while
+// anything is blocked, so is a window that cannot be told from a blocked application's.
 bool isBlocked(const WindowInfo& window, const QStringList& blockedBundleIDs) {
+    if (!window.isIdentified && !blockedBundleIDs.isEmpty()) return true;
     if (isBlocked(window.bundleID, blockedBundleIDs)) return true;
     for (const QString& id : window.identities)
         if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) return true;
@@ -25,12 +27,14 @@ bool isBlocked(const WindowInfo& window, const QStringList& blockedBundleIDs) {
 }
 
 // The blocked IDs a refusal names for a window: the ID it goes by, or when that one is allowed,
-// the blocked IDs it may also be given.
+// the blocked IDs it may also be given; for a window that cannot be told apart, the name it goes
+// by, else "unidentified".
 QStringList blockedIDsOf(const WindowInfo& window, const QStringList& blockedBundleIDs) {
     if (isBlocked(window.bundleID, blockedBundleIDs)) return {*window.bundleID};
     QStringList ids;
     for (const QString& id : window.identities)
         if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) ids << id;
+    if (ids.isEmpty()) ids << window.bundleID.value_or("unidentified");
     return ids;
 }
 

@@ -36,8 +36,8 @@ public:
     QImage captureWindow(std::uint32_t windowID) const;
 
     // The on-screen windows of blocked applications whose frames intersect `target`, in
-    // snapshot order: those whose bundleID or any of whose identities is blocked. Windows
-    // without any application ID never count.
+    // snapshot order: those whose bundleID or any of whose identities is blocked, and while the
+    // block list is not empty, those that cannot be identified (`isIdentified` false).
     static std::vector<WindowInfo> blockedWindows(const ShareableSnapshot& snapshot, const QStringList& blockedBundleIDs,
                                                   const Support::Rect& target);
     // The parts of the blocked windows the viewer sees: each frame minus the unblocked on-screen

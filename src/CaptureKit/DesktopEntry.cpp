@@ -1,8 +1,9 @@
 #include "CaptureKit/DesktopEntry.h"
 
+#include "Support/SafeFile.h"
+
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QSet>
 #include <QTextStream>
 
@@ -11,6 +12,9 @@
 namespace CaptureKit::DesktopEntry {
 
 namespace {
+
+// A desktop entry is a few kilobytes; its translations make the largest a few hundred.
+constexpr qint64 kMaximumEntryBytes = 4 * 1024 * 1024;
 
 QString unescaped(const QString& value) {
     QString result;
@@ -63,9 +67,11 @@ std::vector<DesktopEntryFile> files(const QStringList& dataFolders) {
 }
 
 std::optional<QHash<QString, QString>> mainGroup(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
-    QTextStream in(&file);
+    // Any program may put a file among the desktop entries: a pipe there, or a file without end,
+    // is passed over instead of read. Installed entries are often links, which are followed.
+    const std::optional<QByteArray> bytes = Support::SafeFile::read(path, kMaximumEntryBytes, Support::SafeFile::Links::follow);
+    if (!bytes) return std::nullopt;
+    QTextStream in(*bytes);
     QHash<QString, QString> keys;
     bool inMainGroup = false;
     while (!in.atEnd()) {
@@ -86,5 +92,48 @@ std::optional<QHash<QString, QString>> mainGroup(const QString& path) {
 }
 
 bool isTrue(const QHash<QString, QString>& keys, const QString& key) { return keys.value(key) == "true"; }
+
+QStringList commandWords(const QString& exec) {
+    QStringList words;
+    QString word;
+    bool inWord = false, quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec[i];
+        if (quoted) {
+            if (c == '"') quoted = false;
+            else if (c == '\\' && i + 1 < exec.size()) word += exec[++i];
+            else word += c;
+        } else if (c == '"') {
+            quoted = inWord = true;
+        } else if (c.isSpace()) {
+            if (inWord) words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) words << word;
+    return words;
+}
+
+QStringList programs(const QHash<QString, QString>& keys) {
+    QStringList result;
+    if (const QString tryExec = keys.value("TryExec").trimmed(); !tryExec.isEmpty()) result << tryExec;
+    QStringList words = commandWords(keys.value("Exec"));
+    const auto isAssignment = [](const QString& word) { return word.indexOf('=') > 0 && !word.startsWith('-'); };
+    if (!words.isEmpty() && (words.front() == "env" || words.front().endsWith("/env"))) {
+        words.removeFirst();
+        while (!words.isEmpty() && isAssignment(words.front())) words.removeFirst();
+    }
+    if (words.isEmpty()) return result;
+    const auto isOptionOrFieldCode = [](const QString& word) {
+        return word.startsWith('-') || (word.size() == 2 && word.front() == '%');
+    };
+    if (std::all_of(words.begin() + 1, words.end(), isOptionOrFieldCode) && !result.contains(words.front()))
+        result << words.front();
+    return result;
+}
 
 } // namespace CaptureKit::DesktopEntry

@@ -23,11 +23,21 @@ std::vector<DesktopEntryFile> files(const QStringList& dataFolders);
 
 // The unlocalised keys of the file's [Desktop Entry] group with their values, escapes ("\s",
 // "\n", "\t", "\r", "\\") resolved. Read by hand: QSettings would mangle the escapes and list
-// separators. Nothing when the file cannot be read.
+// separators. Nothing when the file cannot be read, is not a regular file (a pipe), or is
+// larger than any desktop entry; reading it never waits.
 std::optional<QHash<QString, QString>> mainGroup(const QString& path);
 
 // "true" in a desktop file's Boolean key.
 bool isTrue(const QHash<QString, QString>& keys, const QString& key);
+
+// The words of an Exec command line, its quoting undone ("\"a b\"" is one word).
+QStringList commandWords(const QString& exec);
+
+// The programs the entry starts its application as, as written: TryExec, and Exec's program when
+// everything after it is an option or a field code. A program given anything else (an interpreter
+// given a script, `sh -c`, a launcher given an app's name) runs what its own name does not say,
+// so it is left out. `env` and its assignments before the program are looked through.
+QStringList programs(const QHash<QString, QString>& keys);
 
 } // namespace DesktopEntry
 

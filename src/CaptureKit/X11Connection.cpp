@@ -126,12 +126,19 @@ std::optional<std::uint32_t> PendingProperty::value() {
     return all.front();
 }
 
-std::optional<QString> PendingProperty::windowClass() {
-    const std::optional<QByteArray> data = bytes();
+namespace {
+
+std::optional<QString> classHintPart(const std::optional<QByteArray>& data, qsizetype part) {
     if (!data) return std::nullopt;
     const QList<QByteArray> parts = data->split('\0');
-    if (parts.size() < 2 || parts[1].isEmpty()) return std::nullopt;
-    return QString::fromUtf8(parts[1]);
+    if (parts.size() <= part || parts[part].isEmpty()) return std::nullopt;
+    return QString::fromUtf8(parts[part]);
 }
+
+} // namespace
+
+std::optional<QString> PendingProperty::windowClass() { return classHintPart(bytes(), 1); }
+
+std::optional<QString> PendingProperty::windowInstance() { return classHintPart(bytes(), 0); }
 
 } // namespace CaptureKit

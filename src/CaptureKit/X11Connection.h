@@ -87,6 +87,7 @@ public:
     std::vector<std::uint32_t> values();      // 32-bit data
     std::optional<std::uint32_t> value();     // the first 32-bit value
     std::optional<QString> windowClass();     // the class half of WM_CLASS ("instance\0class\0")
+    std::optional<QString> windowInstance();  // the instance half of WM_CLASS
 
 private:
     const xcb_get_property_reply_t* reply();

@@ -113,7 +113,7 @@ ShareableSnapshot X11ScreenContentProvider::shareableContent() {
             if (!c.listed || c.ownedByThisProcess || (!inOrder && c.identities.isEmpty())) continue;
             const bool onScreen = t->viewable && c.viewable;
             snapshot.windows.push_back({c.window, t->rect, c.appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex,
-                                        !t->isDesktopOrOverlay(), c.identities});
+                                        !t->isDesktopOrOverlay(), c.identities, c.identified});
         }
     }
     return snapshot;
@@ -135,9 +135,9 @@ bool X11ScreenContentProvider::leftOut(const X11TopLevel& t, const QStringList& 
         for (const QString& id : c.identities)
             if (excludingBundleIDs.contains(id)) return true;
     }
-    // While anything is left out, a window nothing can attribute might be a left-out one's.
+    // While anything is left out, a window that cannot be told from a left-out one's might be one.
     if (excludingBundleIDs.isEmpty()) return false;
-    return std::any_of(t.clients.begin(), t.clients.end(), [](const X11Client& c) { return !c.isAttributable(); });
+    return std::any_of(t.clients.begin(), t.clients.end(), [](const X11Client& c) { return !c.identified; });
 }
 
 QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, const QStringList& excludingBundleIDs,

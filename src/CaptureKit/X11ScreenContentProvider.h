@@ -25,7 +25,7 @@ private:
     QImage captureDisplay(const DisplayInfo& display, const QStringList& excludingBundleIDs, bool desktopLess);
     // Whether a display capture leaves `t` out: windows of this process and of the excluded
     // applications (by any ID they may be given), frames whose client is gone, and while anything
-    // is excluded, every window no application can be told for.
+    // is excluded, every window that cannot be told from an excluded application's.
     static bool leftOut(const X11TopLevel& t, const QStringList& excludingBundleIDs);
 };
 

@@ -55,6 +55,7 @@ ClientProperties readProperties(X11Connection& x, PropertyReads& reads) {
     p.identity.gtkApplicationID = reads.gtkApplicationID.text();
     p.identity.kdeDesktopFile = reads.kdeDesktopFile.text();
     p.identity.windowClass = reads.windowClass.windowClass();
+    p.identity.windowInstance = reads.windowClass.windowInstance();
     p.pid = reads.pid.value();
     p.machine = reads.machine.text();
     if (auto transient = reads.transientFor.value()) p.transientFor = *transient;
@@ -222,16 +223,21 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
     std::vector<QStringList> ownIdentities(refs.size());
     std::vector<std::optional<QString>> ownAppID(refs.size());
     QHash<xcb_window_t, std::size_t> refByWindow;
+    std::vector<bool> ownIdentified(refs.size());
     for (std::size_t r = 0; r < refs.size(); ++r) {
-        const ClientProperties& p = properties[r];
+        ClientProperties& p = properties[r];
         X11TopLevel& t = result.topLevels[refs[r].top];
         X11Client& c = t.clients[refs[r].index];
         c.viewable = p.viewable;
         c.overlay = p.overlay;
         c.listed = listedHint[r];
-        c.ownedByThisProcess = p.pid && *p.pid == ownPid && (!p.machine || p.machine->isEmpty() || *p.machine == ownHost);
+        const bool onThisMachine = !p.machine || p.machine->isEmpty() || *p.machine == ownHost;
+        c.ownedByThisProcess = p.pid && *p.pid == ownPid && onThisMachine;
+        // The process is looked at only for windows that will be listed: hidden ones cost nothing.
+        if (p.pid && onThisMachine && c.listed) p.identity.program = programOfProcess(*p.pid);
         ownIdentities[r] = applicationIdentities(p.identity, *desktopEntries);
         ownAppID[r] = applicationID(p.identity, *desktopEntries);
+        ownIdentified[r] = isIdentified(p.identity, *desktopEntries);
         refByWindow.insert(c.window, r);
     }
     // WM_TRANSIENT_FOR may name the owner's frame rather than its client.
@@ -281,11 +287,13 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
                 if (!ids.contains(id)) ids << id;
         };
         current = r;
+        c.identified = ownIdentified[r];
         for (int step = 0; step < longestOwnerChain; ++step) {
             const std::optional<std::size_t> next = transientOwner(current);
             if (!next || *next == r) break;
             current = *next;
             add(ownIdentities[current]);
+            c.identified = c.identified || ownIdentified[current];
         }
         if (ownIdentities[r].isEmpty()) {
             for (std::size_t q = 0; q < refs.size(); ++q)

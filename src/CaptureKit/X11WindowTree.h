@@ -23,13 +23,14 @@ struct X11Client {
     // transient owners', and for a window naming nothing itself, its process's other windows'.
     // Empty: nothing can say whose window this is.
     QStringList identities;
+    // Whether it can be told from a blocked application's window at all (see isIdentified in
+    // AppIdentity.h), itself or through the window it is transient for.
+    bool identified = false;
     bool ownedByThisProcess = false;
     // Not withdrawn: a window the window manager manages, or an unmanaged one on screen.
     bool listed = false;
     // DESKTOP, DOCK, NOTIFICATION, tooltip and menu types and keep-above windows.
     bool overlay = false;
-
-    bool isAttributable() const { return ownedByThisProcess || !identities.isEmpty(); }
 };
 
 // One child of the root window (a window-manager frame, an unmanaged window or a popup).

@@ -132,19 +132,38 @@ DetectionResult PIIDetector::detect(const QImage& image, const std::vector<Patte
     return findings(lines, faces.get(), image.width(), image.height(), customPatterns);
 }
 
+std::map<QString, PatternAction> PIIDetector::builtinOverrides(const std::vector<PatternInput>& customPatterns) {
+    std::map<QString, PatternAction> overrides;
+    for (const PatternInput& input : customPatterns) {
+        if (builtinNames().contains(input.name)) overrides[input.name] = input.action;
+    }
+    return overrides;
+}
+
+PIIDetector::MandatoryPatterns PIIDetector::mandatoryPatterns(const std::vector<PatternInput>& customPatterns) {
+    MandatoryPatterns mandatory;
+    const std::map<QString, PatternAction> overrides = builtinOverrides(customPatterns);
+    for (const CompiledDetector& builtin : builtins()) {
+        const auto it = overrides.find(builtin.name);
+        if ((it != overrides.end() ? it->second : builtin.action) == PatternAction::blurMandatory)
+            mandatory.insert({builtin.name, QString()});
+    }
+    for (const PatternInput& input : customPatterns) {
+        if (!builtinNames().contains(input.name) && input.action == PatternAction::blurMandatory)
+            mandatory.insert({input.name, input.regex});
+    }
+    return mandatory;
+}
+
 DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, const std::vector<Support::Rect>& faces,
                                       double imageWidth, double imageHeight,
                                       const std::vector<PatternInput>& customPatterns) {
     DetectionResult result;
 
-    // Overrides of built-in actions (the last one for a name wins) and compiled custom patterns.
-    std::map<QString, PatternAction> overrides;
+    const std::map<QString, PatternAction> overrides = builtinOverrides(customPatterns);
     std::vector<CompiledDetector> custom;
     for (const PatternInput& input : customPatterns) {
-        if (builtinNames().contains(input.name)) {
-            overrides[input.name] = input.action;
-            continue;
-        }
+        if (builtinNames().contains(input.name)) continue;
         Support::IcuRegex::CompileError error;
         auto regex = Support::IcuRegex::compile(input.regex, &error);
         if (!regex) {

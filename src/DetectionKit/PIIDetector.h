@@ -6,8 +6,10 @@
 
 #include <QImage>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace DetectionKit {
@@ -66,6 +68,13 @@ public:
     // The names of the built-in detectors.
     static const std::set<QString>& builtinNames();
 
+    // What detection with `customPatterns` hides without fail, as (name, expression) pairs: each
+    // built-in detector they make mandatory (by name alone, the expression empty) and each
+    // mandatory custom pattern. Findings made with patterns whose set holds another's include
+    // every mandatory finding that other would make.
+    using MandatoryPatterns = std::set<std::pair<QString, QString>>;
+    static MandatoryPatterns mandatoryPatterns(const std::vector<PatternInput>& customPatterns);
+
     // Card numbers: accepted unchecked when the text holds a letter recognition confuses with a
     // digit ("O", "o", "I", "l", "B", "S"); otherwise at least 13 digits with a valid Luhn sum.
     static bool luhnAcceptable(const QString& text);
@@ -75,6 +84,9 @@ public:
     static Range wordExtended(Range range, const Characters& characters);
 
 private:
+    // The built-in detectors' actions as the inputs change them: the last input of a name wins.
+    static std::map<QString, PatternAction> builtinOverrides(const std::vector<PatternInput>& customPatterns);
+
     std::shared_ptr<TextRecognizer> text_;
     std::shared_ptr<FaceDetector> faces_;
 };

@@ -9,7 +9,6 @@ namespace SidecarKit {
 namespace {
 
 constexpr std::array<unsigned char, 8> signature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-constexpr qsizetype keywordLength = sizeof PNGText::keyword - 1;
 
 const std::array<std::uint32_t, 256>& crcTable() {
     static const std::array<std::uint32_t, 256> table = [] {
@@ -60,25 +59,25 @@ void forEachChunk(QByteArrayView data, Visitor visit) {
     }
 }
 
-// The text of a "tEXt" chunk with our keyword; nothing for any other chunk. A keyword compared
-// as UTF-8 text equals ours exactly when its bytes do, so the bytes are compared directly.
-std::optional<QByteArrayView> annotationText(const Chunk& chunk) {
+// The text of a "tEXt" chunk with the keyword `key`; nothing for any other chunk. A keyword
+// compared as UTF-8 text equals `key` exactly when its bytes do, so the bytes are compared directly.
+std::optional<QByteArrayView> keyedText(const Chunk& chunk, QByteArrayView key) {
     if (chunk.type != QByteArrayView("tEXt")) return std::nullopt;
     const qsizetype zero = chunk.body.indexOf('\0');
-    if (zero < 0 || chunk.body.first(zero) != QByteArrayView(PNGText::keyword, keywordLength)) return std::nullopt;
+    if (zero < 0 || chunk.body.first(zero) != key) return std::nullopt;
     return chunk.body.sliced(zero + 1);
 }
 
-QByteArray makeTextChunk(const QString& text) {
+QByteArray makeTextChunk(const QString& text, QByteArrayView key) {
     const QByteArray utf8 = text.toUtf8();
-    const std::int64_t length = keywordLength + 1 + static_cast<std::int64_t>(utf8.size());
+    const std::int64_t length = key.size() + 1 + static_cast<std::int64_t>(utf8.size());
     if (length > PNGText::maximumChunkLength) {
         throw SidecarError::io(QStringLiteral("annotation text too large for a PNG chunk"));
     }
     QByteArray typeAndData;
     typeAndData.reserve(4 + length);
     typeAndData.append("tEXt");
-    typeAndData.append(PNGText::keyword, keywordLength);
+    typeAndData.append(key);
     typeAndData.append('\0');
     typeAndData.append(utf8);
 
@@ -99,32 +98,32 @@ bool isPNG(QByteArrayView data) {
            data.first(8) == QByteArrayView(reinterpret_cast<const char*>(signature.data()), signature.size());
 }
 
-std::optional<QByteArrayView> storedText(QByteArrayView data) {
+std::optional<QByteArrayView> storedText(QByteArrayView data, QByteArrayView key) {
     if (!isPNG(data)) return std::nullopt;
     std::optional<QByteArrayView> result;
     forEachChunk(data, [&](const Chunk& chunk) {
-        result = annotationText(chunk);
+        result = keyedText(chunk, key);
         return result.has_value();
     });
     return result;
 }
 
-std::optional<QString> read(QByteArrayView data) {
-    const std::optional<QByteArrayView> text = storedText(data);
+std::optional<QString> read(QByteArrayView data, QByteArrayView key) {
+    const std::optional<QByteArrayView> text = storedText(data, key);
     if (!text) return std::nullopt;
     return QString::fromUtf8(*text);
 }
 
-QByteArray write(const QString& text, QByteArrayView data) {
+QByteArray write(const QString& text, QByteArrayView data, QByteArrayView key) {
     if (!isPNG(data)) throw SidecarError::io(QStringLiteral("not a PNG"));
-    const QByteArray newChunk = makeTextChunk(text);
+    const QByteArray newChunk = makeTextChunk(text, key);
 
     QByteArray output;
     output.reserve(data.size() + newChunk.size());
     output.append(data.first(static_cast<qsizetype>(signature.size())));
     bool sawEnd = false;
     forEachChunk(data, [&](const Chunk& chunk) {
-        if (annotationText(chunk)) return false;
+        if (keyedText(chunk, key)) return false;
         if (chunk.type == QByteArrayView("IEND") && !sawEnd) {
             output.append(newChunk);
             sawEnd = true;

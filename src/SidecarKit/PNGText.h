@@ -11,6 +11,7 @@
 namespace SidecarKit {
 
 // The annotation document's place inside a PNG: a "tEXt" chunk with the keyword "brindlecast".
+// Other notes the application keeps in its PNGs use the same chunks under keywords of their own.
 // Works on bytes only; reading and writing files is the caller's business.
 namespace PNGText {
 
@@ -21,18 +22,18 @@ inline constexpr std::int64_t maximumChunkLength = 0x7FFFFFFF;
 // True when the data starts with the eight PNG signature bytes.
 bool isPNG(QByteArrayView data);
 
-// The text of the first "brindlecast" text chunk, wherever it stands (after "IEND" too);
-// nothing when the data is not a PNG or has no such chunk. Invalid UTF-8 becomes U+FFFD.
-std::optional<QString> read(QByteArrayView data);
+// The text of the first "brindlecast" (or `key`) text chunk, wherever it stands (after "IEND"
+// too); nothing when the data is not a PNG or has no such chunk. Invalid UTF-8 becomes U+FFFD.
+std::optional<QString> read(QByteArrayView data, QByteArrayView key = keyword);
 // The same chunk's text as it is stored, without a copy (its length can be judged first).
-std::optional<QByteArrayView> storedText(QByteArrayView data);
+std::optional<QByteArrayView> storedText(QByteArrayView data, QByteArrayView key = keyword);
 
-// The PNG with every "brindlecast" text chunk removed and one holding `text` placed directly
-// before the first "IEND". Every other chunk is copied byte for byte and in order, chunks after
+// The PNG with every "brindlecast" (or `key`) text chunk removed and one holding `text` placed
+// directly before the first "IEND". Every other chunk is copied byte for byte and in order, chunks after
 // "IEND" included; an incomplete chunk at the end and anything after it are dropped.
 // Throws SidecarError::io: "not a PNG", "PNG missing IEND", or "annotation text too large for
 // a PNG chunk" when the chunk data would pass the format's limit.
-QByteArray write(const QString& text, QByteArrayView data);
+QByteArray write(const QString& text, QByteArrayView data, QByteArrayView key = keyword);
 
 // CRC-32 of the PNG format (reflected 0xEDB88320, initial and final value inverted).
 std::uint32_t crc32(QByteArrayView bytes);

@@ -3,11 +3,13 @@
 // folder and its own single-instance lock. Skips without a display, a window manager or the tools.
 #include "../BrindlecastApp/Settings/PrivacyTestWindow.h"
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Editor/EditorSidebarPane.h"
+#include "BrindlecastApp/Editor/RecentRow.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
-#include "support/AppProcess.h"
-#include "support/TestEnvironment.h"
+#include "AppDriver.h"
+#include "Support/Fonts.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +21,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QApplication>
+#include <QBuffer>
+#include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -28,15 +32,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-using TestSupport::waitUntil;
+using namespace EndToEnd;
 
 // Whether the process has the recognition engines mapped (their module or the recognition library).
 bool mapsRecognitionEngines(qint64 pid) {
@@ -46,76 +50,8 @@ bool mapsRecognitionEngines(qint64 pid) {
     return text.contains("brindlecast-detection-engines") || text.contains("libtesseract");
 }
 
-std::optional<QString> run(const QString& program, const QStringList& arguments) {
-    const auto result = TestSupport::runProgram(program, arguments, std::nullopt, 20000);
-    if (!result || result->exitCode != 0) return std::nullopt;
-    return QString::fromUtf8(result->standardOutput).trimmed();
-}
-
-void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
-
-// The screen's pixels now, as ImageMagick reads the root window.
-QImage rootImage(const QString& folder) {
-    const QString path = folder + "/root.png";
-    if (!run("import", {"-window", "root", path})) return {};
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
-// How many pixels differ between two images of one size; -1 when the sizes differ.
-qint64 differingPixels(const QImage& a, const QImage& b) {
-    if (a.size() != b.size() || a.isNull()) return -1;
-    qint64 differing = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) differing += (a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff);
-    return differing;
-}
-
-class AppEndToEnd : public testing::Test {
+class AppEndToEnd : public EndToEnd::AppDriverTest {
 protected:
-    void SetUp() override {
-        if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
-        for (const char* tool : {"xdotool", "import", "convert", "display", "xwininfo"})
-            if (!TestSupport::hasProgram(tool)) GTEST_SKIP() << tool << " is not installed";
-        x_ = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(x_)) GTEST_SKIP() << "the X display does not answer";
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(x_)).data->root;
-        if (!run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"))
-            GTEST_SKIP() << "no window manager";
-
-        home_ = TestSupport::makeTemporaryFolder("home");
-        environment_ = TestSupport::appEnvironment(home_);
-        library_ = home_ + "/Pictures/Brindlecast";
-    }
-
-    void TearDown() override {
-        for (auto& process : processes_) {
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished();
-            }
-        }
-        if (x_) xcb_disconnect(x_);
-    }
-
-    QProcess* start(const QString& program, const QStringList& arguments) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment_);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(10000)) << program.toStdString();
-        processes_.push_back(std::move(process));
-        return processes_.back().get();
-    }
-
-    // Starts the app and waits until it holds the Super+Shift+7 hot key.
-    QProcess* startApp(const QStringList& arguments = {}) {
-        QProcess* app = start(BRINDLECAST_BINARY, arguments);
-        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
-        EXPECT_EQ(app->state(), QProcess::Running);
-        return app;
-    }
-
     // A window of ImageMagick's showing a picture in which no two pixels are alike, so a capture
     // one pixel off shows. Returns its X window.
     xcb_window_t showPicture(int x, int y) {
@@ -130,28 +66,6 @@ protected:
         return id.toUInt();
     }
 
-    // The frame the window manager put around a client window: the root's child holding it.
-    QRect frameOf(xcb_window_t window) {
-        while (true) {
-            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x_, xcb_query_tree(x_, window), nullptr), &std::free);
-            if (!tree) return {};
-            if (tree->parent == root_) break;
-            window = tree->parent;
-        }
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(x_, xcb_get_geometry(x_, window), nullptr),
-                                                 &std::free);
-        if (!geometry) return {};
-        return QRect(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
-                     geometry->height + 2 * geometry->border_width);
-    }
-
-    // Presses the hot key and waits until the overlay shows and holds the keyboard (and so the
-    // pointer): keys and clicks sent earlier would reach the window beneath.
-    void pressHotKey(const QString& digit) {
-        xdotool({"key", "super+shift+" + digit});
-        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "no selection overlay";
-    }
-
     // Whether the window's top left shows exactly `picture`: the server has its first paint.
     bool shows(xcb_window_t window, const QImage& picture) {
         Reply<xcb_get_image_reply_t> image(
@@ -163,74 +77,6 @@ protected:
         return differingPixels(shown, picture) == 0;
     }
 
-    // True when another client holds the keyboard (the overlay does while it is shown).
-    bool keyboardHeld() {
-        Reply<xcb_grab_keyboard_reply_t> reply(
-            xcb_grab_keyboard_reply(x_, xcb_grab_keyboard(x_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
-                                                          XCB_GRAB_MODE_ASYNC), nullptr),
-            &std::free);
-        if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS) return true;
-        xcb_ungrab_keyboard(x_, XCB_CURRENT_TIME);
-        xcb_flush(x_);
-        return false;
-    }
-
-    // The first visible window whose name matches, as its decimal ID; empty when none showed.
-    QString waitForWindow(const QString& name) {
-        std::optional<QString> found;
-        waitUntil([&] {
-            found = run("xdotool", {"search", "--onlyvisible", "--name", name});
-            return found.has_value() && !found->isEmpty();
-        }, 20000);
-        return found.value_or(QString()).section('\n', 0, 0);
-    }
-
-    bool overlayShown() {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast Selection"}).has_value();
-    }
-
-    // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
-    bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }
-
-    // The working copies in the library (not their desktop-less companions).
-    QStringList workingCopies() const {
-        QStringList copies;
-        for (const QString& name : QDir(library_).entryList({"*.png"}, QDir::Files, QDir::Name))
-            if (!name.endsWith(".content.png")) copies << library_ + "/" + name;
-        return copies;
-    }
-
-    QImage waitForWorkingCopy() {
-        QImage copy;
-        waitUntil([&] {
-            const QStringList copies = workingCopies();
-            if (copies.isEmpty()) return false;
-            copy = QImage(copies.first());
-            return !copy.isNull();
-        }, 60000);
-        return copy.convertToFormat(QImage::Format_RGB32);
-    }
-
-    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
-    // the capture, in front. Returns the working copy and the editor's window; the window is
-    // empty when either did not come.
-    std::pair<QString, QString> captureIntoEditor() {
-        startApp();
-        xdotool({"key", "super+shift+9"});
-        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
-        const QString capture = workingCopies().first();
-        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
-        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
-        return {capture, editor};
-    }
-
-    // Where a window's top left lies on the root.
-    QPoint originOf(xcb_window_t window) {
-        Reply<xcb_translate_coordinates_reply_t> origin(
-            xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, window, root_, 0, 0), nullptr), &std::free);
-        return origin ? QPoint(origin->dst_x, origin->dst_y) : QPoint();
-    }
-
     // A value in the app's preference file; null while the file or the key is missing.
     nlohmann::json storedPreference(const char* key) const {
         QFile file(home_ + "/config/app.brindlecast/preferences.json");
@@ -239,12 +85,6 @@ protected:
         return all.is_object() && all.contains(key) ? all[key] : nlohmann::json();
     }
 
-    xcb_connection_t* x_ = nullptr;
-    xcb_window_t root_ = 0;
-    QString home_;
-    QString library_;
-    QProcessEnvironment environment_;
-    std::vector<std::unique_ptr<QProcess>> processes_;
 };
 
 } // namespace
@@ -583,62 +423,6 @@ TEST_F(AppEndToEnd, TheWatermarkSwitchedOnInSettingsMarksTheNextCapture) {
     EXPECT_EQ(elsewhere, 0);
 }
 
-namespace {
-
-// The leftmost column of the Done button: the rightmost accent-filled run of a row of the window's
-// picture. Nothing when no such area shows.
-std::optional<int> doneButtonLeft(const QImage& window, int row) {
-    const QColor accent(0, 122, 255);
-    int run = 0;
-    for (int x = window.width() - 1; x >= 0; --x) {
-        const QColor c = window.pixelColor(x, row);
-        const bool filled = std::abs(c.red() - accent.red()) <= 30 && std::abs(c.green() - accent.green()) <= 30 &&
-                            std::abs(c.blue() - accent.blue()) <= 30;
-        if (filled) {
-            ++run;
-        } else if (run >= 40) {
-            return x + 1;
-        } else {
-            run = 0;
-        }
-    }
-    return std::nullopt;
-}
-
-// Keeps a picture the test looked at beside the build's other artefacts; returns where.
-QString keep(const QString& picture) {
-    const QString folder = QString(BRINDLECAST_ARTEFACTS_DIR);
-    QDir().mkpath(folder);
-    const QString kept = folder + "/end-to-end-" + QFileInfo(picture).fileName();
-    QFile::remove(kept);
-    QFile::copy(picture, kept);
-    return kept;
-}
-
-// The toolbar's row in the editor window: the title strip (46) + the toolbar's padding (10) + half
-// the pill (24).
-constexpr int kToolbarRow = 46 + 10 + 24;
-
-// Waits until the editor window shows its toolbar's Done button and returns its left edge in the
-// window; nothing when it never showed (the window's last picture is kept then and named).
-std::optional<int> waitForDoneButton(const QString& editor, const QString& grab) {
-    std::optional<int> doneLeft;
-    const bool shown = waitUntil([&] {
-        if (!run("import", {"-window", editor, grab})) return false;
-        doneLeft = doneButtonLeft(QImage(grab), kToolbarRow - 13); // above its label
-        return doneLeft.has_value();
-    }, 20000);
-    if (!shown) ADD_FAILURE() << "see " << keep(grab).toStdString();
-    return doneLeft;
-}
-
-// Writes the app's preference file before it starts.
-void writePreferences(const QString& home, const nlohmann::json& values) {
-    TestSupport::writeFile(home + "/config/app.brindlecast/preferences.json", QByteArray::fromStdString(values.dump()));
-}
-
-} // namespace
-
 // After a display capture, the toolbar's Copy puts the image on the clipboard, Export to Folder
 // adds a file, a Shift-click on Delete Screenshot moves the capture to the Trash without asking
 // and the editor goes on with the newest capture left; Done stores it and closes the window.
@@ -845,4 +629,142 @@ TEST_F(AppEndToEnd, TheThumbnailPreviewShowsItsSample) {
     QProcess* app = start(BRINDLECAST_BINARY, {"--preview-thumbnail", "--dark"});
     EXPECT_FALSE(waitForWindow("^Brindlecast Thumbnail$").isEmpty());
     EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+namespace {
+
+// A PNG's signature and header of a `side`-pixel square, then a hole up to a terabyte: a file
+// of that size that takes 4 KB on disk and has no end chunk.
+void writeSparsePng(const QString& path, int side) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(side, side, QImage::Format_RGB32).save(&buffer, "PNG");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(png.left(33));
+    ASSERT_TRUE(file.resize(qint64(1) << 40));
+}
+
+// Puts a named pipe in the place of `path`. Nothing in the test opens it; the app must not either.
+void replaceWithPipe(const QString& path) {
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0) << path.toStdString();
+}
+
+} // namespace
+
+// The library folder holds a "PNG" of a terabyte, nearly all of it a hole: the app takes its hot
+// keys, lists the folder and captures on the first Super+Shift+9 as if it were not there.
+TEST_F(AppEndToEnd, ATerabyteNamedLikeAPictureInTheLibraryHoldsNothingUp) {
+    QDir().mkpath(library_);
+    writeSparsePng(library_ + "/holiday.png", 64);
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    QString capture;
+    EXPECT_TRUE(waitUntil([&] {
+        for (const QString& copy : workingCopies())
+            if (QFileInfo(copy).fileName().startsWith("Screenshot ")) capture = copy;
+        return !capture.isEmpty();
+    }, 60000)) << "no working copy";
+    if (!capture.isEmpty()) {
+        EXPECT_FALSE(waitForWindow("^" + QFileInfo(capture).fileName() + "$").isEmpty()) << "no editor";
+    }
+}
+
+// Three captures of the recents list lose their files to pipes: the companions of A and C and
+// the working copy of B. Each click on one of them opens it without its companion or tells the
+// user it cannot be opened, and a dozen of them later Super+Shift+9 still writes a capture: no
+// reopen waits on a pipe, and reopens never take the workers captures need.
+TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures) {
+    QDir().mkpath(library_);
+    QImage image(400, 300, QImage::Format_RGB32);
+    const QStringList names{"Screenshot A.png", "Screenshot B.png", "Screenshot C.png"};
+    for (int i = 0; i < 3; ++i) {
+        image.fill(QColor::fromHsv(120 * i, 200, 200));
+        for (const QString& path : {library_ + "/" + names[i], library_ + "/" + names[i].chopped(4) + ".content.png"}) {
+            ASSERT_TRUE(image.save(path));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            // A newest, C oldest, all before the capture to come.
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * (i + 1)), QFileDevice::FileModificationTime);
+        }
+    }
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    QString capture;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QString& copy : workingCopies())
+            if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
+        return !capture.isEmpty();
+    }, 60000)) << "no working copy";
+    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    xdotool({"windowactivate", "--sync", editor});
+    replaceWithPipe(library_ + "/Screenshot A.content.png");
+    replaceWithPipe(library_ + "/Screenshot B.png");
+    replaceWithPipe(library_ + "/Screenshot B.content.png");
+    replaceWithPipe(library_ + "/Screenshot C.content.png");
+
+    // The recents rows below the sidebar's header: the capture, then A, B and C.
+    const QPoint origin = originOf(editor.toUInt());
+    QFont heading = Support::Fonts::interfaceFont(11, QFont::Bold);
+    const int header = 14 + int(std::ceil(QFontMetricsF(heading).height())) + 8;
+    const int rowHeight = BrindlecastApp::RecentRow(BrindlecastApp::CaptureEntry{}, "Today", false).sizeHint().height();
+    const auto clickRow = [&](int row) {
+        const int y = BrindlecastApp::EditorSidebarPane::kInset + BrindlecastApp::EditorSidebarPane::kHeaderHeight + header +
+                      row * (rowHeight + 3) + rowHeight / 2;
+        xdotool({"mousemove", QString::number(origin.x() + 60), QString::number(origin.y() + y)});
+        xdotool({"click", "1"});
+    };
+
+    int patience = 30000; // once an outcome failed to come, the others are not waited for as long
+    const auto expectOutcome = [&](const std::function<bool()>& outcome, const std::string& what) {
+        const bool came = waitUntil(outcome, patience);
+        EXPECT_TRUE(came) << what;
+        if (!came) patience = 1000;
+    };
+    const int sequence[] = {1, 2, 3, 2, 1, 2, 3, 2, 1, 2, 3, 2};
+    for (const int row : sequence) {
+        clickRow(row);
+        if (row == 2) {
+            QString alert;
+            expectOutcome([&] {
+                alert = run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}).value_or(QString());
+                return !alert.isEmpty();
+            }, "no \"Screenshot could not be opened\" alert for the piped working copy");
+            if (alert.isEmpty()) continue;
+            xdotool({"windowactivate", "--sync", alert.section('\n', 0, 0)});
+            xdotool({"key", "Return"});
+            EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }));
+        } else {
+            const QString title = "^" + names[row - 1] + "$";
+            expectOutcome([&] { return run("xdotool", {"search", "--onlyvisible", "--name", title}).has_value(); },
+                          names[row - 1].toStdString() + " did not open without its companion");
+        }
+    }
+
+    xdotool({"key", "super+shift+9"});
+    EXPECT_TRUE(waitUntil([&] {
+        int captures = 0;
+        for (const QString& copy : workingCopies()) captures += !names.contains(QFileInfo(copy).fileName());
+        return captures == 2;
+    }, 60000)) << "Super+Shift+9 wrote nothing after the reopens";
+}
+
+// A blocked application's desktop entry, in a data folder of XDG_DATA_DIRS, names a pipe as its
+// icon: the settings window opens on the Privacy page with the application's row, and the app
+// goes on answering its hot keys.
+TEST_F(AppEndToEnd, ABlockedApplicationWhoseIconIsAPipeLeavesThePrivacyPageWorking) {
+    const QString data = TestSupport::makeTemporaryFolder("system-data");
+    replaceWithPipe(data + "/piped-icon.png");
+    TestSupport::writeFile(data + "/applications/org.example.Piped.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Piped Icon\nExec=true\nIcon=" +
+                               QFile::encodeName(data + "/piped-icon.png") + "\n");
+    environment_.insert("XDG_DATA_DIRS", data);
+    writePreferences(home_, {{"BlockedBundleIDs", {"org.example.Piped"}}});
+    startApp({"--preview-settings", "privacy"});
+    EXPECT_FALSE(waitForWindow("^Settings$").isEmpty()) << "the settings window did not open";
+    xdotool({"key", "super+shift+9"});
+    EXPECT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "the hot key went unanswered";
 }

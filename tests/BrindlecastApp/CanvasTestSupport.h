@@ -7,6 +7,7 @@
 #include "PolicyKit/EffectivePolicy.h"
 #include "ReviewTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "Support/WorkerPool.h"
 
 #include <QDir>
 #include <QImage>
@@ -78,6 +79,7 @@ struct CanvasHarness {
                                                       if (extractionGate) extractionGate->acquire();
                                                       extractedRegion = region;
                                                       excludedAreas = excluded;
+                                                      if (whileReading) whileReading();
                                                       if (extractionFails) throw std::runtime_error("no recogniser");
                                                       return extractedText;
                                                   },
@@ -89,7 +91,7 @@ struct CanvasHarness {
     }
 
     // A copy-text run still reading on a worker uses the harness's fake recogniser: it ends first.
-    ~CanvasHarness() { QThreadPool::globalInstance()->waitForDone(); }
+    ~CanvasHarness() { Support::workerPool().waitForDone(); }
 
     QPoint at(double x, double y) const { return viewOf({x, y}); }
 
@@ -131,6 +133,8 @@ struct CanvasHarness {
     QSemaphore* extractionGate = nullptr;
     std::optional<Rect> extractedRegion;
     std::vector<Rect> excludedAreas;
+    // Runs on the worker while the text is read.
+    std::function<void()> whileReading;
     ReviewCanvasView canvas;
 };
 

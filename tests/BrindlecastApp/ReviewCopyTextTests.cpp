@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <numbers>
 
 using namespace BrindlecastApp;
@@ -99,6 +100,39 @@ TEST(CanvasCopyText, CensorsDetectionsAndBlursAndRespectsThePolicy) {
         EXPECT_EQ(copyTextDrag(other, {50, 50}, {300, 300}), c.message) << c.name;
         EXPECT_EQ(other.clipboard->writes.size(), c.writes) << c.name;
         EXPECT_EQ(other.extractedRegion.has_value(), c.recognised) << c.name;
+    }
+}
+
+// The policy of this moment decides, asked before the text is read and again before it leaves: a
+// clipboard closed while it was read keeps its contents, and a pattern made mandatory meanwhile
+// has the text read again once its findings are in.
+TEST(CanvasCopyText, ThePolicyIsAskedAgainBeforeTheTextLeaves) {
+    {
+        CanvasHarness h;
+        auto closed = std::make_shared<std::atomic<bool>>(false);
+        h.model.setCurrentPolicySource([closed] {
+            return policyAllowing({*closed ? PolicyKit::ExportDestination::folder : PolicyKit::ExportDestination::clipboard});
+        });
+        h.whileReading = [closed] { *closed = true; };
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kClipboardNotAllowed);
+        EXPECT_TRUE(h.clipboard->writes.empty());
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kClipboardNotAllowed);
+    }
+    {
+        CanvasHarness h;
+        auto strict = std::make_shared<std::atomic<bool>>(false);
+        auto reads = std::make_shared<std::atomic<int>>(0);
+        h.model.setCurrentPolicySource([strict] {
+            PolicyKit::EffectivePolicy policy = policyAllowing({PolicyKit::ExportDestination::clipboard});
+            if (*strict) policy.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurMandatory}};
+            return policy;
+        });
+        h.whileReading = [strict, reads] {
+            if (++*reads == 1) *strict = true;
+        };
+        EXPECT_EQ(copyTextDrag(h, {50, 50}, {300, 300}), ReviewCanvasView::kCopied);
+        EXPECT_EQ(*reads, 2);
+        EXPECT_EQ(h.clipboard->writes.size(), 1u);
     }
 }
 

@@ -2,6 +2,8 @@
 // detection again off the GUI thread, and the once-only report of a mandatory release attempt.
 
 #include "ReviewTestSupport.h"
+#include "Support/WorkerPool.h"
+#include "support/TestEnvironment.h"
 
 #include <QSignalSpy>
 #include <QThreadPool>
@@ -235,11 +237,65 @@ TEST(ReviewRedactions, AModelDestroyedDuringARunIsNeverTouched) {
         model->whenDetectionsSettled([&] { exported = true; });
     }
     detector.open();
-    QThreadPool::globalInstance()->waitForDone();
+    Support::workerPool().waitForDone();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_FALSE(exported);
     EXPECT_EQ(*detector.calls, 1);
+}
+
+// What an export asks first: do the detections hold what the policy of this moment makes
+// mandatory? The opening policy's patterns are held; a pattern made mandatory since is looked for
+// once, with the new policy's patterns, and its findings are hidden even where the user released
+// the same finding as a suggestion; a run that fails covers nothing.
+TEST(ReviewRedactions, APatternMadeMandatoryLaterIsLookedForOnceBeforeAnExport) {
+    PolicyKit::EffectivePolicy opening = PolicyKit::EffectivePolicy::safeDefaults();
+    opening.piiPatterns = {{"ticket", "T-[0-9]+", PolicyKit::PIIAction::blurSuggested}};
+    auto runs = std::make_shared<std::vector<std::vector<QString>>>();
+    auto fails = std::make_shared<bool>(false);
+    auto model = makeModel({.detections = {suggestedAt(0, "T-1")}, .policy = opening,
+                            .detect = [runs, fails](const QImage&, const std::vector<DetectionKit::PatternInput>& patterns) {
+                                std::vector<QString> run;
+                                for (const auto& p : patterns) run.push_back(p.name + ":" + DetectionKit::rawValue(p.action));
+                                runs->push_back(run);
+                                if (*fails) throw std::runtime_error("recognition cannot run");
+                                return std::vector<Detection>{mandatoryAt(0, "T-1"), mandatoryAt(50, "T-2")};
+                            }});
+    model->toggleSuggested(0);
+
+    PolicyKit::EffectivePolicy stricter = opening;
+    stricter.piiPatterns[0].action = PolicyKit::PIIAction::blurMandatory;
+    PolicyKit::EffectivePolicy strictest = stricter;
+    strictest.piiPatterns.push_back({"email", "", PolicyKit::PIIAction::blurMandatory});
+
+    struct Step {
+        const char* name;
+        const PolicyKit::EffectivePolicy& policy;
+        bool failing;
+        bool covered;
+        std::size_t runs;
+        std::vector<QString> redacted;
+    };
+    const Step steps[] = {
+        {"the opening policy", opening, false, true, 0, {}},
+        {"a pattern made mandatory", stricter, false, true, 1, {"T-1", "T-2"}},
+        {"the same again", stricter, false, true, 1, {"T-1", "T-2"}},
+        {"a built-in made mandatory, detection failing", strictest, true, false, 2, {"T-1", "T-2"}},
+        {"looked for again at the next export", strictest, false, true, 3, {"T-1", "T-2"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        *fails = step.failing;
+        std::optional<bool> covered;
+        model->whenDetectionsCover(step.policy, [&](bool c) { covered = c; });
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return covered.has_value(); }, 10000));
+        EXPECT_EQ(*covered, step.covered);
+        EXPECT_EQ(model->detectionsCover(step.policy), step.covered);
+        EXPECT_EQ(runs->size(), step.runs);
+        EXPECT_EQ(texts(model->detectionsToRedact()), step.redacted);
+    }
+    EXPECT_EQ(runs->at(0), (std::vector<QString>{"ticket:blur-mandatory"}));
+    EXPECT_EQ(runs->at(2), (std::vector<QString>{"ticket:blur-mandatory", "email:blur-mandatory"}));
 }
 
 TEST(ReviewRedactions, TamperIsReportedExactlyOnce) {

@@ -1,4 +1,5 @@
 #include "CaptureKit/AppIdentity.h"
+#include "CaptureKit/DesktopEntry.h"
 
 #include "support/TestEnvironment.h"
 
@@ -33,7 +34,7 @@ TEST(AppIdentityTest, FirstPresentIdentityWins) {
         {"desktop entry claiming the class", {std::nullopt, std::nullopt, QString("Edit")}, QString("org.example.Editor")},
         {"entry in a subfolder", {std::nullopt, std::nullopt, QString("ToolWin")}, QString("vendor-tool")},
         {"only the main group counts", {std::nullopt, std::nullopt, QString("Other")}, QString("Other")},
-        {"class matched case-sensitively", {std::nullopt, std::nullopt, QString("edit")}, QString("edit")},
+        {"a launcher's class in another case", {std::nullopt, std::nullopt, QString("edit")}, QString("org.example.Editor")},
         {"no identity", {}, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -91,4 +92,82 @@ TEST(AppIdentityTest, EveryIdentityAWindowCanBeGiven) {
     }
     // The one ID the window goes by stays the first launcher's.
     EXPECT_EQ(applicationID({std::nullopt, std::nullopt, QString("Foo")}, entries), QString("my-foo"));
+}
+
+// The desktop entries and windows of applications people block, as Debian installs them: a window
+// names its entry only through the instance half of WM_CLASS, a class in another case, the last
+// part of a reverse-DNS ID or the program its process runs.
+TEST(AppIdentityTest, WindowsOfCommonApplicationsAreTiedToTheirEntries) {
+    const QString data = TestSupport::makeTemporaryFolder("data");
+    const QString bin = TestSupport::makeTemporaryFolder("bin");
+    // A launcher script that starts a program of its name elsewhere, as /usr/bin/chromium does.
+    TestSupport::writeFile(bin + "/chromium", "#!/bin/sh\nexec /usr/lib/chromium/chromium \"$@\"\n");
+    const auto entry = [&](const QString& id, const QByteArray& keys) {
+        TestSupport::writeFile(data + "/applications/" + id + ".desktop", "[Desktop Entry]\nType=Application\n" + keys);
+    };
+    entry("chromium", "Exec=" + bin.toUtf8() + "/chromium %U\nStartupWMClass=chromium\n");
+    entry("firefox-esr", "Exec=/usr/lib/firefox-esr/firefox-esr %u\nStartupWMClass=firefox-esr\n");
+    entry("org.keepassxc.KeePassXC", "Exec=keepassxc %f\nTryExec=keepassxc\nStartupWMClass=keepassxc\n");
+    entry("org.xfce.mousepad", "Exec=mousepad %U\n");
+    entry("featherpad", "Exec=featherpad %U\n");
+    entry("org.telegram.desktop", "Exec=env QT_QPA_PLATFORM=xcb telegram-desktop -- %u\n");
+    entry("org.example.Scripted", "Exec=python3 /usr/share/scripted/main.py\n");
+    const DesktopEntryIndex entries({data});
+
+    const auto window = [](const char* instance, const char* windowClass, std::optional<QString> program = std::nullopt) {
+        return WindowIdentityProperties{std::nullopt, std::nullopt, QString(windowClass), QString(instance), program};
+    };
+    struct Case {
+        const char* name;
+        WindowIdentityProperties properties;
+        std::optional<QString> id;
+        bool identified;
+    } cases[] = {
+        {"Chromium by the instance", window("chromium", "Chromium"), QString("chromium"), true},
+        {"Chromium with a profile of its own, by its class", window("chromium (/tmp/profile)", "Chromium"), QString("chromium"), true},
+        {"Chromium by its program behind the launcher script", window("", "", QString("/usr/lib/chromium/chromium")),
+         QString("chromium"), true},
+        {"Firefox by its class", window("Navigator", "firefox-esr"), QString("firefox-esr"), true},
+        {"KeePassXC by the instance", window("keepassxc", "KeePassXC"), QString("org.keepassxc.KeePassXC"), true},
+        {"Mousepad without a GTK ID", window("mousepad", "Mousepad"), QString("org.xfce.mousepad"), true},
+        {"FeatherPad by its ID in another case", window("featherpad", "FeatherPad"), QString("featherpad"), true},
+        {"a program behind env", window("telegram", "TelegramDesktop", QString("/usr/bin/telegram-desktop")),
+         QString("org.telegram.desktop"), true},
+        {"an interpreter is not its script's application", window("", "", QString("/usr/bin/python3")), std::nullopt, true},
+        {"a name nobody claims, its process known", window("tool", "Tool", QString("/opt/tool/tool")), QString("Tool"), true},
+        {"a name nobody claims, its process unknown", window("tool", "Tool"), QString("Tool"), false},
+        {"nothing at all", {}, std::nullopt, false},
+        {"a GTK ID alone", {QString("org.example.Gtk"), std::nullopt, std::nullopt}, QString("org.example.Gtk"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(applicationID(c.properties, entries), c.id);
+        if (c.id) {
+            EXPECT_TRUE(applicationIdentities(c.properties, entries).contains(*c.id));
+        }
+        EXPECT_EQ(isIdentified(c.properties, entries), c.identified);
+    }
+    // Both halves of WM_CLASS are identities of their own besides the entries.
+    EXPECT_EQ(applicationIdentities(window("keepassxc", "KeePassXC"), entries),
+              (QStringList{"org.keepassxc.KeePassXC", "KeePassXC", "keepassxc"}));
+}
+
+TEST(DesktopEntryTest, ProgramsAnEntryStartsItsApplicationAs) {
+    struct Case {
+        const char* name;
+        QHash<QString, QString> keys;
+        QStringList programs;
+    } cases[] = {
+        {"options and field codes only", {{"Exec", "/usr/bin/chromium --incognito %U"}}, {"/usr/bin/chromium"}},
+        {"TryExec first", {{"Exec", "keepassxc %f"}, {"TryExec", "keepassxc-bin"}}, {"keepassxc-bin", "keepassxc"}},
+        {"env and its assignments looked through", {{"Exec", "env A=1 B=\"two words\" app -x"}}, {"app"}},
+        {"a quoted program", {{"Exec", "\"/opt/My App/run\" %F"}}, {"/opt/My App/run"}},
+        {"an interpreter given a script", {{"Exec", "python3 /usr/share/app/main.py"}}, {}},
+        {"a shell given a command", {{"Exec", "sh -c \"app --x\""}}, {}},
+        {"no Exec", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DesktopEntry::programs(c.keys), c.programs);
+    }
 }

@@ -155,6 +155,37 @@ TEST(CaptureServiceTest, AnyIdentityOfAWindowBlocksIt) {
     }
 }
 
+// A window that cannot be told from a blocked application's counts as blocked while anything is
+// blocked, under its name or as "unidentified"; with nothing blocked it is an ordinary window.
+TEST(CaptureServiceTest, AnUnidentifiedWindowCountsAsBlockedWhileAnythingIs) {
+    const auto unidentified = [](std::optional<QString> name) {
+        return WindowInfo{1, Rect(10, 10, 20, 20), name, true, 0, true, name ? QStringList{*name} : QStringList{}, false};
+    };
+    struct Case {
+        const char* name;
+        WindowInfo window;
+        QStringList blocked;
+        std::optional<QStringList> refusal;
+    } cases[] = {
+        {"named", unidentified(QString("Tool")), {"org.example.Vault"}, QStringList{"Tool"}},
+        {"nameless", unidentified(std::nullopt), {"org.example.Vault"}, QStringList{"unidentified"}},
+        {"nothing blocked", unidentified(QString("Tool")), {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto provider = std::make_shared<FakeScreenContentProvider>(twoDisplays({c.window}));
+        const auto refusal = c.refusal ? std::optional(CaptureError::blockedContentPresent(*c.refusal)) : std::nullopt;
+        EXPECT_EQ(captureErrorOf([&] {
+                      CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, c.blocked), provider).captureDisplay();
+                  }), refusal);
+        EXPECT_EQ(captureErrorOf([&] {
+                      CaptureService(blockingPolicy(BlockedAppBehavior::omit, c.blocked), provider).captureWindow(1);
+                  }), refusal);
+        const std::size_t blocked = CaptureService::blockedWindows(provider->snapshot, c.blocked, Rect(0, 0, 100, 100)).size();
+        EXPECT_EQ(blocked, c.refusal ? 1u : 0u);
+    }
+}
+
 TEST(CaptureServiceTest, CancelCaptureRefusesWithSortedDistinctIdentifiersBeforeAnyImage) {
     // By code point: U+1D400 (a surrogate pair in UTF-16) sorts after U+FF21.
     const QString fullwidth = QString::fromUcs4(U"org.\uFF21"), mathematical = QString::fromUcs4(U"org.\U0001D400");

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     const char* popupClassName = "PopupClass";
     uint32_t popupColour = colour;
     int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0, slowRepaint = -1, alpha = -1, shapeLeftHalf = 0,
-        claimHidden = 0;
+        claimHidden = 0, noPid = 0;
     for (int i = 6; i < argc; ++i) {
         if (!strcmp(argv[i], "--class") && i + 1 < argc) windowClass = argv[++i];
         else if (!strcmp(argv[i], "--gtk-id") && i + 1 < argc) gtkID = argv[++i];
@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
         else if (!strcmp(argv[i], "--popup-class") && i + 1 < argc) popupClassName = argv[++i];
         else if (!strcmp(argv[i], "--popup-colour") && i + 1 < argc) popupColour = (uint32_t)strtoul(argv[++i], NULL, 16);
         else if (!strcmp(argv[i], "--claim-hidden")) claimHidden = 1;
+        else if (!strcmp(argv[i], "--no-pid")) noPid = 1;
         else if (!strcmp(argv[i], "--popup") && i + 2 < argc) {
             popup = 1;
             popupX = atoi(argv[++i]);
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
     }
     if (gtkID) setString(c, w, "_GTK_APPLICATION_ID", "UTF8_STRING", gtkID, (uint32_t)strlen(gtkID));
     const uint32_t pid = (uint32_t)getpid();
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    if (!noPid) xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     char host[256] = {0};
     gethostname(host, sizeof host - 1);
     setString(c, w, "WM_CLIENT_MACHINE", "STRING", host, (uint32_t)strlen(host));

@@ -78,6 +78,21 @@ TEST_F(X11BlockedWindowTest, AWindowSayingItIsHiddenWhileOnScreenStillCounts) {
     expectNeverShown(wholeDisplay, {QStringList{blockedApp}, 300 * 200 / 2});
 }
 
+// A window whose name no installed application claims and whose process cannot be looked at
+// could be a blocked application's: while anything is blocked it counts as one. The same name
+// with its process known is an ordinary window.
+TEST_F(X11BlockedWindowTest, AWindowThatCannotBeToldFromABlockedOneCountsAsBlocked) {
+    const xcb_window_t stranger = spawn({100, 100, 300, 200}, red, {"--class", "CaptureStranger", "--no-pid"});
+    const xcb_window_t known = spawn({500, 100, 300, 200}, green, {"--class", "CaptureStranger"});
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    ASSERT_TRUE(find(snapshot, stranger) && find(snapshot, known));
+    EXPECT_FALSE(find(snapshot, stranger)->isIdentified);
+    EXPECT_TRUE(find(snapshot, known)->isIdentified);
+    expectNeverShown(wholeDisplay, {QStringList{"CaptureStranger"}, 300 * 200 / 2}, {"CaptureSomethingElse"});
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureSomethingElse"}), provider).captureDisplay();
+    EXPECT_GE(countPixels(image, green), 300 * 200 / 2);
+}
+
 // Once a wallpaper setter has gone, its pixmap's ID may come back as any window's: that window
 // must not be drawn as the desktop, in its own place or in the place of any window left out.
 TEST_F(X11BlockedWindowTest, AWallpaperIDNamingAWindowGivesThePlainBackground) {

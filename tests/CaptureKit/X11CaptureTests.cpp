@@ -289,6 +289,10 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
         const QByteArray value = QByteArray(windowClass) + '\0' + windowClass + '\0';
         xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                             std::uint32_t(value.size()), value.constData());
+        // Without a process to look at, only an application ID of its own tells the window from
+        // a blocked application's.
+        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, x->atom("_GTK_APPLICATION_ID"), x->atom("UTF8_STRING"), 8,
+                            std::uint32_t(qstrlen(windowClass)), windowClass);
         return w;
     };
     const xcb_window_t frame = makeWindow(x->root(), green, "CaptureFrame");

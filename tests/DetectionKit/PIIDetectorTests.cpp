@@ -71,23 +71,31 @@ TEST(PIIDetectorTest, OrderIsLineThenDetectorThenPositionWithFacesLast) {
     EXPECT_EQ(result.detections.back().action(), PatternAction::blurSuggested);
 }
 
+// The actions detection gives, and what it reports as mandatory beforehand (what the editor
+// compares to know whether a policy asks for more than its detections were made with).
 TEST(PIIDetectorTest, OverridesChangeActionsAndTheLastOneWins) {
     struct Case {
         const char* description;
         std::vector<PatternInput> patterns;
         PatternAction emailAction;
         PatternAction cardAction;
+        PIIDetector::MandatoryPatterns mandatory;
     };
     const std::vector<Case> cases = {
-        {"no overrides", {}, PatternAction::blurSuggested, PatternAction::blurSuggested},
+        {"no overrides", {}, PatternAction::blurSuggested, PatternAction::blurSuggested, {}},
         {"card mandatory with an invalid regex: never compiled, never reported",
-         {{"card", "(", PatternAction::blurMandatory}}, PatternAction::blurSuggested, PatternAction::blurMandatory},
+         {{"card", "(", PatternAction::blurMandatory}}, PatternAction::blurSuggested, PatternAction::blurMandatory,
+         {{"card", ""}}},
         {"two email overrides, the later suggested",
          {{"email", "", PatternAction::blurMandatory}, {"email", "[", PatternAction::blurSuggested}},
-         PatternAction::blurSuggested, PatternAction::blurSuggested},
+         PatternAction::blurSuggested, PatternAction::blurSuggested, {}},
         {"two email overrides, the later mandatory",
          {{"email", "", PatternAction::blurSuggested}, {"email", "", PatternAction::blurMandatory}},
-         PatternAction::blurMandatory, PatternAction::blurSuggested},
+         PatternAction::blurMandatory, PatternAction::blurSuggested, {{"email", ""}}},
+        {"custom patterns count by name and expression, mandatory ones only",
+         {{"ticket", "T-[0-9]+", PatternAction::blurMandatory}, {"ticket", "U-[0-9]+", PatternAction::blurMandatory},
+          {"note", "N-[0-9]+", PatternAction::blurSuggested}},
+         PatternAction::blurSuggested, PatternAction::blurSuggested, {{"ticket", "T-[0-9]+"}, {"ticket", "U-[0-9]+"}}},
     };
     for (const Case& c : cases) {
         const DetectionResult result = detectOver({line("x@example.com 4111 1111 1111 1111")}, c.patterns);
@@ -95,6 +103,7 @@ TEST(PIIDetectorTest, OverridesChangeActionsAndTheLastOneWins) {
         ASSERT_EQ(namesOf(result), (QStringList{"email:x@example.com", "card:4111 1111 1111 1111"})) << c.description;
         EXPECT_EQ(find(result, "email")->action(), c.emailAction) << c.description;
         EXPECT_EQ(find(result, "card")->action(), c.cardAction) << c.description;
+        EXPECT_EQ(PIIDetector::mandatoryPatterns(c.patterns), c.mandatory) << c.description;
     }
 }
 

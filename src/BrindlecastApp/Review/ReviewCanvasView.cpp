@@ -12,6 +12,7 @@
 #include "ExportKit/BitmapCoordinates.h"
 #include "ExportKit/Clipboard.h"
 #include "Support/Fonts.h"
+#include "Support/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -414,9 +415,12 @@ void ReviewCanvasView::openForEditing(const Annotation& annotation) {
 
 void ReviewCanvasView::copyText(const Rect& rect) {
     model_->setTool(AnnotationTool::select);
-    if (!model_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) {
-        // The clipboard is closed by policy: nothing is read and nothing leaves.
-        finishCopy(QString(), false, rect);
+    // The policy of this moment, asked as an export asks it: the organisation may have closed the
+    // clipboard, or made a pattern mandatory, since the editor opened.
+    const PolicyKit::EffectivePolicy policy = model_->currentPolicy();
+    if (!ReviewViewModel::destinationsAllowedBy(policy).count(ExportKit::DestinationKind::clipboard)) {
+        // Nothing is read and nothing leaves.
+        showCopyOutcome(kClipboardNotAllowed, rect);
         return;
     }
     if (copying_) {
@@ -425,9 +429,15 @@ void ReviewCanvasView::copyText(const Rect& rect) {
         return;
     }
     copying_ = true;
-    // Detections still being found must be censored too: the text is read once they are in.
-    model_->whenDetectionsSettled([self = QPointer<ReviewCanvasView>(this), rect] {
+    // Detections still being found, and those of patterns made mandatory since, must be censored
+    // too: the text is read once they are in.
+    model_->whenDetectionsCover(policy, [self = QPointer<ReviewCanvasView>(this), rect](bool covered) {
         if (!self || !self->model_) return;
+        if (!covered) {
+            self->copying_ = false;
+            self->showCopyOutcome(kCopyFailed, rect);
+            return;
+        }
         auto* watcher = new QFutureWatcher<std::pair<QString, bool>>(self);
         connect(watcher, &QFutureWatcherBase::finished, self, [self, watcher, rect] {
             const auto [text, failed] = watcher->result();
@@ -435,7 +445,7 @@ void ReviewCanvasView::copyText(const Rect& rect) {
             self->copying_ = false;
             self->finishCopy(text, failed, rect);
         });
-        watcher->setFuture(QtConcurrent::run([extract = self->services_.extractText, image = self->model_->image(), rect,
+        watcher->setFuture(QtConcurrent::run(&Support::workerPool(), [extract = self->services_.extractText, image = self->model_->image(), rect,
                                               excluded = CopyTextAreas::excluded(*self->model_)]() -> std::pair<QString, bool> {
             try {
                 return {extract(image, rect, excluded), false};
@@ -447,14 +457,22 @@ void ReviewCanvasView::copyText(const Rect& rect) {
 }
 
 void ReviewCanvasView::finishCopy(const QString& text, bool failed, const Rect& rect) {
-    QString message;
-    if (!model_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) {
-        message = kClipboardNotAllowed;
+    // Asked again before the text leaves: the policy may have changed while it was read.
+    const PolicyKit::EffectivePolicy policy = model_->currentPolicy();
+    if (!ReviewViewModel::destinationsAllowedBy(policy).count(ExportKit::DestinationKind::clipboard)) {
+        showCopyOutcome(kClipboardNotAllowed, rect);
+    } else if (!model_->detectionsCover(policy)) {
+        // A pattern became mandatory meanwhile: the text is read again with its findings censored.
+        copyText(rect);
     } else if (failed || text.trimmed().isEmpty()) {
-        message = kNoTextFound;
+        showCopyOutcome(kNoTextFound, rect);
     } else {
-        message = services_.clipboard->setData(QStringLiteral("text/plain"), text.toUtf8()) ? kCopied : kCopyFailed;
+        showCopyOutcome(services_.clipboard->setData(QStringLiteral("text/plain"), text.toUtf8()) ? kCopied : kCopyFailed,
+                        rect);
     }
+}
+
+void ReviewCanvasView::showCopyOutcome(const QString& message, const Rect& rect) {
     flash(message, rect);
     emit copyTextFinished(message);
 }

@@ -122,7 +122,9 @@ public:
     // --- Copy text -----------------------------------------------------------------------------
     // Recognises the text of `rect` (image pixels) with every area that an export hides censored,
     // and puts it on the clipboard when the policy allows the clipboard; shows the outcome as a
-    // chip over the rectangle. The recognition runs on a worker; `copyTextFinished` follows.
+    // chip over the rectangle. The policy is the model's current one, asked before the text is
+    // read and again before it is written; what it makes mandatory is detected first. The
+    // recognition runs on a worker; `copyTextFinished` follows.
     void copyText(const Support::Rect& rect);
     const std::optional<CanvasRenderer::CopyFlash>& copyFlash() const { return copyFlash_; }
     // Shows `message` over `rect` (image pixels) for 1.2 seconds.
@@ -180,6 +182,7 @@ private:
     SidecarKit::Annotation::Style textStyle() const;
     std::optional<SidecarKit::Annotation> preview() const;
     void finishCopy(const QString& text, bool failed, const Support::Rect& rect);
+    void showCopyOutcome(const QString& message, const Support::Rect& rect);
 
     QPointer<ReviewViewModel> model_;
     Services services_;

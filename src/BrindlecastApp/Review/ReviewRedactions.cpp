@@ -3,6 +3,7 @@
 
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "Support/Log.h"
+#include "Support/WorkerPool.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -68,15 +69,23 @@ void ReviewViewModel::setDetectingPII(bool detecting) {
 
 void ReviewViewModel::runDetectPII() {
     if (detectingPII_) return;
+    startDetection(piiPatterns_);
+}
+
+void ReviewViewModel::startDetection(std::vector<DetectionKit::PatternInput> patterns) {
     setDetectingPII(true);
+    const DetectionKit::PIIDetector::MandatoryPatterns looksFor = DetectionKit::PIIDetector::mandatoryPatterns(patterns);
 
     // The watcher belongs to the model: a model destroyed while detection runs takes it along,
     // and the result is never delivered to it.
     auto* watcher = new QFutureWatcher<Found>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, looksFor] {
         const Found found = watcher->result();
         watcher->deleteLater();
-        if (found) mergeDetections(found->detections);
+        if (found) {
+            mergeDetections(found->detections);
+            mandatoryCovered_.insert(looksFor.begin(), looksFor.end());
+        }
         setDetectingPII(false);
         auto waiters = std::move(settledWaiters_);
         settledWaiters_.clear();
@@ -84,7 +93,7 @@ void ReviewViewModel::runDetectPII() {
         // Last: the owner learns of it with the model settled.
         if (found && !found->unfinished.empty() && onUnfinishedPatterns_) onUnfinishedPatterns_(found->unfinished);
     });
-    watcher->setFuture(QtConcurrent::run([detect = detect_, image = image_, patterns = piiPatterns_]() -> Found {
+    watcher->setFuture(QtConcurrent::run(&Support::workerPool(), [detect = detect_, image = image_, patterns = std::move(patterns)]() -> Found {
         try {
             return detect(image, patterns);
         } catch (const std::exception& error) {
@@ -105,6 +114,27 @@ void ReviewViewModel::whenDetectionsSettled(std::function<void()> then) {
     settledWaiters_.push_back(std::move(then));
 }
 
+PolicyKit::EffectivePolicy ReviewViewModel::currentPolicy() const { return currentPolicy_(); }
+
+void ReviewViewModel::setCurrentPolicySource(std::function<PolicyKit::EffectivePolicy()> source) {
+    if (source) currentPolicy_ = std::move(source);
+}
+
+bool ReviewViewModel::detectionsCover(const PolicyKit::EffectivePolicy& policy) const {
+    const auto wanted = DetectionKit::PIIDetector::mandatoryPatterns(patternInputsOf(policy));
+    return std::includes(mandatoryCovered_.begin(), mandatoryCovered_.end(), wanted.begin(), wanted.end());
+}
+
+void ReviewViewModel::whenDetectionsCover(const PolicyKit::EffectivePolicy& policy, std::function<void(bool covered)> then) {
+    if (!then) return;
+    whenDetectionsSettled([this, policy, then = std::move(then)] {
+        if (detectionsCover(policy)) return then(true);
+        // Several waiters may ask at once: the first starts the run, the others wait for it.
+        if (!detectingPII_) startDetection(patternInputsOf(policy));
+        whenDetectionsSettled([this, policy, then] { then(detectionsCover(policy)); });
+    });
+}
+
 std::vector<Detection> ReviewViewModel::detectionsPresent() const {
     std::vector<Detection> present = mandatory_;
     present.insert(present.end(), suggested_.begin(), suggested_.end());
@@ -113,11 +143,15 @@ std::vector<Detection> ReviewViewModel::detectionsPresent() const {
 
 void ReviewViewModel::mergeDetections(const std::vector<Detection>& found) {
     // Only what was present before counts as known, so equal new findings are all kept; appending
-    // keeps every released index on its detection.
+    // keeps every released index on its detection. A mandatory finding is known only as a
+    // mandatory one: a suggestion the user released becomes mandatory when a pattern now says so.
     const std::vector<Detection> known = detectionsPresent();
+    const std::vector<Detection> knownMandatory = mandatory_;
     bool added = false;
     for (const Detection& d : found) {
-        if (std::any_of(known.begin(), known.end(), [&](const Detection& k) { return sameFinding(k, d); })) continue;
+        const std::vector<Detection>& among =
+            d.action() == DetectionKit::PatternAction::blurMandatory ? knownMandatory : known;
+        if (std::any_of(among.begin(), among.end(), [&](const Detection& k) { return sameFinding(k, d); })) continue;
         (d.action() == DetectionKit::PatternAction::blurMandatory ? mandatory_ : suggested_).push_back(d);
         added = true;
     }

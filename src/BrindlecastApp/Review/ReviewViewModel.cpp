@@ -15,26 +15,6 @@ using FiniteGeometry::isFinite;
 
 namespace {
 
-ExportKit::DestinationSet destinationsFrom(const std::vector<PolicyKit::ExportDestination>& allowed) {
-    ExportKit::DestinationSet kinds;
-    for (PolicyKit::ExportDestination destination : allowed) {
-        // Only the destinations a delivery exists for; an upload endpoint has none.
-        if (auto kind = ExportKit::destinationKindFromRawValue(PolicyKit::rawValue(destination))) kinds.insert(*kind);
-    }
-    return kinds;
-}
-
-std::vector<DetectionKit::PatternInput> patternInputsFrom(const std::vector<PolicyKit::PIIPattern>& patterns) {
-    std::vector<DetectionKit::PatternInput> inputs;
-    inputs.reserve(patterns.size());
-    for (const PolicyKit::PIIPattern& pattern : patterns) {
-        const auto action = pattern.action == PolicyKit::PIIAction::blurMandatory ? DetectionKit::PatternAction::blurMandatory
-                                                                                  : DetectionKit::PatternAction::blurSuggested;
-        inputs.push_back({pattern.name, pattern.regex, action});
-    }
-    return inputs;
-}
-
 double screenPixelsPerPoint(const std::optional<double>& given) {
     double scale = 2.0;
     if (given) {
@@ -57,10 +37,12 @@ ReviewViewModel::DetectFunction sharedDetector() {
 ReviewViewModel::ReviewViewModel(QImage image, const std::vector<Detection>& detections,
                                  const PolicyKit::EffectivePolicy& policy, std::optional<QImage> contentImage,
                                  std::function<void()> onMandatoryTamper, Environment environment, QObject* parent)
-    : QObject(parent), image_(std::move(image)), allowedDestinations_(destinationsFrom(policy.allowedExportDestinations)),
-      piiPatterns_(patternInputsFrom(policy.piiPatterns)), pixelsPerPoint_(screenPixelsPerPoint(environment.screenScale)),
+    : QObject(parent), image_(std::move(image)), allowedDestinations_(destinationsAllowedBy(policy)),
+      piiPatterns_(patternInputsOf(policy)), pixelsPerPoint_(screenPixelsPerPoint(environment.screenScale)),
       onMandatoryTamper_(std::move(onMandatoryTamper)), contentImage_(std::move(contentImage)),
-      detect_(environment.detect ? std::move(environment.detect) : sharedDetector()) {
+      detect_(environment.detect ? std::move(environment.detect) : sharedDetector()),
+      currentPolicy_([policy] { return policy; }),
+      mandatoryCovered_(DetectionKit::PIIDetector::mandatoryPatterns(piiPatterns_)) {
     for (const Detection& detection : detections) {
         (detection.action() == DetectionKit::PatternAction::blurMandatory ? mandatory_ : suggested_).push_back(detection);
     }
@@ -69,9 +51,33 @@ ReviewViewModel::ReviewViewModel(QImage image, const std::vector<Detection>& det
 
 ReviewViewModel::~ReviewViewModel() = default;
 
+std::vector<DetectionKit::PatternInput> ReviewViewModel::patternInputsOf(const PolicyKit::EffectivePolicy& policy) {
+    std::vector<DetectionKit::PatternInput> inputs;
+    inputs.reserve(policy.piiPatterns.size());
+    for (const PolicyKit::PIIPattern& pattern : policy.piiPatterns) {
+        const auto action = pattern.action == PolicyKit::PIIAction::blurMandatory ? DetectionKit::PatternAction::blurMandatory
+                                                                                  : DetectionKit::PatternAction::blurSuggested;
+        inputs.push_back({pattern.name, pattern.regex, action});
+    }
+    return inputs;
+}
+
+ExportKit::DestinationSet ReviewViewModel::destinationsAllowedBy(const PolicyKit::EffectivePolicy& policy) {
+    ExportKit::DestinationSet kinds;
+    for (PolicyKit::ExportDestination destination : policy.allowedExportDestinations) {
+        if (auto kind = ExportKit::destinationKindFromRawValue(PolicyKit::rawValue(destination))) kinds.insert(*kind);
+    }
+    return kinds;
+}
+
 const QStringList& ReviewViewModel::colorSwatches() {
     static const QStringList swatches{"#FF3B30", "#FFD60A", "#34C759", "#007AFF", "#AF52DE", "#1C1C1E"};
     return swatches;
+}
+
+void ReviewViewModel::setContentImage(QImage image) {
+    contentImage_ = std::move(image);
+    announce(&ReviewViewModel::backdropChanged);
 }
 
 const QImage& ReviewViewModel::activeImage() const {

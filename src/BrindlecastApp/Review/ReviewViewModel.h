@@ -4,6 +4,7 @@
 #include "BrindlecastApp/Review/ResizeHandle.h"
 #include "BrindlecastApp/Review/ReviewDecision.h"
 #include "DetectionKit/Detection.h"
+#include "DetectionKit/PIIDetector.h"
 #include "ExportKit/ExportTypes.h"
 #include "PolicyKit/EffectivePolicy.h"
 #include "SidecarKit/Annotation.h"
@@ -77,10 +78,18 @@ public:
 
     // --- Fixed at construction ------------------------------------------------------------------
     const QImage& image() const { return image_; }
+    // The desktop-less companion; one prepared after the editor opened arrives by setContentImage.
     const std::optional<QImage>& contentImage() const { return contentImage_; }
+    // Announced as a backdrop change: under a backdrop the canvas shows it from now on.
+    void setContentImage(QImage image);
     const ExportKit::DestinationSet& allowedDestinations() const { return allowedDestinations_; }
     const std::vector<DetectionKit::PatternInput>& piiPatterns() const { return piiPatterns_; }
     double pixelsPerPoint() const { return pixelsPerPoint_; }
+
+    // The clipboard and folder destinations `policy` allows (an upload endpoint has no delivery).
+    static ExportKit::DestinationSet destinationsAllowedBy(const PolicyKit::EffectivePolicy& policy);
+    // The policy's patterns as detection takes them, in order, with the same name, expression and action.
+    static std::vector<DetectionKit::PatternInput> patternInputsOf(const PolicyKit::EffectivePolicy& policy);
 
     // The image shown and exported: the desktop-less variant under a backdrop when there is one.
     // Only the backdrop's style decides, not its padding or corner radius.
@@ -256,6 +265,19 @@ public:
     // after the run's detections are in. Exports go through here, so nothing leaves without them.
     // Dropped with the model.
     void whenDetectionsSettled(std::function<void()> then);
+    // The policy as it stands at this moment, asked before anything leaves: the organisation may
+    // have changed it since the model was made. Set by the model's owner; without one, the policy
+    // the model was made with.
+    PolicyKit::EffectivePolicy currentPolicy() const;
+    void setCurrentPolicySource(std::function<PolicyKit::EffectivePolicy()> source);
+    // True when the detections were looked for with every pattern `policy` makes mandatory.
+    bool detectionsCover(const PolicyKit::EffectivePolicy& policy) const;
+    // Runs `then` on the GUI thread once no detection run is in flight and the detections cover
+    // `policy`: when it makes a pattern mandatory that they were not looked for with, detection
+    // runs again first, on a worker, with the policy's patterns, and its findings join the model.
+    // `then` gets false when that run failed: what it would have found is unknown, so nothing
+    // may leave. Dropped with the model.
+    void whenDetectionsCover(const PolicyKit::EffectivePolicy& policy, std::function<void(bool covered)> then);
     // Calls onMandatoryTamper on the first call only.
     void reportMandatoryTamper();
 
@@ -325,6 +347,8 @@ private:
     void beginCropDraft();
     std::vector<Detection> detectionsPresent() const;
     void mergeDetections(const std::vector<Detection>& found);
+    // One detection run over the image with `patterns`; a failed run changes nothing.
+    void startDetection(std::vector<DetectionKit::PatternInput> patterns);
     void setDetectingPII(bool detecting);
 
     QImage image_;
@@ -370,6 +394,10 @@ private:
     bool defaultLineDashed_ = false;
 
     DetectFunction detect_;
+    std::function<PolicyKit::EffectivePolicy()> currentPolicy_;
+    // The mandatory patterns the detections were looked for with: the opening policy's, and
+    // those of every later run that finished.
+    DetectionKit::PIIDetector::MandatoryPatterns mandatoryCovered_;
     bool detectingPII_ = false;
     std::vector<std::function<void()>> settledWaiters_;
 };

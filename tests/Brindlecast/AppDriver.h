@@ -1,0 +1,257 @@
+#pragma once
+
+// Drives the real app binary on the test session's display (Xvfb with openbox) like a user, with
+// xdotool: hot keys, drags, clicks and Escape. Each test gets its own home, so its own library
+// folder and its own single-instance lock. Skips without a display, a window manager or the tools.
+// The file that includes it defines BRINDLECAST_BINARY and BRINDLECAST_ARTEFACTS_DIR.
+#include "support/AppProcess.h"
+#include "support/TestEnvironment.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRect>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace EndToEnd {
+
+using TestSupport::waitUntil;
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+using TestSupport::waitUntil;
+
+inline std::optional<QString> run(const QString& program, const QStringList& arguments) {
+    const auto result = TestSupport::runProgram(program, arguments, std::nullopt, 20000);
+    if (!result || result->exitCode != 0) return std::nullopt;
+    return QString::fromUtf8(result->standardOutput).trimmed();
+}
+
+inline void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
+
+// The screen's pixels now, as ImageMagick reads the root window.
+inline QImage rootImage(const QString& folder) {
+    const QString path = folder + "/root.png";
+    if (!run("import", {"-window", "root", path})) return {};
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels differ between two images of one size; -1 when the sizes differ.
+inline qint64 differingPixels(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return -1;
+    qint64 differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) differing += (a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff);
+    return differing;
+}
+
+class AppDriverTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
+        for (const char* tool : {"xdotool", "import", "convert", "display", "xwininfo"})
+            if (!TestSupport::hasProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+        x_ = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(x_)) GTEST_SKIP() << "the X display does not answer";
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(x_)).data->root;
+        if (!run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains("window id"))
+            GTEST_SKIP() << "no window manager";
+
+        home_ = TestSupport::makeTemporaryFolder("home");
+        environment_ = TestSupport::appEnvironment(home_);
+        library_ = home_ + "/Pictures/Brindlecast";
+    }
+
+    void TearDown() override {
+        for (auto& process : processes_) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
+        if (x_) xcb_disconnect(x_);
+    }
+
+    QProcess* start(const QString& program, const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment_);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(10000)) << program.toStdString();
+        processes_.push_back(std::move(process));
+        return processes_.back().get();
+    }
+
+    // Starts the app and waits until it holds the Super+Shift+7 hot key.
+    QProcess* startApp(const QStringList& arguments = {}) {
+        QProcess* app = start(BRINDLECAST_BINARY, arguments);
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(app->state(), QProcess::Running);
+        return app;
+    }
+
+    // The frame the window manager put around a client window: the root's child holding it.
+    QRect frameOf(xcb_window_t window) {
+        while (true) {
+            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x_, xcb_query_tree(x_, window), nullptr), &std::free);
+            if (!tree) return {};
+            if (tree->parent == root_) break;
+            window = tree->parent;
+        }
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(x_, xcb_get_geometry(x_, window), nullptr),
+                                                 &std::free);
+        if (!geometry) return {};
+        return QRect(geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
+                     geometry->height + 2 * geometry->border_width);
+    }
+
+    // Presses the hot key and waits until the overlay shows and holds the keyboard (and so the
+    // pointer): keys and clicks sent earlier would reach the window beneath.
+    void pressHotKey(const QString& digit) {
+        xdotool({"key", "super+shift+" + digit});
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "no selection overlay";
+    }
+
+    // True when another client holds the keyboard (the overlay does while it is shown).
+    bool keyboardHeld() {
+        Reply<xcb_grab_keyboard_reply_t> reply(
+            xcb_grab_keyboard_reply(x_, xcb_grab_keyboard(x_, 0, root_, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC,
+                                                          XCB_GRAB_MODE_ASYNC), nullptr),
+            &std::free);
+        if (!reply || reply->status != XCB_GRAB_STATUS_SUCCESS) return true;
+        xcb_ungrab_keyboard(x_, XCB_CURRENT_TIME);
+        xcb_flush(x_);
+        return false;
+    }
+
+    // The first visible window whose name matches, as its decimal ID; empty when none showed.
+    QString waitForWindow(const QString& name) {
+        std::optional<QString> found;
+        waitUntil([&] {
+            found = run("xdotool", {"search", "--onlyvisible", "--name", name});
+            return found.has_value() && !found->isEmpty();
+        }, 20000);
+        return found.value_or(QString()).section('\n', 0, 0);
+    }
+
+    bool overlayShown() {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast Selection"}).has_value();
+    }
+
+    // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
+    bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }
+
+    // The working copies in the library (not their desktop-less companions).
+    QStringList workingCopies() const {
+        QStringList copies;
+        for (const QString& name : QDir(library_).entryList({"*.png"}, QDir::Files, QDir::Name))
+            if (!name.endsWith(".content.png")) copies << library_ + "/" + name;
+        return copies;
+    }
+
+    QImage waitForWorkingCopy() {
+        QImage copy;
+        waitUntil([&] {
+            const QStringList copies = workingCopies();
+            if (copies.isEmpty()) return false;
+            copy = QImage(copies.first());
+            return !copy.isNull();
+        }, 60000);
+        return copy.convertToFormat(QImage::Format_RGB32);
+    }
+
+    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
+    // the capture, in front. Returns the working copy and the editor's window; the window is
+    // empty when either did not come.
+    std::pair<QString, QString> captureIntoEditor() {
+        startApp();
+        xdotool({"key", "super+shift+9"});
+        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
+        const QString capture = workingCopies().first();
+        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
+        return {capture, editor};
+    }
+
+    // Where a window's top left lies on the root.
+    QPoint originOf(xcb_window_t window) {
+        Reply<xcb_translate_coordinates_reply_t> origin(
+            xcb_translate_coordinates_reply(x_, xcb_translate_coordinates(x_, window, root_, 0, 0), nullptr), &std::free);
+        return origin ? QPoint(origin->dst_x, origin->dst_y) : QPoint();
+    }
+
+    xcb_connection_t* x_ = nullptr;
+    xcb_window_t root_ = 0;
+    QString home_;
+    QString library_;
+    QProcessEnvironment environment_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+// The leftmost column of the Done button: the rightmost accent-filled run of a row of the window's
+// picture. Nothing when no such area shows.
+inline std::optional<int> doneButtonLeft(const QImage& window, int row) {
+    const QColor accent(0, 122, 255);
+    int run = 0;
+    for (int x = window.width() - 1; x >= 0; --x) {
+        const QColor c = window.pixelColor(x, row);
+        const bool filled = std::abs(c.red() - accent.red()) <= 30 && std::abs(c.green() - accent.green()) <= 30 &&
+                            std::abs(c.blue() - accent.blue()) <= 30;
+        if (filled) {
+            ++run;
+        } else if (run >= 40) {
+            return x + 1;
+        } else {
+            run = 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// Keeps a picture the test looked at beside the build's other artefacts; returns where.
+inline QString keep(const QString& picture) {
+    const QString folder = QString(BRINDLECAST_ARTEFACTS_DIR);
+    QDir().mkpath(folder);
+    const QString kept = folder + "/end-to-end-" + QFileInfo(picture).fileName();
+    QFile::remove(kept);
+    QFile::copy(picture, kept);
+    return kept;
+}
+
+// The toolbar's row in the editor window: the title strip (46) + the toolbar's padding (10) + half
+// the pill (24).
+constexpr int kToolbarRow = 46 + 10 + 24;
+
+// Waits until the editor window shows its toolbar's Done button and returns its left edge in the
+// window; nothing when it never showed (the window's last picture is kept then and named).
+inline std::optional<int> waitForDoneButton(const QString& editor, const QString& grab) {
+    std::optional<int> doneLeft;
+    const bool shown = waitUntil([&] {
+        if (!run("import", {"-window", editor, grab})) return false;
+        doneLeft = doneButtonLeft(QImage(grab), kToolbarRow - 13); // above its label
+        return doneLeft.has_value();
+    }, 20000);
+    if (!shown) ADD_FAILURE() << "see " << keep(grab).toStdString();
+    return doneLeft;
+}
+
+// Writes the app's preference file before it starts.
+inline void writePreferences(const QString& home, const nlohmann::json& values) {
+    TestSupport::writeFile(home + "/config/app.brindlecast/preferences.json", QByteArray::fromStdString(values.dump()));
+}
+
+} // namespace EndToEnd
