@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
@@ -604,6 +605,16 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     ASSERT_TRUE(origin);
     EXPECT_GT(origin->dst_x, 1000) << "not in the right half";
     EXPECT_GT(origin->dst_y, 600) << "not in the bottom half";
+    // Only the card takes clicks, and it slides in first: without a compositor the panel is cut to
+    // the card wherever the slide has it, so the card is in place once the cut starts 14 points in.
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            Reply<xcb_shape_query_extents_reply_t> extents(
+                xcb_shape_query_extents_reply(x_, xcb_shape_query_extents(x_, thumbnail.toUInt()), nullptr), &std::free);
+            return extents && (!extents->bounding_shaped || extents->bounding_shape_extents_x == 14);
+        },
+        20000))
+        << "the card did not come to rest";
     // Into the image, 14 points in from the panel's edge.
     xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
     xdotool({"click", "1"});

@@ -2,6 +2,8 @@
 #include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/Hairline.h"
 #include "BrindlecastApp/Design/ShadowCaster.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
+#include "BrindlecastApp/Design/PathBuilder.h"
 
 #include "ThemedWindow.h"
 
@@ -34,6 +36,48 @@ TEST(GlassPanel, ReduceTransparencyMakesThePanelOpaque) {
         // The border shows in both forms.
         EXPECT_GT(image.pixelColor(60, 0).lightness(), centre.lightness());
     }
+}
+
+// Over a blur each variant shows its material, which lets the blur through where the plain fill
+// (nearly opaque) would hide it; the highlight and border stay.
+TEST(Glass, OverABlurTheMaterialStandsInForTheFill) {
+    for (const Tokens* t : {&light, &dark}) {
+        for (GlassVariant variant : {GlassVariant::window, GlassVariant::toolbar, GlassVariant::popover, GlassVariant::sidebar}) {
+            QImage image(80, 60, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            Glass::paintPanel(painter, QRectF(0, 0, 80, 60), variant, *t, 10, Glass::Backdrop::blurred);
+            painter.end();
+            const QColor centre = image.pixelColor(40, 40);
+            const QColor material = Glass::material(variant, *t);
+            SCOPED_TRACE(testing::Message() << int(variant) << (t->isDark() ? " dark" : " light"));
+            EXPECT_NEAR(centre.alpha(), material.alpha(), 1);
+            EXPECT_NEAR(centre.red(), material.red(), 2);
+            EXPECT_NEAR(centre.blue(), material.blue(), 2);
+            EXPECT_LT(centre.alphaF(), 0.8) << "the blur shows through";
+        }
+    }
+}
+
+// What a see-through window asks to be blurred (and, without a compositor, what it is cut to): its
+// rounded outline in device pixels, as x, y, width, height rows.
+TEST(WindowSurface, TheOutlineBecomesRowsOfDevicePixels) {
+    const QPainterPath outline = continuousRoundedRect(QRectF(0, 0, 100, 60), 14);
+    for (const double scale : {1.0, 2.0}) {
+        const QRegion region = WindowSurface::regionOf(outline, scale);
+        EXPECT_EQ(region.boundingRect(), QRect(0, 0, int(100 * scale), int(60 * scale)));
+        EXPECT_TRUE(region.contains(QPoint(int(50 * scale), int(30 * scale))));
+        EXPECT_TRUE(region.contains(QPoint(int(50 * scale), 0)) || region.contains(QPoint(int(50 * scale), 1)));
+        EXPECT_FALSE(region.contains(QPoint(0, 0))) << "the rounded corner is left out";
+        EXPECT_FALSE(region.contains(QPoint(int(100 * scale) - 1, int(60 * scale) - 1)));
+        const std::vector<std::uint32_t> value = WindowSurface::blurRegionValue(region);
+        ASSERT_EQ(value.size(), size_t(4 * region.rectCount()));
+        QRegion back;
+        for (size_t i = 0; i < value.size(); i += 4)
+            back += QRect(int(value[i]), int(value[i + 1]), int(value[i + 2]), int(value[i + 3]));
+        EXPECT_EQ(back, region);
+    }
+    EXPECT_TRUE(WindowSurface::blurRegionValue(QRegion()).empty());
 }
 
 TEST(Glass, TopHighlightWithNoBandDrawsNothing) {

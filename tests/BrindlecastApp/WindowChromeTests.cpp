@@ -218,7 +218,11 @@ TEST(EditorWindowChrome, WithoutACompositorTheWindowIsSquareAndOpaque) {
     EditorWindowChrome window;
     EXPECT_FALSE(window.isTranslucent());
     EXPECT_EQ(window.cornerRadius(), 0);
-    EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
+    // Drawn opaque to its corners (its visual has alpha, for a compositor that may start later).
+    window.resize(200, 120);
+    const QImage drawn = window.grab().toImage();
+    for (const QPoint corner : {QPoint(0, 0), QPoint(199, 0), QPoint(0, 119), QPoint(199, 119)})
+        EXPECT_EQ(drawn.pixelColor(corner).alpha(), 255) << corner.x() << "," << corner.y();
 }
 
 TEST(WindowDragArea, DraggingMovesTheWindowWithoutAWindowManager) {

@@ -25,6 +25,24 @@ QColor fill(GlassVariant variant, const Tokens& t) {
     return {};
 }
 
+QColor material(GlassVariant variant, const Tokens& t) {
+    enum class Kind { popover, hudWindow, sidebar };
+    const bool dark = t.isDark();
+    Kind kind = Kind::popover;
+    switch (variant) {
+    case GlassVariant::window:
+    case GlassVariant::toolbar: kind = dark ? Kind::hudWindow : Kind::popover; break;
+    case GlassVariant::popover: kind = Kind::popover; break;
+    case GlassVariant::sidebar: kind = Kind::sidebar; break;
+    }
+    switch (kind) {
+    case Kind::popover: return dark ? rgba(42, 42, 46, 0.72) : rgba(246, 246, 248, 0.72);
+    case Kind::hudWindow: return rgba(18, 18, 22, 0.76);
+    case Kind::sidebar: return dark ? rgba(30, 30, 34, 0.42) : rgba(236, 236, 240, 0.5);
+    }
+    return {};
+}
+
 QColor opaqueBase(const Tokens& t) { return t.isDark() ? QColor::fromRgb(28, 28, 32) : QColor::fromRgb(246, 246, 248); }
 
 double radius(GlassVariant variant, const Tokens& t, std::optional<double> given) {
@@ -64,16 +82,17 @@ void paintTopHighlight(QPainter& painter, const QRectF& rect, double cornerRadiu
 }
 
 void paintPanel(QPainter& painter, const QRectF& rect, GlassVariant variant, const Tokens& t, double cornerRadius,
-                bool reduceTransparency) {
+                Backdrop backdrop) {
     const QPainterPath shape = continuousRoundedRect(rect, cornerRadius);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    if (reduceTransparency) {
+    if (backdrop == Backdrop::opaque) {
         painter.setBrush(opaqueBase(t));
         painter.drawPath(shape);
     }
-    painter.setBrush(fill(variant, t));
+    // Over a blur the material stands in front of the fill and hides it.
+    painter.setBrush(backdrop == Backdrop::blurred ? material(variant, t) : fill(variant, t));
     painter.drawPath(shape);
     painter.restore();
 

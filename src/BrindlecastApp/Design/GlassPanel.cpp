@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 
 #include <QPainter>
 
@@ -18,9 +19,15 @@ QList<Tokens::Shadow> GlassPanel::castShadows() const { return Glass::shadows(va
 
 QPainterPath GlassPanel::shadowShape() const { return continuousRoundedRect(rect(), cornerRadius()); }
 
+Glass::Backdrop GlassPanel::backdrop() const {
+    if (reduceTransparencyFor(this)) return Glass::Backdrop::opaque;
+    const WindowSurface* surface = WindowSurface::of(this);
+    return surface && surface->isBlurredBehind() ? Glass::Backdrop::blurred : Glass::Backdrop::clear;
+}
+
 void GlassPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    Glass::paintPanel(painter, rect(), variant_, tokensFor(this), cornerRadius(), reduceTransparencyFor(this));
+    Glass::paintPanel(painter, rect(), variant_, tokensFor(this), cornerRadius(), backdrop());
     ShadowPainter::paintChildShadows(painter, *this);
 }
 

@@ -9,7 +9,8 @@
 namespace BrindlecastApp {
 
 // A container painted as a glass surface of one variant. Its children are the content; give it a
-// layout as usual. It follows the tokens and the reduce-transparency wish of its themed root. Its
+// layout as usual. It follows the tokens and the reduce-transparency wish of its themed root, and
+// shows its material over the blur behind the window where its window's surface has one. Its
 // own shadows are painted by its container (a GlassPanel or a ShadowHost); it paints those of its
 // children.
 class GlassPanel : public QWidget, public ShadowCaster {
@@ -21,6 +22,8 @@ public:
     double cornerRadius() const; // the given radius, else the variant's token radius
     QList<Tokens::Shadow> castShadows() const override;
     QPainterPath shadowShape() const override;
+    // Under this panel now: the opaque base (reduce transparency), the window's blur, or clear.
+    Glass::Backdrop backdrop() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

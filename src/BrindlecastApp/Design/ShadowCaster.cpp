@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Design/ShadowCaster.h"
 
 #include "BrindlecastApp/Design/BoxBlur.h"
+#include "BrindlecastApp/Design/Fade.h"
 
 #include <QPainter>
 #include <QWidget>
@@ -95,7 +96,13 @@ void paintShadowsBelow(QPainter& painter, const QWidget& host, const QWidget& co
         if (!child || !child->isVisible() || child->isWindow()) continue;
         if (auto* caster = dynamic_cast<const ShadowCaster*>(child)) {
             const ShadowCaster::Layer& layer = caster->shadowLayer(scale);
-            if (!layer.image.isNull()) painter.drawImage(QPointF(child->mapTo(&host, QPoint(0, 0))) + layer.origin, layer.image);
+            if (!layer.image.isNull()) {
+                // A caster fading in or out (or inside a container that fades) casts a fading shadow.
+                painter.save();
+                painter.setOpacity(painter.opacity() * Fade::opacityOf(*child, &host));
+                painter.drawImage(QPointF(child->mapTo(&host, QPoint(0, 0))) + layer.origin, layer.image);
+                painter.restore();
+            }
             continue; // a caster that holds children paints their shadows itself
         }
         if (child->inherits("BrindlecastApp::ShadowHost")) continue;

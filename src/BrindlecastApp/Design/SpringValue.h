@@ -20,7 +20,16 @@ public:
     double target() const { return target_; }
     // Starts an animation towards `target` unless it is already the target.
     void animateTo(double target, const Animation& animation);
+    // Stops any animation and stands at `value` at once.
+    void jumpTo(double value);
+    bool isMoving() const { return animation_.state() == QAbstractAnimation::Running; }
     const QVariantAnimation& animation() const { return animation_; }
+
+signals:
+    // Each step of the way, and a jump.
+    void valueChanged(double value);
+    // The value came to rest at its target.
+    void settled();
 
 private:
     QWidget* owner_;

@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Design/Compositor.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 
 #include "Support/Fonts.h"
 
@@ -69,10 +69,14 @@ ToolTipFilter* filter() {
 
 ToolTip::ToolTip()
     : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
-      opaque_(!Compositor::isActive()) {
+      // Rounded where a compositor shows the corners clear, else a square opaque box.
+      surface_(WindowSurface::attach(this, [this] {
+          QPainterPath whole;
+          whole.addRect(rect());
+          return whole;
+      })) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_TranslucentBackground, !opaque_);
     setObjectName(QStringLiteral("designToolTip"));
 }
 
@@ -129,8 +133,9 @@ void ToolTip::paintEvent(QPaintEvent*) {
     const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     const QColor fill = t.isDark() ? QColor(44, 44, 48) : QColor(250, 250, 252);
     const QColor edge = t.isDark() ? Design::hairline() : Design::black(0.12);
-    const double radius = opaque_ ? 0 : t.radii.small;
-    if (opaque_) painter.fillRect(rect(), fill);
+    const bool opaque = !surface_->isSeeThrough();
+    const double radius = opaque ? 0 : t.radii.small;
+    if (opaque) painter.fillRect(rect(), fill);
     painter.setPen(QPen(edge, 1));
     painter.setBrush(fill);
     painter.drawPath(continuousRoundedRect(bounds, radius));

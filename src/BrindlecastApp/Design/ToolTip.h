@@ -5,6 +5,8 @@
 
 namespace BrindlecastApp {
 
+class WindowSurface;
+
 // Shows a widget's tool tip in the design system's look (a small rounded card in the scheme's
 // colours and the interface font) instead of the toolkit's default box.
 class ToolTip : public QWidget {
@@ -32,7 +34,7 @@ private:
     ToolTip();
     QString text_;
     QPointer<QWidget> owner_;
-    bool opaque_;
+    WindowSurface* surface_;
 };
 
 } // namespace BrindlecastApp

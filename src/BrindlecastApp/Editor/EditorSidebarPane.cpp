@@ -1,6 +1,8 @@
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
 
+#include "BrindlecastApp/Design/Fade.h"
 #include "BrindlecastApp/Design/GlassPanel.h"
+#include "BrindlecastApp/Design/SpringValue.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/SidebarResizeGrip.h"
 #include "BrindlecastApp/Editor/SidebarToggle.h"
@@ -28,13 +30,10 @@ double sidebarRadius() { return std::max(Tokens::defaults().radii.window - Edito
 EditorSidebarPane::EditorSidebarPane(QWidget* slot, QWidget* parent)
     : QWidget(parent), sidebarWidth_(SidebarWidth::load(Support::UserDefaults::standard())), slot_(slot),
       panel_(new GlassPanel(GlassVariant::sidebar, sidebarRadius(), this)), toggle_(new SidebarToggle),
-      grip_(new SidebarResizeGrip(this)) {
+      grip_(new SidebarResizeGrip(this)), presence_(new SpringValue(this, 1)) {
     setObjectName(QStringLiteral("sidebarPane"));
     setAttribute(Qt::WA_TranslucentBackground);
-    auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(kInset, kInset, 0, kInset);
-    outer->setSpacing(0);
-    outer->addWidget(panel_);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 
     auto* column = new QVBoxLayout(panel_);
     column->setContentsMargins(0, 0, 0, 0);
@@ -62,24 +61,50 @@ EditorSidebarPane::EditorSidebarPane(QWidget* slot, QWidget* parent)
         resizeBaseWidth_.reset();
         SidebarWidth::store(Support::UserDefaults::standard(), sidebarWidth_);
     });
+    connect(presence_, &SpringValue::valueChanged, this, &EditorSidebarPane::place);
+    connect(presence_, &SpringValue::settled, this, [this] {
+        if (presence_->target() == 0) hide();
+    });
     setSidebarWidth(sidebarWidth_);
 }
+
+void EditorSidebarPane::present(bool shown, bool animated) {
+    if (shown) show();
+    if (animated) {
+        presence_->animateTo(shown ? 1 : 0, tokensFor(this).motion.quick);
+    } else {
+        presence_->jumpTo(shown ? 1 : 0);
+        place();
+        if (!shown) hide();
+    }
+}
+
+double EditorSidebarPane::presence() const { return presence_->value(); }
+
+int EditorSidebarPane::fullWidth() const { return kInset + panel_->width(); }
 
 void EditorSidebarPane::setSidebarWidth(double width) {
     sidebarWidth_ = width;
     panel_->setFixedWidth(int(std::lround(width)));
-    placeGrip();
+    place();
 }
 
 void EditorSidebarPane::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    placeGrip();
+    place();
 }
 
-void EditorSidebarPane::placeGrip() {
+void EditorSidebarPane::place() {
+    // The row gives the pane as much room as the sidebar has come in; the panel slides in from the
+    // leading edge by what is still missing, so its trailing edge meets the content column.
+    const double presence = presence_->value();
+    const int reserved = std::max(0, int(std::lround(presence * fullWidth())));
+    if (width() != reserved || minimumWidth() != reserved) setFixedWidth(reserved);
+    panel_->setGeometry(reserved - panel_->width(), kInset, panel_->width(), std::max(0, height() - 2 * kInset));
+    // With no room at all nothing shows: a pane at rest, in or out, carries no effect.
+    Fade::setOpacity(*this, presence <= 0 ? 1 : presence);
     // Over the trailing edge of the padded pane, its full height.
-    const int trailing = kInset + panel_->width();
-    grip_->setGeometry(trailing - SidebarResizeGrip::kWidth, 0, SidebarResizeGrip::kWidth, height());
+    grip_->setGeometry(reserved - SidebarResizeGrip::kWidth, 0, SidebarResizeGrip::kWidth, height());
     grip_->raise();
 }
 

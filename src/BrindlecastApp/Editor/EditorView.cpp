@@ -49,9 +49,9 @@ double EditorView::cornerInset() const { return sidebarVisible_ ? EditorSidebarP
 
 ReviewViewModel* EditorView::shownReviewModel() const { return model_.data(); }
 
-void EditorView::setSidebarVisible(bool visible) {
+void EditorView::setSidebarVisible(bool visible, bool animated) {
     sidebarVisible_ = visible;
-    sidebarPane_->setVisible(visible);
+    sidebarPane_->present(visible, animated);
     titleStrip_->setSidebarVisible(visible);
     placeWindowButtons();
 }

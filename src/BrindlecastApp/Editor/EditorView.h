@@ -34,8 +34,11 @@ public:
 
     const QString& filename() const { return filename_; }
     bool sidebarVisible() const { return sidebarVisible_; }
-    void setSidebarVisible(bool visible);
-    void toggleSidebar() { setSidebarVisible(!sidebarVisible_); }
+    // Shows or hides the sidebar, at once or sliding and fading (the window buttons and the title
+    // strip's toggle follow at once either way).
+    void setSidebarVisible(bool visible, bool animated = false);
+    // The toggles' action: the sidebar slides in or out with the quick motion token.
+    void toggleSidebar() { setSidebarVisible(!sidebarVisible_, true); }
 
     EditorSidebarPane* sidebarPane() const { return sidebarPane_; }
     EditorTitleStrip* titleStrip() const { return titleStrip_; }

@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/WalkthroughClock.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 #include "Support/DateFormatter.h"
 #include "Support/Fonts.h"
 #include "Support/RelativeTime.h"
@@ -42,11 +43,13 @@ FloatingThumbnailCard::FloatingThumbnailCard(QImage image, QSize thumbSize, QDat
     setObjectName("FloatingThumbnail");
     setWindowTitle("Brindlecast Thumbnail");
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setFixedSize(panelSize(thumbSize_));
+    // Only the card shows; without a compositor the panel is cut to it wherever the slide has it.
+    surface_ = WindowSurface::attach(this, [this] { return visibleCard(); });
+    connect(slide_, &SpringValue::valueChanged, surface_, &WindowSurface::reshape);
 }
 
 FloatingThumbnailCard::~FloatingThumbnailCard() = default;
@@ -66,6 +69,16 @@ QRectF FloatingThumbnailCard::closeButtonRect() const {
 }
 
 double FloatingThumbnailCard::slideOffset() const { return (1 - slide_->value()) * kSlideDistance; }
+
+QPainterPath FloatingThumbnailCard::visibleCard() const {
+    QPainterPath card;
+    card.addRoundedRect(cardRect().translated(slideOffset(), 0), kRadius, kRadius);
+    QPainterPath panel;
+    panel.addRect(rect());
+    return card.intersected(panel);
+}
+
+bool FloatingThumbnailCard::isSeeThrough() const { return surface_->isSeeThrough(); }
 
 QString FloatingThumbnailCard::caption() const {
     const QDateTime now = now_();
@@ -130,6 +143,8 @@ void FloatingThumbnailCard::leaveEvent(QEvent* event) {
 
 void FloatingThumbnailCard::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+    // The margin around the card takes the pointer's hover, not its clicks.
+    if (!visibleCard().contains(event->position())) return;
     pressed_ = true;
     pressOnClose_ = closeButtonRect().translated(slideOffset(), 0).contains(event->position());
 }
@@ -144,7 +159,7 @@ void FloatingThumbnailCard::mouseReleaseEvent(QMouseEvent* event) {
         if (close.contains(event->position()) && actions_.onDismiss) actions_.onDismiss(this);
         return;
     }
-    // The bands, the caption bar and the margin take the click too: the whole panel is the card.
+    // The bands and the caption bar take the click too: the whole card is the button.
     if (actions_.onTap) actions_.onTap();
 }
 
@@ -218,7 +233,13 @@ void FloatingThumbnailCard::paintEvent(QPaintEvent*) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.fillRect(rect(), Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.setOpacity(std::clamp(slide_->value(), 0.0, 1.0));
+    if (isSeeThrough()) {
+        p.setOpacity(std::clamp(slide_->value(), 0.0, 1.0));
+    } else {
+        // Cut to the card, the panel shows no fade (a clear pixel is black there); under the
+        // card's smoothed edge lies the white of its border, not black.
+        p.fillRect(rect(), Qt::white);
+    }
     QImage image = cardImage();
     image.setDevicePixelRatio(devicePixelRatioF());
     p.drawImage(QPointF(slideOffset(), 0), image);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QPainterPath>
 #include <QPointer>
 #include <QWidget>
 
@@ -11,13 +12,17 @@ namespace BrindlecastApp {
 
 class SpringValue;
 class WalkthroughClock;
+class WindowSurface;
 
 // The card of the post-capture thumbnail, itself the frameless panel that shows it: the image
 // fitted into a 230-pt frame over a caption bar with a close button, a white border, a shadow and
-// 14 pt of room around it for the shadow and the slide. It slides in from the right when shown,
-// dismisses itself after a 6-second wait that hovering pauses and leaving restarts in full, and
-// runs `onTap` on a click anywhere but the close button. Dismissing is the controller's: the card
-// only asks, naming itself, and slides out when told to. GUI thread only.
+// 14 pt of room around it for the shadow and the slide. With a compositor the room is clear and
+// the card fades as it slides; without one the panel is cut to the card as it slides, with no
+// fade and no shadow. It slides in from the right when shown, dismisses itself after a 6-second
+// wait that hovering (the card or its margin) pauses and leaving restarts in full, and runs
+// `onTap` on a click on the card but not on its close button; the margin takes no clicks.
+// Dismissing is the controller's: the card only asks, naming itself, and slides out when told to.
+// GUI thread only.
 class FloatingThumbnailCard : public QWidget {
     Q_OBJECT
 public:
@@ -54,6 +59,10 @@ public:
     QRectF cardRect() const;
     // The slide's offset to the right of the resting place, 300 off screen to 0 in place.
     double slideOffset() const;
+    // The card's outline where the slide has it now, within the panel: what shows and takes clicks.
+    QPainterPath visibleCard() const;
+    // With a compositor: the margin is clear and the card fades; else the panel is cut to the card.
+    bool isSeeThrough() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -76,6 +85,7 @@ private:
     WalkthroughClock& clock_;
     Actions actions_;
     SpringValue* slide_; // 0 hidden and off to the right, 1 in place
+    WindowSurface* surface_ = nullptr;
     bool appeared_ = false;
     bool hovering_ = false;
     bool slidingOut_ = false;

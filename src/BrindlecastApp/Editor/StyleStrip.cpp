@@ -1,6 +1,9 @@
 #include "BrindlecastApp/Editor/StyleStrip.h"
 
+#include "BrindlecastApp/Design/Fade.h"
+#include "BrindlecastApp/Design/FadingSnapshot.h"
 #include "BrindlecastApp/Design/Hairline.h"
+#include "BrindlecastApp/Design/SpringValue.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/ColorPickers.h"
 #include "BrindlecastApp/Editor/CustomColorPanel.h"
@@ -76,8 +79,10 @@ QString lookName(Annotation::RedactionStyle style) {
 } // namespace
 
 StyleStrip::StyleStrip(ReviewViewModel& model, QWidget* parent)
-    : GlassPanel(GlassVariant::toolbar, cornerRadiusFor(Tokens::defaults().radii.toolbar), parent), model_(&model) {
+    : GlassPanel(GlassVariant::toolbar, cornerRadiusFor(Tokens::defaults().radii.toolbar), parent), model_(&model),
+      fade_(new SpringValue(this, 1)) {
     setObjectName(QStringLiteral("styleStrip"));
+    connect(fade_, &SpringValue::valueChanged, this, [this](double opacity) { Fade::setOpacity(*this, opacity); });
     build();
     connectControls();
     connect(&model, &ReviewViewModel::changed, this, &StyleStrip::refresh);
@@ -402,10 +407,28 @@ void StyleStrip::showSections(const std::vector<StripSection>& shown) {
     }
 }
 
+void StyleStrip::fadeToNextPanel(bool nextShows) {
+    // Only a strip in a window on screen fades; elsewhere it changes at once.
+    if (!parentWidget() || !parentWidget()->isVisible()) return;
+    const Animation animation = tokensFor(this).motion.quick;
+    if (isVisible()) {
+        // The panel shown now leaves as a picture, from as far as it had faded in.
+        const double shownAt = fade_->value();
+        fade_->jumpTo(1);
+        FadingSnapshot::fadeOut(*this, animation, shownAt);
+    }
+    if (nextShows) {
+        fade_->jumpTo(0);
+        fade_->animateTo(1, animation);
+    }
+}
+
 void StyleStrip::refresh() {
     if (!model_) return;
     const ReviewViewModel& model = *model_;
     const std::vector<StripSection> shown = sectionsFor(model);
+    // Another panel (or none) for the new tool or selection: the old one fades out, the new in.
+    if (shown != shownSections()) fadeToNextPanel(!shown.empty());
     showSections(shown);
     // Without a parent a shown strip would become a window of its own; it is refreshed again when
     // it joins the editor.

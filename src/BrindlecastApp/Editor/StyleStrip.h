@@ -20,6 +20,7 @@ class FontPicker;
 class NumberStepper;
 class OutlineColorWell;
 class ReviewViewModel;
+class SpringValue;
 class StripActionButton;
 class SwatchPicker;
 class WidthPicker;
@@ -42,6 +43,8 @@ enum class StripSection {
 // The editor's context bar under the toolbar: the controls that fit the current tool, or the
 // single selected annotation under the select tool, on one glass panel that hugs them. When
 // nothing fits it is hidden altogether, so the top chrome it belongs to shrinks to the toolbar.
+// When the tool or the selection calls for other sections, the panel shown fades out and the new
+// one fades in (with the quick motion token, or at once where motion is reduced).
 //
 // It keeps no state: every control shows what the review model says now and writes back into the
 // model, setting the default for new annotations and, in the same action, the selected ones. Only a
@@ -113,6 +116,7 @@ private:
     void addSection(StripSection which, QWidget* content);
     void connectControls();
     void refresh();
+    void fadeToNextPanel(bool nextShows);
     void showSections(const std::vector<StripSection>& shown);
     void openColorChooser();
     void openOutlineColorChooser();
@@ -120,6 +124,7 @@ private:
     void stepTextSize(int direction);
 
     QPointer<ReviewViewModel> model_;
+    SpringValue* fade_; // the panel's own fade in: 0 clear to 1 shown
     QMap<StripSection, QWidget*> sections_;
     QMap<StripSection, QWidget*> separators_;
     SwatchPicker* swatches_ = nullptr;

@@ -1,8 +1,12 @@
 #include "BrindlecastApp/Editor/ToolbarPopover.h"
 
 #include "BrindlecastApp/Design/GlassPanel.h"
+#include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -16,7 +20,10 @@ constexpr QSize kEmptySize{240, 120};
 ToolbarPopover::ToolbarPopover(QWidget* content, QWidget* owner)
     : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
       panel_(new GlassPanel(GlassVariant::popover, std::nullopt, this)), content_(content) {
-    setAttribute(Qt::WA_TranslucentBackground);
+    surface_ = WindowSurface::attach(
+        // The panel fills the window (asked before the layout follows a resize).
+        this, [this] { return continuousRoundedRect(QRectF(rect()), panel_->cornerRadius()); },
+        WindowSurface::Kind::glass);
     auto* fill = new QVBoxLayout(this);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(panel_);
@@ -48,6 +55,14 @@ void ToolbarPopover::mousePressEvent(QMouseEvent* event) {
         setAttribute(Qt::WA_NoMouseReplay);
     }
     QWidget::mousePressEvent(event);
+}
+
+void ToolbarPopover::paintEvent(QPaintEvent*) {
+    // Cut to the panel's outline without a compositor: the glass lies on its opaque base there, as
+    // a clear pixel would show black.
+    if (surface_->isSeeThrough()) return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Glass::opaqueBase(tokensFor(this)));
 }
 
 void ToolbarPopover::hideEvent(QHideEvent* event) {

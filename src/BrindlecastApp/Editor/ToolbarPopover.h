@@ -6,11 +6,13 @@
 namespace BrindlecastApp {
 
 class GlassPanel;
+class WindowSurface;
 
 // A popover of the editor's toolbar: a popup window holding a popover glass panel, opened below
 // the button it belongs to and closed by a click anywhere else. Being a child of the toolbar, it
 // goes with the toolbar. A click on its own button closes it and is not handed on to the button,
-// so that button does not open it again at once.
+// so that button does not open it again at once. With a compositor its corners are clear and the
+// compositor may blur behind it; without one the window is cut to the panel's rounded outline.
 class ToolbarPopover : public QWidget {
     Q_OBJECT
 public:
@@ -30,11 +32,13 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
     GlassPanel* panel_;
     QWidget* content_;
+    WindowSurface* surface_;
     QPointer<QWidget> anchor_;
 };
 

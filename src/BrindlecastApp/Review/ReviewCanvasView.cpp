@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Review/ReviewCanvasView.h"
 
+#include "BrindlecastApp/Design/Fade.h"
 #include "BrindlecastApp/Design/ShadowCaster.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
@@ -198,7 +199,9 @@ void ReviewCanvasView::paintEvent(QPaintEvent*) {
         const ShadowCaster::Layer& layer = caster->shadowLayer(dpr);
         if (layer.image.isNull()) continue;
         const QPoint at = card->mapTo(window(), QPoint(0, 0)) - mapTo(window(), QPoint(0, 0));
+        painter.setOpacity(Fade::opacityOf(*card)); // a card fading in or out casts a fading shadow
         painter.drawImage(QPointF(at) + layer.origin, layer.image);
+        painter.setOpacity(1);
     }
     painter.end();
     publishFitScale();

@@ -2,7 +2,7 @@
 
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Design/Compositor.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 #include "BrindlecastApp/Review/Color.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Review/ShellControls.h"
@@ -64,8 +64,9 @@ QLabel* caption(const QString& text, QWidget* parent) {
 
 StyleInspector::StyleInspector(ReviewViewModel& model, QWidget* parent)
     : QWidget(parent), model_(&model), well_(nullptr), caption_(nullptr), slider_(new QSlider(Qt::Horizontal, this)) {
-    // Rounded only where a compositor can show the corners as see-through.
-    setAttribute(Qt::WA_TranslucentBackground, Compositor::isActive());
+    // Rounded; without a compositor to show the corners clear it is cut to its outline.
+    surface_ = WindowSurface::attach(
+        this, [this] { return continuousRoundedRect(QRectF(rect()), tokensFor(this).radii.popover); });
     setObjectName(QStringLiteral("styleInspector"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(14, 14, 14, 14);
@@ -157,8 +158,9 @@ void StyleInspector::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Design::hairline(), 1));
     painter.setBrush(FrostedCard::material());
-    const double radius = testAttribute(Qt::WA_TranslucentBackground) ? tokensFor(this).radii.popover : 0;
-    if (radius == 0) painter.fillRect(rect(), QColor(36, 36, 40));
+    const double radius = tokensFor(this).radii.popover;
+    // Cut to its outline, it lies on an opaque base there: a clear pixel would show black.
+    if (!surface_->isSeeThrough()) painter.fillRect(rect(), QColor(36, 36, 40));
     painter.drawPath(continuousRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius));
 }
 

@@ -9,6 +9,7 @@ class QSlider;
 namespace BrindlecastApp {
 
 class ReviewViewModel;
+class WindowSurface;
 
 // The small popover that edits the colour and the width (or text size) of the selected
 // annotations. Every movement of a control is one write to the model.
@@ -42,6 +43,7 @@ private:
     QWidget* well_;
     QLabel* caption_;
     QSlider* slider_;
+    WindowSurface* surface_ = nullptr;
     bool refreshing_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "../MotionTestSupport.h"
 
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
@@ -96,6 +97,7 @@ TEST(EditorCanvasFit, TheFitFollowsTheStageThroughDragsResizesAndTheToggle) {
     };
     for (const bool zoomed : {false, true}) {
         FitWindow w;
+        DrivenAnimationClock clock; // the sidebar slides to its end before the fit is read
         ASSERT_NE(w.statusBar(), nullptr);
         ASSERT_TRUE(w.followsTheStage()) << "at opening: " << w.statusBar()->percentText().toStdString();
         const double firstFit = w.model().fitScale();
@@ -111,6 +113,7 @@ TEST(EditorCanvasFit, TheFitFollowsTheStageThroughDragsResizesAndTheToggle) {
             // The canvas draws nothing meanwhile, as when the status bar is drawn before it.
             w.canvas()->setUpdatesEnabled(false);
             step.act(w);
+            clock.advance(1);
             const bool follows = w.followsTheStage();
             w.canvas()->setUpdatesEnabled(true);
             EXPECT_NE(w.canvas()->width(), canvasWidthBefore) << "the step changes the stage";

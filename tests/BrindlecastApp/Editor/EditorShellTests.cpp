@@ -1,4 +1,6 @@
 #include "EditorTestSupport.h"
+#include "../CanvasTestSupport.h"
+#include "../MotionTestSupport.h"
 
 #include "BrindlecastApp/Editor/EditorCanvasStage.h"
 #include "BrindlecastApp/Editor/EditorSidebarPane.h"
@@ -7,6 +9,8 @@
 #include "BrindlecastApp/Editor/SidebarResizeGrip.h"
 #include "BrindlecastApp/Editor/SidebarToggle.h"
 #include "BrindlecastApp/Editor/SidebarWidth.h"
+#include "BrindlecastApp/Design/Fade.h"
+#include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/Theme.h"
 #include "Support/Fonts.h"
 #include "Support/UserDefaults.h"
@@ -122,6 +126,7 @@ TEST(EditorShell, AStoredWidthIsUsedUntilTheNextDragUnlessItIsDamaged) {
 TEST(EditorShell, TheToggleHidesTheSidebarAndMovesTheWindowButtons) {
     storeWidth(std::nullopt);
     BareWindow window;
+    DrivenAnimationClock clock;
     EditorView* view = window.view();
     EditorWindowChrome* chrome = window.controller->window();
     SidebarToggle* paneToggle = window.pane()->toggle();
@@ -132,7 +137,7 @@ TEST(EditorShell, TheToggleHidesTheSidebarAndMovesTheWindowButtons) {
     EXPECT_EQ(chrome->stripHeight(), 46);
 
     QTest::mouseClick(paneToggle, Qt::LeftButton);
-    settle();
+    clock.advance(1);
     EXPECT_FALSE(view->sidebarVisible());
     EXPECT_FALSE(window.pane()->isVisible());
     EXPECT_EQ(chrome->cornerInset(), 0);
@@ -141,10 +146,81 @@ TEST(EditorShell, TheToggleHidesTheSidebarAndMovesTheWindowButtons) {
     EXPECT_EQ(stripToggle->mapTo(chrome, QPoint(0, 0)).x(), 94);
 
     QTest::mouseClick(stripToggle, Qt::LeftButton);
-    settle();
+    clock.advance(1);
     EXPECT_TRUE(view->sidebarVisible());
     EXPECT_TRUE(stripToggle->isHidden());
     EXPECT_EQ(chrome->cornerInset(), 8);
+}
+
+// The sidebar comes and goes with a move from the leading edge and a fade on the quick spring; the
+// content column follows its trailing edge. However often it is toggled on the way, it comes to
+// rest where the last toggle sent it.
+TEST(EditorShell, TheSidebarSlidesAndFadesAndSettlesWhereTheLastToggleSentIt) {
+    storeWidth(std::nullopt);
+    struct Case {
+        const char* name;
+        std::vector<double> togglesAt; // seconds after the first toggle
+        bool shownAtTheEnd;
+    };
+    const Case cases[] = {
+        {"hidden", {0}, false},
+        {"hidden and shown again mid-slide", {0, 0.06}, true},
+        {"hidden, shown and hidden again mid-slide", {0, 0.05, 0.1}, false},
+        {"hidden, then shown once gone", {0, 1}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BareWindow window;
+        DrivenAnimationClock clock;
+        EditorView* view = window.view();
+        EditorSidebarPane* pane = window.pane();
+        const int full = pane->fullWidth();
+        ASSERT_EQ(full, EditorSidebarPane::kInset + 212);
+        double now = 0;
+        for (double at : c.togglesAt) {
+            clock.advance(at - now);
+            now = at;
+            view->toggleSidebar();
+        }
+        // On the way: part of the room, the panel partly off the leading edge, part faded.
+        clock.advance(0.05);
+        const double presence = pane->presence();
+        EXPECT_GT(presence, 0.02);
+        EXPECT_LT(presence, 0.98);
+        EXPECT_TRUE(pane->isVisible());
+        EXPECT_NEAR(pane->width(), presence * full, 1);
+        EXPECT_EQ(pane->panel()->geometry().right() + 1, pane->width()) << "the panel's trailing edge leads the room";
+        EXPECT_NEAR(Fade::opacityOf(*pane->panel()), presence, 0.01);
+        EXPECT_EQ(view->titleStrip()->mapTo(view, QPoint(0, 0)).x(), pane->width()) << "the content follows";
+        if (c.togglesAt.size() == 1) {
+            // For a person to look at: the sidebar half way out.
+            ASSERT_TRUE(window.controller->window()->grab().save(CanvasTesting::artefactsFolder() + "/editor-sidebar-sliding.png"));
+        }
+
+        clock.advance(1);
+        EXPECT_EQ(view->sidebarVisible(), c.shownAtTheEnd);
+        EXPECT_EQ(pane->isVisible(), c.shownAtTheEnd);
+        EXPECT_EQ(pane->presence(), c.shownAtTheEnd ? 1 : 0);
+        EXPECT_EQ(pane->graphicsEffect(), nullptr) << "no effect is left on a pane at rest";
+        EXPECT_EQ(view->titleStrip()->mapTo(view, QPoint(0, 0)).x(), c.shownAtTheEnd ? full : 0);
+        if (c.shownAtTheEnd) {
+            EXPECT_EQ(pane->panel()->geometry(), QRect(EditorSidebarPane::kInset, EditorSidebarPane::kInset, 212,
+                                                       pane->height() - 2 * EditorSidebarPane::kInset));
+        }
+    }
+}
+
+TEST(EditorShell, WithMotionReducedTheSidebarComesAndGoesAtOnce) {
+    ReducedMotion reduced;
+    BareWindow window;
+    DrivenAnimationClock clock;
+    window.view()->toggleSidebar();
+    clock.advance(0.02);
+    EXPECT_FALSE(window.pane()->isVisible());
+    window.view()->toggleSidebar();
+    clock.advance(0.02);
+    EXPECT_EQ(window.pane()->presence(), 1);
+    EXPECT_EQ(window.pane()->width(), window.pane()->fullWidth());
 }
 
 TEST(EditorShell, AnEmptyToolbarSlotLeavesTheTopChromeHeightAlone) {

@@ -199,6 +199,13 @@ TEST_F(FloatingThumbnail, TheCloseButtonDismissesWithoutOpeningAndATapOpensThenD
 
     card = showCard(controller);
     ASSERT_TRUE(card);
+    // The margin around the card takes no clicks: not beside it, nor in its rounded corner.
+    for (const QPoint beside : {QPoint(4, 4), QPoint(card->width() - 5, card->height() / 2),
+                                card->cardRect().topLeft().toPoint() + QPoint(1, 1)}) {
+        QTest::mouseClick(card, Qt::LeftButton, {}, beside);
+        EXPECT_EQ(taps, 0) << "a click at " << beside.x() << "," << beside.y() << " opened the editor";
+        EXPECT_FALSE(card->isSlidingOut());
+    }
     // The black band and the caption bar are the card too.
     QTest::mouseClick(card, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(taps, 1);

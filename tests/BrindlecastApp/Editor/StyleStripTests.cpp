@@ -1,7 +1,10 @@
 #include "StyleStripTestSupport.h"
 
 #include "../CanvasTestSupport.h"
+#include "../MotionTestSupport.h"
 
+#include "BrindlecastApp/Design/Fade.h"
+#include "BrindlecastApp/Design/FadingSnapshot.h"
 #include "BrindlecastApp/Design/Hairline.h"
 #include "BrindlecastApp/Editor/CustomColorPanel.h"
 #include "BrindlecastApp/Design/Theme.h"
@@ -141,6 +144,76 @@ TEST(StyleStrip, TheTopChromeIsTheToolbarAndTheStripWhileItShows) {
     EXPECT_EQ(StyleStrip::cornerRadiusFor(6), 3);
     controller.reset();
     settle();
+}
+
+// Another panel for the new tool fades in while a picture of the old one fades out in its place, on
+// the quick spring; a tool whose panel has the same sections changes nothing. However the tools
+// switch on the way, the strip comes to rest fully opaque with no picture left.
+TEST(StyleStrip, AToolSwitchFadesTheOldPanelOutAndTheNewOneIn) {
+    using T = AnnotationTool;
+    struct Case {
+        const char* name;
+        std::vector<T> tools; // switched to 0.04 s apart, from the arrow tool at rest
+        bool fades;           // the last switch fades the old panel out
+        bool shownAtTheEnd;
+    };
+    const Case cases[] = {
+        {"arrow to crop", {T::crop}, true, true},
+        {"arrow to box (a fill section more)", {T::box}, true, true},
+        {"arrow to freeform (the same sections)", {T::freeform}, false, true},
+        {"arrow to select with nothing selected", {T::select}, true, false},
+        {"arrow to crop to blur to text", {T::crop, T::blur, T::text}, true, true},
+        {"arrow to crop and back", {T::crop, T::arrow}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StripWindow w;
+        DrivenAnimationClock clock;
+        QWidget* stage = w.controller->view()->stage();
+        const auto snapshots = [&] { return stage->findChildren<FadingSnapshot*>(); };
+        w.model->setTool(T::arrow);
+        clock.advance(0.02);
+        StyleStrip* strip = w.strip();
+        EXPECT_GT(Fade::opacityOf(*strip), 0) << "the first panel fades in";
+        EXPECT_LT(Fade::opacityOf(*strip), 1);
+        clock.advance(1);
+        settle();
+        ASSERT_TRUE(snapshots().isEmpty());
+        ASSERT_EQ(Fade::opacityOf(*strip), 1);
+        const QRect arrowPanel = strip->geometry();
+
+        for (T tool : c.tools) {
+            w.model->setTool(tool);
+            clock.advance(0.04);
+        }
+        if (c.fades) {
+            ASSERT_FALSE(snapshots().isEmpty());
+            FadingSnapshot* last = snapshots().constLast();
+            EXPECT_GT(last->opacity(), 0);
+            EXPECT_LT(last->opacity(), 1);
+            if (c.tools.size() == 1) {
+                // For a person to look at: the two panels crossing.
+                const QRect around = last->geometry().united(strip->geometry()).adjusted(-20, -10, 20, 20);
+                const QString to = c.tools.front() == T::select ? "nothing" : c.tools.front() == T::crop ? "crop" : "box";
+                ASSERT_TRUE(stage->grab(around).save(CanvasTesting::artefactsFolder() + "/style-strip-fading-to-" + to + ".png"));
+                EXPECT_TRUE(last->geometry().contains(arrowPanel)) << "the old panel's picture stays in its place";
+                EXPECT_TRUE(last->testAttribute(Qt::WA_TransparentForMouseEvents));
+            }
+            if (c.shownAtTheEnd) {
+                EXPECT_LT(Fade::opacityOf(*strip), 1) << "the new panel is fading in";
+            }
+        } else {
+            EXPECT_TRUE(snapshots().isEmpty());
+            EXPECT_EQ(Fade::opacityOf(*strip), 1);
+        }
+        EXPECT_EQ(strip->isVisible(), c.shownAtTheEnd) << "the strip itself changes at once";
+
+        clock.advance(1);
+        settle();
+        EXPECT_TRUE(snapshots().isEmpty()) << "every picture went";
+        EXPECT_EQ(strip->graphicsEffect(), nullptr) << "the strip at rest draws straight to the window";
+        EXPECT_EQ(strip->isVisible(), c.shownAtTheEnd);
+    }
 }
 
 TEST(StyleStrip, SwatchesMarkTheActiveColourAndAPickRecoloursWithoutAnUndoStep) {
@@ -487,9 +560,11 @@ TEST(StyleStrip, ScreenshotsOfThreeToolsInBothSchemes) {
         Theme theme(&store);
         theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
         StripWindow w(1400, 900, 2, &theme);
+        DrivenAnimationClock clock; // each panel has faded in, and the one before out
         for (const Shot& shot : {Shot{AnnotationTool::box, "box"}, Shot{AnnotationTool::text, "text"},
                                  Shot{AnnotationTool::crop, "crop"}, Shot{AnnotationTool::blur, "blur"}}) {
             w.model->setTool(shot.tool);
+            clock.advance(1);
             settle();
             StyleStrip* strip = w.strip();
             ASSERT_FALSE(strip->isHidden());

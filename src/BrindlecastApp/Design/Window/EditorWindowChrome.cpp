@@ -1,8 +1,9 @@
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
-#include "BrindlecastApp/Design/Compositor.h"
+#include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Window/TrafficLightButton.h"
+#include "BrindlecastApp/Design/WindowSurface.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -28,12 +29,13 @@ Qt::CursorShape cursorFor(Qt::Edges edges) {
 
 EditorWindowChrome::EditorWindowChrome(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      translucent_(Compositor::isActive()),
       close_(new TrafficLightButton(TrafficLightButton::Kind::close, this)),
       minimize_(new TrafficLightButton(TrafficLightButton::Kind::minimize, this)),
       zoom_(new TrafficLightButton(TrafficLightButton::Kind::zoom, this)),
       lights_(new TrafficLightGroup({close_, minimize_, zoom_}, this)) {
-    setAttribute(Qt::WA_TranslucentBackground, translucent_);
+    // Glass whose outline is rounded while a compositor can show the corners clear.
+    surface_ = WindowSurface::attach(
+        this, [this] { return continuousRoundedRect(QRectF(rect()), cornerRadius()); }, WindowSurface::Kind::glass);
     setMinimumSize(200, 120);
     connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
     connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
@@ -62,7 +64,9 @@ void EditorWindowChrome::setFixedSizeMode(const QSize& size, bool minimisable) {
 
 TrafficLights::Buttons EditorWindowChrome::trafficLightButtons() const { return {close_, minimize_, zoom_}; }
 
-double EditorWindowChrome::cornerRadius() const { return translucent_ ? tokensFor(this).radii.window : 0; }
+bool EditorWindowChrome::isTranslucent() const { return surface_->isSeeThrough(); }
+
+double EditorWindowChrome::cornerRadius() const { return isTranslucent() ? tokensFor(this).radii.window : 0; }
 
 Qt::Edges EditorWindowChrome::edgesAt(const QPoint& local) const {
     Qt::Edges edges;
@@ -100,7 +104,7 @@ void EditorWindowChrome::changeEvent(QEvent* event) {
 }
 
 void EditorWindowChrome::paintEvent(QPaintEvent*) {
-    if (translucent_) return; // the content paints its own rounded surface
+    if (isTranslucent()) return; // the content paints its own rounded surface
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
 }

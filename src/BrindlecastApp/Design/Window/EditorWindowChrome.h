@@ -10,11 +10,13 @@ namespace BrindlecastApp {
 
 class TrafficLightButton;
 class TrafficLightGroup;
+class WindowSurface;
 
 // A frameless top-level window that behaves like a framed one: our own close, minimise and zoom
 // buttons sit in the content's top strip (re-placed on every resize and state change), the edges
 // resize it, and its content moves it through WindowDragArea strips. With a compositor it is
-// see-through so the content can round its corners; without one it is square and opaque. In the
+// see-through so the content can round its corners (and the compositor may blur behind it);
+// without one it is square and opaque, also when a compositor stops while it is open. In the
 // fixed-size mode (small panels such as the walkthrough and the settings) the size is the owner's
 // alone: the edges and the zoom button are inert, and the minimise button is disabled unless the
 // owner lets the window be minimised.
@@ -38,8 +40,9 @@ public:
 
     TrafficLights::Buttons trafficLightButtons() const;
     TrafficLightGroup* trafficLightGroup() const { return lights_; }
-    bool isTranslucent() const { return translucent_; }
+    bool isTranslucent() const;
     // The corner radius the content should draw with: the window token when see-through, else 0.
+    // Content that takes it once keeps it; the chrome paints the corners opaque when needed.
     double cornerRadius() const;
     // The edges a press at `local` would resize; none inside the band-free middle or when maximised.
     Qt::Edges edgesAt(const QPoint& local) const;
@@ -58,7 +61,7 @@ private:
     double stripHeight_ = 46;
     double cornerInset_ = 0;
     bool fixedSize_ = false;
-    bool translucent_;
+    WindowSurface* surface_ = nullptr;
     TrafficLightButton* close_;
     TrafficLightButton* minimize_;
     TrafficLightButton* zoom_;
