@@ -126,6 +126,22 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "no selection overlay";
     }
 
+    // Window-pick mode over the window, then a click on it, which the app refuses (the window is
+    // blocked) with an alert; the alert is answered with Return, and the selection comes back
+    // for another try, holding the keyboard again.
+    void clickRefusedWindow(xcb_window_t window) {
+        const QPoint centre = frameOf(window).center();
+        xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
+        pressHotKey("8");
+        xdotool({"click", "1"});
+        const QString alert = waitForWindow("^Brindlecast$");
+        ASSERT_FALSE(alert.isEmpty()) << "no alert for the refused window capture";
+        xdotool({"windowactivate", "--sync", alert});
+        xdotool({"key", "Return"});
+        ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
+    }
+
     // True when another client holds the keyboard (the overlay does while it is shown).
     bool keyboardHeld() {
         Reply<xcb_grab_keyboard_reply_t> reply(

@@ -178,6 +178,50 @@ TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
         EXPECT_TRUE(file.startsWith(name.chopped(4))) << file.toStdString() << " is not of " << name.toStdString();
 }
 
+// A click on a blocked application's window is refused with an alert, which hands the focus back
+// to the editor when it goes; the selection that comes back for another try still takes the
+// keys: the display hot key captures while it is up, and Escape ends it.
+TEST_F(AppEndToEnd, TheSelectionBackAfterARefusedWindowKeepsTheKeys) {
+    const xcb_window_t picture = showPicture(300, 200);
+    const QString windowClass =
+        run("xprop", {"-id", QString::number(picture), "WM_CLASS"}).value_or(QString()).section('"', -2, -2);
+    ASSERT_FALSE(windowClass.isEmpty()) << "the picture window has no WM_CLASS";
+    writePreferences(home_, {{"BlockedBundleIDs", {windowClass.toStdString()}}});
+    const auto [first, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+
+    clickRefusedWindow(picture);
+    if (HasFatalFailure()) return;
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000))
+        << "the display hot key did nothing while the selection was up";
+    const QString during = workingCopies().last();
+    EXPECT_TRUE(overlayShown()) << "the display capture ended the selection";
+
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000))
+        << "Escape did not end the selection (see " << (rootImage(home_), keep(home_ + "/root.png")).toStdString() << ")";
+    EXPECT_FALSE(keyboardHeld());
+    // The refused capture wrote nothing: a display capture taken now goes the same road. Outside
+    // the editor, it shows what the one taken during the selection showed: no dimming there.
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 3; }, 60000));
+    QString after;
+    for (const QString& copy : workingCopies())
+        if (copy != first && copy != during) after = copy;
+    ASSERT_TRUE(waitUntil([&] { return !QImage(after).isNull(); }, 20000));
+    const QImage duringCopy = QImage(during).convertToFormat(QImage::Format_RGB32);
+    const QImage afterCopy = QImage(after).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(duringCopy.size(), afterCopy.size());
+    const QRect editorFrame = frameOf(editor.toUInt());
+    qint64 differing = 0;
+    for (int y = 0; y < afterCopy.height(); ++y)
+        for (int x = 0; x < afterCopy.width(); ++x)
+            differing += !editorFrame.contains(x, y) && duringCopy.pixel(x, y) != afterCopy.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
     // A developer preview is a running copy too; its gallery window is what comes forward.
     QProcess* first = start(BRINDLECAST_BINARY, {"--preview-gallery"});
