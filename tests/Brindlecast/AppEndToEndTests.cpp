@@ -366,7 +366,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     const QString first = workingCopies().first();
     const QString editor = waitForWindow("^" + QFileInfo(first).fileName() + "$");
     ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
-    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(first).fileName() + "$"}), editor)
+    EXPECT_EQ(shownWindows("^" + QFileInfo(first).fileName() + "$"), QStringList{editor})
         << "one editor window";
     // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
     const QString grab = home_ + "/editor.png";
@@ -382,7 +382,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     // The window buttons sit in the sidebar's header, 31 points down and 31, 51 and 71 across.
     xdotool({"mousemove", QString::number(corner.x() + 51), QString::number(corner.y() + 31)});
     xdotool({"click", "1"});
-    ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000))
         << "the window did not minimise";
 
     xdotool({"key", "super+shift+9"});
@@ -391,7 +391,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     for (const QString& copy : workingCopies())
         if (copy != first) second = copy;
     EXPECT_TRUE(waitUntil([&] {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}) == editor;
+        return shownWindows("^" + QFileInfo(second).fileName() + "$") == QStringList{editor};
     }, 30000)) << "the second capture did not load into the same window";
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
     EXPECT_FALSE(carriesAnnotationChunk(second));
@@ -403,7 +403,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     xdotool({"mousemove", QString::number(restored->dst_x + 31), QString::number(restored->dst_y + 31)});
     xdotool({"click", "1"});
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(second); }, 10000)) << "closing did not store the capture";
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000));
 }
 
 TEST_F(AppEndToEnd, TheEditorPreviewStartsOnItsSampleWithTheNamedTool) {
@@ -539,14 +539,14 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
     EXPECT_FALSE(QFile::exists(capture));
     EXPECT_TRUE(waitUntil([&] {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(exported).fileName() + "$"}) == editor;
+        return shownWindows("^" + QFileInfo(exported).fileName() + "$") == QStringList{editor};
     }, 20000)) << "the editor does not show the newest capture left";
 
     // Done stores the capture shown and closes the window.
     xdotool({"windowactivate", "--sync", editor});
     clickAt(corner + QPoint(*doneLeft + 20, row));
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(exported); }, 10000)) << "Done did not store the capture";
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000))
         << "Done did not close the window";
 }
 
@@ -628,8 +628,8 @@ TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEdito
     EXPECT_GT(marked, 50) << "no mark in the bottom-right corner";
 
     // The editor still shows the first capture under its name; the second opened no editor.
-    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", firstTitle}), editor);
-    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}));
+    EXPECT_EQ(shownWindows(firstTitle), QStringList{editor});
+    EXPECT_TRUE(shownWindows("^" + QFileInfo(second).fileName() + "$").isEmpty());
 }
 
 // With the editor not opened after a capture, the thumbnail comes up in the bottom-right corner
@@ -644,7 +644,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     const QString name = QFileInfo(workingCopies().first()).fileName();
     const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
     ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
-    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + name + "$"})) << "an editor opened";
+    EXPECT_TRUE(shownWindows("^" + name + "$").isEmpty()) << "an editor opened";
     EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
 
     Reply<xcb_translate_coordinates_reply_t> origin(
@@ -657,7 +657,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
     xdotool({"click", "1"});
     EXPECT_FALSE(waitForWindow("^" + name + "$").isEmpty()) << "the click did not open the editor on " << name.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast Thumbnail$"}); },
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast Thumbnail$").isEmpty(); },
                           20000))
         << "the thumbnail stayed after the click";
 }
@@ -670,7 +670,7 @@ TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
     ASSERT_FALSE(waitForWindow("^" + QFileInfo(workingCopies().first()).fileName() + "$").isEmpty()) << "no editor";
-    EXPECT_FALSE(run("xdotool", {"search", "--name", "^Brindlecast Thumbnail$"})) << "a thumbnail was made";
+    EXPECT_TRUE(findWindows({"--name", "^Brindlecast Thumbnail$"}).isEmpty()) << "a thumbnail was made";
 }
 
 // The developer flag shows the drawn sample in the thumbnail's place.

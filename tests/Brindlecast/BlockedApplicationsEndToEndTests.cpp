@@ -160,9 +160,7 @@ protected:
         const QProcess* process = start(QStandardPaths::findExecutable(application.program), application.arguments(home_, page));
         QString window;
         waitUntil([&] {
-            window = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(process->processId())})
-                         .value_or(QString())
-                         .section('\n', 0, 0);
+            window = findWindows({"--onlyvisible", "--pid", QString::number(process->processId())}).value(0);
             return !window.isEmpty();
         }, 60000);
         if (window.isEmpty()) return {};
