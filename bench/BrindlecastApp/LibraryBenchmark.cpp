@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ResidentMemory.h"
+
 #include <memory>
 
 using BrindlecastApp::CaptureLibrary;
@@ -37,15 +39,6 @@ const QString& fullFolder() {
     return path;
 }
 
-long residentKiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return 0;
-}
-
 void reloadFullFolder(benchmark::State& state) {
     const QString& folder = fullFolder();
     for (auto _ : state) {
@@ -53,6 +46,7 @@ void reloadFullFolder(benchmark::State& state) {
         auto library = std::make_unique<CaptureLibrary>(folder);
         state.ResumeTiming();
         library->reload();
+        library->waitUntilListed();
         benchmark::DoNotOptimize(library->entries().size());
         state.PauseTiming();
         library.reset(); // drops the thumbnails still queued
@@ -68,6 +62,7 @@ void thumbnailsOfFullFolder(benchmark::State& state) {
     for (auto _ : state) {
         kept = std::make_unique<CaptureLibrary>(folder);
         kept->reload();
+        kept->waitUntilListed();
         kept->waitForThumbnails();
     }
     state.counters["rss_MiB_before"] = double(before) / 1024.0;

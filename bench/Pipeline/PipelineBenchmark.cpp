@@ -10,11 +10,15 @@
 //                                   forty, and a minute after the last (the detection engines let
 //                                   go), with the first capture after that
 //   pipeline-bench --memory-quick   the same without the minute's wait (the engines stay warm)
+//   pipeline-bench --wait-hot-key   waits (a minute at most) until another client, the app, holds
+//                                   the Super+Shift+9 hot key; capture-road.py uses it
 //
 // Each capture is a display capture; the time ends when the working copy is written and listed.
 #include "../DetectionKit/ScreenRenderer.h"
 #include "BrindlecastApp/Pipeline/CaptureRun.h"
 #include "BrindlecastApp/Pipeline/LiveEnvironment.h"
+#include "CaptureKit/X11Connection.h"
+#include "support/AppProcess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -322,12 +326,24 @@ int orchestrate(const QString& mode) {
     return 0;
 }
 
+int waitForHotKey() {
+    CaptureKit::X11Connection x;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 60000) {
+        if (TestSupport::keyGrabbedElsewhere(x.get(), x.root(), '9', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4)) return 0;
+        QThread::msleep(20);
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const bool showsWindow = arguments.value(0) == "--window";
+    if (arguments.value(0) == "--wait-hot-key") return waitForHotKey();
     QApplication app(argc, argv);
     if (showsWindow) return showWindow(arguments.mid(1));
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {

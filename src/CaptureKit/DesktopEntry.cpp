@@ -1,8 +1,9 @@
 #include "CaptureKit/DesktopEntry.h"
 
+#include "Support/SafeFile.h"
+
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QSet>
 #include <QTextStream>
 
@@ -11,6 +12,9 @@
 namespace CaptureKit::DesktopEntry {
 
 namespace {
+
+// A desktop entry is a few kilobytes; its translations make the largest a few hundred.
+constexpr qint64 kMaximumEntryBytes = 4 * 1024 * 1024;
 
 QString unescaped(const QString& value) {
     QString result;
@@ -63,9 +67,11 @@ std::vector<DesktopEntryFile> files(const QStringList& dataFolders) {
 }
 
 std::optional<QHash<QString, QString>> mainGroup(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
-    QTextStream in(&file);
+    // Any program may put a file among the desktop entries: a pipe there, or a file without end,
+    // is passed over instead of read. Installed entries are often links, which are followed.
+    const std::optional<QByteArray> bytes = Support::SafeFile::read(path, kMaximumEntryBytes, Support::SafeFile::Links::follow);
+    if (!bytes) return std::nullopt;
+    QTextStream in(*bytes);
     QHash<QString, QString> keys;
     bool inMainGroup = false;
     while (!in.atEnd()) {

@@ -23,7 +23,8 @@ std::vector<DesktopEntryFile> files(const QStringList& dataFolders);
 
 // The unlocalised keys of the file's [Desktop Entry] group with their values, escapes ("\s",
 // "\n", "\t", "\r", "\\") resolved. Read by hand: QSettings would mangle the escapes and list
-// separators. Nothing when the file cannot be read.
+// separators. Nothing when the file cannot be read, is not a regular file (a pipe), or is
+// larger than any desktop entry; reading it never waits.
 std::optional<QHash<QString, QString>> mainGroup(const QString& path);
 
 // "true" in a desktop file's Boolean key.

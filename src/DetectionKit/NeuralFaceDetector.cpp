@@ -7,11 +7,11 @@
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -89,9 +89,63 @@ cv::dnn::Net readNet(const unsigned char* model, std::size_t size) {
 
 } // namespace
 
+// The nets read so far that no call is using: a net serves one worker at a time.
+struct NeuralFaceDetector::Nets {
+    std::mutex mutex;
+    std::vector<cv::dnn::Net> idle;
+    std::size_t made = 0;
+
+    cv::dnn::Net take(const Options& options) {
+        {
+            std::lock_guard lock(mutex);
+            if (!idle.empty()) {
+                cv::dnn::Net net = std::move(idle.back());
+                idle.pop_back();
+                return net;
+            }
+        }
+        cv::dnn::Net net = readNet(options.model, options.modelSize);
+        std::lock_guard lock(mutex);
+        ++made;
+        return net;
+    }
+    void giveBack(cv::dnn::Net net) {
+        std::lock_guard lock(mutex);
+        idle.push_back(std::move(net));
+    }
+};
+
 NeuralFaceDetector::NeuralFaceDetector() : NeuralFaceDetector(Options{}) {}
 
-NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options) {
+NeuralFaceDetector::~NeuralFaceDetector() = default;
+
+int NeuralFaceDetector::workersFor(int passes) const {
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int wanted = options_.workers > 0 ? options_.workers : std::min(cores, kMaxWorkers);
+    return std::clamp(wanted, 1, std::max(1, passes));
+}
+
+void NeuralFaceDetector::prepare() {
+    // As many nets as a whole screen's workers use, read side by side.
+    const int wanted = workersFor(std::numeric_limits<int>::max());
+    std::size_t missing = 0;
+    {
+        std::lock_guard lock(nets_->mutex);
+        missing = std::size_t(wanted) > nets_->made ? std::size_t(wanted) - nets_->made : 0;
+    }
+    std::vector<std::thread> readers;
+    for (std::size_t i = 0; i < missing; ++i)
+        readers.emplace_back([this] {
+            try {
+                nets_->giveBack(nets_->take(options_));
+            } catch (const std::exception&) {
+                // The detection that follows reads it again and reports the failure.
+            }
+        });
+    for (std::thread& reader : readers) reader.join();
+}
+
+NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options), nets_(std::make_unique<Nets>()) {
     if (!options_.model) {
         options_.model = FaceModel::bytes();
         options_.modelSize = FaceModel::size();
@@ -105,24 +159,23 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
                       size_t(rgb888.bytesPerLine()));
     const std::vector<Pass> passes = passesFor(rgb.cols, rgb.rows);
 
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    const int wanted = options_.workers > 0 ? options_.workers : std::min(cores, kMaxWorkers);
-    const int workers = std::clamp(wanted, 1, int(passes.size()));
+    const int workers = workersFor(int(passes.size()));
 
     std::mutex mutex;
     std::vector<FaceCandidates::Candidate> candidates;
     std::string failure;
     std::atomic<size_t> next{0};
-    // Each worker reads its own net (they are not safe to share) and drops it when the passes are
-    // done, with the layer outputs it holds.
+    // Each worker has a net of its own (they are not safe to share) and hands it back, with the
+    // layer outputs it holds, for the next detection; a net whose run failed is dropped.
     auto work = [&] {
         try {
-            cv::dnn::Net net = readNet(options_.model, options_.modelSize);
+            cv::dnn::Net net = nets_->take(options_);
             for (size_t i = next++; i < passes.size(); i = next++) {
                 auto found = run(net, rgb, passes[i], options_.threshold);
                 std::lock_guard lock(mutex);
                 candidates.insert(candidates.end(), found.begin(), found.end());
             }
+            nets_->giveBack(std::move(net));
         } catch (const cv::Exception& e) {
             std::lock_guard lock(mutex);
             if (failure.empty()) failure = std::string("face detection failed: ") + e.what();
@@ -136,9 +189,6 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
     for (int i = 1; i < workers; ++i) threads.emplace_back(work);
     work();
     for (std::thread& t : threads) t.join();
-    // The nets are gone; hand the heap they used back to the system rather than keep it for the
-    // next capture, which may be a long way off.
-    malloc_trim(0);
     if (!failure.empty()) throw RecognitionError(failure);
 
     std::vector<Support::Rect> faces;

@@ -3,14 +3,16 @@
 #include "DetectionKit/Recognition.h"
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace DetectionKit {
 
 // Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. The
 // screen is searched at full size in overlapping tiles, for small faces, and whole at a quarter
-// size, for large ones. Each call starts its workers with a net of their own and lets them go when
-// it is done: the nets' layer outputs are large and nothing is kept between detections.
+// size, for large ones. Each worker of a call runs a net of its own; the nets (with their layer
+// outputs) are kept for the next call, and go with the detector, which the process lets go once
+// detection has been idle a while.
 class NeuralFaceDetector final : public FaceDetector {
 public:
     struct Options {
@@ -28,9 +30,16 @@ public:
 
     // Throws RecognitionError when the model cannot be read or run.
     std::vector<Support::Rect> detectFaces(const QImage& image) override;
+    // Reads the nets of a call's workers ahead of it.
+    void prepare() override;
+    ~NeuralFaceDetector() override;
 
 private:
+    struct Nets;
+    int workersFor(int passes) const;
+
     Options options_;
+    std::unique_ptr<Nets> nets_;
 };
 
 } // namespace DetectionKit

@@ -52,6 +52,9 @@ public:
         (void)blanks;
         return recognize(image);
     }
+    // Starts making what recognition needs, so that the next call finds it ready; returns without
+    // waiting. A failure shows at that call.
+    virtual void prepare() {}
 };
 
 // Finds faces in an image. Implementations are safe to call from several threads.
@@ -60,6 +63,8 @@ public:
     virtual ~FaceDetector() = default;
     // One normalised box per face. Throws RecognitionError when detection cannot be performed.
     virtual std::vector<Support::Rect> detectFaces(const QImage& image) = 0;
+    // Makes what detection needs ahead of the next call; a failure shows at that call.
+    virtual void prepare() {}
 };
 
 } // namespace DetectionKit

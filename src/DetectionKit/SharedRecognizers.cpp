@@ -8,10 +8,42 @@
 
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace DetectionKit {
 
 namespace {
+
+// The process's heap. A capture's working blocks (screen images, recognition and face buffers)
+// come from it and, while the engines are warm, stay there between captures instead of being
+// mapped, faulted in and unmapped again every time; once the engines are let go it is all handed
+// back (malloc_trim). One arena only: the allocator hands back the top of its first arena alone,
+// so the worker threads' own arenas would keep theirs. Set as the program starts, before a
+// second thread allocates.
+constexpr int kOwnPagesFrom = 32 * 1024 * 1024; // blocks past a 4K screen's image are mapped alone
+constexpr int kKeptHeapTopWarm = 1024 * 1024 * 1024;
+constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
+
+[[maybe_unused]] const bool heapSet = [] {
+    mallopt(M_ARENA_MAX, 1);
+    mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+    return true;
+}();
+
+// How many engines are warm; the heap's top is kept while any is.
+std::mutex warmMutex;
+int warmEngines = 0;
+
+void engineWarmed() {
+    std::lock_guard lock(warmMutex);
+    if (warmEngines++ == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
+}
+
+void engineCooled() {
+    std::lock_guard lock(warmMutex);
+    if (--warmEngines == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+}
 
 // The engines live in a module of their own, loaded by the first recognition: the recognition and
 // vision libraries they pull in cost an idle app as much memory as everything else it maps. The
@@ -24,10 +56,6 @@ struct LoadedModule {
 const LoadedModule& engineModule() {
     static const LoadedModule loaded = [] {
         LoadedModule result;
-        // Blocks of 128 KiB and more get pages of their own, handed back when freed. Without this
-        // the allocator raises that bound as the engines free large blocks and then serves them
-        // from the worker threads' heaps, which keep some 100 MB after the engines are let go.
-        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             const char* reason = dlerror();
@@ -60,7 +88,12 @@ public:
               if (!loaded.module) throw RecognitionError(loaded.error);
               std::shared_ptr<Engine> engine = (loaded.module->*maker)();
               if (!engine) throw RecognitionError("the recognition engine could not be made");
-              return engine;
+              engineWarmed();
+              // The keeper hands the heap back after this runs.
+              return std::shared_ptr<void>(engine.get(), [engine](void*) mutable {
+                  engine.reset();
+                  engineCooled();
+              });
           }) {}
 
     template <typename Use>
@@ -81,6 +114,9 @@ public:
     std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) override {
         return engine_.with([&](TextRecognizer& engine) { return engine.recognizeAround(image, blanks); });
     }
+    void prepare() override {
+        engine_.with([](TextRecognizer& engine) { engine.prepare(); });
+    }
 
 private:
     KeptEngine<TextRecognizer> engine_{&EngineModule::makeTextRecognizer};
@@ -90,6 +126,9 @@ class KeptFaceDetector final : public FaceDetector {
 public:
     std::vector<Support::Rect> detectFaces(const QImage& image) override {
         return engine_.with([&](FaceDetector& engine) { return engine.detectFaces(image); });
+    }
+    void prepare() override {
+        engine_.with([](FaceDetector& engine) { engine.prepare(); });
     }
 
 private:
@@ -109,6 +148,20 @@ std::shared_ptr<TextRecognizer> sharedTextRecognizer() {
 std::shared_ptr<FaceDetector> sharedFaceDetector() {
     static const auto* shared = new std::shared_ptr<FaceDetector>(std::make_shared<KeptFaceDetector>());
     return *shared;
+}
+
+void prepareSharedRecognizers() {
+    const auto prepare = [](auto engine) {
+        std::thread([engine = std::move(engine)] {
+            try {
+                engine->prepare();
+            } catch (const std::exception&) {
+                // The detection that follows meets the same failure and reports it.
+            }
+        }).detach();
+    };
+    prepare(sharedTextRecognizer());
+    prepare(sharedFaceDetector());
 }
 
 } // namespace DetectionKit

@@ -12,4 +12,9 @@ namespace DetectionKit {
 std::shared_ptr<TextRecognizer> sharedTextRecognizer();
 std::shared_ptr<FaceDetector> sharedFaceDetector();
 
+// Starts making both engines on threads of their own and returns at once: called as a capture
+// begins, the engines load while the screen is read (or the selection is made) rather than after.
+// Engines already warm are only kept warm. Failures show at the next detection.
+void prepareSharedRecognizers();
+
 } // namespace DetectionKit

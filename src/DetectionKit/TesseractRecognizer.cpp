@@ -339,6 +339,8 @@ TesseractRecognizer::EnginePool& TesseractRecognizer::pool() {
     return *pool_;
 }
 
+void TesseractRecognizer::prepare() { pool(); }
+
 std::vector<RecognizedLine> TesseractRecognizer::recognize(const QImage& image) { return recognizeAround(image, {}); }
 
 std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& image,

@@ -11,7 +11,8 @@ namespace DetectionKit {
 // Text recognition with Tesseract 5 (LSTM engine, English data, dictionaries off so nothing is
 // "corrected" towards words). The screen is cut into lines of text first; the lines are
 // recognised in parallel by a pool of engines, one per worker thread. The engines are started,
-// in parallel, by the first recognition (never by constructing this), and kept warm after it.
+// in parallel, by prepare() or the first recognition (never by constructing this), and kept warm
+// after it.
 class TesseractRecognizer final : public TextRecognizer {
 public:
     struct Options {
@@ -27,6 +28,8 @@ public:
     // Throws RecognitionError when an engine cannot be started (data missing).
     std::vector<RecognizedLine> recognize(const QImage& image) override;
     std::vector<RecognizedLine> recognizeAround(const QImage& image, const std::vector<Support::Rect>& blanks) override;
+    // Starts the engines (each on its worker) without waiting for them.
+    void prepare() override;
 
 private:
     class EnginePool;

@@ -1,6 +1,7 @@
 #include "PolicyKit/ManagedLayer.h"
 
 #include "Support/BoundedJson.h"
+#include "Support/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -67,44 +68,17 @@ struct FileRead {
 // Opens without following links and checks the opened file itself, so the checked file is the
 // one read.
 FileRead readTrustedFile(const QString& path, uid_t trustedOwner) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ELOOP) return {std::nullopt, "not a regular file"};
-        return {std::nullopt, QString("unreadable (%1)").arg(errnoText(errno))};
+    Support::SafeFile::Failure failure;
+    std::optional<Support::SafeFile::OpenFile> file = Support::SafeFile::open(path, Support::SafeFile::Links::refuse, &failure);
+    if (!file) {
+        const bool irregular = failure.errorNumber == ELOOP || failure.errorNumber == EINVAL || failure.errorNumber == EISDIR;
+        return {std::nullopt, irregular ? QString("not a regular file") : QString("unreadable (%1)").arg(failure.reason)};
     }
-    FileRead result;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        result.problem = QString("unreadable (%1)").arg(errnoText(errno));
-    } else if (!S_ISREG(info.st_mode)) {
-        result.problem = "not a regular file";
-    } else if (const std::optional<QString> problem = trustProblem(info, trustedOwner)) {
-        result.problem = *problem;
-    } else if (info.st_size > kMaxFileBytes) {
-        result.problem = QString("larger than %1 bytes").arg(kMaxFileBytes);
-    } else {
-        QByteArray bytes;
-        char buffer[65536];
-        while (true) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                result.problem = QString("unreadable (%1)").arg(errnoText(errno));
-                break;
-            }
-            if (n == 0) {
-                result.bytes = bytes;
-                break;
-            }
-            bytes.append(buffer, n);
-            if (bytes.size() > kMaxFileBytes) {
-                result.problem = QString("larger than %1 bytes").arg(kMaxFileBytes);
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    return result;
+    if (const std::optional<QString> problem = trustProblem(file->status(), trustedOwner)) return {std::nullopt, *problem};
+    std::optional<QByteArray> bytes = file->readAll(kMaxFileBytes, &failure);
+    if (bytes) return {std::move(bytes), QString()};
+    if (failure.errorNumber == EFBIG) return {std::nullopt, QString("larger than %1 bytes").arg(kMaxFileBytes)};
+    return {std::nullopt, QString("unreadable (%1)").arg(failure.reason)};
 }
 
 // The policy files of a folder: "*.json" (exactly that case), hidden files and folders aside, in

@@ -5,6 +5,7 @@
 #include "SidecarKit/SidecarError.h"
 #include "Support/AtomicFile.h"
 #include "Support/Base64.h"
+#include "Support/ImageFiles.h"
 #include "Support/IoError.h"
 
 #include <QFileInfo>
@@ -55,7 +56,7 @@ SidecarDocument decodeDocument(QByteArrayView bytes) {
 }
 
 SidecarLoadResult load(const QString& imagePath) {
-    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath);
+    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath, nullptr, Support::ImageFiles::maximumFileBytes);
     if (image) {
         if (const auto stored = PNGText::storedText(*image)) {
             if (stored->size() > maximumEmbeddedTextBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
@@ -82,7 +83,7 @@ void save(const SidecarDocument& document, const QString& imagePath) {
 }
 
 void embed(const SidecarDocument& document, const QString& imagePath) {
-    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath);
+    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath, nullptr, Support::ImageFiles::maximumFileBytes);
     if (!image || !PNGText::isPNG(*image)) {
         throw SidecarError::io(QStringLiteral("embedded annotations require a PNG working copy"));
     }

@@ -1,6 +1,7 @@
 #include "Support/AtomicFile.h"
 
 #include "Support/IoError.h"
+#include "Support/SafeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -178,28 +179,11 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
 }
 
 std::optional<QByteArray> read(const QString& path, int* errorNumber, qint64 maximumBytes) {
-    const auto failed = [errorNumber](int error) -> std::optional<QByteArray> {
-        if (errorNumber) *errorNumber = error;
-        return std::nullopt;
-    };
-    // Non-blocking, so a pipe in the file's place cannot hang the reader.
-    FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) return failed(errno);
-    if (maximumBytes >= 0) {
-        // Refused before reading when its size says so; a pipe or a growing file by the count below.
-        struct stat info {};
-        if (::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > maximumBytes) return failed(EFBIG);
-    }
-    QByteArray bytes;
-    char chunk[65536];
-    while (true) {
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return failed(errno);
-        if (n == 0) return bytes;
-        if (maximumBytes >= 0 && bytes.size() + n > maximumBytes) return failed(EFBIG);
-        bytes.append(chunk, n);
-    }
+    // The user's own files, kept behind a link by some: the file at its end is read.
+    SafeFile::Failure failure;
+    std::optional<QByteArray> bytes = SafeFile::read(path, maximumBytes, SafeFile::Links::follow, &failure);
+    if (!bytes && errorNumber) *errorNumber = failure.errorNumber;
+    return bytes;
 }
 
 } // namespace Support::AtomicFile

@@ -1,9 +1,13 @@
 #include "Support/ImageFiles.h"
 
+#include "Support/SafeFile.h"
 #include "Support/SystemMemory.h"
+
+#include <QFile>
 
 #include <QImageReader>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -46,8 +50,22 @@ std::optional<int> raisedAllocationLimit(qint64 bytes, int defaultLimitMB, std::
     return int(limit);
 }
 
+std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
+    SafeFile::Failure failure;
+    std::optional<SafeFile::OpenFile> file = SafeFile::open(path, SafeFile::Links::refuse, &failure);
+    if (file && file->size() > maximumFileBytes) {
+        failure = {EFBIG, QStringLiteral("the file is larger than %1 MB").arg(megabytes(maximumFileBytes))};
+        file.reset();
+    }
+    std::unique_ptr<QFile> device = file ? file->intoDevice(&failure) : nullptr;
+    if (!device && error) *error = failure.reason;
+    return device;
+}
+
 QImage readOwnImage(const QString& path, QString* error, bool autoTransform) {
-    QImageReader reader(path);
+    const std::unique_ptr<QFile> file = openImageFile(path, error);
+    if (!file) return {};
+    QImageReader reader(file.get());
     reader.setAutoTransform(autoTransform);
     const QSize size = reader.size();
     const qint64 bytes = decodedBytes(size, QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel());

@@ -4,7 +4,10 @@
 #include <QSize>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class QFile;
 
 namespace Support::ImageFiles {
 
@@ -16,11 +19,20 @@ qint64 decodedBytes(QSize size, int bitsPerPixel);
 // through, or when `available` cannot hold it twice over (so Qt's limit stays and refuses it).
 std::optional<int> raisedAllocationLimit(qint64 bytes, int defaultLimitMB, std::optional<qint64> available);
 
+// The largest image file read: a capture of the largest display there is, uncompressed, fits.
+constexpr qint64 maximumFileBytes = qint64(1) << 30;
+
+// The image file at `path` opened for an image reader the safe way (Support::SafeFile): a
+// regular file, not a link, at most maximumFileBytes; a pipe or a sparse file of a terabyte in a
+// capture's place is refused at once. Null, with the reason in `error` when given, when refused.
+std::unique_ptr<QFile> openImageFile(const QString& path, QString* error = nullptr);
+
 // Reads the whole image in a file this program wrote (a capture, its desktop-less companion),
 // however large, as long as the memory free now can hold it twice over; Qt alone refuses anything
 // above its allocation limit of a few hundred megabytes, less than a large display's capture. With
-// `autoTransform` the image is turned as its orientation says. A null image when it cannot be
-// read, with the reason in `error` when given. Any thread.
+// `autoTransform` the image is turned as its orientation says. The file is opened with
+// openImageFile. A null image when it cannot be read, with the reason in `error` when given. Any
+// thread.
 QImage readOwnImage(const QString& path, QString* error = nullptr, bool autoTransform = false);
 
 } // namespace Support::ImageFiles

@@ -206,6 +206,19 @@ protected:
         return copy.convertToFormat(QImage::Format_RGB32);
     }
 
+    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
+    // the capture, in front. Returns the working copy and the editor's window; the window is
+    // empty when either did not come.
+    std::pair<QString, QString> captureIntoEditor() {
+        startApp();
+        xdotool({"key", "super+shift+9"});
+        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
+        const QString capture = workingCopies().first();
+        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
+        return {capture, editor};
+    }
+
     // Where a window's top left lies on the root.
     QPoint originOf(xcb_window_t window) {
         Reply<xcb_translate_coordinates_reply_t> origin(

@@ -3,10 +3,13 @@
 // folder and its own single-instance lock. Skips without a display, a window manager or the tools.
 #include "../BrindlecastApp/Settings/PrivacyTestWindow.h"
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Editor/EditorSidebarPane.h"
+#include "BrindlecastApp/Editor/RecentRow.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
 #include "AppDriver.h"
+#include "Support/Fonts.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +21,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QApplication>
+#include <QBuffer>
+#include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -27,7 +32,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -67,19 +75,6 @@ protected:
         if (!image || xcb_get_image_data_length(image.get()) != picture.width() * picture.height() * 4) return false;
         const QImage shown(xcb_get_image_data(image.get()), picture.width(), picture.height(), QImage::Format_RGB32);
         return differingPixels(shown, picture) == 0;
-    }
-
-    // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
-    // the capture, in front. Returns the working copy and the editor's window; the window is
-    // empty when either did not come.
-    std::pair<QString, QString> captureIntoEditor() {
-        startApp();
-        xdotool({"key", "super+shift+9"});
-        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
-        const QString capture = workingCopies().first();
-        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
-        if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
-        return {capture, editor};
     }
 
     // A value in the app's preference file; null while the file or the key is missing.
@@ -678,4 +673,142 @@ TEST_F(AppEndToEnd, TheThumbnailPreviewShowsItsSample) {
     QProcess* app = start(BRINDLECAST_BINARY, {"--preview-thumbnail", "--dark"});
     EXPECT_FALSE(waitForWindow("^Brindlecast Thumbnail$").isEmpty());
     EXPECT_EQ(app->state(), QProcess::Running);
+}
+
+namespace {
+
+// A PNG's signature and header of a `side`-pixel square, then a hole up to a terabyte: a file
+// of that size that takes 4 KB on disk and has no end chunk.
+void writeSparsePng(const QString& path, int side) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(side, side, QImage::Format_RGB32).save(&buffer, "PNG");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(png.left(33));
+    ASSERT_TRUE(file.resize(qint64(1) << 40));
+}
+
+// Puts a named pipe in the place of `path`. Nothing in the test opens it; the app must not either.
+void replaceWithPipe(const QString& path) {
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0) << path.toStdString();
+}
+
+} // namespace
+
+// The library folder holds a "PNG" of a terabyte, nearly all of it a hole: the app takes its hot
+// keys, lists the folder and captures on the first Super+Shift+9 as if it were not there.
+TEST_F(AppEndToEnd, ATerabyteNamedLikeAPictureInTheLibraryHoldsNothingUp) {
+    QDir().mkpath(library_);
+    writeSparsePng(library_ + "/holiday.png", 64);
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    QString capture;
+    EXPECT_TRUE(waitUntil([&] {
+        for (const QString& copy : workingCopies())
+            if (QFileInfo(copy).fileName().startsWith("Screenshot ")) capture = copy;
+        return !capture.isEmpty();
+    }, 60000)) << "no working copy";
+    if (!capture.isEmpty()) {
+        EXPECT_FALSE(waitForWindow("^" + QFileInfo(capture).fileName() + "$").isEmpty()) << "no editor";
+    }
+}
+
+// Three captures of the recents list lose their files to pipes: the companions of A and C and
+// the working copy of B. Each click on one of them opens it without its companion or tells the
+// user it cannot be opened, and a dozen of them later Super+Shift+9 still writes a capture: no
+// reopen waits on a pipe, and reopens never take the workers captures need.
+TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures) {
+    QDir().mkpath(library_);
+    QImage image(400, 300, QImage::Format_RGB32);
+    const QStringList names{"Screenshot A.png", "Screenshot B.png", "Screenshot C.png"};
+    for (int i = 0; i < 3; ++i) {
+        image.fill(QColor::fromHsv(120 * i, 200, 200));
+        for (const QString& path : {library_ + "/" + names[i], library_ + "/" + names[i].chopped(4) + ".content.png"}) {
+            ASSERT_TRUE(image.save(path));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            // A newest, C oldest, all before the capture to come.
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * (i + 1)), QFileDevice::FileModificationTime);
+        }
+    }
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    QString capture;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const QString& copy : workingCopies())
+            if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
+        return !capture.isEmpty();
+    }, 60000)) << "no working copy";
+    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    xdotool({"windowactivate", "--sync", editor});
+    replaceWithPipe(library_ + "/Screenshot A.content.png");
+    replaceWithPipe(library_ + "/Screenshot B.png");
+    replaceWithPipe(library_ + "/Screenshot B.content.png");
+    replaceWithPipe(library_ + "/Screenshot C.content.png");
+
+    // The recents rows below the sidebar's header: the capture, then A, B and C.
+    const QPoint origin = originOf(editor.toUInt());
+    QFont heading = Support::Fonts::interfaceFont(11, QFont::Bold);
+    const int header = 14 + int(std::ceil(QFontMetricsF(heading).height())) + 8;
+    const int rowHeight = BrindlecastApp::RecentRow(BrindlecastApp::CaptureEntry{}, "Today", false).sizeHint().height();
+    const auto clickRow = [&](int row) {
+        const int y = BrindlecastApp::EditorSidebarPane::kInset + BrindlecastApp::EditorSidebarPane::kHeaderHeight + header +
+                      row * (rowHeight + 3) + rowHeight / 2;
+        xdotool({"mousemove", QString::number(origin.x() + 60), QString::number(origin.y() + y)});
+        xdotool({"click", "1"});
+    };
+
+    int patience = 30000; // once an outcome failed to come, the others are not waited for as long
+    const auto expectOutcome = [&](const std::function<bool()>& outcome, const std::string& what) {
+        const bool came = waitUntil(outcome, patience);
+        EXPECT_TRUE(came) << what;
+        if (!came) patience = 1000;
+    };
+    const int sequence[] = {1, 2, 3, 2, 1, 2, 3, 2, 1, 2, 3, 2};
+    for (const int row : sequence) {
+        clickRow(row);
+        if (row == 2) {
+            QString alert;
+            expectOutcome([&] {
+                alert = run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}).value_or(QString());
+                return !alert.isEmpty();
+            }, "no \"Screenshot could not be opened\" alert for the piped working copy");
+            if (alert.isEmpty()) continue;
+            xdotool({"windowactivate", "--sync", alert.section('\n', 0, 0)});
+            xdotool({"key", "Return"});
+            EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }));
+        } else {
+            const QString title = "^" + names[row - 1] + "$";
+            expectOutcome([&] { return run("xdotool", {"search", "--onlyvisible", "--name", title}).has_value(); },
+                          names[row - 1].toStdString() + " did not open without its companion");
+        }
+    }
+
+    xdotool({"key", "super+shift+9"});
+    EXPECT_TRUE(waitUntil([&] {
+        int captures = 0;
+        for (const QString& copy : workingCopies()) captures += !names.contains(QFileInfo(copy).fileName());
+        return captures == 2;
+    }, 60000)) << "Super+Shift+9 wrote nothing after the reopens";
+}
+
+// A blocked application's desktop entry, in a data folder of XDG_DATA_DIRS, names a pipe as its
+// icon: the settings window opens on the Privacy page with the application's row, and the app
+// goes on answering its hot keys.
+TEST_F(AppEndToEnd, ABlockedApplicationWhoseIconIsAPipeLeavesThePrivacyPageWorking) {
+    const QString data = TestSupport::makeTemporaryFolder("system-data");
+    replaceWithPipe(data + "/piped-icon.png");
+    TestSupport::writeFile(data + "/applications/org.example.Piped.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Piped Icon\nExec=true\nIcon=" +
+                               QFile::encodeName(data + "/piped-icon.png") + "\n");
+    environment_.insert("XDG_DATA_DIRS", data);
+    writePreferences(home_, {{"BlockedBundleIDs", {"org.example.Piped"}}});
+    startApp({"--preview-settings", "privacy"});
+    EXPECT_FALSE(waitForWindow("^Settings$").isEmpty()) << "the settings window did not open";
+    xdotool({"key", "super+shift+9"});
+    EXPECT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "the hot key went unanswered";
 }

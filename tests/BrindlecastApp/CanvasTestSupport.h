@@ -7,6 +7,7 @@
 #include "PolicyKit/EffectivePolicy.h"
 #include "ReviewTestSupport.h"
 #include "support/TestEnvironment.h"
+#include "Support/WorkerPool.h"
 
 #include <QDir>
 #include <QImage>
@@ -90,7 +91,7 @@ struct CanvasHarness {
     }
 
     // A copy-text run still reading on a worker uses the harness's fake recogniser: it ends first.
-    ~CanvasHarness() { QThreadPool::globalInstance()->waitForDone(); }
+    ~CanvasHarness() { Support::workerPool().waitForDone(); }
 
     QPoint at(double x, double y) const { return viewOf({x, y}); }
 

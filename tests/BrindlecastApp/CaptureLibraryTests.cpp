@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Library/CaptureLibrary.h"
 
+#include "support/FifoTrap.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -52,9 +53,11 @@ TEST(CaptureLibrary, ListsWorkingCopiesOnlyNewestFirst) {
     CaptureLibrary library(folder);
     QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
     library.reload();
+    library.waitUntilListed();
     EXPECT_EQ(names(library), (QStringList{"Mixed.Png", "UPPER.PNG", "lower.png"}));
     EXPECT_EQ(changed.count(), 1);
     library.reload(); // published again even when nothing changed
+    library.waitUntilListed();
     EXPECT_EQ(changed.count(), 2);
 }
 
@@ -75,6 +78,7 @@ TEST(CaptureLibrary, EntryHoldsFileTimeSizeAndASmallThumbnail) {
     CaptureLibrary library(folder);
     QSignalSpy ready(&library, &CaptureLibrary::thumbnailReady);
     library.reload();
+    library.waitUntilListed();
     library.waitForThumbnails();
     EXPECT_EQ(ready.count(), 4);
     ASSERT_EQ(library.entries().size(), 4);
@@ -100,6 +104,7 @@ TEST(CaptureLibrary, ACaptureAboveQtsAllocationLimitGetsAThumbnail) {
     }
     CaptureLibrary library(QFileInfo(path).absolutePath());
     library.reload();
+    library.waitUntilListed();
     library.waitForThumbnails();
     ASSERT_EQ(library.entries().size(), 1);
     EXPECT_EQ(library.entries().front().dimensions, QSize(10000, 10000));
@@ -111,6 +116,7 @@ TEST(CaptureLibrary, KeepsTheTwoHundredNewest) {
     for (int i = 0; i < 250; ++i) writePng(folder + QString("/capture %1.png").arg(i, 3, 10, QChar('0')), i);
     CaptureLibrary library(folder);
     library.reload();
+    library.waitUntilListed();
     ASSERT_EQ(library.entries().size(), 200);
     EXPECT_EQ(library.entries().front().filename, "capture 249.png");
     EXPECT_EQ(library.entries().back().filename, "capture 050.png");
@@ -121,6 +127,7 @@ TEST(CaptureLibrary, AddingPutsTheFileFirstWithinTheLimit) {
     for (int i = 0; i < 200; ++i) writePng(folder + QString("/%1.png").arg(i), i);
     CaptureLibrary library(folder);
     library.reload();
+    library.waitUntilListed();
     QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
 
     library.add(folder + "/10.png"); // already listed: moves to the front
@@ -145,6 +152,7 @@ TEST(CaptureLibrary, MissingFolderListsNothing) {
     CaptureLibrary library(TestSupport::makeTemporaryFolder("gone") + "/not there");
     QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
     library.reload();
+    library.waitUntilListed();
     EXPECT_TRUE(library.entries().isEmpty());
     EXPECT_EQ(changed.count(), 1);
 }
@@ -195,9 +203,58 @@ TEST(CaptureLibrary, OnlyWholeImagesAreListed) {
 
     CaptureLibrary library(folder);
     library.reload();
+    library.waitUntilListed();
     EXPECT_EQ(names(library).size(), 2);
     EXPECT_TRUE(names(library).contains("whole.png"));
     EXPECT_TRUE(names(library).contains("trailing data.png"));
     library.add(folder + "/half.png");
     EXPECT_EQ(names(library).size(), 2);
+}
+
+// What someone else put in the folder costs a few reads and is left out: a "PNG" of a header and
+// a terabyte's hole (no end chunk at its end, and zeros for chunks after its header), a pipe and
+// a link. The pipe is never opened (the trap lets go of any reader that opened it).
+TEST(CaptureLibrary, ASparseTerabyteAPipeAndALinkAreLeftOut) {
+    const QString folder = TestSupport::makeTemporaryFolder("hostile");
+    writePng(folder + "/whole.png", 1);
+    {
+        QFile sparse(folder + "/holiday.png");
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        sparse.write(TestSupport::readFile(folder + "/whole.png").left(33));
+        ASSERT_TRUE(sparse.resize(qint64(1) << 40));
+    }
+    TestSupport::FifoTrap pipe(folder + "/pipe.png");
+    ASSERT_TRUE(pipe.made());
+    QFile::link(folder + "/whole.png", folder + "/link.png");
+
+    CaptureLibrary library(folder);
+    library.reload();
+    library.waitUntilListed();
+    EXPECT_EQ(names(library), QStringList{"whole.png"});
+    for (const char* name : {"holiday.png", "pipe.png", "link.png"}) library.add(folder + "/" + name);
+    EXPECT_EQ(names(library), QStringList{"whole.png"});
+    library.waitForThumbnails();
+    EXPECT_FALSE(pipe.caughtAReader()) << "the pipe was opened";
+}
+
+// The folder is listed on a worker: a capture added meanwhile stays first once the list comes,
+// and a file deleted leaves the list as soon as the folder is asked for again.
+TEST(CaptureLibrary, ACaptureAddedWhileTheFolderIsListedStaysFirst) {
+    const QString folder = TestSupport::makeTemporaryFolder("listing");
+    for (int i = 0; i < 3; ++i) writePng(folder + QString("/%1.png").arg(i), i);
+    CaptureLibrary library(folder);
+    library.reload();
+    const QString elsewhere = writePng(TestSupport::makeTemporaryFolder("elsewhere") + "/exported.png", -10);
+    library.add(elsewhere); // the listing is published on a later turn of the event loop
+    library.waitUntilListed();
+    EXPECT_EQ(names(library), (QStringList{"exported.png", "2.png", "1.png", "0.png"}));
+
+    QSignalSpy changed(&library, &CaptureLibrary::entriesChanged);
+    ASSERT_TRUE(QFile::remove(folder + "/2.png"));
+    library.reload();
+    EXPECT_EQ(names(library), (QStringList{"exported.png", "1.png", "0.png"}));
+    EXPECT_EQ(changed.count(), 1);
+    library.waitUntilListed();
+    EXPECT_EQ(names(library), (QStringList{"1.png", "0.png"})) << "the folder's own list";
+    EXPECT_EQ(changed.count(), 2);
 }

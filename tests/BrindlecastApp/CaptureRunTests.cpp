@@ -1,6 +1,7 @@
 #include "PipelineTestSupport.h"
 
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
 
 #include <QImageReader>
 
@@ -50,6 +51,7 @@ TEST(CaptureRun, EachWayThroughTheRoadEndsAsDescribed) {
          {"capture"}, {{"Export failed", "create folder"}}, {"pipeline failed: create folder"}, false, 0},
         {"companion redaction fails",
          [](Harness& h) {
+             h.policy.piiPatterns = {{"email", "", PolicyKit::PIIAction::blurMandatory}};
              h.detector = [](const QImage& image) {
                  // Only the companion (97-seeded pixels) holds an unreadable finding.
                  const bool companion = qRed(image.pixel(0, 0)) == 97;
@@ -58,7 +60,7 @@ TEST(CaptureRun, EachWayThroughTheRoadEndsAsDescribed) {
                  return DetectionKit::DetectionResult{found, {}};
              };
          },
-         {"capture", "export"}, {{"Export failed", "invalidRegion"}}, {"pipeline failed: invalidRegion"}, false, 1},
+         {"capture", "export"}, {{"Export failed", "invalidRegion"}}, {"pipeline failed: invalidRegion"}, false, 1, 0, 1},
         {"legacy review", [](Harness& h) {
              h.env->arguments = {"brindlecast", "--legacy-review"};
              h.found = {mandatory("email", Support::Rect(10, 10, 40, 10))};
@@ -198,7 +200,7 @@ TEST(CaptureRun, DesktopLessImageOnlyForRegionAndDisplayAndItsFailureIsNotFatal)
         QString editorLine;
     };
     const std::vector<Row> rows = {
-        {Mode::display(), true, {}, true, "openEditor: contentImage 400x300"},
+        {Mode::display(), true, {}, true, "openEditor: contentImage pending"},
         {Mode::region(Support::Rect(0, 0, 400, 300)), false,
          {"desktop-less capture failed: desktop-less image unavailable",
           "backdrop desktop-replacement unavailable: desktop-less capture returned nil"},
@@ -221,6 +223,7 @@ TEST(CaptureRun, DesktopLessImageOnlyForRegionAndDisplayAndItsFailureIsNotFatal)
 // findings and its own, and is written beside it under the ".content.png" name.
 TEST(CaptureRun, WorkingCopyAndCompanionHideWhatTheyMust) {
     Harness h;
+    h.policy.piiPatterns = {{"card", "", PolicyKit::PIIAction::blurMandatory}};
     const Support::Rect mandatoryBox(10, 10, 60, 20), suggestedBox(200, 200, 50, 20), underTheDock(300, 260, 60, 30);
     h.detector = [&](const QImage& image) {
         const bool companion = qRed(image.pixel(0, 0)) == 97;
@@ -247,11 +250,14 @@ TEST(CaptureRun, WorkingCopyAndCompanionHideWhatTheyMust) {
     // The editor gets the companion as written.
     ASSERT_EQ(h.editor->presented.size(), 1u);
     EXPECT_EQ(h.editor->presented[0]->path(), workingCopy);
+    ASSERT_TRUE(h.editor->presented[0]->viewModel().contentImage());
+    EXPECT_EQ(h.editor->presented[0]->viewModel().contentImage()->convertToFormat(QImage::Format_ARGB32_Premultiplied), beside);
 }
 
 TEST(CaptureRun, ACompanionOfAnotherSizeOrWhoseDetectionFailsIsLeftOut) {
     for (const bool sizeMismatch : {true, false}) {
         Harness h;
+        h.policy.piiPatterns = {{"email", "", PolicyKit::PIIAction::blurMandatory}};
         if (sizeMismatch) {
             h.screen->content = FakeScreen::patterned(QSize(399, 300), 97);
         } else {
@@ -262,7 +268,8 @@ TEST(CaptureRun, ACompanionOfAnotherSizeOrWhoseDetectionFailsIsLeftOut) {
         }
         ASSERT_EQ(h.capture(Mode::display()), true);
         EXPECT_EQ(h.libraryFiles().size(), 1);
-        EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage nil"});
+        EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage pending"});
+        EXPECT_FALSE(h.editor->presented.at(0)->viewModel().contentImage());
         ASSERT_EQ(h.log->errors().size(), 1);
         EXPECT_TRUE(h.log->errors()[0].startsWith(sizeMismatch ? "desktop-less image left out: 399x300"
                                                                : "desktop-less detection failed: recogniser gone"));
@@ -378,5 +385,5 @@ TEST(CaptureRun, ALinkUnderTheCompanionNameIsNeverWrittenThrough) {
     ASSERT_EQ(h.log->errors().size(), 1);
     EXPECT_TRUE(h.log->errors()[0].startsWith("desktop-less image not written: " + companion + ": File exists"))
         << h.log->errors()[0].toStdString();
-    EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage 400x300"});
+    EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage pending"});
 }

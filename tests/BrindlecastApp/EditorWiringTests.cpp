@@ -8,6 +8,7 @@
 #include "support/FileSizeLimit.h"
 #include "SidecarKit/SidecarStore.h"
 
+#include <QDir>
 #include <QDirIterator>
 
 using namespace PipelineTests;
@@ -396,6 +397,51 @@ TEST(EditorWiring, QuittingStoresTheOpenEditOnceAfterCommittingItsText) {
     c.edit->viewModel().setAnnotations({});
     c.edit->persist();
     EXPECT_EQ(SidecarStore::load(c.path).found->document.annotations.size(), 1u);
+}
+
+// Annotations that cannot be stored (a folder in the way of the annotation file) as another
+// capture takes the window: the new capture comes at once, and the user is asked about the old
+// one on the next turn; Retry stores it once the cause is gone.
+TEST(EditorWiring, AFailedStoreAsksAboutThePreviousCaptureAndTheNextComesAllTheSame) {
+    Harness h;
+    h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+    const OpenCapture first = openCapture(h, "Screenshot a.png");
+    first.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+    ASSERT_TRUE(QDir().mkpath(sidecarPath(first.path)));
+    const OpenCapture second = openCapture(h, "Screenshot b.png");
+    EXPECT_EQ(h.editor->last(), second.edit);
+    EXPECT_TRUE(h.alerts->asked.empty());
+
+    ASSERT_TRUE(QDir().rmdir(sidecarPath(first.path)));
+    ASSERT_TRUE(waitUntil([&] { return !h.alerts->asked.empty(); }));
+    EXPECT_EQ(h.alerts->asked[0].message, "Annotations could not be saved");
+    ASSERT_TRUE(SidecarStore::load(first.path).found);
+    EXPECT_EQ(SidecarStore::load(first.path).found->document.annotations.size(), 1u);
+}
+
+// Quit and the termination signals leave only once the open edit is stored, or once the user,
+// asked after a failed store, retried successfully or discarded; the edit stores nothing after.
+TEST(EditorWiring, LeavingWaitsUntilTheOpenEditIsStoredOrDiscarded) {
+    for (const bool retry : {true, false}) {
+        SCOPED_TRACE(retry ? "Retry" : "Discard");
+        Harness h;
+        h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+        const OpenCapture c = openCapture(h, "Screenshot a.png");
+        c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+        ASSERT_TRUE(QDir().mkpath(sidecarPath(c.path)));
+        int left = 0;
+        storeOpenEditBeforeLeaving(h.env, [&] { ++left; });
+        EXPECT_EQ(left, 0);
+
+        h.alerts->answer = retry;
+        ASSERT_TRUE(QDir().rmdir(sidecarPath(c.path)));
+        ASSERT_TRUE(waitUntil([&] { return left > 0; }));
+        EXPECT_EQ(left, 1);
+        EXPECT_EQ(SidecarStore::load(c.path).found.has_value(), retry);
+        QFile::remove(sidecarPath(c.path));
+        c.edit->persist();
+        EXPECT_FALSE(QFile::exists(sidecarPath(c.path))) << "stored again after leaving";
+    }
 }
 
 TEST(EditorWiring, QuittingStoresNothingForADeletedCapture) {

@@ -52,6 +52,7 @@ TEST(LibraryWrites, KilledWhileSavingLeavesNoCutShortImage) {
     }
     CaptureLibrary library(folder);
     library.reload();
+    library.waitUntilListed();
     EXPECT_GE(library.entries().size(), 6);
     for (const CaptureEntry& entry : library.entries()) {
         EXPECT_TRUE(decodes(entry.url.toLocalFile())) << entry.filename.toStdString();

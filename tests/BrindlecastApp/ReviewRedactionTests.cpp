@@ -2,6 +2,7 @@
 // detection again off the GUI thread, and the once-only report of a mandatory release attempt.
 
 #include "ReviewTestSupport.h"
+#include "Support/WorkerPool.h"
 #include "support/TestEnvironment.h"
 
 #include <QSignalSpy>
@@ -236,7 +237,7 @@ TEST(ReviewRedactions, AModelDestroyedDuringARunIsNeverTouched) {
         model->whenDetectionsSettled([&] { exported = true; });
     }
     detector.open();
-    QThreadPool::globalInstance()->waitForDone();
+    Support::workerPool().waitForDone();
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_FALSE(exported);

@@ -286,6 +286,32 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
     }
 }
 
+// The nets a detector keeps between calls carry nothing from one call to the next: prepared
+// ahead, then used on screens of other sizes in turn, it finds what a fresh detector finds.
+TEST(EngineTest, KeptFaceNetsFindTheSameFacesCallAfterCall) {
+    QString whyNot;
+    const std::optional<QImage> photo = DetectionTests::astronautPhotograph(&whyNot);
+    if (!photo) GTEST_SKIP() << "no photograph to test with: " << whyNot.toStdString();
+    QImage screen = canvas(1280, 800, QColor(24, 24, 26));
+    QPainter painter(&screen);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(QPointF(640, 420));
+    painter.scale(140.0 / kAstronautFace.width(), 140.0 / kAstronautFace.width());
+    painter.translate(-QPointF(kAstronautFace.center()));
+    painter.drawImage(QPointF(0, 0), *photo);
+    painter.end();
+    const QImage empty = canvas(700, 300, Qt::white);
+
+    const std::vector<Support::Rect> expected = NeuralFaceDetector().detectFaces(screen);
+    ASSERT_FALSE(expected.empty());
+    NeuralFaceDetector kept;
+    kept.prepare();
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(kept.detectFaces(screen), expected) << "round " << round;
+        EXPECT_TRUE(kept.detectFaces(empty).empty()) << "round " << round;
+    }
+}
+
 TEST(EngineTest, ScreensWithoutPeopleGiveNoFaces) {
     for (const bool dark : {false, true}) {
         const Sheet sheet = personalDataSheet("DejaVu Sans", dark);

@@ -1,6 +1,9 @@
 #include "Support/ImageFiles.h"
 
+#include "support/FifoTrap.h"
 #include "support/TestEnvironment.h"
+
+#include <QFile>
 
 #include <QImageReader>
 #include <QImageWriter>
@@ -66,4 +69,37 @@ TEST(ImageFiles, AnImageAboveQtsAllocationLimitIsRead) {
     TestSupport::writeFile(path + ".txt", "not an image");
     EXPECT_TRUE(readOwnImage(path + ".txt", &error).isNull());
     EXPECT_FALSE(error.isEmpty());
+}
+
+// What someone else put in a capture's place is refused at once with a reason, never waited on:
+// a pipe (the trap lets go of any reader that opened it), a sparse file of a terabyte, a link.
+TEST(ImageFiles, APipeAHugeFileOrALinkInACapturesPlaceIsRefusedAtOnce) {
+    const QString folder = TestSupport::makeTemporaryFolder("hostile");
+    QImage(8, 8, QImage::Format_RGB32).save(folder + "/whole.png");
+    TestSupport::FifoTrap pipe(folder + "/pipe.png");
+    ASSERT_TRUE(pipe.made());
+    {
+        // The signature and a header, then a hole: 4 KB on disk.
+        QFile sparse(folder + "/sparse.png");
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        sparse.write(TestSupport::readFile(folder + "/whole.png").left(33));
+        ASSERT_TRUE(sparse.resize(qint64(1) << 40));
+    }
+    QFile::link(folder + "/whole.png", folder + "/link.png");
+
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"pipe.png", "not a regular file"},
+        {"sparse.png", "the file is larger than 1024 MB"},
+        {"link.png", "not a regular file"},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        EXPECT_TRUE(readOwnImage(folder + "/" + c.name, &error).isNull()) << c.name;
+        EXPECT_EQ(error, c.reason) << c.name;
+    }
+    EXPECT_EQ(readOwnImage(folder + "/whole.png").size(), QSize(8, 8));
+    EXPECT_FALSE(pipe.caughtAReader()) << "the pipe was opened";
 }

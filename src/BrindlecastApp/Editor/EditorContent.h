@@ -28,16 +28,20 @@ struct EditorContent {
     std::optional<QString> selecting;
 
     std::function<void(CopyOutcome)> onCopy;
-    // The pipeline's part of Done: stores the annotations. The window then closes.
-    std::function<void()> onDone;
+    // The pipeline's part of Done: stores the annotations, then runs `finished`, which closes the
+    // window. When storing fails the window stays open while the user decides, and `finished`
+    // runs once the annotations are stored or discarded. None: the window closes at once.
+    std::function<void(std::function<void()> finished)> onDone;
     std::function<void()> onExportFolder;
     std::function<void()> onFlatten;
     std::function<void()> onSettings;
     std::function<void(bool ask)> onDeleteImage;
     // A row of the recents sidebar was chosen; none: a click only moves the highlight.
     std::function<void(const CaptureEntry&)> onSelectRecent;
-    // Stores this capture's annotations; run once when the window closes. None stores nothing.
-    std::function<void()> onPersist;
+    // Stores this capture's annotations when the window closes or another capture takes its
+    // place; none stores nothing. True when stored. False when storing failed: the user is asked,
+    // the window stays open meanwhile, and `resolved` runs once they are stored or discarded.
+    std::function<bool(std::function<void()> resolved)> onPersist;
 };
 
 } // namespace BrindlecastApp

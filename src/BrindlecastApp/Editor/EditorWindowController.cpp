@@ -61,8 +61,11 @@ EditorWindowController::~EditorWindowController() {
 void EditorWindowController::load(const EditorContent& content) {
     Q_ASSERT(content.viewModel);
     commitPendingTextEdit();
-    if (persistCurrent_) persistCurrent_();
+    // The capture shown so far is stored before it goes; when that fails the user is asked
+    // about it, and this one comes all the same.
+    if (persistCurrent_) persistCurrent_(nullptr);
     persistCurrent_ = content.onPersist;
+    ++loads_;
     currentPath_ = content.selecting;
     window_->setWindowTitle(content.filename);
 
@@ -128,13 +131,21 @@ EditorToolbarActions EditorWindowController::actionsFor(const EditorContent& con
     actions.onShowInFinder = [reveal = options_.revealFile, path = content.selecting] {
         if (reveal && path) reveal(*path);
     };
-    actions.onDone = [self, finish = content.onDone] {
+    actions.onDone = [self, finish = content.onDone, shown = loads_] {
         if (!self) return;
         self->commitPendingTextEdit();
-        if (finish) finish();
-        // Stored by Done; the close that follows stores nothing more.
-        self->persistCurrent_ = nullptr;
-        self->close();
+        // Stored (or discarded) by Done; the close that follows stores nothing more. A capture
+        // that took the window while the user was asked about a failed store stays.
+        const auto close = [self, shown] {
+            if (!self || self->loads_ != shown) return;
+            self->persistCurrent_ = nullptr;
+            self->close();
+        };
+        if (finish) {
+            finish(close);
+        } else {
+            close();
+        }
     };
     return actions;
 }
@@ -185,7 +196,10 @@ std::optional<QRectF> EditorWindowController::floorCorrected(const QRectF& frame
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_) {
-        if (event->type() == QEvent::Close) windowClosing();
+        if (event->type() == QEvent::Close && !windowClosing()) {
+            event->ignore(); // open while the user decides about annotations that were not stored
+            return true;
+        }
         else if (event->type() == QEvent::Resize) enforceContentFloor();
     }
     return QObject::eventFilter(watched, event);
@@ -197,13 +211,22 @@ void EditorWindowController::enforceContentFloor() {
         window_->setGeometry(corrected->toAlignedRect());
 }
 
-void EditorWindowController::windowClosing() {
-    if (closed_) return;
-    CustomColorPanel::detach(model_.data());
+bool EditorWindowController::windowClosing() {
+    if (closed_) return true;
     commitPendingTextEdit();
-    const std::function<void()> persist = std::exchange(persistCurrent_, nullptr);
+    if (persistCurrent_) {
+        QPointer<EditorWindowController> self(this);
+        const auto closeOnceResolved = [self, shown = loads_] {
+            if (!self || self->loads_ != shown) return;
+            self->persistCurrent_ = nullptr;
+            self->close();
+        };
+        if (!persistCurrent_(closeOnceResolved)) return false;
+        persistCurrent_ = nullptr;
+    }
+    CustomColorPanel::detach(model_.data());
     closed_ = true;
-    if (persist) persist();
+    return true;
 }
 
 } // namespace BrindlecastApp

@@ -49,11 +49,13 @@ public:
     void load(const EditorContent& content);
 
     // The toolbar's Done: the text being typed is kept, the capture is stored through its
-    // onDone, and the window closes without storing it again.
+    // onDone, and the window closes without storing it again; after a failed store, once the
+    // user retried successfully or discarded the annotations.
     void done();
     // The toolbar's Show in Files: the file of the capture on screen, when it has one.
     void reveal();
-    // Closes the window, which stores the capture on screen once.
+    // Closes the window, which stores the capture on screen once (a failed store keeps it open
+    // until the user answers).
     void close();
     // Restores a minimised window, raises it and gives it the keyboard.
     void bringToFront();
@@ -88,7 +90,9 @@ private:
     EditorToolbarActions actionsFor(const EditorContent& content);
     QWidget* sidebarFor(const EditorContent& content);
     void enforceContentFloor();
-    void windowClosing();
+    // Stores the capture shown as the window closes; false keeps it open (the store failed and
+    // the user is asked, after which it closes).
+    bool windowClosing();
 
     Options options_;
     QPointer<EditorWindowChrome> window_;
@@ -96,7 +100,9 @@ private:
     QPointer<EditorView> view_;
     QPointer<ReviewViewModel> model_;
     std::shared_ptr<const void> owner_;
-    std::function<void()> persistCurrent_;
+    std::function<bool(std::function<void()> resolved)> persistCurrent_;
+    // Counts the captures shown, so that an answer about one never closes the window on the next.
+    int loads_ = 0;
     std::optional<QString> currentPath_;
     EditorToolbarActions actions_;
     bool closed_ = false;

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRunnable>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -28,18 +30,37 @@ bool isListed(const QFileInfo& file) {
 }
 
 // The entry of one file without its thumbnail; nothing when the file does not read as an image
-// (a PNG whose writing never finished has a readable header but no pixels).
+// (a PNG whose writing never finished has a readable header but no pixels). Opened as every image
+// is: a pipe or a link in a capture's place gives no entry and never waits.
 std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
-    QImageReader reader(file.absoluteFilePath());
-    if (!reader.canRead() || isCutShortPNG(file.absoluteFilePath())) return std::nullopt;
+    const std::unique_ptr<QFile> device = Support::ImageFiles::openImageFile(file.absoluteFilePath());
+    if (!device) return std::nullopt;
+    QImageReader reader(device.get());
+    if (!reader.canRead()) return std::nullopt;
+    const QSize size = reader.size();
+    if (isCutShortPNG(*device)) return std::nullopt;
     CaptureEntry entry;
     entry.url = QUrl::fromLocalFile(file.absoluteFilePath());
     entry.filename = file.fileName();
     entry.timestamp = file.lastModified();
     if (!entry.timestamp.isValid()) entry.timestamp = QDateTime::currentDateTime();
-    const QSize size = reader.size();
     entry.dimensions = QSize(std::max(size.width(), 0), std::max(size.height(), 0));
     return entry;
+}
+
+// The folder's whole images, newest first, at most `limit`; empty for a folder that cannot be read.
+QList<CaptureEntry> listFolder(const QString& folder, int limit) {
+    QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Unsorted);
+    files.removeIf([](const QFileInfo& file) { return !isListed(file); });
+    // The sort reads each file's time once; entries are only made for as many files as are kept.
+    std::stable_sort(files.begin(), files.end(),
+                     [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() > b.lastModified(); });
+    QList<CaptureEntry> entries;
+    for (const QFileInfo& file : files) {
+        if (entries.size() == limit) break;
+        if (std::optional<CaptureEntry> entry = makeEntry(file)) entries.append(std::move(*entry));
+    }
+    return entries;
 }
 
 // The whole image, turned as its orientation says, scaled to fit `maxPixel`; never enlarged.
@@ -86,35 +107,57 @@ QDateTime inZoneOf(const QDateTime& date, const QDateTime& now) {
 CaptureLibrary::CaptureLibrary(QString folder, QObject* parent) : QObject(parent), folder_(std::move(folder)) {
     // Each thumbnail decodes a whole capture: one at a time keeps the idle app small.
     workers_.setMaxThreadCount(1);
+    // Listings run in the order asked, so the last one asked is the last one published.
+    lister_.setMaxThreadCount(1);
 }
 
 CaptureLibrary::~CaptureLibrary() {
+    lister_.clear();
+    lister_.waitForDone();
     workers_.clear();
     workers_.waitForDone();
 }
 
 void CaptureLibrary::reload() {
-    QFileInfoList files = QDir(folder_).entryInfoList(QDir::Files, QDir::Unsorted);
-    files.removeIf([](const QFileInfo& file) { return !isListed(file); });
-    // The sort reads each file's time once; entries are only made for as many files as are kept.
-    std::stable_sort(files.begin(), files.end(),
-                     [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() > b.lastModified(); });
+    // A file deleted or moved away leaves the list at once; the folder is listed on a worker.
+    const qsizetype before = entries_.size();
+    entries_.removeIf([](const CaptureEntry& entry) { return !QFileInfo::exists(entry.path()); });
+    if (entries_.size() != before) emit entriesChanged();
 
-    QList<CaptureEntry> fresh;
-    for (const QFileInfo& file : files) {
-        if (fresh.size() == limit) break;
-        std::optional<CaptureEntry> entry = makeEntry(file);
-        if (!entry) continue;
-        // A file that did not change keeps the thumbnail it already has.
-        const auto known = std::find(entries_.cbegin(), entries_.cend(), *entry);
-        if (known != entries_.cend()) entry->thumbnail = known->thumbnail;
-        fresh.append(std::move(*entry));
+    ++listingsPending_;
+    lister_.start(QRunnable::create([this, folder = folder_] {
+        QList<CaptureEntry> listed = listFolder(folder, limit);
+        // The destructor waits for the lister, so `this` outlives the call being queued.
+        QMetaObject::invokeMethod(
+            this, [this, listed = std::move(listed)]() mutable { publishListing(std::move(listed)); },
+            Qt::QueuedConnection);
+    }));
+}
+
+void CaptureLibrary::publishListing(QList<CaptureEntry> listed) {
+    --listingsPending_;
+    // Files added while the folder was being listed stay first, as add() put them.
+    for (const CaptureEntry& added : std::as_const(addedWhileListing_)) {
+        listed.removeIf([&](const CaptureEntry& entry) { return entry.url == added.url; });
+        listed.prepend(added);
     }
-    entries_ = std::move(fresh);
+    if (listingsPending_ == 0) addedWhileListing_.clear();
+    if (listed.size() > limit) listed.resize(limit);
+    // A file that did not change keeps the thumbnail it already has.
+    for (CaptureEntry& entry : listed) {
+        const auto known = std::find(entries_.cbegin(), entries_.cend(), entry);
+        if (known != entries_.cend()) entry.thumbnail = known->thumbnail;
+    }
+    entries_ = std::move(listed);
     emit entriesChanged();
     for (const CaptureEntry& entry : std::as_const(entries_)) {
         if (entry.thumbnail.isNull()) requestThumbnail(entry);
     }
+}
+
+void CaptureLibrary::waitUntilListed() {
+    lister_.waitForDone();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void CaptureLibrary::add(const QString& imagePath) {
@@ -122,6 +165,10 @@ void CaptureLibrary::add(const QString& imagePath) {
     if (!entry) return;
     entries_.removeIf([&](const CaptureEntry& listed) { return listed.url == entry->url; });
     entries_.prepend(*entry);
+    if (listingsPending_ > 0) {
+        addedWhileListing_.removeIf([&](const CaptureEntry& added) { return added.url == entry->url; });
+        addedWhileListing_.append(*entry);
+    }
     if (entries_.size() > limit) entries_.resize(limit);
     emit entriesChanged();
     requestThumbnail(*entry);

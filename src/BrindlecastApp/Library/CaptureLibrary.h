@@ -10,9 +10,11 @@
 
 namespace BrindlecastApp {
 
-// The captures kept in the library folder, newest first, at most `limit` of them. The list changes
-// at once when the folder is read again or a file is added; each entry's thumbnail is made on a
-// worker and follows with thumbnailReady. GUI thread only.
+// The captures kept in the library folder, newest first, at most `limit` of them. A file added
+// changes the list at once; the folder is listed on a worker, and its list follows (whatever the
+// folder holds, the GUI thread never reads it); each entry's thumbnail is made on a worker and
+// follows with thumbnailReady. Every image is opened as Support::ImageFiles opens them. GUI
+// thread only.
 class CaptureLibrary : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +31,8 @@ public:
     // Lists the folder again: its PNG files (any letter case) that are neither hidden nor
     // desktop-less companions (".content.png") and read as whole images, newest first; files with
     // equal times keep the folder's order. An unreadable or missing folder gives an empty list.
+    // Entries whose files are gone leave the list at once (entriesChanged when there were any);
+    // the new list is published with entriesChanged once listed, files added meanwhile first.
     void reload();
     // Puts the file's entry first (removing an earlier entry of the same file) and drops the
     // oldest past the limit. A file that does not read as an image changes nothing. The file may
@@ -40,6 +44,8 @@ public:
     // `now`, "Yesterday" on the day before, else the month and day ("Mar 5").
     static QString relativeTime(const QDateTime& date, const QDateTime& now, const QLocale& locale = QLocale());
 
+    // Blocks until every listing asked for so far is published.
+    void waitUntilListed();
     // Blocks until every thumbnail asked for so far is made and delivered.
     void waitForThumbnails();
 
@@ -49,12 +55,16 @@ signals:
     void thumbnailReady(const QUrl& url);
 
 private:
+    void publishListing(QList<CaptureEntry> listed);
     void requestThumbnail(const CaptureEntry& entry);
     void deliverThumbnail(const QUrl& url, const QDateTime& timestamp, const QImage& thumbnail);
 
     QString folder_;
     QList<CaptureEntry> entries_;
     QSet<QString> pending_; // thumbnails being made, by path and time
+    int listingsPending_ = 0;
+    QList<CaptureEntry> addedWhileListing_; // in the order added
+    QThreadPool lister_;
     QThreadPool workers_;
 };
 

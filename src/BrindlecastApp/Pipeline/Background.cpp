@@ -1,5 +1,7 @@
 #include "BrindlecastApp/Pipeline/Background.h"
 
+#include "Support/WorkerPool.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QThreadPool>
@@ -12,6 +14,8 @@ void onGuiThread(std::function<void()> task) {
     QMetaObject::invokeMethod(application, std::move(task), Qt::QueuedConnection);
 }
 
-void onWorker(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
+void onWorker(std::function<void()> work, QThreadPool* pool) {
+    (pool ? pool : &Support::workerPool())->start(std::move(work));
+}
 
 } // namespace BrindlecastApp::Pipeline

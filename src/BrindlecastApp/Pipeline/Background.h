@@ -4,6 +4,8 @@
 #include <functional>
 #include <optional>
 
+class QThreadPool;
+
 namespace BrindlecastApp::Pipeline {
 
 // What work done on a worker thread gave: its value, or the failure it threw.
@@ -19,13 +21,13 @@ struct Outcome {
 // application is gone.
 void onGuiThread(std::function<void()> task);
 
-// Runs `work` on the worker pool.
-void onWorker(std::function<void()> work);
+// Runs `work` on `pool`, or on the worker pool that captures and exports share when none is given.
+void onWorker(std::function<void()> work, QThreadPool* pool = nullptr);
 
-// Runs `work` on the worker pool and hands its outcome to `then` on the GUI thread. The GUI
+// Runs `work` on `pool` (as onWorker) and hands its outcome to `then` on the GUI thread. The GUI
 // thread never waits for the work.
 template <typename T>
-void inBackground(std::function<T()> work, std::function<void(Outcome<T>)> then) {
+void inBackground(std::function<T()> work, std::function<void(Outcome<T>)> then, QThreadPool* pool = nullptr) {
     onWorker([work = std::move(work), then = std::move(then)]() mutable {
         Outcome<T> outcome;
         try {
@@ -34,7 +36,7 @@ void inBackground(std::function<T()> work, std::function<void(Outcome<T>)> then)
             outcome.error = std::current_exception();
         }
         onGuiThread([then = std::move(then), outcome = std::move(outcome)]() mutable { then(std::move(outcome)); });
-    });
+    }, pool);
 }
 
 } // namespace BrindlecastApp::Pipeline

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Pipeline/Background.h"
 #include "BrindlecastApp/Pipeline/Companion.h"
 #include "BrindlecastApp/Pipeline/CompanionTie.h"
+#include "BrindlecastApp/Pipeline/EditSession.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/ExportDelivery.h"
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
@@ -15,6 +16,7 @@
 #include "Support/IoError.h"
 
 #include <algorithm>
+#include <future>
 #include <type_traits>
 
 namespace BrindlecastApp::Pipeline {
@@ -59,6 +61,7 @@ public:
         : env_(std::move(env)), mode_(std::move(mode)), finished_(std::move(finished)) {}
 
     void start() {
+        if (env_->prepareDetection) env_->prepareDetection();
         auto self = shared_from_this();
         inBackground<Captured>([self] { return self->captureAndDetect(); },
                                [self](Outcome<Captured> outcome) { self->afterCapture(std::move(outcome)); });
@@ -112,14 +115,22 @@ private:
 
         try {
             c.patterns = patternInputs(c.policy);
+            const bool writesWorkingCopy = !env_->legacyReviewRequested();
+            const QDateTime takenAt = env_->now();
+            const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
+            // Most captures have no mandatory finding: their working copy is the capture with its
+            // mark, encoded while detection runs. One with a mandatory finding is drawn again.
+            std::future<RenderedWorkingCopy> plain;
+            if (writesWorkingCopy)
+                plain = std::async(std::launch::async, [&] { return renderWorkingCopy(c.image, {}, mark, takenAt); });
             DetectionKit::DetectionResult result = env_->detect(c.image, c.patterns);
             for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
             c.detections = std::move(result.detections);
             c.unfinished = std::move(result.unfinished);
-            if (!env_->legacyReviewRequested()) {
-                const QDateTime takenAt = env_->now();
-                const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
-                c.rendered = renderWorkingCopy(c.image, c.detections, mark, takenAt);
+            if (writesWorkingCopy) {
+                c.rendered = mandatoryDetections(c.detections).empty()
+                                 ? plain.get()
+                                 : renderWorkingCopy(c.image, c.detections, mark, takenAt);
             }
         } catch (...) {
             c.failure = std::current_exception();
@@ -202,29 +213,40 @@ private:
                         });
     }
 
+    // The working copy is written and the editor opened at once; the companion is prepared
+    // meanwhile and follows them (the editor's backdrop waits for it).
     void saveWorkingCopyAndCompanion() {
         try {
             saved_ = saveWorkingCopy(*env_, *captured_.rendered, *captured_.audit);
         } catch (...) {
             return fail(std::current_exception());
         }
-        if (!captured_.contentImage) return copyAutomatically();
+        if (captured_.contentImage) {
+            companionPending_ = true;
+            auto self = shared_from_this();
+            inBackground<PreparedCompanion>(
+                [self] {
+                    const Captured& c = self->captured_;
+                    PreparedCompanion prepared =
+                        prepareCompanion(*self->env_, *c.contentImage, c.image, c.detections, c.patterns);
+                    // Tied to the working copy's pixels: once they are painted over, it no longer stands in.
+                    if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, self->saved_.image);
+                    return prepared;
+                },
+                [self](Outcome<PreparedCompanion> outcome) { self->companionPrepared(std::move(outcome)); });
+        }
+        copyAutomatically();
+    }
 
-        auto self = shared_from_this();
-        inBackground<PreparedCompanion>(
-            [self] {
-                const Captured& c = self->captured_;
-                PreparedCompanion prepared =
-                    prepareCompanion(*self->env_, *c.contentImage, c.image.size(), c.detections, c.patterns);
-                // Tied to the working copy's pixels: once they are painted over, it no longer stands in.
-                if (prepared.png) prepared.png = CompanionTie::tie(*prepared.png, self->saved_.image);
-                return prepared;
-            },
-            [self](Outcome<PreparedCompanion> outcome) {
-                if (!outcome.succeeded()) return self->fail(outcome.error);
-                self->writeCompanion(*outcome.value);
-                self->copyAutomatically();
-            });
+    void companionPrepared(Outcome<PreparedCompanion> outcome) {
+        companionPending_ = false;
+        if (outcome.succeeded()) {
+            writeCompanion(*outcome.value);
+        } else {
+            companionFailure_ = outcome.error;
+        }
+        if (const std::shared_ptr<EditSession> edit = edit_.lock()) edit->companionReady(companion_);
+        finishWhenDone();
     }
 
     void writeCompanion(const PreparedCompanion& companion) {
@@ -271,9 +293,18 @@ private:
             request.modeName = mode_.name();
             request.path = saved_.path;
             request.contentImage = companion_;
+            request.contentImagePending = companionPending_;
             request.stamp = saved_.stamp;
-            openEditor(env_, std::move(request));
+            edit_ = openEditor(env_, std::move(request));
         }
+        editorHandled_ = true;
+        finishWhenDone();
+    }
+
+    // The run ends once the editor has its capture and the companion is written (or failed).
+    void finishWhenDone() {
+        if (!editorHandled_ || companionPending_) return;
+        if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr));
         finish(true);
     }
 
@@ -287,6 +318,10 @@ private:
     Captured captured_;
     SavedWorkingCopy saved_;
     std::optional<QImage> companion_;
+    bool companionPending_ = false;
+    std::exception_ptr companionFailure_;
+    bool editorHandled_ = false;
+    std::weak_ptr<EditSession> edit_;
 };
 
 } // namespace

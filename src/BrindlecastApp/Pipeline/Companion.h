@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <optional>
 #include <vector>
 
@@ -21,10 +22,17 @@ struct PreparedCompanion {
 };
 
 // Hides in the companion every mandatory finding of the capture and every mandatory finding of
-// its own: it shows what lay under docks and panels, and what changed between the two captures.
+// its own. It shows the capture's windows at the same places, so it is searched again only where
+// it shows what the capture does not (what lay under docks and panels, what changed between the
+// two captures), and only when a pattern can be mandatory at all: faces never are.
 // Any thread. Throws ExportError when a redaction cannot be drawn.
-PreparedCompanion prepareCompanion(const PipelineEnvironment& env, const QImage& companion, QSize captureSize,
+PreparedCompanion prepareCompanion(const PipelineEnvironment& env, const QImage& companion, const QImage& capture,
                                    const std::vector<DetectionKit::Detection>& captureDetections,
                                    const std::vector<DetectionKit::PatternInput>& patterns);
+
+// The full-width bands of rows, `margin` rows wider on either side (so a line of text only partly
+// covered is read whole), in which the companion shows a pixel the capture does not. Where the
+// companion is transparent (the desktop's place) it shows nothing. Images of one size.
+std::vector<QRect> changedBands(const QImage& capture, const QImage& companion, int margin);
 
 } // namespace BrindlecastApp::Pipeline

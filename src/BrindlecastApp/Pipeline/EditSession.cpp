@@ -65,7 +65,8 @@ std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest 
 }
 
 EditSession::EditSession(Environment env, EditorRequest request)
-    : env_(std::move(env)), request_(std::move(request)), host_(env_->host) {
+    : env_(std::move(env)), request_(std::move(request)), host_(env_->host),
+      companionPending_(request_.contentImagePending) {
     ReviewViewModel::Environment modelEnvironment;
     const Environment detectionEnv = env_;
     modelEnvironment.detect = [detectionEnv](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
@@ -97,12 +98,24 @@ void EditSession::copy(std::function<void(bool copied)> outcome) {
 
 void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
 
+void EditSession::companionReady(const std::optional<QImage>& companion) {
+    if (!companionPending_) return;
+    companionPending_ = false;
+    if (companion) viewModel_->setContentImage(*companion);
+    for (const std::function<void()>& waiting : std::exchange(afterCompanion_, {})) waiting();
+}
+
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
+    auto self = shared_from_this();
+    // Under a backdrop the export shows the companion: one still being prepared is waited for.
+    if (companionPending_ && !std::holds_alternative<ExportKit::Backdrop::None>(viewModel_->backdrop().style)) {
+        afterCompanion_.push_back([self, destination, finished = std::move(finished)] { self->runExport(destination, finished); });
+        return;
+    }
     // The organisation may have changed its mind since the editor opened: the export goes under
     // the policy of this moment, and what that makes mandatory is looked for before anything leaves
     // (after any detection run still in flight, whose findings it must hide too).
     const PolicyKit::EffectivePolicy policy = viewModel_->currentPolicy();
-    auto self = shared_from_this();
     viewModel_->whenDetectionsCover(policy, [self, policy, destination, finished = std::move(finished)](bool covered) {
         if (covered) return self->exportUnder(policy, destination, finished);
         self->env_->log.error("editor export failed: detection with the policy's mandatory patterns failed");
@@ -255,15 +268,49 @@ void EditSession::selectRecent(const QString& imagePath) {
     if (auto host = host_.lock()) host->openRecentInEditor(imagePath);
 }
 
-void EditSession::persist() {
-    if (ending_ != Ending::none) return;
+bool EditSession::persist() { return !failedToStore(); }
+
+bool EditSession::store(std::function<void()> resolved) {
+    const std::exception_ptr failure = failedToStore();
+    if (!failure) return true;
+    const bool asking = awaitingAnswer_.has_value();
+    if (!asking) awaitingAnswer_.emplace();
+    if (resolved) awaitingAnswer_->push_back(std::move(resolved));
+    // One question at a time: whoever else waits for this edit meanwhile goes by the same answer.
+    if (!asking) askAfterFailedStore(alertText(failure));
+    return false;
+}
+
+void EditSession::askAfterFailedStore(const QString& reason) {
+    // Not inside the caller's event (a close, a click): the alert runs a loop of its own.
+    auto self = shared_from_this();
+    onGuiThread([self, reason] {
+        const bool retry = self->env_->alerts->confirm(
+            {"Annotations could not be saved", self->filename() + ": " + reason, "Retry", "Discard"});
+        if (retry) {
+            if (const std::exception_ptr failure = self->failedToStore()) return self->askAfterFailedStore(alertText(failure));
+        }
+        std::vector<std::function<void()>> waiting = std::move(*self->awaitingAnswer_);
+        self->awaitingAnswer_.reset();
+        for (auto& then : waiting) then();
+    });
+}
+
+std::exception_ptr EditSession::failedToStore() {
+    const std::exception_ptr failure = writeAnnotations();
+    if (failure) env_->log.error("annotation persist failed: " + describe(failure));
+    return failure;
+}
+
+std::exception_ptr EditSession::writeAnnotations() {
+    if (ending_ != Ending::none) return nullptr;
     if (request_.storedAnnotationsUnreadable) {
         env_->log.error("annotation persist skipped: the stored annotations of " + filename() +
                         " could not be read and are kept as they are");
-        return;
+        return nullptr;
     }
     const PolicyKit::SidecarMode mode = request_.policy.sidecarMode;
-    if (mode == PolicyKit::SidecarMode::off) return;
+    if (mode == PolicyKit::SidecarMode::off) return nullptr;
     const SidecarKit::SidecarDocument document(
         SidecarKit::SidecarDocument::currentVersion,
         {filename(), request_.image.width(), request_.image.height(), 1.0}, {request_.modeName, false},
@@ -275,13 +322,23 @@ void EditSession::persist() {
             SidecarKit::SidecarStore::embed(document, path());
         }
     } catch (...) {
-        env_->log.error("annotation persist failed: " + describe(std::current_exception()));
+        return std::current_exception();
     }
+    return nullptr;
 }
 
 void EditSession::persistBeforeQuit() {
     persist();
     if (ending_ == Ending::none) ending_ = Ending::quit;
+}
+
+void EditSession::storeBeforeQuit(std::function<void()> leave) {
+    auto self = shared_from_this();
+    const auto last = [self, leave = std::move(leave)] {
+        if (self->ending_ == Ending::none) self->ending_ = Ending::quit;
+        if (leave) leave();
+    };
+    if (store(last)) last();
 }
 
 } // namespace BrindlecastApp::Pipeline

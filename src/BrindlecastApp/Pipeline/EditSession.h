@@ -5,8 +5,11 @@
 #include "ExportKit/ExportTypes.h"
 
 #include <QString>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace BrindlecastApp {
 class ReviewViewModel;
@@ -51,10 +54,20 @@ public:
     // Opens another library capture in the editor.
     void selectRecent(const QString& imagePath);
     // Stores the annotations as the policy of the opening says: beside the image, inside it, or
-    // not at all. Also what Done and closing the window do.
-    void persist();
+    // not at all. True when they are stored or need no storing; a failure is logged, and false.
+    bool persist();
+    // The same for a store the user counts on (Done, closing the window, another capture taking
+    // the window, quitting): when writing fails, the user is asked on the next turn
+    // ("Annotations could not be saved", the reason, Retry or Discard) and `resolved` runs once
+    // the annotations are stored or the user discarded them. True when stored at once.
+    bool store(std::function<void()> resolved = nullptr);
     // The last store of an edit still open when the application quits.
     void persistBeforeQuit();
+    // The same through store(): `leave` runs once the annotations are stored or discarded.
+    void storeBeforeQuit(std::function<void()> leave);
+    // The companion that was still being prepared when the edit opened, or nothing when there is
+    // none after all. Exports under a backdrop wait for it.
+    void companionReady(const std::optional<QImage>& companion);
 
 private:
     EditSession(Environment env, EditorRequest request);
@@ -64,6 +77,13 @@ private:
                      const std::function<void(bool delivered)>& finished);
     void commitFlattened(const QByteArray& png);
     void moveToTrash();
+    // Writes the annotations; the failure, if any.
+    std::exception_ptr writeAnnotations();
+    // The same with the failure logged.
+    std::exception_ptr failedToStore();
+    // Asks on the next turn whether to retry (asking again when that fails too) or discard, then
+    // runs what waits for the answer.
+    void askAfterFailedStore(const QString& reason);
 
     Environment env_;
     EditorRequest request_;
@@ -71,6 +91,10 @@ private:
     std::unique_ptr<ReviewViewModel> viewModel_;
     Ending ending_ = Ending::none;
     bool flattening_ = false;
+    bool companionPending_ = false;
+    std::vector<std::function<void()>> afterCompanion_;
+    // While the user is asked about a failed store: what runs once it is stored or discarded.
+    std::optional<std::vector<std::function<void()>>> awaitingAnswer_;
 };
 
 } // namespace BrindlecastApp::Pipeline

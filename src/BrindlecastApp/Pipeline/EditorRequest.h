@@ -26,6 +26,8 @@ struct EditorRequest {
     std::vector<SidecarKit::Annotation> seedAnnotations;
     // The desktop-less companion, for backdrops.
     std::optional<QImage> contentImage;
+    // The companion is still being prepared; EditSession::companionReady brings it.
+    bool contentImagePending = false;
     // The watermark `image` carries, when this run drew it.
     std::optional<WatermarkStamp> stamp;
     // The stored annotations exist but could not be read: this edit must never write over them.

@@ -72,7 +72,7 @@ void EditorWindowPresenter::presentPreview(std::shared_ptr<ReviewViewModel> mode
     // Whatever was shown keeps what the user did to it.
     if (isShowing()) {
         controller_->commitPendingTextEdit();
-        if (current_) current_->persist();
+        if (current_) current_->store();
     }
     current_ = nullptr;
     show(content);
@@ -102,11 +102,17 @@ EditorContent EditorWindowPresenter::contentFor(const std::shared_ptr<EditSessio
     content.onCopy = [weak](CopyOutcome outcome) {
         if (const std::shared_ptr<EditSession> alive = weak.lock()) alive->copy(std::move(outcome));
     };
-    content.onDone = run(&EditSession::persist);
+    content.onDone = [weak](std::function<void()> finished) {
+        const std::shared_ptr<EditSession> alive = weak.lock();
+        if (!alive || alive->store(finished)) finished();
+    };
     content.onExportFolder = run(&EditSession::exportToFolder);
     content.onFlatten = run(&EditSession::flatten);
     content.onSettings = run(&EditSession::showSettings);
-    content.onPersist = run(&EditSession::persist);
+    content.onPersist = [weak](std::function<void()> resolved) {
+        const std::shared_ptr<EditSession> alive = weak.lock();
+        return !alive || alive->store(std::move(resolved));
+    };
     content.onDeleteImage = [weak](bool ask) {
         if (const std::shared_ptr<EditSession> alive = weak.lock()) alive->deleteImage(ask);
     };

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Pipeline/EditorRequest.h"
 #include "BrindlecastApp/Pipeline/PipelineEnvironment.h"
 
+#include <functional>
 #include <memory>
 
 namespace BrindlecastApp {
@@ -37,13 +38,17 @@ public:
 };
 
 // Puts one capture in front of the user in the editor: builds its edit (view model and actions)
-// and shows it, reusing the visible window. Without a host nothing is shown.
-void openEditor(const Environment& env, EditorRequest request);
+// and shows it, reusing the visible window. Without a host nothing is shown. Returns the edit.
+std::shared_ptr<EditSession> openEditor(const Environment& env, EditorRequest request);
 
 // Stores the shown edit's annotations after committing an inline text edit in progress: when the
 // desktop session saves its state. An edit that was deleted or flattened stores nothing.
 void persistOpenEdit(const Environment& env);
 // The same, once, as the application quits: the edit stores nothing after that.
 void persistOpenEditBeforeQuit(const Environment& env);
+// The same before the application is asked to end (Quit, a termination signal): `leave` runs
+// once the annotations are stored, or, when storing fails, once the user retried successfully or
+// discarded them.
+void storeOpenEditBeforeLeaving(const Environment& env, std::function<void()> leave);
 
 } // namespace BrindlecastApp::Pipeline

@@ -13,6 +13,7 @@
 #include "CaptureKit/X11Connection.h"
 #include "CaptureKit/X11ScreenContentProvider.h"
 #include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/SharedRecognizers.h"
 #include "ExportKit/Clipboard.h"
 #include "PolicyKit/PreferenceStore.h"
 #include "Support/UserDefaults.h"
@@ -26,6 +27,12 @@ namespace BrindlecastApp::Pipeline {
 namespace {
 
 constexpr const char* kPreferenceDomain = "app.brindlecast";
+
+// Text detection alone: the face search is left out.
+class NoFaces final : public DetectionKit::FaceDetector {
+public:
+    std::vector<Support::Rect> detectFaces(const QImage&) override { return {}; }
+};
 
 } // namespace
 
@@ -65,6 +72,11 @@ Environment makeLiveEnvironment(LiveWiring wiring) {
         static const DetectionKit::PIIDetector detector;
         return detector.detect(image, patterns);
     };
+    env->detectText = [](const QImage& image, const std::vector<DetectionKit::PatternInput>& patterns) {
+        static const DetectionKit::PIIDetector detector(DetectionKit::sharedTextRecognizer(), std::make_shared<NoFaces>());
+        return detector.detect(image, patterns);
+    };
+    env->prepareDetection = DetectionKit::prepareSharedRecognizers;
     env->now = [] { return QDateTime::currentDateTime(); };
     // The process's one preference file object: settings, theme and policy all read through it.
     env->takePreferencesMovedAside = [] { return Support::UserDefaults::standard().takeFilesMovedAside(); };

@@ -43,6 +43,12 @@ struct PipelineEnvironment {
     std::function<std::optional<QString>()> frontmostApplicationID;
     // Personal-data detection over one image; throws when the image cannot be examined. Any thread.
     std::function<DetectionKit::DetectionResult(const QImage&, const std::vector<DetectionKit::PatternInput>&)> detect;
+    // The same over the image's text alone, no faces (they are never mandatory): what a companion
+    // is searched with. Left empty, `detect` serves. Any thread.
+    std::function<DetectionKit::DetectionResult(const QImage&, const std::vector<DetectionKit::PatternInput>&)> detectText;
+    // Starts loading the detection engines and returns at once, so that they load while the
+    // screen is read or the selection made. May be left empty. Any thread.
+    std::function<void()> prepareDetection;
     // The current time, in the local time zone. Any thread.
     std::function<QDateTime()> now;
     // Where damaged preference files were moved aside since the last call, each given once; the

@@ -11,7 +11,10 @@
 #include "SidecarKit/SidecarStore.h"
 #include "Support/ImageFiles.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 
 namespace BrindlecastApp::Pipeline {
 
@@ -32,14 +35,29 @@ struct Reopened {
     std::optional<WatermarkStamp> stamp;
 };
 
+// Reopening's own workers: a reopen that takes long (a large capture, a slow disk) waits for one of
+// these, while captures and exports go on on theirs.
+// Owned by the application, so it goes, its reopens finished, while all they use is still there;
+// without an application (nothing to show a capture in), the shared workers.
+QThreadPool* reopenWorkers() {
+    static QPointer<QThreadPool> pool;
+    if (!pool && QCoreApplication::instance()) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(2);
+    }
+    return pool;
+}
+
 // A reason as the middle of a sentence: without its closing full stop.
 QString clause(QString reason) {
     while (reason.endsWith('.')) reason.chop(1);
     return reason;
 }
 
-Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
+Reopened readCapture(const PipelineEnvironment& env, const QString& path, int ticket) {
     Reopened r;
+    // Asked for another capture while this one waited for a worker: it would be dropped anyway.
+    if (env.reopenRequests && !env.reopenRequests->isLatest(ticket)) return r;
     r.image = Support::ImageFiles::readOwnImage(path, &r.decodeError);
     if (r.image.isNull()) return r;
 
@@ -81,7 +99,7 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path) {
 
 void openExisting(const Environment& env, const QString& path) {
     const int ticket = env->reopenRequests ? env->reopenRequests->begin() : 0;
-    inBackground<Reopened>([env, path] { return readCapture(*env, path); },
+    inBackground<Reopened>([env, path, ticket] { return readCapture(*env, path, ticket); },
                            [env, path, ticket](Outcome<Reopened> outcome) {
                                if (env->reopenRequests && !env->reopenRequests->isLatest(ticket)) return;
                                const QString filename = QFileInfo(path).fileName();
@@ -127,7 +145,8 @@ void openExisting(const Environment& env, const QString& path) {
                                                                 "again: " + clause(reason) +
                                                          ". Only the redactions already in the screenshot apply.");
                                }
-                           });
+                           },
+                           reopenWorkers());
 }
 
 } // namespace BrindlecastApp::Pipeline

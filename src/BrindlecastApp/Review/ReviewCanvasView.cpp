@@ -12,6 +12,7 @@
 #include "ExportKit/BitmapCoordinates.h"
 #include "ExportKit/Clipboard.h"
 #include "Support/Fonts.h"
+#include "Support/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -444,7 +445,7 @@ void ReviewCanvasView::copyText(const Rect& rect) {
             self->copying_ = false;
             self->finishCopy(text, failed, rect);
         });
-        watcher->setFuture(QtConcurrent::run([extract = self->services_.extractText, image = self->model_->image(), rect,
+        watcher->setFuture(QtConcurrent::run(&Support::workerPool(), [extract = self->services_.extractText, image = self->model_->image(), rect,
                                               excluded = CopyTextAreas::excluded(*self->model_)]() -> std::pair<QString, bool> {
             try {
                 return {extract(image, rect, excluded), false};

@@ -3,6 +3,7 @@
 
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "Support/Log.h"
+#include "Support/WorkerPool.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
@@ -92,7 +93,7 @@ void ReviewViewModel::startDetection(std::vector<DetectionKit::PatternInput> pat
         // Last: the owner learns of it with the model settled.
         if (found && !found->unfinished.empty() && onUnfinishedPatterns_) onUnfinishedPatterns_(found->unfinished);
     });
-    watcher->setFuture(QtConcurrent::run([detect = detect_, image = image_, patterns = std::move(patterns)]() -> Found {
+    watcher->setFuture(QtConcurrent::run(&Support::workerPool(), [detect = detect_, image = image_, patterns = std::move(patterns)]() -> Found {
         try {
             return detect(image, patterns);
         } catch (const std::exception& error) {

@@ -75,6 +75,11 @@ const QStringList& ReviewViewModel::colorSwatches() {
     return swatches;
 }
 
+void ReviewViewModel::setContentImage(QImage image) {
+    contentImage_ = std::move(image);
+    announce(&ReviewViewModel::backdropChanged);
+}
+
 const QImage& ReviewViewModel::activeImage() const {
     if (std::holds_alternative<ExportKit::Backdrop::None>(backdrop_.style) || !contentImage_) return image_;
     return *contentImage_;

@@ -78,7 +78,10 @@ public:
 
     // --- Fixed at construction ------------------------------------------------------------------
     const QImage& image() const { return image_; }
+    // The desktop-less companion; one prepared after the editor opened arrives by setContentImage.
     const std::optional<QImage>& contentImage() const { return contentImage_; }
+    // Announced as a backdrop change: under a backdrop the canvas shows it from now on.
+    void setContentImage(QImage image);
     const ExportKit::DestinationSet& allowedDestinations() const { return allowedDestinations_; }
     const std::vector<DetectionKit::PatternInput>& piiPatterns() const { return piiPatterns_; }
     double pixelsPerPoint() const { return pixelsPerPoint_; }

@@ -1,12 +1,8 @@
 #include "BrindlecastApp/Settings/ApplicationCatalog.h"
 
-#include "BrindlecastApp/Design/Symbols.h"
 #include "CaptureKit/AppIdentity.h"
 #include "CaptureKit/DesktopEntry.h"
 
-#include <QFileInfo>
-#include <QPainter>
-#include <QPixmap>
 #include <QSet>
 
 #include <algorithm>
@@ -63,29 +59,6 @@ std::vector<ApplicationEntry> ApplicationCatalog::pickable(const std::vector<Cap
 ApplicationEntry ApplicationCatalog::describe(const QString& id) const {
     if (std::optional<ApplicationEntry> found = entry(id)) return *found;
     return {id, id, QString()};
-}
-
-QIcon ApplicationCatalog::genericIcon() {
-    QIcon icon = QIcon::fromTheme("application-x-executable");
-    if (!icon.isNull()) return icon;
-    // No icon theme at all: a window symbol stands for any application.
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    Symbols::paint(painter, "macwindow", QRectF(4, 4, 56, 56), QColor::fromRgb(142, 142, 147));
-    painter.end();
-    return QIcon(pixmap);
-}
-
-QIcon ApplicationCatalog::icon(const QString& iconName) {
-    if (iconName.isEmpty()) return genericIcon();
-    if (QFileInfo(iconName).isAbsolute()) {
-        const QIcon file(iconName);
-        return file.availableSizes().isEmpty() && !QFileInfo::exists(iconName) ? genericIcon() : file;
-    }
-    const QIcon themed = QIcon::fromTheme(iconName);
-    return themed.isNull() ? genericIcon() : themed;
 }
 
 } // namespace BrindlecastApp

@@ -2,7 +2,6 @@
 
 #include "CaptureKit/WindowInfo.h"
 
-#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +11,7 @@
 namespace BrindlecastApp {
 
 // An application as the settings name it: its ID (a desktop-file ID, or what a window goes by),
-// the name to show and the icon name of its desktop entry.
+// the name to show and the icon name of its desktop entry (ApplicationIcons reads the icon).
 struct ApplicationEntry {
     QString id;
     QString name;
@@ -42,11 +41,6 @@ public:
     // How a blocked application is shown: its entry's name and icon, or the ID itself and the
     // generic application icon when no entry has that ID.
     ApplicationEntry describe(const QString& id) const;
-
-    // The icon of an entry's icon name; the generic application icon when it names none or the
-    // icon theme has no such icon.
-    static QIcon icon(const QString& iconName);
-    static QIcon genericIcon();
 
 private:
     struct Installed {

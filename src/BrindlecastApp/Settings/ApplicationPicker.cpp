@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Settings/ApplicationIcons.h"
 #include "BrindlecastApp/Settings/SettingsControlStyle.h"
 #include "CaptureKit/X11ScreenContentProvider.h"
 #include "Support/Log.h"
@@ -12,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <exception>
 
 namespace BrindlecastApp {
@@ -42,12 +44,24 @@ ApplicationPicker::ApplicationPicker(std::vector<ApplicationEntry> entries, QWid
     list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     list_->header()->setStretchLastSection(false);
+    // Icons are read on a worker (an entry's icon may be any file); the window symbol stands in.
+    const qreal scale = devicePixelRatioF();
+    const int pixels = int(std::ceil(list_->iconSize().width() * scale));
+    const auto iconOf = [scale](const QImage& image) {
+        QPixmap pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(scale);
+        return QIcon(pixmap);
+    };
+    const QIcon placeholder = iconOf(ApplicationIcons::placeholder(pixels));
     for (const ApplicationEntry& entry : entries) {
         // Item texts are plain text in a model: names and IDs are never read as markup.
         auto* item = new QTreeWidgetItem(list_, {entry.name, entry.id});
-        item->setIcon(0, ApplicationCatalog::icon(entry.iconName));
+        item->setIcon(0, placeholder);
         item->setData(0, kIDRole, entry.id);
         item->setToolTip(0, entry.id);
+        // The items live as long as the list.
+        ApplicationIcons::shared().request(entry.iconName, pixels, list_,
+                                           [item, iconOf](const QImage& image) { item->setIcon(0, iconOf(image)); });
     }
 
     auto* cancel = new GlassButton(tr("Cancel"), std::nullopt, GlassButton::Role::plain, [this] { reject(); });

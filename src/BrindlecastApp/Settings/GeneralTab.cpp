@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Settings/GeneralTab.h"
 
+#include "BrindlecastApp/Channel/Channel.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Tokens.h"
 #include "BrindlecastApp/Design/GlassButton.h"
@@ -13,6 +14,8 @@
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -47,8 +50,9 @@ QString GeneralTab::abbreviatedPath(const QString& folder) {
     return folder;
 }
 
-GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, FolderChooser chooser, QWidget* parent)
-    : QWidget(parent), settings_(settings), resolvePolicy_(std::move(resolvePolicy)),
+GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, ForcedKeyReader isForced, FolderChooser chooser,
+                       QWidget* parent)
+    : QWidget(parent), settings_(settings), resolvePolicy_(std::move(resolvePolicy)), isForced_(std::move(isForced)),
       chooser_(chooser ? std::move(chooser) : FolderChooser(&chooseFolder)) {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* page = new QVBoxLayout(this);
@@ -61,6 +65,10 @@ GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, Fold
     auto* startup = new SettingsCard;
     startup->setRows({loginRow_});
     page->addWidget(makeSettingsSection(tr("STARTUP"), startup));
+
+    updatesSection_ = makeSettingsSection(tr("UPDATES"), updatesCard());
+    updatesSection_->installEventFilter(this);
+    page->addWidget(updatesSection_);
 
     auto* library = new SettingsCard;
     library->setRows({libraryRow()});
@@ -93,6 +101,38 @@ GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, Fold
     refresh();
 }
 
+QWidget* GeneralTab::updatesCard() {
+    // Each row asks for the opposite of what it shows.
+    checksRow_ = new SettingsCheckRow(tr("Check for updates automatically"), false, false, [this] {
+        writeUpdateSwitch(&UpdateProvider::setAutomaticallyChecksForUpdates, !checksRow_->isOn());
+    });
+    updatesRow_ = new SettingsCheckRow(tr("Download and install updates automatically"), false, false, [this] {
+        writeUpdateSwitch(&UpdateProvider::setAutomaticallyDownloadsUpdates, !updatesRow_->isOn());
+    });
+    auto* card = new SettingsCard;
+    card->setRows({checksRow_, updatesRow_});
+    return card;
+}
+
+void GeneralTab::writeUpdateSwitch(void (UpdateProvider::*set)(bool), bool on) {
+    if (const std::shared_ptr<UpdateProvider> updater = Channel::current().updater) (updater.get()->*set)(on);
+    // The rows show what the updater reports now: one that ignored the write leaves them as they were.
+    readUpdateSwitches();
+}
+
+void GeneralTab::readUpdateSwitches() {
+    const std::shared_ptr<UpdateProvider> updater = Channel::current().updater;
+    if (!updater) return;
+    checksRow_->setOn(updater->automaticallyChecksForUpdates());
+    updatesRow_->setOn(updater->automaticallyDownloadsUpdates());
+}
+
+bool GeneralTab::eventFilter(QObject* watched, QEvent* event) {
+    // Read again whenever the section comes on screen: the updater may have changed them itself.
+    if (watched == updatesSection_ && event->type() == QEvent::Show) readUpdateSwitches();
+    return QWidget::eventFilter(watched, event);
+}
+
 QWidget* GeneralTab::libraryRow() {
     auto* row = new QWidget;
     row->setAttribute(Qt::WA_TranslucentBackground);
@@ -113,10 +153,21 @@ QWidget* GeneralTab::libraryRow() {
     return row;
 }
 
+QString GeneralTab::nearestExistingFolder(const QString& folder) {
+    QString candidate = QDir::cleanPath(folder);
+    while (!candidate.isEmpty() && !QFileInfo(candidate).isDir()) {
+        const QString parent = QFileInfo(candidate).path();
+        if (parent == candidate) break;
+        candidate = parent;
+    }
+    return QFileInfo(candidate).isDir() ? candidate : QDir::homePath();
+}
+
 void GeneralTab::chooseLibrary() {
     // The folder is neither created nor checked here: the first capture or "Show Screenshots
-    // Folder" creates it.
-    if (const std::optional<QString> folder = chooser_(window(), settings_->libraryLocation()); folder && !folder->isEmpty())
+    // Folder" creates it. Until then the panel opens where it will be.
+    const QString start = nearestExistingFolder(settings_->libraryLocation());
+    if (const std::optional<QString> folder = chooser_(window(), start); folder && !folder->isEmpty())
         settings_->setLibraryLocation(*folder);
 }
 
@@ -124,6 +175,11 @@ void GeneralTab::refresh() {
     const bool locked = resolvePolicy_ && startAtLoginLocked(resolvePolicy_());
     loginRow_->setLocked(locked);
     loginRow_->setOn(locked || settings_->startAtLogin());
+    const std::shared_ptr<UpdateProvider> updater = Channel::current().updater;
+    updatesSection_->setVisible(updater && updater->supportsAutoUpdateSettings());
+    // A forced key only locks its row; the row keeps showing what the updater reports.
+    checksRow_->setLocked(isForced_ && isForced_(kAutomaticChecksKey));
+    updatesRow_->setLocked(isForced_ && isForced_(kAutomaticUpdatesKey));
     using Getter = bool (AppSettings::*)() const;
     const Getter getters[] = {&AppSettings::openEditorAfterCapture, &AppSettings::showFloatingThumbnail,
                               &AppSettings::copyToClipboardAutomatically, &AppSettings::playCaptureSound,

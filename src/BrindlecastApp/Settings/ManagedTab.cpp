@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Design/IconView.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Symbols.h"
+#include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Tokens.h"
@@ -30,14 +31,16 @@ namespace {
 
 QColor chipFill(const Tokens& t) { return t.isDark() ? Design::white(0.09) : Design::black(0.05); }
 
-// A value on a small capsule, in the secondary text colour.
+// A value on a small capsule, in the secondary text colour; its figures are tabular, so counts
+// line up from row to row.
 class ValueChip : public QWidget {
 public:
     explicit ValueChip(QString text) : text_(std::move(text)) {
+        setObjectName("valueChip");
         setAccessibleName(text_);
         font_ = SettingsControlStyle::font(12, QFont::Medium);
         const QFontMetricsF m(font_);
-        setFixedSize(int(std::ceil(m.horizontalAdvance(text_))) + 18, int(std::ceil(m.height())) + 6);
+        setFixedSize(int(std::ceil(TabularDigits::horizontalAdvance(font_, text_))) + 18, int(std::ceil(m.height())) + 6);
     }
 
 protected:
@@ -50,7 +53,7 @@ protected:
         painter.drawRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
         painter.setFont(font_);
         painter.setPen(t.secondaryText());
-        painter.drawText(rect(), Qt::AlignCenter, text_);
+        TabularDigits::draw(painter, QRectF(rect()), text_, Qt::AlignHCenter);
     }
 
 private:

@@ -4,9 +4,11 @@
 #include "BrindlecastApp/Settings/SettingsControlStyle.h"
 
 #include <QFrame>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -25,6 +27,11 @@ constexpr int kKeyColumnWidth = 210;
 
 QString onOff(bool on) { return on ? "on" : "off"; }
 QString trueFalse(bool on) { return on ? "true" : "false"; }
+
+constexpr int kCalloutLinesHeight = 104; // about six lines; the rest scroll
+constexpr int kMaxValueLength = 4000;    // a value is a line of the table, not the file
+
+QString cut(const QString& text, int length) { return text.size() <= length ? text : text.left(length - 1) + u'…'; }
 
 QString joined(const QStringList& parts, const QString& whenEmpty) {
     return parts.isEmpty() ? whenEmpty : parts.join(", ");
@@ -78,6 +85,38 @@ private:
     QFont font_;
 };
 
+// The callout's scrolling lines: as tall as the wrapped lines need at the width it is given, up
+// to a cap, past which they scroll.
+class CalloutLines : public QScrollArea {
+public:
+    CalloutLines(QWidget* lines, int cap) : cap_(cap) {
+        setObjectName("diagnosticsScroll");
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setStyleSheet("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }");
+        setWidget(lines);
+    }
+
+    QSize sizeHint() const override {
+        const int width = viewport()->width();
+        const int height = width > 0 && widget()->hasHeightForWidth() ? widget()->heightForWidth(width)
+                                                                         : widget()->sizeHint().height();
+        return {widget()->sizeHint().width(), std::min(height, cap_)};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        if (event->oldSize().width() != event->size().width()) updateGeometry(); // the lines wrap anew
+    }
+
+private:
+    int cap_;
+};
+
 QLabel* symbolLabel(const QString& name, int side, const QColor& color, qreal scale) {
     auto* label = new QLabel;
     QImage image = Symbols::image(name, int(side * scale), color);
@@ -121,6 +160,30 @@ std::vector<PolicyDiagnosticsRow> PolicyDiagnosticsView::rows(const EffectivePol
         {Key::sidecarMode, rawValue(policy.sidecarMode), storageSource},
         {Key::lockAgent, onOff(policy.lockAgent), source(Key::lockAgent)},
     };
+}
+
+QStringList PolicyDiagnosticsView::calloutLines(const QStringList& diagnostics) {
+    QHash<QString, int> seen; // line -> index in `order`
+    std::vector<std::pair<QString, int>> order;
+    for (const QString& line : diagnostics) {
+        const auto it = seen.constFind(line);
+        if (it != seen.constEnd()) {
+            ++order[size_t(*it)].second;
+            continue;
+        }
+        seen.insert(line, int(order.size()));
+        order.emplace_back(line, 1);
+    }
+    QStringList lines;
+    qsizetype shown = 0;
+    for (const auto& [line, count] : order) {
+        if (lines.size() == kMaxCalloutLines) break;
+        const QString text = cut(line, kMaxLineLength);
+        lines << (count == 1 ? text : tr("%1 (×%2)").arg(text).arg(count));
+        shown += count;
+    }
+    if (shown < diagnostics.size()) lines << tr("…and %1 more").arg(diagnostics.size() - shown);
+    return lines;
 }
 
 int PolicyDiagnosticsView::managedCount(const std::vector<PolicyDiagnosticsRow>& rows) {
@@ -209,13 +272,21 @@ QWidget* PolicyDiagnosticsView::makeCallout() {
     title->addWidget(heading);
     title->addStretch(1);
     layout->addLayout(title);
-    for (const QString& line : diagnostics_) {
+    auto* lines = new QWidget;
+    lines->setObjectName("diagnosticLines");
+    auto* linesLayout = new QVBoxLayout(lines);
+    linesLayout->setContentsMargins(0, 0, 0, 0);
+    linesLayout->setSpacing(4);
+    for (const QString& line : calloutLines(diagnostics_)) {
         QLabel* text = plainText(line, SettingsControlStyle::font(10));
         text->setObjectName("diagnosticLine");
         text->setWordWrap(true);
         text->setPalette(orange);
-        layout->addWidget(text);
+        linesLayout->addWidget(text);
     }
+    // The lines scroll inside the callout, which stays a few lines tall, so the table below
+    // keeps its room whatever the resolver reported.
+    layout->addWidget(new CalloutLines(lines, kCalloutLinesHeight));
     return callout;
 }
 
@@ -231,7 +302,7 @@ QWidget* PolicyDiagnosticsView::rowWidget(const PolicyDiagnosticsRow& entry) {
     QLabel* key = plainText(entry.key, SettingsControlStyle::monospacedFont(12, QFont::Medium));
     key->setFixedWidth(kKeyColumnWidth);
     line->addWidget(key, 0, Qt::AlignTop);
-    QLabel* value = plainText(entry.value, SettingsControlStyle::font(12));
+    QLabel* value = plainText(cut(entry.value, kMaxValueLength), SettingsControlStyle::font(12));
     value->setObjectName("value");
     value->setForegroundRole(QPalette::PlaceholderText);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -34,6 +34,14 @@ public:
     // "DEFAULT", "USER" or "MANAGED".
     static QString capsuleLabel(PolicyKit::PolicySource source);
 
+    // The callout's lines: each distinct resolver line once, where it first appears, with how
+    // often it appears; at most `kMaxCalloutLines` of them, each cut to `kMaxLineLength`
+    // characters, then one line that counts the resolver lines left out. A managed file can hold
+    // hundreds of thousands of bad entries, and a window needs none of them twice to be read.
+    static constexpr int kMaxCalloutLines = 200;
+    static constexpr int kMaxLineLength = 400;
+    static QStringList calloutLines(const QStringList& diagnostics);
+
     const QStringList& diagnostics() const { return diagnostics_; }
     QWidget* diagnosticsCallout() const { return callout_; }
 

@@ -42,7 +42,8 @@ QStringList stringList(const std::optional<json>& value) {
 } // namespace
 
 PolicySettings::PolicySettings(PolicyKit::PreferenceStore store, QObject* parent)
-    : QObject(parent), store_(std::move(store)), policy_(EffectivePolicy::resolve(store_).policy) {}
+    : QObject(parent), store_(std::move(store)), policy_(EffectivePolicy::resolve(store_).policy),
+      listSources_(readListSources()) {}
 
 const json& PolicySettings::simulatedManaged() {
     static const json sample = {
@@ -74,13 +75,26 @@ PolicyKit::PreferenceStore PolicySettings::activeStore() const {
 
 void PolicySettings::setSimulateManaged(bool on) {
     simulateManaged_ = on;
-    refresh();
+    resolve(true);
 }
 
-void PolicySettings::refresh() {
-    policy_ = EffectivePolicy::resolve(activeStore()).policy;
-    emit changed();
+PolicySettings::ListSources PolicySettings::readListSources() const {
+    const PolicyKit::PreferenceStore active = activeStore();
+    return {store_.userValue(PolicyKey::blockedBundleIDs), active.managedValue(PolicyKey::blockedBundleIDs),
+            store_.userValue(PolicyKey::piiPatterns), active.managedValue(PolicyKey::piiPatterns),
+            active.managedValue(PolicyKey::allowSidecars)};
 }
+
+void PolicySettings::resolve(bool publishAlways) {
+    EffectivePolicy policy = EffectivePolicy::resolve(activeStore()).policy;
+    ListSources sources = readListSources();
+    const bool differs = !(policy == policy_) || !(sources == listSources_);
+    policy_ = std::move(policy);
+    listSources_ = std::move(sources);
+    if (differs || publishAlways) emit changed();
+}
+
+void PolicySettings::refresh() { resolve(false); }
 
 QStringList PolicySettings::userBlockedBundleIDs() const {
     return stringList(store_.userValue(PolicyKey::blockedBundleIDs));
@@ -143,7 +157,7 @@ bool PolicySettings::storeUserValue(const std::string& key, const std::optional<
 void PolicySettings::write(const std::string& key, const std::optional<json>& value) {
     if (policy_.source(QString::fromStdString(key)) == PolicySource::managed) return;
     storeUserValue(key, value);
-    refresh();
+    resolve(true);
 }
 
 void PolicySettings::setWatermark(const PolicyKit::WatermarkConfig& watermark) {
@@ -168,7 +182,7 @@ void PolicySettings::setUserBlockedBundleIDs(const QStringList& bundleIDs) {
         for (const QString& id : bundleIDs) value->push_back(id.toStdString());
     }
     storeUserValue(PolicyKey::blockedBundleIDs, value);
-    refresh();
+    resolve(true);
 }
 
 void PolicySettings::setBuiltinAction(const QString& detector, PIIAction action) {
@@ -215,7 +229,7 @@ bool PolicySettings::writeUserPatterns(const std::vector<PIIPattern>& patterns) 
         }
     }
     const bool stored = storeUserValue(PolicyKey::piiPatterns, value);
-    refresh();
+    resolve(true);
     return stored;
 }
 

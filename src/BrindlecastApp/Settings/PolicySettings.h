@@ -37,7 +37,9 @@ public:
     bool simulateManaged() const { return simulateManaged_; }
     void setSimulateManaged(bool on);
 
-    // Resolves again and publishes the result, also when nothing changed.
+    // Resolves again and publishes the result when anything the pages show differs from what was
+    // last published: the policy, or the user's or the organisation's lists behind it. Run on
+    // every activation of the window, so an unchanged domain must cost the pages nothing.
     void refresh();
 
     // Readers: each reads the store afresh.
@@ -78,17 +80,29 @@ public:
     static const nlohmann::json& simulatedManaged();
 
 signals:
-    // The policy was resolved again (after every write, refresh and simulation switch).
+    // The policy was resolved again after a write or a simulation switch, or a refresh found
+    // something new.
     void changed();
 
 private:
+    // What the pages are drawn from besides the policy: the raw values the readers interpret.
+    struct ListSources {
+        std::optional<nlohmann::json> userBlocked, managedBlocked, userPatterns, managedPatterns, managedAllowSidecars;
+        friend bool operator==(const ListSources&, const ListSources&) = default;
+    };
+
     PolicyKit::PreferenceStore activeStore() const;
+    ListSources readListSources() const;
+    // Resolves again; publishes always (after a write: the page that wrote redraws from what was
+    // really stored) or only when something differs.
+    void resolve(bool publishAlways);
     // Stores the user's value of `key`; false, after logging, when the file refused it.
     bool storeUserValue(const std::string& key, const std::optional<nlohmann::json>& value);
     bool writeUserPatterns(const std::vector<PolicyKit::PIIPattern>& patterns);
 
     PolicyKit::PreferenceStore store_;
     PolicyKit::EffectivePolicy policy_;
+    ListSources listSources_;
     bool simulateManaged_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Settings/ApplicationCatalog.h"
+#include "BrindlecastApp/Settings/ApplicationIcons.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Settings/MiniSegmented.h"
@@ -13,12 +14,15 @@
 #include "BrindlecastApp/Settings/SettingsSectionHeader.h"
 #include "PolicyKit/EffectivePolicy.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace BrindlecastApp {
 
@@ -31,6 +35,7 @@ constexpr int kSectionSpacing = 22;
 constexpr int kListRowPadding = 9;
 constexpr int kMinimumGap = 12; // before a row's trailing controls
 constexpr int kIconSide = 22;
+constexpr int kRevealMargin = 12; // above and below a row brought into view
 
 std::vector<std::pair<QString, PIIAction>> actionOptions() {
     return {{PrivacyTab::tr("Suggested"), PIIAction::blurSuggested}, {PrivacyTab::tr("Required"), PIIAction::blurMandatory}};
@@ -52,12 +57,20 @@ QWidget* titleStack(const QString& title, const QString& detail, const QFont& de
     return stack;
 }
 
+// The icon is read on a worker (an entry's icon may be any file); the window symbol stands in
+// until it comes.
 QLabel* applicationIcon(const QString& iconName, qreal scale) {
     auto* icon = new QLabel;
     icon->setFixedSize(kIconSide, kIconSide);
-    QPixmap pixmap = ApplicationCatalog::icon(iconName).pixmap(QSize(kIconSide, kIconSide), scale);
-    icon->setPixmap(pixmap);
     icon->setScaledContents(true);
+    const int pixels = int(std::ceil(kIconSide * scale));
+    const auto show = [icon, scale](const QImage& image) {
+        QPixmap pixmap = QPixmap::fromImage(image);
+        pixmap.setDevicePixelRatio(scale);
+        icon->setPixmap(pixmap);
+    };
+    show(ApplicationIcons::placeholder(pixels));
+    ApplicationIcons::shared().request(iconName, pixels, icon, show);
     return icon;
 }
 
@@ -117,30 +130,65 @@ void PrivacyTab::rebuild() {
     if (!policy_) return;
     const QStringList managedApps = policy_->managedBlockedBundleIDs();
     const QStringList userApps = policy_->userBlockedBundleIDs();
-    // Read once per redraw rather than once per row, and only when there is a row to name.
-    catalog_ = managedApps.isEmpty() && userApps.isEmpty() ? ApplicationCatalog() : ApplicationCatalog::loadStandard();
+    if (shownApps_ != std::pair(managedApps, userApps)) {
+        shownApps_ = std::pair(managedApps, userApps);
+        // Read once per redraw rather than once per row, and only when there is a row to name.
+        catalog_ = managedApps.isEmpty() && userApps.isEmpty() ? ApplicationCatalog() : ApplicationCatalog::loadStandard();
 
-    QList<QWidget*> apps;
-    for (const QString& id : managedApps) apps << appRow(id, true);
-    for (const QString& id : userApps) apps << appRow(id, false);
-    apps << addApp_;
-    blockedApps_->setRows(apps);
+        QList<QWidget*> apps;
+        for (const QString& id : managedApps) apps << appRow(id, true);
+        for (const QString& id : userApps) apps << appRow(id, false);
+        apps << addApp_;
+        blockedApps_->setRows(apps);
+    }
 
+    const std::vector<PIIPattern> managedPatterns = policy_->managedPIIPatterns();
     QList<QWidget*> detectors;
-    for (const auto& [name, title] : builtinDetectors()) detectors << builtinRow(name, title);
+    for (const auto& [name, title] : builtinDetectors()) {
+        const bool managed = named(managedPatterns, name);
+        const QString key = QString("%1|%2|%3").arg(name).arg(managed).arg(rawValue(policy_->builtinAction(name)));
+        detectors << detectorRows_.row(key, [&, name = name, title = title] { return builtinRow(name, title, managed); });
+    }
+    detectorRows_.finish();
     detectors_->setRows(detectors);
 
     QList<QWidget*> patterns;
-    for (const PIIPattern& pattern : policy_->managedCustomPatterns()) patterns << customPatternRow(pattern, true);
-    for (const PIIPattern& pattern : policy_->customPatterns()) patterns << customPatternRow(pattern, false);
+    QWidget* revealed = nullptr;
+    listedPatternNames_.clear();
+    const auto patternRow = [&](const PIIPattern& pattern, bool managed) {
+        listedPatternNames_.insert(pattern.name);
+        const QString key = QStringList{managed ? "managed" : "user", pattern.name, pattern.regex, rawValue(pattern.action)}.join('\n');
+        QWidget* row = patternRows_.row(key, [&] { return customPatternRow(pattern, managed); });
+        if (!managed && revealPattern_ == pattern.name) revealed = row;
+        return row;
+    };
+    for (const PIIPattern& pattern : policy_->managedCustomPatterns()) patterns << patternRow(pattern, true);
+    for (const PIIPattern& pattern : policy_->customPatterns()) patterns << patternRow(pattern, false);
+    patternRows_.finish();
     QWidget* shown = addingPattern_ ? static_cast<QWidget*>(draftRow_) : static_cast<QWidget*>(addPattern_);
     QWidget* kept = addingPattern_ ? static_cast<QWidget*>(addPattern_) : static_cast<QWidget*>(draftRow_);
     patterns << shown;
     // The page keeps the row it does not show (the draft keeps what was typed while hidden).
+    moveFocusToCardFrom(kept);
     kept->hide();
-    kept->setParent(this);
+    if (kept->parentWidget() != this) kept->setParent(this);
     patterns_->setRows(patterns);
     draftRow_->revalidate();
+    if (revealed) {
+        revealPattern_.reset();
+        reveal(revealed);
+    }
+}
+
+void PrivacyTab::reveal(QWidget* row) {
+    for (QWidget* ancestor = parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(ancestor)) {
+            // The row has its place once the page around it is laid out again.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            area->ensureWidgetVisible(row, 0, kRevealMargin);
+            return;
+        }
+    }
 }
 
 QWidget* PrivacyTab::appRow(const QString& bundleID, bool managed) {
@@ -160,8 +208,7 @@ QWidget* PrivacyTab::appRow(const QString& bundleID, bool managed) {
     return row;
 }
 
-QWidget* PrivacyTab::builtinRow(const QString& name, const QString& title) {
-    const bool managed = policy_->builtinIsManaged(name);
+QWidget* PrivacyTab::builtinRow(const QString& name, const QString& title, bool managed) {
     QWidget* row = makeSettingsRow(kListRowPadding);
     auto* layout = static_cast<QHBoxLayout*>(row->layout());
     layout->addWidget(makeSettingsText(title, SettingsControlStyle::font(13), TextLabel::Tone::primary), 1);
@@ -222,13 +269,14 @@ bool PrivacyTab::draftValid() const { return isValidDraft(draft()); }
 bool PrivacyTab::isValidDraft(const PatternDraft& d) const {
     if (d.regex.isEmpty() || PatternDraftRow::isInvalidExpression(d.regex)) return false;
     if (d.name.isEmpty() || PolicyKit::EffectivePolicy::builtinDetectorNames().contains(d.name)) return false;
-    if (!policy_) return false;
-    return !named(policy_->customPatterns(), d.name) && !named(policy_->managedCustomPatterns(), d.name);
+    // The names listed at the last redraw: a redraw follows every change of the lists.
+    return policy_ && !listedPatternNames_.contains(d.name);
 }
 
 void PrivacyTab::openDraft() {
     addingPattern_ = true;
     rebuild();
+    reveal(draftRow_);
     draftRow_->focusName();
 }
 
@@ -236,11 +284,20 @@ void PrivacyTab::commitDraft() {
     if (!draftValid()) return;
     const PIIPattern pattern = draft().pattern();
     closeDraft();
-    if (policy_) policy_->addCustomPattern(pattern); // its refusals are the ones draftValid excludes
+    revealPattern_ = pattern.name;
+    // Its refusals are the ones draftValid excludes.
+    if (!policy_ || !policy_->addCustomPattern(pattern)) revealPattern_.reset();
+}
+
+void PrivacyTab::moveFocusToCardFrom(QWidget* leaving) {
+    // A focused control that is hidden or disabled hands the focus to the next control, and the
+    // settings page scrolls to wherever that is. The card takes it instead.
+    if (leaving->isAncestorOf(QApplication::focusWidget())) patterns_->setFocus(Qt::OtherFocusReason);
 }
 
 void PrivacyTab::closeDraft() {
     addingPattern_ = false;
+    moveFocusToCardFrom(draftRow_); // emptied, the draft disables the Add button it may hold
     draftRow_->reset();
     rebuild();
 }

@@ -2,9 +2,12 @@
 
 #include "BrindlecastApp/Settings/ApplicationCatalog.h"
 #include "BrindlecastApp/Settings/PatternDraft.h"
+#include "BrindlecastApp/Settings/SettingsRowCache.h"
 #include "PolicyKit/PolicyTypes.h"
 
 #include <QPointer>
+#include <QSet>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -49,12 +52,13 @@ public:
     // built-in detector's nor one already listed. Names are compared exactly, nothing trimmed.
     bool draftValid() const;
 
-    // Redraws every row from the model now (the page does so by itself after each change).
+    // Redraws from the model now (the page does so by itself after each change). Rows whose
+    // content is unchanged are kept as they are, so a redraw costs what changed.
     void rebuild();
 
 private:
     QWidget* appRow(const QString& bundleID, bool managed);
-    QWidget* builtinRow(const QString& name, const QString& title);
+    QWidget* builtinRow(const QString& name, const QString& title, bool managed);
     QWidget* customPatternRow(const PolicyKit::PIIPattern& pattern, bool managed);
     bool isValidDraft(const PatternDraft& draft) const;
     QWidget* section(const QString& title, SettingsCard* card, const QString& caption);
@@ -65,6 +69,10 @@ private:
     void commitDraft();
     void closeDraft();
     void scheduleRebuild();
+    // Scrolls the settings page just enough to show `row` whole.
+    void reveal(QWidget* row);
+    // Moves the keyboard focus to the patterns card when it is inside `leaving`.
+    void moveFocusToCardFrom(QWidget* leaving);
 
     QPointer<PolicySettings> policy_;
     ApplicationChooser chooser_;
@@ -75,6 +83,14 @@ private:
     SettingsAddRow* addPattern_;
     PatternDraftRow* draftRow_;
     ApplicationCatalog catalog_;
+    // The blocked-app lists the card shows (the organisation's, then the user's).
+    std::optional<std::pair<QStringList, QStringList>> shownApps_;
+    SettingsRowCache detectorRows_;
+    SettingsRowCache patternRows_;
+    // Every custom pattern name listed, the organisation's and the user's.
+    QSet<QString> listedPatternNames_;
+    // A pattern just added, brought into view once its row is shown.
+    std::optional<QString> revealPattern_;
     bool addingPattern_ = false;
     bool rebuildPending_ = false;
 };

@@ -4,7 +4,9 @@
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QSet>
 #include <QVBoxLayout>
 
 namespace BrindlecastApp {
@@ -15,27 +17,45 @@ SettingsCard::SettingsCard(QWidget* parent) : QWidget(parent), layout_(new QVBox
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+bool SettingsCard::shows(const QList<QWidget*>& rows) const {
+    if (rows.size() != rows_.size()) return false;
+    for (int i = 0; i < rows.size(); ++i)
+        if (rows_[i].data() != rows[i] || rows[i]->parentWidget() != this) return false;
+    return true;
+}
+
 void SettingsCard::setRows(const QList<QWidget*>& rows) {
-    while (QLayoutItem* item = layout_->takeAt(0)) delete item;
-    qDeleteAll(hairlines_);
-    hairlines_.clear();
+    if (shows(rows)) return;
+    // Showing a row in a visible card lays the card out at once; with the layout off, the rows are
+    // laid out together once at the end instead of once per row.
+    layout_->setEnabled(false);
+    const QSet<QWidget*> next(rows.begin(), rows.end());
     for (const QPointer<QWidget>& old : rows_) {
-        if (old && old->parentWidget() == this && !rows.contains(old.data())) {
-            old->hide();
-            old->deleteLater();
-        }
+        if (!old || old->parentWidget() != this || next.contains(old.data())) continue;
+        if (old->isAncestorOf(QApplication::focusWidget())) setFocus(Qt::OtherFocusReason);
+        old->hide();
+        old->deleteLater();
     }
+    // The items are cheap to make again; the rows themselves are kept. Items are put in directly,
+    // since adding a row that was laid out before would search the whole layout for it.
+    while (QLayoutItem* item = layout_->takeAt(layout_->count() - 1)) delete item;
+    const int lines = std::max(0, int(rows.size()) - 1);
+    while (hairlines_.size() > lines) delete hairlines_.takeLast();
+    while (hairlines_.size() < lines) hairlines_ << new Hairline(Qt::Horizontal, std::nullopt, this);
     rows_.clear();
     for (QWidget* row : rows) {
         if (!rows_.isEmpty()) {
-            auto* line = new Hairline(Qt::Horizontal, std::nullopt, this);
-            hairlines_ << line;
-            layout_->addWidget(line);
+            Hairline* line = hairlines_[rows_.size() - 1];
+            layout_->addItem(new QWidgetItemV2(line));
+            line->show();
         }
-        layout_->addWidget(row);
+        if (row->parentWidget() != this) row->setParent(this);
+        layout_->addItem(new QWidgetItemV2(row));
         row->show();
         rows_ << row;
     }
+    layout_->setEnabled(true);
+    layout_->activate();
 }
 
 QColor SettingsCard::background() const {

@@ -13,6 +13,7 @@
 #include "BrindlecastApp/Settings/AppearanceTab.h"
 #include "BrindlecastApp/Settings/ExportTab.h"
 #include "BrindlecastApp/Settings/ManagedTab.h"
+#include "BrindlecastApp/Settings/OverlayScrollBar.h"
 #include "BrindlecastApp/Settings/PolicySettings.h"
 #include "BrindlecastApp/Settings/SettingsControlStyle.h"
 
@@ -24,6 +25,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
+
+#include <algorithm>
 
 namespace BrindlecastApp {
 
@@ -96,7 +99,8 @@ void SettingsTabButton::setSelected(bool selected) {
 QColor SettingsTabButton::plateFill() const {
     const Tokens t = tokensFor(this);
     QColor fill = t.isDark() ? Design::white(0.09) : Design::black(0.05);
-    if (!selected_) fill.setAlphaF(fill.alphaF() * 0.6 * hover_->amount());
+    // The spring overshoots its ends; the fill's opacity may not.
+    if (!selected_) fill.setAlphaF(fill.alphaF() * 0.6 * std::clamp(hover_->amount(), 0.0, 1.0));
     return fill;
 }
 
@@ -154,6 +158,8 @@ SettingsView::SettingsView(AppSettings* settings, SettingsTab tab, SettingsWindo
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Over the page's right margin, so a page that scrolls keeps the width of one that does not.
+    new OverlayScrollBar(scroll_);
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setAutoFillBackground(false);
     column->addWidget(scroll_, 1);
@@ -190,8 +196,9 @@ QWidget* SettingsView::buildPage(SettingsTab tab) {
     switch (tab) {
     case SettingsTab::general: {
         const PolicyKit::PreferenceStore store = store_;
-        return new GeneralTab(settings_, [store] { return PolicyKit::EffectivePolicy::resolve(store).policy; },
-                              options_.folderChooser);
+        return new GeneralTab(
+            settings_, [store] { return PolicyKit::EffectivePolicy::resolve(store).policy; },
+            [store](const std::string& key) { return store.managedValue(key).has_value(); }, options_.folderChooser);
     }
     case SettingsTab::appearance: return new AppearanceTab;
     case SettingsTab::privacy: return new PrivacyTab(policy_.get(), options_.applicationChooser);
@@ -215,7 +222,7 @@ SettingsWindowController::SettingsWindowController(Theme* theme, AppSettings* se
     auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
-    window_->setFixedSizeMode(QSize(kWidth, kHeight));
+    window_->setFixedSizeMode(QSize(kWidth, kHeight), /*minimisable=*/true);
     if (QScreen* screen = QApplication::primaryScreen())
         window_->move(screen->availableGeometry().center() - window_->rect().center());
     window_->installEventFilter(this);

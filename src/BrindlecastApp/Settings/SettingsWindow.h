@@ -102,8 +102,8 @@ private:
     QPointer<QWidget> page_;
 };
 
-// Builds, shows and keeps one settings window: fixed at 580 x 520, titled "Settings", hidden
-// (not destroyed) when closed. The policy is resolved afresh whenever the window comes on screen,
+// Builds, shows and keeps one settings window: fixed at 580 x 520, titled "Settings", minimisable,
+// hidden (not destroyed) when closed. The policy is resolved afresh whenever the window comes on screen,
 // is restored or becomes active, so a change made elsewhere is shown and never overwritten by a
 // write built from an old resolution; the tab and the page stay as they are.
 class SettingsWindowController : public QObject {

@@ -136,12 +136,13 @@ bool AppDelegate::applicationDidFinishLaunching() {
     connect(instance_.get(), &SingleInstance::activationRequested, this, &AppDelegate::bringForward);
     sharedDelegate = this;
 
-    library().reload();
     settings_->followLoginLock(GeneralTab::startAtLoginLocked(services_.resolvePolicy()));
     wirePipeline();
     createStatusItem();
     installEditMenu();
+    // The keys are taken before the library folder is read: whatever it holds, they answer.
     registerHotkey();
+    library().reload();
     handlePreviewFlags();
     if (!previewOrTest && !services_.captureAuthorized()) showScreenRecordingOnboarding();
     return true;
@@ -337,8 +338,13 @@ void AppDelegate::run(StatusCommand command) {
     case StatusCommand::showSettings: return showSettings();
     case StatusCommand::checkForUpdates: return checkForUpdates();
     case StatusCommand::showAbout: return showAbout();
-    case StatusCommand::quit: QCoreApplication::quit(); return;
+    case StatusCommand::quit: return quit();
     }
+}
+
+void AppDelegate::quit() {
+    if (!pipeline_) return QCoreApplication::quit();
+    Pipeline::storeOpenEditBeforeLeaving(pipeline_, [] { QCoreApplication::quit(); });
 }
 
 void AppDelegate::handleHotKey(int id) {
@@ -369,6 +375,8 @@ void AppDelegate::openOverlay(bool windowPick) {
         if (self && self->overlay_ == overlay) self->dropOverlay();
     };
     overlay_ = overlay;
+    // The detection engines load while the user selects.
+    if (pipeline_ && pipeline_->prepareDetection) pipeline_->prepareDetection();
     overlay->begin();
     if (windowPick && !overlay->isWindowPickMode()) overlay->toggleMode();
 }

@@ -104,6 +104,9 @@ public:
     void showDiagnostics();
     void checkForUpdates();
     void showAbout();
+    // Quit, and the termination signals: the open edit is stored first (when that fails the user
+    // decides, Retry or Discard), then the application ends.
+    void quit();
     void run(StatusCommand command);
     // A global hot key: 3 picks a window, 2 selects a region, anything else takes the display.
     void handleHotKey(int id);

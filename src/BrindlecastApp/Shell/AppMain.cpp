@@ -6,6 +6,7 @@
 #include "BrindlecastApp/Design/PortalSettingsReader.h"
 #include "BrindlecastApp/Shell/LaunchOptions.h"
 #include "BrindlecastApp/Logging/AppLog.h"
+#include "BrindlecastApp/Shell/TerminationSignals.h"
 #include "AuditKit/JournalLogSink.h"
 #include "Support/Fonts.h"
 #include "Support/Log.h"
@@ -46,7 +47,10 @@ int runApplication(int argc, char** argv) {
     PortalSettingsReader portal(DesktopSettings::instance());
     portal.start();
 
+    // A logout or `kill` ends the app as Quit does; a signal during the launch waits for the loop.
+    TerminationSignals termination;
     AppDelegate delegate(QCoreApplication::arguments(), AppDelegate::Services::live());
+    QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
     // Another copy runs and was asked to come forward: this one has nothing left to do.
     if (!delegate.applicationDidFinishLaunching()) return 0;
     return app.exec();

@@ -6,6 +6,7 @@
 #include "BrindlecastApp/Shell/EditMenu.h"
 #include "SidecarKit/SidecarStore.h"
 
+#include <QDir>
 #include <QScreen>
 
 #include <gtest/gtest.h>
@@ -49,6 +50,50 @@ TEST(EditorWindow, DoneStoresOnceAndClosesWithoutASecondStore) {
     Pipeline::persistOpenEditBeforeQuit(e.h.env);
     settle();
     EXPECT_FALSE(stored(path)) << "the close after Done stored again";
+}
+
+// A store that fails (a folder in the way of the annotation file) keeps the window open and asks;
+// Retry stores and closes it once the cause is gone (a Retry that fails too asks again), Discard
+// closes it storing nothing. Through Done and through closing the window alike.
+TEST(EditorWindow, AFailedStoreKeepsTheWindowOpenUntilTheUserRetriesOrDiscards) {
+    struct Row {
+        const char* name;
+        bool viaDone;
+        bool retry;
+        int failedRetries;
+    };
+    for (const Row& row : {Row{"Done, Retry", true, true, 0}, Row{"Done, Discard", true, false, 0},
+                           Row{"close, Retry", false, true, 1}, Row{"close, Discard", false, false, 0}}) {
+        SCOPED_TRACE(row.name);
+        EditorHarness e;
+        const QString path = e.open("Screenshot a.png");
+        e.presenter->shownModel()->setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+        ASSERT_TRUE(QDir().mkpath(Pipeline::sidecarPath(path)));
+        if (row.viaDone) {
+            e.controller()->done();
+        } else {
+            e.window()->close();
+        }
+        EXPECT_TRUE(e.presenter->isShowing());
+        EXPECT_TRUE(e.window()->isVisible());
+        EXPECT_TRUE(e.h.alerts->asked.empty()) << "asked inside the click or the close";
+
+        e.h.alerts->answer = row.retry;
+        for (int i = 0; i < row.failedRetries; ++i) {
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(e.window()->isVisible());
+        }
+        ASSERT_TRUE(QDir().rmdir(Pipeline::sidecarPath(path)));
+        settle();
+        ASSERT_EQ(e.h.alerts->asked.size(), size_t(row.failedRetries + 1));
+        const Pipeline::AlertPresenter::Confirmation& asked = e.h.alerts->asked.back();
+        EXPECT_EQ(asked.message, "Annotations could not be saved");
+        EXPECT_TRUE(asked.informativeText.startsWith("Screenshot a.png: ")) << asked.informativeText.toStdString();
+        EXPECT_EQ(asked.confirmTitle, "Retry");
+        EXPECT_EQ(asked.cancelTitle, "Discard");
+        EXPECT_FALSE(e.presenter->isShowing());
+        EXPECT_EQ(storedAnnotations(path).size(), row.retry ? 1u : 0u);
+    }
 }
 
 // The canvas keeps no history of its own: Edit > Undo and Redo reach the model the window shows.

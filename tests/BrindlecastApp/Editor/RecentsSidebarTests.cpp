@@ -26,6 +26,7 @@ struct Library {
         for (const auto& [name, time] : captures) write(name, time);
         library = std::make_unique<CaptureLibrary>(folder);
         library->reload();
+        library->waitUntilListed();
     }
     QString write(const QString& name, const QDateTime& time) {
         const QString path = folder + "/" + name;

@@ -2,10 +2,14 @@
 // one installed as a desktop entry are both offered, and picking from the modal dialog returns the
 // ID the capture layer knows the window by.
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Settings/ApplicationIcons.h"
 #include "BrindlecastApp/Settings/ApplicationPicker.h"
+#include "support/FifoTrap.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -60,4 +64,43 @@ TEST(ApplicationPickerX11, OffersAnInstalledEntryAndAnApplicationOnScreen) {
     client.waitForFinished(5000);
     EXPECT_TRUE(offered);
     EXPECT_EQ(chosen, "org.example.OnScreenOnly");
+}
+
+// An entry, in a data folder of XDG_DATA_DIRS, names a pipe as its icon: the picker opens with it,
+// filters and blocks it, and nothing ever opened the pipe (the trap lets go of any reader that
+// did, so a picker that waits on it fails here instead of hanging).
+TEST(ApplicationPickerX11, AnEntryWhoseIconIsAPipeIsOfferedAndThePickerAnswers) {
+    if (!TestSupport::hasX11Display()) GTEST_SKIP() << "no X display";
+    const QString data = TestSupport::makeTemporaryFolder("system-data");
+    TestSupport::FifoTrap pipe(data + "/piped-icon.png");
+    ASSERT_TRUE(pipe.made());
+    TestSupport::writeFile(data + "/applications/org.example.Piped.desktop",
+                           "[Desktop Entry]\nType=Application\nName=Piped Icon\nExec=true\nIcon=" +
+                               QFile::encodeName(data + "/piped-icon.png") + "\n");
+    const QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
+
+    bool offered = false;
+    int shownAfterFilter = -1;
+    QTimer::singleShot(0, [&] {
+        (void)QTest::qWaitFor(
+            [] { return qobject_cast<ApplicationPicker*>(QApplication::activeModalWidget()) != nullptr; }, 10000);
+        auto* picker = qobject_cast<ApplicationPicker*>(QApplication::activeModalWidget());
+        if (!picker) return;
+        ApplicationIcons::shared().waitForIcons();
+        QTreeWidgetItem* item = itemWithID(picker->list(), "org.example.Piped");
+        offered = item && item->text(0) == "Piped Icon" && !item->icon(0).isNull();
+        QTest::keyClicks(picker->filterField(), "Piped");
+        shownAfterFilter = 0;
+        for (int i = 0; i < picker->list()->topLevelItemCount(); ++i)
+            shownAfterFilter += !picker->list()->topLevelItem(i)->isHidden();
+        if (item) item->setSelected(true);
+        QTest::mouseClick(picker->blockButton(), Qt::LeftButton);
+    });
+    const std::optional<QString> chosen = ApplicationPicker::choose(nullptr);
+    qputenv("XDG_DATA_DIRS", dataDirs);
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(shownAfterFilter, 1);
+    EXPECT_EQ(chosen, "org.example.Piped");
+    EXPECT_FALSE(pipe.caughtAReader()) << "the pipe was opened";
 }

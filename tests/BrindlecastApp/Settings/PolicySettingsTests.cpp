@@ -242,3 +242,53 @@ TEST(PolicySettingsWriters, AWriteTheFileRefusesIsLoggedAndTheStoredValueStays) 
         errors += entry.level == Support::LogLevel::error && entry.message.startsWith("could not store BlockedBundleIDs");
     EXPECT_EQ(errors, 1);
 }
+
+// A refresh publishes only when something a page shows differs: the resolved policy, or the
+// user's or the organisation's lists behind it (the same effective list can hide a change in
+// them). Writes publish always, so the page that wrote redraws from what was stored.
+TEST(PolicySettingsRefresh, PublishesOnlyWhatThePagesWouldShowDifferently) {
+    struct Case {
+        const char* what;
+        std::function<void(PolicyKit::PreferenceStore&, json& managed)> change;
+        bool published;
+    };
+    const std::vector<Case> cases{
+        {"nothing", [](PolicyKit::PreferenceStore&, json&) {}, false},
+        {"the same value stored again",
+         [](PolicyKit::PreferenceStore& store, json&) { store.setUserValue("PIIPatterns", json::array({kTicket})); }, false},
+        {"the user blocks an app the organisation blocks: same effective list, one more row",
+         [](PolicyKit::PreferenceStore& store, json&) { store.setUserValue("BlockedBundleIDs", json{"com.example.Vault"}); },
+         true},
+        {"the user's pattern named like the organisation's: not in force, still listed in the file",
+         [](PolicyKit::PreferenceStore& store, json&) {
+             store.setUserValue("PIIPatterns", json::array({kTicket, kOrgCase}));
+         },
+         true},
+        {"the organisation forbids sidecars", [](PolicyKit::PreferenceStore&, json& managed) { managed["AllowSidecars"] = false; },
+         true},
+        {"a setting changes", [](PolicyKit::PreferenceStore& store, json&) { store.setUserValue("Watermark", json{{"Enabled", true}}); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PolicyFolders folders;
+        json managed{{"BlockedBundleIDs", {"com.example.Vault"}}, {"PIIPatterns", {kOrgCase}}};
+        folders.setManaged(managed);
+        folders.store().setUserValue("PIIPatterns", json::array({kTicket}));
+        PolicySettings model(folders.store());
+        QSignalSpy published(&model, &PolicySettings::changed);
+        PolicyKit::PreferenceStore other = folders.store();
+        c.change(other, managed);
+        folders.setManaged(managed);
+        model.refresh();
+        EXPECT_EQ(published.count(), c.published ? 1 : 0);
+        model.refresh();
+        EXPECT_EQ(published.count(), c.published ? 1 : 0); // and once only
+    }
+    // A write publishes even when it stores what was there.
+    PolicyFolders folders;
+    PolicySettings model(folders.store());
+    QSignalSpy published(&model, &PolicySettings::changed);
+    model.setUserBlockedBundleIDs({});
+    EXPECT_EQ(published.count(), 1);
+}

@@ -13,9 +13,14 @@
 #include "BrindlecastApp/Settings/MiniSegmented.h"
 #include "BrindlecastApp/Design/PillToggle.h"
 #include "BrindlecastApp/Settings/PolicyDiagnosticsView.h"
+#include "BrindlecastApp/Settings/PatternDraftRow.h"
 #include "BrindlecastApp/Settings/PolicySettings.h"
+#include "BrindlecastApp/Settings/PrivacyTab.h"
+#include "BrindlecastApp/Settings/SettingsRowParts.h"
 #include "BrindlecastApp/Settings/SettingsCard.h"
 #include "BrindlecastApp/Settings/SettingsCheckRow.h"
+#include "BrindlecastApp/Settings/SettingsSectionHeader.h"
+#include "BrindlecastApp/Settings/OverlayScrollBar.h"
 #include "BrindlecastApp/Settings/SettingsWindow.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "SettingsTestSupport.h"
@@ -24,7 +29,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QFileInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -122,7 +130,7 @@ TEST_F(SettingsWindowTest, IsFixedAtItsSizeWithFiveTabsAndOpensOnTheGivenPage) {
     EXPECT_EQ(c->window()->size(), QSize(580, 520));
     EXPECT_EQ(c->window()->minimumSize(), c->window()->maximumSize());
     EXPECT_EQ(c->window()->windowTitle(), "Settings");
-    EXPECT_FALSE(c->window()->trafficLightButtons()[1]->isEnabled()); // minimise
+    EXPECT_TRUE(c->window()->trafficLightButtons()[1]->isEnabled()); // minimise
     EXPECT_FALSE(c->window()->trafficLightButtons()[2]->isEnabled()); // zoom
     EXPECT_TRUE(c->isShowing());
     ASSERT_NE(page<PrivacyTab>(c), nullptr);
@@ -139,6 +147,82 @@ TEST_F(SettingsWindowTest, IsFixedAtItsSizeWithFiveTabsAndOpensOnTheGivenPage) {
     // The selected tab's plate is filled; another's is clear while the pointer is elsewhere.
     EXPECT_GT(c->view()->tabButton(SettingsTab::export_)->plateFill().alphaF(), 0.0);
     EXPECT_EQ(c->view()->tabButton(SettingsTab::general)->plateFill().alpha(), 0);
+
+    // Minimised by its yellow button, it is no longer the window "Settings…" brings forward.
+    QTest::mouseClick(c->window()->trafficLightButtons()[1], Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(c->window()->isMinimized());
+    EXPECT_FALSE(c->isShowing());
+}
+
+// The hover fill follows a spring that overshoots both ends; in and out quickly, its opacity
+// stays within what a colour can hold (an invalid one floods the log with warnings).
+TEST_F(SettingsWindowTest, TabHoverFillStaysAValidColourThroughTheSpring) {
+    SettingsWindowController* c = open(SettingsTab::general);
+    SettingsTabButton* tab = c->view()->tabButton(SettingsTab::privacy);
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (text.contains("setAlphaF")) warnings << text;
+    });
+    double lowest = 1, highest = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (QEvent::Type type : {QEvent::Enter, QEvent::Leave}) {
+            if (type == QEvent::Enter) {
+                QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+                QApplication::sendEvent(tab, &enter);
+            } else {
+                QEvent leave(QEvent::Leave);
+                QApplication::sendEvent(tab, &leave);
+            }
+            for (int step = 0; step < 25; ++step) {
+                QTest::qWait(8);
+                tab->repaint();
+                lowest = std::min(lowest, double(tab->plateFill().alphaF()));
+                highest = std::max(highest, double(tab->plateFill().alphaF()));
+            }
+        }
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.value(0).toStdString();
+    EXPECT_GE(lowest, 0.0);
+    EXPECT_LE(highest, 0.05 * 0.6 + 1e-9);
+    EXPECT_GT(highest, 0.0);
+}
+
+// A page that scrolls keeps the margins of one that does not: the scroll bar lies over the right
+// margin, the page is 26 points in from both edges, and the knob moves the page.
+TEST_F(SettingsWindowTest, ScrollingPagesKeepTheirMarginsUnderAnOverlayBar) {
+    json patterns = json::array();
+    for (int i = 0; i < 20; ++i)
+        patterns.push_back({{"Name", "Ticket " + std::to_string(i)}, {"Regex", "T-[0-9]+"}, {"Action", "blurSuggested"}});
+    folders.store().setUserValue("PIIPatterns", patterns);
+    for (const auto& [tab, scrolls] : {std::pair{SettingsTab::privacy, true}, std::pair{SettingsTab::appearance, false}}) {
+        SCOPED_TRACE(SettingsTabs::rawValue(tab).toStdString());
+        SettingsWindowController* c = open(tab);
+        settle();
+        QWidget* pageWidget = c->view()->page();
+        const QRect onWindow(pageWidget->mapTo(c->window(), QPoint(0, 0)), pageWidget->size());
+        EXPECT_EQ(onWindow.left(), 26);
+        EXPECT_EQ(580 - (onWindow.left() + onWindow.width()), 26);
+        QScrollArea* area = c->view()->pageArea();
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+        auto* bar = area->findChild<OverlayScrollBar*>();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->isVisible(), scrolls);
+        if (!scrolls) continue;
+        EXPECT_EQ(bar->geometry().right(), area->width() - 1);
+        EXPECT_LE(bar->width(), 26);
+        // Dragging the knob to the bottom scrolls to the end.
+        const QPoint knob = bar->knobRect().center().toPoint();
+        QTest::mousePress(bar, Qt::LeftButton, {}, knob);
+        QMouseEvent drag(QEvent::MouseMove, QPointF(knob.x(), bar->height() + 50), bar->mapToGlobal(QPointF(knob.x(), bar->height() + 50)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(bar, &drag);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(knob.x(), bar->height() - 1));
+        EXPECT_EQ(area->verticalScrollBar()->value(), area->verticalScrollBar()->maximum());
+        EXPECT_NEAR(bar->knobRect().bottom(), bar->height() - 3, 1);
+    }
 }
 
 TEST(SettingsTabs, RawValuesAreExactAndCaseSensitive) {
@@ -267,11 +351,12 @@ TEST_F(SettingsWindowTest, AManagedAgentLockKeepsTheEntryOnUntilItEnds) {
 TEST_F(SettingsWindowTest, LibraryChangeTakesTheChosenFolderAndCancelKeepsIt) {
     GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
     const QString home = QDir::homePath();
+    QDir().mkpath(home + "/Pictures");
     settings.setLibraryLocation(home + "/Pictures/Brindlecast");
     settle();
     EXPECT_EQ(general->libraryPathLabel()->text(), "~/Pictures/Brindlecast");
     QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton); // cancelled
-    EXPECT_EQ(chooserStart, home + "/Pictures/Brindlecast");
+    EXPECT_EQ(chooserStart, home + "/Pictures"); // the library is made at the first capture
     EXPECT_EQ(settings.libraryLocation(), home + "/Pictures/Brindlecast");
     nextFolder = "/srv/shots/not-there-yet";
     QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton);
@@ -281,6 +366,24 @@ TEST_F(SettingsWindowTest, LibraryChangeTakesTheChosenFolderAndCancelKeepsIt) {
     EXPECT_EQ(general->libraryPathLabel()->text(), "/srv/shots/not-there-yet");
     EXPECT_EQ(GeneralTab::abbreviatedPath(home), "~");
     EXPECT_EQ(GeneralTab::abbreviatedPath(home + "x/y"), home + "x/y");
+    QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton); // cancelled: starts where it exists
+    EXPECT_TRUE(QString("/srv/shots/not-there-yet").startsWith(chooserStart));
+    EXPECT_TRUE(QFileInfo(chooserStart).isDir());
+}
+
+TEST(LibraryChooser, StartsInTheNearestFolderThatExists) {
+    const QString root = TestSupport::makeTemporaryFolder("library-start");
+    QDir().mkpath(root + "/Pictures/Brindlecast");
+    TestSupport::writeFile(root + "/note.txt", "not a folder");
+    const std::vector<std::pair<QString, QString>> cases{
+        {root + "/Pictures/Brindlecast", root + "/Pictures/Brindlecast"},
+        {root + "/Pictures/Brindlecast/", root + "/Pictures/Brindlecast"},
+        {root + "/Pictures/Gone", root + "/Pictures"},
+        {root + "/Gone/Deeper/Still", root},
+        {root + "/note.txt/inside", root},
+        {"", QDir::homePath()},
+    };
+    for (const auto& [library, start] : cases) EXPECT_EQ(GeneralTab::nearestExistingFolder(library), start) << library.toStdString();
 }
 
 TEST_F(SettingsWindowTest, CaptureRowsWriteTheirSettings) {
@@ -292,6 +395,150 @@ TEST_F(SettingsWindowTest, CaptureRowsWriteTheirSettings) {
     EXPECT_TRUE(settings.copyToClipboardAutomatically());
     EXPECT_FALSE(general->captureRows()[0]->isOn());
     EXPECT_FALSE(AppSettings(&defaults).openEditorAfterCapture());
+}
+
+// An updater with the automatic-update switches, as a feed-backed one has; it may ignore writes.
+struct SwitchingUpdater final : UpdateProvider {
+    std::optional<QString> menuItemTitle() const override { return "Check for Updates…"; }
+    void checkForUpdates() override {}
+    bool supportsAutoUpdateSettings() const override { return true; }
+    bool automaticallyChecksForUpdates() const override { return checks; }
+    void setAutomaticallyChecksForUpdates(bool on) override { checks = ignoresWrites ? checks : on; }
+    bool automaticallyDownloadsUpdates() const override { return downloads; }
+    void setAutomaticallyDownloadsUpdates(bool on) override { downloads = ignoresWrites ? downloads : on; }
+    bool checks = false, downloads = false, ignoresWrites = false;
+};
+
+QStringList visibleSectionTitles(GeneralTab* general) {
+    QStringList titles;
+    for (auto* header : general->findChildren<SettingsSectionHeader*>())
+        if (header->isVisibleTo(general)) titles << header->text();
+    return titles;
+}
+
+TEST_F(SettingsWindowTest, UpdatesSectionIsThereOnlyForAnUpdaterWithSwitches) {
+    GeneralTab* packaged = page<GeneralTab>(open(SettingsTab::general)); // the package manager's updater
+    EXPECT_EQ(visibleSectionTitles(packaged), QStringList({"STARTUP", "LIBRARY", "CAPTURE"}));
+
+    auto updater = std::make_shared<SwitchingUpdater>();
+    updater->downloads = true;
+    Channel::current().updater = updater;
+    GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+    EXPECT_EQ(visibleSectionTitles(general), QStringList({"STARTUP", "UPDATES", "LIBRARY", "CAPTURE"}));
+    EXPECT_EQ(general->automaticChecksRow()->findChild<TextLabel*>()->text(), "Check for updates automatically");
+    EXPECT_EQ(general->automaticUpdatesRow()->findChild<TextLabel*>()->text(), "Download and install updates automatically");
+    // Read from the updater when the section came on screen.
+    EXPECT_FALSE(general->automaticChecksRow()->isOn());
+    EXPECT_TRUE(general->automaticUpdatesRow()->isOn());
+    shot(controllers.back().get(), "settings-general-updates-light");
+}
+
+TEST_F(SettingsWindowTest, UpdateRowsWriteTheUpdaterAndShowWhatItReports) {
+    auto updater = std::make_shared<SwitchingUpdater>();
+    Channel::current().updater = updater;
+    SettingsWindowController* c = open(SettingsTab::general);
+    GeneralTab* general = page<GeneralTab>(c);
+    QTest::mouseClick(general->automaticChecksRow(), Qt::LeftButton);
+    EXPECT_TRUE(updater->checks);
+    EXPECT_TRUE(general->automaticChecksRow()->isOn());
+    QTest::mouseClick(general->automaticUpdatesRow(), Qt::LeftButton);
+    EXPECT_TRUE(updater->downloads);
+    EXPECT_TRUE(general->automaticUpdatesRow()->isOn());
+
+    // An updater that ignores the write: the row stays as the updater reports.
+    updater->ignoresWrites = true;
+    QTest::mouseClick(general->automaticChecksRow(), Qt::LeftButton);
+    EXPECT_TRUE(general->automaticChecksRow()->isOn());
+    updater->ignoresWrites = false;
+
+    // Changed behind the page's back: shown when the section comes on screen again.
+    updater->checks = false;
+    updater->downloads = false;
+    c->window()->close();
+    c->present();
+    settle();
+    EXPECT_FALSE(general->automaticChecksRow()->isOn());
+    EXPECT_FALSE(general->automaticUpdatesRow()->isOn());
+}
+
+TEST_F(SettingsWindowTest, AForcedUpdaterKeyLocksOnlyItsRow) {
+    struct Case {
+        const char* what;
+        json managed;
+        bool checksLocked, updatesLocked;
+    };
+    const std::vector<Case> cases{
+        {"nothing forced", json::object(), false, false},
+        {"checks forced", {{"SUEnableAutomaticChecks", false}}, true, false},
+        {"installs forced", {{"SUAutomaticallyUpdate", true}}, false, true},
+        {"both forced", {{"SUEnableAutomaticChecks", true}, {"SUAutomaticallyUpdate", false}}, true, true},
+    };
+    auto updater = std::make_shared<SwitchingUpdater>();
+    updater->checks = true;
+    Channel::current().updater = updater;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        folders.setManaged(c.managed);
+        GeneralTab* general = page<GeneralTab>(open(SettingsTab::general));
+        EXPECT_EQ(general->automaticChecksRow()->isLocked(), c.checksLocked);
+        EXPECT_EQ(general->automaticUpdatesRow()->isLocked(), c.updatesLocked);
+        // A locked row shows what the updater reports, not a tick.
+        EXPECT_TRUE(general->automaticChecksRow()->isOn());
+        EXPECT_FALSE(general->automaticUpdatesRow()->isOn());
+        QTest::mouseClick(general->automaticChecksRow(), Qt::LeftButton);
+        EXPECT_EQ(updater->checks, c.checksLocked); // a locked row never writes
+        updater->checks = true;
+    }
+}
+
+// --- Privacy ----------------------------------------------------------------------------------
+
+// Adding a pattern (Add or Return), Escape in the draft and re-grading leave the page scrolled
+// where it was; an added pattern's row is brought into view.
+TEST_F(SettingsWindowTest, PatternEditsKeepThePrivacyPageWhereItWas) {
+    json patterns = json::array();
+    for (int i = 0; i < 20; ++i)
+        patterns.push_back({{"Name", "Ticket " + std::to_string(i)}, {"Regex", "T-[0-9]+"}, {"Action", "blurSuggested"}});
+    enum class Edit { addButton, returnKey, escape, regrade };
+    for (Edit edit : {Edit::addButton, Edit::returnKey, Edit::escape, Edit::regrade}) {
+        SCOPED_TRACE(int(edit));
+        folders.store().setUserValue("PIIPatterns", patterns);
+        SettingsWindowController* c = open(SettingsTab::privacy);
+        auto* privacy = page<PrivacyTab>(c);
+        QScrollArea* area = c->view()->pageArea();
+        QScrollBar* bar = area->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        settle();
+        if (edit != Edit::regrade) {
+            QTest::mouseClick(privacy->addPatternRow(), Qt::LeftButton);
+            settle();
+            QTest::keyClicks(privacy->draftRow()->nameField(), "Order");
+            QTest::keyClicks(privacy->draftRow()->expressionField(), "ORD-[0-9]+");
+        }
+        const int before = bar->value();
+        const auto rows = privacy->patternsCard()->rows();
+        switch (edit) {
+        case Edit::addButton: QTest::mouseClick(privacy->draftRow()->addButton(), Qt::LeftButton); break;
+        case Edit::returnKey: QTest::keyClick(privacy->draftRow()->expressionField(), Qt::Key_Return); break;
+        case Edit::escape: QTest::keyClick(privacy->draftRow()->nameField(), Qt::Key_Escape); break;
+        case Edit::regrade: {
+            auto* control = rows[rows.size() - 2]->findChild<MiniSegmentedView*>();
+            QTest::mouseClick(control, Qt::LeftButton, {}, control->segmentRect(1).center().toPoint());
+            break;
+        }
+        }
+        settle();
+        EXPECT_GE(bar->value(), before - 1) << "the page moved up by " << before - bar->value();
+        const auto now = privacy->patternsCard()->rows();
+        if (edit == Edit::addButton || edit == Edit::returnKey) {
+            ASSERT_EQ(now.size(), 22);
+            QWidget* added = now[20];
+            const QRect shown(added->mapTo(area->viewport(), QPoint(0, 0)), added->size());
+            EXPECT_TRUE(area->viewport()->rect().contains(shown)) << shown.y() << " of " << area->viewport()->height();
+        } else {
+            EXPECT_EQ(bar->value(), before);
+        }
+    }
 }
 
 // --- Appearance -------------------------------------------------------------------------------
@@ -461,6 +708,18 @@ TEST_F(SettingsWindowTest, ManagedPageShowsTheFormOnlyWhenManagedAndItsLinkOpens
     EXPECT_EQ(managed->card()->hairlineCount(), 0);
     QTest::mouseClick(managed->diagnosticsLink(), Qt::LeftButton);
     EXPECT_EQ(diagnosticsOpened, 1);
+}
+
+// Counts line up: a value chip is as wide for one figure as for any other.
+TEST_F(SettingsWindowTest, ManagedValueChipsDrawTabularFigures) {
+    json patterns = json::array();
+    for (int i = 0; i < 8; ++i) patterns.push_back({{"Name", "Org " + std::to_string(i)}, {"Regex", "O-[0-9]+"}, {"Action", "blurMandatory"}});
+    folders.setManaged({{"BlockedBundleIDs", {"com.example.Vault"}}, {"PIIPatterns", patterns}});
+    ManagedTab* managed = page<ManagedTab>(open(SettingsTab::managed));
+    std::map<QString, int> widths;
+    for (QWidget* chip : managed->findChildren<QWidget*>("valueChip")) widths[chip->accessibleName()] = chip->width();
+    ASSERT_TRUE(widths.contains("1 enforced") && widths.contains("8 enforced"));
+    EXPECT_EQ(widths["1 enforced"], widths["8 enforced"]);
 }
 
 // --- Diagnostics ------------------------------------------------------------------------------

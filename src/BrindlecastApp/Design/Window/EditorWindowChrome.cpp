@@ -52,9 +52,9 @@ void EditorWindowChrome::setCornerInset(double inset) {
     alignButtons();
 }
 
-void EditorWindowChrome::setFixedSizeMode(const QSize& size) {
+void EditorWindowChrome::setFixedSizeMode(const QSize& size, bool minimisable) {
     fixedSize_ = true;
-    minimize_->setEnabled(false);
+    minimize_->setEnabled(minimisable);
     zoom_->setEnabled(false);
     unsetCursor();
     setFixedSize(size);

@@ -16,7 +16,8 @@ class TrafficLightGroup;
 // resize it, and its content moves it through WindowDragArea strips. With a compositor it is
 // see-through so the content can round its corners; without one it is square and opaque. In the
 // fixed-size mode (small panels such as the walkthrough and the settings) the size is the owner's
-// alone: the edges and the zoom button are inert and the minimise button is disabled.
+// alone: the edges and the zoom button are inert, and the minimise button is disabled unless the
+// owner lets the window be minimised.
 class EditorWindowChrome : public QWidget {
     Q_OBJECT
 public:
@@ -33,7 +34,7 @@ public:
     bool isFixedSizeMode() const { return fixedSize_; }
     // Pins the window to `size` (the window manager is told it cannot change it); the owner may
     // call it again to grow or shrink the window.
-    void setFixedSizeMode(const QSize& size);
+    void setFixedSizeMode(const QSize& size, bool minimisable = false);
 
     TrafficLights::Buttons trafficLightButtons() const;
     TrafficLightGroup* trafficLightGroup() const { return lights_; }

@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""The capture road of the real app against a plain screenshot tool, on the current X display.
+
+The app (started with a home of its own) captures the display by its hot key (Super+Shift+9);
+`flameshot full` captures the same screen. The two take turns, pinned to the same cores, and the
+figures are printed side by side:
+
+  app: hot key -> working copy written, -> companion written, CPU-seconds and page faults per capture
+  flameshot: start -> its PNG written and the process gone, CPU-seconds per capture
+  with --editor: working copy -> the editor's window on screen (its title is the file's name)
+
+  capture-road.py --app BIN --bench BIN --cores 0-5 [--warm 20] [--editor N] [--editor-only]
+
+--bench is pipeline-bench, which tells when the app holds its hot key. The screen (text-dense
+windows) is the caller's (run-capture-road.sh).
+"""
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import tempfile
+import time
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def png_complete(path):
+    """A PNG that has been written to its end (the app writes without a temporary file)."""
+    try:
+        with open(path, "rb") as f:
+            f.seek(-12, os.SEEK_END)
+            return f.read(12)[4:8] == b"IEND"
+    except OSError:
+        return False
+
+
+def process_times(pid):
+    """CPU-seconds (user + system, all threads, ended ones too) and minor page faults."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    # fields[0] is the state (field 3); minflt is field 10, utime 14, stime 15.
+    return (int(fields[11]) + int(fields[12])) / TICKS, int(fields[7])
+
+
+def resident_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024
+    return -1
+
+
+def visible_window(name):
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    return result.returncode == 0 and result.stdout.strip() != b""
+
+
+class App:
+    def __init__(self, binary, bench, cores, editor):
+        self.binary, self.bench, self.cores = binary, bench, cores
+        self.home = tempfile.mkdtemp(prefix="capture-road-")
+        self.library = os.path.join(self.home, "Pictures", "Brindlecast")
+        config = os.path.join(self.home, "config", "app.brindlecast")
+        os.makedirs(config)
+        with open(os.path.join(config, "preferences.json"), "w") as f:
+            json.dump({"settings.showFloatingThumbnail": False, "settings.openEditorAfterCapture": editor}, f)
+        self.env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=self.home + "/config",
+                        XDG_DATA_HOME=self.home + "/data", XDG_CACHE_HOME=self.home + "/cache",
+                        XDG_RUNTIME_DIR=self.home + "/runtime")
+        os.makedirs(self.home + "/runtime", mode=0o700)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.process = None
+
+    def start(self):
+        self.process = subprocess.Popen(["taskset", "-c", self.cores, self.binary], env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if subprocess.run([self.bench, "--wait-hot-key"]).returncode != 0:
+            raise SystemExit("the app did not take its hot keys")
+
+    def stop(self):
+        if self.process:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+            self.process = None
+
+    def cleanup(self):
+        self.stop()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def copies(self):
+        try:
+            return {n for n in os.listdir(self.library) if n.endswith(".png") and not n.endswith(".content.png")}
+        except FileNotFoundError:
+            return set()
+
+    def capture(self, editor=False, timeout=120):
+        """One display capture by hot key; seconds to the working copy, the companion and the
+        editor's window (None when not asked), CPU-seconds and page faults."""
+        before = self.copies()
+        cpu0, faults0 = process_times(self.process.pid)
+        start = time.monotonic()
+        subprocess.run(["xdotool", "key", "super+shift+9"])
+        copy = companion = window = None
+        name = None
+        while time.monotonic() - start < timeout:
+            now = time.monotonic() - start
+            if name is None:
+                new = self.copies() - before
+                if new and png_complete(os.path.join(self.library, min(new))):
+                    name, copy = min(new), now
+            if name is not None and companion is None:
+                if png_complete(os.path.join(self.library, name[:-4] + ".content.png")):
+                    companion = now
+            if name is not None and editor and window is None and visible_window(name):
+                window = now
+            if name is not None and companion is not None and (window is not None or not editor):
+                break
+            time.sleep(0.002)
+        if name is None or companion is None:
+            raise SystemExit("the capture did not come")
+        # What the capture still does after its files (the library, the editor) counts too.
+        time.sleep(0.6)
+        cpu1, faults1 = process_times(self.process.pid)
+        return {"copy": copy, "companion": companion, "window": window, "cpu": cpu1 - cpu0 - 0.6 * idle_cpu_rate,
+                "faults": faults1 - faults0}
+
+
+idle_cpu_rate = 0.0
+
+
+def flameshot(cores, folder, index):
+    path = os.path.join(folder, f"shot-{index}.png")
+    start = time.monotonic()
+    process = subprocess.Popen(["taskset", "-c", cores, "flameshot", "full", "-p", path],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.monotonic() - start
+    if status != 0 or not png_complete(path):
+        raise SystemExit("flameshot did not capture")
+    os.unlink(path)
+    return {"copy": elapsed, "cpu": usage.ru_utime + usage.ru_stime}
+
+
+def p90(values):
+    values = sorted(values)
+    return values[min(len(values) - 1, int(round(0.9 * (len(values) - 1))))]
+
+
+def line(label, values, unit="s"):
+    return f"{label:<34} median {statistics.median(values):6.3f} {unit}  p90 {p90(values):6.3f}  min {min(values):6.3f}"
+
+
+def load():
+    return open("/proc/loadavg").read().split()[:3]
+
+
+def road(args):
+    global idle_cpu_rate
+    app = App(args.app, args.bench, args.cores, editor=False)
+    shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
+    try:
+        app.start()
+        # The idle app's own CPU rate, taken out of every capture's figure.
+        cpu0, _ = process_times(app.process.pid)
+        time.sleep(2)
+        idle_cpu_rate = (process_times(app.process.pid)[0] - cpu0) / 2
+        print(f"cores {args.cores}; load {' '.join(load())}; idle app {idle_cpu_rate * 1000:.1f} ms CPU/s; "
+              f"resident at start {resident_mb(app.process.pid):.0f} MB")
+        first_flame = flameshot(args.cores, shots, 0)
+        first_app = app.capture()
+        ours, theirs = [], []
+        for i in range(args.warm):
+            # Interleaved, and each side goes first half of the time.
+            if i % 2:
+                ours.append(app.capture())
+                theirs.append(flameshot(args.cores, shots, i + 1))
+            else:
+                theirs.append(flameshot(args.cores, shots, i + 1))
+                ours.append(app.capture())
+        print(f"  after {args.warm + 1} captures: resident {resident_mb(app.process.pid):.0f} MB; load {' '.join(load())}")
+        ratio = statistics.median(o["copy"] for o in ours) / statistics.median(t["copy"] for t in theirs)
+        print(line("app: hot key -> working copy", [o["copy"] for o in ours]))
+        print(line("app: hot key -> companion", [o["companion"] for o in ours]))
+        print(line("flameshot full", [t["copy"] for t in theirs]))
+        print(line("app: CPU-seconds per capture", [o["cpu"] for o in ours]))
+        print(line("flameshot: CPU-seconds per capture", [t["cpu"] for t in theirs]))
+        print(f"{'app: page faults per capture':<34} median {statistics.median(o['faults'] for o in ours):.0f}")
+        companion_ratio = statistics.median(o["companion"] for o in ours) / statistics.median(t["copy"] for t in theirs)
+        print(f"RATIO warm {ratio:.2f}x flameshot (companion {companion_ratio:.2f}x); "
+              f"first capture {first_app['copy']:.3f} s = {first_app['copy'] / statistics.median(t['copy'] for t in theirs):.2f}x "
+              f"(flameshot's first {first_flame['copy']:.3f} s), companion {first_app['companion']:.3f} s, "
+              f"first capture CPU {first_app['cpu']:.2f} s")
+    finally:
+        app.cleanup()
+        shutil.rmtree(shots, ignore_errors=True)
+
+
+def editor_road(args):
+    """The editor's window after the working copy: a first capture, then warm ones."""
+    app = App(args.app, args.bench, args.cores, editor=True)
+    try:
+        app.start()
+        print(f"cores {args.cores}; load {' '.join(load())}; editor on")
+        results = [app.capture(editor=True) for _ in range(args.editor + 1)]
+        first, warm = results[0], results[1:]
+        print(f"  first capture: working copy {first['copy']:.3f} s, window {first['window']:.3f} s "
+              f"({first['window'] - first['copy']:+.3f} s after the working copy)")
+        print(line("editor: hot key -> window on screen", [r["window"] for r in warm]))
+        print(line("editor: working copy -> window", [r["window"] - r["copy"] for r in warm]))
+        print(line("editor: CPU-seconds per capture", [r["cpu"] for r in warm]))
+    finally:
+        app.cleanup()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--app", required=True)
+    parser.add_argument("--bench", required=True)
+    parser.add_argument("--cores", default="0-5")
+    parser.add_argument("--warm", type=int, default=20)
+    parser.add_argument("--editor", type=int, default=0, help="warm captures with the editor on")
+    parser.add_argument("--editor-only", action="store_true")
+    args = parser.parse_args()
+    if not args.editor_only:
+        road(args)
+    if args.editor:
+        editor_road(args)
+
+
+if __name__ == "__main__":
+    main()

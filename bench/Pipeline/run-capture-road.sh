@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The capture road of the real app (display capture by hot key) against `flameshot full`, on a
+# virtual display of its own with openbox and a text-dense application screen (a light window
+# filling the screen, a dark one over it), interleaved, pinned to six cores and then to two:
+# ratios, CPU-seconds per capture, the companion, the editor's window after the working copy,
+# and a 3840x2160 capture's editor. Run it on a quiet machine; the load is printed with the figures.
+# Usage: bench/Pipeline/run-capture-road.sh [BUILD_FOLDER] [WARM_CAPTURES]   (default build/bench, 20)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${1:-$root/build/bench}
+warm=${2:-20}
+
+"$root/scripts/deps" >/dev/null
+for tool in flameshot xdotool taskset Xvfb openbox; do
+    command -v "$tool" >/dev/null || { echo "run-capture-road: $tool is not installed" >&2; exit 1; }
+done
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRINDLECAST_TESTS=OFF >/dev/null
+fi
+cmake --build "$build" --target brindlecast pipeline-bench >&2
+app="$build/src/Brindlecast/brindlecast"
+bench="$build/bench/Pipeline/pipeline-bench"
+
+pids=()
+stop_display() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    pids=()
+}
+trap stop_display EXIT
+
+# A display of the given size with openbox and the text-dense windows on it.
+start_display() {
+    local width=$1 height=$2 n
+    for n in $(seq 160 199); do
+        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+        Xvfb ":$n" -screen 0 "${width}x${height}x24" -nolisten tcp +extension Composite +extension RANDR \
+            +extension MIT-SHM -noreset >/dev/null 2>&1 &
+        pids+=($!)
+        export DISPLAY=":$n"
+        for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+        openbox --sm-disable >/dev/null 2>&1 &
+        pids+=($!)
+        for _ in $(seq 1 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+        QT_QPA_PLATFORM=xcb "$bench" --window light 0 0 "$width" "$height" >/dev/null &
+        pids+=($!)
+        QT_QPA_PLATFORM=xcb "$bench" --window dark $((width * 7 / 24)) $((height * 6 / 25)) $((width * 5 / 8)) $((height * 2 / 3)) >/dev/null &
+        pids+=($!)
+        sleep 3
+        return 0
+    done
+    echo "run-capture-road: no free display" >&2
+    exit 1
+}
+
+road="$root/bench/Pipeline/capture-road.py"
+start_display 1920 1080
+echo "== 1920x1080, six cores"
+taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-5 --warm "$warm" --editor 5
+echo "== 1920x1080, two cores"
+taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-1 --warm "$warm" --editor 5
+stop_display
+
+start_display 3840 2160
+echo "== 3840x2160, six cores, editor on"
+taskset -c 6,7 python3 "$road" --app "$app" --bench "$bench" --cores 0-5 --editor 5 --editor-only

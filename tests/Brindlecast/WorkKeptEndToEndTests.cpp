@@ -1,0 +1,186 @@
+// The real app keeps what the user did: the open edit when it is ended by a signal, every capture
+// of a quick burst, and annotations that cannot be stored until the user decides about them.
+#include "AppDriver.h"
+#include "SidecarKit/SidecarStore.h"
+
+#include <QTest>
+
+#include <sched.h>
+
+using namespace EndToEnd;
+
+namespace {
+
+// The annotations stored with a capture (inside it or beside it); none when nothing is stored.
+std::optional<std::vector<SidecarKit::Annotation>> storedAnnotations(const QString& capture) {
+    try {
+        const SidecarKit::SidecarLoadResult stored = SidecarKit::SidecarStore::load(capture);
+        if (stored.found) return stored.found->document.annotations;
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+// While it lives this process, and what it starts, runs on two cores at most: as a small machine
+// (or CI) would, where a few captures at once use all the threads there are.
+class TwoCores {
+public:
+    TwoCores() {
+        ::sched_getaffinity(0, sizeof saved_, &saved_);
+        cpu_set_t two;
+        CPU_ZERO(&two);
+        for (int cpu = 0, kept = 0; cpu < CPU_SETSIZE && kept < 2; ++cpu)
+            if (CPU_ISSET(cpu, &saved_)) {
+                CPU_SET(cpu, &two);
+                ++kept;
+            }
+        ::sched_setaffinity(0, sizeof two, &two);
+    }
+    ~TwoCores() { ::sched_setaffinity(0, sizeof saved_, &saved_); }
+    TwoCores(const TwoCores&) = delete;
+    TwoCores& operator=(const TwoCores&) = delete;
+
+private:
+    cpu_set_t saved_{};
+};
+
+// Whether a new file can be made in `folder` now.
+bool takesNewFiles(const QString& folder) {
+    QFile probe(folder + "/.probe");
+    const bool made = probe.open(QIODevice::WriteOnly);
+    if (made) probe.remove();
+    return made;
+}
+
+// Keeps a folder from taking new files while it lives: its write bits off and, for root (whom
+// they do not stop), the immutable attribute. `holds()` is false when neither stops it.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(QString folder) : folder_(std::move(folder)) {
+        QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                           QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+        if (takesNewFiles(folder_) && TestSupport::hasProgram("chattr")) run("chattr", {"+i", folder_});
+    }
+    ~ReadOnlyFolder() { release(); }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+    bool holds() const { return !takesNewFiles(folder_); }
+    void release() {
+        if (TestSupport::hasProgram("chattr")) run("chattr", {"-i", folder_});
+        QFile::setPermissions(folder_, QFile::permissions(folder_) | QFileDevice::WriteOwner);
+    }
+
+private:
+    QString folder_;
+};
+
+// The shared driver, as these tests use it.
+class WorkKeptEndToEnd : public AppDriverTest {};
+
+} // namespace
+
+// A box drawn in the editor, then the app is sent SIGTERM (as a logout or `kill` does): the box is
+// stored with the capture before the app ends, as Quit stores it.
+TEST_F(WorkKeptEndToEnd, ATerminationSignalStoresTheOpenEditBeforeTheAppEnds) {
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    QProcess* app = processes_.back().get();
+    ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
+    const QPoint corner = originOf(editor.toUInt());
+    xdotool({"key", "r"});
+    xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
+    xdotool({"mousedown", "1"});
+    xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
+    xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
+    xdotool({"mouseup", "1"});
+    QTest::qWait(300);
+    ASSERT_FALSE(storedAnnotations(capture)) << "stored before the signal";
+
+    app->terminate();
+    ASSERT_TRUE(app->waitForFinished(20000)) << "the app did not end";
+    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << "the signal killed the app";
+    const auto stored = storedAnnotations(capture);
+    ASSERT_TRUE(stored) << "nothing stored with the capture";
+    ASSERT_EQ(stored->size(), 1u);
+    EXPECT_TRUE(std::holds_alternative<SidecarKit::Annotation::Box>(stored->front().kind));
+}
+
+// Six Super+Shift+9 presses in quick succession, with a mandatory pattern set and the editor taking
+// each capture, on two cores: every press leaves its own working copy and companion, and the app
+// answers its hot key after them.
+TEST_F(WorkKeptEndToEnd, ABurstOfCapturesLeavesEveryWorkingCopyAndCompanion) {
+    writePreferences(home_, {{"PIIPatterns", {{{"Name", "Ticket"}, {"Action", "blurMandatory"}, {"Regex", "TICKET-[0-9]+"}}}}});
+    {
+        const TwoCores pinned;
+        startApp();
+    }
+    const auto companions = [&] { return QDir(library_).entryList({"*.content.png"}, QDir::Files).size(); };
+    const auto whole = [&](qsizetype count) {
+        return waitUntil([&] { return workingCopies().size() == count && companions() == count; }, 120000);
+    };
+    constexpr int presses = 6;
+    for (int i = 0; i < presses; ++i) {
+        xdotool({"key", "super+shift+9"});
+        QTest::qWait(200);
+    }
+    EXPECT_TRUE(whole(presses)) << workingCopies().size() << " working copies and " << companions() << " companions";
+    for (const QString& copy : workingCopies())
+        EXPECT_TRUE(QFile::exists(copy.left(copy.size() - 4) + ".content.png")) << copy.toStdString();
+
+    xdotool({"key", "super+shift+9"});
+    EXPECT_TRUE(whole(presses + 1)) << "the hot key went unanswered after the burst";
+}
+
+// Done on a capture whose folder has become read-only: the editor stays open and the alert asks;
+// Retry once the folder takes files again stores the annotations and closes the editor. The next
+// capture in the same case: Discard closes the editor without storing.
+TEST_F(WorkKeptEndToEnd, AnnotationsThatCannotBeStoredKeepTheEditorOpenUntilTheUserDecides) {
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+    const auto clickDone = [&](const QString& window) {
+        const std::optional<int> doneLeft = waitForDoneButton(window, home_ + "/editor.png");
+        ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
+        const QPoint done = originOf(window.toUInt()) + QPoint(*doneLeft + 20, kToolbarRow);
+        xdotool({"mousemove", QString::number(done.x()), QString::number(done.y())});
+        xdotool({"click", "1"});
+    };
+    const auto shown = [&](const QString& title) {
+        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"}).has_value();
+    };
+    // Answers the alert from the keyboard: Return retries, Escape discards.
+    const auto answer = [&](const QString& key) {
+        const QString alert = waitForWindow("^Brindlecast$");
+        ASSERT_FALSE(alert.isEmpty()) << "no alert";
+        xdotool({"windowactivate", "--sync", alert});
+        xdotool({"key", key});
+    };
+
+    {
+        ReadOnlyFolder readOnly(library_);
+        if (!readOnly.holds()) GTEST_SKIP() << "the library folder cannot be made read-only here";
+        clickDone(editor);
+        ASSERT_FALSE(waitForWindow("^Brindlecast$").isEmpty()) << "no alert after a failed store";
+        EXPECT_TRUE(shown(QFileInfo(capture).fileName())) << "the editor closed";
+        EXPECT_FALSE(storedAnnotations(capture));
+    }
+    answer("Return");
+    EXPECT_TRUE(waitUntil([&] { return storedAnnotations(capture).has_value(); }, 10000)) << "Retry stored nothing";
+    EXPECT_TRUE(waitUntil([&] { return !shown(QFileInfo(capture).fileName()); }, 10000)) << "the editor stayed";
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000)) << "no second working copy";
+    QString second;
+    for (const QString& copy : workingCopies())
+        if (copy != capture) second = copy;
+    const QString secondEditor = waitForWindow("^" + QFileInfo(second).fileName() + "$");
+    ASSERT_FALSE(secondEditor.isEmpty()) << "no editor on the second capture";
+    xdotool({"windowactivate", "--sync", secondEditor});
+    ReadOnlyFolder readOnly(library_);
+    ASSERT_TRUE(readOnly.holds());
+    clickDone(secondEditor);
+    answer("Escape");
+    EXPECT_TRUE(waitUntil([&] { return !shown(QFileInfo(second).fileName()); }, 10000)) << "Discard left the editor open";
+    readOnly.release();
+    EXPECT_FALSE(storedAnnotations(second));
+}
