@@ -774,16 +774,16 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
         if (row == 2) {
             QString alert;
             expectOutcome([&] {
-                alert = run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}).value_or(QString());
+                alert = shownWindows("^Brindlecast$").value(0);
                 return !alert.isEmpty();
             }, "no \"Screenshot could not be opened\" alert for the piped working copy");
             if (alert.isEmpty()) continue;
-            xdotool({"windowactivate", "--sync", alert.section('\n', 0, 0)});
+            xdotool({"windowactivate", "--sync", alert});
             xdotool({"key", "Return"});
-            EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }));
+            EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }));
         } else {
             const QString title = "^" + names[row - 1] + "$";
-            expectOutcome([&] { return run("xdotool", {"search", "--onlyvisible", "--name", title}).has_value(); },
+            expectOutcome([&] { return !shownWindows(title).isEmpty(); },
                           names[row - 1].toStdString() + " did not open without its companion");
         }
     }
