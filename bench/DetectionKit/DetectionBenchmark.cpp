@@ -1,8 +1,11 @@
 // Wall time of detect() on the preview screenshot and on text-dense screens, with the shared
-// engines already made (the first call of a process pays for them once).
+// engines already made (the first call of a process pays for them once); and of its two halves
+// alone, reading the text and searching for faces, which detect() runs side by side.
 #include "ScreenRenderer.h"
 
+#include "DetectionKit/NeuralFaceDetector.h"
 #include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/TesseractRecognizer.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -22,6 +25,17 @@ void detectOn(benchmark::State& state, const DetectionBench::RenderedScreen& scr
     state.counters["planted"] = double(screen.planted.size());
 }
 
+void textOn(benchmark::State& state, const DetectionBench::RenderedScreen& screen) {
+    static DetectionKit::TesseractRecognizer recognizer;
+    recognizer.recognize(screen.image); // start the engines
+    for (auto _ : state) benchmark::DoNotOptimize(recognizer.recognize(screen.image).size());
+}
+
+void facesOn(benchmark::State& state, const DetectionBench::RenderedScreen& screen) {
+    DetectionKit::NeuralFaceDetector faces;
+    for (auto _ : state) benchmark::DoNotOptimize(faces.detectFaces(screen.image).size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -29,12 +43,16 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     static const std::vector<DetectionBench::RenderedScreen> screens = DetectionBench::allScreens();
-    for (const DetectionBench::RenderedScreen& screen : screens)
-        benchmark::RegisterBenchmark(("detect/" + screen.name).toStdString().c_str(),
-                                     [&screen](benchmark::State& state) { detectOn(state, screen); })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MinTime(2.0);
+    for (const DetectionBench::RenderedScreen& screen : screens) {
+        const std::pair<const char*, void (*)(benchmark::State&, const DetectionBench::RenderedScreen&)> kinds[] = {
+            {"detect/", detectOn}, {"text/", textOn}, {"faces/", facesOn}};
+        for (const auto& [prefix, run] : kinds)
+            benchmark::RegisterBenchmark((prefix + screen.name).toStdString().c_str(),
+                                         [&screen, run](benchmark::State& state) { run(state, screen); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MinTime(2.0);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace DetectionBench {
@@ -277,6 +278,195 @@ SurroundingsSheet sizes(int v) {
     return s.finish();
 }
 
+// A code editor at twice the pixel density (every length doubled), light or dark, showing JSON:
+// line numbers in a gutter, indentation guides, a highlighted current line, syntax colours, the
+// e-mail addresses as string values between quotes with a comma glued on.
+SurroundingsSheet codeEditor(int v, bool dark) {
+    constexpr int kScale = 2;
+    const int points[] = {11, 10, 13}; // 10: the at sign of some faces reads as a letter
+    const int px = points[v % 3] * kScale;
+    const QFont f = fontOf(kMono[(v + (dark ? 2 : 0)) % 3], px);
+    const QFontMetrics m(f);
+    const int lineHeight = int(px * 1.45);
+    const char* const lines[] = {"{", "  \"team\": \"platform\",", "  \"members\": [", "    {", "      \"name\": \"Jane Doe\",",
+                                 "      \"email\": @,", "      \"active\": true", "    },", "    {",
+                                 "      \"name\": \"Lee Kim\",", "      \"email\": @,", "      \"roles\": [\"admin\"]", "    }",
+                                 "  ]", "}"};
+    const int count = int(std::size(lines));
+    Sheet s(QStringLiteral("editor-%1-%2").arg(dark ? "dark" : "light").arg(v), 1400, count * lineHeight + 40,
+            dark ? QColor(30, 30, 30) : QColor(255, 255, 255));
+    const QColor number = dark ? QColor(133, 133, 133) : QColor(35, 120, 147);
+    const QColor key = dark ? QColor(156, 220, 254) : QColor(4, 81, 165);
+    const QColor string = dark ? QColor(206, 145, 120) : QColor(163, 21, 21);
+    const QColor punctuation = dark ? QColor(212, 212, 212) : QColor(0, 0, 0);
+    const QColor guide = dark ? QColor(64, 64, 64) : QColor(211, 211, 211);
+    const int gutter = 60 * kScale;
+    const int space = m.horizontalAdvance(QLatin1Char(' '));
+    const int current = 5 + v % 2 * 5; // the line the cursor is on: one with an address
+    int emailIndex = v;
+    for (int i = 0; i < count; ++i) {
+        const int top = 20 + i * lineHeight;
+        const int y = top + (lineHeight - m.height()) / 2;
+        if (i == current) {
+            s.fill(QRectF(gutter, top, 1400 - gutter, lineHeight), dark ? QColor(40, 40, 40) : QColor(255, 255, 228));
+            s.painter().setPen(QPen(dark ? QColor(50, 50, 50) : QColor(238, 238, 238), kScale));
+            s.painter().drawRect(QRectF(gutter + 1, top + 1, 1400 - gutter - 2, lineHeight - 2));
+        }
+        const QString numberText = QString::number(i + 1);
+        s.text(f, i == current ? punctuation : number, gutter - 20 * kScale - m.horizontalAdvance(numberText), y, numberText);
+        const QString line = QString::fromLatin1(lines[i]);
+        const int indent = int(line.size() - line.trimmed().size());
+        for (int level = 2; level < indent; level += 2)
+            s.fill(QRectF(gutter + 10 * kScale + level * space, top, kScale / 2.0 + 0.5, lineHeight), guide);
+        int x = gutter + 10 * kScale + indent * space;
+        const QString rest = line.trimmed();
+        const qsizetype colon = rest.indexOf(QLatin1String("\":"));
+        if (colon < 0) {
+            s.text(f, rest.startsWith('"') ? string : punctuation, x, y, rest);
+            continue;
+        }
+        x += s.text(f, key, x, y, rest.left(colon + 1));
+        x += s.text(f, punctuation, x, y, QStringLiteral(": "));
+        const QString value = rest.mid(colon + 3);
+        if (value.startsWith('@')) {
+            x += s.text(f, string, x, y, QStringLiteral("\""));
+            x += s.item(f, string, x, y, pick(kEmails, emailIndex++), QStringLiteral("editor"), QStringLiteral("\""),
+                        QStringLiteral("\","));
+            x += s.text(f, string, x, y, QStringLiteral("\""));
+            s.text(f, punctuation, x, y, QStringLiteral(","));
+        } else {
+            s.text(f, value.startsWith('"') || value.startsWith('[') ? string : QColor(86, 156, 214), x, y, value);
+        }
+    }
+    // The minimap's blocks of tiny lines at the right edge.
+    for (int i = 0; i < count; ++i)
+        s.fill(QRectF(1400 - 120, 24 + i * 6, 20 + (i * 37) % 60, 3), dark ? QColor(90, 90, 90) : QColor(180, 180, 180));
+    return s.finish();
+}
+
+// A landscape photograph as a desktop background: sky, hills and grain, no two pixels alike.
+QImage wallpaper(int w, int h, int seed) {
+    QImage image = blankImage(w, h, Qt::black);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, h);
+    sky.setColorAt(0, QColor::fromHsv((200 + seed * 40) % 360, 120, 230));
+    sky.setColorAt(0.6, QColor::fromHsv((30 + seed * 25) % 360, 90, 250));
+    p.fillRect(image.rect(), sky);
+    quint32 state = 2463534242u + quint32(seed) * 7919u;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (int layer = 0; layer < 5; ++layer) {
+        QPainterPath hill;
+        const double base = h * (0.35 + 0.12 * layer);
+        hill.moveTo(0, h);
+        for (int x = 0; x <= w; x += 20)
+            hill.lineTo(x, base + 40 * std::sin(x / (90.0 + 40 * layer) + seed + layer) + double(next() % 30));
+        hill.lineTo(w, h);
+        p.fillPath(hill, QColor::fromHsv((90 + layer * 30 + seed * 11) % 360, 90 + layer * 25, 200 - layer * 30));
+    }
+    for (int i = 0; i < 160; ++i) { // trees, rocks, clouds
+        const QColor c = QColor::fromHsv(int(next() % 360), int(next() % 200), 40 + int(next() % 200));
+        p.setBrush(c);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPointF(next() % quint32(w), next() % quint32(h)), 4 + next() % 40, 4 + next() % 24);
+    }
+    p.end();
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int n = int(next() % 25) - 12;
+            row[x] = qRgb(std::clamp(qRed(row[x]) + n, 0, 255), std::clamp(qGreen(row[x]) + n, 0, 255),
+                          std::clamp(qBlue(row[x]) + n, 0, 255));
+        }
+    }
+    return image;
+}
+
+// Desktop notifications on a photograph, their cards translucent (dark or light, the photograph
+// showing through): an application line, a bold title and a body line holding the item.
+SurroundingsSheet notifications(int v) {
+    const int w = 520, h = 6 * 100 + 20;
+    Sheet s(QStringLiteral("notification-%1").arg(v), w, h, Qt::black);
+    s.painter().drawImage(0, 0, wallpaper(w, h, v));
+    const char* const bodies[] = {"Call back ", "Missed call from ", "Verify SSN ", "SMS from ", "SSN on file: ",
+                                  "New voicemail "};
+    for (int i = 0; i < 6; ++i) {
+        const bool dark = (i + v) % 2 == 0;
+        const QRectF card(16, 12 + i * 100, w - 32, 88);
+        s.fill(card, dark ? QColor(28, 28, 30, 150 + (i + v) % 3 * 30) : QColor(246, 246, 246, 140 + (i + v) % 3 * 30), 12);
+        const QColor primary = dark ? QColor(245, 245, 245) : QColor(20, 20, 20);
+        const QColor secondary = dark ? QColor(190, 190, 190) : QColor(80, 80, 80);
+        const QString family = (i + v) % 3 == 2 ? QStringLiteral("Inter") : kSans[(i + v) % 2];
+        const int size = 13 + (i + v) % 2;
+        s.text(fontOf(family, 11), secondary, 30, 22 + i * 100, QStringLiteral("Messages  now"));
+        s.text(fontOf(family, size, true), primary, 30, 42 + i * 100, QStringLiteral("Alex Morgan"));
+        const bool ssn = i % 3 == 2;
+        const QString body = QString::fromLatin1(bodies[(i + v) % 6]);
+        const QFont f = fontOf(family, size);
+        const int x = 30 + s.text(f, primary, 30, 64 + i * 100, body);
+        s.item(f, primary, x, 64 + i * 100, ssn ? pick(kSsns, i + v) : pick(kPhones, i + v), QStringLiteral("notification"));
+    }
+    return s.finish();
+}
+
+// A dense spreadsheet: 11 px text in rows 17 px apart between grid lines, headers, a selected cell,
+// an address that fills its cell to the grid line and one that runs over the empty cell beside it.
+SurroundingsSheet spreadsheet(int v) {
+    const int rowHeight = 16 + v % 2, columns[] = {34, 90, 160, 96, 70, 70};
+    const int rows = 12, w = 560, h = (rows + 1) * rowHeight + 20;
+    Sheet s(QStringLiteral("spreadsheet-%1").arg(v), w, h, Qt::white);
+    const QFont f = fontOf(kSans[v % 2], 11);
+    const QFont header = fontOf(kSans[v % 2], 11);
+    const QColor grid(218, 220, 224), text(32, 33, 36);
+    const char* const names[] = {"Jane Doe", "Joe Jay", "M. Rossi", "Lee Kim"};
+    s.fill(QRectF(0, 10, w, rowHeight), QColor(248, 249, 250));
+    s.fill(QRectF(0, 10, columns[0], h), QColor(248, 249, 250));
+    int x = columns[0];
+    for (int c = 1; c < 6; ++c) {
+        s.text(header, QColor(95, 99, 104), x + columns[c] / 2 - 3, 10 + 2, QString(QChar('A' + c - 1)));
+        x += columns[c];
+    }
+    for (int r = 0; r < rows; ++r) {
+        const int top = 10 + (r + 1) * rowHeight;
+        const int y = top + (rowHeight - QFontMetrics(f).height()) / 2;
+        s.text(header, QColor(95, 99, 104), 10, y, QString::number(r + 1));
+        int cx = columns[0];
+        const bool overflow = r % 4 == 3; // the next cell is empty: the address runs on over it
+        for (int c = 1; c < 6; ++c) {
+            const int left = cx + 3;
+            if (c == 1) s.text(f, text, left, y, QString::fromLatin1(names[(r + v) % 4]));
+            if (c == 2 && r % 2 == v % 2) s.item(f, text, left, y, pick(kEmails, r / 2 + v), QStringLiteral("spreadsheet"));
+            if (c == 2 && r % 2 != v % 2) s.text(f, text, left, y, QStringLiteral("n/a"));
+            if (c == 3 && !overflow) s.text(f, text, cx + columns[c] - 3 - QFontMetrics(f).horizontalAdvance(QStringLiteral("1,204.50")), y, QStringLiteral("1,204.50"));
+            if (c >= 4) s.text(f, text, left, y, QString::number((r * 37 + c * 11) % 400));
+            cx += columns[c];
+        }
+    }
+    // Grid lines, drawn over the cells as a spreadsheet does, except where a cell's text runs on.
+    QPainter& p = s.painter();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(grid);
+    for (int r = 0; r <= rows + 1; ++r) p.drawLine(0, 10 + r * rowHeight, w, 10 + r * rowHeight);
+    int gx = 0;
+    for (int c = 0; c < 6; ++c) {
+        gx += columns[c];
+        for (int r = 0; r <= rows; ++r) {
+            if (c == 2 && r > 0 && (r - 1) % 4 == 3) continue;
+            p.drawLine(gx, 10 + r * rowHeight, gx, 10 + (r + 1) * rowHeight - 1);
+        }
+    }
+    // The selected cell: a 2 px blue frame.
+    const int selectedRow = v % 2 + 1 + 2 * (v % 3);
+    p.setPen(QPen(QColor(26, 115, 232), 2));
+    p.drawRect(columns[0] + columns[1], 10 + selectedRow * rowHeight, columns[2], rowHeight);
+    return s.finish();
+}
+
 } // namespace
 
 std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
@@ -288,6 +478,10 @@ std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
     for (const QString& family : kMono) sheets.push_back(terminal(variant, family));
     sheets.push_back(monoOnLight(variant));
     sheets.push_back(sizes(variant));
+    sheets.push_back(codeEditor(variant, false));
+    sheets.push_back(codeEditor(variant, true));
+    sheets.push_back(notifications(variant));
+    sheets.push_back(spreadsheet(variant));
     return sheets;
 }
 

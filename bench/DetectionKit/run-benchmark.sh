@@ -31,7 +31,7 @@ export QT_QPA_PLATFORM=offscreen
 
 median_of_three() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
 
-printf '%-24s %10s %10s %7s %8s %8s %10s\n' screen "detect ms" "cli ms" ratio planted ours reference
+printf '%-24s %10s %8s %8s %10s %7s %8s %8s %10s\n' screen "detect ms" "text ms" "faces ms" "cli ms" ratio planted ours reference
 for png in "$out"/*.png; do
     name=$(basename "$png" .png)
     runs=()
@@ -41,17 +41,22 @@ for png in "$out"/*.png; do
         runs+=($(( ($(date +%s%N) - start) / 1000000 )))
     done
     cli_ms=$(median_of_three "${runs[@]}")
-    detect_ms=$(python3 -c "
+    # detect() and, alone, its two halves (reading the text, searching for faces).
+    read_ms() { python3 -c "
 import json, sys
 for b in json.load(open('$out/bench.json'))['benchmarks']:
-    if b['name'].startswith('detect/$name/') and b.get('aggregate_name') == 'median':
-        print(round(b['real_time']))" )
+    if b['name'].startswith('$1/$name/') and b.get('aggregate_name') == 'median':
+        print(round(b['real_time']))"; }
+    detect_ms=$(read_ms detect)
+    text_ms=$(read_ms text)
+    faces_ms=$(read_ms faces)
     "$tools/detect-image" "$png" > "$out/$name.ours.jsonl" 2>/dev/null
     judged=$(python3 "$here/judge.py" "$out/$name.planted.tsv" "$out/$name.ours.jsonl" "$out/$name.reference.txt")
-    python3 - "$name" "$detect_ms" "$cli_ms" "$judged" <<'PY'
+    python3 - "$name" "$detect_ms" "$cli_ms" "$judged" "$text_ms" "$faces_ms" <<'PY'
 import json, sys
 name, detect_ms, cli_ms, judged = sys.argv[1], float(sys.argv[2]), float(sys.argv[3]), json.loads(sys.argv[4])
-print(f"{name:24} {detect_ms:10.0f} {cli_ms:10.0f} {detect_ms / cli_ms:7.2f} {judged['planted']:8} "
+text_ms, faces_ms = float(sys.argv[5]), float(sys.argv[6])
+print(f"{name:24} {detect_ms:10.0f} {text_ms:8.0f} {faces_ms:8.0f} {cli_ms:10.0f} {detect_ms / cli_ms:7.2f} {judged['planted']:8} "
       f"{judged['ours']:8} {judged['reference']:10}")
 for key, label in (("missedByOurs", "missed by ours, found by the reference"), ("missedByBoth", "missed by both")):
     for item in judged.get(key, []):

@@ -1,9 +1,10 @@
-// text-bench [FOLDER]: personal data in hard surroundings (highlights, tags, chips, avatars, icons,
+// text-bench [FOLDER [ONLY]]: personal data in hard surroundings (highlights, tags, chips, avatars, icons,
 // terminals in three monospaced families, 10 to 200 px, faint text, tall fields), scored by ink
 // coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
 // text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px.
-// The sheets are written to FOLDER (default: a temporary folder).
+// The sheets are written to FOLDER (default: a temporary folder); ONLY (e.g. "editor") limits the
+// run to the sheets whose names start with it.
 #include "TextSurroundings.h"
 
 #include "DetectionKit/PIIDetector.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : scratch.path();
     QDir().mkpath(folder);
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     const bool verbose = qEnvironmentVariableIsSet("TEXT_BENCH_VERBOSE");
 
     DetectionKit::PIIDetector detector;
@@ -47,6 +49,7 @@ int main(int argc, char** argv) {
     Tally all;
     for (int variant = 0; variant < 3; ++variant) {
         for (const SurroundingsSheet& sheet : surroundingsSheets(variant)) {
+            if (!sheet.name.startsWith(only)) continue;
             const QString png = QDir(folder).filePath(sheet.name + ".png");
             sheet.image.save(png);
             const QString reference = referenceText(png);

@@ -64,6 +64,18 @@ Flatness flatness(const QImage& image, const Support::Rect& box);
 // and 0.31, drawings at least 0.69 and 0.47. Both must hold, so that a smooth face is not lost.
 bool looksDrawn(const QImage& image, const Support::Rect& box);
 
+// Where a face can be, before the model is run: the parts of the image that change from pixel to
+// pixel as photographs do. Flat fills, text, icons and drawings, which match most of their
+// neighbours, hold none (the measure of `flatness`, `sameAsNext`, taken per cell of a grid).
+struct CellMap {
+    int cell = 0, columns = 0, rows = 0;
+    std::vector<unsigned char> photographic; // row by row
+};
+CellMap photographicCells(const QImage& image, int cell);
+// Rectangles around each group of touching photographic cells that is at least `smallest` pixels
+// on both sides, grown by `margin` on every side, clipped to the image, overlapping ones merged.
+std::vector<Tile> faceAreas(const CellMap& cells, int width, int height, int smallest, int margin);
+
 // The face as the user sees it: the model's box sits low and narrow on the face, so it is grown by
 // a tenth of its size on every side and raised by a twentieth of its height.
 Support::Rect faceBox(const Support::Rect& modelBox);

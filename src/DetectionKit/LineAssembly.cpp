@@ -15,6 +15,7 @@ constexpr double kJoinableMonospacedGapInPitches = 0.9;
 // Less blank than this between two words is no space whatever the glyphs: the engine split there
 // and lost what stood between (a full stop in 10-12 px text gives "joe jay@example.com").
 constexpr double kNeverASpaceInPitches = 0.3;
+
 // In a word with more glyphs than cells, two glyphs whose boxes start closer than this, and
 // together are no wider than about one cell, are one character read twice.
 constexpr double kRepeatWithinPitches = 0.75;
@@ -102,6 +103,9 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
             for (size_t i = 1; i < engine.size(); ++i) {
                 const double step = engine[i].box.minX() - engine[i - 1].box.minX();
                 const double span = std::max(engine[i].box.maxX(), engine[i - 1].box.maxX()) - engine[i - 1].box.minX();
+                // A full stop, an at sign or a hyphen is no repeat of its neighbour, however the
+                // engine boxed it ("joe." with the stop's box squeezed against the "e").
+                if (isJoiner(engine[i].text) || isJoiner(engine[i - 1].text)) continue;
                 if (step < closest && span <= kRepeatSpanInPitches * pitch) {
                     closest = step;
                     crowded = i;
@@ -134,6 +138,59 @@ PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& bl
         previous = &word;
     }
     return line;
+}
+
+namespace {
+
+bool isLocalPart(const QString& text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringLiteral("._%+-").contains(c);
+    });
+}
+
+bool isDomain(const QString& text) {
+    const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || text.size() - dot - 1 < 2) return false;
+    const bool allowed = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() < 128 && c.isLetterOrNumber()) || c == QLatin1Char('.') || c == QLatin1Char('-');
+    });
+    const QString last = text.mid(dot + 1);
+    return allowed && std::all_of(last.begin(), last.end(), [](QChar c) { return c.unicode() < 128 && c.isLetter(); });
+}
+
+// The word's text, without the quotes, brackets and punctuation an address is often glued to.
+QString core(const QString& text, qsizetype& start) {
+    const QString edges = QStringLiteral("\"'\u201c\u201d\u2018\u2019<>()[]{},;:");
+    qsizetype from = 0, to = text.size();
+    while (from < to && edges.contains(text.at(from))) ++from;
+    while (to > from && edges.contains(text.at(to - 1))) --to;
+    start = from;
+    return text.mid(from, to - from);
+}
+
+} // namespace
+
+void readAtSigns(std::vector<Word>& words) {
+    for (Word& word : words) {
+        QString text;
+        std::vector<qsizetype> starts;
+        for (const Glyph& glyph : word) {
+            starts.push_back(text.size());
+            text.append(glyph.text);
+        }
+        if (text.contains(QLatin1Char('@'))) continue;
+        qsizetype offset = 0;
+        const QString inner = core(text, offset);
+        for (size_t g = 0; g < word.size(); ++g) {
+            if (!word[g].couldBeAt) continue;
+            const qsizetype at = starts[g] - offset;
+            if (at <= 0 || at >= inner.size()) continue;
+            if (isLocalPart(inner.left(at)) && isDomain(inner.mid(at + word[g].text.size()))) {
+                word[g].text = QStringLiteral("@");
+                break;
+            }
+        }
+    }
 }
 
 } // namespace DetectionKit::LineAssembly

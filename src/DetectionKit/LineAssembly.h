@@ -13,6 +13,7 @@ struct Glyph {
     QString text;
     Support::Rect box;
     double confidence = 100; // the engine's, 0-100
+    bool couldBeAt = false;  // the engine's next reading of the glyph is "@"
 };
 using Word = std::vector<Glyph>;
 
@@ -51,5 +52,11 @@ Spacing spacingOf(const std::vector<Word>& words);
 // boxes fitted to the ink (they count the cells), `raw` the same glyphs as the engine boxed them
 // (they tell which two are one); the glyph is dropped from both.
 void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const Spacing& spacing);
+
+// The engine can read the at sign of an address in some monospaced faces and sizes as a letter
+// ("jane.doeGexample.com"), with "@" as its next reading. In a word without an at sign, such a
+// glyph is read as "@" when that makes the word an address: a local part before it, and after it
+// a domain that ends in a dot and two letters or more.
+void readAtSigns(std::vector<Word>& words);
 
 } // namespace DetectionKit::LineAssembly

@@ -20,12 +20,12 @@ namespace DetectionKit {
 namespace {
 
 // Small faces are searched at full size in tiles of this side, overlapping by more than the
-// largest face found at that size; larger ones on the whole screen at a quarter size, and faces
+// largest face found at that size; larger ones on the whole area at a quarter size, and faces
 // close to a camera, filling much of the screen, at an eighth (the model sees faces up to about
 // 100 of its pixels).
 constexpr int kTileSide = 576;
 constexpr int kTileOverlap = 128;
-constexpr double kWholeScreenScales[] = {0.25, 0.125};
+constexpr double kAreaScales[] = {0.25, 0.125};
 // The net takes sides that are multiples of this; a pass's input is padded up to one.
 constexpr int kSideMultiple = 16;
 
@@ -73,11 +73,27 @@ std::vector<FaceCandidates::Candidate> run(cv::dnn::Net& net, const cv::Mat& rgb
     return found;
 }
 
-std::vector<Pass> passesFor(int width, int height) {
+// The net is run only where a face can be: on the photographic parts of the screen, each grown by
+// a margin that holds the head and hair around a face. Faces from 24 px are looked for; a face is
+// seen at each scale once its area is this large there.
+constexpr int kCell = 8;
+constexpr int kSmallestFace = 16;
+constexpr int kAreaMargin = 32;
+
+std::vector<Pass> passesFor(const QImage& image) {
+    const int width = image.width(), height = image.height();
+    const std::vector<FaceCandidates::Tile> areas =
+        FaceCandidates::faceAreas(FaceCandidates::photographicCells(image, kCell), width, height, kSmallestFace, kAreaMargin);
     std::vector<Pass> passes;
-    for (const FaceCandidates::Tile& t : FaceCandidates::tiles(width, height, kTileSide, kTileOverlap))
-        passes.push_back({cv::Rect(t.x, t.y, t.width, t.height), 1});
-    for (const double scale : kWholeScreenScales) passes.push_back({cv::Rect(0, 0, width, height), scale});
+    for (const FaceCandidates::Tile& area : areas) {
+        for (const FaceCandidates::Tile& t : FaceCandidates::tiles(area.width, area.height, kTileSide, kTileOverlap))
+            passes.push_back({cv::Rect(area.x + t.x, area.y + t.y, t.width, t.height), 1});
+        // Larger faces, at a quarter and an eighth: only where the area is larger than a tile's
+        // largest face, and the net still sees the smallest face it can find.
+        for (const double scale : kAreaScales)
+            if (std::min(area.width, area.height) * scale >= kSmallestFace && std::max(area.width, area.height) > kTileOverlap)
+                passes.push_back({cv::Rect(area.x, area.y, area.width, area.height), scale});
+    }
     return passes;
 }
 
@@ -154,10 +170,22 @@ NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options), net
 
 std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) throw RecognitionError("the image is empty");
+    const std::vector<Pass> passes = passesFor(image);
+    if (passes.empty()) {
+        // Nothing to search, but a screen without photographs never passes for one searched when
+        // the model cannot be read: a net is at hand (kept from before, or read now and kept).
+        try {
+            nets_->giveBack(nets_->take(options_));
+        } catch (const cv::Exception& e) {
+            throw RecognitionError(std::string("face detection failed: ") + e.what());
+        } catch (const RecognitionError& e) {
+            throw RecognitionError(std::string("face detection failed: ") + e.what());
+        }
+        return {};
+    }
     const QImage rgb888 = image.convertToFormat(QImage::Format_RGB888);
     const cv::Mat rgb(rgb888.height(), rgb888.width(), CV_8UC3, const_cast<uchar*>(rgb888.constBits()),
                       size_t(rgb888.bytesPerLine()));
-    const std::vector<Pass> passes = passesFor(rgb.cols, rgb.rows);
 
     const int workers = workersFor(int(passes.size()));
 

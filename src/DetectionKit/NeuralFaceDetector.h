@@ -8,8 +8,9 @@
 
 namespace DetectionKit {
 
-// Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. The
-// screen is searched at full size in overlapping tiles, for small faces, and whole at a quarter
+// Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. Only the
+// photographic parts of the screen are searched (flat fills, text and drawings hold no face): at
+// full size in overlapping tiles, for small faces, and whole at a quarter and an eighth of their
 // size, for large ones. Each worker of a call runs a net of its own; the nets (with their layer
 // outputs) are kept for the next call, and go with the detector, which the process lets go once
 // detection has been idle a while.

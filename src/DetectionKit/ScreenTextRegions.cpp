@@ -13,6 +13,22 @@ namespace {
 // Edge strength (per-channel morphological gradient) that counts as a glyph's outline. Low enough
 // for grey-on-grey secondary text, high enough to ignore gradients and photo noise in flat areas.
 constexpr int kEdgeThreshold = 40;
+// A large glyph's edges are nearly all this strong; a picture's fade in and out.
+constexpr int kStrongEdge = 2 * kEdgeThreshold;
+constexpr double kLargeGlyphStrongShare = 0.7;
+// A large glyph's box is nearly all its two colours and their blends; a picture's is not.
+constexpr double kBlendDistance = 24;
+constexpr double kTwoColouredShare = 0.9;
+// Components taller than this may be pictures with text drawn on them.
+constexpr int kPictureHeight = 40;
+// A line of text on a picture: several times wider than tall.
+constexpr double kLineAspect = 4;
+// Strokes of glyphs up to a bold heading's are narrower than this. Glyphs on a picture stand out
+// this much: the thin parts of the picture seen through a card are dimmed by it.
+constexpr int kStrokeKernel = 7;
+constexpr int kStrokeThreshold = 60;
+// On a picture, nothing taller than a heading is taken for text.
+constexpr int kTallestLineOnPictures = 64;
 // Gaps up to this many pixels between glyph edges join them into one word.
 constexpr int kGlyphGap = 4;
 // Lines are never taller than this; anything taller is a picture, not text.
@@ -51,7 +67,9 @@ constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
 constexpr int kPreparedMargin = 10;
 
-cv::Mat edgeMap(const cv::Mat& bgr) {
+// How strongly each pixel stands out from its neighbours: the largest per-channel morphological
+// gradient.
+cv::Mat edgeStrength(const cv::Mat& bgr) {
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
     cv::Mat gradient;
     cv::morphologyEx(bgr, gradient, cv::MORPH_GRADIENT, kernel);
@@ -59,9 +77,26 @@ cv::Mat edgeMap(const cv::Mat& bgr) {
     cv::split(gradient, channels);
     cv::Mat strongest = channels[0];
     for (size_t i = 1; i < channels.size(); ++i) strongest = cv::max(strongest, channels[i]);
-    cv::Mat edges;
-    cv::threshold(strongest, edges, kEdgeThreshold, 255, cv::THRESH_BINARY);
-    return edges;
+    return strongest;
+}
+
+// How strongly each pixel belongs to a thin line, lighter (`light`) or darker than both its sides,
+// narrower than `kernel`: the strokes of glyphs. The wide shapes of a picture, and the steps
+// between them, have none.
+cv::Mat strokeStrength(const cv::Mat& bgr, int kernel, bool light) {
+    cv::Mat hat;
+    cv::morphologyEx(bgr, hat, light ? cv::MORPH_TOPHAT : cv::MORPH_BLACKHAT,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kernel, kernel)));
+    std::vector<cv::Mat> channels;
+    cv::split(hat, channels);
+    cv::Mat strongest = channels[0];
+    for (size_t c = 1; c < channels.size(); ++c) strongest = cv::max(strongest, channels[c]);
+    return strongest;
+}
+
+// Strokes of either kind.
+cv::Mat strokeStrength(const cv::Mat& bgr, int kernel) {
+    return cv::max(strokeStrength(bgr, kernel, true), strokeStrength(bgr, kernel, false));
 }
 
 // Long thin runs are rules, separators and the sides of boxes: remove them so they neither join
@@ -76,7 +111,9 @@ cv::Mat thinRuns(const cv::Mat& edges, cv::Size runLength, cv::Size bandDepth, c
 }
 
 // A rule is one colour along its length; a run along a row of small glyphs (their tops, or their
-// baseline) passes over ink and gaps in turn. Runs whose rows change colour are given back.
+// baseline) passes over ink and gaps in turn. Each row of a run is judged on its own, so that a
+// frame drawn a pixel or two around a line of text (a selected cell) is told from the glyphs it
+// touches; the rows that change colour are given back.
 void keepOnlyUniformRuns(cv::Mat& runs, const cv::Mat& grey) {
     constexpr double kMaxRowDeviation = 18;
     cv::Mat labels, stats, centroids;
@@ -84,15 +121,13 @@ void keepOnlyUniformRuns(cv::Mat& runs, const cv::Mat& grey) {
     for (int i = 1; i < count; ++i) {
         const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                          stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-        bool uniform = true;
-        for (int y = r.y; y < r.y + r.height && uniform; ++y) {
+        for (int y = r.y; y < r.y + r.height; ++y) {
             const cv::Mat rowMask = (labels.row(y).colRange(r.x, r.x + r.width) == i);
             if (cv::countNonZero(rowMask) < 2) continue;
             cv::Scalar mean, deviation;
             cv::meanStdDev(grey.row(y).colRange(r.x, r.x + r.width), mean, deviation, rowMask);
-            uniform = deviation[0] <= kMaxRowDeviation;
+            if (deviation[0] > kMaxRowDeviation) runs.row(y).colRange(r.x, r.x + r.width).setTo(0, rowMask);
         }
-        if (!uniform) runs(r).setTo(0, labels(r) == i);
     }
 }
 
@@ -101,7 +136,8 @@ void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     // Vertical runs this long are box sides; the stems of large glyphs are shorter.
     const int verticalRun = 160;
     const int depth = 5;
-    cv::Mat horizontal = thinRuns(edges, {run, 1}, {run, depth}, {1, 2 * depth + 1});
+    cv::Mat horizontal;
+    cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {run, 1}));
     keepOnlyUniformRuns(horizontal, grey);
     const cv::Mat vertical = thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
     edges.setTo(0, horizontal | vertical);
@@ -145,6 +181,7 @@ bool isHollow(const cv::Rect& r, const cv::Mat& labels, int label) {
 struct Word {
     cv::Rect rect;
     bool hollow = false;
+    bool onPicture = false;
 };
 
 struct Line {
@@ -152,13 +189,14 @@ struct Line {
     std::vector<cv::Rect> words;
     bool merged = false;
     bool hollow = false; // one hollow word alone: an outline, or a frame around other lines
+    bool onPicture = false;
 };
 
 // Joins words that sit on one line with small gaps between them, left to right.
 std::vector<Line> joinIntoLines(std::vector<Word> words) {
     std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.rect.x < b.rect.x; });
     std::vector<Line> lines;
-    for (const Word& w : words) lines.push_back({w.rect, {w.rect}, false, w.hollow});
+    for (const Word& w : words) lines.push_back({w.rect, {w.rect}, false, w.hollow, w.onPicture});
     bool changed = true;
     while (changed) {
         changed = false;
@@ -176,6 +214,7 @@ std::vector<Line> joinIntoLines(std::vector<Word> words) {
                 if ((a | b).height > kMaxLineHeight) continue;
                 a = a | b;
                 lines[i].hollow = false;
+                lines[i].onPicture = lines[i].onPicture || lines[j].onPicture;
                 lines[i].words.insert(lines[i].words.end(), lines[j].words.begin(), lines[j].words.end());
                 lines[j].merged = true;
                 changed = true;
@@ -341,6 +380,21 @@ int inkHeight(const cv::Mat& ink) {
     return bottom - top + 1 + 2;
 }
 
+// Lines that cross the whole crop, edge to edge: a grid line or a cell's frame beside the text, a
+// selection's outline around it. Glyphs never reach both ends of the crop, which has a margin; the
+// engine would read such a line as a "|" or a "[" glued to the first word.
+void clearEdgeToEdgeLines(cv::Mat& distance) {
+    constexpr uchar kMarked = 24;
+    const cv::Mat marked = distance >= kMarked;
+    cv::Mat columns, rows;
+    cv::reduce(marked, columns, 0, cv::REDUCE_MIN);
+    cv::reduce(marked, rows, 1, cv::REDUCE_MIN);
+    for (int x = 0; x < distance.cols; ++x)
+        if (columns.at<uchar>(0, x)) distance.col(x).setTo(0);
+    for (int y = 0; y < distance.rows; ++y)
+        if (rows.at<uchar>(y, 0)) distance.row(y).setTo(0);
+}
+
 // Partly inked pixels made darker (white stays white, full ink stays full).
 void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::Mat table(1, 256, CV_8UC1);
@@ -348,33 +402,130 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::LUT(ink, table, ink);
 }
 
+// Collects the words of the screen: components of its edges, joined across small gaps.
+class WordSearch {
+public:
+    WordSearch(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks) : bgr_(bgr), blanks_(blanks) {
+        cv::cvtColor(bgr, grey_, cv::COLOR_BGR2GRAY);
+        strength_ = edgeStrength(bgr);
+    }
+
+    std::vector<Word> words() {
+        cv::Mat edges;
+        cv::threshold(strength_, edges, kEdgeThreshold, 255, cv::THRESH_BINARY);
+        search(cv::Rect(0, 0, bgr_.cols, bgr_.rows), edges, false);
+        return std::move(words_);
+    }
+
+private:
+    // `edges` covers `area` of the screen; `onPicture`: the area is a picture's, searched for the
+    // strokes of the glyphs drawn on it.
+    void search(const cv::Rect& area, cv::Mat edges, bool onPicture) {
+        const cv::Mat bgr = bgr_(area);
+        removeRules(edges, grey_(area));
+        // Blank areas hold nothing to read, and their edges must not join the words on either side.
+        for (const cv::Rect& blank : blanks_)
+            edges(((blank + cv::Size(4, 4) - cv::Point(2, 2)) & area) - area.tl()).setTo(0);
+        cv::Mat joined;
+        cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
+
+        cv::Mat labels, stats, centroids;
+        const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
+        for (int i = 1; i < count; ++i) {
+            const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                             stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+            if (r.height < kMinLineHeight || r.width < 3) continue;
+            const cv::Rect onScreen = r + area.tl();
+            if (onPicture) {
+                if (r.height > kTallestLineOnPictures) continue;
+            } else if (r.height > kPictureHeight) {
+                // A line of glyphs drawn on a picture (a wallpaper seen through a translucent
+                // notification, a caption on a photograph) is linked to the picture's edges; its
+                // strokes are not. Where they make a line, it is read, and the picture is not.
+                // Large glyphs on a plain ground are two colours and the shades between them;
+                // anything else this tall is a picture, read only for what is drawn on it.
+                const cv::Mat component = labels(r) == i;
+                if (!isTwoColoured(bgr(r))) {
+                    searchPicture(onScreen, component);
+                    continue;
+                }
+                if (r.height > kTallLine &&
+                    !(uniformEdges(edges(r), strength_(onScreen), component) && isLargeGlyph(edges(r), component)))
+                    continue;
+            }
+            if (isSolidShape(r, edges, bgr)) continue;
+            words_.push_back({onScreen, isHollow(r, labels, i), onPicture});
+        }
+    }
+
+    // Whether nearly all of `area` is one of its two most common colours or a blend of them.
+    static bool isTwoColoured(const cv::Mat& area) {
+        std::vector<int> counts(1 << 15, 0);
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
+        const auto first = std::max_element(counts.begin(), counts.end());
+        const int a = int(first - counts.begin());
+        *first = -*first;
+        const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+        auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
+        const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
+        const double length = cv::norm(along);
+        long near = 0;
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x) {
+                const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
+                // The distance from the segment between the two colours.
+                const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+                near += cv::norm(p - t * along) <= kBlendDistance;
+            }
+        return near >= kTwoColouredShare * double(area.total());
+    }
+
+    // Whether the component's edges are about equally strong all along: the same two colours meet
+    // there, as along glyphs. A picture's fade in and out.
+    static bool uniformEdges(const cv::Mat& edges, const cv::Mat& strength, const cv::Mat& component) {
+        const int all = cv::countNonZero(edges & component);
+        const int strong = cv::countNonZero((strength > kStrongEdge) & component);
+        return strong >= kLargeGlyphStrongShare * all;
+    }
+
+    // Above kTallLine a component is text only when drawn in outlines, as large glyphs are: a
+    // photograph is dense with edges.
+    static bool isLargeGlyph(const cv::Mat& edges, const cv::Mat& component) {
+        return edges.rows <= kMaxLineHeight && cv::countNonZero(edges & component) <= kMaxTallEdgeDensity * edges.total();
+    }
+
+    // The words drawn on the picture in `r` (`component` marks the picture's pixels): the strokes
+    // of glyphs, where a picture's shapes are wide. Added when they make at least one line (a
+    // picture's own fine detail does not).
+    void searchPicture(const cv::Rect& r, const cv::Mat& component) {
+        cv::Mat edges;
+        cv::threshold(strokeStrength(bgr_(r), kStrokeKernel), edges, kStrokeThreshold, 255, cv::THRESH_BINARY);
+        cv::Mat within;
+        cv::dilate(component, within, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+        std::vector<Word> found;
+        std::swap(found, words_);
+        search(r, edges & within, true);
+        std::swap(found, words_);
+        const std::vector<Line> lines = joinIntoLines(found);
+        const bool anyLine = std::any_of(lines.begin(), lines.end(), [](const Line& l) {
+            return l.rect.width >= kLineAspect * l.rect.height;
+        });
+        if (anyLine) words_.insert(words_.end(), found.begin(), found.end());
+    }
+
+    const cv::Mat& bgr_;
+    const std::vector<cv::Rect>& blanks_;
+    cv::Mat grey_;
+    cv::Mat strength_;
+    std::vector<Word> words_;
+};
+
 } // namespace
 
 std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks) {
-    cv::Mat grey;
-    cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
-    cv::Mat edges = edgeMap(bgr);
-    removeRules(edges, grey);
-    // Blank areas hold nothing to read, and their edges must not join the words on either side.
-    for (const cv::Rect& blank : blanks)
-        edges((blank + cv::Size(4, 4) - cv::Point(2, 2)) & cv::Rect(0, 0, edges.cols, edges.rows)).setTo(0);
-    cv::Mat joined;
-    cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
-                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
-
-    cv::Mat labels, stats, centroids;
-    const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
-    std::vector<Word> words;
-    for (int i = 1; i < count; ++i) {
-        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
-                         stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-        if (r.height < kMinLineHeight || r.height > kMaxLineHeight) continue;
-        if (r.width < 3) continue;
-        if (r.height > kTallLine && cv::countNonZero(edges(r)) > kMaxTallEdgeDensity * r.area()) continue;
-        if (isSolidShape(r, edges, bgr)) continue;
-        words.push_back({r, isHollow(r, labels, i)});
-    }
-
+    std::vector<Word> words = WordSearch(bgr, blanks).words();
     const std::vector<Line> lines = joinIntoLines(std::move(words));
     std::vector<Region> regions;
     for (const Line& line : lines) {
@@ -393,7 +544,7 @@ std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks
             return contains(line, other);
         });
         if (isFrame) continue;
-        regions.push_back({line.rect, textHeightOf(line)});
+        regions.push_back({line.rect, textHeightOf(line), line.onPicture});
     }
     // Reading order: top to bottom, then left to right.
     std::sort(regions.begin(), regions.end(), [](const Region& a, const Region& b) {
@@ -412,7 +563,19 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
 
     // Ink is whatever differs from its background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
-    const cv::Mat distance = inkDistance(crop, region.textHeight);
+    cv::Mat distance = inkDistance(crop, region.textHeight);
+    if (region.onPicture) {
+        // The picture behind the glyphs differs from the fill around them as much as they do: ink
+        // is the strokes, of the polarity that the pixels far from the fill have.
+        const int kernel = std::max(kStrokeKernel, region.textHeight / 3 | 1);
+        const cv::Mat light = strokeStrength(crop, kernel, true);
+        const cv::Mat dark = strokeStrength(crop, kernel, false);
+        const cv::Mat far = distance > 128;
+        distance = cv::sum(light & far)[0] > cv::sum(dark & far)[0] ? light : dark;
+        distance.setTo(0, distance < kEdgeThreshold);
+        cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
+    }
+    clearEdgeToEdgeLines(distance);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
     if (region.textHeight < kSolidStrokeTextHeight)

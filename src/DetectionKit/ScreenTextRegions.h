@@ -11,6 +11,7 @@ namespace DetectionKit::ScreenTextRegions {
 struct Region {
     cv::Rect area;
     int textHeight = 0; // height of the tallest line of glyphs in the region
+    bool onPicture = false; // drawn on a picture, which shows around and between the glyphs
 };
 
 // Finds the lines of text on a screen image (8-bit, 3 channels, BGR): edges of glyphs against their

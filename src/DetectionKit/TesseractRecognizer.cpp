@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -40,9 +41,10 @@ std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Op
     auto engine = std::make_unique<tesseract::TessBaseAPI>();
     // Dictionaries off: nothing is "corrected" towards words. Regions arrive dark on white, so the
     // engine's second pass over inverted lines would only cost time.
+    // Each glyph's other readings are kept (they tell an at sign read as a letter).
     std::vector<std::string> names = {"load_system_dawg", "load_freq_dawg", "tessedit_do_invert", "user_defined_dpi",
-                                      "debug_file"};
-    std::vector<std::string> values = {"0", "0", "0", "300", "/dev/null"};
+                                      "debug_file", "lstm_choice_mode"};
+    std::vector<std::string> values = {"0", "0", "0", "300", "/dev/null", "2"};
     const QByteArray dataPath = options.dataPath.toUtf8();
     const QByteArray language = options.language.toUtf8();
     const int status = engine->Init(dataPath.isEmpty() ? nullptr : dataPath.constData(), language.constData(),
@@ -186,6 +188,9 @@ private:
     mutable std::vector<bool> ruleRows_;
 };
 
+// The least confidence (0-100) at which the engine's other reading "@" of a glyph is taken up.
+constexpr float kLeastAtConfidence = 50;
+
 // The lines the engine read in one prepared region, boxes in image pixels.
 std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
     const cv::Mat& grey = prepared.grey;
@@ -206,8 +211,16 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
         if (!utf8 || !it->BoundingBox(tesseract::RIL_SYMBOL, &left, &top, &right, &bottom) || right <= left ||
             bottom <= top)
             continue;
-        words.back().back().push_back({QString::fromUtf8(utf8.get()), Support::Rect(left, top, right - left, bottom - top),
-                                       it->Confidence(tesseract::RIL_SYMBOL)});
+        LineAssembly::Glyph glyph{QString::fromUtf8(utf8.get()), Support::Rect(left, top, right - left, bottom - top),
+                                  it->Confidence(tesseract::RIL_SYMBOL)};
+        if (glyph.text != QLatin1String("@")) {
+            tesseract::ChoiceIterator choice(*it);
+            do {
+                const char* text = choice.GetUTF8Text();
+                if (text && std::strcmp(text, "@") == 0 && choice.Confidence() >= kLeastAtConfidence) glyph.couldBeAt = true;
+            } while (!glyph.couldBeAt && choice.Next());
+        }
+        words.back().back().push_back(std::move(glyph));
     } while (it->Next(tesseract::RIL_SYMBOL));
 
     const double s = prepared.scale;
@@ -215,6 +228,7 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
     const InkFit inkFit(grey);
     for (auto& lineWords : words) {
         std::erase_if(lineWords, [](const LineAssembly::Word& w) { return w.empty(); });
+        LineAssembly::readAtSigns(lineWords);
         const LineAssembly::Spacing spacing = LineAssembly::spacingOf(lineWords);
         std::vector<LineAssembly::Word> engineBoxes = lineWords;
         std::vector<double> blankAfter = inkFit.fitLine(lineWords, spacing);

@@ -146,7 +146,7 @@ TEST_F(WorkKeptEndToEnd, AnnotationsThatCannotBeStoredKeepTheEditorOpenUntilTheU
         xdotool({"click", "1"});
     };
     const auto shown = [&](const QString& title) {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + title + "$"}).has_value();
+        return !shownWindows("^" + title + "$").isEmpty();
     };
     // Answers the alert from the keyboard: Return retries, Escape discards.
     const auto answer = [&](const QString& key) {

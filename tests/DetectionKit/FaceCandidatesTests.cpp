@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFont>
 #include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 using namespace DetectionKit::FaceCandidates;
@@ -148,4 +151,62 @@ TEST(FaceCandidatesTest, DrawingsAreToldFromPhotographs) {
     // A box outside the image, or a single pixel, says nothing either way.
     EXPECT_FALSE(looksDrawn(drawn, Support::Rect(500, 500, 40, 40)));
     EXPECT_FALSE(looksDrawn(drawn, Support::Rect(5, 5, 1, 1)));
+}
+
+namespace {
+
+// A photograph stands in as shading that changes from pixel to pixel, with grain.
+void photograph(QImage& image, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const int grain = int((x * 7919 + y * 104729) % 13) - 6;
+            image.setPixel(x, y, qRgb(std::clamp(150 + x % 97 / 2 + grain, 0, 255), std::clamp(110 + y % 89 / 3 + grain, 0, 255), 90));
+        }
+}
+
+// An interface without pictures: lines of small and larger text, light and dark, a filled button,
+// a gradient bar.
+void interface(QImage& image) {
+    QPainter p(&image);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QLinearGradient bar(0, 0, image.width(), 0);
+    bar.setColorAt(0, QColor(40, 90, 200));
+    bar.setColorAt(1, QColor(120, 40, 160));
+    p.fillRect(0, 0, image.width(), 24, bar);
+    p.fillRect(20, 200, 300, 80, QColor(28, 28, 30));
+    for (int i = 0; i < 8; ++i) {
+        QFont f(i % 2 ? QStringLiteral("DejaVu Sans") : QStringLiteral("Liberation Mono"));
+        f.setPixelSize(11 + i);
+        p.setFont(f);
+        p.setPen(i < 6 ? QColor(32, 33, 36) : QColor(230, 230, 230));
+        p.drawText(QPoint(i < 6 ? 24 : 30, 40 + i * 24 + (i < 6 ? 0 : 80)), QStringLiteral("ada.whitlock@example.com 4111 1111 1111 1111"));
+    }
+    p.fillRect(400, 40, 90, 28, QColor(0, 122, 255));
+}
+
+} // namespace
+
+// The net runs only where a face can be: areas around photographs, grown by the margin, merged where
+// they overlap; text, fills and gradients, and photographs too small for a face, give none.
+TEST(FaceCandidatesTest, FaceAreasAreWhereThereArePhotographs) {
+    struct Case {
+        const char* what;
+        std::function<void(QImage&)> draw;
+        std::vector<Tile> expected;
+    };
+    const Case cases[] = {
+        {"an interface of text, fills and gradients", interface, {}},
+        {"a photograph in it", [](QImage& i) { interface(i); photograph(i, QRect(520, 120, 48, 64)); },
+         {{520 - 32, 120 - 32, 48 + 64, 64 + 64}}},
+        {"one at the corner, clipped", [](QImage& i) { photograph(i, QRect(0, 0, 40, 40)); }, {{0, 0, 72, 72}}},
+        {"two close together, one area", [](QImage& i) { photograph(i, QRect(104, 104, 40, 40)); photograph(i, QRect(160, 104, 40, 40)); },
+         {{72, 72, 160, 104}}},
+        {"one too small for a face", [](QImage& i) { photograph(i, QRect(304, 304, 10, 10)); }, {}},
+    };
+    for (const Case& c : cases) {
+        QImage image(640, 400, QImage::Format_RGB32);
+        image.fill(QColor(248, 249, 250));
+        c.draw(image);
+        EXPECT_EQ(faceAreas(photographicCells(image, 8), image.width(), image.height(), 16, 32), c.expected) << c.what;
+    }
 }

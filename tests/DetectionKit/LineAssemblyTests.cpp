@@ -127,6 +127,15 @@ TEST(LineAssemblyTest, OneCellReadAsTwoCharactersKeepsTheFirst) {
     }
 }
 
+TEST(LineAssemblyTest, AFullStopBoxedIntoTheCellBeforeItIsNoRepeat) {
+    // 22 px DejaVu Sans Mono: the engine boxed the stop of "joe." as a sliver at the end of the "e".
+    std::vector<Word> words = cells("joe.|jay@example.com", 14, 11);
+    words[0].back().box = Support::Rect(words[0][2].box.maxX() - 1, 0, 1, 10);
+    std::vector<Word> raw = words;
+    dropRepeatsInACell(words, raw, spacingOf(words));
+    EXPECT_EQ(assemble(words, {7.0}).text, "joe.jay@example.com");
+}
+
 TEST(LineAssemblyTest, MeasuredBlankColumnsDecideOverGlyphBoxes) {
     // The engine boxed the dot inside the "e" before it; the ink shows half a cell of blank.
     std::vector<Word> words = cells("example.|com", 17, 13);
@@ -139,4 +148,27 @@ TEST(LineAssemblyTest, MeasuredBlankColumnsDecideOverGlyphBoxes) {
     const std::vector<Word> lostDot = proportional({"joe", "jay@example.com"}, 6, 4.5);
     EXPECT_EQ(assemble(lostDot, {1.0}).text, "joejay@example.com");
     EXPECT_EQ(assemble(lostDot, {4.5}).text, "joe jay@example.com");
+}
+
+TEST(LineAssemblyTest, AnAtSignReadAsALetterIsReadAsItsNextReadingInAnAddress) {
+    struct Case {
+        const char* read;
+        qsizetype couldBeAt; // the glyph whose next reading is "@", or -1
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"jane.doeGexample.com", 8, "jane.doe@example.com"},
+        {"\"jane.doeGexample.com\",", 9, "\"jane.doe@example.com\","},
+        {"jane.doeGexample", 8, "jane.doeGexample"},          // no domain after it
+        {"jane.doeGexample.c", 8, "jane.doeGexample.c"},      // nor a two-letter end
+        {"Gjane.doe@example.com", 0, "Gjane.doe@example.com"}, // the word has its at sign
+        {"Gexample.com", 0, "Gexample.com"},                  // nothing before it
+        {"jane.doeGexample.com", -1, "jane.doeGexample.com"}, // the engine saw no at sign in it
+    };
+    for (const Case& c : cases) {
+        std::vector<Word> words = cells(QString::fromUtf8(c.read), 9, 7);
+        if (c.couldBeAt >= 0) words[0][size_t(c.couldBeAt)].couldBeAt = true;
+        readAtSigns(words);
+        EXPECT_EQ(assemble(words).text, QString::fromUtf8(c.expected)) << c.read;
+    }
 }

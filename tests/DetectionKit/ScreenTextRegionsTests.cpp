@@ -103,6 +103,35 @@ const Case kCases[] = {
                                    line(p, fontOf("DejaVu Sans", 13), ink, 60, 76, "ottoline.graves@lakeside-print.example"),
                                    line(p, fontOf("DejaVu Sans", 13), ink, 60, 98, "Re: proofs - ring me on +1 (614) 555-0121")};
      }},
+    {"translucent notifications over a busy wallpaper", {520, 230},
+     [](QPainter& p) {
+         // Shapes of every colour with grain: their edges show through the cards.
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(Qt::NoPen);
+         for (int i = 0; i < 90; ++i) {
+             p.setBrush(QColor::fromHsv(i * 67 % 360, 60 + i * 29 % 180, 40 + i * 53 % 200));
+             p.drawEllipse(QPointF(i * 173 % 520, i * 97 % 230), 6 + i * 13 % 40, 5 + i * 7 % 22);
+         }
+         std::vector<QRect> lines;
+         for (int card = 0; card < 2; ++card) {
+             const bool dark = card == 0;
+             const int top = 10 + card * 110;
+             p.setBrush(dark ? QColor(28, 28, 30, 160) : QColor(246, 246, 246, 150));
+             p.drawRoundedRect(QRectF(16, top, 488, 96), 12, 12);
+             const QColor ink = dark ? QColor(245, 245, 245) : QColor(20, 20, 20);
+             lines.push_back(line(p, fontOf("DejaVu Sans", 14, true), ink, 30, top + 24, "Alex Morgan"));
+             lines.push_back(line(p, fontOf("DejaVu Sans", 13), ink, 30, top + 50, "Missed call from (415) 555-0132"));
+         }
+         return lines;
+     }},
+    {"a selected cell, its frame a pixel from its text, over the next row", {400, 60},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans", 11);
+         const QRect selected = line(p, font, QColor(32, 33, 36), 23, 12, "jane.doe@example.com");
+         p.setPen(QPen(QColor(26, 115, 232), 2));
+         p.drawRect(QRect(20, 10, 160, selected.height() + 3));
+         return std::vector<QRect>{selected, line(p, font, QColor(32, 33, 36), 23, 12 + selected.height() + 6, "n/a")};
+     }},
     {"large digits with hyphens", {1300, 220},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 160), QColor(20, 20, 20), 20, 10, "555-123-4567")};
