@@ -25,6 +25,7 @@ windows) is the caller's (run-capture-road.sh).
 import argparse
 import json
 import os
+import re
 import shutil
 import statistics
 import subprocess
@@ -61,7 +62,10 @@ def resident_mb(pid):
 
 
 def visible_window(name):
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + name + "$"],
+    # xdotool takes the name as an extended regular expression: escaped, the "(1)" of a second
+    # capture within the same second and the dots match only themselves.
+    pattern = re.sub(r"([][.^$*+?(){}|\\])", r"\\\1", name)
+    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + pattern + "$"],
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     return result.returncode == 0 and result.stdout.strip() != b""
 

@@ -18,16 +18,14 @@ namespace {
 
 // The process's heap. A capture's working blocks (screen images, recognition and face buffers)
 // come from it and, while the engines are warm, stay there between captures instead of being
-// mapped, faulted in and unmapped again every time; once the engines are let go it is all handed
-// back (malloc_trim). One arena only: the allocator hands back the top of its first arena alone,
-// so the worker threads' own arenas would keep theirs. Set as the program starts, before a
-// second thread allocates.
+// mapped, faulted in and unmapped again every time; once the engines are let go it is handed back.
+// Each thread keeps its arena: on one shared arena the recognition and face threads queue for the
+// allocator and detection takes two to four times as long. Set as the program starts.
 constexpr int kOwnPagesFrom = 32 * 1024 * 1024; // blocks past a 4K screen's image are mapped alone
 constexpr int kKeptHeapTopWarm = 1024 * 1024 * 1024;
 constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
 
 [[maybe_unused]] const bool heapSet = [] {
-    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
     mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
     return true;
@@ -46,20 +44,33 @@ struct LoadedModule {
 
 const LoadedModule& engineModule();
 
-// How many engines are warm; the heap's top is kept while any is.
+// How many engines are warm, and how many of them are being destroyed; the heap's top is kept
+// while an engine is warm and none is being destroyed.
 std::mutex warmMutex;
 int warmEngines = 0;
+int coolingEngines = 0;
 
 void engineWarmed() {
     std::lock_guard lock(warmMutex);
     if (warmEngines++ == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
 }
 
+// Before an engine is destroyed: a worker thread's arena gives back its top only when a block is
+// freed onto it (malloc_trim returns the main arena's top and the free blocks inside arenas), so
+// the engine's own blocks are freed with the allocator's threshold down.
+void engineCooling() {
+    std::lock_guard lock(warmMutex);
+    ++coolingEngines;
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
+}
+
 void engineCooled() {
     std::lock_guard lock(warmMutex);
-    if (--warmEngines != 0) return;
-    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
-    Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
+    --coolingEngines;
+    if (--warmEngines == 0)
+        Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
+    else if (coolingEngines == 0)
+        mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
 }
 
 const LoadedModule& engineModule() {
@@ -102,6 +113,7 @@ public:
               engineWarmed();
               // The keeper hands the heap back after this runs.
               return std::shared_ptr<void>(engine.get(), [engine](void*) mutable {
+                  engineCooling();
                   engine.reset();
                   engineCooled();
               });
