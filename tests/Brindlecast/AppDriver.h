@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
+#include <QRegularExpression>
 
 #include <xcb/xcb.h>
 
@@ -59,6 +60,10 @@ inline QStringList findWindows(const QStringList& criteria) {
 
 // The visible windows whose name matches the regular expression.
 inline QStringList shownWindows(const QString& name) { return findWindows({"--onlyvisible", "--name", name}); }
+
+// The pattern of a window named exactly `name`: a second capture within one second is named
+// "... (1).png", whose brackets and dots must match only themselves.
+inline QString windowNamed(const QString& name) { return "^" + QRegularExpression::escape(name) + "$"; }
 
 // The screen's pixels now, as ImageMagick reads the root window.
 inline QImage rootImage(const QString& folder) {
@@ -214,7 +219,7 @@ protected:
         xdotool({"key", "super+shift+9"});
         if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
         const QString capture = workingCopies().first();
-        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+        const QString editor = waitForWindow(windowNamed(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};
     }
