@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <map>
 #include <tuple>
 
@@ -139,11 +140,14 @@ void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     // Vertical runs this long are box sides; the stems of large glyphs are shorter.
     const int verticalRun = 160;
     const int depth = 5;
+    // The two directions are found side by side: the engines wait for the regions.
+    std::future<cv::Mat> vertical = std::async(std::launch::async, [&edges] {
+        return thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
+    });
     cv::Mat horizontal;
     cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {run, 1}));
     keepOnlyUniformRuns(horizontal, grey);
-    const cv::Mat vertical = thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
-    edges.setTo(0, horizontal | vertical);
+    edges.setTo(0, horizontal | vertical.get());
 }
 
 // A filled shape about as tall as text, of one colour inside and unlike what is around it: an icon,
