@@ -360,9 +360,9 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
     const QString first = workingCopies().first();
-    const QString editor = waitForWindow("^" + QFileInfo(first).fileName() + "$");
+    const QString editor = waitForWindow(exactTitle(QFileInfo(first).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
-    EXPECT_EQ(shownWindows("^" + QFileInfo(first).fileName() + "$"), QStringList{editor})
+    EXPECT_EQ(shownWindows(exactTitle(QFileInfo(first).fileName())), QStringList{editor})
         << "one editor window";
     // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
     const QString grab = home_ + "/editor.png";
@@ -387,7 +387,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     for (const QString& copy : workingCopies())
         if (copy != first) second = copy;
     EXPECT_TRUE(waitUntil([&] {
-        return shownWindows("^" + QFileInfo(second).fileName() + "$") == QStringList{editor};
+        return shownWindows(exactTitle(QFileInfo(second).fileName())) == QStringList{editor};
     }, 30000)) << "the second capture did not load into the same window";
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
     EXPECT_FALSE(carriesAnnotationChunk(second));
@@ -535,7 +535,7 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
     EXPECT_FALSE(QFile::exists(capture));
     EXPECT_TRUE(waitUntil([&] {
-        return shownWindows("^" + QFileInfo(exported).fileName() + "$") == QStringList{editor};
+        return shownWindows(exactTitle(QFileInfo(exported).fileName())) == QStringList{editor};
     }, 20000)) << "the editor does not show the newest capture left";
 
     // Done stores the capture shown and closes the window.
@@ -567,7 +567,7 @@ bool painted(const QImage& picture) {
 TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEditorKeepsItsOwn) {
     const auto [first, editor] = captureIntoEditor();
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    const QString firstTitle = "^" + QFileInfo(first).fileName() + "$";
+    const QString firstTitle = exactTitle(QFileInfo(first).fileName());
     const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
     ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
     // Settings sits left of Copy, past the 1-point gap: Done's left edge - 3 - 104 (Copy) - 3 - 1
@@ -625,7 +625,7 @@ TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEdito
 
     // The editor still shows the first capture under its name; the second opened no editor.
     EXPECT_EQ(shownWindows(firstTitle), QStringList{editor});
-    EXPECT_TRUE(shownWindows("^" + QFileInfo(second).fileName() + "$").isEmpty());
+    EXPECT_TRUE(shownWindows(exactTitle(QFileInfo(second).fileName())).isEmpty());
 }
 
 // With the editor not opened after a capture, the thumbnail comes up in the bottom-right corner
@@ -640,7 +640,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     const QString name = QFileInfo(workingCopies().first()).fileName();
     const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
     ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
-    EXPECT_TRUE(shownWindows("^" + name + "$").isEmpty()) << "an editor opened";
+    EXPECT_TRUE(shownWindows(exactTitle(name)).isEmpty()) << "an editor opened";
     EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
 
     Reply<xcb_translate_coordinates_reply_t> origin(
@@ -662,7 +662,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     // Into the image, 14 points in from the panel's edge.
     xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
     xdotool({"click", "1"});
-    EXPECT_FALSE(waitForWindow("^" + name + "$").isEmpty()) << "the click did not open the editor on " << name.toStdString();
+    EXPECT_FALSE(waitForWindow(exactTitle(name)).isEmpty()) << "the click did not open the editor on " << name.toStdString();
     EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast Thumbnail$").isEmpty(); },
                           20000))
         << "the thumbnail stayed after the click";
@@ -675,7 +675,7 @@ TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
     startApp();
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
-    ASSERT_FALSE(waitForWindow("^" + QFileInfo(workingCopies().first()).fileName() + "$").isEmpty()) << "no editor";
+    ASSERT_FALSE(waitForWindow(exactTitle(QFileInfo(workingCopies().first()).fileName())).isEmpty()) << "no editor";
     EXPECT_TRUE(findWindows({"--name", "^Brindlecast Thumbnail$"}).isEmpty()) << "a thumbnail was made";
 }
 
@@ -723,7 +723,7 @@ TEST_F(AppEndToEnd, ATerabyteNamedLikeAPictureInTheLibraryHoldsNothingUp) {
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
     if (!capture.isEmpty()) {
-        EXPECT_FALSE(waitForWindow("^" + QFileInfo(capture).fileName() + "$").isEmpty()) << "no editor";
+        EXPECT_FALSE(waitForWindow(exactTitle(QFileInfo(capture).fileName())).isEmpty()) << "no editor";
     }
 }
 
@@ -753,7 +753,7 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
-    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
     xdotool({"windowactivate", "--sync", editor});
     replaceWithPipe(library_ + "/Screenshot A.content.png");
@@ -793,7 +793,7 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             xdotool({"key", "Return"});
             EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }));
         } else {
-            const QString title = "^" + names[row - 1] + "$";
+            const QString title = exactTitle(names[row - 1]);
             expectOutcome([&] { return !shownWindows(title).isEmpty(); },
                           names[row - 1].toStdString() + " did not open without its companion");
         }
