@@ -42,6 +42,35 @@ inline std::optional<QString> run(const QString& program, const QStringList& arg
 
 inline void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
 
+// The pattern xdotool matches a window named exactly `name` with: a second capture within the same
+// second is named "… (1).png", and its brackets and dots are not the pattern's own.
+inline QString exactTitle(const QString& name) {
+    QString escaped;
+    for (const QChar c : name) {
+        if (QStringLiteral("\\^$.|?*+()[]{}").contains(c)) escaped += '\\';
+        escaped += c;
+    }
+    return "^" + escaped + "$";
+}
+
+// The windows xdotool finds with `criteria`, as decimal IDs; empty when none matches. While it
+// looks through the windows, one may go away (a tooltip, a thumbnail sliding out, a menu), and
+// xdotool then stops on the X error as if nothing matched: it is asked again, so a window that
+// is there is never reported missing.
+inline QStringList findWindows(const QStringList& criteria) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const auto result = TestSupport::runProgram("xdotool", QStringList{"search"} + criteria, std::nullopt, 20000);
+        if (!result) break;
+        if (result->exitCode == 0) return QString::fromUtf8(result->standardOutput).split('\n', Qt::SkipEmptyParts);
+        if (!result->standardError.contains("X Error")) return {};
+    }
+    ADD_FAILURE() << "xdotool search " << criteria.join(' ').toStdString() << " never finished";
+    return {};
+}
+
+// The visible windows whose name matches the regular expression.
+inline QStringList shownWindows(const QString& name) { return findWindows({"--onlyvisible", "--name", name}); }
+
 // The screen's pixels now, as ImageMagick reads the root window.
 inline QImage rootImage(const QString& folder) {
     const QString path = folder + "/root.png";
@@ -126,6 +155,22 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "no selection overlay";
     }
 
+    // Window-pick mode over the window, then a click on it, which the app refuses (the window is
+    // blocked) with an alert; the alert is answered with Return, and the selection comes back
+    // for another try, holding the keyboard again.
+    void clickRefusedWindow(xcb_window_t window) {
+        const QPoint centre = frameOf(window).center();
+        xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
+        pressHotKey("8");
+        xdotool({"click", "1"});
+        const QString alert = waitForWindow("^Brindlecast$");
+        ASSERT_FALSE(alert.isEmpty()) << "no alert for the refused window capture";
+        xdotool({"windowactivate", "--sync", alert});
+        xdotool({"key", "Return"});
+        ASSERT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
+    }
+
     // True when another client holds the keyboard (the overlay does while it is shown).
     bool keyboardHeld() {
         Reply<xcb_grab_keyboard_reply_t> reply(
@@ -140,17 +185,15 @@ protected:
 
     // The first visible window whose name matches, as its decimal ID; empty when none showed.
     QString waitForWindow(const QString& name) {
-        std::optional<QString> found;
+        QStringList found;
         waitUntil([&] {
-            found = run("xdotool", {"search", "--onlyvisible", "--name", name});
-            return found.has_value() && !found->isEmpty();
+            found = shownWindows(name);
+            return !found.isEmpty();
         }, 20000);
-        return found.value_or(QString()).section('\n', 0, 0);
+        return found.value(0);
     }
 
-    bool overlayShown() {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "Brindlecast Selection"}).has_value();
-    }
+    bool overlayShown() { return !shownWindows("Brindlecast Selection").isEmpty(); }
 
     // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
     bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }
@@ -182,7 +225,7 @@ protected:
         xdotool({"key", "super+shift+9"});
         if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
         const QString capture = workingCopies().first();
-        const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+        const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};
     }

@@ -174,6 +174,50 @@ TEST_F(AppEndToEnd, EscapeCancelsTheSelectionAndNothingIsWritten) {
         EXPECT_TRUE(file.startsWith(name.chopped(4))) << file.toStdString() << " is not of " << name.toStdString();
 }
 
+// A click on a blocked application's window is refused with an alert, which hands the focus back
+// to the editor when it goes; the selection that comes back for another try still takes the
+// keys: the display hot key captures while it is up, and Escape ends it.
+TEST_F(AppEndToEnd, TheSelectionBackAfterARefusedWindowKeepsTheKeys) {
+    const xcb_window_t picture = showPicture(300, 200);
+    const QString windowClass =
+        run("xprop", {"-id", QString::number(picture), "WM_CLASS"}).value_or(QString()).section('"', -2, -2);
+    ASSERT_FALSE(windowClass.isEmpty()) << "the picture window has no WM_CLASS";
+    writePreferences(home_, {{"BlockedBundleIDs", {windowClass.toStdString()}}});
+    const auto [first, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
+
+    clickRefusedWindow(picture);
+    if (HasFatalFailure()) return;
+
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 60000))
+        << "the display hot key did nothing while the selection was up";
+    const QString during = workingCopies().last();
+    EXPECT_TRUE(overlayShown()) << "the display capture ended the selection";
+
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(waitUntil([&] { return !overlayShown(); }, 10000))
+        << "Escape did not end the selection (see " << (rootImage(home_), keep(home_ + "/root.png")).toStdString() << ")";
+    EXPECT_FALSE(keyboardHeld());
+    // The refused capture wrote nothing: a display capture taken now goes the same road. Outside
+    // the editor, it shows what the one taken during the selection showed: no dimming there.
+    xdotool({"key", "super+shift+9"});
+    ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 3; }, 60000));
+    QString after;
+    for (const QString& copy : workingCopies())
+        if (copy != first && copy != during) after = copy;
+    ASSERT_TRUE(waitUntil([&] { return !QImage(after).isNull(); }, 20000));
+    const QImage duringCopy = QImage(during).convertToFormat(QImage::Format_RGB32);
+    const QImage afterCopy = QImage(after).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(duringCopy.size(), afterCopy.size());
+    const QRect editorFrame = frameOf(editor.toUInt());
+    qint64 differing = 0;
+    for (int y = 0; y < afterCopy.height(); ++y)
+        for (int x = 0; x < afterCopy.width(); ++x)
+            differing += !editorFrame.contains(x, y) && duringCopy.pixel(x, y) != afterCopy.pixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(AppEndToEnd, ASecondLaunchEndsAtOnceAndTheRunningCopyComesForward) {
     // A developer preview is a running copy too; its gallery window is what comes forward.
     QProcess* first = start(BRINDLECAST_BINARY, {"--preview-gallery"});
@@ -316,9 +360,9 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
     const QString first = workingCopies().first();
-    const QString editor = waitForWindow("^" + QFileInfo(first).fileName() + "$");
+    const QString editor = waitForWindow(exactTitle(QFileInfo(first).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
-    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(first).fileName() + "$"}), editor)
+    EXPECT_EQ(shownWindows(exactTitle(QFileInfo(first).fileName())), QStringList{editor})
         << "one editor window";
     // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
     const QString grab = home_ + "/editor.png";
@@ -334,7 +378,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     // The window buttons sit in the sidebar's header, 31 points down and 31, 51 and 71 across.
     xdotool({"mousemove", QString::number(corner.x() + 51), QString::number(corner.y() + 31)});
     xdotool({"click", "1"});
-    ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+    ASSERT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000))
         << "the window did not minimise";
 
     xdotool({"key", "super+shift+9"});
@@ -343,7 +387,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     for (const QString& copy : workingCopies())
         if (copy != first) second = copy;
     EXPECT_TRUE(waitUntil([&] {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}) == editor;
+        return shownWindows(exactTitle(QFileInfo(second).fileName())) == QStringList{editor};
     }, 30000)) << "the second capture did not load into the same window";
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
     EXPECT_FALSE(carriesAnnotationChunk(second));
@@ -355,7 +399,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     xdotool({"mousemove", QString::number(restored->dst_x + 31), QString::number(restored->dst_y + 31)});
     xdotool({"click", "1"});
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(second); }, 10000)) << "closing did not store the capture";
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000));
 }
 
 TEST_F(AppEndToEnd, TheEditorPreviewStartsOnItsSampleWithTheNamedTool) {
@@ -491,14 +535,14 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
     EXPECT_FALSE(QFile::exists(capture));
     EXPECT_TRUE(waitUntil([&] {
-        return run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(exported).fileName() + "$"}) == editor;
+        return shownWindows(exactTitle(QFileInfo(exported).fileName())) == QStringList{editor};
     }, 20000)) << "the editor does not show the newest capture left";
 
     // Done stores the capture shown and closes the window.
     xdotool({"windowactivate", "--sync", editor});
     clickAt(corner + QPoint(*doneLeft + 20, row));
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(exported); }, 10000)) << "Done did not store the capture";
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Screenshot"}); }, 10000))
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 10000))
         << "Done did not close the window";
 }
 
@@ -523,7 +567,7 @@ bool painted(const QImage& picture) {
 TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEditorKeepsItsOwn) {
     const auto [first, editor] = captureIntoEditor();
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    const QString firstTitle = "^" + QFileInfo(first).fileName() + "$";
+    const QString firstTitle = exactTitle(QFileInfo(first).fileName());
     const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
     ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
     // Settings sits left of Copy, past the 1-point gap: Done's left edge - 3 - 104 (Copy) - 3 - 1
@@ -580,8 +624,8 @@ TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEdito
     EXPECT_GT(marked, 50) << "no mark in the bottom-right corner";
 
     // The editor still shows the first capture under its name; the second opened no editor.
-    EXPECT_EQ(run("xdotool", {"search", "--onlyvisible", "--name", firstTitle}), editor);
-    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + QFileInfo(second).fileName() + "$"}));
+    EXPECT_EQ(shownWindows(firstTitle), QStringList{editor});
+    EXPECT_TRUE(shownWindows(exactTitle(QFileInfo(second).fileName())).isEmpty());
 }
 
 // With the editor not opened after a capture, the thumbnail comes up in the bottom-right corner
@@ -596,7 +640,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     const QString name = QFileInfo(workingCopies().first()).fileName();
     const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
     ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
-    EXPECT_FALSE(run("xdotool", {"search", "--onlyvisible", "--name", "^" + name + "$"})) << "an editor opened";
+    EXPECT_TRUE(shownWindows(exactTitle(name)).isEmpty()) << "an editor opened";
     EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
 
     Reply<xcb_translate_coordinates_reply_t> origin(
@@ -618,8 +662,8 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     // Into the image, 14 points in from the panel's edge.
     xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
     xdotool({"click", "1"});
-    EXPECT_FALSE(waitForWindow("^" + name + "$").isEmpty()) << "the click did not open the editor on " << name.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast Thumbnail$"}); },
+    EXPECT_FALSE(waitForWindow(exactTitle(name)).isEmpty()) << "the click did not open the editor on " << name.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast Thumbnail$").isEmpty(); },
                           20000))
         << "the thumbnail stayed after the click";
 }
@@ -631,8 +675,8 @@ TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
     startApp();
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
-    ASSERT_FALSE(waitForWindow("^" + QFileInfo(workingCopies().first()).fileName() + "$").isEmpty()) << "no editor";
-    EXPECT_FALSE(run("xdotool", {"search", "--name", "^Brindlecast Thumbnail$"})) << "a thumbnail was made";
+    ASSERT_FALSE(waitForWindow(exactTitle(QFileInfo(workingCopies().first()).fileName())).isEmpty()) << "no editor";
+    EXPECT_TRUE(findWindows({"--name", "^Brindlecast Thumbnail$"}).isEmpty()) << "a thumbnail was made";
 }
 
 // The developer flag shows the drawn sample in the thumbnail's place.
@@ -679,7 +723,7 @@ TEST_F(AppEndToEnd, ATerabyteNamedLikeAPictureInTheLibraryHoldsNothingUp) {
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
     if (!capture.isEmpty()) {
-        EXPECT_FALSE(waitForWindow("^" + QFileInfo(capture).fileName() + "$").isEmpty()) << "no editor";
+        EXPECT_FALSE(waitForWindow(exactTitle(QFileInfo(capture).fileName())).isEmpty()) << "no editor";
     }
 }
 
@@ -709,7 +753,7 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
-    const QString editor = waitForWindow("^" + QFileInfo(capture).fileName() + "$");
+    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
     xdotool({"windowactivate", "--sync", editor});
     replaceWithPipe(library_ + "/Screenshot A.content.png");
@@ -741,16 +785,16 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
         if (row == 2) {
             QString alert;
             expectOutcome([&] {
-                alert = run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}).value_or(QString());
+                alert = shownWindows("^Brindlecast$").value(0);
                 return !alert.isEmpty();
             }, "no \"Screenshot could not be opened\" alert for the piped working copy");
             if (alert.isEmpty()) continue;
-            xdotool({"windowactivate", "--sync", alert.section('\n', 0, 0)});
+            xdotool({"windowactivate", "--sync", alert});
             xdotool({"key", "Return"});
-            EXPECT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }));
+            EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }));
         } else {
-            const QString title = "^" + names[row - 1] + "$";
-            expectOutcome([&] { return run("xdotool", {"search", "--onlyvisible", "--name", title}).has_value(); },
+            const QString title = exactTitle(names[row - 1]);
+            expectOutcome([&] { return !shownWindows(title).isEmpty(); },
                           names[row - 1].toStdString() + " did not open without its companion");
         }
     }

@@ -160,9 +160,7 @@ protected:
         const QProcess* process = start(QStandardPaths::findExecutable(application.program), application.arguments(home_, page));
         QString window;
         waitUntil([&] {
-            window = run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(process->processId())})
-                         .value_or(QString())
-                         .section('\n', 0, 0);
+            window = findWindows({"--onlyvisible", "--pid", QString::number(process->processId())}).value(0);
             return !window.isEmpty();
         }, 60000);
         if (window.isEmpty()) return {};
@@ -340,26 +338,12 @@ exec "$@")";
     // so once its file is in, the refused one's would be too.
     void expectWindowCaptureRefused(const QString& window) {
         const QSet<QString> before = libraryImages();
-        const QRect frame = frameOf(window.toUInt());
-        xdotool({"mousemove", QString::number(frame.center().x()), QString::number(frame.center().y())});
-        pressHotKey("8");
-        xdotool({"click", "1"});
-        const QString alert = waitForWindow("^Brindlecast$");
-        ASSERT_FALSE(alert.isEmpty()) << "no alert for the refused window capture";
-        xdotool({"windowactivate", "--sync", alert});
-        xdotool({"key", "Return"});
-        ASSERT_TRUE(waitUntil([&] { return !run("xdotool", {"search", "--onlyvisible", "--name", "^Brindlecast$"}); }, 20000));
-        // The selection comes back for another try; Escape in it ends it. (The alert hands the
-        // focus back to the editor, which would take the key.)
-        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
-        const QString selection = waitForWindow("^Brindlecast Selection$");
-        ASSERT_FALSE(selection.isEmpty());
-        ASSERT_TRUE(waitUntil([&] {
-            // The window manager does not manage it: the focus is given to it directly.
-            run("xdotool", {"windowfocus", "--sync", selection});
-            xdotool({"key", "Escape"});
-            return !overlayShown();
-        }, 20000)) << "Escape did not end the selection (see " << (rootImage(home_), keep(home_ + "/root.png")).toStdString() << ")";
+        clickRefusedWindow(window.toUInt());
+        if (HasFatalFailure()) return;
+        // The selection takes the keys, though the alert handed the focus back to the editor.
+        xdotool({"key", "Escape"});
+        ASSERT_TRUE(waitUntil([&] { return !overlayShown(); }, 20000))
+            << "Escape did not end the selection (see " << (rootImage(home_), keep(home_ + "/root.png")).toStdString() << ")";
         const QString next = captureDisplay();
         ASSERT_FALSE(next.isEmpty());
         EXPECT_EQ(libraryImages() - before, QSet<QString>{next}) << "the refused window capture wrote a file";
@@ -370,7 +354,7 @@ exec "$@")";
         QPoint copy, more;
     };
     std::optional<EditorToolbar> editorToolbar(const QString& capture) {
-        const QString editor = waitForWindow("^" + QRegularExpression::escape(QFileInfo(capture).fileName()) + "$");
+        const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (editor.isEmpty()) return std::nullopt;
         xdotool({"windowactivate", "--sync", editor});
         const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");

@@ -10,6 +10,7 @@
 #include "BrindlecastApp/Pipeline/Reopen.h"
 #include "CaptureKit/CaptureError.h"
 #include "DetectionKit/DetectionTesting.h"
+#include "Support/WorkerPool.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -302,6 +304,16 @@ struct Harness {
         e->fallbackLibraryFolder = TestSupport::makeTemporaryFolder("fallback") + "/Brindlecast";
         env = e;
     }
+
+    // Work still running on a worker (a reopen, a detection) calls back into this harness: it
+    // ends before the harness goes.
+    ~Harness() {
+        Support::workerPool().waitForDone();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            for (QThreadPool* pool : app->findChildren<QThreadPool*>()) pool->waitForDone();
+    }
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
 
     Environment environment() const { return env; }
     void withoutHost() { env->host = nullptr; }

@@ -4,6 +4,7 @@
 #include "BrindlecastApp/Overlay/OverlayView.h"
 #include "BrindlecastApp/Logging/AppLog.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -100,17 +101,39 @@ const QCursor& cameraCursor() {
     return cursor;
 }
 
+// Hands every key event of the application to one function, before any window, shortcut or
+// other filter sees it.
+class ApplicationKeys : public QObject {
+public:
+    explicit ApplicationKeys(std::function<bool(QKeyEvent*)> take) : take_(std::move(take)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride: return take_(static_cast<QKeyEvent*>(event));
+        default: return false;
+        }
+    }
+
+private:
+    std::function<bool(QKeyEvent*)> take_;
+};
+
 } // namespace
 
 OverlayController::OverlayController(WindowList windowList, MonitorList monitorList, QColor accent, QObject* parent)
     : QObject(parent), windowList_(std::move(windowList)), monitorList_(std::move(monitorList)),
       accent_(std::move(accent)) {
+    keyMonitor_ = std::make_unique<ApplicationKeys>([this](QKeyEvent* key) { return takeKey(key); });
     grabRetry_.setSingleShot(true);
     grabRetry_.setInterval(grabRetryMs);
     connect(&grabRetry_, &QTimer::timeout, this, &OverlayController::grabInput);
 }
 
 OverlayController::~OverlayController() {
+    watchKeys(false);
     releaseInput();
     for (OverlayView* view : std::as_const(views_)) delete view;
 }
@@ -138,6 +161,7 @@ void OverlayController::showPanels() {
         view->raise();
     }
     shown_ = true;
+    watchKeys(true);
     if (OverlayView* key = keyView()) {
         key->activateWindow();
         key->setFocus(Qt::ActiveWindowFocusReason);
@@ -148,6 +172,7 @@ void OverlayController::showPanels() {
 
 void OverlayController::close() {
     if (closed_) return;
+    watchKeys(false);
     releaseInput();
     for (OverlayView* view : std::as_const(views_)) {
         view->removeEventFilter(this);
@@ -162,6 +187,7 @@ void OverlayController::close() {
 
 void OverlayController::orderOut() {
     if (!shown_) return;
+    watchKeys(false);
     releaseInput();
     dragOwner_ = nullptr;
     for (OverlayView* view : std::as_const(views_)) view->hide();
@@ -259,6 +285,34 @@ void OverlayController::releaseInput() {
     grabbed_ = nullptr;
 }
 
+void OverlayController::watchKeys(bool on) {
+    // Removing a filter is safe while it runs (Escape closes from inside it).
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->removeEventFilter(keyMonitor_.get());
+        if (on) app->installEventFilter(keyMonitor_.get());
+    }
+}
+
+bool OverlayController::takeKey(QKeyEvent* key) {
+    // The panels hold the keyboard, but Qt hands a key to the window it thinks has the focus, and
+    // a window manager gives that back to another of the app's windows when one closes (an alert
+    // over a refused capture): a key is the selection's whichever window it is addressed to, and
+    // no field or shortcut of another window acts on it meanwhile.
+    if (!shown_ || closed_) return false;
+    if (key->type() == QEvent::ShortcutOverride) {
+        key->accept(); // no shortcut: the key press itself comes next
+        return true;
+    }
+    if (key->type() != QEvent::KeyPress) return true;
+    if (key->key() == Qt::Key_Space) {
+        if (!key->isAutoRepeat()) toggleMode();
+    } else if (key->key() == Qt::Key_Escape) {
+        close();
+        if (onCancel) onCancel(); // may release this controller: nothing after it
+    }
+    return true;
+}
+
 bool OverlayController::eventFilter(QObject* watched, QEvent* event) {
     // Ordered out or closed: nothing that happens is the overlay's.
     if (!shown_ || closed_) return false;
@@ -266,19 +320,6 @@ bool OverlayController::eventFilter(QObject* watched, QEvent* event) {
     if (!view || !views_.contains(view)) return false;
 
     switch (event->type()) {
-    case QEvent::KeyPress: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space) {
-            if (!key->isAutoRepeat()) toggleMode();
-            return true;
-        }
-        if (key->key() == Qt::Key_Escape) {
-            close();
-            if (onCancel) onCancel(); // may release this controller: nothing after it
-            return true;
-        }
-        return false;
-    }
     case QEvent::MouseButtonPress: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() != Qt::LeftButton) return true;

@@ -11,8 +11,11 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QKeyEvent;
 
 namespace BrindlecastApp {
 
@@ -21,7 +24,8 @@ class OverlayView;
 // One selection, from the capture command to its outcome: an area of one monitor (dragged), a
 // window (clicked in window-pick mode; Space switches modes) or a cancellation (Escape). It
 // covers every monitor with an OverlayView and holds the X pointer and keyboard while those are
-// shown, so the rest of the desktop sees no input meanwhile.
+// shown, so the rest of the desktop sees no input meanwhile; every key the app receives in that
+// time is the selection's, whichever of the app's windows Qt thinks has the focus.
 //
 // The outcomes are reported to the callbacks; the overlay then stays as it is, and its owner
 // orders it out while the capture runs (which releases the grabs and ignores all input), then
@@ -78,6 +82,8 @@ private:
     Support::Point rootPoint(QPointF global) const;
     void grabInput();
     void releaseInput();
+    void watchKeys(bool on);
+    bool takeKey(QKeyEvent* key);
     void refreshWindowList();
 
     WindowList windowList_;
@@ -90,6 +96,7 @@ private:
     std::vector<CaptureKit::WindowInfo> windows_; // read on entering window-pick mode
     QPointer<OverlayView> dragOwner_;
     QPointer<OverlayView> grabbed_;
+    std::unique_ptr<QObject> keyMonitor_; // watches the application's key events while shown
     QTimer grabRetry_;
     int grabAttempts_ = 0;
 };

@@ -170,7 +170,7 @@ std::vector<GlobalHotKeys::Id> GlobalHotKeys::registerKeys() {
                 taken = true;
                 std::free(error);
             }
-        for (const xcb_window_t root : roots) grabs_[*keycode].push_back({binding.id, root});
+        for (const xcb_window_t root : roots) grabs_[*keycode].push_back({binding.id, root, !taken});
         if (taken)
             appLog().error(QString("global hot key %1 is taken by another application; the tray menu still "
                                      "offers the command")
@@ -185,14 +185,14 @@ std::vector<GlobalHotKeys::Id> GlobalHotKeys::registerKeys() {
     return registered;
 }
 
-std::optional<GlobalHotKeys::Id> GlobalHotKeys::match(std::uint8_t keycode, std::uint16_t state,
-                                                      std::uint32_t root) const {
+std::optional<GlobalHotKeys::Id> GlobalHotKeys::match(std::uint8_t keycode, std::uint16_t state, std::uint32_t root,
+                                                      bool atRoot) const {
     const auto grabs = grabs_.constFind(keycode);
     if (grabs == grabs_.cend()) return std::nullopt;
     const std::uint16_t locks = XCB_MOD_MASK_LOCK | modifiers_.numLock | modifiers_.scrollLock;
     if ((state & modifierBits & ~locks) != (XCB_MOD_MASK_SHIFT | modifiers_.super)) return std::nullopt;
     for (const Grab& grab : *grabs)
-        if (grab.root == root) return grab.id;
+        if (grab.root == root && (atRoot || grab.whole)) return grab.id;
     return std::nullopt;
 }
 
@@ -203,8 +203,10 @@ bool GlobalHotKeys::nativeEventFilter(const QByteArray& eventType, void* message
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
     // Press and release share one layout.
     const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
-    if (key->event != key->root) return false; // a key pressed in one of our own windows
-    const std::optional<Id> id = match(key->detail, key->state, key->root);
+    // The combination usually comes to the root through its grab; while one of our own windows
+    // holds the keyboard (the selection overlay, a menu), the server hands it to that window
+    // instead, and it is still the hot key (unless another client holds it when we do not).
+    const std::optional<Id> id = match(key->detail, key->state, key->root, key->event == key->root);
     if (!id) return false;
     if (type == XCB_KEY_RELEASE) {
         lastRelease_[key->detail] = key->time;

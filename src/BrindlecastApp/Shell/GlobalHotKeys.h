@@ -59,9 +59,12 @@ private:
     struct Grab {
         Id id;
         std::uint32_t root;
+        bool whole; // every lock combination is ours: no other client holds the key
     };
 
-    std::optional<Id> match(std::uint8_t keycode, std::uint16_t state, std::uint32_t root) const;
+    // `atRoot`: the press came through the root's grab, not to a window of ours that holds the
+    // keyboard; there only keys no other client holds count.
+    std::optional<Id> match(std::uint8_t keycode, std::uint16_t state, std::uint32_t root, bool atRoot = true) const;
 
     xcb_connection_t* connection_ = nullptr;
     Modifiers modifiers_;

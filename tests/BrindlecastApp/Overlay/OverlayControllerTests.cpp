@@ -6,10 +6,12 @@
 
 #include "BrindlecastApp/Design/TabularDigits.h"
 #include "Support/Fonts.h"
+#include <QAction>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,36 @@ TEST(OverlayController, OrderedOutItTakesNoInputAndOrderedInItCancelsOnEscape) {
     EXPECT_TRUE(selection.controller.isWindowPickMode());
     EXPECT_TRUE(sendKey(view, Qt::Key_Escape));
     EXPECT_EQ(selection.cancels, 1);
+}
+
+// Back on screen after a refused capture, while Qt hands the keys to another of the app's windows
+// (where the window manager put the focus when the alert closed): they are the selection's, and
+// neither that window's field nor its shortcuts see them.
+TEST(OverlayController, ShownItTakesTheKeysAddressedToTheAppsOtherWindows) {
+    Selection selection;
+    selection.controller.orderOut();
+    QLineEdit field;
+    int shortcuts = 0;
+    QAction escape(&field);
+    escape.setShortcut(Qt::Key_Escape);
+    QObject::connect(&escape, &QAction::triggered, [&] { ++shortcuts; });
+    field.addAction(&escape);
+    field.show();
+    selection.controller.orderIn();
+    field.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&field));
+
+    QTest::keyClicks(&field, "a b");
+    EXPECT_EQ(field.text(), "");
+    EXPECT_TRUE(selection.controller.isWindowPickMode()) << "Space toggled once";
+    QTest::keyClick(&field, Qt::Key_Escape);
+    EXPECT_EQ(shortcuts, 0);
+    EXPECT_EQ(selection.cancels, 1);
+    EXPECT_TRUE(selection.closedBeforeCancel);
+    QTest::keyClicks(&field, "a");
+    EXPECT_EQ(field.text(), "a") << "closed, it takes no key";
+    QTest::keyClick(&field, Qt::Key_Escape);
+    EXPECT_EQ(shortcuts, 1);
 }
 
 TEST(OverlayController, OrderedInAgainItShowsThePreviousSelection) {

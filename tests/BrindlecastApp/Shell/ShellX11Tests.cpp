@@ -241,6 +241,32 @@ TEST(SelectionOverlay, HoldsTheInputWhileShownAndLeavesTheScreenBeforeACapture) 
     EXPECT_TRUE(waitUntil([&] { return other.canGrabPointer(); }));
 }
 
+// While the overlay holds the keyboard, the server hands the hot keys to its panel instead of the
+// root: they still arrive, and the overlay sees none of them.
+TEST(SelectionOverlay, LeavesTheHotKeysWorkingWhileItHoldsTheKeyboard) {
+    REQUIRE_XCB();
+    OtherClient other;
+    GlobalHotKeys keys;
+    ASSERT_EQ(keys.registerKeys().size(), 3u);
+    QSignalSpy pressed(&keys, &GlobalHotKeys::pressed);
+    int cancels = 0;
+    OverlayController overlay([] { return std::vector<CaptureKit::WindowInfo>{}; }, nullptr, QColor(0, 122, 255));
+    overlay.onCancel = [&] { ++cancels; };
+    overlay.begin();
+    ASSERT_TRUE(waitUntil([&] { return !other.canGrabKeyboard(); })) << "the overlay holds the keyboard";
+    for (const auto& [key, id] : {std::pair{"super+shift+9", GlobalHotKeys::display}, {"super+shift+7", GlobalHotKeys::region}}) {
+        SCOPED_TRACE(key);
+        pressed.clear();
+        xdotool({"key", key});
+        ASSERT_TRUE(waitUntil([&] { return !pressed.isEmpty(); }));
+        EXPECT_EQ(pressed.first().at(0).toInt(), id);
+    }
+    EXPECT_FALSE(overlay.isWindowPickMode());
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(waitUntil([&] { return cancels == 1; }));
+    EXPECT_EQ(pressed.size(), 1);
+}
+
 // Two RandR monitors side by side: a panel on each, a drag that runs on into the next monitor
 // selects up to its own monitor's edge, and a window across both is highlighted on each.
 TEST(SelectionOverlay, CoversEachMonitorWithAPanelOfItsOwn) {
