@@ -262,10 +262,17 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
 }
 
 cv::Mat bgrOf(const QImage& image) {
+    cv::Mat bgr;
+    if (image.format() == QImage::Format_RGB32 && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        // A screen capture: its pixels are stored blue, green, red, unused; one pass takes the three.
+        const cv::Mat view(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
+                           size_t(image.bytesPerLine()));
+        cv::cvtColor(view, bgr, cv::COLOR_BGRA2BGR);
+        return bgr;
+    }
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
                        size_t(rgb.bytesPerLine()));
-    cv::Mat bgr;
     cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
     return bgr;
 }
