@@ -1,6 +1,7 @@
 #include "DetectionKit/LineAssembly.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 
 namespace DetectionKit::LineAssembly {
@@ -170,27 +171,42 @@ QString core(const QString& text, qsizetype& start) {
 
 } // namespace
 
-void readAtSigns(std::vector<Word>& words) {
-    for (Word& word : words) {
-        QString text;
-        std::vector<qsizetype> starts;
-        for (const Glyph& glyph : word) {
-            starts.push_back(text.size());
-            text.append(glyph.text);
-        }
-        if (text.contains(QLatin1Char('@'))) continue;
-        qsizetype offset = 0;
-        const QString inner = core(text, offset);
-        for (size_t g = 0; g < word.size(); ++g) {
-            if (!word[g].couldBeAt) continue;
-            const qsizetype at = starts[g] - offset;
-            if (at <= 0 || at >= inner.size()) continue;
-            if (isLocalPart(inner.left(at)) && isDomain(inner.mid(at + word[g].text.size()))) {
-                word[g].text = QStringLiteral("@");
-                break;
-            }
-        }
+namespace {
+
+// The first glyph of the word, among those `candidate` accepts, that read as "@" would make the
+// word an address; none in a word that has its at sign.
+template <typename Candidate>
+std::optional<size_t> atSignGlyph(const Word& word, Candidate candidate) {
+    QString text;
+    std::vector<qsizetype> starts;
+    for (const Glyph& glyph : word) {
+        starts.push_back(text.size());
+        text.append(glyph.text);
     }
+    if (text.contains(QLatin1Char('@'))) return std::nullopt;
+    qsizetype offset = 0;
+    const QString inner = core(text, offset);
+    for (size_t g = 0; g < word.size(); ++g) {
+        if (!candidate(word[g])) continue;
+        const qsizetype at = starts[g] - offset;
+        if (at <= 0 || at >= inner.size()) continue;
+        if (isLocalPart(inner.left(at)) && isDomain(inner.mid(at + word[g].text.size()))) return g;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void readAtSigns(std::vector<Word>& words) {
+    for (Word& word : words)
+        if (const auto g = atSignGlyph(word, [](const Glyph& glyph) { return glyph.couldBeAt; }))
+            word[*g].text = QStringLiteral("@");
+}
+
+bool mayHideAtSign(const std::vector<Word>& words) {
+    return std::any_of(words.begin(), words.end(), [](const Word& word) {
+        return atSignGlyph(word, [](const Glyph&) { return true; }).has_value();
+    });
 }
 
 } // namespace DetectionKit::LineAssembly

@@ -59,4 +59,8 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
 // a domain that ends in a dot and two letters or more.
 void readAtSigns(std::vector<Word>& words);
 
+// Whether some word without an at sign would be an address if one of its glyphs were "@": only
+// then are the engine's next readings worth asking for.
+bool mayHideAtSign(const std::vector<Word>& words);
+
 } // namespace DetectionKit::LineAssembly

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <future>
+#include <map>
+#include <tuple>
 
 namespace DetectionKit::ScreenTextRegions {
 
@@ -136,11 +140,14 @@ void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     // Vertical runs this long are box sides; the stems of large glyphs are shorter.
     const int verticalRun = 160;
     const int depth = 5;
+    // The two directions are found side by side: the engines wait for the regions.
+    std::future<cv::Mat> vertical = std::async(std::launch::async, [&edges] {
+        return thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
+    });
     cv::Mat horizontal;
     cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {run, 1}));
     keepOnlyUniformRuns(horizontal, grey);
-    const cv::Mat vertical = thinRuns(edges, {1, verticalRun}, {depth, verticalRun}, {2 * depth + 1, 1});
-    edges.setTo(0, horizontal | vertical);
+    edges.setTo(0, horizontal | vertical.get());
 }
 
 // A filled shape about as tall as text, of one colour inside and unlike what is around it: an icon,
@@ -555,10 +562,54 @@ std::vector<Region> find(const cv::Mat& bgr, const std::vector<cv::Rect>& blanks
     return regions;
 }
 
+namespace {
+
+// The part of the screen a region's prepared picture is made from.
+cv::Rect cropArea(const cv::Mat& bgr, const Region& region) {
+    return (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) &
+           cv::Rect(0, 0, bgr.cols, bgr.rows);
+}
+
+bool samePixels(const cv::Mat& a, const cv::Mat& b) {
+    if (a.size() != b.size() || a.type() != b.type()) return false;
+    const size_t rowBytes = size_t(a.cols) * a.elemSize();
+    for (int y = 0; y < a.rows; ++y)
+        if (std::memcmp(a.ptr(y), b.ptr(y), rowBytes) != 0) return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<int> repeats(const cv::Mat& bgr, const std::vector<Region>& regions, const std::vector<cv::Rect>& blanks) {
+    std::vector<int> result(regions.size(), -1);
+    std::vector<cv::Rect> crops;
+    for (const Region& region : regions) crops.push_back(cropArea(bgr, region));
+    // The prepared picture depends on the crop's pixels, the text height and whether it lies on a
+    // picture; a blank paints into it. Crops are bucketed by size and a cheap fingerprint first.
+    std::map<std::tuple<int, int, int, bool, double>, std::vector<size_t>> seen;
+    for (size_t i = 0; i < regions.size(); ++i) {
+        const cv::Rect& crop = crops[i];
+        const bool meetsBlank = std::any_of(blanks.begin(), blanks.end(), [&](const cv::Rect& b) { return (b & crop).area() > 0; });
+        if (meetsBlank || crop.area() <= 0) continue;
+        const cv::Scalar sum = cv::sum(bgr(crop));
+        std::vector<size_t>& same = seen[{crop.width, crop.height, regions[i].textHeight, regions[i].onPicture,
+                                          sum[0] + 256.0 * sum[1] + 65536.0 * sum[2]}];
+        for (size_t j : same)
+            if (samePixels(bgr(crops[j]), bgr(crop))) {
+                result[i] = int(j);
+                break;
+            }
+        if (result[i] < 0) same.push_back(i);
+    }
+    return result;
+}
+
+cv::Point repeatOffset(const cv::Mat& bgr, const Region& original, const Region& repeat) {
+    return cropArea(bgr, repeat).tl() - cropArea(bgr, original).tl();
+}
+
 Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks) {
-    const cv::Rect bounds(0, 0, bgr.cols, bgr.rows);
-    const cv::Rect area =
-        (region.area + cv::Size(2 * kCropMargin, 2 * kCropMargin) - cv::Point(kCropMargin, kCropMargin)) & bounds;
+    const cv::Rect area = cropArea(bgr, region);
     const cv::Mat crop = bgr(area);
 
     // Ink is whatever differs from its background, in any channel: this reads light-on-dark,

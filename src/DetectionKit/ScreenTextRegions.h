@@ -32,4 +32,11 @@ struct Prepared {
 };
 Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks = {});
 
+// For each region, the first earlier one whose prepared picture is the same, pixel for pixel (the
+// same line drawn again elsewhere: a name in every row, a label repeated), or -1. What is read
+// in it is what was read in that one, moved by `repeatOffset`. Regions that meet a blank are
+// never repeats.
+std::vector<int> repeats(const cv::Mat& bgr, const std::vector<Region>& regions, const std::vector<cv::Rect>& blanks = {});
+cv::Point repeatOffset(const cv::Mat& bgr, const Region& original, const Region& repeat);
+
 } // namespace DetectionKit::ScreenTextRegions

@@ -18,7 +18,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <numeric>
 #include <stdexcept>
 #include <thread>
 
@@ -41,10 +40,10 @@ std::unique_ptr<tesseract::TessBaseAPI> makeEngine(const TesseractRecognizer::Op
     auto engine = std::make_unique<tesseract::TessBaseAPI>();
     // Dictionaries off: nothing is "corrected" towards words. Regions arrive dark on white, so the
     // engine's second pass over inverted lines would only cost time.
-    // Each glyph's other readings are kept (they tell an at sign read as a letter).
+    // Each glyph's other readings are kept only where they are asked for (readWords).
     std::vector<std::string> names = {"load_system_dawg", "load_freq_dawg", "tessedit_do_invert", "user_defined_dpi",
                                       "debug_file", "lstm_choice_mode"};
-    std::vector<std::string> values = {"0", "0", "0", "300", "/dev/null", "2"};
+    std::vector<std::string> values = {"0", "0", "0", "300", "/dev/null", "0"};
     const QByteArray dataPath = options.dataPath.toUtf8();
     const QByteArray language = options.language.toUtf8();
     const int status = engine->Init(dataPath.isEmpty() ? nullptr : dataPath.constData(), language.constData(),
@@ -191,17 +190,21 @@ private:
 // The least confidence (0-100) at which the engine's other reading "@" of a glyph is taken up.
 constexpr float kLeastAtConfidence = 50;
 
-// The lines the engine read in one prepared region, boxes in image pixels.
-std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
-    const cv::Mat& grey = prepared.grey;
+// What the engine read in the prepared picture: per line, its words' glyphs, boxes in the picture.
+// With `choices`, each glyph also tells whether "@" was among the engine's other readings of it;
+// keeping those costs the engine a sixth more time, so they are asked for only where needed.
+std::vector<std::vector<LineAssembly::Word>> readWords(tesseract::TessBaseAPI& engine, const cv::Mat& grey,
+                                                       bool choices) {
     engine.SetImage(grey.data, grey.cols, grey.rows, 1, int(grey.step));
     engine.SetSourceResolution(300);
-    std::vector<PixelLine> lines;
-    if (engine.Recognize(nullptr) != 0) throw std::runtime_error("the text recognition engine failed on a region");
+    engine.SetVariable("lstm_choice_mode", choices ? "2" : "0");
+    const int status = engine.Recognize(nullptr);
+    engine.SetVariable("lstm_choice_mode", "0");
+    if (status != 0) throw std::runtime_error("the text recognition engine failed on a region");
 
+    std::vector<std::vector<LineAssembly::Word>> words;
     std::unique_ptr<tesseract::ResultIterator> it(engine.GetIterator());
-    if (!it) return lines;
-    std::vector<std::vector<LineAssembly::Word>> words; // per line, boxes in the prepared picture
+    if (!it) return words;
     do {
         if (it->Empty(tesseract::RIL_SYMBOL)) continue;
         if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || words.empty()) words.emplace_back();
@@ -213,7 +216,7 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
             continue;
         LineAssembly::Glyph glyph{QString::fromUtf8(utf8.get()), Support::Rect(left, top, right - left, bottom - top),
                                   it->Confidence(tesseract::RIL_SYMBOL)};
-        if (glyph.text != QLatin1String("@")) {
+        if (choices && glyph.text != QLatin1String("@")) {
             tesseract::ChoiceIterator choice(*it);
             do {
                 const char* text = choice.GetUTF8Text();
@@ -222,12 +225,24 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
         }
         words.back().back().push_back(std::move(glyph));
     } while (it->Next(tesseract::RIL_SYMBOL));
+    for (auto& lineWords : words)
+        std::erase_if(lineWords, [](const LineAssembly::Word& w) { return w.empty(); });
+    return words;
+}
 
+// The lines the engine read in one prepared region, boxes in image pixels.
+std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
+    const cv::Mat& grey = prepared.grey;
+    std::vector<std::vector<LineAssembly::Word>> words = readWords(engine, grey, false);
+    // A word that an at sign read as a letter would make an address is read again, with the other
+    // readings of its glyphs.
+    if (std::any_of(words.begin(), words.end(), LineAssembly::mayHideAtSign)) words = readWords(engine, grey, true);
+
+    std::vector<PixelLine> lines;
     const double s = prepared.scale;
     const double m = prepared.margin;
     const InkFit inkFit(grey);
     for (auto& lineWords : words) {
-        std::erase_if(lineWords, [](const LineAssembly::Word& w) { return w.empty(); });
         LineAssembly::readAtSigns(lineWords);
         const LineAssembly::Spacing spacing = LineAssembly::spacingOf(lineWords);
         std::vector<LineAssembly::Word> engineBoxes = lineWords;
@@ -247,10 +262,17 @@ std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTe
 }
 
 cv::Mat bgrOf(const QImage& image) {
+    cv::Mat bgr;
+    if (image.format() == QImage::Format_RGB32 && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        // A screen capture: its pixels are stored blue, green, red, unused; one pass takes the three.
+        const cv::Mat view(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
+                           size_t(image.bytesPerLine()));
+        cv::cvtColor(view, bgr, cv::COLOR_BGRA2BGR);
+        return bgr;
+    }
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     const cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
                        size_t(rgb.bytesPerLine()));
-    cv::Mat bgr;
     cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
     return bgr;
 }
@@ -381,13 +403,16 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
         std::string error;
         std::vector<std::vector<PixelLine>> results;
     };
+    // A line drawn again elsewhere on the screen is read once.
+    const std::vector<int> repeatOf = ScreenTextRegions::repeats(bgr, regions, blankPixels);
+    std::vector<size_t> order;
+    for (size_t i = 0; i < regions.size(); ++i)
+        if (repeatOf[i] < 0) order.push_back(i);
     auto shared = std::make_shared<Shared>();
-    shared->remaining = regions.size();
+    shared->remaining = order.size();
     shared->results.resize(regions.size());
 
     // Longest lines first, so that the last jobs to start are short ones.
-    std::vector<size_t> order(regions.size());
-    std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return regions[a].area.area() > regions[b].area.area(); });
 
@@ -412,6 +437,15 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
         std::unique_lock lock(shared->mutex);
         shared->done.wait(lock, [&] { return shared->remaining == 0; });
         if (!shared->error.empty()) throw RecognitionError(shared->error);
+    }
+    for (size_t i = 0; i < regions.size(); ++i) {
+        if (repeatOf[i] < 0) continue;
+        const cv::Point offset = ScreenTextRegions::repeatOffset(bgr, regions[size_t(repeatOf[i])], regions[i]);
+        shared->results[i] = shared->results[size_t(repeatOf[i])];
+        for (PixelLine& line : shared->results[i]) {
+            line.box = line.box.offsetBy(offset.x, offset.y);
+            for (PixelGlyph& glyph : line.glyphs) glyph.box = glyph.box.offsetBy(offset.x, offset.y);
+        }
     }
 
     const double w = image.width();

@@ -15,7 +15,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
-#include <QRegularExpression>
 
 #include <xcb/xcb.h>
 
@@ -43,6 +42,17 @@ inline std::optional<QString> run(const QString& program, const QStringList& arg
 
 inline void xdotool(const QStringList& arguments) { ASSERT_TRUE(run("xdotool", arguments)) << arguments.join(' ').toStdString(); }
 
+// The pattern xdotool matches a window named exactly `name` with: a second capture within the same
+// second is named "… (1).png", and its brackets and dots are not the pattern's own.
+inline QString exactTitle(const QString& name) {
+    QString escaped;
+    for (const QChar c : name) {
+        if (QStringLiteral("\\^$.|?*+()[]{}").contains(c)) escaped += '\\';
+        escaped += c;
+    }
+    return "^" + escaped + "$";
+}
+
 // The windows xdotool finds with `criteria`, as decimal IDs; empty when none matches. While it
 // looks through the windows, one may go away (a tooltip, a thumbnail sliding out, a menu), and
 // xdotool then stops on the X error as if nothing matched: it is asked again, so a window that
@@ -60,10 +70,6 @@ inline QStringList findWindows(const QStringList& criteria) {
 
 // The visible windows whose name matches the regular expression.
 inline QStringList shownWindows(const QString& name) { return findWindows({"--onlyvisible", "--name", name}); }
-
-// The pattern of a window named exactly `name`: a second capture within one second is named
-// "... (1).png", whose brackets and dots must match only themselves.
-inline QString windowNamed(const QString& name) { return "^" + QRegularExpression::escape(name) + "$"; }
 
 // The screen's pixels now, as ImageMagick reads the root window.
 inline QImage rootImage(const QString& folder) {
@@ -219,7 +225,7 @@ protected:
         xdotool({"key", "super+shift+9"});
         if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
         const QString capture = workingCopies().first();
-        const QString editor = waitForWindow(windowNamed(QFileInfo(capture).fileName()));
+        const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};
     }

@@ -361,9 +361,9 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
     const QString first = workingCopies().first();
-    const QString editor = waitForWindow(windowNamed(QFileInfo(first).fileName()));
+    const QString editor = waitForWindow(exactTitle(QFileInfo(first).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window titled " << QFileInfo(first).fileName().toStdString();
-    EXPECT_EQ(shownWindows(windowNamed(QFileInfo(first).fileName())), QStringList{editor})
+    EXPECT_EQ(shownWindows(exactTitle(QFileInfo(first).fileName())), QStringList{editor})
         << "one editor window";
     // The canvas shows the capture: the plate's colour, scaled down, fills a good part of it.
     const QString grab = home_ + "/editor.png";
@@ -388,7 +388,7 @@ TEST_F(AppEndToEnd, CapturesOpenInOneEditorWindowThatStoresEachOnce) {
     for (const QString& copy : workingCopies())
         if (copy != first) second = copy;
     EXPECT_TRUE(waitUntil([&] {
-        return shownWindows(windowNamed(QFileInfo(second).fileName())) == QStringList{editor};
+        return shownWindows(exactTitle(QFileInfo(second).fileName())) == QStringList{editor};
     }, 30000)) << "the second capture did not load into the same window";
     EXPECT_TRUE(waitUntil([&] { return carriesAnnotationChunk(first); }, 10000)) << "the first capture was not stored";
     EXPECT_FALSE(carriesAnnotationChunk(second));
@@ -536,7 +536,7 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
     EXPECT_FALSE(QFile::exists(capture));
     EXPECT_TRUE(waitUntil([&] {
-        return shownWindows(windowNamed(QFileInfo(exported).fileName())) == QStringList{editor};
+        return shownWindows(exactTitle(QFileInfo(exported).fileName())) == QStringList{editor};
     }, 20000)) << "the editor does not show the newest capture left";
 
     // Done stores the capture shown and closes the window.
@@ -609,7 +609,7 @@ bool painted(const QImage& picture) {
 TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEditorKeepsItsOwn) {
     const auto [first, editor] = captureIntoEditor();
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    const QString firstTitle = windowNamed(QFileInfo(first).fileName());
+    const QString firstTitle = exactTitle(QFileInfo(first).fileName());
     const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
     ASSERT_TRUE(doneLeft) << "no Done button in the editor's toolbar";
     // Settings sits left of Copy, past the 1-point gap: Done's left edge - 3 - 104 (Copy) - 3 - 1
@@ -667,7 +667,7 @@ TEST_F(AppEndToEnd, SettingsOpenedFromTheEditorChangeTheNextCaptureWhileTheEdito
 
     // The editor still shows the first capture under its name; the second opened no editor.
     EXPECT_EQ(shownWindows(firstTitle), QStringList{editor});
-    EXPECT_TRUE(shownWindows(windowNamed(QFileInfo(second).fileName())).isEmpty());
+    EXPECT_TRUE(shownWindows(exactTitle(QFileInfo(second).fileName())).isEmpty());
 }
 
 // With the editor not opened after a capture, the thumbnail comes up in the bottom-right corner
@@ -682,7 +682,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     const QString name = QFileInfo(workingCopies().first()).fileName();
     const QString thumbnail = waitForWindow("^Brindlecast Thumbnail$");
     ASSERT_FALSE(thumbnail.isEmpty()) << "no thumbnail";
-    EXPECT_TRUE(shownWindows(windowNamed(name)).isEmpty()) << "an editor opened";
+    EXPECT_TRUE(shownWindows(exactTitle(name)).isEmpty()) << "an editor opened";
     EXPECT_EQ(run("xdotool", {"getactivewindow"}), QString::number(picture)) << "the thumbnail took the focus";
 
     Reply<xcb_translate_coordinates_reply_t> origin(
@@ -704,7 +704,7 @@ TEST_F(AppEndToEnd, TheThumbnailOfACaptureOpensItInTheEditorOnAClick) {
     // Into the image, 14 points in from the panel's edge.
     xdotool({"mousemove", QString::number(origin->dst_x + 14 + 115), QString::number(origin->dst_y + 14 + 60)});
     xdotool({"click", "1"});
-    EXPECT_FALSE(waitForWindow(windowNamed(name)).isEmpty()) << "the click did not open the editor on " << name.toStdString();
+    EXPECT_FALSE(waitForWindow(exactTitle(name)).isEmpty()) << "the click did not open the editor on " << name.toStdString();
     EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast Thumbnail$").isEmpty(); },
                           20000))
         << "the thumbnail stayed after the click";
@@ -717,7 +717,7 @@ TEST_F(AppEndToEnd, WithTheThumbnailSwitchedOffNoneAppears) {
     startApp();
     xdotool({"key", "super+shift+9"});
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 1; }, 60000)) << "no working copy";
-    ASSERT_FALSE(waitForWindow(windowNamed(QFileInfo(workingCopies().first()).fileName())).isEmpty()) << "no editor";
+    ASSERT_FALSE(waitForWindow(exactTitle(QFileInfo(workingCopies().first()).fileName())).isEmpty()) << "no editor";
     EXPECT_TRUE(findWindows({"--name", "^Brindlecast Thumbnail$"}).isEmpty()) << "a thumbnail was made";
 }
 
@@ -765,7 +765,7 @@ TEST_F(AppEndToEnd, ATerabyteNamedLikeAPictureInTheLibraryHoldsNothingUp) {
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
     if (!capture.isEmpty()) {
-        EXPECT_FALSE(waitForWindow(windowNamed(QFileInfo(capture).fileName())).isEmpty()) << "no editor";
+        EXPECT_FALSE(waitForWindow(exactTitle(QFileInfo(capture).fileName())).isEmpty()) << "no editor";
     }
 }
 
@@ -795,7 +795,7 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
         return !capture.isEmpty();
     }, 60000)) << "no working copy";
-    const QString editor = waitForWindow(windowNamed(QFileInfo(capture).fileName()));
+    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
     ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
     xdotool({"windowactivate", "--sync", editor});
     replaceWithPipe(library_ + "/Screenshot A.content.png");
@@ -835,7 +835,7 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             xdotool({"key", "Return"});
             EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }));
         } else {
-            const QString title = windowNamed(names[row - 1]);
+            const QString title = exactTitle(names[row - 1]);
             expectOutcome([&] { return !shownWindows(title).isEmpty(); },
                           names[row - 1].toStdString() + " did not open without its companion");
         }

@@ -354,7 +354,7 @@ exec "$@")";
         QPoint copy, more;
     };
     std::optional<EditorToolbar> editorToolbar(const QString& capture) {
-        const QString editor = waitForWindow(windowNamed(QFileInfo(capture).fileName()));
+        const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (editor.isEmpty()) return std::nullopt;
         xdotool({"windowactivate", "--sync", editor});
         const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");

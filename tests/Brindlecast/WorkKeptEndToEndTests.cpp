@@ -146,7 +146,7 @@ TEST_F(WorkKeptEndToEnd, AnnotationsThatCannotBeStoredKeepTheEditorOpenUntilTheU
         xdotool({"click", "1"});
     };
     const auto shown = [&](const QString& title) {
-        return !shownWindows(windowNamed(title)).isEmpty();
+        return !shownWindows(exactTitle(title)).isEmpty();
     };
     // Answers the alert from the keyboard: Return retries, Escape discards.
     const auto answer = [&](const QString& key) {
@@ -173,7 +173,7 @@ TEST_F(WorkKeptEndToEnd, AnnotationsThatCannotBeStoredKeepTheEditorOpenUntilTheU
     QString second;
     for (const QString& copy : workingCopies())
         if (copy != capture) second = copy;
-    const QString secondEditor = waitForWindow(windowNamed(QFileInfo(second).fileName()));
+    const QString secondEditor = waitForWindow(exactTitle(QFileInfo(second).fileName()));
     ASSERT_FALSE(secondEditor.isEmpty()) << "no editor on the second capture";
     xdotool({"windowactivate", "--sync", secondEditor});
     ReadOnlyFolder readOnly(library_);

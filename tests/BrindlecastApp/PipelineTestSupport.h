@@ -305,6 +305,16 @@ struct Harness {
         env = e;
     }
 
+    // Work still running on a worker (a reopen, a detection) calls back into this harness: it
+    // ends before the harness goes.
+    ~Harness() {
+        Support::workerPool().waitForDone();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            for (QThreadPool* pool : app->findChildren<QThreadPool*>()) pool->waitForDone();
+    }
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
+
     Environment environment() const { return env; }
     void withoutHost() { env->host = nullptr; }
 

@@ -126,6 +126,23 @@ TEST(EngineTest, FindsPersonalDataInInterfaceFontsLightAndDark) {
     }
 }
 
+// A capture's own pixel format is read without a conversion of its own: the same screen in any
+// format gives the same lines at the same places.
+TEST(EngineTest, EveryPixelFormatReadsTheSame) {
+    TesseractRecognizer recognizer;
+    const QImage sheet = personalDataSheet("DejaVu Sans", true).image;
+    const std::vector<RecognizedLine> expected = recognizer.recognize(sheet.convertToFormat(QImage::Format_RGB888));
+    ASSERT_FALSE(expected.empty());
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied}) {
+        const std::vector<RecognizedLine> lines = recognizer.recognize(sheet.convertToFormat(format));
+        ASSERT_EQ(lines.size(), expected.size()) << format;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].text, expected[i].text) << format;
+            EXPECT_EQ(lines[i].box, expected[i].box) << format;
+        }
+    }
+}
+
 // A rule under or around a line (a link's underline, an input field's border) passes under the
 // blank between two words: the space in "(206) 555-0143" is still read.
 TEST(EngineTest, UnderlinesAndFieldBordersKeepTheSpacesBetweenWords) {

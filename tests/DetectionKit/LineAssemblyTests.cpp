@@ -172,3 +172,20 @@ TEST(LineAssemblyTest, AnAtSignReadAsALetterIsReadAsItsNextReadingInAnAddress) {
         EXPECT_EQ(assemble(words).text, QString::fromUtf8(c.expected)) << c.read;
     }
 }
+
+TEST(LineAssemblyTest, OtherReadingsAreAskedForOnlyWhereAnAtSignCouldMakeAnAddress) {
+    const std::pair<const char*, bool> cases[] = {
+        {"jane.doeGexample.com", true},
+        {"(jane.doeGexample.com),", true},
+        {"jane.doe@example.com", false}, // read right
+        {"jane.doe example.com", true},  // the second word alone: "e" before "ample.com"
+        {"janeGexample.c", false},       // one letter after the last dot
+        {"version 2.10", false},         // digits after it
+        {"ready", false},
+        {"", false},
+    };
+    for (const auto& [read, expected] : cases)
+        EXPECT_EQ(mayHideAtSign(proportional(QString::fromUtf8(read).split(QLatin1Char(' '), Qt::SkipEmptyParts), 6, 4.5)),
+                  expected)
+            << read;
+}

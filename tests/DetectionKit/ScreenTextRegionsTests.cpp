@@ -164,3 +164,39 @@ TEST(ScreenTextRegionsTest, EveryLineIsARegionOfItsOwn) {
         }
     }
 }
+
+TEST(ScreenTextRegionsTest, ALineDrawnAgainIsARepeatOfTheFirstUnlessItDiffers) {
+    QImage image = DetectionBench::blankImage(600, 240, QColor(255, 255, 255));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QFont font = fontOf("DejaVu Sans", 14);
+    line(painter, font, Qt::black, 20, 20, "Ada Whitlock");
+    line(painter, font, Qt::black, 320, 60, "Ada Whitlock");  // the same line elsewhere
+    line(painter, font, Qt::black, 20, 100, "Ada Whitlack");  // one letter differs
+    painter.fillRect(QRect(300, 136, 300, 30), QColor(232, 240, 255));
+    line(painter, font, Qt::black, 320, 140, "Ada Whitlock"); // on another ground
+    const QRect withBlank = line(painter, font, Qt::black, 20, 190, "Ada Whitlock"); // a blank inside it
+    painter.end();
+    const cv::Mat bgr = bgrOf(image);
+    const int space = withBlank.x() + QFontMetrics(font).horizontalAdvance("Ada ");
+    const std::vector<cv::Rect> blanks = {cv::Rect(space - 3, withBlank.y(), 2, withBlank.height())};
+    const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr, blanks);
+    const std::vector<int> repeatOf = ScreenTextRegions::repeats(bgr, regions, blanks);
+    ASSERT_EQ(repeatOf.size(), regions.size());
+    auto at = [&](int x, int y) {
+        for (size_t i = 0; i < regions.size(); ++i)
+            if (regions[i].area.contains(cv::Point(x, y))) return int(i);
+        return -1;
+    };
+    const int first = at(40, 28), again = at(340, 68);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(repeatOf[size_t(first)], -1);
+    EXPECT_EQ(repeatOf[size_t(again)], first);
+    EXPECT_EQ(ScreenTextRegions::repeatOffset(bgr, regions[size_t(first)], regions[size_t(again)]), cv::Point(300, 40));
+    for (const cv::Point p : {cv::Point(40, 108), cv::Point(340, 148), cv::Point(40, 198)}) {
+        const int i = at(p.x, p.y);
+        ASSERT_GE(i, 0) << p.y;
+        EXPECT_EQ(repeatOf[size_t(i)], -1) << "the line at y " << p.y;
+    }
+}
