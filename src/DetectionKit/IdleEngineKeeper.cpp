@@ -1,6 +1,6 @@
 #include "DetectionKit/IdleEngineKeeper.h"
 
-#include <malloc.h>
+#include "Support/HeapRelease.h"
 
 namespace DetectionKit {
 
@@ -10,7 +10,7 @@ namespace {
 // and the heap it used handed back to the system.
 void letGo(std::shared_ptr<void> engine) {
     engine.reset();
-    malloc_trim(0);
+    Support::releaseFreeHeap();
 }
 
 } // namespace
