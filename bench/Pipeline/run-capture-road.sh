@@ -72,6 +72,8 @@ if [[ " $parts " == *" road "* ]]; then
     done
 fi
 if [[ " $parts " == *" memory "* ]]; then
+    echo "== 1920x1080, six cores, memory, policy default, editor off"
+    measure --cores 0-5 --memory-only
     echo "== 1920x1080, six cores, memory, policy default, editor on"
     measure --cores 0-5 --editor 1 --memory-only
     echo "== 1920x1080, six cores, memory, policy mandatory, editor off"

@@ -44,15 +44,16 @@ struct LoadedModule {
 
 const LoadedModule& engineModule();
 
-// How many engines are warm, and how many of them are being destroyed; the heap's top is kept
-// while an engine is warm and none is being destroyed.
+// How many engines are warm. The heap's top is kept from an engine's warming until an engine is
+// let go: the engines go idle together, and the heap is handed back with the threshold down
+// (when one engine went while the other was kept warm, the first hand-back would reach nothing).
 std::mutex warmMutex;
 int warmEngines = 0;
-int coolingEngines = 0;
 
 void engineWarmed() {
     std::lock_guard lock(warmMutex);
-    if (warmEngines++ == 0) mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
+    ++warmEngines;
+    mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
 }
 
 // Before an engine is destroyed: a worker thread's arena gives back its top only when a block is
@@ -60,17 +61,12 @@ void engineWarmed() {
 // the engine's own blocks are freed with the allocator's threshold down.
 void engineCooling() {
     std::lock_guard lock(warmMutex);
-    ++coolingEngines;
     mallopt(M_TRIM_THRESHOLD, kKeptHeapTopIdle);
 }
 
 void engineCooled() {
     std::lock_guard lock(warmMutex);
-    --coolingEngines;
-    if (--warmEngines == 0)
-        Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
-    else if (coolingEngines == 0)
-        mallopt(M_TRIM_THRESHOLD, kKeptHeapTopWarm);
+    if (--warmEngines == 0) Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
 }
 
 const LoadedModule& engineModule() {

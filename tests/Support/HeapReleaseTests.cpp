@@ -28,38 +28,64 @@ std::size_t presentPages(std::uintptr_t start, std::size_t length) {
     return present;
 }
 
+// How a worker's blocks were left behind when the app went idle.
+enum class LeftBehind {
+    InAnEndedThreadsArena,
+    // a free block in the middle of the heap, fenced from its top by a live one
+    BelowAFreeBlockInTheMiddle,
+    // the thread that releases took the arena over when it first allocated
+    InTheReleasingThreadsArena,
+};
+
 // A worker's blocks, freed while the engines were warm (the app then keeps the heap's top so the
 // next capture reuses it), stay in its arena's top after the worker ended; malloc_trim alone
 // never trims another arena's top.
-TEST(HeapRelease, TheArenaOfAThreadThatEndedIsHandedBack) {
+TEST(HeapRelease, TheTopOfEveryArenaLeftBehindIsHandedBack) {
     constexpr std::size_t kBlock = 512 * 1024;
     constexpr int kBlocks = 48;
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
-    std::vector<std::uintptr_t> blocks;
-    std::thread([&] {
-        std::vector<void*> held;
-        for (int i = 0; i < kBlocks; ++i) {
-            held.push_back(std::malloc(kBlock));
-            std::memset(held.back(), 1, kBlock);
-            blocks.push_back(reinterpret_cast<std::uintptr_t>(held.back()));
-        }
-        for (void* block : held) std::free(block);
-    }).join();
-    const auto present = [&] {
-        std::size_t pages = 0;
-        for (const std::uintptr_t block : blocks) pages += presentPages(block, kBlock);
-        return pages;
-    };
-    const std::size_t before = present();
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024); // the engines let go
-    Support::releaseFreeHeap();
-    const std::size_t after = present();
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-
     const std::size_t written = kBlocks * kBlock / std::size_t(::sysconf(_SC_PAGESIZE));
-    EXPECT_GT(before, written * 3 / 4) << "the blocks were handed back before the release";
-    EXPECT_LT(after, written / 10) << after << " of " << written << " pages still resident";
+    for (const LeftBehind how : {LeftBehind::InAnEndedThreadsArena, LeftBehind::BelowAFreeBlockInTheMiddle,
+                                 LeftBehind::InTheReleasingThreadsArena}) {
+        SCOPED_TRACE(int(how));
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+        std::vector<std::uintptr_t> blocks;
+        void* fence = nullptr;
+        std::thread([&] {
+            void* middle = how == LeftBehind::BelowAFreeBlockInTheMiddle ? std::malloc(4 * 1024 * 1024) : nullptr;
+            if (middle) fence = std::malloc(64);
+            std::vector<void*> held;
+            for (int i = 0; i < kBlocks; ++i) {
+                held.push_back(std::malloc(kBlock));
+                std::memset(held.back(), 1, kBlock);
+                blocks.push_back(reinterpret_cast<std::uintptr_t>(held.back()));
+            }
+            for (void* block : held) std::free(block);
+            std::free(middle);
+        }).join();
+        const auto present = [&] {
+            std::size_t pages = 0;
+            for (const std::uintptr_t block : blocks) pages += presentPages(block, kBlock);
+            return pages;
+        };
+        const std::size_t before = present();
+        mallopt(M_TRIM_THRESHOLD, 128 * 1024); // the engines let go
+        if (how == LeftBehind::InTheReleasingThreadsArena)
+            std::thread([] {
+                void* volatile first = std::malloc(32); // takes the arena the worker left
+                Support::releaseFreeHeap();
+                std::free(first);
+            }).join();
+        else
+            Support::releaseFreeHeap();
+        const std::size_t after = present();
+        std::free(fence);
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+
+        std::printf("how %d before %zu after %zu\n", int(how), before, after);
+        EXPECT_GT(before, written * 3 / 4) << "the blocks were handed back before the release";
+        EXPECT_LT(after, written / 10) << after << " of " << written << " pages still resident";
+    }
 }
 
 } // namespace
