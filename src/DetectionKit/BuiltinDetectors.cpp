@@ -16,11 +16,13 @@ struct BuiltinRow {
 };
 
 // Wherever a digit is expected, "OoIlBS" are accepted too: text recognition reads them in place
-// of 0, 0, 1, 1, 8 and 5.
+// of 0, 0, 1, 1, 8 and 5. In the grouped shapes of social security and phone numbers so is "T",
+// read for a 1 or a 7 whose stroke meets a busy backdrop (a notification card over a wallpaper);
+// the card and IBAN shapes, long runs of letters and digits, leave it out.
 constexpr BuiltinRow kTable[] = {
     {u"email", uR"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@'},
-    {u"ssn", uR"(\b[0-9OoIlBS]{3}-[0-9OoIlBS]{2}-[0-9OoIlBS]{4}\b)", false, 0},
-    {u"phone", uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBS]{3}\)?[-. ][0-9OoIlBS]{3}[-. ][0-9OoIlBS]{4}\b)", false, 0},
+    {u"ssn", uR"(\b[0-9OoIlBST]{3}-[0-9OoIlBST]{2}-[0-9OoIlBST]{4}\b)", false, 0},
+    {u"phone", uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBST]{3}\)?[-. ][0-9OoIlBST]{3}[-. ][0-9OoIlBST]{4}\b)", false, 0},
     {u"card", uR"(\b(?:[0-9OoIlBS][ -]?){13,19}\b)", true, 0},
     {u"iban", uR"(\b[A-Z]{2}[0-9OoIlBS]{2}[A-Z0-9]{11,30}\b)", false, 0},
     {u"ipv4", uR"(\b(?:[0-9OoIlBS]{1,3}\.){3}[0-9OoIlBS]{1,3}\b)", false, 0},

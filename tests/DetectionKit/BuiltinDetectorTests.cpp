@@ -26,7 +26,7 @@ TEST(BuiltinDetectorsTest, TableOrderNamesAndPatternLengths) {
     const auto& table = PIIDetector::builtins();
     ASSERT_EQ(table.size(), 6u);
     const std::vector<std::pair<QString, qsizetype>> expected = {
-        {"email", 46}, {"ssn", 48}, {"phone", 77}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
+        {"email", 46}, {"ssn", 51}, {"phone", 80}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(table[i].name, expected[i].first);
         EXPECT_EQ(table[i].regex.pattern().size(), expected[i].second) << table[i].name;
@@ -48,8 +48,12 @@ TEST(BuiltinDetectorsTest, PatternsMatchWhatTheyShould) {
         {"ssn", "SSN 123-45-6789.", {"123-45-6789"}},
         {"ssn", "read as 12S-4B-67O9", {"12S-4B-67O9"}},
         {"ssn", "a123-45-6789", {}},
+        {"ssn", "Call back T23-45-6789", {"T23-45-6789"}},
+        {"ssn", "TAX-12-3456", {}},
         {"phone", "call (555) 123-4567 or +1 555.123.4567", {"555) 123-4567", "1 555.123.4567"}},
         {"phone", "555-123-4567, then", {"555-123-4567"}},
+        {"phone", "SMS from 555-T23-4567", {"555-T23-4567"}},
+        {"card", "4TTT TTTT TTTT TTTT", {}},
         {"card", "4111 1111 1111 1111", {"4111 1111 1111 1111"}},
         {"card", "4111-1111-1111-1111", {"4111-1111-1111-1111"}},
         {"iban", "IBAN DE89370400440532013000", {"DE89370400440532013000"}},
