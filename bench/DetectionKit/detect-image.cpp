@@ -2,9 +2,12 @@
 // process, and prints per image one JSON object per detection, then one with the image's
 // diagnostics and its own wall time: the first image pays for starting the engines (cold), the
 // others find them warm. Last, the process's peak resident memory. With --lines, each image's
-// recognised lines are printed first (this reads the image once more, outside the timing).
+// recognised lines are printed first (this reads the image once more, outside the timing). With
+// --every-line, lines read in an earlier image are read again (warm engines, nothing remembered).
+#include "DetectionKit/NeuralFaceDetector.h"
 #include "DetectionKit/PIIDetector.h"
 #include "DetectionKit/SharedRecognizers.h"
+#include "DetectionKit/TesseractRecognizer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +18,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <iostream>
 
@@ -56,28 +60,35 @@ int main(int argc, char** argv) {
     QStringList images;
     QString patternsFile;
     bool printLines = false;
+    bool everyLine = false;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--lines"))
             printLines = true;
+        else if (arg == QLatin1String("--every-line"))
+            everyLine = true;
         else if (arg.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
             patternsFile = arg;
         else
             images.append(arg);
     }
     if (images.isEmpty()) {
-        std::fprintf(stderr, "usage: detect-image [--lines] IMAGE... [PATTERNS.json]\n");
+        std::fprintf(stderr, "usage: detect-image [--lines] [--every-line] IMAGE... [PATTERNS.json]\n");
         return 2;
     }
     try {
         const std::vector<PatternInput> patterns = patternsFile.isEmpty() ? std::vector<PatternInput>{}
                                                                           : readPatterns(patternsFile);
-        PIIDetector detector;
+        TesseractRecognizer::Options readEveryLine;
+        readEveryLine.rememberLines = false;
+        const auto detector = everyLine ? std::make_unique<PIIDetector>(std::make_shared<TesseractRecognizer>(readEveryLine),
+                                                                        std::make_shared<NeuralFaceDetector>())
+                                        : std::make_unique<PIIDetector>();
         for (qsizetype i = 0; i < images.size(); ++i) {
             const QImage image(images[i]);
             if (image.isNull()) throw std::runtime_error("cannot read an image from " + images[i].toStdString());
             const auto started = std::chrono::steady_clock::now();
-            const DetectionResult result = detector.detect(image, patterns);
+            const DetectionResult result = detector->detect(image, patterns);
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
             const std::string name = images[i].toStdString();

@@ -2,6 +2,7 @@
 
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/LineAssembly.h"
+#include "DetectionKit/ReadRegionCache.h"
 #include "DetectionKit/ScreenTextRegions.h"
 
 #include <opencv2/imgproc.hpp>
@@ -366,7 +367,12 @@ private:
 
 TesseractRecognizer::TesseractRecognizer() : TesseractRecognizer(Options{}) {}
 
-TesseractRecognizer::TesseractRecognizer(Options options) : options_(std::move(options)) {}
+// Every line picture of two or three full screens.
+constexpr std::size_t kReadBeforeBytes = 24 * 1024 * 1024;
+
+TesseractRecognizer::TesseractRecognizer(Options options)
+    : options_(std::move(options)),
+      readBefore_(std::make_unique<ReadRegionCache>(options_.rememberLines ? kReadBeforeBytes : 0)) {}
 
 TesseractRecognizer::~TesseractRecognizer() = default;
 
@@ -418,11 +424,18 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
 
     std::vector<EnginePool::Job> jobs;
     for (size_t index : order) {
-        jobs.push_back([shared, index, &bgr, &blankPixels, region = regions[index]](tesseract::TessBaseAPI& engine) {
+        jobs.push_back([shared, index, &bgr, &blankPixels, region = regions[index],
+                        readBefore = readBefore_.get()](tesseract::TessBaseAPI& engine) {
             std::vector<PixelLine> lines;
             std::string failure;
             try {
-                lines = readRegion(engine, ScreenTextRegions::prepare(bgr, region, blankPixels));
+                const ScreenTextRegions::Prepared prepared = ScreenTextRegions::prepare(bgr, region, blankPixels);
+                if (std::optional<std::vector<PixelLine>> known = readBefore->find(prepared)) {
+                    lines = std::move(*known);
+                } else {
+                    lines = readRegion(engine, prepared);
+                    readBefore->remember(prepared, lines);
+                }
             } catch (const std::exception& e) {
                 failure = e.what();
             }

@@ -12,13 +12,16 @@ namespace DetectionKit {
 // "corrected" towards words). The screen is cut into lines of text first; the lines are
 // recognised in parallel by a pool of engines, one per worker thread. The engines are started,
 // in parallel, by prepare() or the first recognition (never by constructing this), and kept warm
-// after it.
+// after it. A line whose picture was read in an earlier capture is not read again.
+class ReadRegionCache;
+
 class TesseractRecognizer final : public TextRecognizer {
 public:
     struct Options {
         int workers = 0;       // 0: one per core
         QString dataPath;      // empty: the engine's installed data
         QString language = QStringLiteral("eng");
+        bool rememberLines = true; // false: every line is read, also one read before (benchmarks)
     };
 
     TesseractRecognizer();
@@ -38,6 +41,7 @@ private:
     Options options_;
     std::once_flag poolMade_;
     std::unique_ptr<EnginePool> pool_;
+    std::unique_ptr<ReadRegionCache> readBefore_;
 };
 
 } // namespace DetectionKit

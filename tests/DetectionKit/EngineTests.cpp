@@ -143,6 +143,33 @@ TEST(EngineTest, EveryPixelFormatReadsTheSame) {
     }
 }
 
+// A capture of the same window moved on the screen: its lines, read before, come back at their new
+// places with the same text.
+TEST(EngineTest, AWindowCapturedAgainElsewhereReadsTheSameAtItsNewPlace) {
+    TesseractRecognizer recognizer;
+    const QImage sheet = personalDataSheet("DejaVu Sans", false).image.convertToFormat(QImage::Format_RGB32);
+    QImage moved(sheet.width() + 60, sheet.height() + 30, QImage::Format_RGB32);
+    moved.fill(sheet.pixel(0, 0));
+    QPainter(&moved).drawImage(37, 11, sheet);
+    const std::vector<RecognizedLine> first = recognizer.recognize(sheet);
+    const std::vector<RecognizedLine> again = recognizer.recognize(moved);
+    ASSERT_FALSE(first.empty());
+    ASSERT_EQ(again.size(), first.size());
+    // Boxes are normalised with the origin at the bottom left.
+    const auto inPixels = [](const Support::Rect& box, const QImage& image) {
+        return Support::Rect(box.x() * image.width(), (1 - box.y() - box.height()) * image.height(),
+                             box.width() * image.width(), box.height() * image.height());
+    };
+    for (size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(again[i].text, first[i].text);
+        const Support::Rect expected = inPixels(first[i].box, sheet).offsetBy(37, 11);
+        const Support::Rect found = inPixels(again[i].box, moved);
+        EXPECT_NEAR(found.x(), expected.x(), 0.01) << first[i].text.toStdString();
+        EXPECT_NEAR(found.y(), expected.y(), 0.01) << first[i].text.toStdString();
+        EXPECT_NEAR(found.width(), expected.width(), 0.01) << first[i].text.toStdString();
+    }
+}
+
 // A rule under or around a line (a link's underline, an input field's border) passes under the
 // blank between two words: the space in "(206) 555-0143" is still read.
 TEST(EngineTest, UnderlinesAndFieldBordersKeepTheSpacesBetweenWords) {
