@@ -119,6 +119,13 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
     }
 }
 
+void moveLines(std::vector<PixelLine>& lines, double dx, double dy) {
+    for (PixelLine& line : lines) {
+        line.box = line.box.offsetBy(dx, dy);
+        for (PixelGlyph& glyph : line.glyphs) glyph.box = glyph.box.offsetBy(dx, dy);
+    }
+}
+
 PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& blankAfter) {
     PixelLine line;
     const auto [pitch, monospaced] = spacingOf(words);

@@ -30,6 +30,9 @@ struct PixelLine {
     std::vector<PixelGlyph> glyphs;
 };
 
+// The lines and their glyphs moved by (dx, dy): what was read in one place, found again in another.
+void moveLines(std::vector<PixelLine>& lines, double dx, double dy);
+
 // Joins the engine's words into one line, one space between words, except where the engine broke
 // a word at a dot, an at sign or a hyphen with no space there (monospaced text reads
 // "jane. doe@example. com" and "555- 123-4567" otherwise). In monospaced text, where every

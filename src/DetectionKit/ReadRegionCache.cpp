@@ -6,16 +6,12 @@
 
 namespace DetectionKit {
 
-using LineAssembly::PixelGlyph;
 using LineAssembly::PixelLine;
 
 namespace {
 
 std::vector<PixelLine> movedBy(std::vector<PixelLine> lines, double dx, double dy) {
-    for (PixelLine& line : lines) {
-        line.box = line.box.offsetBy(dx, dy);
-        for (PixelGlyph& glyph : line.glyphs) glyph.box = glyph.box.offsetBy(dx, dy);
-    }
+    LineAssembly::moveLines(lines, dx, dy);
     return lines;
 }
 

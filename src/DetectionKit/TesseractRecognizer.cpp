@@ -455,10 +455,7 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
         if (repeatOf[i] < 0) continue;
         const cv::Point offset = ScreenTextRegions::repeatOffset(bgr, regions[size_t(repeatOf[i])], regions[i]);
         shared->results[i] = shared->results[size_t(repeatOf[i])];
-        for (PixelLine& line : shared->results[i]) {
-            line.box = line.box.offsetBy(offset.x, offset.y);
-            for (PixelGlyph& glyph : line.glyphs) glyph.box = glyph.box.offsetBy(offset.x, offset.y);
-        }
+        LineAssembly::moveLines(shared->results[i], offset.x, offset.y);
     }
 
     const double w = image.width();
