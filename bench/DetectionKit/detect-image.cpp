@@ -18,9 +18,9 @@
 #include <sys/resource.h>
 
 #include <chrono>
-#include <memory>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 using namespace DetectionKit;
 

@@ -82,7 +82,6 @@ TEST(HeapRelease, TheTopOfEveryArenaLeftBehindIsHandedBack) {
         std::free(fence);
         mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
-        std::printf("how %d before %zu after %zu\n", int(how), before, after);
         EXPECT_GT(before, written * 3 / 4) << "the blocks were handed back before the release";
         EXPECT_LT(after, written / 10) << after << " of " << written << " pages still resident";
     }
