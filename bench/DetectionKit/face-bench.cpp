@@ -1,12 +1,14 @@
 // face-bench [FOLDER]: judges face detectors on the face set (portraits from Debian packages placed
-// into rendered interfaces) and on five screens without people. Per detector: faces found (a face
-// counts when the union of the boxes covers at least 90% of it), boxes on the people-free screens,
+// into rendered interfaces), on harder kinds (masked, backlit, turned, small grey faces), on screens
+// without people and on screens of animals and anime drawings. Per detector: faces found in each set
+// (a face counts when the union of the boxes covers at least 90% of it), boxes on the people-free screens,
 // boxes elsewhere on the face screens, the median wall time on a 1920x1080 call screen, and the
 // process's peak resident memory while the detector ran over what it held before (the screens).
 // With FOLDER, every screen is written there with the face boxes (green) and the production
 // detector's boxes (red) drawn on it.
 #include "CascadeFaceDetector.h"
 #include "FaceSet.h"
+#include "HardFaceSet.h"
 
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/NeuralFaceDetector.h"
@@ -27,6 +29,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 using namespace DetectionBench;
 
@@ -184,8 +187,11 @@ Boxes grown(const Boxes& boxes) {
 struct Score {
     int found = 0;
     int faces = 0;
+    int hardFound = 0;
+    int hardFaces = 0;
     int strayOnFaceScreens = 0;
     int onPeopleFree = 0;
+    int onHardPeopleFree = 0;
     QStringList missed;
     double medianMs = 0;
     double peakMiB = 0;
@@ -207,17 +213,15 @@ double memoryMiB(const QByteArray& key) {
     return 0;
 }
 
-Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std::vector<FaceScreen>& empty) {
-    Score s;
-    resetPeakMemory();
-    s.baseMiB = memoryMiB("VmRSS:");
-    for (const FaceScreen& screen : faceSet) {
+// Faces found on `screens`, counted into `found` of `faces`; boxes on no face into the strays.
+void judgeFaces(const Variant& v, const std::vector<FaceScreen>& screens, int& found, int& faces, Score& s) {
+    for (const FaceScreen& screen : screens) {
         const Boxes boxes = grown(v.detect(screen.image));
         for (const QRect& face : screen.faces) {
-            ++s.faces;
+            ++faces;
             const double c = coverage(face, boxes);
             if (c >= 0.9)
-                ++s.found;
+                ++found;
             else
                 s.missed.append(QStringLiteral("missed %1 %2px (%3%)").arg(screen.name).arg(face.width()).arg(int(c * 100)));
         }
@@ -227,11 +231,21 @@ Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std:
             if (!onFace) ++s.strayOnFaceScreens;
         }
     }
-    for (const FaceScreen& screen : empty) {
-        const int found = int(v.detect(screen.image).size());
-        s.onPeopleFree += found;
-        if (found) s.missed.append(QStringLiteral("%1 box(es) on %2").arg(found).arg(screen.name));
-    }
+}
+
+Score judge(const Variant& v, const std::vector<FaceScreen>& faceSet, const std::vector<FaceScreen>& hardSet,
+            const std::vector<FaceScreen>& empty, const std::vector<FaceScreen>& hardEmpty) {
+    Score s;
+    resetPeakMemory();
+    s.baseMiB = memoryMiB("VmRSS:");
+    judgeFaces(v, faceSet, s.found, s.faces, s);
+    judgeFaces(v, hardSet, s.hardFound, s.hardFaces, s);
+    for (const auto& [screens, count] : {std::pair{&empty, &s.onPeopleFree}, std::pair{&hardEmpty, &s.onHardPeopleFree}})
+        for (const FaceScreen& screen : *screens) {
+            const int found = int(v.detect(screen.image).size());
+            *count += found;
+            if (found) s.missed.append(QStringLiteral("%1 box(es) on %2").arg(found).arg(screen.name));
+        }
     std::vector<double> times;
     for (int i = 0; i < 5; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -268,23 +282,32 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "face-bench: %s\n", qPrintable(whyNot));
         return 1;
     }
+    const auto hard = hardSources(QStringLiteral(FACE_BENCH_CACHE), &whyNot);
+    if (!hard) {
+        std::fprintf(stderr, "face-bench: %s\n", qPrintable(whyNot));
+        return 1;
+    }
     const std::vector<FaceScreen> faceSet = faceScreens(*portraits);
+    const std::vector<FaceScreen> hardSet = hardFaceScreens(*portraits, *hard);
     const std::vector<FaceScreen> empty = peopleFreeScreens(peopleFreePhotos(QStringLiteral(FACE_BENCH_CACHE)));
+    const std::vector<FaceScreen> hardEmpty = hardPeopleFreeScreens(*hard);
 
     const std::vector<Variant> list = variants();
     if (!out.isEmpty()) {
         QDir().mkpath(out);
-        for (const auto* screens : {&faceSet, &empty})
+        for (const auto* screens : {&faceSet, &hardSet, &empty, &hardEmpty})
             for (const FaceScreen& screen : *screens) writeAnnotated(out, screen, grown(list.back().detect(screen.image)));
     }
-    std::printf("%-48s %12s %10s %12s %9s %9s\n", "detector", "faces found", "elsewhere", "people-free", "ms", "peak MiB over the rest");
+    std::printf("%-48s %12s %12s %10s %12s %12s %9s %9s\n", "detector", "faces found", "hard kinds", "elsewhere",
+                "people-free", "animals/art", "ms", "peak MiB over the rest");
     const QString only = qEnvironmentVariable("FACE_BENCH_ONLY");
     for (const Variant& v : list) {
         if (!only.isEmpty() && !v.name.contains(only)) continue;
-        const Score s = judge(v, faceSet, empty);
-        std::printf("%-48s %5d/%-3d%3.0f%% %10d %12d %9.0f %9.0f\n", qPrintable(v.name), s.found, s.faces,
-                    100.0 * s.found / std::max(1, s.faces), s.strayOnFaceScreens, s.onPeopleFree, s.medianMs,
-                    s.peakMiB - s.baseMiB);
+        const Score s = judge(v, faceSet, hardSet, empty, hardEmpty);
+        std::printf("%-48s %5d/%-3d%3.0f%% %5d/%-3d%3.0f%% %10d %12d %12d %9.0f %9.0f\n", qPrintable(v.name), s.found, s.faces,
+                    100.0 * s.found / std::max(1, s.faces), s.hardFound, s.hardFaces,
+                    100.0 * s.hardFound / std::max(1, s.hardFaces), s.strayOnFaceScreens, s.onPeopleFree, s.onHardPeopleFree,
+                    s.medianMs, s.peakMiB - s.baseMiB);
         if (qEnvironmentVariableIsSet("FACE_BENCH_VERBOSE"))
             for (const QString& m : s.missed) std::printf("    %s\n", qPrintable(m));
     }

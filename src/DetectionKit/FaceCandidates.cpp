@@ -40,9 +40,15 @@ std::vector<Candidate> decode(const Head& head, const Placement& placement, doub
                 const double centreX = (x + 0.5) * head.stride + values[cell];
                 const double centreY = (y + 0.5) * head.stride + values[plane + cell];
                 const double s = placement.scale;
-                found.push_back({Support::Rect(placement.left + (centreX - width / 2) / s,
-                                               placement.top + (centreY - height / 2) / s, width / s, height / s),
-                                 score});
+                Candidate candidate{Support::Rect(placement.left + (centreX - width / 2) / s,
+                                                  placement.top + (centreY - height / 2) / s, width / s, height / s),
+                                    score};
+                // Key points follow the box's four values, x then y, as offsets from the anchor.
+                for (int k = 0; k < keyPointCount; ++k)
+                    candidate.keyPoints[size_t(k)] = {
+                        placement.left + ((x + 0.5) * head.stride + values[size_t(4 + 2 * k) * plane + cell]) / s,
+                        placement.top + ((y + 0.5) * head.stride + values[size_t(5 + 2 * k) * plane + cell]) / s};
+                found.push_back(candidate);
             }
         }
     }
@@ -58,6 +64,7 @@ std::vector<Candidate> merge(std::vector<Candidate> candidates, double minOverla
         if (taken[i]) continue;
         const Candidate& best = candidates[i];
         double weight = 0, left = 0, top = 0, right = 0, bottom = 0;
+        std::array<Support::Point, keyPointCount> points{};
         for (size_t j = i; j < candidates.size(); ++j) {
             if (taken[j] || (j != i && overlap(best.box, candidates[j].box) <= minOverlap)) continue;
             taken[j] = true;
@@ -67,9 +74,14 @@ std::vector<Candidate> merge(std::vector<Candidate> candidates, double minOverla
             top += c.score * c.box.minY();
             right += c.score * c.box.maxX();
             bottom += c.score * c.box.maxY();
+            for (size_t k = 0; k < points.size(); ++k) {
+                points[k].x += c.score * c.keyPoints[k].x;
+                points[k].y += c.score * c.keyPoints[k].y;
+            }
         }
+        for (Support::Point& point : points) point = {point.x / weight, point.y / weight};
         merged.push_back({Support::Rect(left / weight, top / weight, (right - left) / weight, (bottom - top) / weight),
-                          best.score});
+                          best.score, points});
     }
     return merged;
 }
@@ -117,6 +129,9 @@ bool near(QRgb a, QRgb b) { return difference(a, b) <= kNear; }
 // shading: the edges of small text are as unlike their neighbours, but by larger steps.
 constexpr double kMostSameInPhotographs = 0.45;
 constexpr double kLeastShadedInPhotographs = 0.25;
+
+// Faces narrower than this are small enough for a drawing's outlines to fill much of the box.
+constexpr double kSmallFace = 40;
 
 } // namespace
 
@@ -227,6 +242,48 @@ Flatness flatness(const QImage& image, const Support::Rect& box) {
 bool looksDrawn(const QImage& image, const Support::Rect& box) {
     const Flatness f = flatness(image, box);
     return f.fewColours >= 0.65 && f.sameAsNext >= 0.4;
+}
+
+double flatInside(const QImage& image, const Support::Rect& box) {
+    const Support::Rect clipped = box.integral().intersection(Support::Rect(0, 0, image.width(), image.height()));
+    if (clipped.isNull() || clipped.width() < 4 || clipped.height() < 4) return 0;
+    // Seen at 64 x 64 pixels at most, never enlarged: enlarging makes anything smooth.
+    const int side = std::clamp(int(std::lround(std::min(clipped.width(), clipped.height()))), 8, 64);
+    const QImage face = image.copy(clipped.toQRectF().toRect())
+                            .scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_RGB32);
+    auto alike = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1 && std::abs(qBlue(a) - qBlue(b)) <= 1;
+    };
+    // Cheeks, nose and upper lip: rows from a third of the box to seven tenths, the middle half across.
+    long flat = 0, pixels = 0;
+    for (int y = side * 11 / 32; y < side * 45 / 64; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(face.constScanLine(y));
+        const auto* below = reinterpret_cast<const QRgb*>(face.constScanLine(y + 1));
+        for (int x = side / 4; x < side * 3 / 4; ++x) {
+            flat += alike(row[x], row[x + 1]) && alike(row[x], below[x]);
+            ++pixels;
+        }
+    }
+    return double(flat) / double(pixels);
+}
+
+bool drawing(const QImage& image, const Support::Rect& box) {
+    if (looksDrawn(image, box) || flatInside(image, box) >= 0.35) return true;
+    // Small faces, at most a few tens of pixels: photographs reach a share of 0.09 pixels like their
+    // neighbours, the outlines and fills of small stickers and sprites 0.25 and more.
+    return std::max(box.width(), box.height()) < kSmallFace && flatness(image, box).sameAsNext >= 0.25;
+}
+
+bool humanLayout(const Candidate& c) {
+    if (!(c.box.width() > 0) || !(c.box.height() > 0)) return false;
+    auto x = [&](KeyPoint k) { return (c.keyPoints[size_t(k)].x - c.box.minX()) / c.box.width(); };
+    auto y = [&](KeyPoint k) { return (c.keyPoints[size_t(k)].y - c.box.minY()) / c.box.height(); };
+    // On the face bench, people (turned ones too) reach at least 0.24, 0.32 and 0.61.
+    const double eyes = x(leftEye) - x(rightEye);
+    const double mouthBelowEyes = y(mouth) - (y(rightEye) + y(leftEye)) / 2;
+    const double ears = x(leftEar) - x(rightEar);
+    return eyes >= 0.2 && mouthBelowEyes >= 0.28 && ears >= 0.5;
 }
 
 Support::Rect faceBox(const Support::Rect& modelBox) {

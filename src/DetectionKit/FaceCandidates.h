@@ -4,14 +4,20 @@
 
 #include <QImage>
 
+#include <array>
 #include <vector>
 
 namespace DetectionKit::FaceCandidates {
 
-// A face the model saw: its box in image pixels (top-left origin) and its score, 0..1.
+// The key points the model places on a face, in this order.
+enum KeyPoint { rightEye, leftEye, nose, mouth, rightEar, leftEar, keyPointCount };
+
+// A face the model saw: its box in image pixels (top-left origin), its score, 0..1, and its key
+// points, in image pixels (the subject's right eye is on the image's left).
 struct Candidate {
     Support::Rect box;
     double score = 0;
+    std::array<Support::Point, keyPointCount> keyPoints{};
 };
 
 // One head of the face model, as it comes out of the net: `anchors` score maps and, per anchor,
@@ -40,7 +46,7 @@ struct Placement {
 std::vector<Candidate> decode(const Head& head, const Placement& placement, double threshold);
 
 // Boxes that overlap by more than `minOverlap` (intersection over union) are one face: merged into
-// their score-weighted mean, with the best score among them. Strongest first.
+// their score-weighted mean (key points too), with the best score among them. Strongest first.
 std::vector<Candidate> merge(std::vector<Candidate> candidates, double minOverlap = 0.3);
 
 // Squares of `side` pixels covering a width x height image, overlapping by at least `overlap`: the
@@ -63,6 +69,21 @@ Flatness flatness(const QImage& image, const Support::Rect& box);
 // A box that is flat by both measures: on the face bench, faces in photographs reach at most 0.61
 // and 0.31, drawings at least 0.69 and 0.47. Both must hold, so that a smooth face is not lost.
 bool looksDrawn(const QImage& image, const Support::Rect& box);
+
+// The share of the inner face (between the eyes and down to the mouth, seen at 64 x 64 pixels, or
+// at its own size when smaller) whose colour matches its right and lower neighbours within 1 in
+// every channel. Skin in photographs, even small, blurred, upscaled or in the dark, changes from pixel to
+// pixel (at most 0.22 on the face bench); the skin of anime and other shaded drawings is a smooth
+// or flat fill (0.35 and more).
+double flatInside(const QImage& image, const Support::Rect& box);
+// A box that `looksDrawn`, whose inner face is flat, or, when small, a fifth of whose pixels
+// match their neighbours.
+bool drawing(const QImage& image, const Support::Rect& box);
+
+// Whether the key points lie as on a person's face: eyes apart by a fifth of the box or more,
+// the mouth well below them, the ears wide apart. Animals the model takes for faces (a long
+// snout, eyes close together or to one side) fail it; faces turned three-quarter away pass.
+bool humanLayout(const Candidate& candidate);
 
 // Where a face can be, before the model is run: the parts of the image that change from pixel to
 // pixel as photographs do. Flat fills, text, icons and drawings, which match most of their

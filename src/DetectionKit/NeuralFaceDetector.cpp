@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace DetectionKit {
@@ -62,15 +63,60 @@ FaceCandidates::Head headOf(const cv::Mat& scores, const cv::Mat& boxes, int str
     return {scores.ptr<float>(), boxes.ptr<float>(), scores.size[1], stride, scores.size[2], scores.size[3]};
 }
 
-std::vector<FaceCandidates::Candidate> run(cv::dnn::Net& net, const cv::Mat& rgb, const Pass& pass, double threshold) {
-    net.setInput(inputOf(rgb, pass));
+std::vector<FaceCandidates::Candidate> runOn(cv::dnn::Net& net, const cv::Mat& input, const FaceCandidates::Placement& placement,
+                                             double threshold) {
+    net.setInput(input);
     std::vector<cv::Mat> outputs;
     net.forward(outputs, kOutputs);
-    const FaceCandidates::Placement placement{double(pass.area.x), double(pass.area.y), pass.scale};
     std::vector<FaceCandidates::Candidate> found = FaceCandidates::decode(headOf(outputs[0], outputs[1], 8), placement, threshold);
     const auto large = FaceCandidates::decode(headOf(outputs[2], outputs[3], 16), placement, threshold);
     found.insert(found.end(), large.begin(), large.end());
     return found;
+}
+
+std::vector<FaceCandidates::Candidate> run(cv::dnn::Net& net, const cv::Mat& rgb, const Pass& pass, double threshold) {
+    return runOn(net, inputOf(rgb, pass), {double(pass.area.x), double(pass.area.y), pass.scale}, threshold);
+}
+
+// Candidates from this score up to the detector's threshold get a second look: a face masked, lit
+// from behind or turned three-quarter away is seen, but less surely than one in plain view.
+constexpr double kSecondLookFrom = 0.5;
+// The second look sees the candidate alone, its box a little under half of the net's input, with
+// its brightness stretched to the full range (a backlit face is dark and flat).
+constexpr int kLookSide = 128;
+constexpr double kLookContext = 2.2;
+// At most this many second looks per image (each is one run of the net at its smallest input).
+constexpr int kMostSecondLooks = 48;
+
+double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::Candidate& candidate, double threshold) {
+    const Support::Rect& box = candidate.box;
+    const double side = kLookContext * std::max(box.width(), box.height());
+    const double left = box.midX() - side / 2, top = box.midY() - side / 2;
+    const double scale = kLookSide / side;
+    // The square around the candidate, mid-grey where it leaves the image.
+    cv::Mat look(kLookSide, kLookSide, CV_8UC3, cv::Scalar::all(127));
+    const cv::Rect inImage = cv::Rect(int(std::floor(left)), int(std::floor(top)), int(std::ceil(side)), int(std::ceil(side))) &
+                             cv::Rect(0, 0, rgb.cols, rgb.rows);
+    if (inImage.width < 2 || inImage.height < 2) return 0;
+    cv::Mat part;
+    const cv::Size scaled(std::max(1, int(std::lround(inImage.width * scale))), std::max(1, int(std::lround(inImage.height * scale))));
+    cv::resize(rgb(inImage), part, scaled, 0, 0, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    const cv::Rect at = cv::Rect(int(std::lround((inImage.x - left) * scale)), int(std::lround((inImage.y - top) * scale)),
+                                 part.cols, part.rows) & cv::Rect(0, 0, kLookSide, kLookSide);
+    part(cv::Rect(0, 0, at.width, at.height)).copyTo(look(at));
+    // Brightness stretched so that the face's own darkest and brightest pixels span the range.
+    cv::Mat grey;
+    cv::cvtColor(look, grey, cv::COLOR_RGB2GRAY);
+    double lowest = 0, highest = 0;
+    const int inner = kLookSide / 4;
+    cv::minMaxLoc(grey(cv::Rect(inner, inner, kLookSide - 2 * inner, kLookSide - 2 * inner)), &lowest, &highest);
+    if (highest - lowest >= 8) look.convertTo(look, CV_8UC3, 255.0 / (highest - lowest), -lowest * 255.0 / (highest - lowest));
+    const cv::Mat input = cv::dnn::blobFromImage(look, 1 / 127.5, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
+    double best = 0;
+    for (const FaceCandidates::Candidate& c : runOn(net, input, {left, top, scale}, threshold))
+        if (c.box.contains({box.midX(), box.midY()}) && c.box.width() > 0.5 * box.width() && c.box.width() < 2 * box.width())
+            best = std::max(best, c.score);
+    return best;
 }
 
 // The net is run only where a face can be: on the photographic parts of the screen, each grown by
@@ -79,6 +125,10 @@ std::vector<FaceCandidates::Candidate> run(cv::dnn::Net& net, const cv::Mat& rgb
 constexpr int kCell = 8;
 constexpr int kSmallestFace = 16;
 constexpr int kAreaMargin = 32;
+// Small areas (the camera tiles of a filmstrip, avatars) are also searched at twice their size,
+// where faces of 16-30 px, which the net sees only unsurely at their own size, are clear.
+constexpr int kLargestUpscaledArea = 192;
+constexpr double kUpscale = 2;
 
 std::vector<Pass> passesFor(const QImage& image) {
     const int width = image.width(), height = image.height();
@@ -90,6 +140,8 @@ std::vector<Pass> passesFor(const QImage& image) {
             passes.push_back({cv::Rect(area.x + t.x, area.y + t.y, t.width, t.height), 1});
         // Larger faces, at a quarter and an eighth: only where the area is larger than a tile's
         // largest face, and the net still sees the smallest face it can find.
+        if (std::max(area.width, area.height) <= kLargestUpscaledArea)
+            passes.push_back({cv::Rect(area.x, area.y, area.width, area.height), kUpscale});
         for (const double scale : kAreaScales)
             if (std::min(area.width, area.height) * scale >= kSmallestFace && std::max(area.width, area.height) > kTileOverlap)
                 passes.push_back({cv::Rect(area.x, area.y, area.width, area.height), scale});
@@ -199,7 +251,7 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
         try {
             cv::dnn::Net net = nets_->take(options_);
             for (size_t i = next++; i < passes.size(); i = next++) {
-                auto found = run(net, rgb, passes[i], options_.threshold);
+                auto found = run(net, rgb, passes[i], std::min(options_.threshold, kSecondLookFrom));
                 std::lock_guard lock(mutex);
                 candidates.insert(candidates.end(), found.begin(), found.end());
             }
@@ -221,12 +273,25 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
 
     std::vector<Support::Rect> faces;
     const Support::Rect bounds(0, 0, image.width(), image.height());
+    std::optional<cv::dnn::Net> lookingNet;
+    int looks = 0;
     for (const FaceCandidates::Candidate& c : FaceCandidates::merge(std::move(candidates))) {
-        // Cartoons, stickers and initials avatars have the shape of a face but are nobody's.
-        if (FaceCandidates::looksDrawn(image, c.box)) continue;
+        // Animals and drawings (cartoons, stickers, anime, initials avatars) have the shape of a
+        // face but are nobody's.
+        if (!FaceCandidates::humanLayout(c) || FaceCandidates::drawing(image, c.box)) continue;
+        if (c.score < options_.threshold) {
+            if (looks++ >= kMostSecondLooks) continue;
+            try {
+                if (!lookingNet) lookingNet = nets_->take(options_);
+                if (secondLook(*lookingNet, rgb, c, options_.threshold) < options_.threshold) continue;
+            } catch (const cv::Exception& e) {
+                throw RecognitionError(std::string("face detection failed: ") + e.what());
+            }
+        }
         const Support::Rect box = FaceCandidates::faceBox(c.box).intersection(bounds);
         if (!box.isNull() && !box.isEmpty()) faces.push_back(ImageBoxes::normalized(box, image.width(), image.height()));
     }
+    if (lookingNet) nets_->giveBack(std::move(*lookingNet));
     return faces;
 }
 

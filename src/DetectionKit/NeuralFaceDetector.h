@@ -11,9 +11,11 @@ namespace DetectionKit {
 // Face detection with a small neural face model (BlazeFace) run by OpenCV's dnn module. Only the
 // photographic parts of the screen are searched (flat fills, text and drawings hold no face): at
 // full size in overlapping tiles, for small faces, and whole at a quarter and an eighth of their
-// size, for large ones. Each worker of a call runs a net of its own; the nets (with their layer
-// outputs) are kept for the next call, and go with the detector, which the process lets go once
-// detection has been idle a while.
+// size, for large ones; small areas (camera tiles, avatars) at twice their size too. Candidates
+// the net is unsure of get a second look on their own, brightness stretched; those whose key points
+// do not lie as on a person's face (animals) or whose skin is a drawing's are left out. Each
+// worker of a call runs a net of its own; the nets (with their layer outputs) are kept for the next
+// call, and go with the detector, which the process lets go once detection has been idle a while.
 class NeuralFaceDetector final : public FaceDetector {
 public:
     struct Options {

@@ -18,6 +18,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
 
+#include <cmath>
 #include <future>
 
 using namespace DetectionKit;
@@ -246,12 +247,22 @@ const QRect kAstronautFace(178, 72, 88, 92);
 QImage tintedPhoto(const QImage& photo, const QString& tint) {
     QImage out = photo.convertToFormat(QImage::Format_RGB32);
     if (tint == "colour") return out;
+    const QPointF face = QRectF(kAstronautFace).center();
     for (int y = 0; y < out.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const QRgb p = row[x];
             const int g = qGray(p);
-            row[x] = tint == "grey" ? qRgb(g, g, g) : qRgb(std::min(255, qRed(p) + 18), int(qGreen(p) * 0.86), int(qBlue(p) * 0.62));
+            if (tint == "backlit") {
+                // Exposed for a window behind the head: the face dark and flat, the window around it blown out.
+                const double dx = (x - face.x()) / (0.8 * kAstronautFace.width()), dy = (y - face.y()) / (0.85 * kAstronautFace.height());
+                const double t = std::clamp((std::sqrt(dx * dx + dy * dy) - 0.85) / 0.7, 0.0, 1.0);
+                const double glow = 245 * t * t * (3 - 2 * t);
+                auto lit = [&](double v) { return std::clamp(int(255 - (255 - (8 + 0.3 * v)) * (255 - glow) / 255), 0, 255); };
+                row[x] = qRgb(lit(qRed(p)), lit(qGreen(p)), lit(qBlue(p)));
+            } else {
+                row[x] = tint == "grey" ? qRgb(g, g, g) : qRgb(std::min(255, qRed(p) + 18), int(qGreen(p) * 0.86), int(qBlue(p) * 0.62));
+            }
         }
     }
     return out;
@@ -285,15 +296,17 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
         QColor window;
         const char* tint;
         int faceSize;
-        bool round; // an avatar
+        enum { tile, avatar, filmstrip } frame;
     };
     const Case cases[] = {
-        {"an avatar on a dark chat list", QColor(32, 33, 36), "colour", 27, true},
-        {"a grey directory photo on white", Qt::white, "grey", 60, false},
-        {"a warm call tile on dark", QColor(24, 24, 26), "warm", 140, false},
-        {"a wallpaper-sized face on light", QColor(242, 242, 247), "colour", 250, false},
-        {"a face filling a call window", QColor(24, 24, 26), "colour", 380, false},
-        {"a face close to the camera, filling the screen", QColor(24, 24, 26), "warm", 700, false},
+        {"an avatar on a dark chat list", QColor(32, 33, 36), "colour", 27, Case::avatar},
+        {"a grey directory photo on white", Qt::white, "grey", 60, Case::tile},
+        {"a warm call tile on dark", QColor(24, 24, 26), "warm", 140, Case::tile},
+        {"a backlit call tile on light", QColor(236, 238, 241), "backlit", 140, Case::tile},
+        {"a grey 22 px face in a call's filmstrip", QColor(236, 238, 241), "grey", 22, Case::filmstrip},
+        {"a wallpaper-sized face on light", QColor(242, 242, 247), "colour", 250, Case::tile},
+        {"a face filling a call window", QColor(24, 24, 26), "colour", 380, Case::tile},
+        {"a face close to the camera, filling the screen", QColor(24, 24, 26), "warm", 700, Case::tile},
     };
     for (const Case& c : cases) {
         QImage screen = canvas(1280, 800, c.window);
@@ -305,10 +318,11 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
         painter.drawText(QPoint(20, 22), "People \u2014 Mission archive");
         const double scale = double(c.faceSize) / kAstronautFace.width();
         const QPointF centre(640, 420);
-        const QRectF tile = c.round ? QRectF(centre - QPointF(18, 18), QSizeF(36, 36))
-                                    : QRectF(centre - QPointF(c.faceSize, c.faceSize * 1.2), QSizeF(c.faceSize * 2.0, c.faceSize * 2.4));
+        const QRectF tile = c.frame == Case::avatar      ? QRectF(centre - QPointF(18, 18), QSizeF(36, 36))
+                            : c.frame == Case::filmstrip ? QRectF(centre - QPointF(34, 26), QSizeF(68, 51))
+                                                         : QRectF(centre - QPointF(c.faceSize, c.faceSize * 1.2), QSizeF(c.faceSize * 2.0, c.faceSize * 2.4));
         QPainterPath clip;
-        if (c.round)
+        if (c.frame == Case::avatar)
             clip.addEllipse(tile);
         else
             clip.addRoundedRect(tile, 8, 8);

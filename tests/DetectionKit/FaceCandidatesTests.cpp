@@ -210,3 +210,117 @@ TEST(FaceCandidatesTest, FaceAreasAreWhereThereArePhotographs) {
         EXPECT_EQ(faceAreas(photographicCells(image, 8), image.width(), image.height(), 16, 32), c.expected) << c.what;
     }
 }
+
+TEST(FaceCandidatesTest, KeyPointsComeWithTheBoxAndAreMergedLikeIt) {
+    Maps maps(1, 8, 2, 2);
+    // Cell (1, 0) of stride 8 has its centre at (12, 4); key points as offsets from it.
+    maps.set(0, 1, 0, float(logit(0.9)), 0, 0, 20, 20);
+    const size_t plane = 4, cell = 1;
+    for (int k = 0; k < keyPointCount; ++k) {
+        maps.boxes[size_t(4 + 2 * k) * plane + cell] = float(k);
+        maps.boxes[size_t(5 + 2 * k) * plane + cell] = float(-k);
+    }
+    const std::vector<Candidate> found = decode(maps.head(), {100, 50, 0.5}, 0.75);
+    ASSERT_EQ(found.size(), 1u);
+    for (int k = 0; k < keyPointCount; ++k) {
+        EXPECT_NEAR(found[0].keyPoints[size_t(k)].x, 100 + (12 + k) / 0.5, 1e-6) << k;
+        EXPECT_NEAR(found[0].keyPoints[size_t(k)].y, 50 + (4 - k) / 0.5, 1e-6) << k;
+    }
+
+    Candidate a{Support::Rect(0, 0, 40, 40), 0.9, {}}, b{Support::Rect(4, 0, 40, 40), 0.3, {}};
+    a.keyPoints[nose] = {20, 24};
+    b.keyPoints[nose] = {24, 28};
+    const std::vector<Candidate> merged = merge({a, b});
+    ASSERT_EQ(merged.size(), 1u);
+    EXPECT_NEAR(merged[0].keyPoints[nose].x, 21, 1e-6);
+    EXPECT_NEAR(merged[0].keyPoints[nose].y, 25, 1e-6);
+}
+
+namespace {
+
+// A candidate in a 100 x 100 box whose key points sit at the given shares of the box.
+Candidate withLayout(double rightEyeX, double leftEyeX, double eyesY, double mouthY, double rightEarX, double leftEarX) {
+    Candidate c{Support::Rect(200, 100, 100, 100), 0.9, {}};
+    auto at = [&](KeyPoint k, double x, double y) { c.keyPoints[size_t(k)] = {200 + 100 * x, 100 + 100 * y}; };
+    at(rightEye, rightEyeX, eyesY);
+    at(leftEye, leftEyeX, eyesY);
+    at(nose, (rightEyeX + leftEyeX) / 2, (eyesY + mouthY) / 2);
+    at(mouth, (rightEyeX + leftEyeX) / 2, mouthY);
+    at(rightEar, rightEarX, eyesY + 0.05);
+    at(leftEar, leftEarX, eyesY + 0.05);
+    return c;
+}
+
+} // namespace
+
+TEST(FaceCandidatesTest, HumanLayoutTellsPeopleFromAnimals) {
+    struct Case {
+        const char* what;
+        Candidate candidate;
+        bool human;
+    };
+    const Case cases[] = {
+        {"a face in plain view", withLayout(0.3, 0.72, 0.28, 0.72, 0.05, 0.93), true},
+        {"turned three-quarter away", withLayout(0.45, 0.7, 0.3, 0.72, 0.3, 0.94), true},
+        {"a snout: eyes close together", withLayout(0.45, 0.55, 0.3, 0.72, 0.05, 0.93), false},
+        {"the mouth at the eyes' height", withLayout(0.3, 0.72, 0.4, 0.6, 0.05, 0.93), false},
+        {"ears close together", withLayout(0.3, 0.72, 0.28, 0.72, 0.35, 0.7), false},
+        {"eyes the wrong way round", withLayout(0.72, 0.3, 0.28, 0.72, 0.93, 0.05), false},
+        {"no box", Candidate{Support::Rect(0, 0, 0, 0), 0.9, {}}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(humanLayout(c.candidate), c.human) << c.what;
+}
+
+TEST(FaceCandidatesTest, ShadedAndSmallDrawingsAreToldFromPhotographs) {
+    // Anime skin: a smooth ramp, one level every few pixels, under a few ink lines; a photograph's
+    // skin: the same ramp with grain. Both large (not flat by colour count) and small.
+    auto face = [](int side, bool grain) {
+        QImage image(side + 40, side + 40, QImage::Format_RGB32);
+        image.fill(QColor(30, 30, 32));
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const int g = grain ? int((x * 7919 + y * 104729) % 13) - 6 : 0;
+                image.setPixel(20 + x, 20 + y, qRgb(std::clamp(238 - y * 40 / side + g, 0, 255),
+                                                    std::clamp(205 - y * 40 / side + g, 0, 255), std::clamp(180 - x * 20 / side + g, 0, 255)));
+            }
+        QPainter p(&image);
+        p.setPen(QPen(QColor(40, 20, 20), std::max(1, side / 40)));
+        p.drawLine(20 + side / 4, 20 + side / 3, 20 + side / 3, 20 + side / 3);
+        p.drawLine(20 + side * 2 / 3, 20 + side / 3, 20 + side * 3 / 4, 20 + side / 3);
+        p.drawLine(20 + side * 2 / 5, 20 + side * 3 / 4, 20 + side * 3 / 5, 20 + side * 3 / 4);
+        return image;
+    };
+    struct Case {
+        const char* what;
+        QImage image;
+        int side;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"a shaded drawing, large", face(300, false), 300, true},
+        {"a shaded drawing at 64 px", face(64, false), 64, true},
+        {"a photograph, large", face(300, true), 300, false},
+        {"a photograph at 64 px", face(64, true), 64, false},
+        {"a photograph at 22 px", face(22, true), 22, false},
+    };
+    for (const Case& c : cases) {
+        const Support::Rect box(20, 20, c.side, c.side);
+        EXPECT_EQ(drawing(c.image, box), c.drawn) << c.what << " (inner flatness " << flatInside(c.image, box) << ")";
+    }
+
+    // A 24 px sticker: outline and eyes over a flat fill, too few pixels for the inner face to tell.
+    QImage sticker(64, 64, QImage::Format_RGB32);
+    sticker.fill(QColor(32, 33, 36));
+    QPainter p(&sticker);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 40, 30), 1));
+    p.setBrush(QColor(255, 205, 64));
+    p.drawEllipse(QRectF(20, 20, 24, 24));
+    p.setBrush(QColor(40, 30, 25));
+    p.drawEllipse(QPointF(27, 29), 2, 2);
+    p.drawEllipse(QPointF(37, 29), 2, 2);
+    p.drawArc(QRectF(26, 32, 12, 6), 200 * 16, 140 * 16);
+    p.end();
+    EXPECT_TRUE(drawing(sticker, Support::Rect(22, 24, 20, 20)));
+    EXPECT_DOUBLE_EQ(flatInside(sticker, Support::Rect(500, 500, 20, 20)), 0);
+}
