@@ -3,6 +3,7 @@
 // and the display hot key must bring that same window forward instead of capturing. Skips when
 // Xvfb or xdotool is missing.
 #include "support/AppProcess.h"
+#include "support/OwnDisplay.h"
 #include "support/TestEnvironment.h"
 
 #include <QDeadlineTimer>
@@ -36,17 +37,10 @@ protected:
         home_ = TestSupport::makeTemporaryFolder("home");
         environment_ = TestSupport::appEnvironment(home_);
 
-        // The server picks a free display and writes its number on standard output.
-        xvfb_ = start("Xvfb", {"-displayfd", "1", "-extension", "Composite", "-screen", "0", "1280x800x24", "-nolisten",
-                               "tcp"});
-        QByteArray number;
-        ASSERT_TRUE(waitUntil([&] {
-            xvfb_->waitForReadyRead(50);
-            number += xvfb_->readAllStandardOutput();
-            return number.contains('\n') || xvfb_->state() == QProcess::NotRunning;
-        }, 30000)) << "Xvfb did not start";
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb ended";
-        display_ = ":" + QString::fromLatin1(number.trimmed());
+        server_ = std::make_unique<TestSupport::OwnDisplay>(
+            QStringList{"-extension", "Composite", "-screen", "0", "1280x800x24"});
+        ASSERT_FALSE(server_->display().isEmpty()) << "Xvfb did not start";
+        display_ = server_->display();
         environment_.insert("DISPLAY", display_);
         x_ = xcb_connect(display_.toLatin1().constData(), nullptr);
         ASSERT_FALSE(xcb_connection_has_error(x_)) << "the test's X server does not answer";
@@ -61,22 +55,14 @@ protected:
     void TearDown() override {
         if (x_) xcb_disconnect(x_);
         // The app first, then the server it draws on.
-        for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
-            (*it)->terminate();
-            if (!(*it)->waitForFinished(10000)) {
-                (*it)->kill();
-                (*it)->waitForFinished();
-            }
-        }
+        processes_.endAll();
+        server_.reset();
     }
 
     QProcess* start(const QString& program, const QStringList& arguments) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment_);
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(10000)) << program.toStdString();
-        processes_.push_back(std::move(process));
-        return processes_.back().get();
+        QProcess* process = processes_.start(program, arguments, environment_);
+        EXPECT_TRUE(process) << program.toStdString();
+        return process;
     }
 
     QString property(xcb_window_t window, const char* name, xcb_atom_t type) {
@@ -126,10 +112,10 @@ protected:
     QString home_;
     QString display_;
     QProcessEnvironment environment_;
-    QProcess* xvfb_ = nullptr;
+    std::unique_ptr<TestSupport::OwnDisplay> server_;
     xcb_connection_t* x_ = nullptr;
     xcb_window_t root_ = 0;
-    std::vector<std::unique_ptr<QProcess>> processes_;
+    TestSupport::Processes processes_;
 };
 
 } // namespace

@@ -105,3 +105,57 @@ TEST(ShadowStack, LayersFallBelowTheShapeAndFromEachOther) {
     const QImage two = ShadowPainter::apply(source, {down, down}, 1);
     EXPECT_GT(qAlpha(two.pixel(30, 46)), qAlpha(one.pixel(30, 46))); // the second falls from the first
 }
+
+TEST(ShadowStack, AnImageAtAScreensScaleKeepsItsScaleAndItsWholeSize) {
+    // A card drawn for a screen at 1x, 1.25x or 2x: the stack works on its pixels, not on its
+    // size in points, and hands back an image of the same scale with the card where it was.
+    for (const double scale : {1.0, 1.25, 2.0}) {
+        SCOPED_TRACE(scale);
+        QImage source(QSize(100, 80) * scale, QImage::Format_ARGB32_Premultiplied);
+        source.setDevicePixelRatio(scale);
+        source.fill(Qt::transparent);
+        QPainter(&source).fillRect(QRectF(10, 10, 70, 50), Qt::white); // in points
+        const QImage shadowed = ShadowPainter::apply(source, {Tokens::Shadow{Design::black(0.5), 4, 0, 6}}, scale);
+        EXPECT_EQ(shadowed.devicePixelRatio(), scale);
+        EXPECT_EQ(shadowed.size(), source.size());
+        // The card's far corner is still the card; the shadow falls under its lower edge.
+        const QPoint farCorner = (QPointF(78, 58) * scale).toPoint();
+        EXPECT_EQ(shadowed.pixel(farCorner), source.pixel(farCorner));
+        EXPECT_GT(qAlpha(shadowed.pixel((QPointF(45, 64) * scale).toPoint())), 0);
+        EXPECT_EQ(qAlpha(shadowed.pixel((QPointF(45, 4) * scale).toPoint())), 0);
+    }
+}
+
+TEST(ShadowStack, ReachIsMeasuredPerSideFromTheOffsets) {
+    struct Case {
+        const char* what;
+        QList<Tokens::Shadow> shadows;
+        QMargins reach;
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"a clear layer casts nothing", {{Design::black(0), 20, 0, 10}}, {}},
+        {"straight down", {{Design::black(0.45), 27, 0, 22}}, {27, 5, 27, 49}},
+        {"an offset past the blur", {{Design::black(0.3), 4, 0, 10}}, {4, 0, 4, 14}},
+        {"to the left, a fractional blur", {{Design::black(0.3), 2.5, -4, 0}}, {7, 3, 0, 3}},
+        {"two layers add up", {{Design::black(0.6), 55, 0, 44}, {Design::black(0.28), 17, 0, 12}}, {72, 16, 72, 128}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ShadowPainter::reach(c.shadows), c.reach) << c.what;
+}
+
+TEST(GlassPanel, OnlyTheFirstGlassOfAWindowLiesOnWhatIsBehindIt) {
+    // The first glass shows the desktop through its fill where a compositor makes the window
+    // see-through; glass on glass shows the glass below.
+    ThemedWindow themed(ThemeMode::light);
+    auto* window = new GlassPanel(GlassVariant::window, std::nullopt, &themed.window);
+    auto* column = new QWidget(window);
+    auto* toolbar = new GlassPanel(GlassVariant::toolbar, std::nullopt, column);
+    auto* beside = new GlassPanel(GlassVariant::popover, std::nullopt, &themed.window);
+    EXPECT_TRUE(window->isWindowsFirstGlass());
+    EXPECT_FALSE(toolbar->isWindowsFirstGlass());
+    EXPECT_TRUE(beside->isWindowsFirstGlass());
+    // A popup window of its own inside that window starts again.
+    auto* popup = new QWidget(toolbar, Qt::Popup);
+    auto* popover = new GlassPanel(GlassVariant::popover, std::nullopt, popup);
+    EXPECT_TRUE(popover->isWindowsFirstGlass());
+}

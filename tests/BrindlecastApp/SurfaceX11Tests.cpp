@@ -9,10 +9,12 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/WindowSurface.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/EditorWindowController.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailCard.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailController.h"
 #include "BrindlecastApp/Editor/MoreMenu.h"
 #include "BrindlecastApp/Editor/ToolbarPopover.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "support/TestEnvironment.h"
 #include "support/XcbPlatform.h"
 
@@ -243,9 +245,10 @@ protected:
     void expectCleanCorners(Windows& w, const QString& state) {
         // On a loaded machine the compositor may show a frame from before the change a while longer.
         const bool composited = Compositor::Watch::instance().isActive();
+        const QRect card = w.popover->panel()->geometry();
         waitUntil([&] {
             return near(onScreen(w.card).pixelColor(1, 1), kDesktop, composited ? 60 : 0) &&
-                   near(onScreen(w.popover).pixelColor(0, 0), kDesktop, 0);
+                   near(onScreen(w.popover).pixelColor(card.topLeft()), kDesktop, composited ? 8 : 0);
         }, 5000);
         const QImage thumbnail = onScreen(w.card), popover = onScreen(w.popover), chrome = onScreen(w.chrome);
         keep(thumbnail, "surface-thumbnail-" + state);
@@ -260,13 +263,28 @@ protected:
         }
         const QPoint middle = w.card->cardRect().center().toPoint();
         EXPECT_FALSE(near(thumbnail.pixelColor(middle), kDesktop, 60)) << "the card itself shows";
-        // The popover's rounded corners: the desktop; its middle: the glass.
-        for (const QPoint at : {QPoint(0, 0), QPoint(popover.width() - 1, 0), QPoint(0, popover.height() - 1),
-                                QPoint(popover.width() - 1, popover.height() - 1)}) {
+        // The popover's card: its rounded corners the desktop (its upper ones under the faintest
+        // edge of the shadow with a compositor, the lower ones in the shadow), its middle the glass.
+        for (const QPoint at : {card.topLeft(), card.topRight()}) {
             const QColor seen = popover.pixelColor(at);
-            EXPECT_TRUE(near(seen, kDesktop, 0)) << "popover corner " << at.x() << "," << at.y() << ": " << describe(seen);
+            EXPECT_TRUE(near(seen, kDesktop, composited ? 8 : 0)) << "popover corner " << at.x() << "," << at.y() << ": " << describe(seen);
         }
-        EXPECT_FALSE(near(popover.pixelColor(popover.width() / 2, popover.height() / 2), kDesktop, 60));
+        for (const QPoint at : {card.bottomLeft(), card.bottomRight()}) {
+            const QColor seen = popover.pixelColor(at);
+            EXPECT_TRUE(near(seen, kDesktop, composited ? 120 : 0)) << "popover corner " << at.x() << "," << at.y() << ": " << describe(seen);
+        }
+        EXPECT_FALSE(near(popover.pixelColor(card.center()), kDesktop, 60));
+        // Its shadow: under a compositor it falls in the window's clear margin below the card, a
+        // darker desktop; without one the window is the card alone.
+        if (composited) {
+            const QPoint below(card.center().x(), card.bottom() + 12);
+            ASSERT_LT(below.y(), popover.height()) << "no room for a shadow below the card";
+            const QColor shade = popover.pixelColor(below);
+            EXPECT_LT(shade.red() + shade.blue(), kDesktop.red() + kDesktop.blue() - 60) << "no shadow: " << describe(shade);
+            EXPECT_TRUE(near(shade, QColor(shade.red(), 0, shade.red()), 12)) << "the shadow is a darker desktop: " << describe(shade);
+        } else {
+            EXPECT_EQ(card, w.popover->rect()) << "cut to its card";
+        }
         // The window made before: its glass keeps the corners it was made with, and the chrome
         // paints them opaque whenever no compositor shows them clear; never black.
         expectWindowCorner(chrome, false);
@@ -367,5 +385,66 @@ TEST_F(Surfaces, GlassShowsItsMaterialOnlyWhereTheCompositorBlurs) {
     EXPECT_FALSE(WindowSurface::of(w.card)->isBlurredBehind()) << "the thumbnail is no glass";
     keep(onScreen(w.popover), "surface-more-menu-blurred-light");
     setBlurAnnounced(false);
-    EXPECT_TRUE(waitUntil([&] { return glass->backdrop() == Glass::Backdrop::clear; }, 20000));
+    // Nothing blurs the windows behind: the popover's glass is laid on its opaque base, so they
+    // cannot be read through it.
+    EXPECT_TRUE(waitUntil([&] { return glass->backdrop() == Glass::Backdrop::opaque; }, 20000));
+}
+
+namespace {
+
+// The real editor window on a plain capture.
+struct Editor {
+    Editor(Theme& theme, QPoint at) {
+        QImage capture(400, 300, QImage::Format_ARGB32_Premultiplied);
+        capture.fill(QColor(90, 120, 160));
+        model = std::make_shared<ReviewViewModel>(capture, std::vector<ReviewViewModel::Detection>{},
+                                                  PolicyKit::EffectivePolicy::safeDefaults(), std::nullopt, [] {});
+        EditorContent content;
+        content.viewModel = model.get();
+        content.owner = model;
+        content.filename = "Screenshot surface.png";
+        controller = EditorWindowController::present(content, &theme);
+        controller->window()->move(at);
+    }
+    EditorWindowChrome* window() const { return controller->window(); }
+    double contentRadius() const { return controller->view()->panel()->cornerRadius(); }
+
+    std::shared_ptr<ReviewViewModel> model;
+    std::unique_ptr<EditorWindowController> controller;
+};
+
+} // namespace
+
+TEST_F(Surfaces, TheEditorsContentFollowsTheCompositorAsItStartsAndStops) {
+    OnboardingTests::ThemeFixture theme;
+    const double rounded = Tokens::defaults().radii.window;
+    // Opened without a compositor: square and opaque to its corners.
+    Editor before(theme.theme, QPoint(20, 20));
+    ASSERT_TRUE(waitUntil([&] { return exposed(before.window()); }, 20000));
+    EXPECT_EQ(before.contentRadius(), 0);
+
+    // A compositor starts: its content rounds with the window, the desktop in its corners.
+    ASSERT_TRUE(startCompositor());
+    EXPECT_TRUE(waitUntil([&] { return before.contentRadius() == rounded; }, 20000));
+    EXPECT_TRUE(waitUntil([&] { return near(onScreen(before.window()).pixelColor(0, 0), kDesktop, 0); }, 5000));
+    keep(onScreen(before.window()), "surface-editor-rounded-after-start");
+    expectWindowCorner(onScreen(before.window()), true);
+
+    // Opened under it, then it stops: square again, the glass reaching into the corners with
+    // no rounded border drawn inside a square window.
+    Editor under(theme.theme, QPoint(700, 260));
+    ASSERT_TRUE(waitUntil([&] { return exposed(under.window()); }, 20000));
+    EXPECT_EQ(under.contentRadius(), rounded);
+    stopCompositor();
+    for (Editor* editor : {&before, &under}) {
+        EXPECT_TRUE(waitUntil([&] { return editor->contentRadius() == 0; }, 20000));
+        const QImage shown = onScreen(editor->window());
+        keep(shown, editor == &under ? "surface-editor-square-after-stop" : "surface-editor-square-again");
+        expectWindowCorner(shown, false);
+        // Just inside the top-right corner lies the same glass as along the edge below it, in
+        // the title strip.
+        const int x = shown.width() - 4;
+        const QColor corner = shown.pixelColor(x, 3), edge = shown.pixelColor(x, 30);
+        EXPECT_TRUE(near(corner, edge, 3)) << "corner " << describe(corner) << ", edge " << describe(edge);
+    }
 }

@@ -22,7 +22,7 @@ namespace Glass {
 
 // What lies under the glass: the window's own clear pixels (the fill is painted as it is), a blur
 // of what lies behind the window (the material is painted over it), or nothing see-through at all
-// (reduce transparency: the opaque base under the fill).
+// (reduce transparency, or unblurred windows behind: the opaque base under the fill).
 enum class Backdrop { clear, blurred, opaque };
 
 QColor fill(GlassVariant variant, const Tokens& t);

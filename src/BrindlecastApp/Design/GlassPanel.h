@@ -20,10 +20,16 @@ public:
 
     GlassVariant variant() const { return variant_; }
     double cornerRadius() const; // the given radius, else the variant's token radius
+    // A new radius (none: the variant's token radius); the panel and its shadow are drawn again.
+    void setRadius(std::optional<double> radius);
     QList<Tokens::Shadow> castShadows() const override;
     QPainterPath shadowShape() const override;
-    // Under this panel now: the opaque base (reduce transparency), the window's blur, or clear.
+    // Under this panel now: the opaque base (reduce transparency, or the see-through window's
+    // first glass where nothing blurs behind it), the window's blur, or clear.
     Glass::Backdrop backdrop() const;
+    // No other glass lies between this panel and its window: what it leaves see-through is the
+    // desktop behind the window.
+    bool isWindowsFirstGlass() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

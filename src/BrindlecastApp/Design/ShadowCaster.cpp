@@ -63,7 +63,11 @@ const ShadowCaster::Layer& ShadowCaster::shadowLayer(double scale) const {
 namespace ShadowPainter {
 
 QImage apply(const QImage& source, const QList<Tokens::Shadow>& shadows, double scale) {
+    // The layers are laid pixel for pixel: an image that carries a pixel ratio would be drawn into
+    // them at its size in points, a quarter of it at 2x. The result carries the source's ratio.
     QImage composed = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const double sourceRatio = composed.devicePixelRatio();
+    composed.setDevicePixelRatio(1);
     for (const Tokens::Shadow& s : shadows) {
         if (s.color.alpha() == 0) continue;
         QImage shadow(composed.size(), QImage::Format_ARGB32_Premultiplied);
@@ -85,7 +89,19 @@ QImage apply(const QImage& source, const QList<Tokens::Shadow>& shadows, double 
         }
         composed = layered;
     }
+    composed.setDevicePixelRatio(sourceRatio);
     return composed;
+}
+
+QMargins reach(const QList<Tokens::Shadow>& shadows) {
+    QMargins margins;
+    for (const Tokens::Shadow& s : shadows) {
+        if (s.color.alpha() == 0) continue;
+        const int blur = int(std::ceil(s.radius));
+        const auto side = [blur](double offset) { return std::max(0, blur + int(std::ceil(offset))); };
+        margins += QMargins(side(-s.x), side(-s.y), side(s.x), side(s.y));
+    }
+    return margins;
 }
 
 namespace {

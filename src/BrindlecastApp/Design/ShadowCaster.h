@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMargins>
 #include <QPainterPath>
 #include <QPointF>
 
@@ -59,6 +60,10 @@ namespace ShadowPainter {
 // layer's radius, offsets it and puts it underneath. `scale` is device pixels per point; the image
 // must already have room for the shadows.
 QImage apply(const QImage& source, const QList<Tokens::Shadow>& shadows, double scale);
+
+// How far the stack reaches past the shape on each side, in whole points: each layer's blur
+// around the shape moved by its offset, the next layer falling from the shadows before it.
+QMargins reach(const QList<Tokens::Shadow>& shadows);
 
 // Paints the shadows of the ShadowCaster widgets inside `host`, looking through plain containers
 // (rows, columns) but not into casters or other hosts, which paint their own.

@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Editor/EditorWindowController.h"
 
 #include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Editor/CustomColorPanel.h"
 #include "BrindlecastApp/Editor/EditorSelection.h"
 #include "BrindlecastApp/Editor/EditorSlotPlaceholder.h"
@@ -28,9 +29,9 @@ std::unique_ptr<EditorWindowController> EditorWindowController::present(const Ed
     std::unique_ptr<EditorWindowController> controller(new EditorWindowController(theme, std::move(options)));
     EditorWindowChrome* window = controller->window_;
     controller->load(content);
-    window->resize(kInitialContentSize);
-    if (QScreen* screen = window->screen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    // On a screen too small for the designed size (a laptop at 2x) the window takes the work
+    // area, and so does its floor: it is never taller or wider than the screen that shows it.
+    ScreenPlacement::centre(*window, kInitialContentSize);
     window->show();
     window->raise();
     window->activateWindow();
@@ -84,6 +85,7 @@ void EditorWindowController::load(const EditorContent& content) {
     QWidget* toolbar = options_.makeToolbar ? options_.makeToolbar(model, actions_) : nullptr;
     auto* view = new EditorView(content.filename, model, true, sidebarFor(content), toolbar, new EditorStatusBar(model),
                                 window_->cornerRadius(), window_);
+    window_->keepRounding(view->panel());
     view->setStyleStrip(new StyleStrip(model));
 
     // The colour chooser no longer writes into the capture this one replaces.
@@ -187,9 +189,9 @@ ReviewViewModel* EditorWindowController::shownModel() const { return isShowing()
 
 ReviewCanvasView* EditorWindowController::canvas() const { return view_ ? view_->canvas() : nullptr; }
 
-std::optional<QRectF> EditorWindowController::floorCorrected(const QRectF& frame) {
-    const double floorWidth = kContentFloor.width();
-    const double floorHeight = kContentFloor.height();
+std::optional<QRectF> EditorWindowController::floorCorrected(const QRectF& frame, QSizeF floor) {
+    const double floorWidth = floor.width();
+    const double floorHeight = floor.height();
     if (frame.width() + 0.5 >= floorWidth && frame.height() + 0.5 >= floorHeight) return std::nullopt;
     return QRectF(frame.left(), frame.top(), std::max(frame.width(), floorWidth), std::max(frame.height(), floorHeight));
 }
@@ -207,7 +209,7 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
 
 void EditorWindowController::enforceContentFloor() {
     // The window manager honours the minimum size; this catches one that does not.
-    if (const std::optional<QRectF> corrected = floorCorrected(window_->geometry()))
+    if (const std::optional<QRectF> corrected = floorCorrected(window_->geometry(), window_->minimumSize()))
         window_->setGeometry(corrected->toAlignedRect());
 }
 

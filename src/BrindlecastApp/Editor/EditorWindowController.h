@@ -24,7 +24,8 @@ class Theme;
 // The one editor window: it shows one capture at a time (EditorView with the recents sidebar,
 // the toolbar slot and the status bar), takes the next capture into the same window, and stores
 // the capture on screen once: when the window closes, or through Done, which stores it and then
-// closes. Its content never shrinks below 1180 x 700 points. It keeps no document state: the
+// closes. Its content never shrinks below 1180 x 700 points, nor grows past the screen that shows
+// it where that screen holds less. It keeps no document state: the
 // capture's state is its review model. GUI thread only.
 class EditorWindowController : public QObject {
     Q_OBJECT
@@ -78,8 +79,9 @@ public:
 
     // The frame a window needs when `frame` leaves its content below the floor by half a point or
     // more: widened and heightened to the floor with its left and top edges kept. Nothing when it
-    // is within half a point of the floor or above it.
-    static std::optional<QRectF> floorCorrected(const QRectF& frame);
+    // is within half a point of the floor or above it. The window's floor is the designed one,
+    // shrunk to a screen too small for it.
+    static std::optional<QRectF> floorCorrected(const QRectF& frame, QSizeF floor = QSizeF(kContentFloor));
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

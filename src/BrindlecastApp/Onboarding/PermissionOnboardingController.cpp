@@ -3,10 +3,12 @@
 #include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
+#include "BrindlecastApp/Settings/OverlayScrollBar.h"
 
-#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -28,6 +30,7 @@ PermissionOnboardingController::PermissionOnboardingController(Theme& theme, Wal
     ThemedRoot::install(window_, &theme);
 
     panel_ = new GlassPanel(GlassVariant::window, window_->cornerRadius());
+    window_->keepRounding(panel_);
     auto* windowLayout = new QVBoxLayout(window_);
     windowLayout->setContentsMargins(0, 0, 0, 0);
     windowLayout->addWidget(panel_);
@@ -39,18 +42,33 @@ PermissionOnboardingController::PermissionOnboardingController(Theme& theme, Wal
     panelLayout->addWidget(dragArea);
     auto* dragLayout = new QVBoxLayout(dragArea);
     dragLayout->setContentsMargins(0, 0, 0, 0);
-    dragLayout->addStretch(); // content shorter than the window sits in its middle
+    // On a screen shorter than the walkthrough (a small one at 2x) the window is shrunk to it and
+    // the steps scroll instead of being squeezed.
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
+    new OverlayScrollBar(scroll);
+    dragLayout->addWidget(scroll);
+    auto* page = new QWidget;
+    page->setAutoFillBackground(false);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addStretch(); // content shorter than the window sits in its middle
     QPointer<EditorWindowChrome> window = window_;
     view_ = new ScreenRecordingOnboardingView(std::move(environment), this, [window] {
         if (window) window->close();
     });
-    dragLayout->addWidget(view_);
-    dragLayout->addStretch();
+    pageLayout->addWidget(view_);
+    pageLayout->addStretch();
+    scroll->setWidget(page);
 
     int contentHeight = view_->heightForWidth(designSize.width());
     if (contentHeight < 0) contentHeight = view_->sizeHint().height();
     window_->setFixedSizeMode(windowSizeFor(contentHeight));
-    if (QScreen* screen = window_->screen()) window_->move(screen->availableGeometry().center() - window_->rect().center());
+    ScreenPlacement::centre(*window_, window_->size());
 }
 
 PermissionOnboardingController::~PermissionOnboardingController() { delete window_.data(); }

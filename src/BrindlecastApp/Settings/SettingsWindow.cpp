@@ -8,6 +8,7 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Tokens.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Settings/AppearanceTab.h"
@@ -21,7 +22,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
@@ -222,9 +222,9 @@ SettingsWindowController::SettingsWindowController(Theme* theme, AppSettings* se
     auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
+    window_->keepRounding(view_);
     window_->setFixedSizeMode(QSize(kWidth, kHeight), /*minimisable=*/true);
-    if (QScreen* screen = QApplication::primaryScreen())
-        window_->move(screen->availableGeometry().center() - window_->rect().center());
+    ScreenPlacement::centre(*window_, QSize(kWidth, kHeight));
     window_->installEventFilter(this);
 }
 

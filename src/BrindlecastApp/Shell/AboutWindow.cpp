@@ -5,6 +5,7 @@
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Design/Window/WindowDragArea.h"
 #include "Support/Fonts.h"
 
@@ -12,7 +13,6 @@
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -96,6 +96,7 @@ AboutWindow::AboutWindow(Theme* theme, QString version, OpenUrl openUrl, QWidget
     if (!openUrl) openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 
     auto* panel = new GlassPanel(GlassVariant::window, cornerRadius());
+    keepRounding(panel);
     auto* windowLayout = new QVBoxLayout(this);
     windowLayout->setContentsMargins(0, 0, 0, 0);
     windowLayout->addWidget(panel);
@@ -120,8 +121,9 @@ AboutWindow::AboutWindow(Theme* theme, QString version, OpenUrl openUrl, QWidget
     column->addWidget(new TextLabel(kRights, Support::Fonts::interfaceFont(10), TextLabel::Tone::secondary), 0,
                       Qt::AlignHCenter);
 
-    setFixedSizeMode(QSize(std::max(280, column->sizeHint().width()), column->sizeHint().height()));
-    if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+    const QSize size(std::max(280, column->sizeHint().width()), column->sizeHint().height());
+    setFixedSizeMode(size);
+    ScreenPlacement::centre(*this, size);
 }
 
 } // namespace BrindlecastApp

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 
+#include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
 #include "BrindlecastApp/Design/Window/TrafficLightButton.h"
@@ -36,6 +37,13 @@ EditorWindowChrome::EditorWindowChrome(QWidget* parent)
     // Glass whose outline is rounded while a compositor can show the corners clear.
     surface_ = WindowSurface::attach(
         this, [this] { return continuousRoundedRect(QRectF(rect()), cornerRadius()); }, WindowSurface::Kind::glass);
+    connect(surface_, &WindowSurface::changed, this, [this] {
+        // Only a change of see-through changes the radius; a blur that comes or goes does not.
+        if (cornerRadius() == shownRadius_) return;
+        shownRadius_ = cornerRadius();
+        emit cornerRadiusChanged();
+    });
+    shownRadius_ = cornerRadius();
     setMinimumSize(200, 120);
     connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
     connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
@@ -67,6 +75,11 @@ TrafficLights::Buttons EditorWindowChrome::trafficLightButtons() const { return 
 bool EditorWindowChrome::isTranslucent() const { return surface_->isSeeThrough(); }
 
 double EditorWindowChrome::cornerRadius() const { return isTranslucent() ? tokensFor(this).radii.window : 0; }
+
+void EditorWindowChrome::keepRounding(GlassPanel* panel) {
+    panel->setRadius(cornerRadius());
+    connect(this, &EditorWindowChrome::cornerRadiusChanged, panel, [this, panel] { panel->setRadius(cornerRadius()); });
+}
 
 Qt::Edges EditorWindowChrome::edgesAt(const QPoint& local) const {
     Qt::Edges edges;

@@ -8,6 +8,7 @@
 
 namespace BrindlecastApp {
 
+class GlassPanel;
 class TrafficLightButton;
 class TrafficLightGroup;
 class WindowSurface;
@@ -16,7 +17,8 @@ class WindowSurface;
 // buttons sit in the content's top strip (re-placed on every resize and state change), the edges
 // resize it, and its content moves it through WindowDragArea strips. With a compositor it is
 // see-through so the content can round its corners (and the compositor may blur behind it);
-// without one it is square and opaque, also when a compositor stops while it is open. In the
+// without one it is square and opaque, also when a compositor stops while it is open, and the
+// glass that fills it follows (keepRounding). In the
 // fixed-size mode (small panels such as the walkthrough and the settings) the size is the owner's
 // alone: the edges and the zoom button are inert, and the minimise button is disabled unless the
 // owner lets the window be minimised.
@@ -42,10 +44,16 @@ public:
     TrafficLightGroup* trafficLightGroup() const { return lights_; }
     bool isTranslucent() const;
     // The corner radius the content should draw with: the window token when see-through, else 0.
-    // Content that takes it once keeps it; the chrome paints the corners opaque when needed.
     double cornerRadius() const;
+    // Keeps `panel` (the glass that fills this window) at cornerRadius() as a compositor starts
+    // and stops: rounded inside clear corners, square where the window is opaque to its edges.
+    void keepRounding(GlassPanel* panel);
     // The edges a press at `local` would resize; none inside the band-free middle or when maximised.
     Qt::Edges edgesAt(const QPoint& local) const;
+
+signals:
+    // The window became see-through or opaque, so cornerRadius() changed; it is repainted.
+    void cornerRadiusChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -62,6 +70,7 @@ private:
     double cornerInset_ = 0;
     bool fixedSize_ = false;
     WindowSurface* surface_ = nullptr;
+    double shownRadius_ = 0;
     TrafficLightButton* close_;
     TrafficLightButton* minimize_;
     TrafficLightButton* zoom_;
