@@ -223,13 +223,19 @@ protected:
     }
 
     // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
-    // the capture, in front. Returns the working copy and the editor's window; the window is
-    // empty when either did not come.
+    // the capture (the working copy that was not in the library before), in front. Returns the
+    // working copy and the editor's window; the window is empty when either did not come.
     std::pair<QString, QString> captureIntoEditor() {
+        const QStringList before = workingCopies();
         startApp();
         xdotool({"key", "super+shift+9"});
-        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
-        const QString capture = workingCopies().first();
+        QString capture;
+        const bool written = waitUntil([&] {
+            for (const QString& copy : workingCopies())
+                if (!before.contains(copy)) capture = copy;
+            return !capture.isEmpty();
+        }, 60000);
+        if (!written) return {};
         const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};

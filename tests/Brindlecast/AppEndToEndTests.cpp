@@ -787,17 +787,8 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * (i + 1)), QFileDevice::FileModificationTime);
         }
     }
-    startApp();
-    xdotool({"key", "super+shift+9"});
-    QString capture;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const QString& copy : workingCopies())
-            if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
-        return !capture.isEmpty();
-    }, 60000)) << "no working copy";
-    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
-    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    xdotool({"windowactivate", "--sync", editor});
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no working copy or no editor window on a first capture";
     replaceWithPipe(library_ + "/Screenshot A.content.png");
     replaceWithPipe(library_ + "/Screenshot B.png");
     replaceWithPipe(library_ + "/Screenshot B.content.png");

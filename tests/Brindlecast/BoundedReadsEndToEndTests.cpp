@@ -70,17 +70,9 @@ TEST_F(BoundedReadsEndToEnd, ACaptureWithAGigabyteAfterItsEndReopensWithoutTheMe
         file.setFileTime(QDateTime::currentDateTime().addSecs(-3600 * (i + 1)), QFileDevice::FileModificationTime);
     }
 
-    QProcess* app = startApp();
-    xdotool({"key", "super+shift+9"});
-    QString capture;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const QString& copy : workingCopies())
-            if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
-        return !capture.isEmpty();
-    }, 60000)) << "no working copy";
-    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
-    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    xdotool({"windowactivate", "--sync", editor});
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no working copy or no editor window on a first capture";
+    QProcess* app = processes_.back().get();
     ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
     const qint64 before = peakResidentBytes(app->processId());
 
