@@ -1,11 +1,14 @@
 // The memory a reopen takes to read back the largest annotation document the store accepts:
 // a document of mixed annotations grown to just under the bound, kept once as a sidecar file and
-// once embedded in a 4K PNG, each loaded in a fresh process that reports its resident memory
-// before the load and its peak after it.
+// once embedded in a 4K PNG (and that PNG again followed by a gigabyte hole after its end chunk),
+// each loaded in a fresh process that reports its resident memory before the load and its peak
+// after it.
 //   reopen-memory            writes both cases into a temporary folder and measures them
 #include "SidecarKit/SidecarStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -86,8 +89,12 @@ int main(int argc, char** argv) {
     for (const QString& path : {file, embedded}) screenshot.save(path, "PNG");
     SidecarStore::save(document, file);
     SidecarStore::embed(document, embedded);
+    const QString tail = folder.filePath("tail.png");
+    QFile::copy(embedded, tail);
+    QFile(tail).resize(QFileInfo(tail).size() + (qint64(1) << 30));
     int status = 0;
-    for (const auto& [name, path] : {std::pair{"sidecar file", file}, std::pair{"embedded chunk", embedded}}) {
+    for (const auto& [name, path] : {std::pair{"sidecar file", file}, std::pair{"embedded chunk", embedded},
+                                     std::pair{"embedded chunk, a gigabyte after the end", tail}}) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {"load", path});
         child.waitForFinished(-1);

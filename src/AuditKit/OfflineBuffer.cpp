@@ -2,8 +2,10 @@
 
 #include "AuditKit/AuditJSON.h"
 #include "Support/AtomicFile.h"
+#include "Support/DamagedFile.h"
 #include "Support/FileLock.h"
 #include "Support/IoError.h"
+#include "Support/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,8 @@
 namespace AuditKit {
 
 namespace {
+
+const Support::Logger log("app.brindlecast.audit", "buffer");
 
 // One mutex per folder for the whole process, shared by every buffer object over it.
 std::shared_ptr<std::mutex> mutexForFolder(const QString& folder) {
@@ -72,15 +76,32 @@ QString OfflineBuffer::droppedCountFileName() const { return directory_ + '/' + 
 OfflineBuffer::Lines OfflineBuffer::readLinesLocked() const {
     Lines result;
     const QString path = fileName();
-    const std::optional<QByteArray> bytes = Support::AtomicFile::read(path);
+    int error = 0;
+    const std::optional<QByteArray> bytes = Support::AtomicFile::read(path, &error, kMaximumFileBytes);
     if (!bytes) {
-        result.readable = !QFileInfo::exists(path);
+        result.readable = error == EFBIG ? moveAsideOversizedLocked() : !QFileInfo::exists(path);
         return result;
     }
     for (const QByteArray& piece : bytes->split('\n')) {
         if (!piece.isEmpty()) result.lines.push_back(piece);
     }
     return result;
+}
+
+bool OfflineBuffer::moveAsideOversizedLocked() const {
+    // Trimming keeps the buffer well below the limit, so this one was not written by a buffer: its
+    // records stay on disk for whoever looks into them, and buffering starts afresh.
+    const QString limit = QString::number(kMaximumFileBytes / (1024 * 1024));
+    try {
+        const QString aside = Support::DamagedFile::moveAside(fileName());
+        log.error(QString("%1 was larger than %2 MB; moved aside to %3, its records are not delivered")
+                      .arg(kFileName, limit, QFileInfo(aside).fileName()));
+        return true;
+    } catch (const Support::IoError& error) {
+        log.error(QString("%1 was larger than %2 MB and could not be moved aside: %3; nothing is buffered")
+                      .arg(kFileName, limit, error.description()));
+        return false;
+    }
 }
 
 bool OfflineBuffer::writeLinesLocked(const std::vector<QByteArray>& lines) const {
@@ -95,7 +116,7 @@ bool OfflineBuffer::writeLinesLocked(const std::vector<QByteArray>& lines) const
 }
 
 qint64 OfflineBuffer::readDroppedLocked() const {
-    const std::optional<QByteArray> text = Support::AtomicFile::read(droppedCountFileName());
+    const std::optional<QByteArray> text = Support::AtomicFile::read(droppedCountFileName(), nullptr, kMaximumCountBytes);
     if (!text) return 0;
     return parseCount(*text).value_or(0);
 }
@@ -120,8 +141,12 @@ Result OfflineBuffer::locked(Result fallback, Work work) {
 }
 
 bool OfflineBuffer::trimLocked(std::vector<QByteArray>& lines) const {
-    if (static_cast<qint64>(lines.size()) <= maxCount_) return false;
-    const qint64 excess = static_cast<qint64>(lines.size()) - maxCount_;
+    const qint64 count = static_cast<qint64>(lines.size());
+    qint64 excess = std::max<qint64>(count - maxCount_, 0);
+    qint64 kept = 0;
+    for (qint64 i = excess; i < count; ++i) kept += lines[std::size_t(i)].size() + 1;
+    for (; excess < count && kept > kMaximumKeptBytes; ++excess) kept -= lines[std::size_t(excess)].size() + 1;
+    if (excess == 0) return false;
     lines.erase(lines.begin(), lines.begin() + excess);
     incrementDroppedLocked(excess);
     return true;
@@ -147,11 +172,13 @@ bool OfflineBuffer::appendUntrimmed(const AuditRecord& record) {
     QDir().mkpath(directory_);
     return locked(false, [&] {
         // Read and write: a file that cannot be read is never added to (it is never replaced either).
-        const int fd = ::open(QFile::encodeName(fileName()).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        // Never waiting on a pipe in the buffer's place nor filling one, nor adding to a file a link leads to.
+        const int fd = ::open(QFile::encodeName(fileName()).constData(),
+                              O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) return false;
         QByteArray bytes = line;
         struct stat info {};
-        const bool stated = ::fstat(fd, &info) == 0;
+        const bool stated = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
         char last = '\n';
         // A line cut short (the machine stopped mid-write) must not swallow this one.
         if (stated && info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') {

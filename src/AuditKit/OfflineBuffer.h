@@ -14,8 +14,10 @@
 namespace AuditKit {
 
 // Audit records not yet delivered, one compact JSON line each in "audit-buffer.jsonl", oldest
-// first, at most `maxCount` lines; the oldest lines beyond that are dropped and counted in
-// "audit-buffer-dropped.count" (saturating at the largest 64-bit value).
+// first, at most `maxCount` lines and kMaximumKeptBytes; the oldest lines beyond either are
+// dropped and counted in "audit-buffer-dropped.count" (saturating at the largest 64-bit value).
+// A buffer file above kMaximumFileBytes was not written by a buffer: it is not read but moved
+// aside as "audit-buffer.jsonl.corrupt-<UTC time>" (logged), and buffering starts afresh.
 //
 // Every buffer object over one folder in this process shares one mutex, and each operation also
 // holds an flock on "audit-buffer.lock" against other processes, so read-modify-write cycles of
@@ -30,6 +32,12 @@ public:
     static constexpr const char* kFileName = "audit-buffer.jsonl";
     static constexpr const char* kDroppedCountFileName = "audit-buffer-dropped.count";
     static constexpr const char* kLockFileName = "audit-buffer.lock";
+    // Ten thousand records take a few megabytes; a burst appended before the next trim has room
+    // between the two bounds.
+    static constexpr qint64 kMaximumKeptBytes = 32 * 1024 * 1024;
+    static constexpr qint64 kMaximumFileBytes = 2 * kMaximumKeptBytes;
+    // A count is at most 20 digits; anything much longer is not one.
+    static constexpr qint64 kMaximumCountBytes = 64;
 
     // Creates the folder (and missing parents) when it does not exist, here and again on append.
     // A negative maxCount counts as 0.
@@ -73,8 +81,11 @@ private:
     Result locked(Result fallback, Work work);
 
     Lines readLinesLocked() const;
+    // Moves an oversized buffer file aside; false when it cannot be (it is then never replaced).
+    bool moveAsideOversizedLocked() const;
     bool writeLinesLocked(const std::vector<QByteArray>& lines) const;
-    // Drops the oldest of `lines` beyond maxCount and counts them; true when any went.
+    // Drops the oldest of `lines` beyond maxCount and kMaximumKeptBytes and counts them; true when
+    // any went.
     bool trimLocked(std::vector<QByteArray>& lines) const;
     void incrementDroppedLocked(qint64 count) const;
     qint64 readDroppedLocked() const;

@@ -1,14 +1,27 @@
 #include "SidecarKit/PNGText.h"
 
 #include "SidecarKit/SidecarError.h"
+#include "Support/PngChunks.h"
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <array>
 
 namespace SidecarKit {
 
 namespace {
 
-constexpr std::array<unsigned char, 8> signature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+using Support::PngChunks::Chunk;
+
+std::uint32_t readBE32(QByteArrayView data, qsizetype offset) { return qFromBigEndian<quint32>(data.data() + offset); }
+
+void appendBE32(QByteArray& out, std::uint32_t value) {
+    out.append(static_cast<char>(value >> 24));
+    out.append(static_cast<char>(value >> 16));
+    out.append(static_cast<char>(value >> 8));
+    out.append(static_cast<char>(value));
+}
 
 const std::array<std::uint32_t, 256>& crcTable() {
     static const std::array<std::uint32_t, 256> table = [] {
@@ -23,49 +36,18 @@ const std::array<std::uint32_t, 256>& crcTable() {
     return table;
 }
 
-std::uint32_t readBE32(QByteArrayView data, qsizetype offset) {
-    const auto byte = [&](qsizetype i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(data[offset + i])); };
-    return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+// Whether a chunk's data opens with the keyword `key` and its zero byte: a keyword compared as
+// UTF-8 text equals `key` exactly when its bytes do, so the bytes are compared directly.
+bool opensWithKeyword(QByteArrayView dataStart, QByteArrayView key) {
+    return dataStart.size() > key.size() && dataStart.first(key.size()) == key && dataStart[key.size()] == '\0';
 }
 
-void appendBE32(QByteArray& out, std::uint32_t value) {
-    out.append(static_cast<char>(value >> 24));
-    out.append(static_cast<char>(value >> 16));
-    out.append(static_cast<char>(value >> 8));
-    out.append(static_cast<char>(value));
-}
-
-// One chunk as found by the walk. Offsets are 64-bit so that a length near 2^32 cannot wrap.
-struct Chunk {
-    qsizetype start;      // offset of the length field
-    qsizetype end;        // one past the CRC
-    QByteArrayView type;  // four bytes
-    QByteArrayView body;  // the data field
-};
-
-// Visits the complete chunks after the signature, in order, until `visit` returns true or the
-// data runs out. A chunk whose length runs past the end stops the walk. "IEND" does not.
-template <class Visitor>
-void forEachChunk(QByteArrayView data, Visitor visit) {
-    qsizetype offset = static_cast<qsizetype>(signature.size());
-    while (data.size() - offset >= 8) {
-        const std::int64_t length = readBE32(data, offset);
-        const std::int64_t end = static_cast<std::int64_t>(offset) + 12 + length;
-        if (end > data.size()) return;
-        const Chunk chunk{offset, static_cast<qsizetype>(end), data.sliced(offset + 4, 4),
-                          data.sliced(offset + 8, static_cast<qsizetype>(length))};
-        if (visit(chunk)) return;
-        offset = chunk.end;
-    }
-}
-
-// The text of a "tEXt" chunk with the keyword `key`; nothing for any other chunk. A keyword
-// compared as UTF-8 text equals `key` exactly when its bytes do, so the bytes are compared directly.
-std::optional<QByteArrayView> keyedText(const Chunk& chunk, QByteArrayView key) {
-    if (chunk.type != QByteArrayView("tEXt")) return std::nullopt;
-    const qsizetype zero = chunk.body.indexOf('\0');
-    if (zero < 0 || chunk.body.first(zero) != key) return std::nullopt;
-    return chunk.body.sliced(zero + 1);
+// The text of a "tEXt" chunk with the keyword `key` in `data`; nothing for any other chunk.
+std::optional<QByteArrayView> keyedText(QByteArrayView data, const Chunk& chunk, QByteArrayView key) {
+    if (!chunk.is("tEXt")) return std::nullopt;
+    const QByteArrayView body = data.sliced(chunk.dataStart(), chunk.length);
+    if (!opensWithKeyword(body, key)) return std::nullopt;
+    return body.sliced(key.size() + 1);
 }
 
 QByteArray makeTextChunk(const QString& text, QByteArrayView key) {
@@ -93,18 +75,38 @@ QByteArray makeTextChunk(const QString& text, QByteArrayView key) {
 
 namespace PNGText {
 
-bool isPNG(QByteArrayView data) {
-    return data.size() >= 8 &&
-           data.first(8) == QByteArrayView(reinterpret_cast<const char*>(signature.data()), signature.size());
-}
+bool isPNG(QByteArrayView data) { return Support::PngChunks::startsWithSignature(data); }
 
 std::optional<QByteArrayView> storedText(QByteArrayView data, QByteArrayView key) {
     if (!isPNG(data)) return std::nullopt;
     std::optional<QByteArrayView> result;
-    forEachChunk(data, [&](const Chunk& chunk) {
-        result = keyedText(chunk, key);
+    Support::PngChunks::forEach(data, [&](const Chunk& chunk) {
+        if (chunk.is("IEND")) return true;
+        result = keyedText(data, chunk, key);
         return result.has_value();
     });
+    return result;
+}
+
+std::optional<StoredText> storedText(Support::SafeFile::OpenFile& file, qint64 limit, qint64 maximumTextBytes,
+                                     QByteArrayView key) {
+    std::optional<StoredText> result;
+    bool unreadable = false;
+    Support::PngChunks::walk(file, limit, [&](const Chunk& chunk) {
+        if (chunk.is("IEND")) return true;
+        if (!chunk.is("tEXt")) return false;
+        // Only the keyword is read of a text chunk that may not be the one looked for.
+        const std::optional<QByteArray> opening = file.readAt(chunk.dataStart(), std::min(chunk.length, key.size() + 1));
+        if (!opening) return unreadable = true;
+        if (!opensWithKeyword(*opening, key)) return false;
+        result = StoredText{chunk.length - key.size() - 1, std::nullopt};
+        if (result->length <= maximumTextBytes) {
+            result->text = file.readAt(chunk.dataStart() + key.size() + 1, result->length);
+            if (!result->text || result->text->size() < result->length) unreadable = true;
+        }
+        return true;
+    });
+    if (unreadable) return std::nullopt;
     return result;
 }
 
@@ -120,15 +122,15 @@ QByteArray write(const QString& text, QByteArrayView data, QByteArrayView key) {
 
     QByteArray output;
     output.reserve(data.size() + newChunk.size());
-    output.append(data.first(static_cast<qsizetype>(signature.size())));
+    output.append(data.first(Support::PngChunks::signatureBytes));
     bool sawEnd = false;
-    forEachChunk(data, [&](const Chunk& chunk) {
-        if (keyedText(chunk, key)) return false;
-        if (chunk.type == QByteArrayView("IEND") && !sawEnd) {
+    Support::PngChunks::forEach(data, [&](const Chunk& chunk) {
+        if (keyedText(data, chunk, key)) return false;
+        if (chunk.is("IEND") && !sawEnd) {
             output.append(newChunk);
             sawEnd = true;
         }
-        output.append(data.sliced(chunk.start, chunk.end - chunk.start));
+        output.append(data.sliced(chunk.start, chunk.end() - chunk.start));
         return false;
     });
     if (!sawEnd) throw SidecarError::io(QStringLiteral("PNG missing IEND"));

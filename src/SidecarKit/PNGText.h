@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/SafeFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -12,7 +14,8 @@ namespace SidecarKit {
 
 // The annotation document's place inside a PNG: a "tEXt" chunk with the keyword "brindlecast".
 // Other notes the application keeps in its PNGs use the same chunks under keywords of their own.
-// Works on bytes only; reading and writing files is the caller's business.
+// Works on bytes, and looks for the chunk in a file opened by the caller; writing files is the
+// caller's business.
 namespace PNGText {
 
 inline constexpr char keyword[] = "brindlecast";
@@ -22,11 +25,27 @@ inline constexpr std::int64_t maximumChunkLength = 0x7FFFFFFF;
 // True when the data starts with the eight PNG signature bytes.
 bool isPNG(QByteArrayView data);
 
-// The text of the first "brindlecast" (or `key`) text chunk, wherever it stands (after "IEND"
-// too); nothing when the data is not a PNG or has no such chunk. Invalid UTF-8 becomes U+FFFD.
+// The text of the first "brindlecast" (or `key`) text chunk before "IEND" (nothing after it
+// belongs to the image); nothing when the data is not a PNG or has no such chunk. Invalid UTF-8
+// becomes U+FFFD.
 std::optional<QString> read(QByteArrayView data, QByteArrayView key = keyword);
 // The same chunk's text as it is stored, without a copy (its length can be judged first).
 std::optional<QByteArrayView> storedText(QByteArrayView data, QByteArrayView key = keyword);
+
+// The same chunk found in a PNG file: its text's length, and the text itself unless that is longer
+// than the reader's maximum.
+struct StoredText {
+    qint64 length = 0;
+    std::optional<QByteArray> text;
+    friend bool operator==(const StoredText&, const StoredText&) = default;
+};
+// Looks for the chunk chunk by chunk up to "IEND" within the file's first `limit` bytes
+// (Support::PngChunks::walk), reading only the chunks' headers, the keyword of each text
+// chunk and the text looked for: a file's size, the data after its "IEND" or a huge chunk of
+// another kind costs nothing. Nothing when the file is not a PNG, has no such chunk or cannot be
+// read.
+std::optional<StoredText> storedText(Support::SafeFile::OpenFile& file, qint64 limit, qint64 maximumTextBytes,
+                                     QByteArrayView key = keyword);
 
 // The PNG with every "brindlecast" (or `key`) text chunk removed and one holding `text` placed
 // directly before the first "IEND". Every other chunk is copied byte for byte and in order, chunks after

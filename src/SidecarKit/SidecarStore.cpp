@@ -7,6 +7,8 @@
 #include "Support/Base64.h"
 #include "Support/ImageFiles.h"
 #include "Support/IoError.h"
+#include "Support/PngChunks.h"
+#include "Support/SafeFile.h"
 
 #include <QFileInfo>
 
@@ -25,6 +27,9 @@ std::vector<SidecarWarning> warningsFor(const SidecarDocument& document, QByteAr
 // Base64 turns every three bytes into four characters.
 constexpr qsizetype maximumEmbeddedTextBytes = (maximumDocumentBytes + 2) / 3 * 4;
 
+// The PNG header's bytes the size warning needs (PNGDimensions).
+constexpr qint64 headerBytes = 24;
+
 SidecarError tooLarge(const QString& what) {
     return SidecarError::io(QStringLiteral("%1 larger than %2 MB").arg(what).arg(maximumDocumentBytes / (1024 * 1024)));
 }
@@ -35,6 +40,30 @@ void writeAtomic(const QString& path, const QByteArray& bytes) {
     } catch (const Support::IoError& error) {
         throw SidecarError::io(error.description());
     }
+}
+
+// The PNG at `path` as far as it is made of chunks: all an embed keeps. Chunks after the end chunk
+// stay; what is no chunk, such as a gigabyte of zeros after it (a hole of a sparse file), is
+// neither read nor written back.
+QByteArray chunksOf(const QString& path) {
+    std::optional<Support::SafeFile::OpenFile> image = Support::SafeFile::open(path, Support::SafeFile::Links::refuse);
+    const std::optional<QByteArray> signature =
+        image ? image->readAt(0, Support::PngChunks::signatureBytes) : std::nullopt;
+    if (!signature || !PNGText::isPNG(*signature)) {
+        throw SidecarError::io(QStringLiteral("embedded annotations require a PNG working copy"));
+    }
+    bool sawEnd = false;
+    const std::optional<qint64> end =
+        Support::PngChunks::walk(*image, Support::ImageFiles::maximumFileBytes, [&](const Support::PngChunks::Chunk& chunk) {
+            sawEnd = sawEnd || chunk.is("IEND");
+            return false;
+        });
+    if (end && !sawEnd) throw SidecarError::io(QStringLiteral("PNG missing IEND"));
+    std::optional<QByteArray> bytes = end ? image->readAt(0, *end) : std::nullopt;
+    if (!bytes || bytes->size() < *end) {
+        throw SidecarError::io(QStringLiteral("embedded annotations require a PNG working copy"));
+    }
+    return std::move(*bytes);
 }
 
 } // namespace
@@ -56,14 +85,18 @@ SidecarDocument decodeDocument(QByteArrayView bytes) {
 }
 
 SidecarLoadResult load(const QString& imagePath) {
-    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath, nullptr, Support::ImageFiles::maximumFileBytes);
-    if (image) {
-        if (const auto stored = PNGText::storedText(*image)) {
-            if (stored->size() > maximumEmbeddedTextBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
-            if (const auto json = Support::Base64::decode(QString::fromUtf8(*stored).toLatin1())) {
+    // Of the image only its header and its annotation chunk are read, whatever its size.
+    std::optional<Support::SafeFile::OpenFile> image = Support::SafeFile::open(imagePath, Support::SafeFile::Links::refuse);
+    const std::optional<QByteArray> header = image ? image->readAt(0, headerBytes) : std::nullopt;
+    if (header && PNGText::isPNG(*header)) {
+        const std::optional<PNGText::StoredText> stored =
+            PNGText::storedText(*image, Support::ImageFiles::maximumFileBytes, maximumEmbeddedTextBytes);
+        if (stored) {
+            if (!stored->text) throw tooLarge(QStringLiteral("The embedded annotations are"));
+            if (const auto json = Support::Base64::decode(QString::fromUtf8(*stored->text).toLatin1())) {
                 if (json->size() > maximumDocumentBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
                 SidecarDocument document = decodeDocument(*json);
-                auto warnings = warningsFor(document, *image);
+                auto warnings = warningsFor(document, *header);
                 return SidecarLoadResult::makeFound(std::move(document), SidecarSource::embedded, std::move(warnings));
             }
         }
@@ -73,7 +106,7 @@ SidecarLoadResult load(const QString& imagePath) {
     if (!sidecar && readError == EFBIG) throw tooLarge(QStringLiteral("The annotation file is"));
     if (!sidecar) return SidecarLoadResult::missing();
     SidecarDocument document = decodeDocument(*sidecar);
-    auto warnings = image ? warningsFor(document, *image) : std::vector<SidecarWarning>{};
+    auto warnings = header ? warningsFor(document, *header) : std::vector<SidecarWarning>{};
     return SidecarLoadResult::makeFound(std::move(document), SidecarSource::file, std::move(warnings));
 }
 
@@ -83,12 +116,9 @@ void save(const SidecarDocument& document, const QString& imagePath) {
 }
 
 void embed(const SidecarDocument& document, const QString& imagePath) {
-    const std::optional<QByteArray> image = Support::AtomicFile::read(imagePath, nullptr, Support::ImageFiles::maximumFileBytes);
-    if (!image || !PNGText::isPNG(*image)) {
-        throw SidecarError::io(QStringLiteral("embedded annotations require a PNG working copy"));
-    }
+    const QByteArray image = chunksOf(imagePath);
     const QString text = QString::fromLatin1(Support::Base64::encode(document.encoded()));
-    writeAtomic(imagePath, PNGText::write(text, *image));
+    writeAtomic(imagePath, PNGText::write(text, image));
 }
 
 } // namespace SidecarKit::SidecarStore

@@ -38,10 +38,10 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
 
 // Reads the whole file, or nothing when it cannot be opened or read; `errorNumber` (when given)
 // then receives the system's error number (ENOENT for a missing file). A file longer than
-// `maximumBytes` (when not negative) is not read whole but refused with EFBIG; anything but a
-// regular file (a pipe, a device) is refused without waiting on it (SafeFile). A link at `path`
-// is followed.
-std::optional<QByteArray> read(const QString& path, int* errorNumber = nullptr, qint64 maximumBytes = -1);
+// `maximumBytes` is not read whole but refused with EFBIG: every reader names the limit that fits
+// what it reads (-1, none, is for tests alone). Anything but a regular file (a pipe, a device) is
+// refused without waiting on it (SafeFile). A link at `path` is followed.
+std::optional<QByteArray> read(const QString& path, int* errorNumber, qint64 maximumBytes);
 
 // Where a chain of symbolic links at `path` ends (`path` itself when it is no link); the end
 // need not exist. Throws Support::IoError (ELOOP) for a chain that never ends.

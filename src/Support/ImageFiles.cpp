@@ -1,5 +1,6 @@
 #include "Support/ImageFiles.h"
 
+#include "Support/PngChunks.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemMemory.h"
 
@@ -53,7 +54,9 @@ std::optional<int> raisedAllocationLimit(qint64 bytes, int defaultLimitMB, std::
 std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
     SafeFile::Failure failure;
     std::optional<SafeFile::OpenFile> file = SafeFile::open(path, SafeFile::Links::refuse, &failure);
-    if (file && file->size() > maximumFileBytes) {
+    // A PNG's image ends with its end chunk, where its decoder stops: a file that goes on after it
+    // (a hole of a sparse file) is judged by its image alone.
+    if (file && file->size() > maximumFileBytes && !PngChunks::endOfImage(*file, maximumFileBytes)) {
         failure = {EFBIG, QStringLiteral("the file is larger than %1 MB").arg(megabytes(maximumFileBytes))};
         file.reset();
     }

@@ -23,8 +23,9 @@ std::optional<int> raisedAllocationLimit(qint64 bytes, int defaultLimitMB, std::
 constexpr qint64 maximumFileBytes = qint64(1) << 30;
 
 // The image file at `path` opened for an image reader the safe way (Support::SafeFile): a
-// regular file, not a link, at most maximumFileBytes; a pipe or a sparse file of a terabyte in a
-// capture's place is refused at once. Null, with the reason in `error` when given, when refused.
+// regular file, not a link, at most maximumFileBytes, or a PNG whose chunks reach their end
+// within that (what follows is never read); a pipe or a sparse file of a terabyte in a capture's
+// place is refused at once. Null, with the reason in `error` when given, when refused.
 std::unique_ptr<QFile> openImageFile(const QString& path, QString* error = nullptr);
 
 // Reads the whole image in a file this program wrote (a capture, its desktop-less companion),

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -61,6 +62,24 @@ std::optional<QByteArray> OpenFile::readAll(qint64 maximumBytes, Failure* failur
         if (maximumBytes >= 0 && bytes.size() + n > maximumBytes) return failed(failure, EFBIG, maximumBytes);
         bytes.append(chunk, n);
     }
+}
+
+std::optional<QByteArray> OpenFile::readAt(qint64 offset, qint64 length, Failure* failure) {
+    if (fd_ < 0) return failed(failure, EBADF);
+    if (offset < 0 || length < 0) return failed(failure, EINVAL);
+    // Never more than the file holds now: a length taken from the file itself may be anything.
+    const qint64 available = std::max<qint64>(0, size() - offset);
+    QByteArray bytes(std::min(length, available), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(fd_, bytes.data() + done, std::size_t(bytes.size() - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failed(failure, errno);
+        if (n == 0) break; // the file was cut short meanwhile
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
 }
 
 std::unique_ptr<QFile> OpenFile::intoDevice(Failure* failure) {

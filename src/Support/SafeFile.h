@@ -50,6 +50,11 @@ public:
     // nothing, with EFBIG.
     std::optional<QByteArray> readAll(qint64 maximumBytes, Failure* failure = nullptr);
 
+    // Up to `length` bytes from `offset`, without moving where the file stands: fewer when the
+    // file ends first, none at or past its end. For readers that look at parts of a file (a
+    // chunk's header, the newest lines) and never need the rest.
+    std::optional<QByteArray> readAt(qint64 offset, qint64 length, Failure* failure = nullptr);
+
     // A QFile over the descriptor, for readers that take a device (image readers); it owns the
     // descriptor from then on and this file is left closed. Nothing when Qt refuses it.
     std::unique_ptr<QFile> intoDevice(Failure* failure = nullptr);

@@ -2,17 +2,16 @@
 
 #include "Support/AtomicFile.h"
 #include "Support/BoundedJson.h"
+#include "Support/DamagedFile.h"
 #include "Support/FileLock.h"
 #include "Support/IoError.h"
 #include "Support/Log.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,9 +46,12 @@ UserDefaults::FileStamp UserDefaults::stampOnDisk() const {
 UserDefaults::Contents UserDefaults::readContents() const {
     Contents contents;
     int error = 0;
-    const std::optional<QByteArray> bytes = AtomicFile::read(path_, &error);
+    const std::optional<QByteArray> bytes = AtomicFile::read(path_, &error, kMaximumFileBytes);
     if (!bytes) {
-        if (error != ENOENT && error != ENOTDIR) {
+        if (error == EFBIG) {
+            contents.state = Contents::State::damaged;
+            contents.damage = QString("was larger than %1 MB").arg(kMaximumFileBytes / (1024 * 1024));
+        } else if (error != ENOENT && error != ENOTDIR) {
             contents.state = Contents::State::unreadable;
             contents.errorNumber = error;
         }
@@ -58,6 +60,7 @@ UserDefaults::Contents UserDefaults::readContents() const {
     std::optional<nlohmann::json> parsed = BoundedJson::parse(*bytes);
     if (!parsed || !parsed->is_object()) {
         contents.state = Contents::State::damaged;
+        contents.damage = "was not a valid JSON object";
         return contents;
     }
     contents.state = Contents::State::object;
@@ -72,33 +75,21 @@ void UserDefaults::report(const FileStamp& stamp, const QString& message) {
     Log::write("app.brindlecast", "preferences", LogLevel::error, message);
 }
 
-int UserDefaults::quarantineLocked() {
+int UserDefaults::quarantineLocked(const QString& damage) {
     // Not ours to repair: keep the bytes for the user, start from an empty store, and say so.
     const FileStamp damaged = stampOnDisk();
-    // Behind a link the damaged file is the one it leads to; the link stays for the next write.
-    QString damagedPath;
+    const QString name = QFileInfo(path_).fileName();
     try {
-        damagedPath = AtomicFile::linkTarget(path_);
+        // Behind a link the damaged file is the one it leads to; the link stays for the next write.
+        const QString aside = DamagedFile::moveAside(AtomicFile::linkTarget(path_));
+        report(damaged, QString("%1 %2; moved aside to %3").arg(name, damage, QFileInfo(aside).fileName()));
+        movedAside_ << aside;
+        return 0;
     } catch (const IoError& error) {
+        report(damaged, QString("%1 %2 and could not be moved aside: %3")
+                            .arg(name, damage, QString::fromLocal8Bit(std::strerror(error.errorNumber()))));
         return error.errorNumber();
     }
-    const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
-    // A file moved aside earlier in the same second keeps its name; this one takes a number.
-    QString aside = damagedPath + ".corrupt-" + stamp;
-    struct stat taken {};
-    for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &taken) == 0; ++n) {
-        aside = damagedPath + ".corrupt-" + stamp + "-" + QString::number(n);
-    }
-    const QString name = QFileInfo(path_).fileName();
-    if (std::rename(QFile::encodeName(damagedPath).constData(), QFile::encodeName(aside).constData()) != 0) {
-        const int error = errno;
-        report(damaged, QString("%1 was not a valid JSON object and could not be moved aside: %2")
-                            .arg(name, QString::fromLocal8Bit(std::strerror(error))));
-        return error;
-    }
-    report(damaged, QString("%1 was not a valid JSON object; moved aside to %2").arg(name, QFileInfo(aside).fileName()));
-    movedAside_ << aside;
-    return 0;
 }
 
 nlohmann::json UserDefaults::readUnderFileLock() {
@@ -112,7 +103,7 @@ nlohmann::json UserDefaults::readUnderFileLock() {
     case Contents::State::damaged:
         break;
     }
-    if (const int error = quarantineLocked()) throw IoError(error, path_, "move aside");
+    if (const int error = quarantineLocked(contents.damage)) throw IoError(error, path_, "move aside");
     return nlohmann::json::object();
 }
 
@@ -138,6 +129,7 @@ void UserDefaults::refreshLocked() {
     case Contents::State::damaged:
         break;
     }
+    const QString damage = contents.damage;
     // Take the file lock before moving the file aside, so a writer in another process cannot be
     // replacing it at the same moment. Without the lock (a folder the user may not write) the
     // file cannot be moved either: it reads as empty.
@@ -145,8 +137,8 @@ void UserDefaults::refreshLocked() {
         FileLock lock(lockPathFor(path_));
         cache_ = readUnderFileLock();
     } catch (const IoError& error) {
-        report(stamp, QString("%1 was not a valid JSON object and could not be moved aside: %2")
-                          .arg(QFileInfo(path_).fileName(), error.description()));
+        report(stamp, QString("%1 %2 and could not be moved aside: %3")
+                          .arg(QFileInfo(path_).fileName(), damage, error.description()));
         cache_ = nlohmann::json::object();
     }
     cachedStamp_ = stampOnDisk();
@@ -182,6 +174,8 @@ void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann
         data.erase(key);
     }
     const std::string text = data.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // A file this store would set aside as damaged when it next reads it is never written.
+    if (qint64(text.size()) > kMaximumFileBytes) throw IoError(EFBIG, path_, "write");
     AtomicFile::write(path_, QByteArray::fromStdString(text), 0600, AtomicFile::Links::follow);
     cache_ = std::move(data);
     cachedStamp_ = stampOnDisk();

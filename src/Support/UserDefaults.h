@@ -16,14 +16,19 @@ namespace Support {
 // advisory lock on "<file>.lock", re-reads the file, changes one key and replaces the file
 // atomically, so writers in several processes never lose each other's keys. A file kept elsewhere
 // behind a symbolic link is replaced where it lies and the link stays. A file that is not a
-// JSON object is moved aside as "<name>.corrupt-<UTC time>" (never overwritten; one moved aside
-// earlier in the same second is kept too) and reported.
+// JSON object, or is larger than kMaximumFileBytes (read no further than that), is moved aside as
+// "<name>.corrupt-<UTC time>" (never overwritten; one moved aside earlier in the same second is
+// kept too) and reported.
 //
 // A read never throws: a file that cannot be read, or is damaged and cannot be moved aside (a
 // folder the user may not write), reads as empty and is reported once; a write then refuses
 // rather than replace it. Thread-safe.
 class UserDefaults {
 public:
+    // A few hundred patterns and every setting take kilobytes; a file of megabytes is damaged or
+    // not ours, and reading one of gigabytes would take the memory and the time of the start.
+    static constexpr qint64 kMaximumFileBytes = 4 * 1024 * 1024;
+
     explicit UserDefaults(QString path);
 
     // The process's store at the default location.
@@ -35,8 +40,8 @@ public:
     // The value under `key`; JSON null reads as absent. Never throws.
     std::optional<nlohmann::json> value(const std::string& key);
     // Sets `key`, or removes it when `value` is nothing or null. Throws Support::IoError when the
-    // file cannot be read or written, or is damaged and cannot be moved aside; the file is then
-    // unchanged.
+    // file cannot be read or written, is damaged and cannot be moved aside, or would grow past
+    // kMaximumFileBytes (EFBIG); the file is then unchanged.
     void setValue(const std::string& key, const std::optional<nlohmann::json>& value);
     // Every key and value. Never throws.
     nlohmann::json snapshot();
@@ -60,6 +65,7 @@ private:
         enum class State { absent, object, unreadable, damaged } state = State::absent;
         nlohmann::json object = nlohmann::json::object();
         int errorNumber = 0; // why an unreadable file could not be read
+        QString damage;      // what is wrong with a damaged one, e.g. "was not a valid JSON object"
     };
 
     FileStamp stampOnDisk() const;
@@ -69,8 +75,9 @@ private:
     // With the file lock held: the file's object, or an empty one after moving a damaged file
     // aside. Throws IoError when the file cannot be read or moved aside.
     nlohmann::json readUnderFileLock();
-    // Moves the damaged file aside and says so; the system's error number when it cannot.
-    int quarantineLocked();
+    // Moves the damaged file aside and says what was wrong with it (`damage`); the system's error
+    // number when it cannot.
+    int quarantineLocked(const QString& damage);
     // Adds a diagnostic and logs it, once for each state (`stamp`) of the file.
     void report(const FileStamp& stamp, const QString& message);
 

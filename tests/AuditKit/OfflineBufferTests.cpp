@@ -1,9 +1,11 @@
 #include "AuditKit/AuditJSON.h"
 #include "AuditKit/OfflineBuffer.h"
+#include "support/FifoTrap.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -90,6 +92,8 @@ TEST_F(Buffer, DroppedCounterReadsLeniently) {
         {"99999999999999999999", "1"},
         // Saturates instead of wrapping round to a negative count.
         {"9223372036854775807", "9223372036854775807"},
+        // Longer than any count: not read, so it counts as 0.
+        {"                                                                7", "1"},
     };
     for (const Case& c : cases) {
         const QString folder = TestSupport::makeTemporaryFolder("counter");
@@ -193,4 +197,70 @@ TEST_F(Buffer, BuffersOverOneFolderNeverLoseEachOthersLines) {
     }
     for (std::thread& writer : writers) writer.join();
     EXPECT_EQ(OfflineBuffer(folder_, 10000).readAll().size(), std::size_t(kThreads * kPerThread));
+}
+
+// A buffer file above the limit (a hole of 64 GiB takes no disk) was not written by a buffer: it
+// is not read but moved aside whole, and records are buffered afresh beside it.
+TEST_F(Buffer, AFileAboveTheLimitIsMovedAsideUnreadAndBufferingGoesOn) {
+    const struct {
+        const char* name;
+        qint64 size;
+    } cases[] = {
+        {"one byte above", OfflineBuffer::kMaximumFileBytes + 1},
+        {"a hole of 64 GiB", qint64(64) << 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = TestSupport::makeTemporaryFolder("oversized");
+        OfflineBuffer buffer(folder, 10);
+        TestSupport::writeFile(buffer.fileName(), lineOf(1) + '\n');
+        QFile file(buffer.fileName());
+        ASSERT_TRUE(file.resize(c.size));
+
+        EXPECT_TRUE(buffer.readAll().empty());
+        const QStringList aside = QDir(folder).entryList({"audit-buffer.jsonl.corrupt-*"}, QDir::Files);
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(QFileInfo(folder + "/" + aside.front()).size(), c.size);
+        EXPECT_TRUE(buffer.appendUntrimmed(numbered(2)));
+        EXPECT_TRUE(buffer.append(numbered(3)));
+        EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 2", "record 3"}));
+        EXPECT_EQ(buffer.droppedCount(), 0);
+    }
+}
+
+// Records are bounded in bytes as well as in number, so no burst of large records can make a file
+// the buffer would refuse to read: trimming drops the oldest beyond the bytes kept and counts them.
+TEST_F(Buffer, TrimKeepsTheNewestRecordsWithinTheBytesKept) {
+    OfflineBuffer buffer(folder_, 1000);
+    const QString detail(1024 * 1024, 'x');
+    constexpr int records = 40;
+    for (int n = 1; n <= records; ++n) {
+        ASSERT_TRUE(buffer.appendUntrimmed(AuditRecord(AuditEvent::policyViolation(QString::number(n), detail),
+                                                       QDateTime::fromSecsSinceEpoch(1796000000, Qt::UTC),
+                                                       QUuid::createUuid(), "host", "user")));
+    }
+    buffer.trim();
+    const std::vector<QByteArray> kept = buffer.readLines();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_LE(QFileInfo(buffer.fileName()).size(), OfflineBuffer::kMaximumKeptBytes);
+    EXPECT_EQ(qint64(kept.size()) + buffer.droppedCount(), records);
+    EXPECT_EQ(std::get<AuditEvent::PolicyViolation>(AuditJSON::decode(kept.back()).event.value).kind, "40");
+    EXPECT_GT(QFileInfo(buffer.fileName()).size() + kept.back().size() + 1, OfflineBuffer::kMaximumKeptBytes)
+        << "more was dropped than the bound needs";
+}
+
+// A pipe or a link in the buffer's place is never written through: a quick append is refused at
+// once, and the file a link leads to is left alone.
+TEST_F(Buffer, AQuickAppendNeitherWaitsOnAPipeNorFollowsALink) {
+    OfflineBuffer buffer(folder_, 10);
+    const QString elsewhere = TestSupport::makeTemporaryFolder("elsewhere") + "/notes";
+    TestSupport::writeFile(elsewhere, "mine\n");
+    ASSERT_TRUE(QFile::link(elsewhere, buffer.fileName()));
+    EXPECT_FALSE(buffer.appendUntrimmed(numbered(1)));
+    EXPECT_EQ(TestSupport::readFile(elsewhere), "mine\n");
+
+    QFile::remove(buffer.fileName());
+    TestSupport::FifoTrap pipe(buffer.fileName());
+    ASSERT_TRUE(pipe.made());
+    for (int n = 0; n < 200; ++n) EXPECT_FALSE(buffer.appendUntrimmed(numbered(n))); // more than a pipe holds
 }

@@ -4,6 +4,9 @@
 // xdotool: hot keys, drags, clicks and Escape. Each test gets its own home, so its own library
 // folder and its own single-instance lock. Skips without a display, a window manager or the tools.
 // The file that includes it defines BRINDLECAST_BINARY and BRINDLECAST_ARTEFACTS_DIR.
+#include "BrindlecastApp/Editor/EditorSidebarPane.h"
+#include "BrindlecastApp/Editor/RecentRow.h"
+#include "Support/Fonts.h"
 #include "support/AppProcess.h"
 #include "support/TestEnvironment.h"
 
@@ -12,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QProcess>
 #include <QRect>
@@ -20,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -218,16 +223,34 @@ protected:
     }
 
     // Starts the app, captures the display with Super+Shift+9 and waits for the editor to show
-    // the capture, in front. Returns the working copy and the editor's window; the window is
-    // empty when either did not come.
+    // the capture (the working copy that was not in the library before), in front. Returns the
+    // working copy and the editor's window; the window is empty when either did not come.
     std::pair<QString, QString> captureIntoEditor() {
+        const QStringList before = workingCopies();
         startApp();
         xdotool({"key", "super+shift+9"});
-        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
-        const QString capture = workingCopies().first();
+        QString capture;
+        const bool written = waitUntil([&] {
+            for (const QString& copy : workingCopies())
+                if (!before.contains(copy)) capture = copy;
+            return !capture.isEmpty();
+        }, 60000);
+        if (!written) return {};
         const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};
+    }
+
+    // Clicks a row of the editor's recents list (0: the newest capture) in the editor window.
+    void clickRecentRow(const QString& editor, int row) {
+        const QPoint origin = originOf(editor.toUInt());
+        const QFont heading = Support::Fonts::interfaceFont(11, QFont::Bold);
+        const int header = 14 + int(std::ceil(QFontMetricsF(heading).height())) + 8;
+        const int rowHeight = BrindlecastApp::RecentRow(BrindlecastApp::CaptureEntry{}, "Today", false).sizeHint().height();
+        const int y = BrindlecastApp::EditorSidebarPane::kInset + BrindlecastApp::EditorSidebarPane::kHeaderHeight + header +
+                      row * (rowHeight + 3) + rowHeight / 2;
+        xdotool({"mousemove", QString::number(origin.x() + 60), QString::number(origin.y() + y)});
+        xdotool({"click", "1"});
     }
 
     // Where a window's top left lies on the root.

@@ -787,33 +787,15 @@ TEST_F(AppEndToEnd, PipesInPlaceOfCapturesNeitherHangReopeningNorStarveCaptures)
             file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * (i + 1)), QFileDevice::FileModificationTime);
         }
     }
-    startApp();
-    xdotool({"key", "super+shift+9"});
-    QString capture;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const QString& copy : workingCopies())
-            if (!names.contains(QFileInfo(copy).fileName())) capture = copy;
-        return !capture.isEmpty();
-    }, 60000)) << "no working copy";
-    const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
-    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    xdotool({"windowactivate", "--sync", editor});
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no working copy or no editor window on a first capture";
     replaceWithPipe(library_ + "/Screenshot A.content.png");
     replaceWithPipe(library_ + "/Screenshot B.png");
     replaceWithPipe(library_ + "/Screenshot B.content.png");
     replaceWithPipe(library_ + "/Screenshot C.content.png");
 
     // The recents rows below the sidebar's header: the capture, then A, B and C.
-    const QPoint origin = originOf(editor.toUInt());
-    QFont heading = Support::Fonts::interfaceFont(11, QFont::Bold);
-    const int header = 14 + int(std::ceil(QFontMetricsF(heading).height())) + 8;
-    const int rowHeight = BrindlecastApp::RecentRow(BrindlecastApp::CaptureEntry{}, "Today", false).sizeHint().height();
-    const auto clickRow = [&](int row) {
-        const int y = BrindlecastApp::EditorSidebarPane::kInset + BrindlecastApp::EditorSidebarPane::kHeaderHeight + header +
-                      row * (rowHeight + 3) + rowHeight / 2;
-        xdotool({"mousemove", QString::number(origin.x() + 60), QString::number(origin.y() + y)});
-        xdotool({"click", "1"});
-    };
+    const auto clickRow = [&](int row) { clickRecentRow(editor, row); };
 
     int patience = 30000; // once an outcome failed to come, the others are not waited for as long
     const auto expectOutcome = [&](const std::function<bool()>& outcome, const std::string& what) {

@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Channel/AgentLoginLaunch.h"
 #include "BrindlecastApp/Channel/Channel.h"
 
+#include "support/FifoTrap.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -125,6 +126,8 @@ TEST(AgentLoginLaunch, OnOnlyWhenTheEntryReallyStartsThisExecutable) {
     const QString link = folder + "/link to brindlecast";
     ASSERT_TRUE(QFile::link(executable, link));
     const QString mine = QString::fromUtf8(AgentLoginLaunch::entryText(executable).value());
+    // Ours, made `size` bytes long by a comment line at its end.
+    const auto padded = [&](qint64 size) { return mine + "#" + QString(size - mine.size() - 2, 'x') + "\n"; };
 
     const struct {
         const char* name;
@@ -144,10 +147,37 @@ TEST(AgentLoginLaunch, OnOnlyWhenTheEntryReallyStartsThisExecutable) {
         {"no Exec", "[Desktop Entry]\nType=Application\n", false},
         {"not an entry", "\x01\x02 binary", false},
         {"empty", "", false},
+        {"ours at the size limit", padded(AgentLoginLaunch::kMaximumEntryBytes), true},
+        {"ours one byte above it", padded(AgentLoginLaunch::kMaximumEntryBytes + 1), false},
     };
     for (const auto& c : cases) {
         const QString entryPath = folder + "/app.brindlecast.desktop";
         TestSupport::writeFile(entryPath, c.entry.toUtf8());
         EXPECT_EQ(AgentLoginLaunch(entryPath, executable).isEnabled(), c.enabled) << c.name;
+    }
+}
+
+// An entry that is a pipe or a hole of 64 GiB (no disk, and it would take the memory) is read no
+// further than its limit and reads as off, at once; turning start at login on replaces it.
+TEST(AgentLoginLaunch, AnEntryThatIsAPipeOrHugeIsOffAndReplacedWhenTurnedOn) {
+    const QString folder = TestSupport::makeTemporaryFolder("hostile-entry");
+    const QString executable = folder + "/bin/brindlecast";
+    writeMarkerScript(executable, folder + "/unused");
+    const QString huge = folder + "/huge/app.brindlecast.desktop";
+    TestSupport::writeFile(huge, AgentLoginLaunch::entryText(executable).value());
+    QFile file(huge);
+    ASSERT_TRUE(file.resize(qint64(64) << 30));
+    QDir().mkpath(folder + "/pipe");
+    TestSupport::FifoTrap pipe(folder + "/pipe/app.brindlecast.desktop");
+    ASSERT_TRUE(pipe.made());
+
+    const QStringList entries{huge, folder + "/pipe/app.brindlecast.desktop"};
+    for (const QString& entryPath : entries) EXPECT_FALSE(AgentLoginLaunch(entryPath, executable).isEnabled());
+    EXPECT_FALSE(pipe.caughtAReader()) << "the pipe was opened";
+    for (const QString& entryPath : entries) {
+        AgentLoginLaunch launch(entryPath, executable);
+        launch.apply(true);
+        EXPECT_TRUE(launch.isEnabled());
+        EXPECT_EQ(TestSupport::readFile(entryPath), AgentLoginLaunch::entryText(executable).value());
     }
 }

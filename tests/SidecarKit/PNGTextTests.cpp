@@ -2,6 +2,7 @@
 #include "SidecarKit/SidecarError.h"
 
 #include "PngFixtures.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ TEST(PNGText, SignatureCheck) {
     EXPECT_TRUE(PNGText::isPNG(realPng(3, 3)));
 }
 
-TEST(PNGText, ReadFindsTheFirstOfOurChunksAnywhere) {
+TEST(PNGText, ReadFindsTheFirstOfOurChunksBeforeIEND) {
     struct Case {
         const char* name;
         QByteArray data;
@@ -41,7 +42,7 @@ TEST(PNGText, ReadFindsTheFirstOfOurChunksAnywhere) {
     };
     const std::vector<Case> cases{
         {"first of two", png({ihdr, textChunk("brindlecast", "one"), idat, textChunk("brindlecast", "two"), iend}), "one"},
-        {"after IEND", png({ihdr, idat, iend, textChunk("brindlecast", "late")}), "late"},
+        {"after IEND", png({ihdr, idat, iend, textChunk("brindlecast", "late")}), std::nullopt},
         {"empty text", png({ihdr, textChunk("brindlecast", ""), iend}), ""},
         {"other keyword", png({ihdr, textChunk("Comment", "hi"), iend}), std::nullopt},
         {"keyword prefix", png({ihdr, textChunk("brindlecastX", "hi"), iend}), std::nullopt},
@@ -100,4 +101,46 @@ TEST(PNGDimensions, ReadsTheHeader) {
     EXPECT_FALSE(PNGDimensions::read(png({chunk("IDAT", "0123456789")})));
     // Neither the signature nor the header's length is checked.
     EXPECT_TRUE(PNGDimensions::read(QByteArray(8, 'x') + ihdr));
+}
+
+// In a file the chunk is looked for up to "IEND" only, and nothing is read that is not needed:
+// not a gigabyte after the end, nor the data of a gigabyte chunk of another kind, nor a text
+// longer than the reader takes.
+TEST(PNGTextInAFile, OnlyTheChunkLookedForIsReadAndNothingPastTheEnd) {
+    constexpr qint64 GiB = qint64(1) << 30;
+    const QString folder = TestSupport::makeTemporaryFolder("png-text");
+    const QByteArray ours = textChunk("brindlecast", "found");
+    const QByteArray noCrc(4, '\0'); // the walk never checks one
+    using Pieces = QList<std::pair<QByteArray, qint64>>;
+    const struct {
+        const char* name;
+        Pieces pieces;
+        qint64 limit;
+        std::optional<PNGText::StoredText> found;
+    } cases[] = {
+        {"before the end", {{png({ihdr, ours, iend}), 0}}, GiB, PNGText::StoredText{5, "found"}},
+        {"after the end", {{png({ihdr, idat, iend, ours}), 0}}, GiB, std::nullopt},
+        {"a gigabyte hole after the end", {{png({ihdr, ours, iend}), GiB}}, GiB, PNGText::StoredText{5, "found"}},
+        {"behind a gigabyte of image data",
+         {{png({ihdr, chunkHeader(GiB, "IDAT")}), GiB}, {noCrc + ours + iend, 0}}, 2 * GiB,
+         PNGText::StoredText{5, "found"}},
+        {"behind a gigabyte text of another keyword",
+         {{png({ihdr, chunkHeader(GiB, "tEXt") + QByteArray("brindlecasts\0", 13)}), GiB - 13}, {noCrc + ours + iend, 0}},
+         2 * GiB, PNGText::StoredText{5, "found"}},
+        {"longer than the reader takes", {{png({ihdr, textChunk("brindlecast", QByteArray(11, 'x')), iend}), 0}}, GiB,
+         PNGText::StoredText{11, std::nullopt}},
+        {"behind a hole before the end", {{png({ihdr}), 4096}, {ours + iend, 0}}, GiB, std::nullopt},
+        {"beyond the limit", {{png({ihdr, idat, ours, iend}), 0}}, 8 + ihdr.size() + idat.size() + 16, std::nullopt},
+        {"not a PNG", {{QByteArray("GIF89a\0\0", 8) + ours + iend, 0}}, GiB, std::nullopt},
+    };
+    const qint64 peakBefore = peakResidentBytes();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder + "/image.png";
+        writeWithHoles(path, c.pieces);
+        std::optional<Support::SafeFile::OpenFile> file = Support::SafeFile::open(path, Support::SafeFile::Links::refuse);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(PNGText::storedText(*file, c.limit, 10), c.found);
+    }
+    EXPECT_LT(peakResidentBytes() - peakBefore, 64 * 1024 * 1024) << "a chunk was read whole";
 }

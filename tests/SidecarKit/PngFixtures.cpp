@@ -1,9 +1,11 @@
 #include "PngFixtures.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QtEndian>
 
+#include <sys/resource.h>
 #include <zlib.h>
 
 namespace SidecarTest {
@@ -45,6 +47,26 @@ QByteArray realPng(int width, int height) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+QByteArray chunkHeader(std::uint32_t length, const QByteArray& type) { return be32(length) + type; }
+
+void writeWithHoles(const QString& path, const QList<std::pair<QByteArray, qint64>>& pieces) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    qint64 offset = 0;
+    for (const auto& [bytes, hole] : pieces) {
+        file.seek(offset);
+        file.write(bytes);
+        offset += bytes.size() + hole;
+    }
+    file.resize(offset);
+}
+
+qint64 peakResidentBytes() {
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return qint64(usage.ru_maxrss) * 1024;
 }
 
 QByteArrayList chunkTypes(const QByteArray& png) {

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QThread>
@@ -288,5 +289,57 @@ TEST_F(SidecarStoreTest, DocumentsAboveTheBoundAreRefusedUntouched) {
         if (!c.embedded) {
             EXPECT_EQ(TestSupport::readFile(sidecar), json) << c.name;
         }
+    }
+}
+
+// A working copy that goes on for a gigabyte after its end chunk (a hole: 8 KB on disk) is
+// reopened and annotated at the cost of its image alone: the load reads nothing after the end,
+// and an embed keeps every chunk, one after the end too, but writes no hole back as data.
+TEST_F(SidecarStoreTest, AGigabyteAfterTheEndIsNeitherReadNorWrittenBack) {
+    constexpr qint64 GiB = qint64(1) << 30;
+    const SidecarDocument stored = document(64, 48, "stored");
+    const QByteArray trailer = chunk("prVt", "kept after the end");
+    const QByteArray image64 = realPng(64, 48);
+    const qint64 peakBefore = peakResidentBytes();
+
+    writeWithHoles(image, {{image64, GiB}});
+    EXPECT_EQ(SidecarStore::load(image), SidecarLoadResult::missing());
+    SidecarStore::embed(stored, image);
+    EXPECT_EQ(chunkTypes(TestSupport::readFile(image)).mid(chunkTypes(image64).size() - 1),
+              (QByteArrayList{"tEXt brindlecast", "IEND"}));
+
+    writeWithHoles(image, {{png({header(64, 48), embeddedChunkFor(stored.encoded()), chunk("IEND", {}), trailer}), GiB}});
+    EXPECT_EQ(SidecarStore::load(image), SidecarLoadResult::makeFound(stored, SidecarSource::embedded));
+    const SidecarDocument again = document(64, 48, "again");
+    SidecarStore::embed(again, image);
+    const QByteArray rewritten = TestSupport::readFile(image);
+    EXPECT_LT(rewritten.size(), 4096);
+    EXPECT_TRUE(rewritten.endsWith(chunk("IEND", {}) + trailer));
+    EXPECT_EQ(SidecarStore::load(image), SidecarLoadResult::makeFound(again, SidecarSource::embedded));
+
+    EXPECT_LT(peakResidentBytes() - peakBefore, 64 * 1024 * 1024) << "the hole was read";
+}
+
+// Only the image's chunks count: a hole before its end chunk, or an end beyond the largest image
+// read, leaves the image as it was, and its annotations come from the sidecar file.
+TEST_F(SidecarStoreTest, AnImageWhoseChunksDoNotReachTheirEndIsNotEmbeddedInto) {
+    constexpr qint64 GiB = qint64(1) << 30;
+    const SidecarDocument saved = document(64, 48);
+    const struct {
+        const char* name;
+        QList<std::pair<QByteArray, qint64>> pieces;
+    } cases[] = {
+        {"a hole before the end", {{png({header(64, 48)}), 4096}, {chunk("IEND", {}), 0}}},
+        {"an end past a gigabyte", {{png({header(64, 48), chunkHeader(GiB, "IDAT")}), GiB + 4}, {chunk("IEND", {}), 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeWithHoles(image, c.pieces);
+        const qint64 size = QFileInfo(image).size();
+        EXPECT_EQ(sidecarErrorOf([&] { SidecarStore::embed(saved, image); }), SidecarError::io("PNG missing IEND"));
+        EXPECT_EQ(QFileInfo(image).size(), size);
+        EXPECT_TRUE(leftovers(folder).isEmpty());
+        SidecarStore::save(saved, image);
+        EXPECT_EQ(SidecarStore::load(image), SidecarLoadResult::makeFound(saved, SidecarSource::file));
     }
 }

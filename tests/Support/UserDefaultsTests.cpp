@@ -228,3 +228,71 @@ TEST(UserDefaults, EachFileMovedAsideIsGivenOnceForTheUser) {
     EXPECT_TRUE(aside.front().startsWith(path + ".corrupt-"));
     EXPECT_TRUE(store.takeFilesMovedAside().isEmpty());
 }
+
+// A file of megabytes is read no further than the limit: however large (a sparse file of 64 GiB
+// takes no disk and would take the memory and the start), it is set aside as damaged, whole, and
+// the user is told; one at the limit is read.
+TEST(UserDefaults, AFileAboveTheLimitIsSetAsideUnread) {
+    constexpr qint64 limit = Support::UserDefaults::kMaximumFileBytes;
+    // Valid JSON of exactly `size` bytes: an object whose one string fills the rest.
+    const auto objectOfSize = [](qint64 size) {
+        return QByteArray("{\"x\":\"") + QByteArray(size - 9, 'a') + "\"}\n";
+    };
+    const struct {
+        const char* name;
+        QByteArray contents;
+        qint64 sparseSize; // grown with a hole to this size when not 0
+        bool setAside;
+    } cases[] = {
+        {"at the limit", objectOfSize(limit), 0, false},
+        {"one byte above", objectOfSize(limit + 1), 0, true},
+        {"a hole of 64 GiB", "{}", qint64(64) << 30, true},
+        {"a valid object before a hole", R"({"x": 1})", limit + 1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = TestSupport::makeTemporaryFolder();
+        const QString path = folder + "/preferences.json";
+        TestSupport::writeFile(path, c.contents);
+        if (c.sparseSize > 0) {
+            ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), c.sparseSize), 0);
+        }
+        const qint64 size = QFileInfo(path).size();
+
+        Support::UserDefaults store(path);
+        EXPECT_EQ(store.value("x").has_value(), !c.setAside);
+        const QStringList aside = store.takeFilesMovedAside();
+        if (!c.setAside) {
+            EXPECT_TRUE(aside.isEmpty());
+            EXPECT_TRUE(store.takeDiagnostics().isEmpty());
+            continue;
+        }
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_EQ(QFileInfo(aside.front()).size(), size);
+        EXPECT_FALSE(QFile::exists(path));
+        const QStringList diagnostics = store.takeDiagnostics();
+        ASSERT_EQ(diagnostics.size(), 1);
+        EXPECT_TRUE(diagnostics[0].startsWith("preferences.json was larger than 4 MB; moved aside to preferences.json.corrupt-"))
+            << diagnostics[0].toStdString();
+        store.setValue("x", json(2)); // a fresh file from then on
+        EXPECT_EQ(Support::UserDefaults(path).value("x"), json(2));
+    }
+}
+
+// A write that would make a file this store sets aside when it next reads it is refused, and the
+// file keeps what it held.
+TEST(UserDefaults, AWritePastTheLimitIsRefusedAndLeavesTheFile) {
+    const QString path = TestSupport::makeTemporaryFolder() + "/preferences.json";
+    Support::UserDefaults store(path);
+    store.setValue("keep", json(1));
+    const QByteArray before = TestSupport::readFile(path);
+    try {
+        store.setValue("x", json(std::string(Support::UserDefaults::kMaximumFileBytes, 'a')));
+        ADD_FAILURE() << "the write went through";
+    } catch (const Support::IoError& error) {
+        EXPECT_EQ(error.errorNumber(), EFBIG);
+    }
+    EXPECT_EQ(TestSupport::readFile(path), before);
+    EXPECT_FALSE(Support::UserDefaults(path).value("x").has_value());
+    EXPECT_EQ(store.value("keep"), json(1));
+}

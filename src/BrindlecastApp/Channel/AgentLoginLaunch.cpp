@@ -184,7 +184,7 @@ void AgentLoginLaunch::apply(bool enabled) {
 }
 
 bool AgentLoginLaunch::isEnabled() const {
-    const std::optional<QByteArray> entry = Support::AtomicFile::read(entryPath());
+    const std::optional<QByteArray> entry = Support::AtomicFile::read(entryPath(), nullptr, kMaximumEntryBytes);
     if (!entry) return false;
     const std::optional<QString> program = startedProgram(*entry);
     const QString executable = executablePath();

@@ -14,13 +14,18 @@ namespace BrindlecastApp {
 // logged, and isEnabled() then still tells the truth.
 class AgentLoginLaunch final : public LoginLaunchProvider {
 public:
+    // The entry this program writes takes a few hundred bytes; a larger one is read no further
+    // than this and does not start this program.
+    static constexpr qint64 kMaximumEntryBytes = 64 * 1024;
+
     // The user's autostart folder and the running executable, looked up at each call.
     AgentLoginLaunch() = default;
     AgentLoginLaunch(QString entryPath, QString executablePath)
         : entryPath_(std::move(entryPath)), executablePath_(std::move(executablePath)) {}
 
     void apply(bool enabled) override;
-    // The entry exists, is not hidden or switched off, and its Exec line starts this executable
+    // The entry exists as a regular file (a link to one is followed) of at most
+    // kMaximumEntryBytes, is not hidden or switched off, and its Exec line starts this executable
     // (symbolic links resolved).
     bool isEnabled() const override;
 

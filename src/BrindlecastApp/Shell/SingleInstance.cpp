@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Shell/SingleInstance.h"
 
 #include "BrindlecastApp/Logging/AppLog.h"
+#include "Support/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -110,9 +111,12 @@ std::optional<qint64> SingleInstance::askRunningCopy() const {
 }
 
 std::optional<qint64> SingleInstance::pidInLockFile() const {
-    QFile file(folder_ + "/instance.lock");
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    return parsePid(file.read(maxLineLength));
+    // The first line only, and never from a pipe put in the lock file's place.
+    std::optional<Support::SafeFile::OpenFile> file =
+        Support::SafeFile::open(folder_ + "/instance.lock", Support::SafeFile::Links::refuse);
+    const std::optional<QByteArray> line = file ? file->readAt(0, maxLineLength) : std::nullopt;
+    if (!line) return std::nullopt;
+    return parsePid(*line);
 }
 
 std::optional<qint64> SingleInstance::activateExistingInstance() {
