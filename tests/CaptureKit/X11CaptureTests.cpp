@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace CaptureKit;
@@ -279,31 +280,60 @@ TEST_F(X11CaptureTest, TransientDialogsAndPopupsGoWithTheirOwner) {
 // Some window managers put several clients (tabs) into one frame, which shows whichever is
 // mapped: the frame goes with every application it holds.
 TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
-    const auto makeWindow = [&](xcb_window_t parent, QRgb colour, const char* windowClass) {
-        const xcb_window_t w = xcb_generate_id(x->get());
+    // Made by a child process that keeps them when it ends: windows of this process would never
+    // be listed, and without a process to look at, only an application ID of its own tells a
+    // window from a blocked application's.
+    const auto makeWindow = [](xcb_connection_t* c, xcb_window_t parent, QRgb colour, const char* windowClass) {
+        const xcb_window_t w = xcb_generate_id(c);
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         // Override-redirect, so that a running window manager leaves this frame alone.
-        const bool topLevel = parent == x->root();
+        const bool topLevel = parent == screen->root;
         const std::uint32_t values[] = {colour & 0xffffff, topLevel};
         const std::int16_t at = topLevel ? 300 : 0;
-        xcb_create_window(x->get(), XCB_COPY_FROM_PARENT, w, parent, at, at, 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          x->screen()->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, at, at, 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         const QByteArray value = QByteArray(windowClass) + '\0' + windowClass + '\0';
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            std::uint32_t(value.size()), value.constData());
-        // Without a process to look at, only an application ID of its own tells the window from
-        // a blocked application's.
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, x->atom("_GTK_APPLICATION_ID"), x->atom("UTF8_STRING"), 8,
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, std::uint32_t(value.size()),
+                            value.constData());
+        const auto atom = [&](const char* name) {
+            XcbReply<xcb_intern_atom_reply_t> reply(
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(qstrlen(name)), name), nullptr));
+            return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        };
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), 8,
                             std::uint32_t(qstrlen(windowClass)), windowClass);
+        // What a window manager sets on the clients it manages.
+        if (!topLevel) {
+            const std::uint32_t normalState[] = {1, XCB_NONE};
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("WM_STATE"), atom("WM_STATE"), 32, 2, normalState);
+        }
         return w;
     };
-    const xcb_window_t frame = makeWindow(x->root(), green, "CaptureFrame");
-    const xcb_window_t tabA = makeWindow(frame, green, "CaptureTabA"), tabB = makeWindow(frame, red, "CaptureTabB");
-    // What a window manager sets on the clients it manages.
-    const std::uint32_t normalState[] = {1, XCB_NONE};
-    for (xcb_window_t tab : {tabA, tabB})
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, tab, x->atom("WM_STATE"), x->atom("WM_STATE"), 32, 2, normalState);
-    xcb_map_subwindows(x->get(), frame);
-    xcb_map_window(x->get(), frame);
+    int ids[2];
+    ASSERT_EQ(::pipe(ids), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const xcb_window_t frame = makeWindow(c, root, green, "CaptureFrame");
+        const xcb_window_t tabs[] = {frame, makeWindow(c, frame, green, "CaptureTabA"), makeWindow(c, frame, red, "CaptureTabB")};
+        xcb_map_subwindows(c, frame);
+        xcb_map_window(c, frame);
+        xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        xcb_disconnect(c);
+        const bool written = ::write(ids[1], tabs, sizeof tabs) == ssize_t(sizeof tabs);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(ids[1]);
+    xcb_window_t made[3] = {};
+    const bool read = ::read(ids[0], made, sizeof made) == ssize_t(sizeof made);
+    ::close(ids[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const xcb_window_t frame = made[0], tabA = made[1], tabB = made[2];
     roundTrip(*x);
 
     const ShareableSnapshot snapshot = provider->shareableContent();
@@ -312,7 +342,7 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
         CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureTabB"}), provider).captureDisplay();
     });
     EXPECT_THROW(provider->live.captureWindow({tabA, {}, std::nullopt, true, 0}), X11Error);
-    xcb_destroy_window(x->get(), frame);
+    xcb_kill_client(x->get(), frame);
 
     EXPECT_EQ(countPixels(omitted, red), 0);
     EXPECT_EQ(refused, CaptureError::blockedContentPresent({"CaptureTabB"}));
