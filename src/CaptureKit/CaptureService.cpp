@@ -1,9 +1,11 @@
 #include "CaptureKit/CaptureService.h"
 
+#include "CaptureKit/AppIdentity.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/PlaceholderRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace CaptureKit {
 
@@ -16,26 +18,25 @@ bool isBlocked(const std::optional<QString>& bundleID, const QStringList& blocke
     return bundleID && blockedBundleIDs.contains(*bundleID, Qt::CaseSensitive);
 }
 
-// A window is blocked when any ID it may be given is blocked, not only the one it goes by; while
-// anything is blocked, so is a window that cannot be told from a blocked application's.
-bool isBlocked(const WindowInfo& window, const QStringList& blockedBundleIDs) {
-    if (!window.isIdentified && !blockedBundleIDs.isEmpty()) return true;
-    if (isBlocked(window.bundleID, blockedBundleIDs)) return true;
-    for (const QString& id : window.identities)
-        if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) return true;
-    return false;
-}
-
-// The blocked IDs a refusal names for a window: the ID it goes by, or when that one is allowed,
-// the blocked IDs it may also be given; for a window that cannot be told apart, the name it goes
-// by, else "unidentified".
+// The blocked IDs a refusal names for a window: the ID it goes by when that one is blocked, else
+// the blocked IDs it may also be given, or for a window whose process cannot be looked at, those
+// its names resemble, or "unidentified window". Empty: the window is not blocked.
 QStringList blockedIDsOf(const WindowInfo& window, const QStringList& blockedBundleIDs) {
     if (isBlocked(window.bundleID, blockedBundleIDs)) return {*window.bundleID};
-    QStringList ids;
-    for (const QString& id : window.identities)
-        if (blockedBundleIDs.contains(id, Qt::CaseSensitive)) ids << id;
-    if (ids.isEmpty()) ids << window.bundleID.value_or("unidentified");
-    return ids;
+    QStringList identities = window.identities;
+    if (window.bundleID && !identities.contains(*window.bundleID)) identities.prepend(*window.bundleID);
+    return blockedIdentities(identities, window.isProcessKnown, blockedBundleIDs);
+}
+
+bool isBlocked(const WindowInfo& window, const QStringList& blockedBundleIDs) {
+    return !blockedIDsOf(window, blockedBundleIDs).isEmpty();
+}
+
+// A region of real numbers: NaN compares false with everything, so it would pass every check
+// below and reach the pixel arithmetic, and an endless edge gives NaN there (infinity minus
+// infinity).
+bool isFinite(const Rect& rect) {
+    return std::isfinite(rect.x()) && std::isfinite(rect.y()) && std::isfinite(rect.width()) && std::isfinite(rect.height());
 }
 
 // By code point: comparing UTF-16 code units would put characters beyond U+FFFF (surrogate
@@ -72,6 +73,7 @@ QImage CaptureService::captureDisplay(std::optional<std::uint32_t> displayID, bo
 }
 
 QImage CaptureService::captureRegion(const Rect& region, bool excludeDesktop) const {
+    if (!isFinite(region)) throw CaptureError::invalidRegion();
     const ShareableSnapshot snapshot = provider_->shareableContent();
     // A region over several displays comes from the first one listed; blocked windows are still
     // judged against the whole region.

@@ -36,8 +36,8 @@ public:
     QImage captureWindow(std::uint32_t windowID) const;
 
     // The on-screen windows of blocked applications whose frames intersect `target`, in
-    // snapshot order: those whose bundleID or any of whose identities is blocked, and while the
-    // block list is not empty, those that cannot be identified (`isIdentified` false).
+    // snapshot order: those whose bundleID or any of whose identities is blocked, and those whose
+    // process cannot be looked at and whose names could be a blocked application's.
     static std::vector<WindowInfo> blockedWindows(const ShareableSnapshot& snapshot, const QStringList& blockedBundleIDs,
                                                   const Support::Rect& target);
     // The parts of the blocked windows the viewer sees: each frame minus the unblocked on-screen

@@ -18,10 +18,11 @@ namespace CaptureKit {
 // window may be given besides (its own properties can name several, a transient window also goes
 // by its owner's, and a window naming nothing by its process's other windows'); a block list
 // catches the window when it names any of them. A provider that knows only `bundleID` leaves it
-// empty. `isIdentified` is false for a window that cannot be told from a blocked application's
-// (nothing but a name no installed application claims, and a process that cannot be looked at):
-// while anything is blocked, such a window counts as blocked. Equality leaves `identities` and
-// `isIdentified` out: they follow from the window.
+// empty. `isProcessKnown` is false for a window whose process cannot be looked at (a remote
+// client, a process gone or hidden): it is told by its names alone, and counts as blocked when
+// one of them resembles a blocked ID, or while anything is blocked, when it has none (see
+// blockedIdentities in AppIdentity.h). Equality leaves `identities` and `isProcessKnown` out:
+// they follow from the window.
 struct WindowInfo {
     static constexpr std::int64_t unknownZIndex = std::numeric_limits<std::int64_t>::max();
 
@@ -34,7 +35,7 @@ struct WindowInfo {
     // notification, a popup or a window kept above the others.
     bool isOrdinary = true;
     QStringList identities = {};
-    bool isIdentified = true;
+    bool isProcessKnown = true;
 
     friend bool operator==(const WindowInfo& a, const WindowInfo& b) {
         return a.windowID == b.windowID && a.frame.equalTo(b.frame) && a.bundleID == b.bundleID

@@ -3,6 +3,8 @@
 #include <xcb/composite.h>
 #include <xcb/xfixes.h>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace CaptureKit {
@@ -74,8 +76,12 @@ void X11Compositor::nameImages(const QRect& area, const Predicate& draw) {
         if (!x.succeeded(cookie)) images_.insert(window, XCB_NONE);
 }
 
-void X11Compositor::fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha) {
-    const xcb_render_color_t colour{grey, grey, grey, alpha};
+void X11Compositor::fill(xcb_render_picture_t target, const QRect& rect, QRgb rgba) {
+    // Render's colours are 16 bits a component, premultiplied.
+    const QRgb premultiplied = qPremultiply(rgba);
+    const auto wide = [](int component) { return std::uint16_t(component * 257); };
+    const xcb_render_color_t colour{wide(qRed(premultiplied)), wide(qGreen(premultiplied)), wide(qBlue(premultiplied)),
+                                    wide(qAlpha(premultiplied))};
     const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()), std::uint16_t(rect.width()),
                             std::uint16_t(rect.height())};
     xcb_render_fill_rectangles(session_.connection().get(), XCB_RENDER_PICT_OP_SRC, target, colour, 1, &r);
@@ -126,11 +132,12 @@ std::optional<xcb_pixmap_t> X11Compositor::wallpaper() {
     return std::nullopt;
 }
 
-void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes) {
+void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes, bool composited) {
     X11Connection& x = session_.connection();
     xcb_connection_t* c = x.get();
-    // Desktop backgrounds are published as a root pixmap; without one, the root window's own
-    // background shows on screen, and without that too the desktop is drawn black.
+    // Desktop backgrounds are published as a root pixmap, which compositing managers draw too;
+    // without one, a compositing manager draws the desktop in a colour of its own choosing, and
+    // the bare screen shows the root window's own background, and without that, black.
     if (const std::optional<xcb_pixmap_t> pixmap = wallpaper()) {
         ScopedResource picture(c, xcb_generate_id(c), xcb_render_free_picture);
         const std::uint32_t repeat = XCB_RENDER_REPEAT_NORMAL;
@@ -142,8 +149,53 @@ void X11Compositor::paintBackground(xcb_render_picture_t target, const QRect& ar
             return;
         }
     }
+    if (!holes.isEmpty() && composited) {
+        // With nothing of the desktop left on screen, what the common managers draw.
+        fill(target, QRect(QPoint(0, 0), area.size()), drawnDesktopColour().value_or(qRgb(128, 128, 128)));
+        return;
+    }
     if (!holes.isEmpty() && paintRootBackground(target, area, holes)) return;
-    fill(target, QRect(QPoint(0, 0), area.size()), 0, 0xffff);
+    fill(target, QRect(QPoint(0, 0), area.size()), qRgb(0, 0, 0));
+}
+
+std::optional<QRgb> X11Compositor::drawnDesktopColour() {
+    X11Connection& x = session_.connection();
+    xcb_connection_t* c = x.get();
+    const int width = x.screen()->width_in_pixels, height = x.screen()->height_in_pixels;
+    // Places on a grid over the screen, well away from every window (a manager may draw shadows
+    // around them), read one pixel each in one round trip.
+    constexpr int columns = 24, rows = 16, margin = 32, mostPlaces = 64;
+    std::vector<QRect> windows;
+    for (const X11TopLevel& t : tree_.topLevels)
+        if (t.viewable && !t.inputOnly) windows.push_back(toQRect(t.rect).adjusted(-margin, -margin, margin, margin));
+    std::vector<QPoint> bare;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const QPoint place(width * (2 * column + 1) / (2 * columns), height * (2 * row + 1) / (2 * rows));
+            if (std::none_of(windows.begin(), windows.end(), [&](const QRect& w) { return w.contains(place); }))
+                bare.push_back(place);
+        }
+    }
+    if (bare.empty()) return std::nullopt;
+    std::vector<xcb_get_image_cookie_t> cookies;
+    const std::size_t step = (bare.size() + mostPlaces - 1) / mostPlaces;
+    for (std::size_t i = 0; i < bare.size(); i += step)
+        cookies.push_back(xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), std::int16_t(bare[i].x()),
+                                        std::int16_t(bare[i].y()), 1, 1, ~0u));
+    // The colour most places show: a window that has just gone may still be drawn at a few.
+    QHash<QRgb, int> counts;
+    for (xcb_get_image_cookie_t cookie : cookies) {
+        XcbReply<xcb_get_image_reply_t> pixel(xcb_get_image_reply(c, cookie, nullptr));
+        if (!pixel || xcb_get_image_data_length(pixel.get()) < 4) continue;
+        std::uint32_t value;
+        std::memcpy(&value, xcb_get_image_data(pixel.get()), 4);
+        ++counts[value | 0xff000000u];
+    }
+    if (counts.isEmpty()) return std::nullopt;
+    QRgb most = counts.constBegin().key();
+    for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+        if (it.value() > counts.value(most)) most = it.key();
+    return most;
 }
 
 bool X11Compositor::paintRootBackground(xcb_render_picture_t target, const QRect& area, const QRect& rect) {
@@ -226,7 +278,7 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
     QRect holeBounds;
     for (const xcb_rectangle_t& hole : holes)
         holeBounds |= QRect(hole.x + area.x(), hole.y + area.y(), hole.width, hole.height);
-    paintBackground(canvas->picture.id(), area, holeBounds);
+    paintBackground(canvas->picture.id(), area, holeBounds, !screenIsCurrent);
     xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
     nameImages(area, [&](const X11TopLevel& t) { return !leaveOut(t); });
     for (const X11TopLevel& t : tree_.topLevels) {
@@ -241,7 +293,7 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
         xcb_xfixes_create_region(c, part.id(), 1, &r);
         xcb_xfixes_intersect_region(c, part.id(), region.id(), part.id());
         xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), part.id(), 0, 0);
-        fill(canvas->picture.id(), rect, 0x2666, 0xffff);
+        fill(canvas->picture.id(), rect, qRgb(38, 38, 38));
         xcb_xfixes_set_picture_clip_region(c, canvas->picture.id(), XCB_NONE, 0, 0);
     }
     return session_.readImage(canvas->pixmap.id(), 0, 0, area.width(), area.height(), depth);
@@ -249,7 +301,7 @@ QImage X11Compositor::composeScreen(const QRect& area, const Predicate& leaveOut
 
 QImage X11Compositor::composeContent(const QRect& area, const Predicate& leaveOut) {
     const std::unique_ptr<Canvas> canvas = makeCanvas(session_, area.size(), 32);
-    fill(canvas->picture.id(), QRect(QPoint(0, 0), area.size()), 0, 0);
+    fill(canvas->picture.id(), QRect(QPoint(0, 0), area.size()), qRgba(0, 0, 0, 0));
     nameImages(area, [&](const X11TopLevel& t) { return !leaveOut(t); });
     for (const X11TopLevel& t : tree_.topLevels) {
         if (!t.viewable || t.inputOnly || leaveOut(t) || !toQRect(t.rect).intersects(area)) continue;
@@ -262,7 +314,7 @@ QImage X11Compositor::composeContent(const QRect& area, const Predicate& leaveOu
 QImage X11Compositor::composeWindow(const X11TopLevel& window) {
     const QRect rect = toQRect(window.rect);
     const std::unique_ptr<Canvas> canvas = makeCanvas(session_, rect.size(), 32);
-    fill(canvas->picture.id(), QRect(QPoint(0, 0), rect.size()), 0, 0);
+    fill(canvas->picture.id(), QRect(QPoint(0, 0), rect.size()), qRgba(0, 0, 0, 0));
     nameImages(rect, [&](const X11TopLevel& t) { return t.frame == window.frame; });
     if (!drawWindow(window, canvas->picture.id(), rect.topLeft(), XCB_NONE, false))
         throw X11Error("cannot read the window's image");

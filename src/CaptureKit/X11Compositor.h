@@ -4,6 +4,7 @@
 #include "CaptureKit/X11WindowTree.h"
 
 #include <QHash>
+#include <QColor>
 #include <QImage>
 #include <QRect>
 
@@ -44,12 +45,17 @@ private:
                     xcb_xfixes_region_t clip, bool blend);
     // The published desktop background, when it is a pixmap of the screen's depth.
     std::optional<xcb_pixmap_t> wallpaper();
-    // Paints the desktop over `holes` (root coordinates) of `target`, whose top-left is `area`'s.
-    void paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes);
+    // Paints the desktop over `holes` (root coordinates) of `target`, whose top-left is `area`'s,
+    // as the screen shows it: as drawn by the compositing manager when `composited`.
+    void paintBackground(xcb_render_picture_t target, const QRect& area, const QRect& holes, bool composited);
+    // The colour a compositing manager draws the desktop in where no wallpaper is published (its
+    // own, often grey, or the root's): what most places of the screen that no window covers
+    // show. Nothing when no such place is left.
+    std::optional<QRgb> drawnDesktopColour();
     // Paints the root window's own background (a colour or pattern set with xsetroot, say) over
     // `rect`; false when it cannot be had.
     bool paintRootBackground(xcb_render_picture_t target, const QRect& area, const QRect& rect);
-    void fill(xcb_render_picture_t target, const QRect& rect, std::uint16_t grey, std::uint16_t alpha);
+    void fill(xcb_render_picture_t target, const QRect& rect, QRgb colour);
 
     X11Session& session_;
     const X11WindowTree& tree_;

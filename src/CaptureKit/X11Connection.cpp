@@ -1,5 +1,7 @@
 #include "CaptureKit/X11Connection.h"
 
+#include <xcb/res.h>
+
 #include <cstring>
 
 namespace CaptureKit {
@@ -71,6 +73,43 @@ bool X11Connection::succeeded(xcb_void_cookie_t cookie) {
 bool X11Connection::hasExtension(xcb_extension_t* extension) {
     const xcb_query_extension_reply_t* data = xcb_get_extension_data(connection_, extension);
     return data && data->present;
+}
+
+bool X11Connection::tellsClientProcesses() {
+    if (!tellsClientProcesses_) {
+        bool tells = false;
+        if (hasExtension(&xcb_res_id)) {
+            XcbReply<xcb_res_query_version_reply_t> version(
+                xcb_res_query_version_reply(connection_, xcb_res_query_version(connection_, 1, 2), nullptr));
+            tells = version && (version->server_major > 1 || (version->server_major == 1 && version->server_minor >= 2));
+        }
+        tellsClientProcesses_ = tells;
+    }
+    return *tellsClientProcesses_;
+}
+
+std::vector<std::optional<std::uint32_t>> X11Connection::clientProcesses(const std::vector<xcb_window_t>& windows) {
+    std::vector<std::optional<std::uint32_t>> processes(windows.size());
+    if (windows.empty() || !tellsClientProcesses()) return processes;
+    // One request per window, all asked first: the reply names the client by its resource base,
+    // not by the window asked about.
+    std::vector<xcb_res_query_client_ids_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (xcb_window_t window : windows) {
+        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        cookies.push_back(xcb_res_query_client_ids(connection_, 1, &spec));
+    }
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        XcbReply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(connection_, cookies[i], nullptr));
+        if (!reply) continue;
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
+            if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)) continue;
+            if (xcb_res_client_id_value_value_length(it.data) < 1) continue;
+            const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
+            if (pid != 0) processes[i] = pid;
+        }
+    }
+    return processes;
 }
 
 } // namespace CaptureKit

@@ -63,12 +63,20 @@ public:
 
     bool hasExtension(xcb_extension_t* extension);
 
+    // Whether the server names the process of a local client (the X-Resource extension, 1.2 or later).
+    bool tellsClientProcesses();
+    // The process owning each window, as the server knows it from the client's local socket, in
+    // one round trip; nothing for a client the server cannot say it of (a remote one, one gone, a
+    // window gone) or when it does not tell at all. Unlike _NET_WM_PID, it is no client's own claim.
+    std::vector<std::optional<std::uint32_t>> clientProcesses(const std::vector<xcb_window_t>& windows);
+
 private:
     friend class PendingProperty;
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     int screenNumber_ = 0;
     QHash<QByteArray, xcb_atom_t> atoms_;
+    std::optional<bool> tellsClientProcesses_;
 };
 
 // One property read, asked for on construction and answered on first use, so that many reads

@@ -1,5 +1,6 @@
 #include "CaptureKit/X11ScreenContentProvider.h"
 
+#include "CaptureKit/AppIdentity.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/X11Compositor.h"
 #include "CaptureKit/X11Session.h"
@@ -120,7 +121,7 @@ ShareableSnapshot X11ScreenContentProvider::shareableContent() {
             if (!c.listed || c.ownedByThisProcess || (!inOrder && c.identities.isEmpty())) continue;
             const bool onScreen = t->viewable && c.viewable;
             snapshot.windows.push_back({c.window, t->rect, c.appID, onScreen, onScreen ? z : WindowInfo::unknownZIndex,
-                                        !t->isDesktopOrOverlay(), c.identities, c.identified});
+                                        !t->isDesktopOrOverlay(), c.identities, c.processKnown});
         }
     }
     return snapshot;
@@ -137,14 +138,10 @@ QImage X11ScreenContentProvider::captureDisplayContent(const DisplayInfo& displa
 bool X11ScreenContentProvider::leftOut(const X11TopLevel& t, const QStringList& excludingBundleIDs) {
     // A frame without a client still shows its client's last pixels, whoever that was.
     if (t.clients.empty()) return true;
-    for (const X11Client& c : t.clients) {
-        if (c.ownedByThisProcess) return true;
-        for (const QString& id : c.identities)
-            if (excludingBundleIDs.contains(id)) return true;
-    }
-    // While anything is left out, a window that cannot be told from a left-out one's might be one.
-    if (excludingBundleIDs.isEmpty()) return false;
-    return std::any_of(t.clients.begin(), t.clients.end(), [](const X11Client& c) { return !c.identified; });
+    // A window that cannot be told from a left-out application's might be one.
+    return std::any_of(t.clients.begin(), t.clients.end(), [&](const X11Client& c) {
+        return c.ownedByThisProcess || !blockedIdentities(c.identities, c.processKnown, excludingBundleIDs).isEmpty();
+    });
 }
 
 QImage X11ScreenContentProvider::captureDisplay(const DisplayInfo& display, const QStringList& excludingBundleIDs,

@@ -36,8 +36,8 @@ public:
 private:
     QImage captureDisplay(const DisplayInfo& display, const QStringList& excludingBundleIDs, bool desktopLess);
     // Whether a display capture leaves `t` out: windows of this process and of the excluded
-    // applications (by any ID they may be given), frames whose client is gone, and while anything
-    // is excluded, every window that cannot be told from an excluded application's.
+    // applications (by any ID they may be given), frames whose client is gone, and the windows
+    // that cannot be told from an excluded application's (see blockedIdentities).
     static bool leftOut(const X11TopLevel& t, const QStringList& excludingBundleIDs);
 
     // The session images were read from, once they are.

@@ -38,6 +38,8 @@ struct PropertyReads {
 
 struct ClientProperties {
     WindowIdentityProperties identity;
+    // The window's process on this machine: the one the server names, or on a server that names
+    // none, the one _NET_WM_PID claims.
     std::optional<std::uint32_t> pid;
     std::optional<QString> machine;
     xcb_window_t transientFor = XCB_NONE;
@@ -209,10 +211,15 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         if (managed[i].empty() && (t.overrideRedirect || !result.hasWindowManager) && t.viewable) add(t.frame, true);
     }
 
-    // Every client's properties in one round trip.
+    // Every client's properties, and the process the server says owns it, in one round trip.
     std::vector<std::unique_ptr<PropertyReads>> reads;
-    for (const ClientRef& ref : refs)
-        reads.push_back(std::make_unique<PropertyReads>(x, result.topLevels[ref.top].clients[ref.index].window));
+    std::vector<xcb_window_t> clientWindows;
+    for (const ClientRef& ref : refs) {
+        clientWindows.push_back(result.topLevels[ref.top].clients[ref.index].window);
+        reads.push_back(std::make_unique<PropertyReads>(x, clientWindows.back()));
+    }
+    const bool serverTellsProcesses = x.tellsClientProcesses();
+    const std::vector<std::optional<std::uint32_t>> processes = x.clientProcesses(clientWindows);
     std::vector<ClientProperties> properties;
     for (auto& r : reads) properties.push_back(readProperties(x, *r));
     reads.clear();
@@ -223,7 +230,7 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
     std::vector<QStringList> ownIdentities(refs.size());
     std::vector<std::optional<QString>> ownAppID(refs.size());
     QHash<xcb_window_t, std::size_t> refByWindow;
-    std::vector<bool> ownIdentified(refs.size());
+    std::vector<bool> ownProcessKnown(refs.size());
     for (std::size_t r = 0; r < refs.size(); ++r) {
         ClientProperties& p = properties[r];
         X11TopLevel& t = result.topLevels[refs[r].top];
@@ -231,13 +238,16 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         c.viewable = p.viewable;
         c.overlay = p.overlay;
         c.listed = listedHint[r];
-        const bool onThisMachine = !p.machine || p.machine->isEmpty() || *p.machine == ownHost;
-        c.ownedByThisProcess = p.pid && *p.pid == ownPid && onThisMachine;
+        // A client the server names no process of is another machine's, or gone: what it claims
+        // of itself is no process here.
+        if (serverTellsProcesses) p.pid = processes[r];
+        else if (p.machine && !p.machine->isEmpty() && *p.machine != ownHost) p.pid = std::nullopt;
+        c.ownedByThisProcess = p.pid && *p.pid == ownPid;
         // The process is looked at only for windows that will be listed: hidden ones cost nothing.
-        if (p.pid && onThisMachine && c.listed) p.identity.program = programOfProcess(*p.pid);
+        if (p.pid && c.listed) p.identity.program = programOfProcess(*p.pid);
         ownIdentities[r] = applicationIdentities(p.identity, *desktopEntries);
         ownAppID[r] = applicationID(p.identity, *desktopEntries);
-        ownIdentified[r] = isIdentified(p.identity, *desktopEntries);
+        ownProcessKnown[r] = isProcessKnown(p.identity);
         refByWindow.insert(c.window, r);
     }
     // WM_TRANSIENT_FOR may name the owner's frame rather than its client.
@@ -245,10 +255,7 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
         const xcb_window_t frame = result.topLevels[refs[r].top].frame;
         if (!refByWindow.contains(frame)) refByWindow.insert(frame, r);
     }
-    const auto samePid = [&](const ClientProperties& a, const ClientProperties& b) {
-        // A machine named on one side only still matches: popups often go without.
-        return a.pid && a.pid == b.pid && (a.machine == b.machine || !a.machine || !b.machine);
-    };
+    const auto samePid = [&](const ClientProperties& a, const ClientProperties& b) { return a.pid && a.pid == b.pid; };
     const auto transientOwner = [&](std::size_t r) -> std::optional<std::size_t> {
         if (properties[r].transientFor == XCB_NONE) return std::nullopt;
         const auto it = refByWindow.constFind(properties[r].transientFor);
@@ -287,13 +294,12 @@ X11WindowTree X11WindowTree::read(X11Connection& x) {
                 if (!ids.contains(id)) ids << id;
         };
         current = r;
-        c.identified = ownIdentified[r];
+        c.processKnown = ownProcessKnown[r];
         for (int step = 0; step < longestOwnerChain; ++step) {
             const std::optional<std::size_t> next = transientOwner(current);
             if (!next || *next == r) break;
             current = *next;
             add(ownIdentities[current]);
-            c.identified = c.identified || ownIdentified[current];
         }
         if (ownIdentities[r].isEmpty()) {
             for (std::size_t q = 0; q < refs.size(); ++q)

@@ -23,9 +23,9 @@ struct X11Client {
     // transient owners', and for a window naming nothing itself, its process's other windows'.
     // Empty: nothing can say whose window this is.
     QStringList identities;
-    // Whether it can be told from a blocked application's window at all (see isIdentified in
-    // AppIdentity.h), itself or through the window it is transient for.
-    bool identified = false;
+    // Whether its process was looked at (see isProcessKnown in AppIdentity.h); when not, it is
+    // told by its names alone (see blockedIdentities).
+    bool processKnown = false;
     bool ownedByThisProcess = false;
     // Not withdrawn: a window the window manager manages, or an unmanaged one on screen.
     bool listed = false;

@@ -5,7 +5,7 @@
 // captures taken with the hot keys must then hold no pixel of that colour in the working copy,
 // the companion, the clipboard (the editor's Copy) or an export (Export to Folder). One
 // application per test, started once for all its captures; a test skips when its application is
-// not installed.
+// not installed. Last, an ordinary desktop with KeePassXC blocked: nothing else may be blanked.
 #include "../BrindlecastApp/Settings/PrivacyTestWindow.h"
 #include "AppDriver.h"
 #include "BrindlecastApp/Design/GlassButton.h"
@@ -22,10 +22,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <unistd.h>
 
 #include <functional>
+#include <iostream>
 
 namespace {
 
@@ -130,6 +132,17 @@ QRgb mostCommonColour(const QImage& picture) {
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         if (it.value() > counts.value(best)) best = it.key();
     return best;
+}
+
+// The image a new working copy holds once it is whole; empty when none came.
+QString newImage(const QSet<QString>& before, const std::function<QStringList()>& workingCopies) {
+    QString added;
+    waitUntil([&] {
+        for (const QString& file : workingCopies())
+            if (!before.contains(file) && !QImage(file).isNull()) added = file;
+        return !added.isEmpty();
+    }, 60000);
+    return added;
 }
 
 enum class BlockedBy { desktopEntry, managedPolicy };
@@ -260,16 +273,7 @@ exec "$@")";
         return QSet<QString>(copies.begin(), copies.end());
     }
 
-    // The image a new file of the library holds once it is whole; empty when none came.
-    QString waitForNewImage(const QSet<QString>& before) {
-        QString added;
-        waitUntil([&] {
-            for (const QString& file : libraryImages())
-                if (!before.contains(file) && !QImage(file).isNull()) added = file;
-            return !added.isEmpty();
-        }, 60000);
-        return added;
-    }
+    QString waitForNewImage(const QSet<QString>& before) { return newImage(before, [this] { return workingCopies(); }); }
 
     // The PNG on the clipboard, once it has the size of `expected`.
     QImage clipboardImage(const QSize& expected) {
@@ -440,3 +444,292 @@ TEST_P(BlockedApplicationEndToEnd, NeverShowsInACaptureOrWhatLeavesIt) {
 
 INSTANTIATE_TEST_SUITE_P(RealApplications, BlockedApplicationEndToEnd, testing::ValuesIn(kApplications),
                          [](const testing::TestParamInfo<BlockedApplication>& info) { return std::string(info.param.label); });
+
+namespace {
+
+// An ordinary desktop while KeePassXC is blocked, the app running as a user of its own: windows
+// of that user and of another one (the test's), most of which say nothing of their process (Tk,
+// xeyes, a plain Xlib client). None of them may be blanked, whether the app places plates or
+// refuses; KeePassXC, another user's too, always is.
+struct OrdinaryWindow {
+    const char* label;
+    bool appUser; // run as the app's user; otherwise as the test's own
+    QString program;
+    QStringList arguments;
+    QStringList search; // what xdotool finds its window by
+};
+
+// The user the app runs as, and the tool that makes a program run as it.
+const QStringList kAsAppUser{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+
+// A window with no class, no process ID and a plain fill, as the simplest Xlib program makes.
+const QString kPlainXlibWindow = R"(from Xlib import X, display
+d = display.Display(); s = d.screen()
+w = s.root.create_window(0, 0, 400, 300, 0, s.root_depth, background_pixel=0x3a7d5c, event_mask=X.ExposureMask)
+w.set_wm_name("Plain Xlib")
+w.map(); d.sync()
+while True: d.next_event()
+)";
+
+const QString kTkWindow = R"(import tkinter
+root = tkinter.Tk(); root.title("Tk notes")
+tkinter.Label(root, text="Notes for the meeting", font=("DejaVu Sans", 18)).pack(expand=True)
+root.mainloop()
+)";
+
+class OrdinaryScreenEndToEnd : public AppDriverTest {
+protected:
+    void SetUp() override {
+        AppDriverTest::SetUp();
+        if (IsSkipped()) return;
+        if (::geteuid() != 0) GTEST_SKIP() << "running the app as another user needs root";
+        for (const char* program : {"setpriv", "xterm", "xclock", "xeyes", "mousepad", "featherpad", "keepassxc", "xclip"})
+            if (!TestSupport::hasProgram(program)) GTEST_SKIP() << program << " is not installed";
+        for (const char* module : {"Xlib", "tkinter"})
+            if (!run("/usr/bin/python3", {"-c", QString("import ") + module}))
+                GTEST_SKIP() << "python3 cannot import " << module;
+        // The app's home, its user's; the other windows' home, the test's own.
+        home_ = TestSupport::makeFolderReachableByAll("app-home");
+        environment_ = TestSupport::appEnvironment(home_);
+        environment_.remove("DBUS_SESSION_BUS_ADDRESS");
+        library_ = home_ + "/Pictures/Brindlecast";
+        otherHome_ = TestSupport::makeTemporaryFolder("other-home");
+        otherEnvironment_ = TestSupport::appEnvironment(otherHome_);
+        otherEnvironment_.remove("DBUS_SESSION_BUS_ADDRESS");
+        TestSupport::writeFile(otherHome_ + "/config/keepassxc/keepassxc.ini", "[General]\nConfigVersion=2\n");
+        TestSupport::writeFile(home_ + "/config/gtk-3.0/settings.ini", "[Settings]\ngtk-cursor-blink=false\n");
+        // Entries that name an interpreter as their program: blocking them must not block every
+        // window the interpreter runs.
+        const QString venv = home_ + "/venv/bin";
+        QDir().mkpath(venv);
+        ASSERT_TRUE(QFile::link("/usr/bin/python3", venv + "/python3"));
+        TestSupport::writeFile(home_ + "/data/applications/org.example.VenvTool.desktop",
+                               "[Desktop Entry]\nType=Application\nName=Venv Tool\nExec=env FOO=1 " + venv.toUtf8() + "/python3 %U\n");
+        TestSupport::writeFile(home_ + "/data/applications/org.example.TryPython.desktop",
+                               "[Desktop Entry]\nType=Application\nName=Try Python\nTryExec=python3\nExec=notes-tool %U\n");
+        webhookLog_ = home_ + "/../webhook-" + QFileInfo(home_).fileName() + ".jsonl";
+        handHomeOver();
+    }
+
+    // Starts a program as the app's user or the test's, and returns its window once shown.
+    QString open(const OrdinaryWindow& window) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(window.appUser ? environment_ : otherEnvironment_);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        if (window.appUser) process->start("setpriv", kAsAppUser + QStringList{window.program} + window.arguments);
+        else process->start(window.program, window.arguments);
+        EXPECT_TRUE(process->waitForStarted(10000)) << window.label;
+        lastOpened_ = process.get();
+        processes_.push_back(std::move(process));
+        QString found;
+        waitUntil([&] {
+            found = findWindows(QStringList{"--onlyvisible"} + window.search).value(0);
+            return !found.isEmpty();
+        }, 60000);
+        return found;
+    }
+
+    // The app's home handed to its user (the test writes into it as itself).
+    void handHomeOver() { ASSERT_TRUE(run("chown", {"-R", "nobody:nogroup", home_})); }
+
+    void writeAppPreferences(const nlohmann::json& values) {
+        writePreferences(home_, values);
+        handHomeOver();
+    }
+
+    QProcess* startAppAsItsUser() {
+        QProcess* app = start("setpriv", kAsAppUser + QStringList{BRINDLECAST_BINARY});
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(app->state(), QProcess::Running);
+        return app;
+    }
+
+    // Until the screen holds still, the focus on a window without a blinking text cursor.
+    void waitUntilStill(const QString& focus) {
+        xdotool({"windowactivate", "--sync", focus});
+        QImage last = rootImage(otherHome_);
+        EXPECT_TRUE(waitUntil([&] {
+            QTest::qWait(400);
+            const QImage now = rootImage(otherHome_);
+            const qint64 changed = differingPixels(now, last);
+            last = now;
+            return changed >= 0 && changed < 400;
+        }, 60000)) << "the screen never held still";
+    }
+
+    // A display capture with the hot key: the working copy, with the screen just before and after.
+    struct Captured {
+        QImage before, image, after;
+    };
+    Captured captureDisplay() {
+        Captured captured;
+        const QStringList copies = workingCopies();
+        captured.before = rootImage(otherHome_);
+        xdotool({"key", "super+shift+9"});
+        const QString added = newImage(QSet<QString>(copies.begin(), copies.end()), [this] { return workingCopies(); });
+        captured.after = rootImage(otherHome_);
+        if (!added.isEmpty()) captured.image = QImage(added).convertToFormat(QImage::Format_RGB32);
+        return captured;
+    }
+
+    // Pixels of the area that the screen showed alike before and after the capture but the
+    // capture shows otherwise: what it blanked, painted over or left out.
+    static qint64 blankedIn(const Captured& captured, const QRect& area, qint64* counted) {
+        qint64 blanked = 0;
+        const QRect inside = area.intersected(captured.image.rect());
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const QRgb shown = captured.before.pixel(x, y);
+                if (shown != captured.after.pixel(x, y)) continue;
+                ++*counted;
+                blanked += captured.image.pixel(x, y) != shown;
+            }
+        return blanked;
+    }
+
+    // Keeps the screen before, the capture and the screen after with the build's artefacts.
+    void keepPictures(const Captured& captured, const QString& name) {
+        for (const auto& [picture, suffix] : {std::pair{&captured.before, "before"}, std::pair{&captured.image, "capture"},
+                                              std::pair{&captured.after, "after"}}) {
+            const QString file = otherHome_ + "/ordinary-" + name + "-" + suffix + ".png";
+            picture->save(file);
+            std::cerr << "kept " << keep(file).toStdString() << "\n";
+        }
+    }
+
+    // The audit records the app posted to the webhook so far.
+    std::vector<nlohmann::json> auditRecords() const {
+        std::vector<nlohmann::json> records;
+        for (const QByteArray& line : TestSupport::readFile(webhookLog_).split('\n')) {
+            if (line.trimmed().isEmpty()) continue;
+            const nlohmann::json request = nlohmann::json::parse(line.toStdString(), nullptr, false);
+            if (request.is_discarded() || !request.contains("body")) continue;
+            const nlohmann::json record = nlohmann::json::parse(request["body"].get<std::string>(), nullptr, false);
+            if (!record.is_discarded()) records.push_back(record);
+        }
+        return records;
+    }
+
+    QUrl startWebhook() {
+        auto server = std::make_unique<QProcess>();
+        server->start("python3", {LOOPBACK_HTTP_SERVER_SCRIPT, "--log", webhookLog_});
+        EXPECT_TRUE(server->waitForStarted(10000));
+        QByteArray line;
+        waitUntil([&] {
+            server->waitForReadyRead(100);
+            line += server->readAll();
+            return line.contains('\n');
+        }, 20000);
+        processes_.push_back(std::move(server));
+        const int port = line.trimmed().startsWith("PORT ") ? line.trimmed().mid(5).toInt() : 0;
+        EXPECT_GT(port, 0) << "the webhook did not start";
+        return QUrl("http://127.0.0.1:" + QString::number(port) + "/audit");
+    }
+
+    QString otherHome_;
+    QProcessEnvironment otherEnvironment_;
+    QString webhookLog_;
+    QProcess* lastOpened_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(OrdinaryScreenEndToEnd, OnlyTheBlockedApplicationIsBlankedWhateverUserItsWindowsRunAs) {
+    const OrdinaryWindow ordinary[] = {
+        {"xterm", true, "xterm", {"-e", "/bin/sh"}, {"--class", "^XTerm$"}},
+        {"xclock", true, "xclock", {}, {"--class", "^XClock$"}},
+        {"a plain Xlib window", true, "/usr/bin/python3", {"-c", kPlainXlibWindow}, {"--name", "^Plain Xlib$"}},
+        {"Mousepad", true, "mousepad", {}, {"--class", "^Mousepad$"}},
+        {"xeyes", false, "xeyes", {}, {"--class", "^XEyes$"}},
+        {"a Tk window", false, "/usr/bin/python3", {"-c", kTkWindow}, {"--name", "^Tk notes$"}},
+        {"FeatherPad", false, "featherpad", {}, {"--class", "^FeatherPad$"}},
+    };
+    const OrdinaryWindow keepass{"KeePassXC", false, "keepassxc", {}, {"--class", "^KeePassXC$"}};
+
+    // Four columns, two rows, none over another.
+    const auto place = [&](const QString& window, int cell) {
+        const QString x = QString::number(20 + cell % 4 * 475), y = QString::number(40 + cell / 4 * 520);
+        xdotool({"windowmove", "--sync", window, x, y});
+        xdotool({"windowsize", "--sync", window, "440", "440"});
+    };
+    std::vector<std::pair<const char*, QString>> windows;
+    for (const OrdinaryWindow& window : ordinary) {
+        const QString id = open(window);
+        ASSERT_FALSE(id.isEmpty()) << window.label << " showed no window";
+        place(id, int(windows.size()));
+        windows.emplace_back(window.label, id);
+    }
+    QString keepassWindow = open(keepass);
+    QProcess* keepassProcess = lastOpened_;
+    ASSERT_FALSE(keepassWindow.isEmpty()) << "KeePassXC showed no window";
+    place(keepassWindow, 7);
+    const QUrl webhook = startWebhook();
+    writeAppPreferences({{"settings.showFloatingThumbnail", false},
+                         {"settings.openEditorAfterCapture", false},
+                         {"BlockedBundleIDs", {"org.keepassxc.KeePassXC", "org.example.VenvTool", "org.example.TryPython"}},
+                         {"AuditWebhookURL", webhook.toString().toStdString()}});
+    startAppAsItsUser();
+    if (HasFatalFailure()) return;
+    const QString still = windows[0].second; // xterm, whose cursor does not blink
+    waitUntilStill(still);
+
+    // Placeholder (the default): the ordinary windows whole, KeePassXC under its plate.
+    const Captured placed = captureDisplay();
+    ASSERT_FALSE(placed.image.isNull()) << "no working copy in " << library_.toStdString();
+    ASSERT_EQ(placed.image.size(), placed.before.size());
+    qint64 blanked = 0, counted = 0;
+    for (const auto& [label, window] : windows) {
+        qint64 here = 0;
+        const qint64 wrong = blankedIn(placed, frameOf(window.toUInt()), &here);
+        EXPECT_EQ(wrong, 0) << label << ": " << wrong << " of " << here << " pixels blanked";
+        blanked += wrong;
+        counted += here;
+    }
+    EXPECT_GT(counted, 7 * 400 * 400);
+    RecordProperty("wronglyBlankedFraction", std::to_string(double(blanked) / double(std::max<qint64>(counted, 1))));
+    const QRect keepassFrame = frameOf(keepassWindow.toUInt());
+    const QRgb keepassColour = mostCommonColour(placed.before.copy(keepassFrame.adjusted(40, 80, -40, -40)));
+    EXPECT_EQ(pixelsOf(placed.image.copy(keepassFrame), keepassColour), 0) << "KeePassXC shows in the capture";
+    EXPECT_GT(pixelsOf(placed.image.copy(keepassFrame), qRgb(38, 38, 38)), qint64(keepassFrame.width()) * keepassFrame.height() / 2);
+    if (HasFailure()) keepPictures(placed, "placeholder");
+
+    // Refusing instead, with KeePassXC closed: nothing on the screen is blocked, so the capture
+    // goes ahead, whole, and nothing is recorded as a violation.
+    writeAppPreferences({{"settings.showFloatingThumbnail", false},
+                         {"settings.openEditorAfterCapture", false},
+                         {"BlockedBundleIDs", {"org.keepassxc.KeePassXC", "org.example.VenvTool", "org.example.TryPython"}},
+                         {"BlockedAppBehavior", "cancelCapture"},
+                         {"AuditWebhookURL", webhook.toString().toStdString()}});
+    keepassProcess->terminate();
+    ASSERT_TRUE(waitUntil([&] { return findWindows({"--onlyvisible", "--class", "^KeePassXC$"}).isEmpty(); }, 30000));
+    waitUntilStill(still);
+    const Captured refusedNot = captureDisplay();
+    ASSERT_FALSE(refusedNot.image.isNull()) << "the capture was refused with nothing blocked on screen";
+    EXPECT_TRUE(shownWindows("^Brindlecast$").isEmpty()) << "an alert showed";
+    for (const auto& [label, window] : windows) {
+        qint64 here = 0;
+        EXPECT_EQ(blankedIn(refusedNot, frameOf(window.toUInt()), &here), 0) << label;
+    }
+    if (HasFailure()) keepPictures(refusedNot, "not-refused");
+
+    // KeePassXC open again: refused, and the violation names it alone.
+    keepassWindow = open(keepass);
+    ASSERT_FALSE(keepassWindow.isEmpty());
+    place(keepassWindow, 7);
+    waitUntilStill(still);
+    const QStringList before = workingCopies();
+    xdotool({"key", "super+shift+9"});
+    const QString alert = waitForWindow("^Brindlecast$");
+    ASSERT_FALSE(alert.isEmpty()) << "no refusal";
+    xdotool({"windowactivate", "--sync", alert});
+    xdotool({"key", "Return"});
+    EXPECT_EQ(workingCopies(), before);
+    QStringList violations;
+    waitUntil([&] {
+        violations.clear();
+        for (const nlohmann::json& record : auditRecords())
+            if (record.value("kind", "") == "policyViolation") violations << QString::fromStdString(record.value("detail", ""));
+        return !violations.isEmpty();
+    }, 30000);
+    EXPECT_EQ(violations, QStringList{"blocked bundle IDs: org.keepassxc.KeePassXC"});
+}

@@ -1,3 +1,4 @@
+#include "CaptureKit/AppIdentity.h"
 #include "CaptureKit/CaptureError.h"
 #include "CaptureKit/CaptureService.h"
 #include "TestPolicy.h"
@@ -155,11 +156,12 @@ TEST(CaptureServiceTest, AnyIdentityOfAWindowBlocksIt) {
     }
 }
 
-// A window that cannot be told from a blocked application's counts as blocked while anything is
-// blocked, under its name or as "unidentified"; with nothing blocked it is an ordinary window.
-TEST(CaptureServiceTest, AnUnidentifiedWindowCountsAsBlockedWhileAnythingIs) {
-    const auto unidentified = [](std::optional<QString> name) {
-        return WindowInfo{1, Rect(10, 10, 20, 20), name, true, 0, true, name ? QStringList{*name} : QStringList{}, false};
+// A window whose process cannot be looked at is told by its names: blocked when one resembles a
+// blocked ID, or while anything is blocked when it has none ("unidentified window"); a window of
+// other names is an ordinary window.
+TEST(CaptureServiceTest, AWindowWhoseProcessIsUnknownIsToldByItsNames) {
+    const auto unknownProcess = [](std::optional<QString> name, QStringList identities) {
+        return WindowInfo{1, Rect(10, 10, 20, 20), name, true, 0, true, std::move(identities), false};
     };
     struct Case {
         const char* name;
@@ -167,9 +169,13 @@ TEST(CaptureServiceTest, AnUnidentifiedWindowCountsAsBlockedWhileAnythingIs) {
         QStringList blocked;
         std::optional<QStringList> refusal;
     } cases[] = {
-        {"named", unidentified(QString("Tool")), {"org.example.Vault"}, QStringList{"Tool"}},
-        {"nameless", unidentified(std::nullopt), {"org.example.Vault"}, QStringList{"unidentified"}},
-        {"nothing blocked", unidentified(QString("Tool")), {}, std::nullopt},
+        {"names of another application", unknownProcess(QString("Tool"), {"Tool"}), {"org.example.Vault"}, std::nullopt},
+        {"a name resembling a blocked ID", unknownProcess(QString("vault"), {"vault", "Vault"}), {"org.example.Vault"},
+         QStringList{"org.example.Vault"}},
+        {"the ID it goes by resembling one", unknownProcess(QString("Vault"), {}), {"org.example.Vault"},
+         QStringList{"org.example.Vault"}},
+        {"nameless", unknownProcess(std::nullopt, {}), {"org.example.Vault"}, QStringList{unidentifiedWindow}},
+        {"nothing blocked", unknownProcess(std::nullopt, {}), {}, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,10 +298,16 @@ TEST(CaptureServiceTest, MissingDisplaysAndRegionsOutsideEveryDisplay) {
     EXPECT_EQ(captureErrorOf([&] { return service.captureDisplay(99); }), CaptureError::displayNotFound());
     EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(500, 500, 10, 10)); }), CaptureError::invalidRegion());
     EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(10, 10, 0, 10)); }), CaptureError::invalidRegion());
-    EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(Rect(std::nan(""), 10, 5, 5)); }), CaptureError::invalidRegion());
-    // An endless region keeps what lies on its display.
-    const double endless = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(service.captureRegion(Rect(150, 0, endless, endless)).size(), QSize(50, 100));
+    // Regions that are not real numbers: refused before anything is asked of the provider.
+    const double nan = std::nan(""), endless = std::numeric_limits<double>::infinity();
+    const std::size_t callsBefore = provider->calls.size();
+    for (const Rect& region : {Rect(nan, 10, 5, 5), Rect(10, nan, 5, 5), Rect(10, 10, nan, 5), Rect(10, 10, 5, nan),
+                               Rect(150, 0, endless, endless), Rect(-endless, 0, endless, 10), Rect(10, -endless, 5, 5)}) {
+        SCOPED_TRACE(testing::Message() << region.x() << "," << region.y() << " " << region.width() << "x" << region.height());
+        EXPECT_EQ(captureErrorOf([&] { return service.captureRegion(region); }), CaptureError::invalidRegion());
+        EXPECT_EQ(captureErrorOf([&] { return service.captureRegionContent(region); }), CaptureError::invalidRegion());
+    }
+    EXPECT_EQ(provider->calls.size(), callsBefore);
     provider->snapshot.displays.clear();
     EXPECT_EQ(captureErrorOf([&] { return service.captureDisplay(); }), CaptureError::displayNotFound());
 }

@@ -5,7 +5,7 @@
  *   capture-test-client X Y WIDTH HEIGHT RRGGBB [--class CLASS] [--gtk-id ID] [--transient-for WIN]
  *                       [--override] [--type NAME] [--above] [--popup X Y] [--slow-repaint MS]
  *                       [--argb ALPHA] [--shape-left-half] [--popup-class CLASS] [--popup-colour RRGGBB]
- *                       [--claim-hidden]
+ *                       [--claim-hidden] [--no-pid] [--pid PID] [--tcp] [--retain]
  *
  * --slow-repaint MS leaves the window without a background and paints it itself, MS milliseconds
  * after it shows and after every Expose, like a busy application.
@@ -19,6 +19,10 @@
  *
  * --claim-hidden sets _NET_WM_STATE_HIDDEN on the window once it shows, as a window may say of
  * itself while it is plainly on screen.
+ *
+ * --no-pid sets no _NET_WM_PID (as Tk, xeyes and plain Xlib clients do); --pid PID claims another
+ * process's. --tcp connects through the display's TCP port, as a client of another machine
+ * does. --retain keeps the window after the client has gone: it prints the window's ID and ends.
  */
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -54,7 +58,8 @@ int main(int argc, char** argv) {
     const char* popupClassName = "PopupClass";
     uint32_t popupColour = colour;
     int overrideRedirect = 0, above = 0, popup = 0, popupX = 0, popupY = 0, slowRepaint = -1, alpha = -1, shapeLeftHalf = 0,
-        claimHidden = 0, noPid = 0;
+        claimHidden = 0, noPid = 0, tcp = 0, retain = 0;
+    long claimedPid = -1;
     for (int i = 6; i < argc; ++i) {
         if (!strcmp(argv[i], "--class") && i + 1 < argc) windowClass = argv[++i];
         else if (!strcmp(argv[i], "--gtk-id") && i + 1 < argc) gtkID = argv[++i];
@@ -69,6 +74,9 @@ int main(int argc, char** argv) {
         else if (!strcmp(argv[i], "--popup-colour") && i + 1 < argc) popupColour = (uint32_t)strtoul(argv[++i], NULL, 16);
         else if (!strcmp(argv[i], "--claim-hidden")) claimHidden = 1;
         else if (!strcmp(argv[i], "--no-pid")) noPid = 1;
+        else if (!strcmp(argv[i], "--pid") && i + 1 < argc) claimedPid = strtol(argv[++i], NULL, 10);
+        else if (!strcmp(argv[i], "--tcp")) tcp = 1;
+        else if (!strcmp(argv[i], "--retain")) retain = 1;
         else if (!strcmp(argv[i], "--popup") && i + 2 < argc) {
             popup = 1;
             popupX = atoi(argv[++i]);
@@ -80,7 +88,17 @@ int main(int argc, char** argv) {
         }
     }
 
-    xcb_connection_t* c = xcb_connect(NULL, NULL);
+    char tcpDisplay[64] = {0};
+    if (tcp) {
+        const char* display = getenv("DISPLAY");
+        const char* number = display ? strchr(display, ':') : NULL;
+        if (!number) {
+            fprintf(stderr, "no display number to reach over TCP\n");
+            return 2;
+        }
+        snprintf(tcpDisplay, sizeof tcpDisplay, "127.0.0.1%s", number);
+    }
+    xcb_connection_t* c = xcb_connect(tcp ? tcpDisplay : NULL, NULL);
     if (xcb_connection_has_error(c)) {
         fprintf(stderr, "cannot connect to the display\n");
         return 1;
@@ -133,7 +151,7 @@ int main(int argc, char** argv) {
         setString(c, w, "WM_CLASS", "STRING", value, (uint32_t)n + 1);
     }
     if (gtkID) setString(c, w, "_GTK_APPLICATION_ID", "UTF8_STRING", gtkID, (uint32_t)strlen(gtkID));
-    const uint32_t pid = (uint32_t)getpid();
+    const uint32_t pid = claimedPid >= 0 ? (uint32_t)claimedPid : (uint32_t)getpid();
     if (!noPid) xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     char host[256] = {0};
     gethostname(host, sizeof host - 1);
@@ -188,6 +206,12 @@ int main(int argc, char** argv) {
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
     printf("0x%x\n", w);
     fflush(stdout);
+    if (retain) {
+        xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), NULL));
+        xcb_disconnect(c);
+        return 0;
+    }
     if (slowRepaint >= 0) {
         usleep((useconds_t)slowRepaint * 1000);
         xcb_poly_fill_rectangle(c, w, gc, 1, &all);

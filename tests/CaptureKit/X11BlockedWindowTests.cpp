@@ -78,19 +78,63 @@ TEST_F(X11BlockedWindowTest, AWindowSayingItIsHiddenWhileOnScreenStillCounts) {
     expectNeverShown(wholeDisplay, {QStringList{blockedApp}, 300 * 200 / 2});
 }
 
-// A window whose name no installed application claims and whose process cannot be looked at
-// could be a blocked application's: while anything is blocked it counts as one. The same name
-// with its process known is an ordinary window.
-TEST_F(X11BlockedWindowTest, AWindowThatCannotBeToldFromABlockedOneCountsAsBlocked) {
-    const xcb_window_t stranger = spawn({100, 100, 300, 200}, red, {"--class", "CaptureStranger", "--no-pid"});
-    const xcb_window_t known = spawn({500, 100, 300, 200}, green, {"--class", "CaptureStranger"});
+// Tk, xeyes and plain Xlib clients set no _NET_WM_PID, and a client may claim another process's:
+// the server itself names the process, so such windows are ordinary windows, blocked only by
+// their own IDs.
+TEST_F(X11BlockedWindowTest, WindowsSettingNoProcessIDAreToldByTheServer) {
+    const xcb_window_t stranger = spawn({100, 100, 250, 200}, red, {"--class", "CaptureStranger", "--no-pid"});
+    const xcb_window_t nameless = spawn({400, 100, 250, 200}, green, {"--no-pid"});
+    const xcb_window_t claimer = spawn({700, 100, 250, 200}, green, {"--class", "CaptureClaimer", "--pid", "1"});
     const ShareableSnapshot snapshot = provider->shareableContent();
-    ASSERT_TRUE(find(snapshot, stranger) && find(snapshot, known));
-    EXPECT_FALSE(find(snapshot, stranger)->isIdentified);
-    EXPECT_TRUE(find(snapshot, known)->isIdentified);
-    expectNeverShown(wholeDisplay, {QStringList{"CaptureStranger"}, 300 * 200 / 2}, {"CaptureSomethingElse"});
-    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureSomethingElse"}), provider).captureDisplay();
-    EXPECT_GE(countPixels(image, green), 300 * 200 / 2);
+    for (xcb_window_t window : {stranger, nameless, claimer}) {
+        ASSERT_TRUE(find(snapshot, window));
+        EXPECT_TRUE(find(snapshot, window)->isProcessKnown);
+    }
+    // Something else blocked: every behaviour shows all three whole.
+    for (BlockedAppBehavior behavior : {BlockedAppBehavior::omit, BlockedAppBehavior::placeholder, BlockedAppBehavior::cancelCapture}) {
+        SCOPED_TRACE(testing::Message() << "behaviour " << int(behavior));
+        QImage image;
+        const auto error = captureErrorOf([&] {
+            image = CaptureService(blockingPolicy(behavior, {"CaptureSomethingElse"}), provider).captureDisplay();
+        });
+        ASSERT_FALSE(error) << error->description().toStdString();
+        EXPECT_EQ(countPixels(image, red), 250 * 200);
+        EXPECT_EQ(countPixels(image, green), 2 * 250 * 200);
+        EXPECT_EQ(countPixels(image, plateGrey), 0);
+    }
+    // Blocked by its own name, it alone is left out, and a refusal names it alone.
+    expectNeverShown(wholeDisplay, {QStringList{"CaptureStranger"}, 250 * 200 / 2}, {"CaptureStranger"});
+    EXPECT_EQ(countPixels(CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureStranger"}), provider).captureDisplay(), green),
+              2 * 250 * 200);
+}
+
+// A window whose process cannot be looked at (a client of another machine, one whose process has
+// gone) is told by its names alone: blocked when one resembles a blocked application's, or when
+// it has none while anything is blocked; any other is shown.
+TEST_F(X11BlockedWindowTest, AWindowWhoseProcessCannotBeLookedAtIsToldByItsNames) {
+    if (!useNestedDisplay("", {"-listen", "tcp"})) return;
+    const xcb_window_t vault = spawn({50, 50, 200, 150}, red, {"--class", "CaptureVault", "--tcp"});
+    const xcb_window_t nameless = spawn({300, 50, 200, 150}, red, {"--tcp"});
+    const xcb_window_t goneVault = spawn({550, 50, 200, 150}, red, {"--class", "Other", "--gtk-id", "com.other.CaptureVault", "--retain"});
+    const xcb_window_t tool = spawn({50, 400, 200, 150}, green, {"--class", "CaptureTool", "--tcp"});
+    const xcb_window_t goneNotes = spawn({300, 400, 200, 150}, green, {"--class", "CaptureNotes", "--retain"});
+    const auto killRetained = qScopeGuard([&] {
+        for (xcb_window_t window : {goneVault, goneNotes}) xcb_kill_client(x->get(), window);
+        roundTrip(*x);
+    });
+    const ShareableSnapshot snapshot = provider->shareableContent();
+    for (xcb_window_t window : {vault, nameless, goneVault, tool, goneNotes}) {
+        SCOPED_TRACE(testing::Message() << "window " << window);
+        ASSERT_TRUE(find(snapshot, window));
+        EXPECT_FALSE(find(snapshot, window)->isProcessKnown);
+    }
+    const QStringList blocked{"org.example.CaptureVault"};
+    expectNeverShown(wholeDisplay, {QStringList{"org.example.CaptureVault", unidentifiedWindow}, 3 * 200 * 150 / 2}, blocked);
+    const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, blocked), provider).captureDisplay();
+    EXPECT_EQ(countPixels(image, green), 2 * 200 * 150);
+    // Nothing blocked, nothing is left out.
+    EXPECT_EQ(countPixels(CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, {}), provider).captureDisplay(), red),
+              3 * 200 * 150);
 }
 
 // Once a wallpaper setter has gone, its pixmap's ID may come back as any window's: that window

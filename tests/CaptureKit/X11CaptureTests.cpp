@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace CaptureKit;
@@ -14,6 +15,17 @@ using PolicyKit::BlockedAppBehavior;
 using Support::Rect;
 
 namespace {
+
+// The root's pixels as the screen shows them (under a compositing manager: its drawing).
+QImage screenImage(X11Connection& x) {
+    const int width = x.screen()->width_in_pixels, height = x.screen()->height_in_pixels;
+    XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+        x.get(), xcb_get_image(x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, x.root(), 0, 0, std::uint16_t(width), std::uint16_t(height), ~0u),
+        nullptr));
+    if (!reply || xcb_get_image_data_length(reply.get()) < width * height * 4) return {};
+    QImage image(xcb_get_image_data(reply.get()), width, height, QImage::Format_RGB32);
+    return image.copy();
+}
 
 TEST_F(X11CaptureTest, AuthorisedOnADisplayWithCompositeAndDeniedWithoutOne) {
     EXPECT_EQ(CaptureAuthorization::current(), CaptureAuthorization::authorized);
@@ -142,7 +154,8 @@ TEST_F(X11CaptureTest, WhereNothingLayBeneathTheRootWindowsOwnBackgroundShows) {
     } cases[] = {
         {"a colour", {}, {}, false, [](int, int) { return colour; }},
         {"a tiled pattern", {}, {}, true, tiled},
-        {"a colour under a compositing manager", {}, "picom", false, [](int, int) { return colour; }},
+        // What the manager draws where no window lies, as the screen shows it.
+        {"a colour under a compositing manager", {}, "picom", false, [](int, int) { return QRgb(0); }},
         {"no background at all", {"-background", "none"}, {}, false, [](int, int) { return QRgb(0xff000000); }},
     };
     for (const Case& c : cases) {
@@ -177,12 +190,110 @@ TEST_F(X11CaptureTest, WhereNothingLayBeneathTheRootWindowsOwnBackgroundShows) {
         }
         const xcb_window_t blocked = spawn({301, 203, 200, 150}, red, {"--class", "CaptureBlocked"});
         const QRect area = clientArea(blocked);
+        std::function<QRgb(int, int)> expected = c.expected;
+        if (!c.compositor.isEmpty()) {
+            // The root's own colour shows until the manager starts drawing.
+            QRgb drawn = colour;
+            ASSERT_TRUE(TestSupport::waitUntil([&] {
+                const QImage screen = screenImage(*x);
+                drawn = screen.isNull() ? colour : screen.pixel(5, 5);
+                return drawn != colour;
+            }));
+            expected = [drawn](int, int) { return drawn; };
+        }
         const QImage image = CaptureService(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider).captureDisplay();
         EXPECT_EQ(countPixels(image, red), 0);
         int wrong = 0;
         for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int px = area.left(); px <= area.right(); ++px) wrong += image.pixel(px, y) != c.expected(px, y);
+            for (int px = area.left(); px <= area.right(); ++px) wrong += image.pixel(px, y) != expected(px, y);
         EXPECT_EQ(wrong, 0);
+        TearDown();
+    }
+}
+
+// What a capture shows of the desktop, where a left-out window lay and where no window is, is what
+// the screen shows there: the root's colour without a compositing manager, the manager's own
+// drawing of the desktop under one (set before or after it starts), and a published wallpaper
+// under both.
+TEST_F(X11CaptureTest, TheCapturedDesktopIsWhatTheScreenShows) {
+    constexpr QRgb rootColour = 0xff336699, wallpaper = 0xff6a4c93;
+    enum class Compositor { none, startedFirst, startedAfter };
+    struct Case {
+        const char* name;
+        Compositor compositor;
+        bool publishedWallpaper;
+    } cases[] = {
+        {"the root's colour without a compositing manager", Compositor::none, false},
+        {"colour set under a running compositing manager", Compositor::startedFirst, false},
+        {"colour set before the compositing manager started", Compositor::startedAfter, false},
+        {"a published wallpaper under a compositing manager", Compositor::startedFirst, true},
+    };
+    const QStringList picom{"--config", "/dev/null", "--backend", "xrender", "--no-fading-openclose"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!TestSupport::hasProgram("picom")) {
+            ADD_FAILURE() << "picom is not installed";
+            return;
+        }
+        if (!useNestedDisplay("openbox")) return;
+        if (c.compositor == Compositor::startedFirst) {
+            ASSERT_TRUE(nested->startCompositor("picom", picom));
+        }
+        xcb_connection_t* conn = x->get();
+        // As xsetroot -solid sets it.
+        const std::uint32_t colour = rootColour & 0xffffff;
+        xcb_change_window_attributes(conn, x->root(), XCB_CW_BACK_PIXEL, &colour);
+        xcb_clear_area(conn, 0, x->root(), 0, 0, 0, 0);
+        xcb_pixmap_t pixmap = XCB_NONE;
+        if (c.publishedWallpaper) {
+            pixmap = xcb_generate_id(conn);
+            xcb_create_pixmap(conn, x->screen()->root_depth, pixmap, x->root(), 64, 64);
+            const xcb_gcontext_t gc = xcb_generate_id(conn);
+            const std::uint32_t fill = wallpaper & 0xffffff;
+            xcb_create_gc(conn, gc, pixmap, XCB_GC_FOREGROUND, &fill);
+            const xcb_rectangle_t all{0, 0, 64, 64};
+            xcb_poly_fill_rectangle(conn, pixmap, gc, 1, &all);
+            xcb_free_gc(conn, gc);
+            xcb_change_property(conn, XCB_PROP_MODE_REPLACE, x->root(), x->atom("_XROOTPMAP_ID"), XCB_ATOM_PIXMAP, 32, 1, &pixmap);
+        }
+        roundTrip(*x);
+        if (c.compositor == Compositor::startedAfter) {
+            ASSERT_TRUE(nested->startCompositor("picom", picom));
+        }
+        const xcb_window_t allowed = spawn({100, 100, 300, 200}, green, {"--class", "CaptureAllowed"});
+        const xcb_window_t blocked = spawn({500, 300, 300, 200}, red, {"--class", "CaptureBlocked"});
+        const QRect allowedArea = clientArea(allowed), blockedArea = clientArea(blocked);
+        // Until the screen shows both windows painted, and a compositing manager its desktop: the
+        // root's own colour shows until it starts drawing.
+        QImage screen;
+        ASSERT_TRUE(TestSupport::waitUntil([&] {
+            screen = screenImage(*x);
+            return !screen.isNull() && screen.pixel(allowedArea.center()) == green && screen.pixel(blockedArea.center()) == red
+                   && (c.compositor == Compositor::none || screen.pixel(5, 5) != rootColour);
+        }));
+        const ShareableSnapshot snapshot = provider->shareableContent();
+        ASSERT_TRUE(find(snapshot, allowed) && find(snapshot, blocked));
+        const QRect allowedFrame = toQRect(find(snapshot, allowed)->frame), blockedFrame = toQRect(find(snapshot, blocked)->frame);
+        const QRgb desktop = screen.pixel(5, 5);
+        const CaptureService service(blockingPolicy(BlockedAppBehavior::omit, {"CaptureBlocked"}), provider);
+        const QImage image = service.captureDisplay().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(image.size(), screen.size());
+        int wrongBare = 0, wrongUnderBlocked = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int px = 0; px < image.width(); ++px) {
+                const QPoint at(px, y);
+                if (allowedFrame.contains(at)) continue;
+                if (blockedFrame.contains(at)) wrongUnderBlocked += image.pixel(at) != desktop;
+                else wrongBare += image.pixel(at) != screen.pixel(at);
+            }
+        }
+        EXPECT_EQ(wrongBare, 0) << "desktop " << std::hex << desktop << ", captured " << image.pixel(5, 5);
+        EXPECT_EQ(wrongUnderBlocked, 0);
+        EXPECT_EQ(countPixels(image, green, allowedArea), allowedArea.width() * allowedArea.height());
+        // A region of plain desktop.
+        const QImage region = service.captureRegion(Rect(850, 50, 150, 200)).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(countPixels(region, desktop), 150 * 200);
+        if (pixmap) xcb_free_pixmap(conn, pixmap);
         TearDown();
     }
 }
@@ -279,31 +390,60 @@ TEST_F(X11CaptureTest, TransientDialogsAndPopupsGoWithTheirOwner) {
 // Some window managers put several clients (tabs) into one frame, which shows whichever is
 // mapped: the frame goes with every application it holds.
 TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
-    const auto makeWindow = [&](xcb_window_t parent, QRgb colour, const char* windowClass) {
-        const xcb_window_t w = xcb_generate_id(x->get());
+    // Made by a child process that keeps them when it ends: windows of this process would never
+    // be listed, and without a process to look at, only an application ID of its own tells a
+    // window from a blocked application's.
+    const auto makeWindow = [](xcb_connection_t* c, xcb_window_t parent, QRgb colour, const char* windowClass) {
+        const xcb_window_t w = xcb_generate_id(c);
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         // Override-redirect, so that a running window manager leaves this frame alone.
-        const bool topLevel = parent == x->root();
+        const bool topLevel = parent == screen->root;
         const std::uint32_t values[] = {colour & 0xffffff, topLevel};
         const std::int16_t at = topLevel ? 300 : 0;
-        xcb_create_window(x->get(), XCB_COPY_FROM_PARENT, w, parent, at, at, 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          x->screen()->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, at, at, 300, 200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         const QByteArray value = QByteArray(windowClass) + '\0' + windowClass + '\0';
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            std::uint32_t(value.size()), value.constData());
-        // Without a process to look at, only an application ID of its own tells the window from
-        // a blocked application's.
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, w, x->atom("_GTK_APPLICATION_ID"), x->atom("UTF8_STRING"), 8,
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, std::uint32_t(value.size()),
+                            value.constData());
+        const auto atom = [&](const char* name) {
+            XcbReply<xcb_intern_atom_reply_t> reply(
+                xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(qstrlen(name)), name), nullptr));
+            return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        };
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_GTK_APPLICATION_ID"), atom("UTF8_STRING"), 8,
                             std::uint32_t(qstrlen(windowClass)), windowClass);
+        // What a window manager sets on the clients it manages.
+        if (!topLevel) {
+            const std::uint32_t normalState[] = {1, XCB_NONE};
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("WM_STATE"), atom("WM_STATE"), 32, 2, normalState);
+        }
         return w;
     };
-    const xcb_window_t frame = makeWindow(x->root(), green, "CaptureFrame");
-    const xcb_window_t tabA = makeWindow(frame, green, "CaptureTabA"), tabB = makeWindow(frame, red, "CaptureTabB");
-    // What a window manager sets on the clients it manages.
-    const std::uint32_t normalState[] = {1, XCB_NONE};
-    for (xcb_window_t tab : {tabA, tabB})
-        xcb_change_property(x->get(), XCB_PROP_MODE_REPLACE, tab, x->atom("WM_STATE"), x->atom("WM_STATE"), 32, 2, normalState);
-    xcb_map_subwindows(x->get(), frame);
-    xcb_map_window(x->get(), frame);
+    int ids[2];
+    ASSERT_EQ(::pipe(ids), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        const xcb_window_t frame = makeWindow(c, root, green, "CaptureFrame");
+        const xcb_window_t tabs[] = {frame, makeWindow(c, frame, green, "CaptureTabA"), makeWindow(c, frame, red, "CaptureTabB")};
+        xcb_map_subwindows(c, frame);
+        xcb_map_window(c, frame);
+        xcb_set_close_down_mode(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        xcb_disconnect(c);
+        const bool written = ::write(ids[1], tabs, sizeof tabs) == ssize_t(sizeof tabs);
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(ids[1]);
+    xcb_window_t made[3] = {};
+    const bool read = ::read(ids[0], made, sizeof made) == ssize_t(sizeof made);
+    ::close(ids[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const xcb_window_t frame = made[0], tabA = made[1], tabB = made[2];
     roundTrip(*x);
 
     const ShareableSnapshot snapshot = provider->shareableContent();
@@ -312,7 +452,7 @@ TEST_F(X11CaptureTest, AFrameHoldingSeveralClientsGoesWithEachOfThem) {
         CaptureService(blockingPolicy(BlockedAppBehavior::cancelCapture, {"CaptureTabB"}), provider).captureDisplay();
     });
     EXPECT_THROW(provider->live.captureWindow({tabA, {}, std::nullopt, true, 0}), X11Error);
-    xcb_destroy_window(x->get(), frame);
+    xcb_kill_client(x->get(), frame);
 
     EXPECT_EQ(countPixels(omitted, red), 0);
     EXPECT_EQ(refused, CaptureError::blockedContentPresent({"CaptureTabB"}));
