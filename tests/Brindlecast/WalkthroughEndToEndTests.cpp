@@ -62,6 +62,10 @@ protected:
         if (x_) xcb_disconnect(x_);
         // The app first, then the server it draws on.
         for (auto it = processes_.rbegin(); it != processes_.rend(); ++it) {
+            if ((*it)->program() == BRINDLECAST_BINARY) {
+                EXPECT_TRUE(TestSupport::endsCleanly(**it));
+                continue;
+            }
             (*it)->terminate();
             if (!(*it)->waitForFinished(10000)) {
                 (*it)->kill();
