@@ -39,29 +39,30 @@ std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
     return dialog.selectedFiles().first();
 }
 
-// One of the capture options: its row's title and the setting it shows and writes.
+// One of the capture options: its row's title and the setting it shows and writes, as plain
+// functions, which each row's action copies.
 struct CaptureOption {
-    using Getter = bool (AppSettings::*)() const;
-    using Setter = void (AppSettings::*)(bool);
     const char* title;
-    Getter get;
-    Setter set;
+    bool (*isOn)(const AppSettings&);
+    void (*setOn)(AppSettings&, bool);
 };
 
 // The capture options in the order the page lists them.
 std::span<const CaptureOption> captureOptions() {
     static const CaptureOption options[] = {
-        {QT_TR_NOOP("Open editor after capture"), &AppSettings::openEditorAfterCapture,
-         &AppSettings::setOpenEditorAfterCapture},
-        {QT_TR_NOOP("Show floating thumbnail after capture"), &AppSettings::showFloatingThumbnail,
-         &AppSettings::setShowFloatingThumbnail},
-        {QT_TR_NOOP("Copy to clipboard automatically"), &AppSettings::copyToClipboardAutomatically,
-         &AppSettings::setCopyToClipboardAutomatically},
-        {QT_TR_NOOP("Play capture sound"), &AppSettings::playCaptureSound, &AppSettings::setPlayCaptureSound},
-        {QT_TR_NOOP("Show screenshots sidebar"), &AppSettings::showScreenshotsSidebar,
-         &AppSettings::setShowScreenshotsSidebar},
-        {QT_TR_NOOP("Remember last used tool"), &AppSettings::rememberLastUsedTool,
-         &AppSettings::setRememberLastUsedTool},
+        {QT_TR_NOOP("Open editor after capture"), [](const AppSettings& s) { return s.openEditorAfterCapture(); },
+         [](AppSettings& s, bool on) { s.setOpenEditorAfterCapture(on); }},
+        {QT_TR_NOOP("Show floating thumbnail after capture"), [](const AppSettings& s) { return s.showFloatingThumbnail(); },
+         [](AppSettings& s, bool on) { s.setShowFloatingThumbnail(on); }},
+        {QT_TR_NOOP("Copy to clipboard automatically"),
+         [](const AppSettings& s) { return s.copyToClipboardAutomatically(); },
+         [](AppSettings& s, bool on) { s.setCopyToClipboardAutomatically(on); }},
+        {QT_TR_NOOP("Play capture sound"), [](const AppSettings& s) { return s.playCaptureSound(); },
+         [](AppSettings& s, bool on) { s.setPlayCaptureSound(on); }},
+        {QT_TR_NOOP("Show screenshots sidebar"), [](const AppSettings& s) { return s.showScreenshotsSidebar(); },
+         [](AppSettings& s, bool on) { s.setShowScreenshotsSidebar(on); }},
+        {QT_TR_NOOP("Remember last used tool"), [](const AppSettings& s) { return s.rememberLastUsedTool(); },
+         [](AppSettings& s, bool on) { s.setRememberLastUsedTool(on); }},
     };
     return options;
 }
@@ -105,12 +106,10 @@ GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, Forc
 
     QList<QWidget*> rows;
     for (const CaptureOption& option : captureOptions()) {
-        // The row's action keeps its own copies of the two members: nothing of the table or of
-        // this loop is reached when it is clicked.
-        const CaptureOption::Getter get = option.get;
-        const CaptureOption::Setter set = option.set;
-        auto* row = new SettingsCheckRow(tr(option.title), (settings_->*get)(), false,
-                                         [this, get, set] { (settings_->*set)(!(settings_->*get)()); });
+        const auto isOn = option.isOn;
+        const auto setOn = option.setOn;
+        auto* row = new SettingsCheckRow(tr(option.title), isOn(*settings_), false,
+                                         [this, isOn, setOn] { setOn(*settings_, !isOn(*settings_)); });
         captureRows_ << row;
         rows << row;
     }
@@ -203,7 +202,7 @@ void GeneralTab::refresh() {
     checksRow_->setLocked(isForced_ && isForced_(kAutomaticChecksKey));
     updatesRow_->setLocked(isForced_ && isForced_(kAutomaticUpdatesKey));
     const std::span<const CaptureOption> options = captureOptions();
-    for (qsizetype i = 0; i < captureRows_.size(); ++i) captureRows_[i]->setOn((settings_->*options[size_t(i)].get)());
+    for (qsizetype i = 0; i < captureRows_.size(); ++i) captureRows_[i]->setOn(options[size_t(i)].isOn(*settings_));
     const QString path = abbreviatedPath(settings_->libraryLocation());
     if (libraryPath_->text() != path) {
         // TextLabel holds its text from construction: put a new one in its place.
