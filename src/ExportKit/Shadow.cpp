@@ -208,6 +208,19 @@ void composite(QPainter& painter, const QImage& shadowImage, QPoint shadowAt, co
     painter.restore();
 }
 
+// `bounds` with each edge moved into `area`. What a layer needs of a mark lies within `area`, and
+// a mark far off the image (a stored document may place one anywhere) then has coordinates small
+// enough for integer rectangles.
+QRectF clampedInto(const QRectF& bounds, const QRect& area) {
+    // A NaN edge goes to the low end.
+    const auto clamp = [](double value, double low, double high) { return value >= low ? std::min(value, high) : low; };
+    const QRectF b = bounds.normalized();
+    const double left = area.left(), right = double(area.left()) + area.width();
+    const double top = area.top(), bottom = double(area.top()) + area.height();
+    return QRectF(QPointF(clamp(b.left(), left, right), clamp(b.top(), top, bottom)),
+                  QPointF(clamp(b.right(), left, right), clamp(b.bottom(), top, bottom)));
+}
+
 // Every pixel blurred: the layer reaches far enough around what lands on the device for the
 // blur there to be what an unbounded layer would give.
 void paintWithPixelBlur(QPainter& painter, const Parameters& shadow, const QRectF& deviceBounds,
@@ -220,8 +233,11 @@ void paintWithPixelBlur(QPainter& painter, const Parameters& shadow, const QRect
     const QPoint shift(int(std::floor(offset.x())), int(std::floor(offset.y())));
     const int reach = margin + 1; // the floor of a fractional offset may be a pixel short
     const QRect shadowSource = deviceRect.translated(-shift).adjusted(-reach, -reach, reach, reach);
-    const QRect layerRect =
-        deviceBounds.toAlignedRect().adjusted(-margin, -margin, margin, margin).intersected(deviceRect.united(shadowSource));
+    const QRect needed = deviceRect.united(shadowSource);
+    const QRect layerRect = clampedInto(deviceBounds, needed.adjusted(-margin, -margin, margin, margin))
+                                .toAlignedRect()
+                                .adjusted(-margin, -margin, margin, margin)
+                                .intersected(needed);
     if (layerRect.isEmpty()) return;
 
     const QImage layer = drawnLayer(painter, layerRect, draw);

@@ -153,8 +153,7 @@ TEST_F(HiDpiEndToEnd, TheEditorWindowLiesWhollyOnTheScreenAtEveryScale) {
         EXPECT_EQ(shown.size(), size);
         EXPECT_TRUE(screen.contains(shown)) << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height();
         keep(pixels(shown.intersected(screen)), "hidpi-e2e-editor-" + scale + "x");
-        app->terminate();
-        app->waitForFinished(10000);
+        EXPECT_TRUE(TestSupport::endsCleanly(*app));
     }
 }
 

@@ -97,9 +97,7 @@ TEST_F(WorkKeptEndToEnd, ATerminationSignalStoresTheOpenEditBeforeTheAppEnds) {
     QTest::qWait(300);
     ASSERT_FALSE(storedAnnotations(capture)) << "stored before the signal";
 
-    app->terminate();
-    ASSERT_TRUE(app->waitForFinished(20000)) << "the app did not end";
-    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << "the signal killed the app";
+    ASSERT_TRUE(TestSupport::endsCleanly(*app));
     const auto stored = storedAnnotations(capture);
     ASSERT_TRUE(stored) << "nothing stored with the capture";
     ASSERT_EQ(stored->size(), 1u);

@@ -49,7 +49,7 @@ TEST(Redaction, BlurTileRowZeroLiesAtTheBottomAndIsSmoothed) {
     EXPECT_NEAR(qRed(result.pixel(50, 350)), grayByte((*tile)[0][0]), 1);
     EXPECT_NEAR(qRed(result.pixel(550, 350)), grayByte((*tile)[0][5]), 1);
     EXPECT_NEAR(qRed(result.pixel(50, 50)), grayByte((*tile)[3][0]), 1);
-    const auto [low, high] = std::minmax(grayByte((*tile)[0][0]), grayByte((*tile)[0][1]));
+    const auto [low, high] = std::minmax({grayByte((*tile)[0][0]), grayByte((*tile)[0][1])});
     EXPECT_GE(qRed(result.pixel(100, 350)), low);
     EXPECT_LE(qRed(result.pixel(100, 350)), high);
 }

@@ -1,13 +1,16 @@
 #pragma once
 
-// Helpers for tests that run the app binary: its environment over a home of the test's own, and
-// whether another client (the app) holds a global key grab. Header-only: the xcb parts are
-// compiled only into the tests that link xcb.
+// Helpers for tests that run the app binary: its environment over a home of the test's own, how
+// it ended, and whether another client (the app) holds a global key grab. Header-only: the xcb
+// parts are compiled only into the tests that link xcb.
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QProcessEnvironment>
 
 #include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
@@ -27,6 +30,25 @@ inline QProcessEnvironment appEnvironment(const QString& home) {
     QFile::setPermissions(home + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     environment.remove("QT_QPA_PLATFORM");
     return environment;
+}
+
+// Ends the app as a logout or `kill` does (SIGTERM), unless it has ended already, and tells
+// whether it ended cleanly: by itself, with status 0, within `timeoutMs` of the signal. An app
+// still running then is killed and the failure says so. A crash while quitting, a sanitizer's
+// report or an exit handler's abort all show here.
+inline testing::AssertionResult endsCleanly(QProcess& app, int timeoutMs = 30000) {
+    if (app.state() != QProcess::NotRunning) {
+        app.terminate();
+        if (!app.waitForFinished(timeoutMs)) {
+            app.kill();
+            app.waitForFinished();
+            return testing::AssertionFailure() << "the app was still running " << timeoutMs << " ms after SIGTERM";
+        }
+    }
+    if (app.exitStatus() != QProcess::NormalExit)
+        return testing::AssertionFailure() << "the app crashed (" << app.errorString().toStdString() << ")";
+    if (app.exitCode() != 0) return testing::AssertionFailure() << "the app ended with status " << app.exitCode();
+    return testing::AssertionSuccess();
 }
 
 // The first key code that types `keysym`; 0 when none does.

@@ -3,6 +3,8 @@
 // An X server of a test's own, for tests that need a screen the shared test display does not
 // have (another size, no Composite): Xvfb picks a free display and reports its number. Header
 // only; the xcb parts are compiled only into the tests that link xcb.
+#include "support/AppProcess.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -65,8 +67,15 @@ public:
         return started_.back().get();
     }
 
+    // The app must end cleanly (see endsCleanly); the programs beside it are simply ended.
     void endAll() {
         for (auto it = started_.rbegin(); it != started_.rend(); ++it) {
+#ifdef BRINDLECAST_BINARY
+            if ((*it)->program() == BRINDLECAST_BINARY) {
+                EXPECT_TRUE(endsCleanly(**it));
+                continue;
+            }
+#endif
             (*it)->terminate();
             if (!(*it)->waitForFinished(10000)) {
                 (*it)->kill();

@@ -46,6 +46,20 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 30000);
 // True when `program` is on PATH.
 bool hasProgram(const QString& program);
 
+// True in a build whose allocations go through the address sanitizer (the build CI tests): its
+// heap keeps freed blocks in quarantine, in arenas of its own, and shadows every mapping, so
+// what glibc's allocator hands back or how much of a process is resident says nothing there.
+constexpr bool heapIsSanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
 // What a child process reported: its exit code (-1 when it ended by a signal) and what it wrote.
 struct ChildResult {
     int exitCode = -1;

@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <span>
+
 namespace BrindlecastApp {
 
 namespace {
@@ -35,6 +37,34 @@ std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
     dialog.setLabelText(QFileDialog::Accept, GeneralTab::tr("Choose"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
+}
+
+// One of the capture options: its row's title and the setting it shows and writes, as plain
+// functions, which each row's action copies.
+struct CaptureOption {
+    const char* title;
+    bool (*isOn)(const AppSettings&);
+    void (*setOn)(AppSettings&, bool);
+};
+
+// The capture options in the order the page lists them.
+std::span<const CaptureOption> captureOptions() {
+    static const CaptureOption options[] = {
+        {QT_TR_NOOP("Open editor after capture"), [](const AppSettings& s) { return s.openEditorAfterCapture(); },
+         [](AppSettings& s, bool on) { s.setOpenEditorAfterCapture(on); }},
+        {QT_TR_NOOP("Show floating thumbnail after capture"), [](const AppSettings& s) { return s.showFloatingThumbnail(); },
+         [](AppSettings& s, bool on) { s.setShowFloatingThumbnail(on); }},
+        {QT_TR_NOOP("Copy to clipboard automatically"),
+         [](const AppSettings& s) { return s.copyToClipboardAutomatically(); },
+         [](AppSettings& s, bool on) { s.setCopyToClipboardAutomatically(on); }},
+        {QT_TR_NOOP("Play capture sound"), [](const AppSettings& s) { return s.playCaptureSound(); },
+         [](AppSettings& s, bool on) { s.setPlayCaptureSound(on); }},
+        {QT_TR_NOOP("Show screenshots sidebar"), [](const AppSettings& s) { return s.showScreenshotsSidebar(); },
+         [](AppSettings& s, bool on) { s.setShowScreenshotsSidebar(on); }},
+        {QT_TR_NOOP("Remember last used tool"), [](const AppSettings& s) { return s.rememberLastUsedTool(); },
+         [](AppSettings& s, bool on) { s.setRememberLastUsedTool(on); }},
+    };
+    return options;
 }
 
 } // namespace
@@ -74,21 +104,12 @@ GeneralTab::GeneralTab(AppSettings* settings, PolicyResolver resolvePolicy, Forc
     library->setRows({libraryRow()});
     page->addWidget(makeSettingsSection(tr("LIBRARY"), library));
 
-    using Getter = bool (AppSettings::*)() const;
-    using Setter = void (AppSettings::*)(bool);
-    const std::vector<std::tuple<QString, Getter, Setter>> options{
-        {tr("Open editor after capture"), &AppSettings::openEditorAfterCapture, &AppSettings::setOpenEditorAfterCapture},
-        {tr("Show floating thumbnail after capture"), &AppSettings::showFloatingThumbnail, &AppSettings::setShowFloatingThumbnail},
-        {tr("Copy to clipboard automatically"), &AppSettings::copyToClipboardAutomatically,
-         &AppSettings::setCopyToClipboardAutomatically},
-        {tr("Play capture sound"), &AppSettings::playCaptureSound, &AppSettings::setPlayCaptureSound},
-        {tr("Show screenshots sidebar"), &AppSettings::showScreenshotsSidebar, &AppSettings::setShowScreenshotsSidebar},
-        {tr("Remember last used tool"), &AppSettings::rememberLastUsedTool, &AppSettings::setRememberLastUsedTool},
-    };
     QList<QWidget*> rows;
-    for (const auto& [title, get, set] : options) {
-        auto* row = new SettingsCheckRow(title, (settings_->*get)(), false,
-                                         [this, get, set] { (settings_->*set)(!(settings_->*get)()); });
+    for (const CaptureOption& option : captureOptions()) {
+        const auto isOn = option.isOn;
+        const auto setOn = option.setOn;
+        auto* row = new SettingsCheckRow(tr(option.title), isOn(*settings_), false,
+                                         [this, isOn, setOn] { setOn(*settings_, !isOn(*settings_)); });
         captureRows_ << row;
         rows << row;
     }
@@ -180,11 +201,8 @@ void GeneralTab::refresh() {
     // A forced key only locks its row; the row keeps showing what the updater reports.
     checksRow_->setLocked(isForced_ && isForced_(kAutomaticChecksKey));
     updatesRow_->setLocked(isForced_ && isForced_(kAutomaticUpdatesKey));
-    using Getter = bool (AppSettings::*)() const;
-    const Getter getters[] = {&AppSettings::openEditorAfterCapture, &AppSettings::showFloatingThumbnail,
-                              &AppSettings::copyToClipboardAutomatically, &AppSettings::playCaptureSound,
-                              &AppSettings::showScreenshotsSidebar, &AppSettings::rememberLastUsedTool};
-    for (int i = 0; i < captureRows_.size(); ++i) captureRows_[i]->setOn((settings_->*getters[i])());
+    const std::span<const CaptureOption> options = captureOptions();
+    for (qsizetype i = 0; i < captureRows_.size(); ++i) captureRows_[i]->setOn(options[size_t(i)].isOn(*settings_));
     const QString path = abbreviatedPath(settings_->libraryLocation());
     if (libraryPath_->text() != path) {
         // TextLabel holds its text from construction: put a new one in its place.

@@ -101,9 +101,10 @@ private:
     bool writeUserPatterns(const std::vector<PolicyKit::PIIPattern>& patterns);
 
     PolicyKit::PreferenceStore store_;
+    // Before the members the constructor resolves: activeStore() reads it while they are built.
+    bool simulateManaged_ = false;
     PolicyKit::EffectivePolicy policy_;
     ListSources listSources_;
-    bool simulateManaged_ = false;
 };
 
 } // namespace BrindlecastApp

@@ -167,8 +167,9 @@ SettingsView::SettingsView(AppSettings* settings, SettingsTab tab, SettingsWindo
 }
 
 SettingsView::~SettingsView() {
-    // The pages hold the model; they go first.
-    delete scroll_->takeWidget();
+    // The pages hold the model; they go first, deleted where they are (taken out of the scroll
+    // area, the page would become a window of its own on the way).
+    delete scroll_->widget();
 }
 
 SettingsTabButton* SettingsView::tabButton(SettingsTab tab) const {
@@ -240,6 +241,9 @@ SettingsWindowController* SettingsWindowController::presentPreview(bool dark, Se
     auto* controller = new SettingsWindowController(theme.get(), settings.get(), tab, std::move(options), qApp);
     controller->ownTheme_ = std::move(theme);
     controller->ownSettings_ = std::move(settings);
+    // Widgets go before the application object does: the window is deleted once the event loop
+    // has ended, not with the application's children.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, controller, &QObject::deleteLater);
     controller->present();
     return controller;
 }

@@ -117,7 +117,7 @@ public:
     ~SettingsWindowController() override;
 
     // A settings window over a fresh theme (light, or dark, and stored so) and fresh settings of the
-    // preference file, not the app's own; it lives as long as the application.
+    // preference file, not the app's own; it lives until the event loop ends.
     static SettingsWindowController* presentPreview(bool dark, SettingsTab tab, SettingsWindowOptions options = {});
 
     EditorWindowChrome* window() const { return window_; }

@@ -73,11 +73,12 @@ QList<StatusMenuRow> rows(const StatusMenuState& state) {
 void render(QMenu& menu, const QList<StatusMenuRow>& rows, const QColor& symbolColor,
             const std::function<void(StatusCommand)>& run) {
     // The old actions belong to the menu; a chosen one may still be running its slot when the menu
-    // is rebuilt, so they are deleted later rather than at once.
-    const QList<QAction*> old = menu.actions();
-    menu.clear();
-    for (QAction* action : old)
+    // is rebuilt, so they are taken out and deleted later rather than at once (clear() would delete
+    // them there and then).
+    for (QAction* action : menu.actions()) {
+        menu.removeAction(action);
         if (action->parent() == &menu) action->deleteLater();
+    }
 
     for (const StatusMenuRow& row : rows) {
         if (row.separator) {

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <memory>
+#include <new>
 
 using namespace BrindlecastApp;
 using PolicyKit::ExportDestination;
@@ -291,4 +294,28 @@ TEST(PolicySettingsRefresh, PublishesOnlyWhatThePagesWouldShowDifferently) {
     QSignalSpy published(&model, &PolicySettings::changed);
     model.setUserBlockedBundleIDs({});
     EXPECT_EQ(published.count(), 1);
+}
+
+// The model starts from the real domain whatever the memory it is built in held before (a block
+// the allocator hands out again): the first refresh of an unchanged domain publishes nothing.
+// Every member the constructor resolves with is set before it is read.
+TEST(PolicySettingsRefresh, StartsFromTheRealDomainWhateverItsMemoryHeld) {
+    for (const unsigned char previous : {0x00, 0x01, 0xff}) {
+        SCOPED_TRACE(int(previous));
+        PolicyFolders folders;
+        folders.setManaged({{"BlockedBundleIDs", {"com.example.Vault"}}});
+        const auto storage = std::make_unique<unsigned char[]>(sizeof(PolicySettings) + alignof(PolicySettings));
+        void* at = storage.get();
+        std::size_t room = sizeof(PolicySettings) + alignof(PolicySettings);
+        ASSERT_TRUE(std::align(alignof(PolicySettings), sizeof(PolicySettings), at, room));
+        std::memset(at, previous, sizeof(PolicySettings));
+        // Keeps the compiler from dropping the fill as a store into an object not yet built.
+        asm volatile("" : : "r"(at) : "memory");
+        auto* model = new (at) PolicySettings(folders.store());
+        QSignalSpy published(model, &PolicySettings::changed);
+        model->refresh();
+        EXPECT_EQ(published.count(), 0);
+        EXPECT_FALSE(model->simulateManaged());
+        model->~PolicySettings();
+    }
 }

@@ -1,10 +1,14 @@
 #include "BrindlecastApp/Shell/StatusMenu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
+#include <QPointer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace BrindlecastApp;
 
@@ -78,4 +82,32 @@ TEST(StatusMenu, RendersRowsIntoAMenuAndRunsTheChosenCommand) {
     shown[1]->trigger(); // "Capture Window"
     shown[7]->trigger(); // "Screen Recording: Allowed": disabled, does nothing
     EXPECT_EQ(ran, QList<StatusCommand>{StatusCommand::captureWindowPick});
+}
+
+// A chosen action whose command rebuilds the menu (the agent lock or the permission changed) is
+// still there when its slot returns; the old actions go once the event loop turns, and the new
+// set is whole.
+TEST(StatusMenu, RebuildFromAChosenActionKeepsItUntilItsSlotReturns) {
+    QMenu menu;
+    const QList<StatusMenuRow> rows = StatusMenu::rows({true, false, std::nullopt});
+    std::function<void(StatusCommand)> run;
+    QPointer<QAction> chosen;
+    bool chosenAliveAfterRebuild = false;
+    run = [&](StatusCommand) {
+        StatusMenu::render(menu, rows, Qt::black, run);
+        chosenAliveAfterRebuild = !chosen.isNull() && chosen->text() == "Capture Window";
+    };
+    StatusMenu::render(menu, rows, Qt::black, run);
+    const QList<QAction*> first = menu.actions();
+    QList<QPointer<QAction>> old;
+    for (QAction* action : first) old << action;
+    chosen = first[1];
+    chosen->trigger();
+
+    EXPECT_TRUE(chosenAliveAfterRebuild);
+    EXPECT_EQ(menu.actions().size(), rows.size());
+    for (QAction* action : menu.actions()) EXPECT_FALSE(first.contains(action));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (const QPointer<QAction>& action : old) EXPECT_TRUE(action.isNull());
+    EXPECT_EQ(menu.actions().size(), rows.size());
 }
