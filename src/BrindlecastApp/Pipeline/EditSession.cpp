@@ -47,6 +47,14 @@ bool renamePath(const QString& from, const QString& to) {
 std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest request) {
     std::shared_ptr<EditSession> edit(new EditSession(std::move(env), std::move(request)));
     std::weak_ptr<EditSession> weak = edit;
+    // What leaves the editor (copy, export, copied text) goes under the policy of its moment; a
+    // capture moved to the Trash lets nothing leave, while the window still shows it.
+    edit->viewModel_->setCurrentPolicySource([weak, env = edit->env_] {
+        PolicyKit::EffectivePolicy policy = env->resolvePolicy().policy;
+        const std::shared_ptr<EditSession> self = weak.lock();
+        if (!self || self->ending_ == Ending::deleted) policy.allowedExportDestinations.clear();
+        return policy;
+    });
     edit->viewModel_->setOnDeleteImage([weak](bool ask) {
         if (auto self = weak.lock()) self->deleteImage(ask);
     });
@@ -84,8 +92,6 @@ EditSession::EditSession(Environment env, EditorRequest request)
         modelEnvironment);
     viewModel_->setAnnotations(request_.seedAnnotations);
     if (request_.detectionsPending) viewModel_->awaitDetections();
-    // What leaves the editor (copy, export, copied text) goes under the policy of its moment.
-    viewModel_->setCurrentPolicySource([detectionEnv] { return detectionEnv->resolvePolicy().policy; });
 }
 
 EditSession::~EditSession() = default;
@@ -94,10 +100,14 @@ QString EditSession::filename() const { return QFileInfo(request_.path).fileName
 
 void EditSession::copy(std::function<void(bool copied)> outcome) {
     if (!viewModel_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) return;
+    if (ending_ == Ending::deleted) return;
     runExport(ExportKit::DestinationKind::clipboard, std::move(outcome));
 }
 
-void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
+void EditSession::exportToFolder() {
+    if (ending_ == Ending::deleted) return;
+    runExport(ExportKit::DestinationKind::folder);
+}
 
 void EditSession::companionReady(const std::optional<QImage>& companion) {
     if (!companionPending_) return;
@@ -113,6 +123,11 @@ void EditSession::detectionsArrived(const std::vector<DetectionKit::Detection>& 
 void EditSession::detectionsFailed() { viewModel_->receiveDetections(std::nullopt); }
 
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
+    // Moved to the Trash while this export waited for the companion.
+    if (ending_ == Ending::deleted) {
+        if (finished) finished(false);
+        return;
+    }
     auto self = shared_from_this();
     // Under a backdrop the export shows the companion: one still being prepared is waited for.
     if (companionPending_ && !std::holds_alternative<ExportKit::Backdrop::None>(viewModel_->backdrop().style)) {

@@ -40,9 +40,10 @@ public:
     // --- The editor's actions --------------------------------------------------------------------
     // Exports to the clipboard when the policy of the opening allowed it, then tells `outcome`
     // whether the image reached the clipboard (a failure also raises the export alert).
-    // Otherwise nothing at all, and nothing is told.
+    // Otherwise nothing at all, and nothing is told. Nothing leaves a capture moved to the Trash.
     void copy(std::function<void(bool copied)> outcome = nullptr);
     // Exports into the library folder; the policy of this moment decides whether that is allowed.
+    // Nothing, once the capture is in the Trash.
     void exportToFolder();
     // Burns every mandatory redaction and the annotations into the working copy, removes its
     // stored annotations and companion, and opens it again.
