@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -132,6 +133,29 @@ protected:
         EXPECT_EQ(app->state(), QProcess::Running);
         return app;
     }
+
+    // Starts the app in a mount namespace of its own in which `managed` is the system's managed
+    // policy folder (an overlay over /etc: the real one is left alone), and waits as startApp()
+    // does. Needs root and unshare; the caller skips without them.
+    QProcess* startAppWithManagedPolicy(const QString& managed, const QStringList& arguments = {}) {
+        const QString overlay = TestSupport::makeTemporaryFolder("etc-overlay");
+        const QString script = R"(set -e
+mount -t tmpfs tmpfs "$1"
+mkdir -p "$1/upper" "$1/work"
+mount -t overlay overlay -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
+mkdir -p /etc/brindlecast/policies/managed
+mount --bind "$2" /etc/brindlecast/policies/managed
+shift 2
+exec "$@")";
+        QProcess* app = start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", script, "sh",
+                                                     overlay, managed, BRINDLECAST_BINARY} + arguments);
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(app->state(), QProcess::Running);
+        return app;
+    }
+
+    // Whether a managed policy can be given to the app here: root, with unshare.
+    static bool canGiveManagedPolicy() { return ::geteuid() == 0 && TestSupport::hasProgram("unshare"); }
 
     // The frame the window manager put around a client window: the root's child holding it.
     QRect frameOf(xcb_window_t window) {

@@ -144,7 +144,7 @@ protected:
             GTEST_SKIP() << GetParam().program << " is not installed";
         // The managed folder is the system's own; the app is given one of the test's through a
         // mount namespace of its own.
-        if (::geteuid() != 0 || !TestSupport::hasProgram("unshare"))
+        if (!canGiveManagedPolicy())
             GTEST_SKIP() << "a managed policy for the app needs root and unshare";
         managed_ = TestSupport::makeFolderReachableByAll("managed");
         // Nothing of the developer's session: no bus to hand the window to a running copy.
@@ -190,21 +190,9 @@ protected:
         return colour;
     }
 
-    // Starts the app in a mount namespace in which the test's folder is the managed folder.
     void startAppWithManagedFolder() {
-        const QString overlay = TestSupport::makeTemporaryFolder("etc-overlay");
-        const QString script = R"(set -e
-mount -t tmpfs tmpfs "$1"
-mkdir -p "$1/upper" "$1/work"
-mount -t overlay overlay -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
-mkdir -p /etc/brindlecast/policies/managed
-mount --bind "$2" /etc/brindlecast/policies/managed
-shift 2
-exec "$@")";
-        QProcess* app = start("unshare", {"--mount", "--propagation", "private", "sh", "-c", script, "sh", overlay,
-                                          managed_, BRINDLECAST_BINARY});
-        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
-        ASSERT_EQ(app->state(), QProcess::Running);
+        QProcess* app = startAppWithManagedPolicy(managed_);
+        ASSERT_TRUE(app && app->state() == QProcess::Running);
     }
 
     // Blocks the application on the Privacy page, through the picker, as a user does.
