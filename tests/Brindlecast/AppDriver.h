@@ -79,6 +79,19 @@ inline QImage rootImage(const QString& folder) {
     return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
 
+// Takes the clipboard from whoever holds it, with a text, so that a PNG on it afterwards was put
+// there later.
+inline void clearClipboard() {
+    ASSERT_TRUE(run("sh", {"-c", "printf cleared | xclip -selection clipboard -i >/dev/null 2>&1"}));
+}
+
+// The PNG on the clipboard now; a null image while it holds none.
+inline QImage clipboardPNG() {
+    const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, std::nullopt, 10000);
+    if (!read || read->exitCode != 0) return {};
+    return QImage::fromData(read->standardOutput, "PNG").convertToFormat(QImage::Format_RGB32);
+}
+
 // How many pixels differ between two images of one size; -1 when the sizes differ.
 inline qint64 differingPixels(const QImage& a, const QImage& b) {
     if (a.size() != b.size() || a.isNull()) return -1;
@@ -218,6 +231,41 @@ exec "$@")";
     }
 
     bool overlayShown() { return !shownWindows("Brindlecast Selection").isEmpty(); }
+
+    // Whether the window's top left shows exactly `picture`: the server has its first paint.
+    bool shows(xcb_window_t window, const QImage& picture) {
+        Reply<xcb_get_image_reply_t> image(
+            xcb_get_image_reply(x_, xcb_get_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, std::uint16_t(picture.width()),
+                                                  std::uint16_t(picture.height()), ~0u), nullptr),
+            &std::free);
+        if (!image || xcb_get_image_data_length(image.get()) != picture.width() * picture.height() * 4) return false;
+        const QImage shown(xcb_get_image_data(image.get()), picture.width(), picture.height(), QImage::Format_RGB32);
+        return differingPixels(shown, picture) == 0;
+    }
+
+    // A line of black text on white, 32 points, in a window of ImageMagick's put at `at` and
+    // painted: the window (empty when it never showed), its picture, and where the ink lies on the
+    // screen.
+    struct ShownText {
+        QString window;
+        QImage pixels;
+        QRect ink;
+    };
+    ShownText showText(const QString& text, const QString& title, QPoint at) {
+        const QString picture = home_ + "/" + title + ".png";
+        EXPECT_TRUE(run("convert", {"-size", "700x120", "xc:white", "-fill", "black", "-font",
+                                    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "-pointsize", "32", "-annotate",
+                                    "+20+75", text, picture}));
+        start("display", {"-geometry", QString("+%1+%2").arg(at.x()).arg(at.y()), "-title", title, picture});
+        ShownText shown{waitForWindow(exactTitle(title)), QImage(picture).convertToFormat(QImage::Format_RGB32), {}};
+        if (shown.window.isEmpty() || !waitUntil([&] { return shows(shown.window.toUInt(), shown.pixels); }, 20000))
+            return {};
+        for (int y = 0; y < shown.pixels.height(); ++y)
+            for (int x = 0; x < shown.pixels.width(); ++x)
+                if ((shown.pixels.pixel(x, y) & 0xffffff) != 0xffffff) shown.ink |= QRect(x, y, 1, 1);
+        shown.ink.translate(originOf(shown.window.toUInt()));
+        return shown;
+    }
 
     // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
     bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }

@@ -263,10 +263,7 @@ protected:
     QImage clipboardImage(const QSize& expected) {
         QImage copied;
         waitUntil([&] {
-            const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"},
-                                                      std::nullopt, 10000);
-            if (!read || read->exitCode != 0) return false;
-            copied = QImage::fromData(read->standardOutput, "PNG");
+            copied = clipboardPNG();
             return copied.size() == expected;
         }, 30000);
         return copied;
@@ -296,11 +293,6 @@ protected:
         if (artefacts.isEmpty()) return;
         QDir().mkpath(artefacts);
         picture.save(artefacts + "/blocked-" + QString(GetParam().label) + "-" + QFileInfo(file).fileName());
-    }
-
-    // Takes the clipboard from whoever holds it, so that a PNG on it afterwards is the next capture's.
-    void clearClipboard() {
-        ASSERT_TRUE(run("sh", {"-c", "printf cleared | xclip -selection clipboard -i >/dev/null 2>&1"}));
     }
 
     QString captureDisplay() {

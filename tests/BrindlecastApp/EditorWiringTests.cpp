@@ -363,12 +363,15 @@ TEST(EditorWiring, NothingLeavesACaptureMovedToTheTrash) {
     Harness h;
     openCapture(h, "Screenshot older.png");
     const OpenCapture c = openCapture(h, "Screenshot a.png");
+    std::vector<bool> told;
+    // Asked for without a question, the move waits for the next turn; a copy meanwhile is refused.
     c.edit->deleteImage(false);
+    c.edit->copy([&](bool copied) { told.push_back(copied); });
     ASSERT_TRUE(waitUntil([&] { return !QFile::exists(c.path); }));
     settle();
     ASSERT_EQ(h.host->opened, QStringList{h.libraryFolder + "/Screenshot older.png"});
     const std::size_t events = h.log->events().size();
-    std::vector<bool> told;
+    ASSERT_EQ(events, 1u) << "only the move to the Trash is recorded";
     c.edit->copy([&](bool copied) { told.push_back(copied); });
     c.edit->exportToFolder();
     for (int i = 0; i < 20; ++i) settle();

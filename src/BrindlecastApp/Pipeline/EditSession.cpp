@@ -52,7 +52,7 @@ std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest 
     edit->viewModel_->setCurrentPolicySource([weak, env = edit->env_] {
         PolicyKit::EffectivePolicy policy = env->resolvePolicy().policy;
         const std::shared_ptr<EditSession> self = weak.lock();
-        if (!self || self->ending_ == Ending::deleted) policy.allowedExportDestinations.clear();
+        if (!self || self->trashed()) policy.allowedExportDestinations.clear();
         return policy;
     });
     edit->viewModel_->setOnDeleteImage([weak](bool ask) {
@@ -100,12 +100,12 @@ QString EditSession::filename() const { return QFileInfo(request_.path).fileName
 
 void EditSession::copy(std::function<void(bool copied)> outcome) {
     if (!viewModel_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) return;
-    if (ending_ == Ending::deleted) return;
+    if (trashed()) return;
     runExport(ExportKit::DestinationKind::clipboard, std::move(outcome));
 }
 
 void EditSession::exportToFolder() {
-    if (ending_ == Ending::deleted) return;
+    if (trashed()) return;
     runExport(ExportKit::DestinationKind::folder);
 }
 
@@ -124,7 +124,7 @@ void EditSession::detectionsFailed() { viewModel_->receiveDetections(std::nullop
 
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
     // Moved to the Trash while this export waited for the companion.
-    if (ending_ == Ending::deleted) {
+    if (trashed()) {
         if (finished) finished(false);
         return;
     }
@@ -252,6 +252,9 @@ void EditSession::showSettings() {
 }
 
 void EditSession::deleteImage(bool ask) {
+    // Without a question the user has decided already: nothing leaves from this moment, though
+    // the move waits for the next turn (it may close the window whose key press asked for it).
+    if (!ask && ending_ == Ending::none) trashPending_ = true;
     auto self = shared_from_this();
     onGuiThread([self, ask] {
         if (self->ending_ == Ending::deleted || self->ending_ == Ending::flattened) return;
@@ -269,6 +272,7 @@ void EditSession::deleteImage(bool ask) {
 void EditSession::moveToTrash() {
     QString error;
     if (!env_->trash->moveToTrash(path(), &error)) {
+        trashPending_ = false;
         // The capture stays, with its annotations still to be stored.
         env_->log.error("delete failed: " + path() + ": " + error);
         env_->alerts->show("Delete failed", filename() + " could not be moved to the Trash: " + error);

@@ -84,6 +84,8 @@ private:
                      const std::function<void(bool delivered)>& finished);
     void commitFlattened(const QByteArray& png);
     void moveToTrash();
+    // Moved to the Trash, or about to be without a question: nothing may leave it.
+    bool trashed() const { return trashPending_ || ending_ == Ending::deleted; }
     // Writes the annotations; the failure, if any.
     std::exception_ptr writeAnnotations();
     // The same with the failure logged.
@@ -97,6 +99,7 @@ private:
     std::weak_ptr<PipelineHost> host_;
     std::unique_ptr<ReviewViewModel> viewModel_;
     Ending ending_ = Ending::none;
+    bool trashPending_ = false;
     bool flattening_ = false;
     bool companionPending_ = false;
     std::vector<std::function<void()>> afterCompanion_;
