@@ -200,13 +200,32 @@ exec "$@")";
         xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
         pressHotKey("8");
         xdotool({"click", "1"});
+        answerAlert("the refused window capture");
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
+    }
+
+    // Waits for the app's alert, answers it with Return and waits until it has gone.
+    void answerAlert(const char* about) {
         const QString alert = waitForWindow("^Brindlecast$");
-        ASSERT_FALSE(alert.isEmpty()) << "no alert for the refused window capture";
+        ASSERT_FALSE(alert.isEmpty()) << "no alert for " << about;
         xdotool({"windowactivate", "--sync", alert});
         xdotool({"key", "Return"});
         ASSERT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
-        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
     }
+
+    // Sends the app SIGTERM and expects it to end on its own with status 0; returns once the X
+    // server has let its hot keys go, so that an app started next can take them.
+    void expectCleanEnd(QProcess* app) {
+        app->terminate();
+        ASSERT_TRUE(app->waitForFinished(30000)) << "the app did not end";
+        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << "the signal killed the app";
+        EXPECT_EQ(app->exitCode(), 0);
+        waitUntilHotKeysFree();
+    }
+
+    // An app that ended holds its grabs until the server has seen its connection close.
+    void waitUntilHotKeysFree() { ASSERT_TRUE(waitUntil([&] { return !hotKeyHeld(); }, 20000)) << "the hot keys stay taken"; }
 
     // True when another client holds the keyboard (the overlay does while it is shown).
     bool keyboardHeld() {

@@ -897,10 +897,7 @@ TEST_F(AppEndToEnd, DeleteScreenshotMovesOnAndNothingOfTheDeletedCaptureLeaves) 
     EXPECT_TRUE(waitUntil([&] { return !QFile::exists(older); }, 20000)) << "the last capture is not in the Trash";
     EXPECT_TRUE(waitUntil([&] { return shownWindows("^Screenshot").isEmpty(); }, 20000))
         << "the editor stayed open on an empty library";
-    app->terminate();
-    ASSERT_TRUE(app->waitForFinished(30000));
-    EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(app->exitCode(), 0);
+    expectCleanEnd(app);
 }
 
 // Text recognition without its data (TESSDATA_PREFIX names an empty folder): the capture, which
@@ -925,11 +922,8 @@ TEST_F(AppEndToEnd, OnceTheRecognitionDataIsBackTheNextCaptureWorks) {
     QProcess* app = processes_.back().get();
 
     xdotool({"key", "super+shift+9"});
-    const QString alert = waitForWindow("^Brindlecast$");
-    ASSERT_FALSE(alert.isEmpty()) << "no alert for a capture that could not be searched";
-    xdotool({"windowactivate", "--sync", alert});
-    xdotool({"key", "Return"});
-    ASSERT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
+    answerAlert("a capture that could not be searched");
+    if (HasFatalFailure()) return;
     EXPECT_TRUE(workingCopies().isEmpty()) << "written without its mandatory codename looked for";
 
     ASSERT_TRUE(QFile::copy(englishData, data + "/eng.traineddata"));
@@ -940,7 +934,5 @@ TEST_F(AppEndToEnd, OnceTheRecognitionDataIsBackTheNextCaptureWorks) {
     const QImage shownInk = codename.pixels.copy(codename.ink.translated(-originOf(codename.window.toUInt())));
     EXPECT_GT(differingPixels(written.copy(codename.ink), shownInk), codename.ink.width() * codename.ink.height() / 4)
         << "the codename is not hidden; see " << keep(workingCopies().first()).toStdString();
-    app->terminate();
-    ASSERT_TRUE(app->waitForFinished(30000));
-    EXPECT_EQ(app->exitCode(), 0);
+    expectCleanEnd(app);
 }

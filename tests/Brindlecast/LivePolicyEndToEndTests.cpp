@@ -91,9 +91,7 @@ TEST_F(LivePolicyEndToEnd, TheAutomaticCopyGoesByThePolicyWrittenDuringTheCaptur
                 << appLog(app->processId()).join('\n').toStdString();
             EXPECT_TRUE(clipboardPNG().isNull()) << "the automatic copy reached the clipboard";
         }
-        app->terminate();
-        ASSERT_TRUE(app->waitForFinished(30000));
-        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(app->exitCode(), 0);
+        expectCleanEnd(app);
+        if (HasFatalFailure()) return;
     }
 }
