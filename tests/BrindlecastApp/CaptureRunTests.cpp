@@ -463,7 +463,7 @@ TEST(CaptureRun, TheAutomaticCopyGoesByThePolicyOfTheMomentItLeaves) {
         ASSERT_EQ(h.capture(Mode::display()), true);
         EXPECT_EQ(h.detections, row.searches);
         EXPECT_EQ(h.clipboard->copies, row.copied ? 1 : 0);
-        const QStringList withheld = h.log->lines(Support::LogLevel::notice).filter("auto-copy skipped");
+        const QStringList withheld = (h.log->lines(Support::LogLevel::notice) + h.log->errors()).filter("auto-copy skipped");
         EXPECT_EQ(withheld, row.withheldBecause.isEmpty() ? QStringList{} : QStringList{"auto-copy skipped: " + row.withheldBecause});
         if (!row.copied) continue;
         // Everything found under the policy of the moment is hidden on the clipboard.

@@ -380,7 +380,11 @@ private:
             log().notice("auto-copy skipped: " + reason);
             if (then) then();
         };
-        if (!checked.succeeded()) return withheld(describe(checked.error));
+        if (!checked.succeeded()) {
+            log().error("auto-copy skipped: " + describe(checked.error));
+            if (then) then();
+            return;
+        }
         const LeavingFindings& now = *checked.value;
         if (const std::optional<QString> reason = automaticCopyWithheldBy(now.policy)) return withheld(*reason);
         // A mandatory finding is for the user to see in the editor first.
