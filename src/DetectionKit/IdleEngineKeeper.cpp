@@ -18,13 +18,21 @@ void letGo(std::shared_ptr<void> engine) {
 IdleEngineKeeper::IdleEngineKeeper(Maker make, std::chrono::steady_clock::duration idle, Clock clock)
     : make_(std::move(make)), idle_(idle), clock_(std::move(clock)) {}
 
-IdleEngineKeeper::~IdleEngineKeeper() {
+IdleEngineKeeper::~IdleEngineKeeper() { close(); }
+
+void IdleEngineKeeper::close() {
+    std::shared_ptr<void> dying;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        closed_ = true;
         stopping_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return uses_ == 0; });
+        dying = std::move(engine_);
     }
-    changed_.notify_all();
+    // The watcher may be letting an idle engine go; it is waited for, then this one goes.
     if (watcher_.joinable()) watcher_.join();
+    if (dying) letGo(std::move(dying));
 }
 
 std::chrono::steady_clock::time_point IdleEngineKeeper::now() const {
@@ -33,6 +41,7 @@ std::chrono::steady_clock::time_point IdleEngineKeeper::now() const {
 
 IdleEngineKeeper::Lease IdleEngineKeeper::acquire() {
     std::unique_lock lock(mutex_);
+    if (closed_) throw Closed();
     if (!engine_) engine_ = make_();
     ++uses_;
     if (!watching_) {
@@ -62,6 +71,18 @@ bool IdleEngineKeeper::releaseIfIdle() {
 }
 
 void IdleEngineKeeper::clockMoved() { changed_.notify_all(); }
+
+void IdleEngineKeeper::discard(const std::shared_ptr<void>& engine) {
+    std::shared_ptr<void> failed;
+    {
+        std::lock_guard lock(mutex_);
+        // Another use may have discarded it already, and a new engine be held since.
+        if (!engine_ || engine_ != engine) return;
+        failed = std::move(engine_);
+    }
+    // The watcher, with no engine left, ends; the failing lease still holds this one.
+    changed_.notify_all();
+}
 
 void IdleEngineKeeper::finished() {
     {

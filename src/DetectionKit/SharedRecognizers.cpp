@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <malloc.h>
 
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
@@ -33,16 +34,42 @@ constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
 
 // The engines live in a module of their own, loaded by the first recognition: the recognition and
 // vision libraries they pull in cost an idle app as much memory as everything else it maps. The
-// module is never unloaded; a failure to load it is kept and reported by every recognition.
+// module is never unloaded once loaded; a failure to load it is reported to the recognition that
+// asked, and the next one tries again (a package being upgraded puts it back).
 struct LoadedModule {
     const EngineModule* module = nullptr;
-    std::string error;
     // The code and constants of the libraries it brought: resident while engines work, let go
     // with the last engine (the libraries stay mapped).
     std::vector<Support::ResidentPages::Range> libraryPages;
 };
 
-const LoadedModule& engineModule();
+std::mutex moduleMutex;
+const LoadedModule* loadedModule = nullptr; // set once, never freed: engines may live until exit
+
+// Throws RecognitionError when the module cannot be loaded.
+const EngineModule& engineModule() {
+    std::lock_guard lock(moduleMutex);
+    if (loadedModule) return *loadedModule->module;
+    const std::set<std::uintptr_t> before = Support::ResidentPages::loadedObjects();
+    void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* reason = dlerror();
+        throw RecognitionError(std::string("recognition engines could not be loaded: ") + (reason ? reason : "unknown error"));
+    }
+    const auto entry = reinterpret_cast<EngineModule::Entry>(dlsym(handle, EngineModule::kEntryPoint));
+    const EngineModule* module = entry ? entry() : nullptr;
+    if (!module || module->version != EngineModule::kVersion || !module->makeTextRecognizer || !module->makeFaceDetector) {
+        throw RecognitionError("recognition engines could not be loaded: " BRINDLECAST_DETECTION_ENGINES
+                               " is not this build's engine module");
+    }
+    loadedModule = new LoadedModule{module, Support::ResidentPages::readOnlySegmentsLoadedSince(before)};
+    return *module;
+}
+
+std::vector<Support::ResidentPages::Range> engineLibraryPages() {
+    std::lock_guard lock(moduleMutex);
+    return loadedModule ? loadedModule->libraryPages : std::vector<Support::ResidentPages::Range>{};
+}
 
 // How many engines are warm. The heap's top is kept from an engine's warming until an engine is
 // let go: the engines go idle together, and the heap is handed back with the threshold down
@@ -66,45 +93,20 @@ void engineCooling() {
 
 void engineCooled() {
     std::lock_guard lock(warmMutex);
-    if (--warmEngines == 0) Support::ResidentPages::releaseUnwrittenPages(engineModule().libraryPages);
-}
-
-const LoadedModule& engineModule() {
-    static const LoadedModule loaded = [] {
-        LoadedModule result;
-        const std::set<std::uintptr_t> before = Support::ResidentPages::loadedObjects();
-        void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char* reason = dlerror();
-            result.error = std::string("recognition engines could not be loaded: ") + (reason ? reason : "unknown error");
-            return result;
-        }
-        const auto entry = reinterpret_cast<EngineModule::Entry>(dlsym(handle, EngineModule::kEntryPoint));
-        const EngineModule* module = entry ? entry() : nullptr;
-        if (!module || module->version != EngineModule::kVersion || !module->makeTextRecognizer ||
-            !module->makeFaceDetector) {
-            result.error = "recognition engines could not be loaded: " BRINDLECAST_DETECTION_ENGINES
-                           " is not this build's engine module";
-            return result;
-        }
-        result.module = module;
-        result.libraryPages = Support::ResidentPages::readOnlySegmentsLoadedSince(before);
-        return result;
-    }();
-    return loaded;
+    if (--warmEngines == 0) Support::ResidentPages::releaseUnwrittenPages(engineLibraryPages());
 }
 
 // Made from the module on first use, and again after the keeper let it go; throws
-// RecognitionError when the module cannot be loaded.
+// RecognitionError when the module cannot be loaded. An engine whose use failed (its data was
+// missing, for one) is let go, so the next use makes a new one rather than meeting the same
+// failure until the engine would have gone idle.
 template <typename Engine>
 class KeptEngine {
 public:
     using Maker = std::shared_ptr<Engine> (*EngineModule::*)();
     explicit KeptEngine(Maker maker)
         : keeper_([maker]() -> std::shared_ptr<void> {
-              const LoadedModule& loaded = engineModule();
-              if (!loaded.module) throw RecognitionError(loaded.error);
-              std::shared_ptr<Engine> engine = (loaded.module->*maker)();
+              std::shared_ptr<Engine> engine = (engineModule().*maker)();
               if (!engine) throw RecognitionError("the recognition engine could not be made");
               engineWarmed();
               // The keeper hands the heap back after this runs.
@@ -117,11 +119,26 @@ public:
 
     template <typename Use>
     auto with(Use use) {
-        const IdleEngineKeeper::Lease lease = keeper_.acquire();
-        return use(*static_cast<Engine*>(lease.engine().get()));
+        IdleEngineKeeper::Lease lease = acquire();
+        try {
+            return use(*static_cast<Engine*>(lease.engine().get()));
+        } catch (...) {
+            lease.discard();
+            throw;
+        }
     }
 
+    void close() { keeper_.close(); }
+
 private:
+    IdleEngineKeeper::Lease acquire() {
+        try {
+            return keeper_.acquire();
+        } catch (const IdleEngineKeeper::Closed& closed) {
+            throw RecognitionError(closed.what());
+        }
+    }
+
     IdleEngineKeeper keeper_;
 };
 
@@ -136,6 +153,7 @@ public:
     void prepare() override {
         engine_.with([](TextRecognizer& engine) { engine.prepare(); });
     }
+    void close() { engine_.close(); }
 
 private:
     KeptEngine<TextRecognizer> engine_{&EngineModule::makeTextRecognizer};
@@ -149,38 +167,78 @@ public:
     void prepare() override {
         engine_.with([](FaceDetector& engine) { engine.prepare(); });
     }
+    void close() { engine_.close(); }
 
 private:
     KeptEngine<FaceDetector> engine_{&EngineModule::makeFaceDetector};
 };
 
-} // namespace
-
 // Made once and never destroyed: the engines hold on to the recognition library's own statics
 // (its shared dictionary cache), which are made after these and so would be gone before these
-// were torn down at exit. The engines themselves are let go after a minute without detection.
-std::shared_ptr<TextRecognizer> sharedTextRecognizer() {
-    static const auto* shared = new std::shared_ptr<TextRecognizer>(std::make_shared<KeptTextRecognizer>());
+// were torn down at exit. The engines themselves are let go after a minute without detection, and
+// for good by closeSharedRecognizers().
+const std::shared_ptr<KeptTextRecognizer>& keptTextRecognizer() {
+    static const auto* shared = new std::shared_ptr<KeptTextRecognizer>(std::make_shared<KeptTextRecognizer>());
     return *shared;
 }
 
-std::shared_ptr<FaceDetector> sharedFaceDetector() {
-    static const auto* shared = new std::shared_ptr<FaceDetector>(std::make_shared<KeptFaceDetector>());
+const std::shared_ptr<KeptFaceDetector>& keptFaceDetector() {
+    static const auto* shared = new std::shared_ptr<KeptFaceDetector>(std::make_shared<KeptFaceDetector>());
     return *shared;
 }
+
+// The preparing threads run on their own, so closing waits for them; none starts once closed.
+struct Preparations {
+    std::mutex mutex;
+    std::condition_variable ended;
+    int running = 0;
+    bool closed = false;
+};
+
+Preparations& preparations() {
+    static auto* shared = new Preparations;
+    return *shared;
+}
+
+} // namespace
+
+std::shared_ptr<TextRecognizer> sharedTextRecognizer() { return keptTextRecognizer(); }
+
+std::shared_ptr<FaceDetector> sharedFaceDetector() { return keptFaceDetector(); }
 
 void prepareSharedRecognizers() {
-    const auto prepare = [](auto engine) {
-        std::thread([engine = std::move(engine)] {
+    Preparations& p = preparations();
+    const auto prepare = [&p](auto engine) {
+        {
+            std::lock_guard lock(p.mutex);
+            if (p.closed) return;
+            ++p.running;
+        }
+        std::thread([&p, engine = std::move(engine)]() mutable {
             try {
                 engine->prepare();
             } catch (const std::exception&) {
                 // The detection that follows meets the same failure and reports it.
             }
+            engine.reset();
+            std::lock_guard lock(p.mutex);
+            --p.running;
+            p.ended.notify_all();
         }).detach();
     };
     prepare(sharedTextRecognizer());
     prepare(sharedFaceDetector());
+}
+
+void closeSharedRecognizers() {
+    Preparations& p = preparations();
+    {
+        std::unique_lock lock(p.mutex);
+        p.closed = true;
+        p.ended.wait(lock, [&p] { return p.running == 0; });
+    }
+    keptTextRecognizer()->close();
+    keptFaceDetector()->close();
 }
 
 } // namespace DetectionKit

@@ -26,6 +26,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <unistd.h>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -81,6 +82,19 @@ inline QImage rootImage(const QString& folder) {
     const QString path = folder + "/root.png";
     if (!run("import", {"-window", "root", path})) return {};
     return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+// Takes the clipboard from whoever holds it, with a text, so that a PNG on it afterwards was put
+// there later.
+inline void clearClipboard() {
+    ASSERT_TRUE(run("sh", {"-c", "printf cleared | xclip -selection clipboard -i >/dev/null 2>&1"}));
+}
+
+// The PNG on the clipboard now; a null image while it holds none.
+inline QImage clipboardPNG() {
+    const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}, std::nullopt, 10000);
+    if (!read || read->exitCode != 0) return {};
+    return QImage::fromData(read->standardOutput, "PNG").convertToFormat(QImage::Format_RGB32);
 }
 
 // How many pixels differ between two images of one size; -1 when the sizes differ.
@@ -144,6 +158,29 @@ protected:
         return app;
     }
 
+    // Starts the app in a mount namespace of its own in which `managed` is the system's managed
+    // policy folder (an overlay over /etc: the real one is left alone), and waits as startApp()
+    // does. Needs root and unshare; the caller skips without them.
+    QProcess* startAppWithManagedPolicy(const QString& managed, const QStringList& arguments = {}) {
+        const QString overlay = TestSupport::makeTemporaryFolder("etc-overlay");
+        const QString script = R"(set -e
+mount -t tmpfs tmpfs "$1"
+mkdir -p "$1/upper" "$1/work"
+mount -t overlay overlay -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
+mkdir -p /etc/brindlecast/policies/managed
+mount --bind "$2" /etc/brindlecast/policies/managed
+shift 2
+exec "$@")";
+        QProcess* app = start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", script, "sh",
+                                                     overlay, managed, BRINDLECAST_BINARY} + arguments);
+        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
+        EXPECT_EQ(app->state(), QProcess::Running);
+        return app;
+    }
+
+    // Whether a managed policy can be given to the app here: root, with unshare.
+    static bool canGiveManagedPolicy() { return ::geteuid() == 0 && TestSupport::hasProgram("unshare"); }
+
     // The frame the window manager put around a client window: the root's child holding it.
     QRect frameOf(xcb_window_t window) {
         while (true) {
@@ -174,13 +211,29 @@ protected:
         xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y())});
         pressHotKey("8");
         xdotool({"click", "1"});
+        answerAlert("the refused window capture");
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
+    }
+
+    // Waits for the app's alert, answers it with Return and waits until it has gone.
+    void answerAlert(const char* about) {
         const QString alert = waitForWindow("^Brindlecast$");
-        ASSERT_FALSE(alert.isEmpty()) << "no alert for the refused window capture";
+        ASSERT_FALSE(alert.isEmpty()) << "no alert for " << about;
         xdotool({"windowactivate", "--sync", alert});
         xdotool({"key", "Return"});
         ASSERT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
-        ASSERT_TRUE(waitUntil([&] { return overlayShown() && keyboardHeld(); }, 20000)) << "the selection did not come back";
     }
+
+    // Sends the app SIGTERM and expects it to end on its own with status 0; returns once the X
+    // server has let its hot keys go, so that an app started next can take them.
+    void expectCleanEnd(QProcess* app) {
+        ASSERT_TRUE(TestSupport::endsCleanly(*app));
+        waitUntilHotKeysFree();
+    }
+
+    // An app that ended holds its grabs until the server has seen its connection close.
+    void waitUntilHotKeysFree() { ASSERT_TRUE(waitUntil([&] { return !hotKeyHeld(); }, 20000)) << "the hot keys stay taken"; }
 
     // True when another client holds the keyboard (the overlay does while it is shown).
     bool keyboardHeld() {
@@ -205,6 +258,41 @@ protected:
     }
 
     bool overlayShown() { return !shownWindows("Brindlecast Selection").isEmpty(); }
+
+    // Whether the window's top left shows exactly `picture`: the server has its first paint.
+    bool shows(xcb_window_t window, const QImage& picture) {
+        Reply<xcb_get_image_reply_t> image(
+            xcb_get_image_reply(x_, xcb_get_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, std::uint16_t(picture.width()),
+                                                  std::uint16_t(picture.height()), ~0u), nullptr),
+            &std::free);
+        if (!image || xcb_get_image_data_length(image.get()) != picture.width() * picture.height() * 4) return false;
+        const QImage shown(xcb_get_image_data(image.get()), picture.width(), picture.height(), QImage::Format_RGB32);
+        return differingPixels(shown, picture) == 0;
+    }
+
+    // A line of black text on white, 32 points, in a window of ImageMagick's put at `at` and
+    // painted: the window (empty when it never showed), its picture, and where the ink lies on the
+    // screen.
+    struct ShownText {
+        QString window;
+        QImage pixels;
+        QRect ink;
+    };
+    ShownText showText(const QString& text, const QString& title, QPoint at) {
+        const QString picture = home_ + "/" + title + ".png";
+        EXPECT_TRUE(run("convert", {"-size", "700x120", "xc:white", "-fill", "black", "-font",
+                                    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "-pointsize", "32", "-annotate",
+                                    "+20+75", text, picture}));
+        start("display", {"-geometry", QString("+%1+%2").arg(at.x()).arg(at.y()), "-title", title, picture});
+        ShownText shown{waitForWindow(exactTitle(title)), QImage(picture).convertToFormat(QImage::Format_RGB32), {}};
+        if (shown.window.isEmpty() || !waitUntil([&] { return shows(shown.window.toUInt(), shown.pixels); }, 20000))
+            return {};
+        for (int y = 0; y < shown.pixels.height(); ++y)
+            for (int x = 0; x < shown.pixels.width(); ++x)
+                if ((shown.pixels.pixel(x, y) & 0xffffff) != 0xffffff) shown.ink |= QRect(x, y, 1, 1);
+        shown.ink.translate(originOf(shown.window.toUInt()));
+        return shown;
+    }
 
     // True when another client holds the Super+Shift+7 grab (the app does, once it is up).
     bool hotKeyHeld() { return TestSupport::keyGrabbedElsewhere(x_, root_, '7', XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4); }

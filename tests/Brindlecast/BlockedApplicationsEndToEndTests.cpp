@@ -157,7 +157,7 @@ protected:
             GTEST_SKIP() << GetParam().program << " is not installed";
         // The managed folder is the system's own; the app is given one of the test's through a
         // mount namespace of its own.
-        if (::geteuid() != 0 || !TestSupport::hasProgram("unshare"))
+        if (!canGiveManagedPolicy())
             GTEST_SKIP() << "a managed policy for the app needs root and unshare";
         managed_ = TestSupport::makeFolderReachableByAll("managed");
         // Nothing of the developer's session: no bus to hand the window to a running copy.
@@ -203,21 +203,9 @@ protected:
         return colour;
     }
 
-    // Starts the app in a mount namespace in which the test's folder is the managed folder.
     void startAppWithManagedFolder() {
-        const QString overlay = TestSupport::makeTemporaryFolder("etc-overlay");
-        const QString script = R"(set -e
-mount -t tmpfs tmpfs "$1"
-mkdir -p "$1/upper" "$1/work"
-mount -t overlay overlay -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
-mkdir -p /etc/brindlecast/policies/managed
-mount --bind "$2" /etc/brindlecast/policies/managed
-shift 2
-exec "$@")";
-        QProcess* app = start("unshare", {"--mount", "--propagation", "private", "sh", "-c", script, "sh", overlay,
-                                          managed_, BRINDLECAST_BINARY});
-        EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
-        ASSERT_EQ(app->state(), QProcess::Running);
+        QProcess* app = startAppWithManagedPolicy(managed_);
+        ASSERT_TRUE(app && app->state() == QProcess::Running);
     }
 
     // Blocks the application on the Privacy page, through the picker, as a user does.
@@ -279,10 +267,7 @@ exec "$@")";
     QImage clipboardImage(const QSize& expected) {
         QImage copied;
         waitUntil([&] {
-            const auto read = TestSupport::runProgram("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"},
-                                                      std::nullopt, 10000);
-            if (!read || read->exitCode != 0) return false;
-            copied = QImage::fromData(read->standardOutput, "PNG");
+            copied = clipboardPNG();
             return copied.size() == expected;
         }, 30000);
         return copied;
@@ -312,11 +297,6 @@ exec "$@")";
         if (artefacts.isEmpty()) return;
         QDir().mkpath(artefacts);
         picture.save(artefacts + "/blocked-" + QString(GetParam().label) + "-" + QFileInfo(file).fileName());
-    }
-
-    // Takes the clipboard from whoever holds it, so that a PNG on it afterwards is the next capture's.
-    void clearClipboard() {
-        ASSERT_TRUE(run("sh", {"-c", "printf cleared | xclip -selection clipboard -i >/dev/null 2>&1"}));
     }
 
     QString captureDisplay() {

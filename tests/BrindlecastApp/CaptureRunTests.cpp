@@ -399,3 +399,91 @@ TEST(CaptureRun, ALinkUnderTheCompanionNameIsNeverWrittenThrough) {
         << h.log->errors()[0].toStdString();
     EXPECT_EQ(h.log->lines(Support::LogLevel::info), QStringList{"openEditor: contentImage 400x300"});
 }
+
+// The automatic copy leaves seconds after the capture read the policy (the search for personal data
+// runs in between): a policy written meanwhile decides it, as it decides the editor's Copy. Here
+// the organisation writes it while the capture is searched.
+TEST(CaptureRun, TheAutomaticCopyGoesByThePolicyOfTheMomentItLeaves) {
+    const PolicyKit::PIIPattern blue{"Codename", "BLUE[A-Z]+", PolicyKit::PIIAction::blurMandatory};
+    const Support::Rect phoneBox(40, 40, 80, 16), codenameBox(40, 120, 120, 16);
+    struct Row {
+        const char* change;
+        std::function<void(PolicyKit::EffectivePolicy&)> writtenDuringTheSearch;
+        // What the search finds with the policy's patterns.
+        std::function<std::vector<Detection>(const std::vector<DetectionKit::PatternInput>&)> finds;
+        bool mandatoryPatternAtTheHotKey = false;
+        bool copied = false;
+        int searches = 1;
+        QString withheldBecause;
+    };
+    const auto phoneAndCodename = [&](const std::vector<DetectionKit::PatternInput>& patterns) {
+        std::vector<Detection> found = {suggested("phone", phoneBox)};
+        for (const auto& pattern : patterns)
+            if (pattern.name == "Codename") found.push_back(mandatory("Codename", codenameBox));
+        return found;
+    };
+    const auto phoneOnly = [&](const std::vector<DetectionKit::PatternInput>&) {
+        return std::vector<Detection>{suggested("phone", phoneBox)};
+    };
+    const std::vector<Row> rows = {
+        {"nothing", [](auto&) {}, phoneOnly, false, true, 1, ""},
+        {"a pattern made mandatory that finds something", [&](auto& p) { p.piiPatterns = {blue}; }, phoneAndCodename,
+         false, false, 2, "a finding is mandatory"},
+        {"a pattern made mandatory that finds nothing", [&](auto& p) { p.piiPatterns = {blue}; }, phoneOnly, false, true, 2,
+         ""},
+        {"the clipboard no longer allowed",
+         [](auto& p) { p.allowedExportDestinations = {PolicyKit::ExportDestination::folder}; }, phoneOnly, false, false, 1,
+         "the policy does not allow the clipboard"},
+        {"review made mandatory", [](auto& p) { p.mandatoryReview = true; }, phoneOnly, false, false, 1,
+         "the policy requires every capture to be reviewed first"},
+        // Searched twice: the capture and its desktop-less companion.
+        {"the clipboard taken away from a capture searched before it was written",
+         [](auto& p) { p.allowedExportDestinations = {}; }, phoneOnly, true, false, 2,
+         "the policy does not allow the clipboard"},
+        {"a new mandatory pattern at every search",
+         [](auto& p) {
+             p.piiPatterns.push_back(
+                 {"Ticket" + QString::number(p.piiPatterns.size()), "T[0-9]+", PolicyKit::PIIAction::blurMandatory});
+         },
+         phoneOnly, false, false, 4,
+         "the organization's policy kept changing while the capture was searched for what it makes mandatory"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.change);
+        Harness h;
+        h.host->values.copyToClipboardAutomatically = true;
+        if (row.mandatoryPatternAtTheHotKey)
+            h.policy.piiPatterns = {{"Ticket", "TICKET-[0-9]+", PolicyKit::PIIAction::blurMandatory}};
+        // Each search runs on a worker after the last read of the policy, and before the next.
+        h.detector = [&](const QImage&) {
+            const std::vector<DetectionKit::PatternInput> patterns = h.lastPatterns;
+            row.writtenDuringTheSearch(h.policy);
+            return DetectionKit::DetectionResult{row.finds(patterns), {}};
+        };
+        ASSERT_EQ(h.capture(Mode::display()), true);
+        EXPECT_EQ(h.detections, row.searches);
+        EXPECT_EQ(h.clipboard->copies, row.copied ? 1 : 0);
+        const QStringList withheld = (h.log->lines(Support::LogLevel::notice) + h.log->errors()).filter("auto-copy skipped");
+        EXPECT_EQ(withheld, row.withheldBecause.isEmpty() ? QStringList{} : QStringList{"auto-copy skipped: " + row.withheldBecause});
+        if (!row.copied) continue;
+        // Everything found under the policy of the moment is hidden on the clipboard.
+        EXPECT_EQ(h.log->events().at(2), AuditEvent::redaction({{"phone", 1}}));
+    }
+}
+
+// A watermark the organisation switched on while the capture was searched is on what leaves.
+TEST(CaptureRun, TheAutomaticCopyCarriesTheWatermarkOfTheMomentItLeaves) {
+    Harness h;
+    h.host->values.copyToClipboardAutomatically = true;
+    h.detector = [&](const QImage&) {
+        h.policy.watermark = {true, true, true, false};
+        return DetectionKit::DetectionResult{};
+    };
+    ASSERT_EQ(h.capture(Mode::display()), true);
+    ASSERT_EQ(h.clipboard->copies, 1);
+    const QImage copied = QImage::fromData(h.clipboard->data).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage saved = QImage(h.host->library.first()).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    ASSERT_EQ(copied.size(), saved.size());
+    const QRect corner(saved.width() - 120, saved.height() - 40, 120, 40);
+    EXPECT_NE(copied.copy(corner), saved.copy(corner)) << "no mark in the bottom-right corner";
+}

@@ -356,6 +356,35 @@ TEST(EditorWiring, DeleteMovesTheCaptureToTheTrashAndMovesOn) {
     }
 }
 
+// While the window still shows a capture moved to the Trash (the next one is being opened), nothing
+// of it leaves: neither Copy, nor Export to Folder, nor the text copied from it, whose policy of
+// the moment allows no destination; an export that waited for the companion is dropped too.
+TEST(EditorWiring, NothingLeavesACaptureMovedToTheTrash) {
+    Harness h;
+    openCapture(h, "Screenshot older.png");
+    const OpenCapture c = openCapture(h, "Screenshot a.png");
+    std::vector<bool> told;
+    // Asked for without a question, the move waits for the next turn; a copy meanwhile is refused.
+    c.edit->deleteImage(false);
+    c.edit->copy([&](bool copied) { told.push_back(copied); });
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(c.path); }));
+    settle();
+    ASSERT_EQ(h.host->opened, QStringList{h.libraryFolder + "/Screenshot older.png"});
+    const std::size_t events = h.log->events().size();
+    ASSERT_EQ(events, 1u) << "only the move to the Trash is recorded";
+    c.edit->copy([&](bool copied) { told.push_back(copied); });
+    c.edit->exportToFolder();
+    for (int i = 0; i < 20; ++i) settle();
+    Harness::settle();
+    EXPECT_EQ(h.clipboard->copies, 0);
+    EXPECT_EQ(h.libraryFiles(), (QStringList{"Screenshot older.content.png", "Screenshot older.png"}));
+    EXPECT_EQ(h.log->events().size(), events) << "an export was recorded";
+    EXPECT_TRUE(h.alerts->shown.empty());
+    EXPECT_TRUE(told.empty());
+    EXPECT_TRUE(c.edit->viewModel().currentPolicy().allowedExportDestinations.empty());
+    EXPECT_FALSE(h.policy.allowedExportDestinations.empty()) << "the policy itself stays as it is";
+}
+
 TEST(EditorWiring, AWorkingCopyThatDoesNotMoveStaysWithItsPendingStore) {
     Harness h;
     h.trash->refuse = true;

@@ -122,3 +122,66 @@ TEST(IdleEngineKeeperTest, AFailureToMakeTheEngineReachesTheCallerAndTheNextUseT
     const IdleEngineKeeper::Lease lease = keeper.acquire();
     EXPECT_EQ(*static_cast<int*>(lease.engine().get()), 7);
 }
+
+// An engine made without its data fails every use; kept warm by those very uses it would fail for
+// as long as they come within the minute. Discarded, it goes with its last lease, and the next use
+// makes a new one at once.
+TEST(IdleEngineKeeperTest, AnEngineThatFailedAUseIsMadeAgainByTheNextUse) {
+    Fixture f;
+    {
+        IdleEngineKeeper::Lease failing = f.keeper.acquire();
+        IdleEngineKeeper::Lease concurrent = f.keeper.acquire();
+        failing.discard();
+        EXPECT_FALSE(f.keeper.holdsEngine());
+        EXPECT_EQ(f.counts.alive, 1) << "the leases still hold it";
+        // A use that began meanwhile gets a new engine; the old one stays with its leases.
+        const IdleEngineKeeper::Lease next = f.keeper.acquire();
+        EXPECT_NE(next.engine(), failing.engine());
+        EXPECT_EQ(f.counts.made, 2);
+        // The second failure of the old engine must not take the new one with it.
+        concurrent.discard();
+        EXPECT_TRUE(f.keeper.holdsEngine());
+    }
+    EXPECT_EQ(f.counts.alive, 1) << "the failed engine went with its last lease";
+    f.use();
+    EXPECT_EQ(f.counts.made, 2) << "the new engine is kept";
+}
+
+// Closing, as the process ends: it waits for the use under way, lets the engine go on the closing
+// thread, and no use begins afterwards.
+TEST(IdleEngineKeeperTest, ClosingWaitsForTheUseUnderWayThenRefusesEveryUse) {
+    Fixture f;
+    std::atomic<bool> closed{false};
+    std::thread closer;
+    {
+        const IdleEngineKeeper::Lease lease = f.keeper.acquire();
+        closer = std::thread([&] {
+            f.keeper.close();
+            closed = true;
+        });
+        std::this_thread::sleep_for(50ms);
+        EXPECT_FALSE(closed) << "closed while a use was running";
+        EXPECT_EQ(f.counts.alive, 1);
+    }
+    closer.join();
+    EXPECT_EQ(f.counts.alive, 0);
+    EXPECT_THROW(f.keeper.acquire(), IdleEngineKeeper::Closed);
+    EXPECT_EQ(f.counts.made, 1) << "a use after closing made an engine";
+    f.keeper.close();
+}
+
+TEST(IdleEngineKeeperTest, ClosingWithoutEngineOrAfterTheWatcherLetItGoEndsAtOnce) {
+    for (const bool usedFirst : {false, true}) {
+        SCOPED_TRACE(usedFirst ? "the watcher let the engine go" : "never used");
+        Fixture f;
+        if (usedFirst) {
+            f.use();
+            f.clock.advance(60s);
+            f.keeper.clockMoved();
+            ASSERT_TRUE(eventually([&] { return f.counts.alive == 0; }));
+        }
+        f.keeper.close();
+        EXPECT_FALSE(f.keeper.holdsEngine());
+        EXPECT_THROW(f.keeper.acquire(), IdleEngineKeeper::Closed);
+    }
+}

@@ -6,6 +6,7 @@
 #include "BrindlecastApp/Pipeline/EditSession.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/ExportDelivery.h"
+#include "BrindlecastApp/Pipeline/LeavingCheck.h"
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PolicyMapping.h"
@@ -64,9 +65,7 @@ bool editorWanted(const PipelineEnvironment& env) { return !env.host || env.host
 bool copySettingOn(const PipelineEnvironment& env) { return env.host && env.host->settings().copyToClipboardAutomatically; }
 
 // Whether the policy lets the automatic copy happen, as far as it can be told before the findings.
-bool copyAllowed(const PolicyKit::EffectivePolicy& policy) {
-    return allowedDestinations(policy).count(ExportKit::DestinationKind::clipboard) && !policy.mandatoryReview;
-}
+bool copyAllowed(const PolicyKit::EffectivePolicy& policy) { return !automaticCopyWithheldBy(policy); }
 
 // Whether the capture's findings are looked for before anything is written: the review window
 // takes the capture, or the policy makes a pattern mandatory (the working copy must hide its
@@ -365,19 +364,38 @@ private:
         copyNow([self = shared_from_this()] { self->openEditorOrFinish(); });
     }
 
+    // The copy leaves seconds after the policy was read for the capture: it goes by the policy of
+    // the moment it leaves, searched again for what that policy made mandatory meanwhile.
     void copyNow(std::function<void()> then = nullptr) {
-        const bool anyMandatory = !mandatoryDetections(captured_.detections).empty();
-        if (anyMandatory) {
+        auto self = shared_from_this();
+        SearchedFindings known{captured_.detections, DetectionKit::PIIDetector::mandatoryPatterns(captured_.patterns)};
+        whenCheckedAgainstCurrentPolicy(env_, captured_.image, std::move(known),
+                                        [self, then = std::move(then)](Outcome<LeavingFindings> checked) mutable {
+                                            self->copyUnder(std::move(checked), std::move(then));
+                                        });
+    }
+
+    void copyUnder(Outcome<LeavingFindings> checked, std::function<void()> then) {
+        const auto withheld = [&](const QString& reason) {
+            log().notice("auto-copy skipped: " + reason);
+            if (then) then();
+        };
+        if (!checked.succeeded()) {
+            log().error("auto-copy skipped: " + describe(checked.error));
             if (then) then();
             return;
         }
+        const LeavingFindings& now = *checked.value;
+        if (const std::optional<QString> reason = automaticCopyWithheldBy(now.policy)) return withheld(*reason);
+        // A mandatory finding is for the user to see in the editor first.
+        if (!mandatoryDetections(now.findings.detections).empty()) return withheld("a finding is mandatory");
         ExportRequest copy;
         copy.image = saved_.image;
-        copy.redact = captured_.detections;
+        copy.redact = now.findings.detections;
         copy.destination = ExportKit::DestinationKind::clipboard;
         copy.sourceStamp = saved_.stamp;
         auto self = shared_from_this();
-        exportAndDeliver(env_, std::move(copy), captured_.policy, captured_.audit,
+        exportAndDeliver(env_, std::move(copy), now.policy, captured_.audit,
                          [self, then = std::move(then)](Outcome<std::optional<QString>> outcome) {
                              if (!outcome.succeeded()) self->log().error("auto-copy skipped: " + describe(outcome.error));
                              if (then) then();

@@ -9,8 +9,10 @@ namespace BrindlecastApp::Pipeline {
 
 // Takes one capture from the policy of this moment to a redacted, watermarked working copy in
 // the library, its desktop-less companion beside it, an optional automatic copy to the clipboard
-// and the editor (or, with "--legacy-review", to the review window). Every failure ends in a log
-// line and an alert (or the screen-recording walkthrough).
+// and the editor (or, with "--legacy-review", to the review window). What leaves (the automatic
+// copy, the review road's export) goes by the policy of the moment it leaves, which may have
+// changed since the hot key. Every failure ends in a log line and an alert (or the
+// screen-recording walkthrough).
 //
 // Call on the GUI thread; it returns at once. Capture, detection, redaction and encoding run on
 // workers; files are named and written on the GUI thread. `finished` is called once on the GUI

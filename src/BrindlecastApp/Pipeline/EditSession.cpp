@@ -47,6 +47,14 @@ bool renamePath(const QString& from, const QString& to) {
 std::shared_ptr<EditSession> EditSession::create(Environment env, EditorRequest request) {
     std::shared_ptr<EditSession> edit(new EditSession(std::move(env), std::move(request)));
     std::weak_ptr<EditSession> weak = edit;
+    // What leaves the editor (copy, export, copied text) goes under the policy of its moment; a
+    // capture moved to the Trash lets nothing leave, while the window still shows it.
+    edit->viewModel_->setCurrentPolicySource([weak, env = edit->env_] {
+        PolicyKit::EffectivePolicy policy = env->resolvePolicy().policy;
+        const std::shared_ptr<EditSession> self = weak.lock();
+        if (!self || self->trashed()) policy.allowedExportDestinations.clear();
+        return policy;
+    });
     edit->viewModel_->setOnDeleteImage([weak](bool ask) {
         if (auto self = weak.lock()) self->deleteImage(ask);
     });
@@ -84,8 +92,6 @@ EditSession::EditSession(Environment env, EditorRequest request)
         modelEnvironment);
     viewModel_->setAnnotations(request_.seedAnnotations);
     if (request_.detectionsPending) viewModel_->awaitDetections();
-    // What leaves the editor (copy, export, copied text) goes under the policy of its moment.
-    viewModel_->setCurrentPolicySource([detectionEnv] { return detectionEnv->resolvePolicy().policy; });
 }
 
 EditSession::~EditSession() = default;
@@ -94,10 +100,14 @@ QString EditSession::filename() const { return QFileInfo(request_.path).fileName
 
 void EditSession::copy(std::function<void(bool copied)> outcome) {
     if (!viewModel_->allowedDestinations().count(ExportKit::DestinationKind::clipboard)) return;
+    if (trashed()) return;
     runExport(ExportKit::DestinationKind::clipboard, std::move(outcome));
 }
 
-void EditSession::exportToFolder() { runExport(ExportKit::DestinationKind::folder); }
+void EditSession::exportToFolder() {
+    if (trashed()) return;
+    runExport(ExportKit::DestinationKind::folder);
+}
 
 void EditSession::companionReady(const std::optional<QImage>& companion) {
     if (!companionPending_) return;
@@ -113,6 +123,11 @@ void EditSession::detectionsArrived(const std::vector<DetectionKit::Detection>& 
 void EditSession::detectionsFailed() { viewModel_->receiveDetections(std::nullopt); }
 
 void EditSession::runExport(ExportKit::DestinationKind destination, std::function<void(bool delivered)> finished) {
+    // Moved to the Trash while this export waited for the companion.
+    if (trashed()) {
+        if (finished) finished(false);
+        return;
+    }
     auto self = shared_from_this();
     // Under a backdrop the export shows the companion: one still being prepared is waited for.
     if (companionPending_ && !std::holds_alternative<ExportKit::Backdrop::None>(viewModel_->backdrop().style)) {
@@ -237,6 +252,9 @@ void EditSession::showSettings() {
 }
 
 void EditSession::deleteImage(bool ask) {
+    // Without a question the user has decided already: nothing leaves from this moment, though
+    // the move waits for the next turn (it may close the window whose key press asked for it).
+    if (!ask && ending_ == Ending::none) trashPending_ = true;
     auto self = shared_from_this();
     onGuiThread([self, ask] {
         if (self->ending_ == Ending::deleted || self->ending_ == Ending::flattened) return;
@@ -254,6 +272,7 @@ void EditSession::deleteImage(bool ask) {
 void EditSession::moveToTrash() {
     QString error;
     if (!env_->trash->moveToTrash(path(), &error)) {
+        trashPending_ = false;
         // The capture stays, with its annotations still to be stored.
         env_->log.error("delete failed: " + path() + ": " + error);
         env_->alerts->show("Delete failed", filename() + " could not be moved to the Trash: " + error);

@@ -40,9 +40,10 @@ public:
     // --- The editor's actions --------------------------------------------------------------------
     // Exports to the clipboard when the policy of the opening allowed it, then tells `outcome`
     // whether the image reached the clipboard (a failure also raises the export alert).
-    // Otherwise nothing at all, and nothing is told.
+    // Otherwise nothing at all, and nothing is told. Nothing leaves a capture moved to the Trash.
     void copy(std::function<void(bool copied)> outcome = nullptr);
     // Exports into the library folder; the policy of this moment decides whether that is allowed.
+    // Nothing, once the capture is in the Trash.
     void exportToFolder();
     // Burns every mandatory redaction and the annotations into the working copy, removes its
     // stored annotations and companion, and opens it again.
@@ -83,6 +84,8 @@ private:
                      const std::function<void(bool delivered)>& finished);
     void commitFlattened(const QByteArray& png);
     void moveToTrash();
+    // Moved to the Trash, or about to be without a question: nothing may leave it.
+    bool trashed() const { return trashPending_ || ending_ == Ending::deleted; }
     // Writes the annotations; the failure, if any.
     std::exception_ptr writeAnnotations();
     // The same with the failure logged.
@@ -96,6 +99,7 @@ private:
     std::weak_ptr<PipelineHost> host_;
     std::unique_ptr<ReviewViewModel> viewModel_;
     Ending ending_ = Ending::none;
+    bool trashPending_ = false;
     bool flattening_ = false;
     bool companionPending_ = false;
     std::vector<std::function<void()>> afterCompanion_;

@@ -23,8 +23,11 @@ public:
 
 // The capture road of "--legacy-review": without mandatory findings or mandatory review the
 // capture is exported at once with every finding hidden (nobody saw them); otherwise the review
-// window decides. No working copy is written and the library is not told. `finished` gets true
-// when an export was made, false when the user cancelled, or the export's failure. GUI thread.
+// window decides. Both go by the policy of the moment they leave (`policy` is the one the
+// capture began with, and `detections` were looked for under it): what it made mandatory since
+// is looked for again and hidden. No working copy is written and the library is not told.
+// `finished` gets true when an export was made, false when the user cancelled, or the failure
+// of the export or of looking again. GUI thread.
 void runLegacyReview(const Environment& env, const QImage& image, const std::vector<DetectionKit::Detection>& detections,
                      const PolicyKit::EffectivePolicy& policy, const std::shared_ptr<AuditKit::AuditLog>& audit,
                      std::function<void(Outcome<bool>)> finished);

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Pipeline/Background.h"
 #include "BrindlecastApp/Pipeline/CompanionTie.h"
+#include "BrindlecastApp/Pipeline/EditSession.h"
 #include "BrindlecastApp/Pipeline/EditorWiring.h"
 #include "BrindlecastApp/Pipeline/LibraryFiles.h"
 #include "BrindlecastApp/Pipeline/PipelineMode.h"
@@ -20,15 +21,12 @@ namespace BrindlecastApp::Pipeline {
 
 namespace {
 
-// What the worker read back from the library.
+// What the worker read back from the library; the findings follow once the editor shows it.
 struct Reopened {
     QImage image;
     QString decodeError; // why the image could not be read
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
-    std::vector<DetectionKit::Detection> detections;
-    std::vector<DetectionKit::UnfinishedPattern> unfinished;
-    std::exception_ptr detectionFailure;
     std::vector<SidecarKit::Annotation> seed;
     std::exception_ptr annotationFailure;
     std::optional<QImage> contentImage;
@@ -71,13 +69,6 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path, int ti
     }
     r.stamp = recognizeWatermark(r.image, watermark(r.policy, env.userName, env.deviceName, env.now()), markedAt);
     try {
-        DetectionKit::DetectionResult found = env.detect(r.image, patternInputs(r.policy));
-        r.detections = std::move(found.detections);
-        r.unfinished = std::move(found.unfinished);
-    } catch (...) {
-        r.detectionFailure = std::current_exception();
-    }
-    try {
         const SidecarKit::SidecarLoadResult stored = SidecarKit::SidecarStore::load(path);
         if (stored.found) r.seed = stored.found->document.annotations;
     } catch (...) {
@@ -93,6 +84,37 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path, int ti
                       " was not made with the working copy as it is now");
     }
     return r;
+}
+
+// The findings of a capture shown before them reach its edit (whose exports wait for them). A
+// failed search opens nothing up: the edit goes on with the redactions already in the screenshot,
+// and the user is told so.
+void searchShownCapture(const Environment& env, const std::weak_ptr<EditSession>& shown, const QImage& image,
+                        const PolicyKit::EffectivePolicy& policy, const QString& path) {
+    inBackground<DetectionKit::DetectionResult>(
+        [env, shown, image, patterns = patternInputs(policy)] {
+            // Replaced before its turn came: nobody waits for these findings.
+            if (shown.expired()) return DetectionKit::DetectionResult{};
+            return env->detect(image, patterns);
+        },
+        [env, shown, path](Outcome<DetectionKit::DetectionResult> found) {
+            const std::shared_ptr<EditSession> edit = shown.lock();
+            if (edit) edit->detectionsArrived(found.succeeded() ? found.value->detections
+                                                                : std::vector<DetectionKit::Detection>{});
+            if (!found.succeeded()) {
+                const QString reason = describe(found.error);
+                env->log.error("openExisting: detection failed: " + reason);
+                env->alerts->show("Detection failed", QFileInfo(path).fileName() +
+                                                          " was opened without looking for personal data again: " +
+                                                          clause(reason) + ". Only the redactions already in the "
+                                                                           "screenshot apply.");
+                return;
+            }
+            if (const std::optional<AlertText> alert = unfinishedPatternsAlert(found.value->unfinished)) {
+                env->alerts->show(alert->message, alert->informativeText);
+            }
+        },
+        reopenWorkers());
 }
 
 } // namespace
@@ -113,9 +135,11 @@ void openExisting(const Environment& env, const QString& path) {
                                    return;
                                }
                                Reopened& r = *outcome.value;
+                               // Shown at once; its findings are looked for meanwhile, and what
+                               // leaves the editor waits for them.
                                EditorRequest request;
                                request.image = r.image;
-                               request.detections = r.detections;
+                               request.detectionsPending = true;
                                request.policy = r.policy;
                                request.audit = r.audit;
                                request.modeName = kReopenModeName;
@@ -124,11 +148,9 @@ void openExisting(const Environment& env, const QString& path) {
                                request.contentImage = r.contentImage;
                                request.stamp = r.stamp;
                                request.storedAnnotationsUnreadable = bool(r.annotationFailure);
-                               openEditor(env, std::move(request));
+                               const std::shared_ptr<EditSession> edit = openEditor(env, std::move(request));
+                               searchShownCapture(env, edit, r.image, r.policy, path);
 
-                               if (const std::optional<AlertText> alert = unfinishedPatternsAlert(r.unfinished)) {
-                                   env->alerts->show(alert->message, alert->informativeText);
-                               }
                                if (r.annotationFailure) {
                                    const QString reason = describe(r.annotationFailure);
                                    env->log.error("annotation load failed: " + path + ": " + reason);
@@ -136,14 +158,6 @@ void openExisting(const Environment& env, const QString& path) {
                                                      filename + ": " + clause(reason) +
                                                          ". They are kept as they are; annotations added now "
                                                          "are not saved.");
-                               }
-                               if (r.detectionFailure) {
-                                   const QString reason = describe(r.detectionFailure);
-                                   env->log.error("openExisting: detection failed: " + reason);
-                                   env->alerts->show("Detection failed",
-                                                     filename + " was opened without looking for personal data "
-                                                                "again: " + clause(reason) +
-                                                         ". Only the redactions already in the screenshot apply.");
                                }
                            },
                            reopenWorkers());

@@ -8,6 +8,7 @@
 #include "BrindlecastApp/Logging/AppLog.h"
 #include "BrindlecastApp/Shell/TerminationSignals.h"
 #include "AuditKit/JournalLogSink.h"
+#include "DetectionKit/SharedRecognizers.h"
 #include "Support/Fonts.h"
 #include "Support/Log.h"
 
@@ -73,7 +74,12 @@ int runMain(int argc, char** argv) {
     case LaunchOptions::Action::run:
         break;
     }
-    return runApplication(argc, argv);
+    const int status = runApplication(argc, argv);
+    // The application's workers are done; the engines' own threads go now, before the process
+    // finalises the libraries they run in (a thread still loading or using them then would find
+    // their statics gone, or load them into a finalised runtime).
+    DetectionKit::closeSharedRecognizers();
+    return status;
 }
 
 int BrindlecastMain::run(const Channel& channel, int argc, char** argv) {
