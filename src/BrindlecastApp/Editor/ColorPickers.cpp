@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Editor/ColorPickers.h"
 
+#include "BrindlecastApp/Design/SchemePopup.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Review/Color.h"
 
@@ -7,6 +8,7 @@
 #include <QConicalGradient>
 #include <QHBoxLayout>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
 
 namespace BrindlecastApp {
@@ -164,8 +166,16 @@ bool SwatchPicker::ringShown(int index) const {
 OutlineColorWell::OutlineColorWell(QWidget* parent)
     : StylePicker(0, parent), button_(new OutlineDot(this)), auto_(new QAction(QStringLiteral("Auto (contrast)"), this)) {
     row()->addWidget(button_);
-    button_->setContextMenuPolicy(Qt::ActionsContextMenu);
     button_->addAction(auto_);
+    // The menu is a window of its own: it is shown in the strip's scheme.
+    button_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        auto* menu = new QMenu(button_);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(auto_);
+        SchemePopup::follow(*menu, *button_);
+        menu->popup(button_->mapToGlobal(at));
+    });
     connect(button_, &QAbstractButton::clicked, this, &OutlineColorWell::colorRequested);
     connect(auto_, &QAction::triggered, this, &OutlineColorWell::automaticRequested);
     setOutlineColor(std::nullopt);

@@ -16,6 +16,8 @@
 #include <QAbstractItemView>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QMenu>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -142,28 +144,53 @@ TEST(EditorRendering, TheChromesShadowsNeverDarkenThePicture) {
     }
 }
 
-// The font menu's list is a window of its own: it drops down in the strip's scheme.
-TEST(EditorRendering, TheFontListDropsDownInTheStripsScheme) {
+// The strip's lists are windows of their own (the font menu's list, the outline well's menu):
+// they drop down in the strip's scheme.
+TEST(EditorRendering, TheStripsListsDropDownInItsScheme) {
+    const auto meanLuminance = [](const QImage& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) sum += luminance(image.pixelColor(x, y));
+        return sum / std::max(1, image.width() * image.height());
+    };
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
         SchemeTheme scheme(dark);
         StripWindow w(800, 600, 2, &scheme.theme);
         w.model->setTool(AnnotationTool::text);
+        w.model->setOutline(true);
         settle();
         QComboBox* menu = w.strip()->fontPicker()->menu();
         menu->showPopup();
         settle();
         QWidget* list = menu->view()->window();
         ASSERT_TRUE(list->isVisible());
-        const QImage shown = list->grab().toImage();
-        double sum = 0;
-        for (int y = 0; y < shown.height(); ++y)
-            for (int x = 0; x < shown.width(); ++x) sum += luminance(shown.pixelColor(x, y));
-        const double mean = sum / (shown.width() * shown.height());
-        if (dark) EXPECT_LT(mean, 90);
-        else EXPECT_GT(mean, 170);
-        shown.save(CanvasTesting::artefactsFolder() + (dark ? "/font-list-dark.png" : "/font-list-light.png"));
+        const QImage fonts = list->grab().toImage();
         menu->hidePopup();
+
+        // The menu is taken as soon as it shows, and closed (whether or not it waits to be).
+        QImage outline;
+        QTimer take;
+        QObject::connect(&take, &QTimer::timeout, [&] {
+            for (QWidget* shown : QApplication::topLevelWidgets()) {
+                auto* wellMenu = qobject_cast<QMenu*>(shown);
+                if (!wellMenu || !wellMenu->isVisible()) continue;
+                outline = wellMenu->grab().toImage();
+                wellMenu->close();
+                take.stop();
+            }
+        });
+        take.start(10);
+        QWidget* well = w.strip()->outlineColorWell()->button();
+        QContextMenuEvent ask(QContextMenuEvent::Mouse, well->rect().center(), well->mapToGlobal(well->rect().center()));
+        QApplication::sendEvent(well, &ask);
+        ASSERT_TRUE(waitUntil([&] { return !outline.isNull(); }, 5000)) << "no menu came";
+
+        for (const QImage& shown : {fonts, outline}) {
+            if (dark) EXPECT_LT(meanLuminance(shown), 90);
+            else EXPECT_GT(meanLuminance(shown), 170);
+        }
+        fonts.save(CanvasTesting::artefactsFolder() + (dark ? "/font-list-dark.png" : "/font-list-light.png"));
     }
 }
 
