@@ -246,3 +246,50 @@ TEST(CanvasPainting, FramesReuseWhatDidNotChange) {
     EXPECT_EQ(cells.renders(), cellRenders);
     EXPECT_EQ(sprites.renders(), spriteRenders + 5);
 }
+
+// After a crop the canvas frames what leaves: the backdrop lies all around the cropped image, as
+// the export draws it, wherever in the capture the crop was taken.
+TEST(CanvasPainting, ACroppedCaptureShowsTheBackdropTheExportDraws) {
+    using ExportKit::Backdrop;
+    const struct {
+        const char* name;
+        Rect crop;
+        Backdrop backdrop;
+    } cases[] = {
+        {"inside, solid", Rect(100, 80, 200, 120), Backdrop{Backdrop::Solid{"#FF3B30"}, 24, 8}},
+        {"top-left corner, gradient", Rect(0, 0, 160, 100), Backdrop{Backdrop::Gradient{"#F9CF93", "#3A3F78", 0.3}, 30, 12}},
+        {"bottom-right corner, gradient", Rect(260, 180, 140, 120),
+         Backdrop{Backdrop::Gradient{"#8EC5FF", "#1B2A6B", 5.5}, 20, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CanvasHarness h(stripedImage(400, 300));
+        h.model.setTool(AnnotationTool::crop);
+        h.model.setCropDraft(c.crop);
+        h.model.applyCropDraft();
+        h.model.setBackdrop(c.backdrop);
+        // Zoomed out, so that all of the backdrop shows.
+        h.model.setZoom(0.5);
+        QApplication::processEvents();
+        const QImage exported =
+            Exporter::applyBackdrop(Exporter::crop(h.model.activeImage(), c.crop), c.backdrop).convertToFormat(QImage::Format_ARGB32);
+        const QImage frame = h.frame();
+        const double pad = c.backdrop.padding;
+        const double w = exported.width(), hgt = exported.height();
+        // Around the four sides and in the corners of the backdrop, and in the image (in the
+        // middle of its stripes, well inside its rounded corners).
+        const QPointF probes[] = {{pad / 2, hgt / 2},     {w / 2, pad / 2},        {w - pad / 2, hgt / 2},
+                                  {w / 2, hgt - pad / 2}, {pad / 2, pad / 2},      {w - pad / 2, hgt - pad / 2},
+                                  {pad + 4, hgt / 2},     {pad + 20, pad + 20},    {w - pad - 12, hgt - pad - 20}};
+        for (const QPointF& probe : probes) {
+            const Point view = h.canvas.toView(Point{c.crop.x() + probe.x() - pad, c.crop.y() + probe.y() - pad});
+            const QColor shown = frame.pixelColor(int(view.x), int(view.y));
+            const QColor drawn = exported.pixelColor(int(probe.x()), int(probe.y()));
+            const int difference = std::abs(shown.red() - drawn.red()) + std::abs(shown.green() - drawn.green()) +
+                                   std::abs(shown.blue() - drawn.blue());
+            EXPECT_LT(difference, 40) << "at " << probe.x() << "," << probe.y() << ": canvas " << shown.name().toStdString()
+                                      << ", export " << drawn.name().toStdString();
+        }
+        frame.save(artefactsFolder() + "/backdrop-after-crop-" + QString::number(&c - cases) + ".png");
+    }
+}

@@ -1,5 +1,7 @@
 #include "BrindlecastApp/Design/Tokens.h"
 
+#include <algorithm>
+
 namespace BrindlecastApp {
 
 namespace {
@@ -12,7 +14,7 @@ namespace Design {
 
 QColor withOpacity(const QColor& color, double opacity) {
     QColor result = color;
-    result.setAlphaF(static_cast<float>(opacity));
+    result.setAlphaF(static_cast<float>(std::clamp(opacity, 0.0, 1.0))); // a spring may overshoot past 0 or 1
     return result;
 }
 

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Editor/ColorPickers.h"
 
+#include "BrindlecastApp/Design/SchemePopup.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Review/Color.h"
 
@@ -7,6 +8,7 @@
 #include <QConicalGradient>
 #include <QHBoxLayout>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
 
 namespace BrindlecastApp {
@@ -22,12 +24,16 @@ QRectF centred(const QRectF& area, double side) {
     return {area.center().x() - side / 2, area.center().y() - side / 2, side, side};
 }
 
+// The thin rim of the strip's colour dots, in the secondary text colour: it keeps a dot whose
+// colour is close to the strip's (the near-black swatch on the dark strip) in sight.
+QColor rimColor(const QWidget* widget) { return Design::withOpacity(tokensFor(widget).secondaryText(), 0.35); }
+
 // A swatch or the custom well: the selection ring under a 14-point dot, in a 22 x 24 frame that
 // takes clicks everywhere.
 class ColorDot : public QAbstractButton {
 public:
     using Fill = std::function<QBrush(const QRectF& dot)>;
-    ColorDot(Fill fill, QWidget* parent) : QAbstractButton(parent), fill_(std::move(fill)) {
+    ColorDot(Fill fill, bool rim, QWidget* parent) : QAbstractButton(parent), fill_(std::move(fill)), rim_(rim) {
         setFixedSize(kHitSize);
         setFocusPolicy(Qt::NoFocus);
     }
@@ -53,10 +59,17 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill_(dot));
         painter.drawEllipse(dot);
+        if (rim_) {
+            // A point wide, inside the dot's edge.
+            painter.setPen(QPen(rimColor(this), 1));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(dot.adjusted(0.5, 0.5, -0.5, -0.5));
+        }
     }
 
 private:
     Fill fill_;
+    bool rim_;
     bool ring_ = false;
 };
 
@@ -102,7 +115,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawEllipse(dot);
-        painter.setPen(QPen(Design::withOpacity(tokensFor(this).secondaryText(), 0.35), 0.5));
+        painter.setPen(QPen(rimColor(this), 0.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(dot);
     }
@@ -117,14 +130,14 @@ SwatchPicker::SwatchPicker(const QStringList& swatches, QWidget* parent) : Style
     setObjectName(QStringLiteral("swatchRow"));
     for (const QString& hex : swatches) {
         const QColor color = Color::fromHex(hex).toQColor();
-        auto* swatch = new ColorDot([color](const QRectF&) { return QBrush(color); }, this);
+        auto* swatch = new ColorDot([color](const QRectF&) { return QBrush(color); }, true, this);
         swatch->setObjectName(hex);
         setStripHelp(swatch, QStringLiteral("Set color"));
         connect(swatch, &QAbstractButton::clicked, this, [this, hex] { emit colorPicked(hex); });
         row()->addWidget(swatch);
         swatches_ << swatch;
     }
-    auto* well = new ColorDot(&rainbow, this);
+    auto* well = new ColorDot(&rainbow, false, this);
     well->setObjectName(QStringLiteral("customColorWell"));
     setStripHelp(well, QStringLiteral("More colors"));
     connect(well, &QAbstractButton::clicked, this, &SwatchPicker::customColorRequested);
@@ -153,8 +166,16 @@ bool SwatchPicker::ringShown(int index) const {
 OutlineColorWell::OutlineColorWell(QWidget* parent)
     : StylePicker(0, parent), button_(new OutlineDot(this)), auto_(new QAction(QStringLiteral("Auto (contrast)"), this)) {
     row()->addWidget(button_);
-    button_->setContextMenuPolicy(Qt::ActionsContextMenu);
     button_->addAction(auto_);
+    // The menu is a window of its own: it is shown in the strip's scheme.
+    button_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        auto* menu = new QMenu(button_);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(auto_);
+        SchemePopup::follow(*menu, *button_);
+        menu->popup(button_->mapToGlobal(at));
+    });
     connect(button_, &QAbstractButton::clicked, this, &OutlineColorWell::colorRequested);
     connect(auto_, &QAction::triggered, this, &OutlineColorWell::automaticRequested);
     setOutlineColor(std::nullopt);

@@ -21,9 +21,17 @@ EditorCanvasStage::EditorCanvasStage(ReviewViewModel& model, QWidget* toolbar, Q
     // The stage paints the mat; the canvas lies over it.
     canvas_->setMatColor(std::nullopt);
     for (QWidget* slot : {toolbar, statusBar}) adopt(slot);
-    updateFloatingCards();
     canvas_->lower();
+    connect(&model, &ReviewViewModel::detectingPIIChanged, this, &EditorCanvasStage::showWhetherFindingsAreAwaited);
+    showWhetherFindingsAreAwaited();
     place();
+}
+
+void EditorCanvasStage::showWhetherFindingsAreAwaited() {
+    // Copy, Export and Copy Text wait for the findings: the chrome they are started from shows
+    // the busy arrow as the canvas does (which sets its own pointer).
+    if (model_ && model_->isDetectingPII()) setCursor(Qt::BusyCursor);
+    else unsetCursor();
 }
 
 void EditorCanvasStage::adopt(QWidget* slot) {
@@ -33,13 +41,6 @@ void EditorCanvasStage::adopt(QWidget* slot) {
     slot->raise();
 }
 
-void EditorCanvasStage::updateFloatingCards() {
-    QList<QWidget*> cards;
-    for (QWidget* slot : {toolbar_.data(), styleStrip_.data(), statusBar_.data()})
-        if (slot) cards << slot;
-    canvas_->setFloatingCards(cards);
-}
-
 void EditorCanvasStage::setStyleStrip(QWidget* strip) {
     if (styleStrip_) {
         styleStrip_->removeEventFilter(this);
@@ -47,7 +48,6 @@ void EditorCanvasStage::setStyleStrip(QWidget* strip) {
     }
     styleStrip_ = strip;
     adopt(strip);
-    updateFloatingCards();
     place();
 }
 

@@ -13,6 +13,10 @@ class ReviewViewModel;
 // it, and the status-bar slot over its bottom (12 points up), all centred. The top chrome's height
 // (the toolbar, and the strip while it shows) is what the canvas keeps the fitted image clear of:
 // the stage tells the model whenever it changes, but never a height of 0.
+//
+// The floating chrome's shadows fall on the mat under the canvas (the window's glass panel paints
+// them), never over the picture being edited: the picture shows as it will leave. While the
+// capture's findings are still looked for, the pointer over the chrome is the busy arrow.
 class EditorCanvasStage : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +46,7 @@ protected:
 private:
     void place();
     void adopt(QWidget* slot);
-    void updateFloatingCards();
+    void showWhetherFindingsAreAwaited();
 
     QPointer<ReviewViewModel> model_;
     ReviewCanvasView* canvas_;

@@ -13,6 +13,8 @@
 #include <QHBoxLayout>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace BrindlecastApp {
 
 namespace {
@@ -186,6 +188,7 @@ void EditorToolbar::refreshCopy() {
         const bool compact = pill == &compactPill_;
         pill->copy->setLabel(compact ? std::nullopt : std::optional<QString>(justCopied_ ? "Copied!" : "Copy"), symbolName);
         pill->copy->setEnabled(allowed);
+        pill->copy->setWaiting(copiesWaiting_ > 0);
         pill->copy->setDimming(allowed ? 1 : kPolicyDimming);
         pill->copy->setToolTip(allowed ? QStringLiteral("Copy") : QStringLiteral("Clipboard export blocked by policy"));
     }
@@ -230,10 +233,16 @@ void EditorToolbar::closePopovers() {
 
 void EditorToolbar::copyWithFeedback() {
     if (!actions_.onCopy) return;
+    // The copy may wait for the capture's findings: until it ends, Copy shows that it waits.
+    ++copiesWaiting_;
+    refreshCopy();
     QPointer<EditorToolbar> self(this);
     actions_.onCopy([self](bool copied) {
+        if (!self) return;
+        self->copiesWaiting_ = std::max(0, self->copiesWaiting_ - 1);
+        self->refreshCopy();
         // A failed copy leaves the button as it was: the pipeline's alert tells the user.
-        if (!self || !copied) return;
+        if (!copied) return;
         self->justCopied_ = true;
         self->refreshCopy();
         // Never cancelled: an earlier copy's reset clears a later copy's feedback too.

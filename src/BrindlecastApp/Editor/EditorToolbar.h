@@ -39,6 +39,8 @@ public:
     bool isCompact() const { return compact_; }
     // "Copied!" shows from a successful copy until the reset 1.5 s later.
     bool justCopied() const { return justCopied_; }
+    // Copies started here that have not ended yet (Copy shows that they wait).
+    int copiesWaiting() const { return copiesWaiting_; }
 
     // The pill on show and its controls (the compact pill's while it shows).
     GlassPanel* pill() const;
@@ -96,6 +98,7 @@ private:
     Pill compactPill_;
     bool compact_ = false;
     bool justCopied_ = false;
+    int copiesWaiting_ = 0;
     QPointer<ToolbarPopover> backdropPopover_;
     QPointer<ToolbarPopover> morePopover_;
 };

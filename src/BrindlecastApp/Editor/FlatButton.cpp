@@ -122,6 +122,14 @@ void FlatButton::setDimming(double opacity) {
     update();
 }
 
+void FlatButton::setWaiting(bool waiting) {
+    if (waiting == waiting_) return;
+    waiting_ = waiting;
+    if (waiting) setCursor(Qt::BusyCursor);
+    else unsetCursor();
+    update();
+}
+
 FlatFillStyle FlatButton::fill() const {
     const Tokens t = tokensFor(this);
     const QColor tint = FlatLook::hoverTint(this);
@@ -166,7 +174,7 @@ void FlatButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setOpacity(dimming_);
     const QRectF bounds = rect();
-    paintFill(painter, bounds, fill(), isDown());
+    paintFill(painter, bounds, fill(), isDown() || waiting_);
 
     // The content is centred in the button, whatever its width.
     const QColor ink = foreground();

@@ -82,6 +82,10 @@ public:
     bool isHovering() const { return hovering_; }
     void setDimming(double opacity);
     double dimming() const { return dimming_; }
+    // While what a click started still waits (a copy for the capture's findings), the button
+    // keeps its pressed fill and the pointer over it is the busy arrow.
+    void setWaiting(bool waiting);
+    bool isWaiting() const { return waiting_; }
 
     FlatFillStyle fill() const;
     QColor foreground() const;
@@ -106,6 +110,7 @@ private:
     bool prominent_;
     std::optional<double> fixedWidth_;
     bool hovering_ = false;
+    bool waiting_ = false;
     double dimming_ = 1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Design/Hairline.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/SizedText.h"
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Editor/FlatButton.h"
@@ -21,7 +22,7 @@ constexpr double kSpacing = 8;
 constexpr double kSymbolFrame = 18;
 constexpr double kRadius = 7;
 
-QFont titleFont() { return Support::Fonts::interfaceFontOfSize(12.5, QFont::Medium); }
+SizedText titleText() { return SizedText(Support::Fonts::interfaceFont(QFont::Medium), 12.5); }
 QFont hintFont() { return Support::Fonts::interfaceFont(11); }
 
 // The desktop's red for destructive commands, a little lighter on dark surfaces.
@@ -49,7 +50,7 @@ QColor MoreMenuRow::foreground() const {
 }
 
 QSize MoreMenuRow::sizeHint() const {
-    double width = 2 * kSidePadding + kSymbolFrame + kSpacing + QFontMetricsF(titleFont()).horizontalAdvance(title_);
+    double width = 2 * kSidePadding + kSymbolFrame + kSpacing + titleText().horizontalAdvance(title_);
     if (shortcutHint_) width += kSpacing + QFontMetricsF(hintFont()).horizontalAdvance(*shortcutHint_);
     return {int(std::ceil(width)), kHeight};
 }
@@ -79,9 +80,8 @@ void MoreMenuRow::paintEvent(QPaintEvent*) {
                          *shortcutHint_);
         right -= hintWidth + kSpacing;
     }
-    painter.setFont(titleFont());
     painter.setPen(ink);
-    painter.drawText(QRectF(x, 0, std::max(0.0, right - x), bounds.height()), Qt::AlignLeft | Qt::AlignVCenter, title_);
+    titleText().draw(painter, QRectF(x, 0, std::max(0.0, right - x), bounds.height()), Qt::AlignLeft | Qt::AlignVCenter, title_);
 }
 
 void MoreMenuRow::enterEvent(QEnterEvent* event) {

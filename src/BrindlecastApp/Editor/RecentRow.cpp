@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Editor/RecentRow.h"
 
+#include "BrindlecastApp/Design/SizedText.h"
 #include "BrindlecastApp/Design/SpringHover.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "Support/Fonts.h"
@@ -20,7 +21,7 @@ constexpr double kPaddingY = 6;
 constexpr double kSpacing = 10;
 
 QFont nameFont() { return Support::Fonts::interfaceFont(12, QFont::DemiBold); }
-QFont timeFont() { return Support::Fonts::interfaceFontOfSize(10.5); }
+SizedText timeText() { return SizedText(Support::Fonts::interfaceFont(), 10.5); }
 
 QPainterPath rounded(const QRectF& rect, double radius) {
     QPainterPath path;
@@ -66,7 +67,7 @@ QColor RecentRow::background() const {
 }
 
 QSize RecentRow::sizeHint() const {
-    const double text = QFontMetricsF(nameFont()).height() + 1 + QFontMetricsF(timeFont()).height();
+    const double text = QFontMetricsF(nameFont()).height() + 1 + timeText().height();
     const double height = std::max(kThumbnailSize.height(), text) + 2 * kPaddingY;
     return {int(std::ceil(2 * kPaddingX + kThumbnailSize.width() + kSpacing + 60)), int(std::ceil(height))};
 }
@@ -86,17 +87,16 @@ void RecentRow::paintEvent(QPaintEvent*) {
     const double textLeft = thumbnail.right() + kSpacing;
     const double textWidth = std::max(0.0, width() - kPaddingX - textLeft);
     const QFontMetricsF nameMetrics(nameFont());
-    const QFontMetricsF timeMetrics(timeFont());
-    const double textHeight = nameMetrics.height() + 1 + timeMetrics.height();
+    const SizedText time = timeText();
+    const double textHeight = nameMetrics.height() + 1 + time.height();
     const double top = (height() - textHeight) / 2;
     painter.setFont(nameFont());
     painter.setPen(t.primaryText());
     painter.drawText(QPointF(textLeft, top + nameMetrics.ascent()),
                      nameMetrics.elidedText(entry_.filename, Qt::ElideMiddle, textWidth));
-    painter.setFont(timeFont());
     painter.setPen(t.secondaryText());
-    painter.drawText(QPointF(textLeft, top + nameMetrics.height() + 1 + timeMetrics.ascent()),
-                     timeMetrics.elidedText(relativeTime_, Qt::ElideRight, textWidth));
+    time.draw(painter, QPointF(textLeft, top + nameMetrics.height() + 1 + time.ascent()),
+              time.elided(relativeTime_, Qt::ElideRight, textWidth));
 }
 
 void RecentRow::paintThumbnail(QPainter& painter, const QRectF& box, double radius) const {

@@ -82,7 +82,10 @@ StyleStrip::StyleStrip(ReviewViewModel& model, QWidget* parent)
     : GlassPanel(GlassVariant::toolbar, cornerRadiusFor(Tokens::defaults().radii.toolbar), parent), model_(&model),
       fade_(new SpringValue(this, 1)) {
     setObjectName(QStringLiteral("styleStrip"));
-    connect(fade_, &SpringValue::valueChanged, this, [this](double opacity) { Fade::setOpacity(*this, opacity); });
+    connect(fade_, &SpringValue::valueChanged, this, [this](double opacity) {
+        Fade::setOpacity(*this, opacity);
+        repaintShadow();
+    });
     build();
     connectControls();
     connect(&model, &ReviewViewModel::changed, this, &StyleStrip::refresh);
@@ -388,6 +391,16 @@ void StyleStrip::stepTextSize(int direction) {
     const double upper = std::max(model_->image().height() * 0.2, 64.0);
     const double stepped = std::min(std::max(current + direction * model_->pixelsPerPoint(), 8.0), upper);
     model_->updateSelectedStyle(std::nullopt, stepped, std::nullopt);
+}
+
+void StyleStrip::repaintShadow() {
+    // The shadow is painted beneath, by the window's panel, and reaches beyond the strip: what it
+    // falls on is painted again as the strip fades.
+    QWidget* parent = parentWidget();
+    if (!parent) return;
+    const Layer& layer = shadowLayer(devicePixelRatioF());
+    if (layer.image.isNull()) return;
+    parent->update(QRectF(QPointF(pos()) + layer.origin, layer.image.deviceIndependentSize()).toAlignedRect());
 }
 
 bool StyleStrip::event(QEvent* event) {

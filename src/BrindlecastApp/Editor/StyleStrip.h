@@ -117,6 +117,7 @@ private:
     void connectControls();
     void refresh();
     void fadeToNextPanel(bool nextShows);
+    void repaintShadow();
     void showSections(const std::vector<StripSection>& shown);
     void openColorChooser();
     void openOutlineColorChooser();

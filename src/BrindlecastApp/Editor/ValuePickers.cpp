@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Editor/ValuePickers.h"
 
+#include "BrindlecastApp/Design/SchemePopup.h"
 #include "BrindlecastApp/Design/Symbols.h"
 #include "BrindlecastApp/Design/TabularDigits.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
@@ -185,6 +186,7 @@ QString NumberStepper::text() const { return static_cast<Readout*>(readout_)->te
 FontPicker::FontPicker(const QList<Font>& fonts, QWidget* parent)
     : StylePicker(0, parent), fonts_(fonts), menu_(new QComboBox(this)) {
     menu_->setObjectName(QStringLiteral("fontMenu"));
+    SchemePopup::follow(*menu_);
     menu_->setFixedWidth(128);
     menu_->setFocusPolicy(Qt::NoFocus);
     menu_->setFont(Support::Fonts::interfaceFontOfSize(11));

@@ -119,36 +119,48 @@ void CanvasRenderer::paint(QPainter& painter, const ReviewViewModel& model, cons
         return; // only the mat shows
     }
     const QRectF fr = toQ(fit.fitRect);
+    // What leaves is the committed crop (unless the crop tool is editing it): the backdrop, the
+    // rounded corners and the card frame it, as the export frames the cropped image.
+    std::optional<QRectF> crop;
+    if (model.tool() != AnnotationTool::crop && model.cropRect()) crop = toQ(mapping.toView(*model.cropRect()));
+    const QRectF shown = crop.value_or(fr);
     const ExportKit::Backdrop& backdrop = model.backdrop();
     const bool hasBackdrop = !std::holds_alternative<ExportKit::Backdrop::None>(backdrop.style);
     const double radius =
-        hasBackdrop ? std::max(0.0, std::min(s * backdrop.cornerRadius, std::min(fr.width(), fr.height()) / 2)) : 0;
+        hasBackdrop ? std::max(0.0, std::min(s * backdrop.cornerRadius, std::min(shown.width(), shown.height()) / 2)) : 0;
     const double imageHeight = imageSize.height;
     const double dpr = scene.devicePixelRatio;
 
-    // Everything of the picture is clipped to the working area (and to the crop when one is
-    // committed and not being edited).
+    // Everything of the picture is clipped to the working area and to what leaves: the crop, and
+    // around it the backdrop while the backdrop and the capture are drawn.
     const QRectF area = toQ(CanvasGeometry::workingArea(bounds, model.topChromeHeight()))
                             .adjusted(-kClipOutset, -kClipOutset, kClipOutset, kClipOutset);
     QPainterPath clip;
     clip.addRect(area);
-    if (model.tool() != AnnotationTool::crop && model.cropRect()) {
-        QPainterPath crop;
-        crop.addRect(toQ(mapping.toView(*model.cropRect())));
-        clip = clip.intersected(crop);
+    QPainterPath framed = clip;
+    if (crop) {
+        const double pad = hasBackdrop && std::isfinite(backdrop.padding * s) ? std::max(0.0, backdrop.padding * s) : 0;
+        QPainterPath cropped;
+        cropped.addRect(*crop);
+        QPainterPath withBackdrop;
+        withBackdrop.addRect(crop->adjusted(-pad, -pad, pad, pad));
+        clip = clip.intersected(cropped);
+        framed = framed.intersected(withBackdrop);
     }
-    painter.setClipPath(clip);
+    painter.setClipPath(framed);
 
-    if (hasBackdrop) drawBackdrop(painter, model, fr, s);
+    if (hasBackdrop) drawBackdrop(painter, model, shown, s);
     const bool card = !hasBackdrop || isOpaque(model.activeImage());
-    if (card) drawCard(painter, fr, radius, scene);
-    drawImage(painter, model.activeImage(), fr, radius, dpr);
+    if (card) drawCard(painter, shown, radius, scene);
+    painter.setClipPath(clip);
+    drawImage(painter, model.activeImage(), fr, shown, radius, dpr);
     if (card) {
         painter.save();
+        painter.setClipPath(framed);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(scene.mat ? white(0.12) : black(0.1), 1));
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(rounded(fr.adjusted(-0.5, -0.5, 0.5, 0.5), radius));
+        painter.drawPath(rounded(shown.adjusted(-0.5, -0.5, 0.5, 0.5), radius));
         painter.restore();
     }
     if (model.tool() == AnnotationTool::crop && model.cropDraft()) {
@@ -217,11 +229,11 @@ void CanvasRenderer::paint(QPainter& painter, const ReviewViewModel& model, cons
     painter.restore();
 }
 
-void CanvasRenderer::drawBackdrop(QPainter& painter, const ReviewViewModel& model, const QRectF& fr, double s) {
+void CanvasRenderer::drawBackdrop(QPainter& painter, const ReviewViewModel& model, const QRectF& shown, double s) {
     const ExportKit::Backdrop& backdrop = model.backdrop();
     const double pad = backdrop.padding * s;
     if (!std::isfinite(pad)) return;
-    const QRectF outer = fr.adjusted(-pad, -pad, pad, pad);
+    const QRectF outer = shown.adjusted(-pad, -pad, pad, pad);
     const double radius = std::max(0.0, std::min(s * backdrop.cornerRadius, std::min(outer.width(), outer.height()) / 2));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -242,7 +254,7 @@ void CanvasRenderer::drawBackdrop(QPainter& painter, const ReviewViewModel& mode
     painter.restore();
 }
 
-void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius, const Scene& scene) {
+void CanvasRenderer::drawCard(QPainter& painter, const QRectF& shown, double radius, const Scene& scene) {
     const double alpha = scene.mat ? 0.55 : 0.22;
     const double dpr = scene.devicePixelRatio;
     // The shadow of a small card, blurred once by the design system's shadow stack, then laid out
@@ -251,8 +263,8 @@ void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius
     // size, drawn whole.
     const double margin = kCardShadowBlur * 2 + kCardShadowOffset;
     const double side = 2 * (kCardShadowBlur * 1.5 + kCardShadowOffset + radius) + 2;
-    const bool sliced = fr.width() >= side && fr.height() >= side;
-    const QSizeF size = sliced ? QSizeF(side, side) : fr.size();
+    const bool sliced = shown.width() >= side && shown.height() >= side;
+    const QSizeF size = sliced ? QSizeF(side, side) : shown.size();
     if (shadow_.size != size || shadow_.radius != radius || shadow_.alpha != alpha || shadow_.devicePixelRatio != dpr) {
         shadow_ = CardShadow{size, radius, alpha, dpr, {}, {}};
         const QRectF local(QPointF(margin, margin), size);
@@ -278,14 +290,14 @@ void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius
         shadow_.offset = QPointF(-margin, -margin);
     }
     if (!shadow_.image.isNull() && !sliced) {
-        painter.drawImage(QRectF(fr.topLeft() + shadow_.offset, fr.size() + QSizeF(2 * margin, 2 * margin)), shadow_.image);
+        painter.drawImage(QRectF(shown.topLeft() + shadow_.offset, shown.size() + QSizeF(2 * margin, 2 * margin)), shadow_.image);
     } else if (!shadow_.image.isNull()) {
         const QImage& image = shadow_.image;
         const int n = image.width();
         const int middle = n / 2;
         // Source cuts (device pixels) and target cuts (view points) along each axis.
         const int cuts[4] = {0, middle - 1, middle + 1, n};
-        const QRectF outer(fr.topLeft() + shadow_.offset, fr.size() + QSizeF(2 * margin, 2 * margin));
+        const QRectF outer(shown.topLeft() + shadow_.offset, shown.size() + QSizeF(2 * margin, 2 * margin));
         const double edge = (middle - 1) / dpr;
         const double xs[4] = {outer.left(), outer.left() + edge, outer.right() - (n - middle - 1) / dpr, outer.right()};
         const double ys[4] = {outer.top(), outer.top() + edge, outer.bottom() - (n - middle - 1) / dpr, outer.bottom()};
@@ -300,16 +312,17 @@ void CanvasRenderer::drawCard(QPainter& painter, const QRectF& fr, double radius
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.fillPath(rounded(fr, radius), scene.mat ? *scene.mat : gray(0.97));
+    painter.fillPath(rounded(shown, radius), scene.mat ? *scene.mat : gray(0.97));
     painter.restore();
 }
 
-void CanvasRenderer::drawImage(QPainter& painter, const QImage& image, const QRectF& fr, double radius, double dpr) {
+void CanvasRenderer::drawImage(QPainter& painter, const QImage& image, const QRectF& fr, const QRectF& shown, double radius,
+                               double dpr) {
     if (image.isNull()) return;
     painter.save();
     if (radius > 0) {
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setClipPath(rounded(fr, radius), Qt::IntersectClip);
+        painter.setClipPath(rounded(shown, radius), Qt::IntersectClip);
     }
     const QSize device(int(std::lround(fr.width() * dpr)), int(std::lround(fr.height() * dpr)));
     const bool keep = qint64(device.width()) * device.height() <= kLargestScaledImage && !device.isEmpty();

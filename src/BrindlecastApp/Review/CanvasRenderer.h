@@ -70,9 +70,12 @@ public:
     static QRectF copyFlashChip(const QRectF& rect, const QString& message);
 
 private:
-    void drawBackdrop(QPainter& painter, const ReviewViewModel& model, const QRectF& fr, double s);
-    void drawCard(QPainter& painter, const QRectF& fr, double radius, const Scene& scene);
-    void drawImage(QPainter& painter, const QImage& image, const QRectF& fr, double radius, double devicePixelRatio);
+    // `shown` is the part of the image that leaves (the crop, or all of it), in view points.
+    void drawBackdrop(QPainter& painter, const ReviewViewModel& model, const QRectF& shown, double s);
+    void drawCard(QPainter& painter, const QRectF& shown, double radius, const Scene& scene);
+    // The whole image at `fr`, its corners rounded at the edges of `shown`.
+    void drawImage(QPainter& painter, const QImage& image, const QRectF& fr, const QRectF& shown, double radius,
+                   double devicePixelRatio);
     void drawRedaction(QPainter& painter, const Support::Rect& imageRect, SidecarKit::Annotation::RedactionStyle style,
                        double rotation, const CanvasGeometry::ImageViewMapping& mapping, double imageHeight,
                        double devicePixelRatio);

@@ -2,6 +2,7 @@
 
 #include "BrindlecastApp/Channel/Channel.h"
 #include "BrindlecastApp/Design/PathBuilder.h"
+#include "BrindlecastApp/Design/SchemePopup.h"
 #include "BrindlecastApp/Design/Tokens.h"
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Design/IconView.h"
@@ -14,9 +15,9 @@
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -31,6 +32,8 @@ constexpr int kSectionSpacing = 22;
 
 std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
     QFileDialog dialog(parent);
+    // A window of its own, which takes no palette from the settings window.
+    SchemePopup::follow(dialog, parent);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setDirectory(start);

@@ -189,6 +189,59 @@ TEST(EditorToolbar, CopiedShowsOnlyAfterASuccessfulCopyAndResetsOneAndAHalfSecon
     EXPECT_EQ(copy->systemImage(), "doc.on.doc");
 }
 
+// A copy may wait seconds for the capture's findings: until it ends, Copy keeps its pressed fill
+// and the pointer over it is the busy arrow; its end, whatever it was, gives the button back.
+TEST(EditorToolbar, ACopyThatWaitsShowsItOnCopy) {
+    ThemedWindow themed;
+    LoneToolbar lone;
+    lone.toolbar->setParent(&themed.window);
+    FlatButton* copy = lone.toolbar->copyButton();
+    // A pixel of the fill, clear of the symbol and the title.
+    const auto fillShown = [&] { return renderAlone(*copy).pixelColor(3, copy->height() / 2); };
+    const auto same = [](const QColor& a, const QColor& b) {
+        return std::abs(a.alpha() - b.alpha()) <= 2 && std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+               std::abs(a.blue() - b.blue()) <= 2;
+    };
+    const QColor rest = fillShown();
+    ASSERT_TRUE(same(rest, copy->fill().rest));
+    for (const bool copied : {true, false}) {
+        SCOPED_TRACE(copied ? "copied" : "failed");
+        click(copy);
+        EXPECT_TRUE(copy->isWaiting());
+        EXPECT_EQ(copy->cursor().shape(), Qt::BusyCursor);
+        EXPECT_TRUE(same(fillShown(), copy->fill().pressed));
+        EXPECT_FALSE(same(fillShown(), rest));
+        lone.pendingCopy(copied);
+        EXPECT_FALSE(copy->isWaiting());
+        EXPECT_EQ(copy->cursor().shape(), Qt::ArrowCursor);
+        EXPECT_TRUE(same(fillShown(), rest));
+    }
+    // Two copies at once: the button waits until both have ended.
+    click(copy);
+    const CopyOutcome first = lone.pendingCopy;
+    click(copy);
+    first(true);
+    EXPECT_TRUE(copy->isWaiting());
+    lone.pendingCopy(true);
+    EXPECT_FALSE(copy->isWaiting());
+}
+
+// While the findings are still looked for, Copy, Export and Copy Text would wait for them: the
+// pointer over the toolbar and the strip is the busy arrow, as it is over the canvas.
+TEST(EditorToolbar, ThePointerOverTheChromeIsBusyWhileTheFindingsAreLookedFor) {
+    ToolbarHarness e;
+    e.open("Screenshot a.png");
+    e.model().setTool(AnnotationTool::arrow);
+    settle();
+    QWidget* strip = e.controller()->view()->stage()->styleStrip();
+    const QList<QWidget*> chrome{e.toolbar()->copyButton(), e.toolbar()->moreButton(), e.toolbar()->doneButton(), strip};
+    for (QWidget* widget : chrome) EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor) << widget->objectName().toStdString();
+    e.model().awaitDetections();
+    for (QWidget* widget : chrome) EXPECT_EQ(widget->cursor().shape(), Qt::BusyCursor) << widget->objectName().toStdString();
+    e.model().receiveDetections(std::vector<Detection>{});
+    for (QWidget* widget : chrome) EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor) << widget->objectName().toStdString();
+}
+
 // Resets are never cancelled: the first copy's reset clears the second copy's feedback too.
 TEST(EditorToolbar, TwoCopiesASecondApartAreClearedByTheFirstReset) {
     LoneToolbar lone;

@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "../MotionTestSupport.h"
 
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
@@ -68,6 +69,20 @@ struct Sidebar {
     EditorSelection selection;
     QStringList chosen;
     RecentsSidebar sidebar;
+};
+
+// One row, "a.png" of yesterday, under a theme of its own in one scheme.
+struct ThemedRow {
+    explicit ThemedRow(bool dark) : store(TestSupport::makeTemporaryFolder("theme") + "/preferences.json"), theme(&store) {
+        theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        ThemedRoot::install(&root, &theme);
+        row = new RecentRow(CaptureEntry{QUrl::fromLocalFile("/tmp/a.png"), "a.png", kNow, QSize(10, 10), QImage()}, "Yesterday",
+                            false, &root);
+    }
+    Support::UserDefaults store;
+    Theme theme;
+    QWidget root;
+    RecentRow* row = nullptr;
 };
 
 } // namespace
@@ -168,13 +183,9 @@ TEST(RecentsSidebar, TheEditorWindowMarksItsCaptureAndOpensAnotherOnAClick) {
 TEST(RecentsSidebar, RowBackgroundsFollowSelectionHoverAndScheme) {
     for (const bool dark : {false, true}) {
         SCOPED_TRACE(dark ? "dark" : "light");
-        Support::UserDefaults store(TestSupport::makeTemporaryFolder("theme") + "/preferences.json");
-        Theme theme(&store);
-        theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
-        QWidget root;
-        ThemedRoot::install(&root, &theme);
-        CaptureEntry entry{QUrl::fromLocalFile("/tmp/a.png"), "a.png", kNow, QSize(10, 10), QImage()};
-        auto* row = new RecentRow(entry, "Yesterday", false, &root);
+        ThemedRow themed(dark);
+        RecentRow* row = themed.row;
+        const Theme& theme = themed.theme;
         EXPECT_EQ(row->background().alpha(), 0) << "no background at rest";
 
         QEvent enter(QEvent::Enter);
@@ -185,6 +196,34 @@ TEST(RecentsSidebar, RowBackgroundsFollowSelectionHoverAndScheme) {
         row->setSelected(true);
         EXPECT_EQ(row->background(), Design::withOpacity(theme.accent(), 0.15)) << "the selection wins over the hover";
     }
+}
+
+// The hover tint springs back past nothing when the pointer leaves: the fill drawn on the way out
+// is never a colour of negative opacity, which Qt would reject with a warning on every frame.
+TEST(RecentsSidebar, LeavingARowDrawsNoColourOfNegativeOpacity) {
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        if (text.contains("setAlphaF")) warnings << text;
+    });
+    for (const bool dark : {false, true}) {
+        ThemedRow themed(dark);
+        RecentRow* row = themed.row;
+        row->resize(200, 46);
+        DrivenAnimationClock clock;
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(row, &enter);
+        clock.advance(0.5);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(row, &leave);
+        for (int frame = 0; frame < 40; ++frame) {
+            clock.advance(1.0 / 60);
+            row->grab();
+        }
+        EXPECT_EQ(row->background().alpha(), 0) << "at rest again";
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.size() << " warnings, the first: " << warnings.value(0).toStdString();
 }
 
 // A thumbnail of another shape covers the 54 x 34 box and is cut evenly on both sides.

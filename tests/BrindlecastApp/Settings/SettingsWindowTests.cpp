@@ -26,14 +26,18 @@
 #include "SettingsTestSupport.h"
 #include "Support/UserDefaults.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QFileInfo>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -369,6 +373,61 @@ TEST_F(SettingsWindowTest, LibraryChangeTakesTheChosenFolderAndCancelKeepsIt) {
     QTest::mouseClick(general->changeLibraryButton(), Qt::LeftButton); // cancelled: starts where it exists
     EXPECT_TRUE(QString("/srv/shots/not-there-yet").startsWith(chooserStart));
     EXPECT_TRUE(QFileInfo(chooserStart).isDir());
+}
+
+// The folder dialog that "Change…" opens is a window of its own: it comes in the settings
+// window's scheme, and so does the list that drops down from it.
+TEST_F(SettingsWindowTest, TheFolderDialogComesInTheWindowsScheme) {
+    const auto meanLuminance = [](const QImage& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                sum += 0.2126 * c.red() + 0.7152 * c.green() + 0.0722 * c.blue();
+            }
+        return sum / std::max(1, image.width() * image.height());
+    };
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        theme.setMode(dark ? ThemeMode::dark : ThemeMode::light);
+        SettingsWindowOptions options; // the desktop's own folder dialog
+        options.store = folders.store();
+        SettingsWindowController controller(&theme, &settings, SettingsTab::general, options);
+        controller.present();
+        settle();
+        double dialogShown = -1, listShown = -1;
+        int tries = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                if (++tries > 200) poll.stop();
+                return;
+            }
+            poll.stop();
+            dialogShown = meanLuminance(dialog->grab().toImage());
+            if (auto* lookIn = dialog->findChild<QComboBox*>()) {
+                lookIn->showPopup();
+                settle();
+                listShown = meanLuminance(lookIn->view()->window()->grab().toImage());
+                keep(lookIn->view()->window()->grab().toImage(), dark ? "folder-dialog-list-dark" : "folder-dialog-list-light");
+                lookIn->hidePopup();
+            }
+            keep(dialog->grab().toImage(), dark ? "folder-dialog-dark" : "folder-dialog-light");
+            dialog->reject();
+        });
+        poll.start(20);
+        QTest::mouseClick(page<GeneralTab>(&controller)->changeLibraryButton(), Qt::LeftButton);
+        ASSERT_GE(dialogShown, 0) << "no dialog came";
+        ASSERT_GE(listShown, 0) << "the dialog had no list";
+        if (dark) {
+            EXPECT_LT(dialogShown, 80);
+            EXPECT_LT(listShown, 80);
+        } else {
+            EXPECT_GT(dialogShown, 170);
+            EXPECT_GT(listShown, 170);
+        }
+    }
 }
 
 TEST(LibraryChooser, StartsInTheNearestFolderThatExists) {
