@@ -85,21 +85,23 @@ TEST(BuiltinDetectorsTest, LuhnFilter) {
     for (const Case& c : cases) EXPECT_EQ(PIIDetector::luhnAcceptable(c.text), c.accepted) << c.text;
 }
 
-TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
+TEST(BuiltinDetectorsTest, WordExtendedTakesGluedLettersAndDigitsOnly) {
     struct Case {
         const char* text;
         qsizetype start, end;
         qsizetype wantStart, wantEnd;
     };
     const Case cases[] = {
-        {"call 555-123-4567, now", 5, 17, 5, 18},          // trailing comma joins
+        {"call 555-123-4567, now", 5, 17, 5, 17},          // a trailing comma is not the item's
         {"555-123-4567", 0, 12, 0, 12},                    // whole line: unchanged
-        {"tel:555-123-4567,x", 4, 16, 0, 18},              // glued on both sides, to the line's ends
+        {"tel:555-123-4567,x", 4, 16, 4, 16},              // punctuation either side stops it
         {"a 555-123-4567 b", 2, 14, 2, 14},                // bounded by spaces: unchanged
-        {"x\t(555)\u00A0y", 3, 6, 2, 7},                   // tab and no-break space are whitespace
-        {"id:12\u2003ok", 3, 5, 0, 5},                     // em space stops the widening
-        {"e\u0301x 1234\U0001F600 z", 4, 8, 4, 10},          // an emoji glued on is taken whole
-        {"e\u0301x 1234\U0001F600 z", 2, 3, 0, 3},           // so is "e" with its combining accent
+        {"https://10.1.2.3/x", 8, 16, 8, 16},              // an address inside a URL
+        {"relay=host[10.1.2.3]:25", 11, 19, 11, 19},       // and inside brackets
+        {"jörg@example.com", 3, 17, 0, 17},           // a letter the pattern does not know joins
+        {"id:12٣٤ ok", 3, 5, 3, 7},              // so do digits of another script
+        {"éx 1234😀 z", 4, 8, 4, 8},           // an emoji glued on does not
+        {"éx 1234😀 z", 2, 3, 0, 3},           // "e" with its combining accent does
     };
     for (const Case& c : cases) {
         const QString text = QString::fromUtf8(c.text);
@@ -107,4 +109,29 @@ TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
         EXPECT_EQ(PIIDetector::wordExtended({c.start, c.end}, characters), (PIIDetector::Range{c.wantStart, c.wantEnd}))
             << c.text;
     }
+}
+
+TEST(BuiltinDetectorsTest, IbanWithAMisreadCountryCodeMustPassTheIbansOwnCheck) {
+    struct Case {
+        const char* text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"1T60X0542811101000000123456", true},   // IT, "I" read as "1"
+        {"$E4550000000058398257466", true},      // SE
+        {"5E4550000000058398257466", true},      // SE, "S" read as "5"
+        {"1E29AIBK93115212345678", true},        // IE
+        {"£S9121000418450200051332", true}, // ES, "E" read as a pound sign
+        {"8E68539007547034", true},              // BE
+        {"1T6OX0542811101000000123456", true},   // a check digit read as a letter as well
+        {"1T61X0542811101000000123456", false},  // check digits that do not hold
+        {"1T60X05428111010000001234567", false}, // longer than an Italian IBAN
+        {"1T60X054281110100000012345", false},   // shorter
+        {"0E4550000000058398257466", false},     // "OE" is no country
+        {"1T60x0542811101000000123456", false},  // a small letter in the account
+        {"1234567890123456", false},             // digits only
+        {"1T", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PIIDetector::misreadIbanAcceptable(QString::fromUtf8(c.text)), c.accepted) << c.text;
 }
