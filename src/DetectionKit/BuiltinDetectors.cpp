@@ -230,16 +230,35 @@ bool PIIDetector::luhnAcceptable(const QString& text) {
     return sum % 10 == 0;
 }
 
+namespace {
+
+// Characters that set a value apart inside a longer token: brackets, quotes, slashes, colons, equals
+// and at signs ("https://10.1.2.3/x", "relay=host[10.1.2.3]:25", "\"jane@example.com\","). A dot,
+// comma, hyphen or underscore is not one of them: recognition reads those in place of one another
+// inside an item ("jane@example,com").
+bool isDelimiter(QChar c) {
+    static const QString delimiters = QStringLiteral("()[]{}<>\"'`/\\|:=@\u2018\u2019\u201C\u201D\u00AB\u00BB");
+    return delimiters.contains(c);
+}
+
+} // namespace
+
 PIIDetector::Range PIIDetector::wordExtended(Range range, const Characters& characters) {
+    const QString& text = characters.text();
+    const auto glued = [&](qsizetype at) { return at >= 0 && at < text.size() && !characters.isWhitespaceAt(at); };
     qsizetype lower = range.start;
     while (lower > 0) {
         const qsizetype previous = characters.previousBoundary(lower);
-        if (!characters.isWordCharacterAt(previous)) break;
+        if (!glued(previous)) break;
         lower = previous;
+        if (isDelimiter(text.at(previous))) break;
     }
     qsizetype upper = range.end;
-    const qsizetype length = characters.text().size();
-    while (upper < length && characters.isWordCharacterAt(upper)) upper = characters.nextBoundary(upper);
+    while (glued(upper)) {
+        const bool delimiter = isDelimiter(text.at(upper));
+        upper = characters.nextBoundary(upper);
+        if (delimiter) break;
+    }
     return {lower, upper};
 }
 

@@ -48,12 +48,12 @@ qsizetype Characters::nextBoundary(qsizetype offset) const {
     return it == boundaries_.end() ? text_.size() : *it;
 }
 
-bool Characters::isWordCharacterAt(qsizetype offset) const {
+bool Characters::isWhitespaceAt(qsizetype offset) const {
     if (offset < 0 || offset >= text_.size()) return false;
     char32_t codePoint = text_.at(offset).unicode();
     if (QChar::isHighSurrogate(codePoint) && offset + 1 < text_.size() && text_.at(offset + 1).isLowSurrogate())
         codePoint = QChar::surrogateToUcs4(text_.at(offset), text_.at(offset + 1));
-    return u_isalpha(static_cast<UChar32>(codePoint)) || u_isdigit(static_cast<UChar32>(codePoint));
+    return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_WHITE_SPACE);
 }
 
 } // namespace DetectionKit

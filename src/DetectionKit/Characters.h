@@ -18,9 +18,9 @@ public:
     qsizetype boundaryAtOrBefore(qsizetype offset) const;
     qsizetype boundaryAtOrAfter(qsizetype offset) const;
 
-    // True when the character starting at boundary `offset` is a letter or a digit (by its first
-    // code point), the stuff words are made of.
-    bool isWordCharacterAt(qsizetype offset) const;
+    // True when the character starting at boundary `offset` is whitespace (ICU's White_Space
+    // property of its first code point).
+    bool isWhitespaceAt(qsizetype offset) const;
     // The boundary before / after the character at `offset`.
     qsizetype previousBoundary(qsizetype offset) const;
     qsizetype nextBoundary(qsizetype offset) const;

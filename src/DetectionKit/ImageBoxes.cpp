@@ -36,6 +36,7 @@ std::vector<Support::Rect> rangeBoxes(const RecognizedLine& line, qsizetype star
     const GlyphBox* before = nullptr; // the nearest glyph ending at or before the range
     const GlyphBox* after = nullptr;  // the nearest glyph starting at or after its end
     bool startsOnAGlyph = true, endsOnAGlyph = true;
+    Support::Rect previous; // the last glyph taken
     for (const GlyphBox& glyph : line.glyphs) {
         const qsizetype glyphEnd = glyph.start + glyph.length;
         if (glyph.length <= 0) continue;
@@ -57,10 +58,13 @@ std::vector<Support::Rect> rangeBoxes(const RecognizedLine& line, qsizetype star
             if (rows.empty() && glyph.start < start) startsOnAGlyph = false;
             if (glyphEnd > end) endsOnAGlyph = false;
         }
-        if (rows.empty() || !sameRow(rows.back(), box))
+        // A row ends where the text wraps: the next glyph lies below or above it and back to the
+        // left. A glyph that only sits low or high (an underscore, a quote) stays on its row.
+        if (rows.empty() || (!sameRow(rows.back(), box) && box.minX() < previous.minX()))
             rows.push_back(box);
         else
             rows.back() = rows.back().united(box);
+        previous = box;
     }
     if (rows.empty()) return {};
 

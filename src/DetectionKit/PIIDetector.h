@@ -92,9 +92,11 @@ public:
     // country whose IBANs have exactly this length, and the IBAN's check digits hold.
     static bool misreadIbanAcceptable(const QString& text);
 
-    // The range widened over the letters and digits glued to it (an address's local part with a
-    // letter the pattern does not know), never over punctuation: the box asked for covers the
-    // item and not the rest of the token around it (a URL, "host[10.1.2.3]:25").
+    // The range widened over the characters glued to it up to, and with, the first delimiter
+    // (bracket, quote, slash, colon, equals or at sign) on either side: the box asked for covers
+    // what recognition broke off the item (the opening bracket of "(415) 555-0132", the end of an
+    // address whose dot was read as a comma), and not the rest of the token around it (a URL,
+    // "relay=host[10.1.2.3]:25"). The matched text is not widened.
     static Range wordExtended(Range range, const Characters& characters);
 
 private:

@@ -85,23 +85,27 @@ TEST(BuiltinDetectorsTest, LuhnFilter) {
     for (const Case& c : cases) EXPECT_EQ(PIIDetector::luhnAcceptable(c.text), c.accepted) << c.text;
 }
 
-TEST(BuiltinDetectorsTest, WordExtendedTakesGluedLettersAndDigitsOnly) {
+// ... and just after the first delimiter on either side (a bracket, quote, slash, colon...).
+TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
     struct Case {
         const char* text;
         qsizetype start, end;
         qsizetype wantStart, wantEnd;
     };
     const Case cases[] = {
-        {"call 555-123-4567, now", 5, 17, 5, 17},          // a trailing comma is not the item's
+        {"call 555-123-4567, now", 5, 17, 5, 18},          // trailing comma joins
         {"555-123-4567", 0, 12, 0, 12},                    // whole line: unchanged
-        {"tel:555-123-4567,x", 4, 16, 4, 16},              // punctuation either side stops it
+        {"tel:555-123-4567,x", 4, 16, 3, 18},              // the colon joins, what is before it does not
         {"a 555-123-4567 b", 2, 14, 2, 14},                // bounded by spaces: unchanged
-        {"https://10.1.2.3/x", 8, 16, 8, 16},              // an address inside a URL
-        {"relay=host[10.1.2.3]:25", 11, 19, 11, 19},       // and inside brackets
-        {"jörg@example.com", 3, 17, 0, 17},           // a letter the pattern does not know joins
-        {"id:12٣٤ ok", 3, 5, 3, 7},              // so do digits of another script
-        {"éx 1234😀 z", 4, 8, 4, 8},           // an emoji glued on does not
-        {"éx 1234😀 z", 2, 3, 0, 3},           // "e" with its combining accent does
+        {"call (415) 555-0132", 6, 19, 5, 19},             // the bracket the pattern leaves out joins
+        {"https://10.1.2.3/x", 8, 16, 7, 17},              // an address inside a URL: its slashes only
+        {"relay=host[10.1.2.3]:25", 11, 19, 10, 20},       // inside brackets: the brackets only
+        {"\"jane@x.io\",", 1, 10, 0, 11},                  // a quoted value: the quotes only
+        {"jane.doe@example,com ok", 0, 16, 0, 20},         // a dot read as a comma: the rest joins
+        {"x\t(555)\u00A0y", 3, 6, 2, 7},                   // tab and no-break space are whitespace
+        {"id:12\u2003ok", 3, 5, 2, 5},                     // em space stops the widening
+        {"e\u0301x 1234\U0001F600 z", 4, 8, 4, 10},          // an emoji glued on is taken whole
+        {"e\u0301x 1234\U0001F600 z", 2, 3, 0, 3},           // so is "e" with its combining accent
     };
     for (const Case& c : cases) {
         const QString text = QString::fromUtf8(c.text);
