@@ -18,6 +18,10 @@ QRect InkedItem::inkBounds() const {
     return r;
 }
 
+bool widerThanItsItem(const QRectF& box, const QRect& glyphs) {
+    return box.width() > glyphs.width() + 2.0 * glyphs.height() + 12;
+}
+
 double inkCoverage(const InkedItem& item, const std::vector<QRectF>& boxes) {
     if (item.ink.empty()) return 0;
     size_t inside = 0;

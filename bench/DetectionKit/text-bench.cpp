@@ -3,8 +3,7 @@
 // coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
 // text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px,
-// and boxes wider than the item's glyphs by more than half their height plus 12 px (the box of
-// the whole token or line around the item).
+// and boxes wider than their item allows (widerThanItsItem: the whole token or line around it).
 // The sheets are written to FOLDER (default: a temporary folder); ONLY (e.g. "editor") limits the
 // run to the sheets whose names start with it.
 #include "TextSurroundings.h"
@@ -67,7 +66,7 @@ int main(int argc, char** argv) {
                 for (const QRectF& b : boxes) {
                     if (!b.intersects(QRectF(glyphs))) continue;
                     if (b.height() > ink.height() + 10) tooTall = true;
-                    if (b.width() > glyphs.width() + 0.5 * glyphs.height() + 12) tooWide = true;
+                    if (widerThanItsItem(b, glyphs)) tooWide = true;
                 }
                 const bool byReference = reference.contains(item.text);
                 Tally& t = byKind[item.surroundings.section(' ', 0, 0)];

@@ -245,15 +245,22 @@ bool isDelimiter(QChar c) {
 
 PIIDetector::Range PIIDetector::wordExtended(Range range, const Characters& characters) {
     const QString& text = characters.text();
+    // A match that takes a separator at its end ("4111 1111 1111 1111 ") is widened from its last
+    // character with ink, never into the next word.
+    Range inked = range;
+    while (inked.end > inked.start && characters.isWhitespaceAt(characters.previousBoundary(inked.end)))
+        inked.end = characters.previousBoundary(inked.end);
+    while (inked.start < inked.end && characters.isWhitespaceAt(inked.start)) inked.start = characters.nextBoundary(inked.start);
+    if (inked.start == inked.end) return range;
     const auto glued = [&](qsizetype at) { return at >= 0 && at < text.size() && !characters.isWhitespaceAt(at); };
-    qsizetype lower = range.start;
+    qsizetype lower = inked.start;
     while (lower > 0) {
         const qsizetype previous = characters.previousBoundary(lower);
         if (!glued(previous)) break;
         lower = previous;
         if (isDelimiter(text.at(previous))) break;
     }
-    qsizetype upper = range.end;
+    qsizetype upper = inked.end;
     while (glued(upper)) {
         const bool delimiter = isDelimiter(text.at(upper));
         upper = characters.nextBoundary(upper);

@@ -85,7 +85,7 @@ TEST(BuiltinDetectorsTest, LuhnFilter) {
     for (const Case& c : cases) EXPECT_EQ(PIIDetector::luhnAcceptable(c.text), c.accepted) << c.text;
 }
 
-// ... and just after the first delimiter on either side (a bracket, quote, slash, colon...).
+// Widening also stops just after the first delimiter on either side (a bracket, quote, slash, colon...).
 TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
     struct Case {
         const char* text;
@@ -102,6 +102,8 @@ TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
         {"relay=host[10.1.2.3]:25", 11, 19, 10, 20},       // inside brackets: the brackets only
         {"\"jane@x.io\",", 1, 10, 0, 11},                  // a quoted value: the quotes only
         {"jane.doe@example,com ok", 0, 16, 0, 20},         // a dot read as a comma: the rest joins
+        {"4111 1111 1111 1111 paid", 0, 20, 0, 19},        // a separator the match ends with: not the next word
+        {"a  b", 1, 3, 1, 3},                              // only whitespace: unchanged
         {"x\t(555)\u00A0y", 3, 6, 2, 7},                   // tab and no-break space are whitespace
         {"id:12\u2003ok", 3, 5, 2, 5},                     // em space stops the widening
         {"e\u0301x 1234\U0001F600 z", 4, 8, 4, 10},          // an emoji glued on is taken whole
