@@ -18,6 +18,10 @@ QRect InkedItem::inkBounds() const {
     return r;
 }
 
+bool widerThanItsItem(const QRectF& box, const QRect& glyphs) {
+    return box.width() > glyphs.width() + 2.0 * glyphs.height() + 12;
+}
+
 double inkCoverage(const InkedItem& item, const std::vector<QRectF>& boxes) {
     if (item.ink.empty()) return 0;
     size_t inside = 0;
@@ -40,6 +44,10 @@ const Sample kPhones[] = {{"phone", "555-123-4567"}, {"phone", "(415) 555-0132"}
 const Sample kSsns[] = {{"ssn", "123-45-6789"}, {"ssn", "078-05-1120"}, {"ssn", "234-56-7890"}};
 const Sample kIps[] = {{"ipv4", "192.168.10.24"}, {"ipv4", "10.20.30.40"}, {"ipv4", "172.16.254.3"}};
 const Sample kCards[] = {{"card", "4111 1111 1111 1111"}, {"card", "4012-8888-8888-1881"}};
+
+const Sample kMisreadIbans[] = {{"iban", "1T60X0542811101000000123456"}, {"iban", "$E4550000000058398257466"},
+                                {"iban", "1E29AIBK93115212345678"}, {"iban", "\xA3S9121000418450200051332"}};
+const Sample kIbans[] = {{"iban", "IT60X0542811101000000123456"}, {"iban", "DE89370400440532013000"}};
 
 template <size_t N>
 const Sample& pick(const Sample (&list)[N], int i) {
@@ -467,6 +475,106 @@ SurroundingsSheet spreadsheet(int v) {
     return s.finish();
 }
 
+// Items inside longer tokens (an address in a URL, in brackets after a host name), card numbers
+// after other digits on their line (an order number, a social security number), and IBANs whose
+// country code recognition misreads as look-alike digits or symbols: those are drawn as read, the
+// rest of the IBAN right.
+SurroundingsSheet tokens(int v) {
+    Sheet s(QStringLiteral("token-%1").arg(v), 760, 12 * 34 + 20, Qt::white);
+    const QColor ink(32, 33, 36);
+    for (int i = 0; i < 12; ++i) {
+        const QFont f = i % 3 == 2 ? fontOf(kMono[(i + v) % 3], 12 + (i + v) % 3) : fontOf(kSans[(i + v) % 2], 13 + (i + v) % 3);
+        const int y = 12 + i * 34;
+        int x = 20;
+        const auto glued = [&](const QString& lead, const QString& before, const Sample& sample, const QString& after,
+                               const QString& trail) {
+            x += s.text(f, ink, x, y, lead + before);
+            x += s.item(f, ink, x, y, sample, QStringLiteral("token"), before, after);
+            x += s.text(f, ink, x, y, after + trail);
+        };
+        switch ((i + v) % 6) {
+        case 0:
+            glued(QStringLiteral("GET "), QStringLiteral("https://"), pick(kIps, i + v), QStringLiteral("/status"),
+                  QStringLiteral(" 200 OK"));
+            break;
+        case 1:
+            glued(QStringLiteral("postfix: "), QStringLiteral("relay=host["), pick(kIps, i + v), QStringLiteral("]:25"),
+                  QStringLiteral(" sent"));
+            break;
+        case 2:
+            glued(QStringLiteral("Order 1234 5678 "), {}, pick(kCards, i + v), {}, QStringLiteral(" paid"));
+            break;
+        case 3:
+            glued(QStringLiteral("Applicant "), {}, pick(kSsns, i + v), {}, QStringLiteral(" "));
+            glued({}, {}, {"card", "4879-1831-3939-3403"}, {}, {});
+            break;
+        case 4:
+            glued(QStringLiteral("IBAN: "), {}, pick(kMisreadIbans, i + v), {}, QStringLiteral(" (savings)"));
+            break;
+        default:
+            glued(QStringLiteral("IBAN "), {}, pick(kIbans, i + v), {}, QStringLiteral(" checking"));
+            break;
+        }
+    }
+    return s.finish();
+}
+
+// A document's narrow comment rail: cards of wrapped 13 px lines 17 px apart, a highlighted
+// comment, underlined links, addresses and numbers in the middle of wrapped lines.
+SurroundingsSheet commentRail(int v) {
+    const int w = 900, h = 640, railX = 620, railW = 250;
+    Sheet s(QStringLiteral("rail-%1").arg(v), w, h, QColor(248, 249, 250));
+    s.fill(QRectF(40, 20, railX - 80, h - 40), Qt::white);
+    const QFont body = fontOf(kSans[v % 2], 13 + v % 2);
+    for (int i = 0; i < 14; ++i)
+        s.text(body, QColor(60, 64, 67), 70, 50 + i * 30, QStringLiteral("The quarterly report covers the migration of section %1.").arg(i + 1));
+    struct BodyLine {
+        const char* before;
+        Sample item; // no detector: a plain line
+        const char* after;
+    };
+    struct Comment {
+        const char* author;
+        std::vector<BodyLine> lines;
+        bool highlighted;
+    };
+    const Comment comments[] = {
+        {"Ada Whitlock", {{"Staging moved, use ", {nullptr, nullptr}, ""}, {"host ", pick(kIps, v), " from now"}, {"and update the runbook.", {nullptr, nullptr}, ""}}, false},
+        {"Lee Kim", {{"Ask ", pick(kEmails, v), ""}, {"or call ", pick(kPhones, v), " today"}}, v % 2 == 0},
+        {"Jane Doe", {{"Billing ran on ", pick(kIps, v + 1), ","}, {"card ", pick(kCards, v), ""}, {"refund went out.", {nullptr, nullptr}, ""}}, v % 2 == 1},
+        {"M. Rossi", {{"SSN ", pick(kSsns, v), " is on"}, {"ping ", pick(kEmails, v + 1), ""}}, false},
+    };
+    int top = 30;
+    for (const Comment& c : comments) {
+        const int lineStep = 17;
+        const int cardH = 34 + int(c.lines.size()) * lineStep + 8;
+        s.fill(QRectF(railX, top, railW, cardH), Qt::white, 8);
+        if (c.highlighted) s.fill(QRectF(railX, top, 4, cardH), QColor(251, 188, 4));
+        s.text(fontOf(kSans[v % 2], 13, true), QColor(32, 33, 36), railX + 12, top + 8, QString::fromLatin1(c.author));
+        int y = top + 30;
+        for (const BodyLine& line : c.lines) {
+            if (c.highlighted) s.fill(QRectF(railX + 10, y - 1, railW - 20, lineStep), QColor(254, 239, 195));
+            const QFont f = fontOf(kSans[v % 2], 13);
+            int x = railX + 12 + s.text(f, QColor(32, 33, 36), railX + 12, y, QString::fromLatin1(line.before));
+            if (line.item.detector) {
+                const bool link = QString::fromLatin1(line.item.detector) == QLatin1String("email");
+                const QColor colour = link ? QColor(26, 115, 232) : QColor(32, 33, 36);
+                const int advance = s.item(f, colour, x, y, line.item, QStringLiteral("rail"), {},
+                                           QString::fromLatin1(line.after).section(' ', 0, 0));
+                if (link) {
+                    const int base = y + QFontMetrics(f).ascent() + 2;
+                    s.fill(QRectF(x, base, advance, 1), colour);
+                }
+                x += advance;
+                s.text(f, QColor(32, 33, 36), x, y, QString::fromLatin1(line.after));
+            }
+            y += lineStep;
+        }
+        top += cardH + 12;
+    }
+    return s.finish();
+}
+
 } // namespace
 
 std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
@@ -482,6 +590,8 @@ std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
     sheets.push_back(codeEditor(variant, true));
     sheets.push_back(notifications(variant));
     sheets.push_back(spreadsheet(variant));
+    sheets.push_back(tokens(variant));
+    sheets.push_back(commentRail(variant));
     return sheets;
 }
 

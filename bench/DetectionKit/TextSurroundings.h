@@ -33,6 +33,11 @@ struct SurroundingsSheet {
 // and items for the same kinds, so tests and the benchmark need not share renderings.
 std::vector<SurroundingsSheet> surroundingsSheets(int variant);
 
+// Whether a finding's box is wider than the glyphs it is for (`glyphs`, their ink's bounds) by
+// more than a glued character either side and the growth allow: the box of the whole token or
+// line around the item.
+bool widerThanItsItem(const QRectF& box, const QRect& glyphs);
+
 // The share of the item's ink inside the union of `boxes`.
 double inkCoverage(const InkedItem& item, const std::vector<QRectF>& boxes);
 

@@ -2,7 +2,8 @@
 // terminals in three monospaced families, 10 to 200 px, faint text, tall fields), scored by ink
 // coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
-// text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px.
+// text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px,
+// and boxes wider than their item allows (widerThanItsItem: the whole token or line around it).
 // The sheets are written to FOLDER (default: a temporary folder); ONLY (e.g. "editor") limits the
 // run to the sheets whose names start with it.
 #include "TextSurroundings.h"
@@ -23,7 +24,7 @@ using namespace DetectionBench;
 namespace {
 
 struct Tally {
-    int items = 0, ours = 0, reference = 0, tooTall = 0;
+    int items = 0, ours = 0, reference = 0, tooTall = 0, tooWide = 0;
 };
 
 QString referenceText(const QString& png) {
@@ -60,9 +61,13 @@ int main(int argc, char** argv) {
                     if (d.detectorName() == item.detector) boxes.push_back(d.boundingBox().toQRectF());
                 const bool covered = inkCoverage(item, boxes) >= 1.0;
                 const QRect ink = item.runBounds.isEmpty() ? item.inkBounds() : item.runBounds;
-                bool tooTall = false;
-                for (const QRectF& b : boxes)
-                    if (b.intersects(QRectF(ink)) && b.height() > ink.height() + 10) tooTall = true;
+                const QRect glyphs = item.inkBounds();
+                bool tooTall = false, tooWide = false;
+                for (const QRectF& b : boxes) {
+                    if (!b.intersects(QRectF(glyphs))) continue;
+                    if (b.height() > ink.height() + 10) tooTall = true;
+                    if (widerThanItsItem(b, glyphs)) tooWide = true;
+                }
                 const bool byReference = reference.contains(item.text);
                 Tally& t = byKind[item.surroundings.section(' ', 0, 0)];
                 for (Tally* tally : {&t, &all}) {
@@ -70,16 +75,18 @@ int main(int argc, char** argv) {
                     tally->ours += covered;
                     tally->reference += byReference;
                     tally->tooTall += tooTall;
+                    tally->tooWide += tooWide;
                 }
-                if (verbose && (!covered || tooTall))
-                    std::printf("    %s %s '%s' in %s\n", covered ? "too tall:" : "missed:", qPrintable(item.detector),
-                                qPrintable(item.text), qPrintable(item.surroundings));
+                if (verbose && (!covered || tooTall || tooWide))
+                    std::printf("    %s %s '%s' in %s\n", !covered ? "missed:" : tooTall ? "too tall:" : "too wide:",
+                                qPrintable(item.detector), qPrintable(item.text), qPrintable(item.surroundings));
             }
         }
     }
-    std::printf("%-12s %6s %14s %16s %9s\n", "surroundings", "items", "covered (ours)", "read (tesseract)", "too tall");
+    std::printf("%-12s %6s %14s %16s %9s %9s\n", "surroundings", "items", "covered (ours)", "read (tesseract)", "too tall",
+                "too wide");
     for (const auto& [kind, t] : byKind)
-        std::printf("%-12s %6d %14d %16d %9d\n", qPrintable(kind), t.items, t.ours, t.reference, t.tooTall);
-    std::printf("%-12s %6d %14d %16d %9d\n", "all", all.items, all.ours, all.reference, all.tooTall);
+        std::printf("%-12s %6d %14d %16d %9d %9d\n", qPrintable(kind), t.items, t.ours, t.reference, t.tooTall, t.tooWide);
+    std::printf("%-12s %6d %14d %16d %9d %9d\n", "all", all.items, all.ours, all.reference, all.tooTall, all.tooWide);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/SharedRecognizers.h"
 
+#include <algorithm>
 #include <future>
 #include <map>
 
@@ -51,8 +52,7 @@ QString unfinishedDiagnostic(const RunningDetector& d) {
 }
 
 // The longest local part and domain an address can have. A candidate is searched only this far
-// either side of its "@", so the work per candidate is bounded however long the word around it is;
-// a longer run still ends up inside the finding's box, which covers the whole word.
+// either side of its "@", so the work per candidate is bounded however long the word around it is.
 constexpr qsizetype kLocalPartLimit = 64;
 constexpr qsizetype kDomainLimit = 255;
 
@@ -100,12 +100,53 @@ Support::IcuRegex::Matches anchoredMatches(const PIIDetector::CompiledDetector& 
     return all;
 }
 
-// All matches of a detector in a line, within the budget.
-Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detector, const QString& line,
+// The range of whole characters a match covers: one that ends inside a character takes all of it.
+PIIDetector::Range wholeCharacters(const Support::IcuRegex::Range& match, const Characters& characters) {
+    return {characters.boundaryAtOrBefore(match.start), characters.boundaryAtOrAfter(match.start + match.length)};
+}
+
+bool overlapsAny(const Support::IcuRegex::Range& r, const std::vector<Support::IcuRegex::Range>& ranges) {
+    return std::any_of(ranges.begin(), ranges.end(), [&r](const Support::IcuRegex::Range& o) {
+        return r.start < o.start + o.length && o.start < r.start + r.length;
+    });
+}
+
+// All matches of a detector in a line, within the budget, in the order of their starts.
+Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detector, const Characters& characters,
                                      std::chrono::milliseconds budget) {
-    if (detector.anchor.isNull()) return detector.regex.findAll(line, budget);
-    if (!line.contains(detector.anchor)) return {};
-    return anchoredMatches(detector, line, budget);
+    const QString& line = characters.text();
+    const auto deadline = Clock::now() + budget;
+    Support::IcuRegex::Matches matches;
+    if (!detector.anchor.isNull()) {
+        if (line.contains(detector.anchor)) matches = anchoredMatches(detector, line, budget);
+    } else if (detector.luhn) {
+        matches = detector.regex.findAccepted(
+            line,
+            [&](const Support::IcuRegex::Range& r) {
+                const PIIDetector::Range whole = wholeCharacters(r, characters);
+                return PIIDetector::luhnAcceptable(line.mid(whole.start, whole.end - whole.start));
+            },
+            budget);
+    } else {
+        matches = detector.regex.findAll(line, budget);
+    }
+    if (!detector.misread || matches.status != Support::IcuRegex::Status::completed) return matches;
+
+    const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                               std::chrono::milliseconds(1));
+    const Support::IcuRegex::Matches misread = detector.misread->findAccepted(
+        line,
+        [&](const Support::IcuRegex::Range& r) { return detector.misreadAcceptable(line.mid(r.start, r.length)); },
+        left);
+    Support::IcuRegex::Matches added;
+    for (const Support::IcuRegex::Range& r : misread.ranges)
+        if (!overlapsAny(r, matches.ranges)) added.ranges.push_back(r);
+    added.status = misread.status;
+    added.error = misread.error;
+    append(matches, added, 0);
+    std::stable_sort(matches.ranges.begin(), matches.ranges.end(),
+                     [](const Support::IcuRegex::Range& a, const Support::IcuRegex::Range& b) { return a.start < b.start; });
+    return matches;
 }
 
 } // namespace
@@ -171,7 +212,7 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
                 QStringLiteral("custom pattern '%1' skipped: invalid regex (%2)").arg(input.name, error.message));
             continue;
         }
-        custom.push_back({input.name, input.action, std::move(*regex), false, QChar()});
+        custom.push_back({input.name, input.action, std::move(*regex), false, QChar(), std::nullopt, nullptr});
     }
 
     std::vector<RunningDetector> detectors;
@@ -186,20 +227,18 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
         for (RunningDetector& detector : detectors) {
             // Every line has its own bound, so an odd line (one the user does not control, such as
             // a chat message) costs only itself, never the lines after it.
-            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, line.text, detector.budgetPerLine);
+            const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, characters, detector.budgetPerLine);
             // The matches found so far are real and are kept.
             for (const Support::IcuRegex::Range& match : matches.ranges) {
-                // Whole characters only: a match that ends inside a character takes all of it.
-                const Range range{characters.boundaryAtOrBefore(match.start),
-                                  characters.boundaryAtOrAfter(match.start + match.length)};
+                const Range range = wholeCharacters(match, characters);
                 const QString matched = line.text.mid(range.start, range.end - range.start);
-                if (detector.compiled->luhn && !luhnAcceptable(matched)) continue;
                 const Range widened = wordExtended(range, characters);
-                const Support::Rect normalized =
-                    line.boxForRange(widened.start, widened.end - widened.start).value_or(line.box);
-                result.detections.push_back(Detection(detector.compiled->name, detector.action,
-                                                      ImageBoxes::findingBox(normalized, imageWidth, imageHeight),
-                                                      matched));
+                std::vector<Support::Rect> boxes =
+                    ImageBoxes::rangeBoxes(line, widened.start, widened.end, imageWidth, imageHeight);
+                // A line read without glyph boxes: all of it, the only box known to hold the match.
+                if (boxes.empty()) boxes.push_back(ImageBoxes::findingBox(line.box, imageWidth, imageHeight));
+                for (const Support::Rect& box : boxes)
+                    result.detections.push_back(Detection(detector.compiled->name, detector.action, box, matched));
             }
             if (matches.status == Support::IcuRegex::Status::completed) continue;
             if (detector.unfinishedLines++ == 0) detector.reason = stopReason(matches);

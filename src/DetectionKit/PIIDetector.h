@@ -8,6 +8,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -26,7 +27,8 @@ public:
     PIIDetector(std::shared_ptr<TextRecognizer> text, std::shared_ptr<FaceDetector> faces);
 
     // Detections in order: by recognised line, then by detector (built-ins in table order, then
-    // custom patterns in input order), then by position in the line; faces last. Throws
+    // custom patterns in input order), then by position in the line; faces last. A match whose
+    // characters lie on two rows of text (a line read across a wrap) gives one detection per row. Throws
     // RecognitionError when recognition cannot be performed. Synchronous, callable from any thread.
     DetectionResult detect(const QImage& image, const std::vector<PatternInput>& customPatterns) const;
 
@@ -49,11 +51,17 @@ public:
         QString name;
         PatternAction action = PatternAction::blurSuggested;
         Support::IcuRegex regex;
-        bool luhn = false; // every match must pass luhnAcceptable
+        // Every match must pass luhnAcceptable; one that does not hides no match that would, from
+        // the same start or a later one.
+        bool luhn = false;
         // When set, every match holds this character once and no whitespace, so only a window
         // around each of its occurrences is searched: the same matches for any real address,
         // without the e-mail expression's quadratic backtracking over long runs of letters.
         QChar anchor;
+        // Also looked for with this expression: the same data as recognition misreads it, where
+        // only a check of its own (`misreadAcceptable`) tells it from other text.
+        std::optional<Support::IcuRegex> misread;
+        bool (*misreadAcceptable)(const QString&) = nullptr;
     };
 
     // A range of UTF-16 offsets [start, end).
@@ -79,8 +87,16 @@ public:
     // digit ("O", "o", "I", "l", "B", "S"); otherwise at least 13 digits with a valid Luhn sum.
     static bool luhnAcceptable(const QString& text);
 
-    // The range widened to the whole run of non-whitespace characters around it: the box asked
-    // for covers what is glued to the match (a trailing comma), the matched text does not.
+    // An IBAN whose country code recognition read as digits or symbols of the same outline
+    // ("1T60...", "$E45..."): accepted when reading them as the letters they look like gives a
+    // country whose IBANs have exactly this length, and the IBAN's check digits hold.
+    static bool misreadIbanAcceptable(const QString& text);
+
+    // The range widened over the characters glued to it up to, and with, the first delimiter
+    // (bracket, quote, slash, colon, equals or at sign) on either side: the box asked for covers
+    // what recognition broke off the item (the opening bracket of "(415) 555-0132", the end of an
+    // address whose dot was read as a comma), and not the rest of the token around it (a URL,
+    // "relay=host[10.1.2.3]:25"). The matched text is not widened.
     static Range wordExtended(Range range, const Characters& characters);
 
 private:

@@ -26,10 +26,6 @@ struct RecognizedLine {
     QString text;
     Support::Rect box; // normalised, bottom-left origin
     std::vector<GlyphBox> glyphs;
-
-    // The union of the boxes of the glyphs that overlap [start, start + length), or nothing when
-    // no glyph does (a range of spaces, or a line recognised without glyph boxes).
-    std::optional<Support::Rect> boxForRange(qsizetype start, qsizetype length) const;
 };
 
 // Recognition could not be performed (engine missing, image unusable). Thrown to the caller of

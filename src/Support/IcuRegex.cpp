@@ -48,13 +48,19 @@ IcuRegex::Matches IcuRegex::findAll(const QString& text, std::chrono::millisecon
     return search(text, budget, false);
 }
 
+IcuRegex::Matches IcuRegex::findAccepted(const QString& text, const std::function<bool(const Range&)>& accept,
+                                         std::chrono::milliseconds budget) const {
+    return search(text, budget, false, &accept);
+}
+
 std::optional<IcuRegex::Range> IcuRegex::firstMatch(const QString& text, std::chrono::milliseconds budget) const {
     Matches m = search(text, budget, true);
     if (m.ranges.empty()) return std::nullopt;
     return m.ranges.front();
 }
 
-IcuRegex::Matches IcuRegex::search(const QString& text, std::chrono::milliseconds budget, bool firstOnly) const {
+IcuRegex::Matches IcuRegex::search(const QString& text, std::chrono::milliseconds budget, bool firstOnly,
+                                   const std::function<bool(const Range&)>* accept) const {
     Matches result;
     const icu::UnicodeString input = aliasOf(text);
     UErrorCode status = U_ZERO_ERROR;
@@ -70,7 +76,42 @@ IcuRegex::Matches IcuRegex::search(const QString& text, std::chrono::millisecond
     matcher->setStackLimit(kStackLimitBytes, status);
     matcher->setMatchCallback(keepMatching, &deadline, status);
 
-    while (U_SUCCESS(status)) {
+    // With a check: the longest match from `start` that ends at or before `limit` and passes it.
+    // The region only bounds where a match may end; boundaries and look-arounds see past it.
+    const auto acceptedFrom = [&](int32_t start, int32_t limit) -> std::optional<Range> {
+        while (limit > start && U_SUCCESS(status)) {
+            matcher->region(start, limit, status);
+            matcher->useTransparentBounds(true);
+            matcher->useAnchoringBounds(false);
+            if (!matcher->lookingAt(status) || U_FAILURE(status)) break;
+            const int32_t end = matcher->end(status);
+            if (U_FAILURE(status) || end <= start) break;
+            const Range shorter{start, end - start};
+            if ((*accept)(shorter)) return shorter;
+            limit = end - 1;
+        }
+        return std::nullopt;
+    };
+    int64_t next = 0;
+    while (accept && U_SUCCESS(status) && next <= input.length()) {
+        if (!matcher->find(next, status) || U_FAILURE(status)) break;
+        const int32_t start = matcher->start(status);
+        const int32_t end = matcher->end(status);
+        if (U_FAILURE(status)) break;
+        const Range match{start, end - start};
+        if ((*accept)(match)) {
+            result.ranges.push_back(match);
+            next = end > start ? end : end + 1;
+        } else {
+            // What follows the rejected match's start is searched again, so that a shorter match
+            // taken here cannot hide one that passes from a later start.
+            if (const std::optional<Range> shorter = acceptedFrom(start, end - 1)) result.ranges.push_back(*shorter);
+            next = start + 1;
+        }
+        if (Clock::now() >= deadline.end && U_SUCCESS(status)) status = U_REGEX_STOPPED_BY_CALLER;
+    }
+
+    while (!accept && U_SUCCESS(status)) {
         if (!matcher->find(status)) break;
         if (U_FAILURE(status)) break;
         const int32_t start = matcher->start(status);

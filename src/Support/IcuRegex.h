@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -56,6 +57,14 @@ public:
     // by one position. Stops when the budget for the whole call is spent.
     Matches findAll(const QString& text, std::chrono::milliseconds budget = kDefaultBudget) const;
 
+    // Like findAll, for matches that must also pass a check of their own: a match the check
+    // rejects hides nothing. The longest shorter match from the same start that passes is taken
+    // instead, if any, and the search goes on from the position after the rejected match's start,
+    // so a match that passes and starts inside it is found too (the two may overlap). Word
+    // boundaries and look-arounds always see the whole text.
+    Matches findAccepted(const QString& text, const std::function<bool(const Range&)>& accept,
+                         std::chrono::milliseconds budget = kDefaultBudget) const;
+
     // The first match, or nothing (also when the budget runs out).
     std::optional<Range> firstMatch(const QString& text, std::chrono::milliseconds budget = kDefaultBudget) const;
 
@@ -63,7 +72,8 @@ private:
     IcuRegex(QString source, std::shared_ptr<const U_ICU_NAMESPACE::RegexPattern> compiled)
         : source_(std::move(source)), compiled_(std::move(compiled)) {}
 
-    Matches search(const QString& text, std::chrono::milliseconds budget, bool firstOnly) const;
+    Matches search(const QString& text, std::chrono::milliseconds budget, bool firstOnly,
+                   const std::function<bool(const Range&)>* accept = nullptr) const;
 
     QString source_;
     std::shared_ptr<const U_ICU_NAMESPACE::RegexPattern> compiled_; // immutable, shared between threads

@@ -85,6 +85,7 @@ TEST(BuiltinDetectorsTest, LuhnFilter) {
     for (const Case& c : cases) EXPECT_EQ(PIIDetector::luhnAcceptable(c.text), c.accepted) << c.text;
 }
 
+// Widening also stops just after the first delimiter on either side (a bracket, quote, slash, colon...).
 TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
     struct Case {
         const char* text;
@@ -94,10 +95,17 @@ TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
     const Case cases[] = {
         {"call 555-123-4567, now", 5, 17, 5, 18},          // trailing comma joins
         {"555-123-4567", 0, 12, 0, 12},                    // whole line: unchanged
-        {"tel:555-123-4567,x", 4, 16, 0, 18},              // glued on both sides, to the line's ends
+        {"tel:555-123-4567,x", 4, 16, 3, 18},              // the colon joins, what is before it does not
         {"a 555-123-4567 b", 2, 14, 2, 14},                // bounded by spaces: unchanged
+        {"call (415) 555-0132", 6, 19, 5, 19},             // the bracket the pattern leaves out joins
+        {"https://10.1.2.3/x", 8, 16, 7, 17},              // an address inside a URL: its slashes only
+        {"relay=host[10.1.2.3]:25", 11, 19, 10, 20},       // inside brackets: the brackets only
+        {"\"jane@x.io\",", 1, 10, 0, 11},                  // a quoted value: the quotes only
+        {"jane.doe@example,com ok", 0, 16, 0, 20},         // a dot read as a comma: the rest joins
+        {"4111 1111 1111 1111 paid", 0, 20, 0, 19},        // a separator the match ends with: not the next word
+        {"a  b", 1, 3, 1, 3},                              // only whitespace: unchanged
         {"x\t(555)\u00A0y", 3, 6, 2, 7},                   // tab and no-break space are whitespace
-        {"id:12\u2003ok", 3, 5, 0, 5},                     // em space stops the widening
+        {"id:12\u2003ok", 3, 5, 2, 5},                     // em space stops the widening
         {"e\u0301x 1234\U0001F600 z", 4, 8, 4, 10},          // an emoji glued on is taken whole
         {"e\u0301x 1234\U0001F600 z", 2, 3, 0, 3},           // so is "e" with its combining accent
     };
@@ -107,4 +115,29 @@ TEST(BuiltinDetectorsTest, WordExtendedStopsAtWhitespaceAndLineEnds) {
         EXPECT_EQ(PIIDetector::wordExtended({c.start, c.end}, characters), (PIIDetector::Range{c.wantStart, c.wantEnd}))
             << c.text;
     }
+}
+
+TEST(BuiltinDetectorsTest, IbanWithAMisreadCountryCodeMustPassTheIbansOwnCheck) {
+    struct Case {
+        const char* text;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"1T60X0542811101000000123456", true},   // IT, "I" read as "1"
+        {"$E4550000000058398257466", true},      // SE
+        {"5E4550000000058398257466", true},      // SE, "S" read as "5"
+        {"1E29AIBK93115212345678", true},        // IE
+        {"£S9121000418450200051332", true}, // ES, "E" read as a pound sign
+        {"8E68539007547034", true},              // BE
+        {"1T6OX0542811101000000123456", true},   // a check digit read as a letter as well
+        {"1T61X0542811101000000123456", false},  // check digits that do not hold
+        {"1T60X05428111010000001234567", false}, // longer than an Italian IBAN
+        {"1T60X054281110100000012345", false},   // shorter
+        {"0E4550000000058398257466", false},     // "OE" is no country
+        {"1T60x0542811101000000123456", false},  // a small letter in the account
+        {"1234567890123456", false},             // digits only
+        {"1T", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PIIDetector::misreadIbanAcceptable(QString::fromUtf8(c.text)), c.accepted) << c.text;
 }

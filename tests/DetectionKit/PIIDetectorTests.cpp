@@ -1,6 +1,7 @@
 #include "FakeRecognizers.h"
 #include "QtPrinters.h"
 
+#include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/PIIDetector.h"
 
 #include <gtest/gtest.h>
@@ -219,16 +220,61 @@ TEST(PIIDetectorTest, LuhnDecidesCardDetections) {
     }
 }
 
-TEST(PIIDetectorTest, BoxCoversTheWholeWordButTextIsTheMatch) {
-    // 10 px per character from x = 100: "555-123-4567," spans characters 5..18.
-    const DetectionResult result = detectOver({line("call 555-123-4567, later", 100)}, {});
-    const Detection* phone = find(result, "phone");
-    ASSERT_NE(phone, nullptr);
-    EXPECT_EQ(phone->matchedText(), "555-123-4567");
-    EXPECT_NEAR(phone->boundingBox().x(), 150 - 4, 1e-6);
-    EXPECT_NEAR(phone->boundingBox().width(), 130 + 8, 1e-6); // includes the comma
-    EXPECT_NEAR(phone->boundingBox().y(), 100 - 4, 1e-6);
-    EXPECT_NEAR(phone->boundingBox().height(), 20 + 8, 1e-6);
+TEST(PIIDetectorTest, BoxCoversTheMatchNotTheRestOfItsToken) {
+    // 10 px per character from x = 100 in 20 px tall glyphs. The box covers the match widened up
+    // to a delimiter; where a glyph is glued to that, it reaches a fifth of the height (4 px)
+    // into it; every box grows by 4 px.
+    struct Case {
+        const char* text;
+        const char* detector;
+        const char* matched;
+        double left, right; // the widened characters' extent before growing
+        double reachLeft, reachRight;
+    };
+    const Case cases[] = {
+        {"call 555-123-4567, later", "phone", "555-123-4567", 150, 280, 0, 0},
+        {"call (415) 555-0132 now", "phone", "415) 555-0132", 150, 290, 0, 0},
+        {"https://10.1.2.3/x", "ipv4", "10.1.2.3", 170, 270, 4, 4},
+        {"relay=host[10.1.2.3]:25", "ipv4", "10.1.2.3", 200, 300, 4, 4},
+        {"see 10.1.2.3 now", "ipv4", "10.1.2.3", 140, 220, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult result = detectOver({line(QString::fromLatin1(c.text), 100)}, {});
+        const Detection* d = find(result, QString::fromLatin1(c.detector));
+        ASSERT_NE(d, nullptr) << c.text;
+        EXPECT_EQ(d->matchedText(), QString::fromLatin1(c.matched));
+        const double left = c.left - c.reachLeft - 4, right = c.right + c.reachRight + 4;
+        EXPECT_TRUE(sameBox(d->boundingBox(), Support::Rect(left, 96, right - left, 28))) << c.text;
+    }
+}
+
+// A line read across the wrap of a narrow column: its glyphs lie on two rows. Each row of a match
+// has a box of its own, never one spanning both rows and the whole column.
+TEST(PIIDetectorTest, AMatchOnTwoRowsGetsABoxPerRow) {
+    const QString text = "mail jane.doe@example.com";
+    RecognizedLine wrapped = line(text, 100);
+    // "mail jane.doe@" stays on the first row; "example.com" goes to the row below, at the left.
+    const qsizetype wrap = text.indexOf('e', text.indexOf('@'));
+    for (GlyphBox& g : wrapped.glyphs)
+        if (g.start >= wrap)
+            g.box = ImageBoxes::normalized(Support::Rect(100 + 10.0 * double(g.start - wrap), 124, 10, 20), W, H);
+    const DetectionResult result = detectOver({wrapped}, {});
+    ASSERT_EQ(namesOf(result), (QStringList{"email:jane.doe@example.com", "email:jane.doe@example.com"}));
+    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(150 - 4, 96, 90 + 8, 28)));
+    EXPECT_TRUE(sameBox(result.detections[1].boundingBox(), Support::Rect(100 - 4, 120, 110 + 8, 28)));
+}
+
+// A glyph the recogniser gave several characters (a whole word) is split by its characters, with
+// one character more on either side of those the box takes.
+TEST(PIIDetectorTest, AGlyphOfSeveralCharactersIsSplitByThem) {
+    RecognizedLine merged = line("ab host=10.1.2.3", 100);
+    // "host=10.1.2.3" as one glyph from x = 130 to 260, thirteen characters of 10 px.
+    std::erase_if(merged.glyphs, [](const GlyphBox& g) { return g.start >= 3; });
+    merged.glyphs.push_back({3, 13, ImageBoxes::normalized(Support::Rect(130, 100, 130, 20), W, H)});
+    const DetectionResult result = detectOver({merged}, {});
+    ASSERT_EQ(namesOf(result), QStringList{"ipv4:10.1.2.3"});
+    // "=10.1.2.3" and the "t" before it: x = 160 to 260.
+    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(160 - 4, 96, 100 + 8, 28)));
 }
 
 TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
@@ -256,6 +302,29 @@ TEST(PIIDetectorTest, BoxesGrowByFourPixelsAndAreClippedToTheImage) {
         EXPECT_EQ(face.detections[0].detectorName(), "face");
         EXPECT_EQ(face.detections[0].matchedText(), "");
     }
+}
+
+// A match that fails its check (a card number's Luhn sum, an IBAN's check digits) hides no match
+// that passes: neither one that starts later in it, nor a shorter one from the same start.
+TEST(PIIDetectorTest, ARejectedCandidateHidesNoValidMatch) {
+    struct Case {
+        const char* text;
+        QStringList names;
+    };
+    const Case cases[] = {
+        {"215-88-2784 4879-1831-3939-3403", {"ssn:215-88-2784", "card:4879-1831-3939-3403"}},
+        {"Order 1234 5678 4111 1111 1111 1111", {"card:4111 1111 1111 1111"}},
+        {"4111 1111 1111 1111 12/27", {"card:4111 1111 1111 1111 "}}, // the pattern takes the separator
+        {"card 4111 1111 1111 1111", {"card:4111 1111 1111 1111"}},
+        {"Ref 1234 5678 9012 3456 7890", {}},
+        {"IBAN 1T60X0542811101000000123456", {"iban:1T60X0542811101000000123456"}},
+        {"IBAN $E4550000000058398257466 and IE29AIBK93115212345678",
+         {"iban:$E4550000000058398257466", "iban:IE29AIBK93115212345678"}},
+        {"IBAN 1T61X0542811101000000123456", {}},
+        {"IBAN x1T60X0542811101000000123456", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(namesOf(detectOver({line(QString::fromUtf8(c.text))}, {})), c.names) << c.text;
 }
 
 TEST(PIIDetectorTest, MatchesNeverSplitACharacter) {

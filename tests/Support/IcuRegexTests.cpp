@@ -1,5 +1,6 @@
 #include "Support/IcuRegex.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,4 +48,35 @@ TEST(IcuRegex, CatastrophicBacktrackingStopsWhenTheBudgetIsSpent) {
     const auto result = regex->findAll(QString(10000, 'a') + "!", std::chrono::milliseconds(100));
     EXPECT_EQ(result.status, IcuRegex::Status::timedOut);
     EXPECT_TRUE(result.ranges.empty());
+}
+
+// Matches that must pass a check: runs of numbers whose digits add up to an even sum.
+TEST(IcuRegex, ARejectedMatchHidesNeitherAShorterNorALaterOne) {
+    const auto regex = IcuRegex::compile("\\b\\d+(?: \\d+)*\\b");
+    ASSERT_TRUE(regex);
+    struct Case {
+        const char* text;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"2 4", {"2 4"}},        // passes whole
+        {"2 4 1", {"2 4", "4"}}, // the shorter one from the start, and a later one inside
+        {"1 2 4", {"2 4"}},      // only a later start passes
+        {"2 2 45", {"2 2", "2"}}, // no boundary is made up where a shorter one must end: not "2 2 4"
+        {"1", {}},
+        {"", {}},
+    };
+    const auto evenSum = [](const QString& s) {
+        int sum = 0;
+        for (QChar c : s) sum += c.isDigit() ? c.digitValue() : 0;
+        return sum % 2 == 0;
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromLatin1(c.text);
+        const auto result = regex->findAccepted(text, [&](const IcuRegex::Range& r) { return evenSum(text.mid(r.start, r.length)); });
+        EXPECT_EQ(result.status, IcuRegex::Status::completed);
+        QStringList found;
+        for (const IcuRegex::Range& r : result.ranges) found.append(text.mid(r.start, r.length));
+        EXPECT_EQ(found, c.expected) << c.text;
+    }
 }
