@@ -15,11 +15,12 @@ function(brindlecast_kit name)
   brindlecast_warnings(${name})
 endfunction()
 
-# brindlecast_test(name SOURCES ... DEPENDS ... [LABELS ...] [ENV ...] [LOCKS ...]): a GoogleTest
-# executable whose cases CTest discovers one by one; cases that hold one of the same LOCKS (a
-# shared resource such as the test display's clipboard) never run at the same time.
+# brindlecast_test(name SOURCES ... DEPENDS ... [LABELS ...] [ENV ...] [LOCKS ...] [PREFIX ...]): a
+# GoogleTest executable whose cases CTest discovers one by one; cases that hold one of the same
+# LOCKS (a shared resource such as the test display's clipboard) never run at the same time. A
+# PREFIX goes before each case's name (the same source built twice, over two screens).
 function(brindlecast_test name)
-  cmake_parse_arguments(T "" "SCREEN" "SOURCES;DEPENDS;LABELS;ENV;LOCKS" ${ARGN})
+  cmake_parse_arguments(T "" "SCREEN;PREFIX" "SOURCES;DEPENDS;LABELS;ENV;LOCKS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPENDS} TestSupport GTest::gmock GTest::gtest)
   brindlecast_warnings(${name})
@@ -40,5 +41,6 @@ function(brindlecast_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE PRE_TEST
+    TEST_PREFIX "${T_PREFIX}"
     PROPERTIES ${props})
 endfunction()

@@ -1,7 +1,8 @@
 // The real app binary on a 2560 x 1440 screen of the test's own, with openbox, at the scales
 // users run it at (QT_SCALE_FACTOR 1 and 2): the editor window lies wholly on the screen, its
-// title strip and window buttons included, and the floating thumbnail draws its picture and
-// caption over its whole card. Grabs are kept in artefacts/. Skips without Xvfb or openbox.
+// title strip and window buttons included, the floating thumbnail draws its picture and caption
+// over its whole card, and the window-pick pointer is drawn at the screen's pixels. Grabs are kept
+// in artefacts/. Skips without Xvfb or openbox.
 #include "support/AppProcess.h"
 #include "support/OwnDisplay.h"
 #include "support/TestEnvironment.h"
@@ -12,6 +13,7 @@
 #include <QRect>
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <gtest/gtest.h>
 
@@ -193,4 +195,36 @@ TEST_F(HiDpiEndToEnd, TheThumbnailDrawsItsPictureAndCaptionOverItsWholeCardAt2x)
     EXPECT_LT(bar.lightness(), 110) << "caption bar";
     const QColor close = at(14 + 230 - 11 - 11, 14 + frameHeight + 19 + 6);
     EXPECT_GT(close.lightness(), bar.lightness()) << "close button";
+}
+
+TEST_F(HiDpiEndToEnd, TheWindowPickPointerIsTwentyFourPointsAtEveryScale) {
+    xcb_xfixes_query_version_cookie_t version = xcb_xfixes_query_version(x_, 4, 0);
+    std::free(xcb_xfixes_query_version_reply(x_, version, nullptr));
+    for (const auto& [scale, pixels] : {std::pair{QString("1"), 24}, std::pair{QString("1.25"), 30}, std::pair{QString("2"), 48}}) {
+        SCOPED_TRACE(scale.toStdString());
+        QProcess* app = startApp(scale, {"--test-window-pick"});
+        ASSERT_TRUE(app);
+        // The pointer the server shows over the overlay, once the overlay holds it.
+        int width = 0, hotX = 0;
+        QImage picture;
+        waitUntil([&] {
+            Reply<xcb_xfixes_get_cursor_image_reply_t> image(
+                xcb_xfixes_get_cursor_image_reply(x_, xcb_xfixes_get_cursor_image(x_), nullptr), &std::free);
+            if (!image) return false;
+            width = image->width;
+            hotX = image->xhot;
+            if (width == pixels) {
+                // 32-bit ARGB words, one a pixel.
+                const std::uint32_t* argb = xcb_xfixes_get_cursor_image_cursor_image(image.get());
+                picture = QImage(image->width, image->height, QImage::Format_ARGB32);
+                for (int y = 0; y < image->height; ++y)
+                    for (int x = 0; x < image->width; ++x) picture.setPixel(x, y, argb[y * image->width + x]);
+            }
+            return width == pixels || app->state() != QProcess::Running;
+        }, 60000);
+        EXPECT_EQ(width, pixels) << "the window-pick pointer";
+        EXPECT_EQ(hotX, pixels / 2) << "its hot spot";
+        if (!picture.isNull()) keep(picture, "hidpi-e2e-window-pick-pointer-" + scale + "x");
+        EXPECT_TRUE(TestSupport::endsCleanly(*app));
+    }
 }

@@ -1,17 +1,29 @@
-// The windows on a screen shown at twice its scale, as a 2560 x 1440 screen at 2x: the offscreen
-// platform with QT_SCALE_FACTOR=2 over a screen of that size, 1280 x 720 points. Grabs are kept
-// in artefacts/ for a person to look at.
+// The windows on a screen shown at twice its scale, as a 2560 x 1440 screen at 2x (1280 x 720
+// points) and a 1920 x 1080 one (960 x 540 points, less than the editor's designed size): the
+// offscreen platform over a screen of that size, built once for each. Grabs are kept in
+// artefacts/ for a person to look at.
 #include "Onboarding/OnboardingTestSupport.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/DesignGallery.h"
+#include "BrindlecastApp/Design/GlassPanel.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
+#include "BrindlecastApp/Editor/EditorCanvasStage.h"
+#include "BrindlecastApp/Editor/EditorToolbar.h"
+#include "BrindlecastApp/Editor/EditorView.h"
 #include "BrindlecastApp/Editor/EditorWindowController.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailCard.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailController.h"
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
+#include "BrindlecastApp/Overlay/OverlayController.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "BrindlecastApp/Review/ReviewWindowController.h"
 #include "BrindlecastApp/Shell/AboutWindow.h"
+#include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QPointer>
 #include <QScreen>
 
 #include <gtest/gtest.h>
@@ -22,6 +34,11 @@ using OnboardingTests::ThemeFixture;
 using TestSupport::waitUntil;
 
 namespace {
+
+// The screen's size in points, as the build of this test gives it.
+constexpr QSize kScreenPoints(BRINDLECAST_SCREEN_POINTS);
+
+QString screenName() { return QString("%1x%2").arg(kScreenPoints.width()).arg(kScreenPoints.height()); }
 
 void settle() {
     for (int i = 0; i < 3; ++i) {
@@ -52,7 +69,7 @@ TEST(HiDpi, TheScreenIsShownAtTwiceItsScale) {
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->devicePixelRatio(), 2);
-    EXPECT_EQ(screen->geometry().size(), QSize(1280, 720));
+    EXPECT_EQ(screen->geometry().size(), kScreenPoints);
 }
 
 TEST(HiDpi, TheThumbnailsPictureAndCaptionFillItsCard) {
@@ -98,28 +115,77 @@ TEST(HiDpi, TheThumbnailsPictureAndCaptionFillItsCard) {
     EXPECT_GT(bright, 40) << "no caption";
 }
 
-TEST(HiDpi, TheEditorWindowStaysInsideTheScreenThatShowsIt) {
+// An editor window on a capture, its toolbar the app's own.
+std::unique_ptr<EditorWindowController> openEditor(std::shared_ptr<ReviewViewModel>& model) {
     QImage capture(400, 300, QImage::Format_ARGB32_Premultiplied);
     capture.fill(QColor(90, 120, 160));
-    auto model = std::make_shared<ReviewViewModel>(capture, std::vector<ReviewViewModel::Detection>{},
-                                                   PolicyKit::EffectivePolicy::safeDefaults(), std::nullopt, [] {});
+    model = std::make_shared<ReviewViewModel>(capture, std::vector<ReviewViewModel::Detection>{},
+                                              PolicyKit::EffectivePolicy::safeDefaults(), std::nullopt, [] {});
     EditorContent content;
     content.viewModel = model.get();
     content.owner = model;
     content.filename = "Screenshot hidpi.png";
-    auto controller = EditorWindowController::present(content, nullptr);
+    EditorWindowController::Options options;
+    options.makeToolbar = [](ReviewViewModel& shown, const EditorToolbarActions& actions) -> QWidget* {
+        return new EditorToolbar(shown, actions);
+    };
+    auto controller = EditorWindowController::present(content, nullptr, options);
     settle();
+    return controller;
+}
+
+QRect onScreen(const QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); }
+
+TEST(HiDpi, TheEditorWindowStaysInsideTheScreenThatShowsIt) {
+    std::shared_ptr<ReviewViewModel> model;
+    auto controller = openEditor(model);
     EditorWindowChrome* window = controller->window();
-    // 1180 x 760 points do not fit 720: the window takes the work area's height, its full
-    // designed width, and lies wholly on the screen, its buttons included.
+    // 1180 x 760 points do not fit 720 (nor 960 x 540): the window takes what the work area holds
+    // of its designed size, and lies wholly on the screen, its buttons included.
+    const QSize shown = ScreenPlacement::fitted(EditorWindowController::kInitialContentSize, workArea());
     EXPECT_TRUE(workArea().contains(window->geometry())) << window->geometry().y() << " " << window->geometry().height();
-    EXPECT_EQ(window->size(), QSize(1180, 720));
-    EXPECT_EQ(window->minimumSize(), EditorWindowController::kContentFloor) << "the designed floor fits";
-    window->resize(1180, 600);
-    EXPECT_EQ(window->height(), 700);
+    EXPECT_EQ(window->size(), shown);
+    const QSize floor = ScreenPlacement::fitted(EditorWindowController::kContentFloor, workArea());
+    EXPECT_EQ(window->minimumSize(), floor) << "the designed floor, where it fits";
+    window->resize(shown.width(), 300);
+    EXPECT_EQ(window->height(), floor.height());
     for (QWidget* button : window->trafficLightButtons())
         EXPECT_TRUE(workArea().contains(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
-    window->grab().toImage().save(OnboardingTests::artefactsFolder() + "/hidpi-editor.png");
+    window->grab().toImage().save(OnboardingTests::artefactsFolder() + "/hidpi-editor-" + screenName() + ".png");
+}
+
+TEST(HiDpi, TheEditorsToolbarLiesWhollyOverItsCanvas) {
+    std::shared_ptr<ReviewViewModel> model;
+    auto controller = openEditor(model);
+    auto* toolbar = qobject_cast<EditorToolbar*>(controller->view()->stage()->toolbar());
+    ASSERT_TRUE(toolbar);
+    const QRect stage = onScreen(controller->view()->stage());
+    // Too narrow a canvas for the compact pill (a 960-point screen) shrinks it; every control
+    // of it lies on the canvas, none cut by its edges.
+    const QRect pill = onScreen(toolbar->pill());
+    EXPECT_TRUE(stage.contains(pill)) << pill.x() << "+" << pill.width() << " in " << stage.x() << "+" << stage.width();
+    EXPECT_EQ(toolbar->pillScale() < 1, toolbar->minimumSizeHint().width() > stage.width() - 24);
+    const QList<QAbstractButton*> controls = toolbar->pill()->findChildren<QAbstractButton*>();
+    EXPECT_EQ(controls.size(), 18);
+    for (const QAbstractButton* control : controls)
+        EXPECT_TRUE(pill.contains(onScreen(control))) << control->toolTip().toStdString();
+    if (QWidget* strip = controller->view()->stage()->styleStrip()) {
+        EXPECT_TRUE(stage.contains(onScreen(strip))) << "the style strip";
+    }
+}
+
+TEST(HiDpi, TheWindowPickPointerIsDrawnAtTheScreensPixels) {
+    // The camera is 24 points across at every scale: 24, 30 and 48 pixels drawn at that
+    // resolution (not 24 enlarged by the screen), its hot spot in its middle.
+    for (const auto& [ratio, pixels] : {std::pair{1.0, 24}, std::pair{1.25, 30}, std::pair{2.0, 48}}) {
+        SCOPED_TRACE(ratio);
+        const QCursor cursor = OverlayController::windowPickCursor(ratio);
+        const QPixmap picture = cursor.pixmap();
+        EXPECT_EQ(picture.size(), QSize(pixels, pixels));
+        EXPECT_EQ(picture.devicePixelRatio(), ratio);
+        // In the picture's pixels, as the X server takes it.
+        EXPECT_EQ(cursor.hotSpot(), QPoint(pixels / 2, pixels / 2));
+    }
 }
 
 TEST(HiDpi, TheSmallerWindowsOpenCentredOnTheScreen) {
@@ -127,9 +193,26 @@ TEST(HiDpi, TheSmallerWindowsOpenCentredOnTheScreen) {
     OnboardingTests::FakePlatform platform;
     AboutWindow about(&theme.theme);
     PermissionOnboardingController walkthrough(theme.theme, platform.environment());
-    for (QWidget* window : {static_cast<QWidget*>(&about), static_cast<QWidget*>(walkthrough.window())}) {
+    // The gallery (720 x 720 points) and a review of a large capture (1000 x 700) are taller
+    // than a 540-point screen: shrunk to it, not centred above its top.
+    Support::UserDefaults defaults(TestSupport::makeTemporaryFolder("gallery") + "/preferences.json");
+    std::unique_ptr<QWidget> gallery(DesignGallery::show(false, &defaults));
+    QImage capture(2400, 1800, QImage::Format_RGB32);
+    capture.fill(Qt::white);
+    QPointer<ReviewWindowController> review = ReviewWindowController::present(
+        capture, {}, PolicyKit::EffectivePolicy::safeDefaults(), {}, [] {}, [](const ReviewDecision&) {});
+    settle();
+    for (QWidget* window : {static_cast<QWidget*>(&about), static_cast<QWidget*>(walkthrough.window()), gallery.get(),
+                            static_cast<QWidget*>(review->window())}) {
         SCOPED_TRACE(window->windowTitle().toStdString());
-        EXPECT_TRUE(workArea().contains(window->geometry()));
-        EXPECT_LE((window->geometry().center() - workArea().center()).manhattanLength(), 2);
+        // A window with the platform's frame (the gallery) may not fit its frame as well: its
+        // frame starts on the screen and its own area is no larger than the screen's.
+        const QRect frame = window->frameGeometry();
+        EXPECT_TRUE(workArea().contains(frame.topLeft())) << frame.x() << "," << frame.y();
+        EXPECT_TRUE(workArea().size().expandedTo(window->size()) == workArea().size())
+            << window->width() << "x" << window->height() << " in " << workArea().width() << "x" << workArea().height();
+        EXPECT_LE((frame.center() - workArea().center()).manhattanLength(), 2);
     }
+    review->window()->close();
+    settle();
 }

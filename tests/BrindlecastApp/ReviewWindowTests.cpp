@@ -2,6 +2,7 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolTip.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 #include "BrindlecastApp/Review/EditorTextField.h"
 #include "BrindlecastApp/Review/ReviewShellView.h"
@@ -117,10 +118,12 @@ TEST(ReviewWindow, ContentSizeFollowsTheImage) {
     const std::pair<QSize, QSizeF> cases[] = {{{1200, 800}, {640, 510}}, {{3000, 2000}, {1000, 700}}, {{1001, 590}, {540.5, 405}}};
     for (const auto& [pixels, content] : cases) {
         EXPECT_EQ(ReviewWindowController::contentSize(pixels), content);
-        // The window asks for that size, but is never smaller than its minimum.
+        // The window asks for that size, but is never smaller than its minimum, nor larger than
+        // the screen's work area (this screen is 800 points square).
         Review review(stripedImage(pixels.width(), pixels.height()), {});
         const QSize asked(int(std::ceil(content.width())), int(std::ceil(content.height())));
-        EXPECT_EQ(review.window->size(), asked.expandedTo(review.window->minimumSize()));
+        EXPECT_EQ(review.window->size(), ScreenPlacement::fitted(asked.expandedTo(review.window->minimumSize()),
+                                                                 QGuiApplication::primaryScreen()->availableGeometry()));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/ToolButton.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 
 #include "Support/Fonts.h"
 
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPointer>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -242,9 +242,9 @@ QWidget* show(bool dark, Support::UserDefaults* defaults) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
 
-    window->resize(720, 720);
     galleryWindow() = window;
-    if (QScreen* screen = window->screen()) window->move(screen->availableGeometry().center() - window->rect().center());
+    // Shrunk to a screen that holds less (a laptop at 2x), never placed off it: the page scrolls.
+    ScreenPlacement::centre(*window, QSize(720, 720));
     window->show();
     window->raise();
     window->activateWindow();

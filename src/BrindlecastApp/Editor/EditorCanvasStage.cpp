@@ -96,7 +96,9 @@ void EditorCanvasStage::place() {
         const QSize hint = slot->sizeHint();
         const int width = std::max(0, std::min(hint.width(), this->width() - 2 * kToolbarPadding));
         if (slot == styleStrip_ && top > 0) top += kStripSpacing;
-        slot->setGeometry((this->width() - width) / 2, top, width, hint.height());
+        // A slot whose height follows its width (a toolbar shrunk to a narrow window) says so.
+        const int height = slot->hasHeightForWidth() ? slot->heightForWidth(width) : hint.height();
+        slot->setGeometry((this->width() - width) / 2, top, width, height);
         // As placed: a slot of a fixed size may have no size hint.
         if (!slot->isHidden()) top += slot->height();
     }

@@ -11,9 +11,11 @@
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 
 #include <QHBoxLayout>
+#include <QSpacerItem>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace BrindlecastApp {
 
@@ -24,6 +26,12 @@ constexpr double kGlyphSize = 19;
 constexpr double kCopyWidth = 104;
 constexpr double kUndoDimming = 0.35;
 constexpr double kPolicyDimming = 0.4;
+// The pill's padding and spacing, and the room on either side of a divider's rule.
+constexpr int kPillSides = 9;
+constexpr int kPillTopBottom = 7;
+constexpr int kPillSpacing = 3;
+constexpr int kDividerSides = 3;
+constexpr int kDividerLength = 22;
 
 IconPainter symbol(const QString& name) { return IconPainter::symbol(name, kToolSymbolSize, SymbolWeight::medium); }
 IconPainter glyph(Icon::Glyph glyph) { return IconPainter::glyph(glyph, kGlyphSize); }
@@ -50,9 +58,20 @@ void withHelp(QWidget* widget, const QString& text) {
 QWidget* divider(QWidget* parent) {
     auto* holder = new QWidget(parent);
     auto* layout = new QHBoxLayout(holder);
-    layout->setContentsMargins(3, 0, 3, 0);
+    layout->setContentsMargins(kDividerSides, 0, kDividerSides, 0);
     layout->addWidget(new Hairline(Qt::Vertical, std::nullopt, holder));
     return holder;
+}
+
+// A divider at `scale`: the rule stays one point wide, its length and the room beside it shrink,
+// together never wider than the divider scaled.
+void scaleDivider(QWidget* holder, double scale) {
+    const int room = 2 * kDividerSides + 1;
+    const int side = scale >= 1 ? kDividerSides : std::max(0, int(std::floor((room * scale - 1) / 2)));
+    holder->layout()->setContentsMargins(side, 0, side, 0);
+    if (auto* rule = holder->findChild<Hairline*>())
+        rule->setFixedHeight(scale >= 1 ? kDividerLength : FlatLook::scaled(kDividerLength, scale));
+    holder->updateGeometry();
 }
 
 } // namespace
@@ -71,6 +90,7 @@ EditorToolbar::EditorToolbar(ReviewViewModel& model, EditorToolbarActions action
     setFocusPolicy(Qt::NoFocus);
     full_ = buildPill(false);
     compactPill_ = buildPill(true);
+    compactNatural_ = compactPill_.panel->sizeHint();
     connect(&model, &ReviewViewModel::toolChanged, this, &EditorToolbar::refresh);
     connect(&model, &ReviewViewModel::undoStackChanged, this, &EditorToolbar::refresh);
     connect(&model, &ReviewViewModel::redoStackChanged, this, &EditorToolbar::refresh);
@@ -93,9 +113,14 @@ EditorToolbar::Pill EditorToolbar::buildPill(bool compact) {
     pill.panel = new GlassPanel(GlassVariant::toolbar, std::nullopt, this);
     pill.panel->setObjectName(compact ? QStringLiteral("compactPill") : QStringLiteral("fullPill"));
     auto* row = new QHBoxLayout(pill.panel);
-    row->setContentsMargins(9, 7, 9, 7);
-    row->setSpacing(3);
+    row->setContentsMargins(kPillSides, kPillTopBottom, kPillSides, kPillTopBottom);
+    row->setSpacing(kPillSpacing);
     row->setSizeConstraint(QLayout::SetFixedSize);
+    pill.row = row;
+    const auto addDivider = [&] {
+        pill.dividers.push_back(divider(pill.panel));
+        row->addWidget(pill.dividers.back());
+    };
     QWidget* panel = pill.panel;
 
     pill.tools[AnnotationTool::select] = makeToolButton(AnnotationTool::select, panel);
@@ -105,18 +130,18 @@ EditorToolbar::Pill EditorToolbar::buildPill(bool compact) {
     }, glyph(Icon::Glyph::crop), panel);
     withHelp(pill.crop, "Crop");
     row->addWidget(pill.crop);
-    row->addWidget(divider(panel));
+    addDivider();
     for (AnnotationTool tool : toolbarRow()) {
         if (tool == AnnotationTool::select) continue;
         pill.tools[tool] = makeToolButton(tool, panel);
         row->addWidget(pill.tools[tool]);
     }
-    row->addWidget(divider(panel));
+    addDivider();
     // Never shown active, whether its popover is open or a backdrop is set.
     pill.backdrop = new FlatToolButton(false, true, [this] { toggleBackdrop(); }, glyph(Icon::Glyph::backdrop), panel);
     withHelp(pill.backdrop, "Backdrop");
     row->addWidget(pill.backdrop);
-    row->addWidget(divider(panel));
+    addDivider();
     pill.undo = new FlatToolButton(false, false, [this] {
         if (model_) model_->undo();
     }, glyph(Icon::Glyph::undo), panel);
@@ -127,7 +152,7 @@ EditorToolbar::Pill EditorToolbar::buildPill(bool compact) {
     }, glyph(Icon::Glyph::redo), panel);
     withHelp(pill.redo, "Redo");
     row->addWidget(pill.redo);
-    row->addWidget(divider(panel));
+    addDivider();
     pill.more = new FlatToolButton(false, true, [this] { toggleMore(); }, symbol("ellipsis"), panel);
     withHelp(pill.more, "More");
     row->addWidget(pill.more);
@@ -136,7 +161,8 @@ EditorToolbar::Pill EditorToolbar::buildPill(bool compact) {
     }, symbol("gearshape"), panel);
     withHelp(pill.settings, "Settings");
     row->addWidget(pill.settings);
-    row->addSpacing(1);
+    pill.gap = new QSpacerItem(1, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    row->addSpacerItem(pill.gap);
 
     // The full pill's Copy keeps its width while its label changes between "Copy" and "Copied!".
     pill.copy = new FlatButton(compact ? std::nullopt : std::optional<QString>("Copy"), QStringLiteral("doc.on.doc"), false,
@@ -194,14 +220,47 @@ void EditorToolbar::refreshCopy() {
     }
 }
 
+void EditorToolbar::setScale(Pill& pill, double scale) {
+    if (scale == pill.scale) return;
+    pill.scale = scale;
+    const auto length = [scale](int designed) { return scale >= 1 ? designed : FlatLook::scaled(designed, scale); };
+    pill.row->setContentsMargins(length(kPillSides), length(kPillTopBottom), length(kPillSides), length(kPillTopBottom));
+    pill.row->setSpacing(length(kPillSpacing));
+    pill.gap->changeSize(length(1), 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    for (QWidget* holder : pill.dividers) scaleDivider(holder, scale);
+    for (const auto& [tool, button] : pill.tools) button->setScale(scale);
+    for (FlatToolButton* button : {pill.crop, pill.backdrop, pill.undo, pill.redo, pill.more, pill.settings})
+        button->setScale(scale);
+    pill.copy->setScale(scale);
+    pill.done->setScale(scale);
+    pill.panel->setRadius(std::nullopt);
+    if (scale < 1) pill.panel->setRadius(pill.panel->cornerRadius() * scale);
+    pill.row->invalidate();
+}
+
+double EditorToolbar::scaleFor(int width) const {
+    if (full_.panel->sizeHint().width() <= width || compactNatural_.width() <= width) return 1;
+    // Every length of the pill rounds down at a scale, so the pill scaled is never wider than
+    // its natural width times that scale.
+    return std::max(width, 1) / double(compactNatural_.width());
+}
+
+int EditorToolbar::heightForWidth(int width) const {
+    const double scale = scaleFor(width);
+    if (scale >= 1) return sizeHint().height();
+    // The buttons are the row's tallest items.
+    return FlatLook::scaled(FlatToolButton::kSize.height(), scale) + 2 * FlatLook::scaled(kPillTopBottom, scale) +
+           2 * kPadding;
+}
+
 QSize EditorToolbar::sizeHint() const {
     const QSize pill = full_.panel->sizeHint();
     return {pill.width(), pill.height() + 2 * kPadding};
 }
 
 QSize EditorToolbar::minimumSizeHint() const {
-    const QSize pill = compactPill_.panel->sizeHint();
-    return {pill.width(), pill.height() + 2 * kPadding};
+    // Narrower than this, the compact pill shrinks.
+    return {compactNatural_.width(), compactNatural_.height() + 2 * kPadding};
 }
 
 void EditorToolbar::resizeEvent(QResizeEvent* event) {
@@ -212,6 +271,8 @@ void EditorToolbar::resizeEvent(QResizeEvent* event) {
 void EditorToolbar::place() {
     // The full pill whenever its own width fits; the compact one otherwise, even when it does not.
     compact_ = full_.panel->sizeHint().width() > width();
+    // The compact pill shrinks where even it does not fit.
+    setScale(compactPill_, compact_ ? scaleFor(width()) : 1);
     const Pill& on = shown();
     const Pill& off = compact_ ? full_ : compactPill_;
     off.panel->hide();

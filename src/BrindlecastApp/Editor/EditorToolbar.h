@@ -9,6 +9,10 @@
 
 #include <array>
 #include <map>
+#include <vector>
+
+class QHBoxLayout;
+class QSpacerItem;
 
 namespace BrindlecastApp {
 
@@ -22,8 +26,10 @@ class ReviewViewModel;
 // backdrop popover, undo and redo, the More menu, settings, and the two ways out, Copy and Done.
 // Tools, undo and redo go to the review model; everything else is an action of the capture. The
 // full pill is shown whenever its measured width fits the width the toolbar is given; otherwise
-// the compact pill, whose Copy and Done show only their symbols. It binds no keys and takes no
-// keyboard focus. Its popovers are popup windows of its own, so they go with it.
+// the compact pill, whose Copy and Done show only their symbols; where even that does not fit (a
+// small screen shown at 2x), the compact pill is shrunk as a whole, every part of it to one scale,
+// until it does. It binds no keys and takes no keyboard focus. Its popovers are popup windows of
+// its own, so they go with it.
 class EditorToolbar : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +43,10 @@ public:
     ~EditorToolbar() override;
 
     bool isCompact() const { return compact_; }
+    // The scale of the pill on show: 1 unless the compact pill is shrunk to fit.
+    double pillScale() const { return shown().scale; }
+    // The scale the pill takes in a toolbar `width` wide.
+    double scaleFor(int width) const;
     // "Copied!" shows from a successful copy until the reset 1.5 s later.
     bool justCopied() const { return justCopied_; }
     // Copies started here that have not ended yet (Copy shows that they wait).
@@ -62,6 +72,9 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // A shrunk pill is lower: the height follows the width.
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -79,9 +92,14 @@ private:
         FlatToolButton* settings = nullptr;
         FlatButton* copy = nullptr;
         FlatButton* done = nullptr;
+        QHBoxLayout* row = nullptr;
+        QSpacerItem* gap = nullptr; // before Copy
+        std::vector<QWidget*> dividers;
+        double scale = 1;
     };
 
     Pill buildPill(bool compact);
+    void setScale(Pill& pill, double scale);
     FlatToolButton* makeToolButton(AnnotationTool tool, QWidget* parent);
     const Pill& shown() const { return compact_ ? compactPill_ : full_; }
     void refresh();
@@ -96,6 +114,7 @@ private:
     EditorToolbarActions actions_;
     Pill full_;
     Pill compactPill_;
+    QSize compactNatural_; // the compact pill's size unscaled
     bool compact_ = false;
     bool justCopied_ = false;
     int copiesWaiting_ = 0;

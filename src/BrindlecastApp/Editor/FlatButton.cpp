@@ -29,6 +29,11 @@ void paintFill(QPainter& painter, const QRectF& bounds, const FlatFillStyle& fil
 
 } // namespace
 
+int FlatLook::scaled(double length, double scale) {
+    // A hair above the product, so that a length meant whole (36 at 1) is not rounded below it.
+    return int(std::floor(length * scale + 1e-6));
+}
+
 QColor FlatLook::hoverTint(const QWidget* widget) {
     return tokensFor(widget).isDark() ? Design::white(0.16) : Design::black(0.10);
 }
@@ -50,6 +55,17 @@ void FlatToolButton::setActive(bool active) {
     update();
 }
 
+void FlatToolButton::setScale(double scale) {
+    if (scale == scale_ || scale <= 0) return;
+    scale_ = scale;
+    setFixedSize(sizeHint());
+    update();
+}
+
+QSize FlatToolButton::sizeHint() const {
+    return {FlatLook::scaled(kSize.width(), scale_), FlatLook::scaled(kSize.height(), scale_)};
+}
+
 void FlatToolButton::setDimming(double opacity) {
     if (opacity == dimming_) return;
     dimming_ = opacity;
@@ -67,19 +83,26 @@ QColor FlatToolButton::foreground() const { return active_ ? QColor(Qt::white) :
 
 QRectF FlatToolButton::chevronBox() const {
     if (!hasSubmenu_) return {};
-    const double side = Symbols::sideForPointSize(kChevronPointSize);
-    return QRectF(width() - kChevronInset - side, height() - kChevronInset - side, side, side);
+    const double side = Symbols::sideForPointSize(kChevronPointSize) * scale_;
+    const double inset = kChevronInset * scale_;
+    return QRectF(width() - inset - side, height() - inset - side, side, side);
 }
 
 void FlatToolButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(dimming_);
-    const QRectF bounds = rect();
+    // Drawn at its designed size, scaled to the button's.
+    painter.scale(scale_, scale_);
+    const QRectF bounds(QPointF(), QSizeF(size()) / scale_);
     paintFill(painter, bounds, fill(), isDown());
     const QColor ink = foreground();
     icon_.paintCentred(painter, bounds, ink);
-    if (hasSubmenu_) Symbols::paint(painter, "chevron.down", chevronBox(), Design::withOpacity(ink, 0.75), SymbolWeight::bold);
+    if (hasSubmenu_) {
+        const QRectF chevron = chevronBox();
+        Symbols::paint(painter, "chevron.down", QRectF(chevron.topLeft() / scale_, chevron.size() / scale_),
+                       Design::withOpacity(ink, 0.75), SymbolWeight::bold);
+    }
 }
 
 void FlatToolButton::enterEvent(QEnterEvent* event) {
@@ -119,6 +142,13 @@ void FlatButton::setLabel(std::optional<QString> title, std::optional<QString> s
 void FlatButton::setDimming(double opacity) {
     if (opacity == dimming_) return;
     dimming_ = opacity;
+    update();
+}
+
+void FlatButton::setScale(double scale) {
+    if (scale == scale_ || scale <= 0) return;
+    scale_ = scale;
+    updateGeometry();
     update();
 }
 
@@ -164,8 +194,8 @@ QSizeF FlatButton::contentSize() const {
 }
 
 QSize FlatButton::sizeHint() const {
-    const double width = fixedWidth_ ? *fixedWidth_ : contentSize().width() + 2 * sidePadding();
-    return {int(std::ceil(width)), kHeight};
+    const double width = std::ceil(fixedWidth_ ? *fixedWidth_ : contentSize().width() + 2 * sidePadding());
+    return {FlatLook::scaled(width, scale_), FlatLook::scaled(kHeight, scale_)};
 }
 
 void FlatButton::paintEvent(QPaintEvent*) {
@@ -173,7 +203,8 @@ void FlatButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setOpacity(dimming_);
-    const QRectF bounds = rect();
+    painter.scale(scale_, scale_);
+    const QRectF bounds(QPointF(), QSizeF(size()) / scale_);
     paintFill(painter, bounds, fill(), isDown() || waiting_);
 
     // The content is centred in the button, whatever its width.

@@ -49,7 +49,13 @@ public:
     // Where the chevron is drawn, when there is one.
     QRectF chevronBox() const;
 
-    QSize sizeHint() const override { return kSize; }
+    // The button at `scale` times its designed size, everything in it drawn to that scale (a
+    // toolbar shrunk to a window too narrow for it). Sizes round down, so a row of scaled buttons
+    // is never wider than the row scaled.
+    void setScale(double scale);
+    double scale() const { return scale_; }
+
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -62,6 +68,7 @@ private:
     IconPainter icon_;
     bool hovering_ = false;
     double dimming_ = 1;
+    double scale_ = 1;
 };
 
 // A 34-point-high text and symbol button (Copy, Done, the style strip's Detect PII). The plain
@@ -86,6 +93,9 @@ public:
     // keeps its pressed fill and the pointer over it is the busy arrow.
     void setWaiting(bool waiting);
     bool isWaiting() const { return waiting_; }
+    // As FlatToolButton::setScale.
+    void setScale(double scale);
+    double scale() const { return scale_; }
 
     FlatFillStyle fill() const;
     QColor foreground() const;
@@ -112,9 +122,12 @@ private:
     bool hovering_ = false;
     bool waiting_ = false;
     double dimming_ = 1;
+    double scale_ = 1;
 };
 
 namespace FlatLook {
+// A designed length at `scale`, rounded down to whole points.
+int scaled(double length, double scale);
 // White at 0.16 in the dark scheme, black at 0.10 in the light one: hover and press feedback.
 QColor hoverTint(const QWidget* widget);
 } // namespace FlatLook

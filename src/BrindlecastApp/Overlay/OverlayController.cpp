@@ -15,6 +15,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -78,28 +79,34 @@ QPixmap frozenFrame(const Support::Rect& monitor) {
     return screen ? screen->grabWindow(0) : QPixmap();
 }
 
-// The window-pick pointer: a camera, dark on a light rim so it shows on any screen.
-const QCursor& cameraCursor() {
-    static const QCursor cursor = [] {
-        constexpr int side = 24;
-        const std::optional<QPainterPath> camera = Symbols::path("camera.fill", QRectF(2, 2, side - 4, side - 4),
-                                                                 SymbolWeight::medium);
-        if (!camera) return QCursor(Qt::CrossCursor);
-        QPixmap image(side, side);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(Qt::white);
-        painter.drawPath(*camera);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::black);
-        painter.drawPath(*camera);
-        painter.end();
-        return QCursor(image, side / 2, side / 2);
-    }();
-    return cursor;
+} // namespace
+
+QCursor OverlayController::windowPickCursor(qreal devicePixelRatio) {
+    // 24 points across, drawn at the device pixels of the screen it shows on; the hot spot is
+    // its centre. The X11 pointer is made of the picture's pixels and takes the hot spot as it is
+    // given, unscaled, so it is given in those pixels.
+    constexpr int side = 24;
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1;
+    const std::optional<QPainterPath> camera = Symbols::path("camera.fill", QRectF(2, 2, side - 4, side - 4),
+                                                             SymbolWeight::medium);
+    if (!camera) return QCursor(Qt::CrossCursor);
+    const int pixels = int(std::ceil(side * ratio));
+    QPixmap image(pixels, pixels);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::white);
+    painter.drawPath(*camera);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.drawPath(*camera);
+    painter.end();
+    return QCursor(image, pixels / 2, pixels / 2);
 }
+
+namespace {
 
 // Hands every key event of the application to one function, before any window, shortcut or
 // other filter sees it.
@@ -209,7 +216,7 @@ void OverlayController::toggleMode() {
     dragOwner_ = nullptr;
     for (OverlayView* view : std::as_const(views_)) {
         view->enterMode(windowPickMode_);
-        view->setCursor(windowPickMode_ ? cameraCursor() : QCursor(Qt::CrossCursor));
+        view->setCursor(windowPickMode_ ? windowPickCursor(view->devicePixelRatioF()) : QCursor(Qt::CrossCursor));
     }
     if (windowPickMode_) {
         refreshWindowList();

@@ -5,6 +5,7 @@
 #include "Support/Geometry.h"
 
 #include <QColor>
+#include <QCursor>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -70,6 +71,8 @@ public:
     // window (not the desktop, a panel, a menu or a keep-above window), larger than 1 x 1.
     static std::optional<PickTarget> windowAt(const std::vector<CaptureKit::WindowInfo>& windows,
                                               Support::Point point);
+    // The window-pick pointer, a camera, for a screen of `devicePixelRatio` device pixels a point.
+    static QCursor windowPickCursor(qreal devicePixelRatio);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

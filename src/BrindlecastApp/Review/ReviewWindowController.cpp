@@ -3,12 +3,12 @@
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Design/Window/ScreenPlacement.h"
 #include "BrindlecastApp/Design/Window/TrafficLightButton.h"
 #include "BrindlecastApp/Review/ReviewShellView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -52,8 +52,8 @@ ReviewWindowController* ReviewWindowController::present(const QImage& image,
 
     EditorWindowChrome* window = controller->window_;
     const QSizeF size = contentSize(image.size());
-    window->resize(int(std::ceil(size.width())), int(std::ceil(size.height())));
-    if (QScreen* screen = window->screen()) window->move(screen->availableGeometry().center() - window->rect().center());
+    // Shrunk to a screen that holds less (a laptop at 2x), never placed off it.
+    ScreenPlacement::centre(*window, QSize(int(std::ceil(size.width())), int(std::ceil(size.height()))));
     window->show();
     window->raise();
     window->activateWindow();

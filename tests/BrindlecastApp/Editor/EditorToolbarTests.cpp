@@ -487,6 +487,49 @@ TEST(EditorToolbar, NarrowingTheCanvasSwitchesToTheCompactPillAndBack) {
     EXPECT_TRUE(toolbar->isCompact());
 }
 
+TEST(EditorToolbar, TheCompactPillShrinksAsAWholeWhereEvenItDoesNotFit) {
+    LoneToolbar lone;
+    EditorToolbar& toolbar = *lone.toolbar;
+    const int natural = toolbar.minimumSizeHint().width();
+    ASSERT_LT(natural, toolbar.fullPill()->sizeHint().width());
+    // Widths of the toolbar: the compact pill at its own size, then narrower (a 960-point-wide
+    // window's canvas with the default and the widest sidebar, and far narrower).
+    for (const int width : {natural + 5, natural, natural - 1, 716, 588, 300}) {
+        SCOPED_TRACE(width);
+        toolbar.resize(width, toolbar.heightForWidth(width));
+        settle();
+        ASSERT_TRUE(toolbar.isCompact());
+        const double scale = toolbar.pillScale();
+        EXPECT_NEAR(scale, std::min(1.0, double(width) / natural), 0.001);
+        // The pill lies wholly in the toolbar, its padding below it kept, every control in it
+        // side by side without overlap, each at the pill's scale.
+        const QRect pill = toolbar.pill()->geometry();
+        EXPECT_TRUE(toolbar.rect().contains(pill)) << pill.x() << " " << pill.width() << " in " << toolbar.width();
+        EXPECT_EQ(toolbar.height(), pill.bottom() + 1 + EditorToolbar::kPadding);
+        QList<QAbstractButton*> controls = toolbar.pill()->findChildren<QAbstractButton*>();
+        ASSERT_EQ(controls.size(), 18);
+        std::sort(controls.begin(), controls.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+        for (int i = 0; i < controls.size(); ++i) {
+            EXPECT_TRUE(toolbar.pill()->rect().contains(controls[i]->geometry())) << i;
+            EXPECT_LE(controls[i]->height(), int(34 * scale)) << i;
+            if (i > 0) {
+                EXPECT_LE(controls[i - 1]->geometry().right(), controls[i]->x()) << i;
+            }
+        }
+        // The shrunk buttons still take their clicks where they are drawn.
+        QTest::mouseClick(toolbar.toolButton(AnnotationTool::text), Qt::LeftButton, Qt::NoModifier,
+                          toolbar.toolButton(AnnotationTool::text)->rect().center());
+        EXPECT_EQ(lone.model.tool(), AnnotationTool::text);
+        lone.model.setTool(AnnotationTool::select);
+    }
+    // Room for the full pill again: nothing of it is shrunk.
+    toolbar.resize(toolbar.sizeHint());
+    settle();
+    EXPECT_FALSE(toolbar.isCompact());
+    EXPECT_EQ(toolbar.pillScale(), 1);
+    EXPECT_EQ(toolbar.cropButton()->size(), FlatToolButton::kSize);
+}
+
 TEST(EditorToolbar, ScreenshotsOfTheEditorWithItsToolbar) {
     for (const bool dark : {false, true}) {
         Support::UserDefaults store(TestSupport::makeTemporaryFolder("theme") + "/preferences.json");
