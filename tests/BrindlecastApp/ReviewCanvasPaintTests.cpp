@@ -293,3 +293,41 @@ TEST(CanvasPainting, ACroppedCaptureShowsTheBackdropTheExportDraws) {
         frame.save(artefactsFolder() + "/backdrop-after-crop-" + QString::number(&c - cases) + ".png");
     }
 }
+
+// The card's shadow is laid out in pieces; where they meet, a band under the card shows no seam
+// (no device-pixel column painted twice), wherever the card falls between device pixels.
+TEST(CanvasPainting, TheCardShadowShowsNoSeamAtAnyScale) {
+    for (const double dpr : {1.0, 1.25, 2.0}) {
+        for (const double width : {1100.0, 1100.5, 1101.25, 1101.75}) {
+            SCOPED_TRACE(testing::Message() << "scale " << dpr << ", canvas " << width);
+            CanvasHarness h(filled(801, 401, Qt::white));
+            BrindlecastApp::CanvasRenderer renderer;
+            QImage frame(int(std::ceil(width * dpr)), int(std::ceil(700 * dpr)), QImage::Format_ARGB32_Premultiplied);
+            frame.setDevicePixelRatio(dpr);
+            frame.fill(Qt::transparent);
+            BrindlecastApp::CanvasRenderer::Scene scene;
+            scene.bounds = QRectF(0, 0, width, 700);
+            scene.mat = QColor(28, 28, 28);
+            scene.devicePixelRatio = dpr;
+            {
+                QPainter painter(&frame);
+                renderer.paint(painter, h.model, scene);
+            }
+            // The card is white: find its bottom and its sides through its middle.
+            const int cx = frame.width() / 2, cy = frame.height() / 2;
+            ASSERT_EQ(frame.pixel(cx, cy), qRgb(255, 255, 255));
+            int bottom = cy, left = cx, right = cx;
+            while (bottom + 1 < frame.height() && qRed(frame.pixel(cx, bottom + 1)) > 200) ++bottom;
+            while (left > 0 && qRed(frame.pixel(left - 1, cy)) > 200) --left;
+            while (right + 1 < frame.width() && qRed(frame.pixel(right + 1, cy)) > 200) ++right;
+            // Clear of the rounded corners' shadow (the blur reaches out 66 points around them).
+            const int inset = int(std::ceil(80 * dpr));
+            for (int below = 1; below < 52; ++below) {
+                const int y = bottom + int(std::round(below * dpr));
+                for (int x = left + inset; x < right - inset; ++x)
+                    ASSERT_LE(std::abs(qRed(frame.pixel(x, y)) - qRed(frame.pixel(x + 1, y))), 1)
+                        << "at " << x << ", " << y;
+            }
+        }
+    }
+}
