@@ -80,6 +80,8 @@ Tokens tokensFor(const QWidget* widget) {
     return root ? root->tokens() : Tokens::defaults();
 }
 
+QColor swatchRimFor(const QWidget* widget) { return Design::withOpacity(tokensFor(widget).secondaryText(), 0.35); }
+
 Theme* themeFor(const QWidget* widget) {
     const ThemedRoot* root = ThemedRoot::find(widget);
     return root ? root->theme() : nullptr;

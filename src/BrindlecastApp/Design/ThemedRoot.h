@@ -58,5 +58,8 @@ Tokens tokensFor(const QWidget* widget);
 Theme* themeFor(const QWidget* widget);
 bool reduceMotionFor(const QWidget* widget);
 bool reduceTransparencyFor(const QWidget* widget);
+// The thin rim of a colour dot, in the secondary text colour: it keeps a dot whose colour is
+// close to what lies behind it (the near-black swatch in the dark scheme) in sight.
+QColor swatchRimFor(const QWidget* widget);
 
 } // namespace BrindlecastApp

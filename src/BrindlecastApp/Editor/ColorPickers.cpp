@@ -24,9 +24,6 @@ QRectF centred(const QRectF& area, double side) {
     return {area.center().x() - side / 2, area.center().y() - side / 2, side, side};
 }
 
-// The thin rim of the strip's colour dots, in the secondary text colour: it keeps a dot whose
-// colour is close to the strip's (the near-black swatch on the dark strip) in sight.
-QColor rimColor(const QWidget* widget) { return Design::withOpacity(tokensFor(widget).secondaryText(), 0.35); }
 
 // A swatch or the custom well: the selection ring under a 14-point dot, in a 22 x 24 frame that
 // takes clicks everywhere.
@@ -61,7 +58,7 @@ protected:
         painter.drawEllipse(dot);
         if (rim_) {
             // A point wide, inside the dot's edge.
-            painter.setPen(QPen(rimColor(this), 1));
+            painter.setPen(QPen(swatchRimFor(this), 1));
             painter.setBrush(Qt::NoBrush);
             painter.drawEllipse(dot.adjusted(0.5, 0.5, -0.5, -0.5));
         }
@@ -115,7 +112,7 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawEllipse(dot);
-        painter.setPen(QPen(rimColor(this), 0.5));
+        painter.setPen(QPen(swatchRimFor(this), 0.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(dot);
     }

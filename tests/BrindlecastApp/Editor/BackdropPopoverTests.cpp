@@ -278,6 +278,33 @@ TEST(BackdropPopover, EveryPaletteColourBecomesASolidBackdropAndItsSwatchIsMarke
     for (Swatch* swatch : host.popover->palette()->swatches()) EXPECT_FALSE(swatch->isSelectedSwatch());
 }
 
+// In the dark scheme every swatch's disc stands out at its edge from the panel around it, the
+// near-black one included.
+TEST(BackdropPopover, EverySwatchStandsOutFromTheDarkPanel) {
+    auto capture = model();
+    PopoverHost host(*capture, true);
+    host.save("backdrop-popover-dark-swatches.png");
+    const QImage grab = host.window.grab().toImage();
+    const double scale = grab.devicePixelRatio();
+    for (Swatch* swatch : host.popover->palette()->swatches()) {
+        SCOPED_TRACE(swatch->hex().toStdString());
+        const QPointF centre = QPointF(swatch->mapTo(&host.window, QPoint(0, 0))) + swatch->discRect().center();
+        int weakest = 1000;
+        for (int step = 0; step < 8; ++step) {
+            const double angle = step * std::numbers::pi / 4;
+            const QPointF direction(std::cos(angle), std::sin(angle));
+            const auto pixel = [&](double radius) {
+                const QPointF at = (centre + radius * direction) * scale;
+                return grab.pixelColor(int(std::floor(at.x())), int(std::floor(at.y())));
+            };
+            const QColor edge = pixel(10.5), around = pixel(12.5);
+            weakest = std::min(weakest, std::abs(edge.red() - around.red()) + std::abs(edge.green() - around.green()) +
+                                            std::abs(edge.blue() - around.blue()));
+        }
+        EXPECT_GE(weakest, 40);
+    }
+}
+
 TEST(BackdropPopover, TheSlidersWritePaddingAndCornersAndOffThenOnRestoresTheExactBackdrop) {
     auto capture = model(1000, 600);
     PopoverHost host(*capture);

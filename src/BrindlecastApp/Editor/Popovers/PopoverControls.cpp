@@ -27,6 +27,10 @@ constexpr int kSpacing = 9;
 constexpr int kMinimumColumn = 10;
 const QColor kEdge(0, 0, 0, int(0.15 * 255));
 
+// The edge of a colour disc: black at 0.15 over the light panel; over the dark one that would
+// hide the near-black swatch, which wears the strip's rim instead.
+QColor edgeFor(const QWidget* widget) { return tokensFor(widget).isDark() ? swatchRimFor(widget) : kEdge; }
+
 // The entrance of a popover's panel: drawn faded, lowered and shrunk about the top centre by the
 // part of the entrance still to come. Starts each time the panel is shown.
 class FloatInEffect : public QGraphicsEffect {
@@ -189,7 +193,7 @@ void Swatch::paintEvent(QPaintEvent*) {
     p.setBrush(Color::fromHex(hex_).toQColor());
     p.drawEllipse(disc);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kEdge, 1));
+    p.setPen(QPen(edgeFor(this), 1));
     p.drawEllipse(disc.adjusted(0.5, 0.5, -0.5, -0.5));
     if (selected_) {
         // Laid out always, shown only when selected: 28 across, a 1-pt gap from the disc.
@@ -292,7 +296,7 @@ void CustomColorRow::paintEvent(QPaintEvent*) {
     p.setBrush(hues);
     p.drawEllipse(wheel);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kEdge, 1));
+    p.setPen(QPen(edgeFor(this), 1));
     p.drawEllipse(wheel.adjusted(0.5, 0.5, -0.5, -0.5));
     p.setFont(Support::Fonts::interfaceFontOfSize(13, QFont::Medium));
     p.setPen(tokensFor(this).primaryText());
