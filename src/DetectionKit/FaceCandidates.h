@@ -73,11 +73,14 @@ bool looksDrawn(const QImage& image, const Support::Rect& box);
 // The share of the inner face (between the eyes and down to the mouth, seen at 64 x 64 pixels, or
 // at its own size when smaller) whose colour matches its right and lower neighbours within 1 in
 // every channel. Skin in photographs, even small, blurred, upscaled or in the dark, changes from pixel to
-// pixel (at most 0.22 on the face bench); the skin of anime and other shaded drawings is a smooth
-// or flat fill (0.35 and more).
+// pixel (at most 0.13 on the face bench when lit at full contrast, 0.29 when backlit); the skin of
+// anime and other shaded drawings is a smooth or flat fill (0.2 and more, 0.35 dimly lit).
 double flatInside(const QImage& image, const Support::Rect& box);
-// A box that `looksDrawn`, whose inner face is flat, or, when small, a fifth of whose pixels
-// match their neighbours.
+// How far apart (grey levels, 0..255) the darkest and brightest pixels of the inner face are.
+int contrastInside(const QImage& image, const Support::Rect& box);
+// A box that `looksDrawn`, whose inner face is flat (by a stricter bound when it is lit at full
+// contrast, and stricter still when it is small), or, when small, a quarter of whose pixels match
+// their neighbours.
 bool drawing(const QImage& image, const Support::Rect& box);
 
 // Whether the key points lie as on a person's face: eyes apart by a fifth of the box or more,

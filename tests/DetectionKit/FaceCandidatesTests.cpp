@@ -324,3 +324,49 @@ TEST(FaceCandidatesTest, ShadedAndSmallDrawingsAreToldFromPhotographs) {
     EXPECT_TRUE(drawing(sticker, Support::Rect(22, 24, 20, 20)));
     EXPECT_DOUBLE_EQ(flatInside(sticker, Support::Rect(500, 500, 20, 20)), 0);
 }
+
+TEST(FaceCandidatesTest, FlatCheeksAreJudgedByTheFacesContrast) {
+    // Grainy skin with a smooth fill over a share of the cheeks (the middle half of the box) and a
+    // dark line across them (brows, a mouth: the face's darkest pixels); `dim` is the same face
+    // lit from behind, every level squeezed to a third before the camera's grain.
+    auto face = [](int side, double fillShare, bool dim) {
+        QImage image(side + 40, side + 40, QImage::Format_RGB32);
+        image.fill(QColor(30, 30, 32));
+        const int fillFrom = 20 + side / 4, fillTo = fillFrom + int(std::lround(fillShare * (side / 2)));
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const int g = int((unsigned(x) * 7919u + unsigned(y) * 104729u + unsigned(x * y) * 31u) % 13u) - 6;
+                const bool fill = 20 + x >= fillFrom && 20 + x <= fillTo;
+                const bool ink = y == side / 2 && x >= side * 5 / 8 && x < side * 3 / 4;
+                int r = ink ? 40 : 214, gr = ink ? 24 : 172, b = ink ? 20 : 150;
+                if (dim) r = 8 + r * 3 / 10, gr = 9 + gr * 3 / 10, b = 14 + b * 3 / 10;
+                if (!fill && !ink) r += g, gr += g, b += g;
+                image.setPixel(20 + x, 20 + y, qRgb(r, gr, b));
+            }
+        return image;
+    };
+    struct Case {
+        const char* what;
+        int side;
+        double fillShare;
+        bool dim;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"a quarter of the cheeks filled, full contrast", 64, 0.25, false, true},
+        {"the same face lit from behind", 64, 0.25, true, false},
+        {"an eighth filled, full contrast", 64, 0.125, false, false},
+        {"a twelfth filled, small", 24, 0.08, false, true},
+        {"no fill, small", 24, 0, false, false},
+        {"half filled, lit from behind", 64, 0.5, true, true},
+    };
+    for (const Case& c : cases) {
+        const QImage image = face(c.side, c.fillShare, c.dim);
+        const Support::Rect box(20, 20, c.side, c.side);
+        EXPECT_EQ(drawing(image, box), c.drawn) << c.what << " (inner flatness " << flatInside(image, box) << ", contrast "
+                                                << contrastInside(image, box) << ")";
+    }
+    EXPECT_GE(contrastInside(face(64, 0, false), Support::Rect(20, 20, 64, 64)), 128);
+    EXPECT_LT(contrastInside(face(64, 0, true), Support::Rect(20, 20, 64, 64)), 128);
+    EXPECT_EQ(contrastInside(face(64, 0, false), Support::Rect(500, 500, 64, 64)), 0);
+}
