@@ -74,7 +74,8 @@ Theme themeFor(bool dark) {
 
 class DenseScreen {
 public:
-    DenseScreen(int w, int h, bool dark) : image_(blankImage(w, h)), theme_(themeFor(dark)), rng_(dark ? 7 : 3) {
+    DenseScreen(int w, int h, bool dark, quint32 variant)
+        : image_(blankImage(w, h)), theme_(themeFor(dark)), rng_(dark ? 7 : 3), fresh_(variant), variant_(variant) {
         image_.fill(theme_.window);
         painter_.begin(&image_);
         painter_.setRenderHint(QPainter::TextAntialiasing);
@@ -101,7 +102,7 @@ public:
         for (int i = 0; y < h - 40; ++i) {
             const bool section = i % 7 == 0;
             text(section ? sans(11, true) : sans(13), section ? theme_.secondary : theme_.text, 16, y,
-                 section ? words(rng_, 1).toUpper() : words(rng_, 2));
+                 section ? lineWords(y, 1).toUpper() : lineWords(y, 2));
             y += section ? 22 : 26;
         }
 
@@ -132,12 +133,12 @@ public:
                 plant(f, theme_.text, left + int(columns[3] * mainWidth), y, "", "ssn", p.ssn);
                 plant(f, theme_.text, left + int(columns[4] * mainWidth), y, "", "card", p.card);
             } else {
-                text(f, theme_.secondary, left + int(columns[1] * mainWidth), y, words(rng_, 2));
-                text(f, theme_.secondary, left + int(columns[2] * mainWidth), y, words(rng_, 1));
-                text(f, theme_.secondary, left + int(columns[3] * mainWidth), y, words(rng_, 1));
-                text(f, theme_.secondary, left + int(columns[4] * mainWidth), y, words(rng_, 2));
+                text(f, theme_.secondary, left + int(columns[1] * mainWidth), y, lineWords(y, 2));
+                text(f, theme_.secondary, left + int(columns[2] * mainWidth), y, lineWords(y, 1));
+                text(f, theme_.secondary, left + int(columns[3] * mainWidth), y, lineWords(y, 1));
+                text(f, theme_.secondary, left + int(columns[4] * mainWidth), y, lineWords(y, 2));
             }
-            text(f, theme_.secondary, left + int(columns[5] * mainWidth), y, words(rng_, 2));
+            text(f, theme_.secondary, left + int(columns[5] * mainWidth), y, lineWords(y, 2));
             y += 24;
         }
         painter_.fillRect(left, y, mainWidth, 1, theme_.rule);
@@ -184,22 +185,22 @@ public:
             const QFont f = (planted % 2) ? liberation(size) : sans(size);
             const QFontMetrics m(f);
             const Person& p = kPeople[(planted + 2) % std::size(kPeople)];
-            const QString prefix = words(rng_, 3) + QStringLiteral(" call ");
+            const QString prefix = lineWords(y, 3) + QStringLiteral(" call ");
             switch (planted % 4) {
             case 0:
                 plant(f, theme_.text, left, y, prefix, "phone", p.phone);
                 break;
             case 1:
-                plant(f, theme_.text, left, y, words(rng_, 2) + QStringLiteral(" mail "), "email", p.email);
+                plant(f, theme_.text, left, y, lineWords(y, 2) + QStringLiteral(" mail "), "email", p.email);
                 break;
             case 2:
-                plant(f, theme_.text, left, y, words(rng_, 2) + QStringLiteral(" ssn "), "ssn", p.ssn);
+                plant(f, theme_.text, left, y, lineWords(y, 2) + QStringLiteral(" ssn "), "ssn", p.ssn);
                 break;
             default:
-                plant(f, theme_.text, left, y, words(rng_, 2) + QStringLiteral(" host "), "ipv4", p.ip);
+                plant(f, theme_.text, left, y, lineWords(y, 2) + QStringLiteral(" host "), "ipv4", p.ip);
                 break;
             }
-            if (y > termTop + termH + 8) text(f, theme_.text, left + mainWidth / 2, y, words(rng_, 6));
+            if (y > termTop + termH + 8) text(f, theme_.text, left + mainWidth / 2, y, lineWords(y, 6));
             ++planted;
             y += m.height() + 8;
             size = size == 16 ? 11 : size + 1;
@@ -217,6 +218,13 @@ private:
     QFont mono(int px) const { return fontOf(QStringLiteral("DejaVu Sans Mono"), px); }
 
     void text(const QFont& f, const QColor& c, int x, int y, const QString& s) { drawText(painter_, f, c, x, y, s); }
+
+    // The words of the line at `y`: a variant of the screen draws about half its lines afresh, the
+    // same half in every variant, and the other half as every other variant does.
+    QString lineWords(int y, int count) {
+        const bool fresh = variant_ != 0 && ((quint32(y) * 2654435761u) >> 15) & 1;
+        return words(fresh ? fresh_ : rng_, count);
+    }
 
     // Draws the prefix, then the item, and records where the item's glyphs lie.
     void plant(const QFont& f, const QColor& c, int x, int y, const QString& prefix, const QString& detector,
@@ -246,6 +254,8 @@ private:
     QImage image_;
     Theme theme_;
     QRandomGenerator rng_;
+    QRandomGenerator fresh_;
+    quint32 variant_;
     QPainter painter_;
     std::vector<PlantedItem> planted_;
 };
@@ -296,8 +306,8 @@ RenderedScreen renderPreview() {
     return screen;
 }
 
-RenderedScreen renderTextDense(int width, int height, bool dark) {
-    DenseScreen screen(width, height, dark);
+RenderedScreen renderTextDense(int width, int height, bool dark, quint32 variant) {
+    DenseScreen screen(width, height, dark, variant);
     screen.draw();
     return screen.finish(QStringLiteral("dense-%1x%2-%3").arg(width).arg(height).arg(dark ? "dark" : "light"));
 }

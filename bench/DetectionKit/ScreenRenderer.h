@@ -26,7 +26,9 @@ RenderedScreen renderPreview();
 
 // A text-dense desktop screen: title bar, sidebar, a table of people, a form, paragraphs, coloured
 // badges and buttons, in interface fonts at 11 to 16 px, with planted personal data throughout.
-RenderedScreen renderTextDense(int width, int height, bool dark);
+// A variant other than 0 draws about half the lines' words afresh (the planted data stays): the
+// same screen with new text.
+RenderedScreen renderTextDense(int width, int height, bool dark, quint32 variant = 0);
 
 // Every screen the benchmark measures, in a fixed order.
 std::vector<RenderedScreen> allScreens();

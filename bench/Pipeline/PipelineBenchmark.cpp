@@ -170,13 +170,16 @@ double median(std::vector<double> values) {
     return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
 }
 
-// A text-dense screen in a window of its own, in this (child) process.
+// A text-dense screen in a window of its own, in this (child) process. With "--changing FILE" it
+// shows the variant FILE names (a number; 0 is the screen as always) whenever that changes, and
+// once it is on screen writes the number to FILE.light or FILE.dark.
 int showWindow(const QStringList& arguments) {
     const bool dark = arguments.value(0) == "dark";
     const QRect place(arguments.value(1).toInt(), arguments.value(2).toInt(), arguments.value(3).toInt(), arguments.value(4).toInt());
-    const DetectionBench::RenderedScreen screen = DetectionBench::renderTextDense(place.width(), place.height(), dark);
+    const QString changing = arguments.value(5) == "--changing" ? arguments.value(6) : QString();
     QLabel window;
-    window.setPixmap(QPixmap::fromImage(screen.image));
+    quint32 shown = 0;
+    window.setPixmap(QPixmap::fromImage(DetectionBench::renderTextDense(place.width(), place.height(), dark).image));
     window.setFixedSize(place.size());
     window.move(place.topLeft());
     window.show();
@@ -184,6 +187,25 @@ int showWindow(const QStringList& arguments) {
         std::printf("shown\n");
         std::fflush(stdout);
     });
+    QTimer poll;
+    if (!changing.isEmpty()) {
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QFile file(changing);
+            if (!file.open(QIODevice::ReadOnly)) return;
+            bool ok = false;
+            const quint32 wanted = file.readAll().trimmed().toUInt(&ok);
+            if (!ok || wanted == shown) return;
+            shown = wanted;
+            window.setPixmap(QPixmap::fromImage(DetectionBench::renderTextDense(place.width(), place.height(), dark, wanted).image));
+            window.repaint();
+            // The X server has it drawn well before this.
+            QTimer::singleShot(150, [&changing, dark, wanted] {
+                QFile done(changing + (dark ? ".dark" : ".light"));
+                if (done.open(QIODevice::WriteOnly | QIODevice::Truncate)) done.write(QByteArray::number(wanted));
+            });
+        });
+        poll.start(20);
+    }
     return QApplication::exec();
 }
 

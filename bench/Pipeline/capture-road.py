@@ -8,12 +8,18 @@ figures are printed side by side:
   app: hot key -> working copy written, -> companion written, CPU-seconds and page faults per capture
   flameshot: start -> its PNG written and the process gone, CPU-seconds per capture
   with --editor: working copy -> the editor's window on screen (its title is the file's name)
+  with --default-road: the configuration users get (editor and floating thumbnail on), the screen
+  as it was and with about half its lines new before each capture (--screen-file, which the
+  screen's windows watch): working copy, the findings shown in the editor (the first frame of its
+  canvas that shows them, which the app traces), CPU-seconds; then the first capture of a fresh
+  app under a mandatory pattern against flameshot
   with --memory: resident memory at start, after one capture, after forty and a minute after the
   last (how much of it anonymous, mapped files and shared memory), then the first capture after
   the detection engines were let go
 
   capture-road.py --app BIN --bench BIN --cores 0-5 [--warm 20] [--editor N] [--editor-only]
-                  [--policy default|mandatory] [--auto-copy] [--memory] [--memory-only]
+                  [--policy default|mandatory] [--auto-copy] [--thumbnail] [--memory] [--memory-only]
+                  [--default-road --screen-file FILE]
 
 --policy mandatory gives the app a policy that makes e-mail addresses mandatory (every capture is
 searched before its working copy is written); default leaves the policy as it comes, whose
@@ -81,23 +87,32 @@ def memory_mb(pid):
     return fields
 
 
+def peak_mb(pid):
+    """The most resident memory the process has held so far."""
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
+    return -1
+
+
 def memory_line(label, pid):
     m = memory_mb(pid)
     return (f"  {label:<28} resident {m['VmRSS']:5.0f} MB (anonymous {m['RssAnon']:.0f}, files {m['RssFile']:.0f}, "
-            f"shared memory {m['RssShmem']:.1f})")
+            f"shared memory {m['RssShmem']:.1f}); peak so far {peak_mb(pid):.0f} MB")
 
 
 MANDATORY_POLICY = [{"Name": "email", "Action": "blurMandatory"}]
 
 
 class App:
-    def __init__(self, binary, bench, cores, editor, policy="default", auto_copy=False):
+    def __init__(self, binary, bench, cores, editor, policy="default", auto_copy=False, thumbnail=False):
         self.binary, self.bench, self.cores = binary, bench, cores
         self.home = tempfile.mkdtemp(prefix="capture-road-")
         self.library = os.path.join(self.home, "Pictures", "Brindlecast")
         config = os.path.join(self.home, "config", "app.brindlecast")
         os.makedirs(config)
-        preferences = {"settings.showFloatingThumbnail": False, "settings.openEditorAfterCapture": editor,
+        preferences = {"settings.showFloatingThumbnail": thumbnail, "settings.openEditorAfterCapture": editor,
                        "settings.copyToClipboardAutomatically": auto_copy}
         if policy == "mandatory":
             preferences["PIIPatterns"] = MANDATORY_POLICY
@@ -108,11 +123,15 @@ class App:
                         XDG_RUNTIME_DIR=self.home + "/runtime")
         os.makedirs(self.home + "/runtime", mode=0o700)
         self.env.pop("QT_QPA_PLATFORM", None)
+        # The editor's canvas tells (on standard error) when it first shows a capture's findings.
+        self.env["BRINDLECAST_TRACE_FINDINGS"] = "1"
+        self.trace = os.path.join(self.home, "stderr.log")
         self.process = None
 
     def start(self):
-        self.process = subprocess.Popen(["taskset", "-c", self.cores, self.binary], env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(self.trace, "ab") as trace:
+            self.process = subprocess.Popen(["taskset", "-c", self.cores, self.binary], env=self.env,
+                                            stdout=subprocess.DEVNULL, stderr=trace)
         if subprocess.run([self.bench, "--wait-hot-key"]).returncode != 0:
             raise SystemExit("the app did not take its hot keys")
 
@@ -136,14 +155,29 @@ class App:
         except FileNotFoundError:
             return set()
 
-    def capture(self, editor=False, timeout=120):
-        """One display capture by hot key; seconds to the working copy, the companion and the
-        editor's window (None when not asked), CPU-seconds and page faults."""
+    def findings_shown(self, since):
+        """The first time after `since` (the monotonic clock) the editor's canvas traced a capture's
+        findings as shown, or None."""
+        try:
+            with open(self.trace) as f:
+                for line in f:
+                    if line.startswith("findings shown "):
+                        at = float(line.split()[2])
+                        if at > since:
+                            return at
+        except (OSError, ValueError, IndexError):
+            pass
+        return None
+
+    def capture(self, editor=False, findings=False, timeout=120):
+        """One display capture by hot key; seconds to the working copy, the companion, the
+        editor's window and the findings shown in it (None when not asked), CPU-seconds and page
+        faults."""
         before = self.copies()
         cpu0, faults0 = process_times(self.process.pid)
         start = time.monotonic()
         subprocess.run(["xdotool", "key", "super+shift+9"])
-        copy = companion = window = None
+        copy = companion = window = shown = None
         name = None
         while time.monotonic() - start < timeout:
             now = time.monotonic() - start
@@ -156,7 +190,12 @@ class App:
                     companion = now
             if name is not None and editor and window is None and visible_window(name):
                 window = now
-            if name is not None and companion is not None and (window is not None or not editor):
+            if name is not None and findings and shown is None:
+                at = self.findings_shown(start)
+                if at is not None:
+                    shown = at - start
+            if (name is not None and companion is not None and (window is not None or not editor)
+                    and (shown is not None or not findings)):
                 break
             time.sleep(0.002)
         if name is None or companion is None:
@@ -165,7 +204,7 @@ class App:
         # copy, the library) counts too: until the app is idle again.
         settled = self.settle()
         cpu1, faults1 = process_times(self.process.pid)
-        return {"copy": copy, "companion": companion, "window": window,
+        return {"copy": copy, "companion": companion, "window": window, "shown": shown,
                 "cpu": cpu1 - cpu0 - (settled - start) * idle_cpu_rate, "faults": faults1 - faults0}
 
     def settle(self, quiet=0.3, timeout=60):
@@ -222,7 +261,7 @@ def measure_idle_rate(app):
 
 def settings_text(args, editor):
     return (f"policy {args.policy}, editor {'on' if editor else 'off'}, "
-            f"automatic copy {'on' if args.auto_copy else 'off'}")
+            f"thumbnail {'on' if args.thumbnail else 'off'}, automatic copy {'on' if args.auto_copy else 'off'}")
 
 
 def road(args):
@@ -284,7 +323,8 @@ def memory_road(args):
     """Resident memory through forty captures and a minute after, then the first capture after
     the detection engines were let go, against flameshot just before it."""
     editor = bool(args.editor)
-    app = App(args.app, args.bench, args.cores, editor=editor, policy=args.policy, auto_copy=args.auto_copy)
+    app = App(args.app, args.bench, args.cores, editor=editor, policy=args.policy, auto_copy=args.auto_copy,
+              thumbnail=args.thumbnail)
     shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
     try:
         app.start()
@@ -299,6 +339,7 @@ def memory_road(args):
         print(memory_line("after forty captures", pid))
         time.sleep(65)
         print(memory_line("a minute after the last", pid))
+        print(f"  peak through forty captures and the minute after: {peak_mb(pid):.0f} MB")
         theirs = flameshot(args.cores, shots, 0)
         ours = app.capture(editor=editor)
         print(f"  first capture after the engines were let go: {ours['copy']:.3f} s = "
@@ -307,6 +348,94 @@ def memory_road(args):
     finally:
         app.cleanup()
         shutil.rmtree(shots, ignore_errors=True)
+
+
+class Screen:
+    """The screen's text, which its windows (pipeline-bench --window ... --changing FILE) watch."""
+
+    def __init__(self, path):
+        self.path, self.variant = path, 0
+
+    def change(self, timeout=20):
+        """About half the screen's lines new: the next variant, once both windows show it."""
+        self.variant += 1
+        with open(self.path + ".tmp", "w") as f:
+            f.write(str(self.variant))
+        os.replace(self.path + ".tmp", self.path)
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            try:
+                if all(open(self.path + side).read().strip() == str(self.variant) for side in (".light", ".dark")):
+                    return
+            except OSError:
+                pass
+            time.sleep(0.01)
+        raise SystemExit("the screen's windows did not change their text")
+
+
+def default_road(args):
+    """The configuration users get: the editor and the floating thumbnail on."""
+    if not args.screen_file:
+        raise SystemExit("--default-road needs --screen-file")
+    screen = Screen(args.screen_file)
+    app = App(args.app, args.bench, args.cores, editor=True, policy=args.policy, auto_copy=args.auto_copy,
+              thumbnail=True)
+    shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
+    try:
+        app.start()
+        measure_idle_rate(app)
+        print(f"cores {args.cores}; {settings_text(args, True)}; load {' '.join(load())}")
+        app.capture(editor=True, findings=True)
+        screen.change()
+        app.capture(editor=True, findings=True)
+        for label, changes in (("screen seen before", False), ("half the lines new", True)):
+            ours, theirs = [], []
+            for i in range(args.warm):
+                if changes:
+                    screen.change()
+                if i % 2:
+                    ours.append(app.capture(editor=True, findings=True))
+                    theirs.append(flameshot(args.cores, shots, i))
+                else:
+                    theirs.append(flameshot(args.cores, shots, i))
+                    ours.append(app.capture(editor=True, findings=True))
+            print(f"  {label}: load {' '.join(load())}")
+            print(line("    working copy", [o["copy"] for o in ours]))
+            print(line("    working copy -> findings shown", [o["shown"] - o["copy"] for o in ours]))
+            print(line("    CPU-seconds per capture", [o["cpu"] for o in ours]))
+            print(line("    flameshot full", [t["copy"] for t in theirs]))
+            print(f"RATIO {label}: working copy {statistics.median(o['copy'] for o in ours) / statistics.median(t['copy'] for t in theirs):.2f}x flameshot; "
+                  f"findings shown {statistics.median(o['shown'] - o['copy'] for o in ours):.3f} s after it; "
+                  f"CPU {statistics.median(o['cpu'] for o in ours):.2f} s")
+        print(f"  resident {resident_mb(app.process.pid):.0f} MB, peak {peak_mb(app.process.pid):.0f} MB")
+    finally:
+        app.cleanup()
+        shutil.rmtree(shots, ignore_errors=True)
+
+
+def first_mandatory(args, starts=3):
+    """The first capture of a freshly started app under a mandatory pattern (the engines load with
+    it), editor and thumbnail on, against flameshot just before it."""
+    ratios = []
+    shots = tempfile.mkdtemp(prefix="capture-road-flameshot-")
+    try:
+        for i in range(starts):
+            app = App(args.app, args.bench, args.cores, editor=True, policy="mandatory", thumbnail=True)
+            try:
+                app.start()
+                measure_idle_rate(app)
+                theirs = flameshot(args.cores, shots, i)
+                ours = app.capture(editor=True, findings=True)
+                ratios.append(ours["copy"] / theirs["copy"])
+                print(f"  fresh app {i + 1}: first capture {ours['copy']:.3f} s = {ratios[-1]:.2f}x flameshot's "
+                      f"{theirs['copy']:.3f} s; findings shown {ours['shown'] - ours['copy']:+.3f} s after it; "
+                      f"CPU {ours['cpu']:.2f} s; peak {peak_mb(app.process.pid):.0f} MB")
+            finally:
+                app.cleanup()
+    finally:
+        shutil.rmtree(shots, ignore_errors=True)
+    print(f"RATIO first capture under a mandatory pattern: median {statistics.median(ratios):.2f}x flameshot "
+          f"(cores {args.cores}; load {' '.join(load())})")
 
 
 def main():
@@ -319,9 +448,18 @@ def main():
     parser.add_argument("--editor-only", action="store_true")
     parser.add_argument("--policy", choices=["default", "mandatory"], default="default")
     parser.add_argument("--auto-copy", action="store_true")
+    parser.add_argument("--thumbnail", action="store_true", help="the floating thumbnail on")
+    parser.add_argument("--default-road", action="store_true",
+                        help="editor and thumbnail on, the screen seen before and with new text; first mandatory capture")
+    parser.add_argument("--screen-file", help="the file the screen's windows watch for new text")
     parser.add_argument("--memory", action="store_true", help="resident memory through forty captures and a minute")
     parser.add_argument("--memory-only", action="store_true")
     args = parser.parse_args()
+    if args.default_road:
+        args.thumbnail = True
+        default_road(args)
+        first_mandatory(args)
+        return
     if args.memory_only:
         memory_road(args)
         return

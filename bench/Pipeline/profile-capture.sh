@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# A profile of one warm display capture of the real app (hot key to companion written), split
-# into capture, text regions, recognition, face search, the companion, rendering and encoding,
-# on six cores and on two, on a virtual display with the capture road's text-dense screen.
+# A profile of one warm display capture of the real app in the configuration users get (editor
+# and floating thumbnail on), from the hot key until the editor shows the findings and the
+# thumbnail has slid in, split into capture, text regions, recognition, face search, the
+# companion, encoding, the editor's painting, the thumbnail and the rest of the rendering, on six
+# cores and on two, on a virtual display with the capture road's text-dense screen.
 # Usage: bench/Pipeline/profile-capture.sh [BUILD_FOLDER]   (default build/bench)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -43,16 +45,17 @@ sleep 3
 home="$work/home"
 mkdir -p "$home/config/app.brindlecast" "$home/runtime"
 chmod 700 "$home/runtime"
-echo '{"settings.showFloatingThumbnail": false, "settings.openEditorAfterCapture": false}' \
+echo '{"settings.showFloatingThumbnail": true, "settings.openEditorAfterCapture": true}' \
     >"$home/config/app.brindlecast/preferences.json"
 library="$home/Pictures/Brindlecast"
 
-# Waits until the library holds `count` companions, each written to its end.
-wait_for_companions() {
+# Waits until the editor has shown the findings of `count` captures (its canvas traces them), and
+# the thumbnail has slid in.
+wait_for_findings() {
     local count=$1
     for _ in $(seq 1 3000); do
-        if (($(ls "$library" 2>/dev/null | grep -c '\.content\.png$') >= count)); then
-            sleep 0.3
+        if (($(grep -c '^findings shown' "$work/stderr.log" 2>/dev/null || true) >= count)); then
+            sleep 1
             return 0
         fi
         sleep 0.02
@@ -63,17 +66,18 @@ wait_for_companions() {
 
 for cores in 0-5 0-1; do
     rm -rf "$library"
-    env -u QT_QPA_PLATFORM HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache" \
-        XDG_RUNTIME_DIR="$home/runtime" taskset -c "$cores" "$app" >/dev/null 2>&1 &
+    : >"$work/stderr.log"
+    env -u QT_QPA_PLATFORM BRINDLECAST_TRACE_FINDINGS=1 HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_CACHE_HOME="$home/cache" \
+        XDG_RUNTIME_DIR="$home/runtime" taskset -c "$cores" "$app" >/dev/null 2>>"$work/stderr.log" &
     app_pid=$!
     "$bench" --wait-hot-key
     xdotool key super+shift+9
-    wait_for_companions 1
+    wait_for_findings 1
     perf record -q -F 999 --call-graph dwarf,16384 -o "$work/perf.data" -p "$app_pid" 2>/dev/null &
     perf_pid=$!
     sleep 0.5
     xdotool key super+shift+9
-    wait_for_companions 2
+    wait_for_findings 2
     kill -INT "$perf_pid"
     wait "$perf_pid" || true
     kill "$app_pid"

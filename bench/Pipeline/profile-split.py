@@ -17,6 +17,8 @@ STAGES = [
     ("text regions", re.compile(r"ScreenTextRegions|TextRegion")),
     ("recognition", re.compile(r"tesseract|Tesseract|libtesseract|libleptonica|LineAssembly|PIIDetector::findings|IcuRegex|libicu")),
     ("face search", re.compile(r"NeuralFaceDetector|FaceCandidates|cv::dnn|libopencv_dnn|FaceDetector")),
+    ("thumbnail", re.compile(r"FloatingThumbnail")),
+    ("editor paint", re.compile(r"ReviewCanvasView|CanvasRenderer|EditorCanvasStage|QWidget::repaint|QWidgetRepaintManager|QBackingStore")),
     ("capture", re.compile(r"CaptureKit|CaptureService|X11|xcb_|libxcb")),
     ("rendering", re.compile(r"Exporter::redact|RedactionPattern|applyWatermark|renderWorkingCopy|QPainter|qt_blend|QRasterPaintEngine|convertToFormat|QImage::|Editor|Review")),
     # OpenCV's worker threads, whose stacks do not tell who asked (text regions or faces).

@@ -3,6 +3,7 @@
 #include "DetectionKit/FaceCandidates.h"
 #include "DetectionKit/FaceModel.h"
 #include "DetectionKit/ImageBoxes.h"
+#include "DetectionKit/PixelContentCache.h"
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
@@ -88,6 +89,14 @@ constexpr double kLookContext = 2.2;
 // At most this many second looks per image (each is one run of the net at its smallest input).
 constexpr int kMostSecondLooks = 48;
 
+// The part of the image a second look at `box` sees.
+cv::Rect lookArea(const cv::Mat& rgb, const Support::Rect& box) {
+    const double side = kLookContext * std::max(box.width(), box.height());
+    const double left = box.midX() - side / 2, top = box.midY() - side / 2;
+    return cv::Rect(int(std::floor(left)), int(std::floor(top)), int(std::ceil(side)), int(std::ceil(side))) &
+           cv::Rect(0, 0, rgb.cols, rgb.rows);
+}
+
 double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::Candidate& candidate, double threshold) {
     const Support::Rect& box = candidate.box;
     const double side = kLookContext * std::max(box.width(), box.height());
@@ -95,8 +104,7 @@ double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::C
     const double scale = kLookSide / side;
     // The square around the candidate, mid-grey where it leaves the image.
     cv::Mat look(kLookSide, kLookSide, CV_8UC3, cv::Scalar::all(127));
-    const cv::Rect inImage = cv::Rect(int(std::floor(left)), int(std::floor(top)), int(std::ceil(side)), int(std::ceil(side))) &
-                             cv::Rect(0, 0, rgb.cols, rgb.rows);
+    const cv::Rect inImage = lookArea(rgb, box);
     if (inImage.width < 2 || inImage.height < 2) return 0;
     cv::Mat part;
     const cv::Size scaled(std::max(1, int(std::lround(inImage.width * scale))), std::max(1, int(std::lround(inImage.height * scale))));
@@ -157,6 +165,14 @@ cv::dnn::Net readNet(const unsigned char* model, std::size_t size) {
 
 } // namespace
 
+// What the net saw before: each pass's candidates, by the pixels of its part and where and at what
+// scale it lay, and each second look's score, by the pixels it saw and the candidate's box.
+struct NeuralFaceDetector::Seen {
+    explicit Seen(std::size_t bytes) : passes(bytes * 7 / 8), looks(bytes / 8) {}
+    PixelContentCache<std::vector<FaceCandidates::Candidate>> passes;
+    PixelContentCache<double> looks;
+};
+
 // The nets read so far that no call is using: a net serves one worker at a time.
 struct NeuralFaceDetector::Nets {
     std::mutex mutex;
@@ -213,7 +229,8 @@ void NeuralFaceDetector::prepare() {
     for (std::thread& reader : readers) reader.join();
 }
 
-NeuralFaceDetector::NeuralFaceDetector(Options options) : options_(options), nets_(std::make_unique<Nets>()) {
+NeuralFaceDetector::NeuralFaceDetector(Options options)
+    : options_(options), nets_(std::make_unique<Nets>()), seen_(std::make_unique<Seen>(options.rememberBytes)) {
     if (!options_.model) {
         options_.model = FaceModel::bytes();
         options_.modelSize = FaceModel::size();
@@ -242,20 +259,30 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
     const int workers = workersFor(int(passes.size()));
 
     std::mutex mutex;
-    std::vector<FaceCandidates::Candidate> candidates;
+    // Per pass, so that the candidates meet in the same order whichever worker ran which pass.
+    std::vector<std::vector<FaceCandidates::Candidate>> found(passes.size());
     std::string failure;
     std::atomic<size_t> next{0};
-    // Each worker has a net of its own (they are not safe to share) and hands it back, with the
-    // layer outputs it holds, for the next detection; a net whose run failed is dropped.
+    // Each worker has a net of its own (they are not safe to share), taken once a pass is not known
+    // from before, and hands it back, with the layer outputs it holds, for the next detection; a
+    // net whose run failed is dropped.
     auto work = [&] {
         try {
-            cv::dnn::Net net = nets_->take(options_);
+            std::optional<cv::dnn::Net> net;
             for (size_t i = next++; i < passes.size(); i = next++) {
-                auto found = run(net, rgb, passes[i], std::min(options_.threshold, kSecondLookFrom));
-                std::lock_guard lock(mutex);
-                candidates.insert(candidates.end(), found.begin(), found.end());
+                const Pass& pass = passes[i];
+                const cv::Mat part = rgb(pass.area);
+                const PixelContentCache<std::vector<FaceCandidates::Candidate>>::Tag where{
+                    double(pass.area.x), double(pass.area.y), pass.scale};
+                if (std::optional<std::vector<FaceCandidates::Candidate>> known = seen_->passes.find(part, where)) {
+                    found[i] = std::move(*known);
+                    continue;
+                }
+                if (!net) net = nets_->take(options_);
+                found[i] = run(*net, rgb, pass, std::min(options_.threshold, kSecondLookFrom));
+                seen_->passes.remember(part, where, found[i]);
             }
-            nets_->giveBack(std::move(net));
+            if (net) nets_->giveBack(std::move(*net));
         } catch (const cv::Exception& e) {
             std::lock_guard lock(mutex);
             if (failure.empty()) failure = std::string("face detection failed: ") + e.what();
@@ -270,6 +297,8 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
     work();
     for (std::thread& t : threads) t.join();
     if (!failure.empty()) throw RecognitionError(failure);
+    std::vector<FaceCandidates::Candidate> candidates;
+    for (const std::vector<FaceCandidates::Candidate>& pass : found) candidates.insert(candidates.end(), pass.begin(), pass.end());
 
     std::vector<Support::Rect> faces;
     const Support::Rect bounds(0, 0, image.width(), image.height());
@@ -282,8 +311,17 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
         if (c.score < options_.threshold) {
             if (looks++ >= kMostSecondLooks) continue;
             try {
-                if (!lookingNet) lookingNet = nets_->take(options_);
-                if (secondLook(*lookingNet, rgb, c, options_.threshold) < options_.threshold) continue;
+                const cv::Rect area = lookArea(rgb, c.box);
+                if (area.width < 2 || area.height < 2) continue; // nothing to look at
+                const cv::Mat seen = rgb(area);
+                const PixelContentCache<double>::Tag look{c.box.minX(), c.box.minY(), c.box.width(), c.box.height()};
+                std::optional<double> score = seen_->looks.find(seen, look);
+                if (!score) {
+                    if (!lookingNet) lookingNet = nets_->take(options_);
+                    score = secondLook(*lookingNet, rgb, c, options_.threshold);
+                    seen_->looks.remember(seen, look, *score);
+                }
+                if (*score < options_.threshold) continue;
             } catch (const cv::Exception& e) {
                 throw RecognitionError(std::string("face detection failed: ") + e.what());
             }

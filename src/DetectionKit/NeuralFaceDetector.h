@@ -16,6 +16,8 @@ namespace DetectionKit {
 // do not lie as on a person's face (animals) or whose skin is a drawing's are left out. Each
 // worker of a call runs a net of its own; the nets (with their layer outputs) are kept for the next
 // call, and go with the detector, which the process lets go once detection has been idle a while.
+// What the net saw in a part of the screen is kept with them, for the same pixels in the same place
+// in a later call (the same screen captured again, the unchanged parts of one that changed).
 class NeuralFaceDetector final : public FaceDetector {
 public:
     struct Options {
@@ -23,10 +25,14 @@ public:
         double threshold = 0.75;              // the least score a face needs
         const unsigned char* model = nullptr; // null: the model the engines carry
         std::size_t modelSize = 0;
+        std::size_t rememberBytes = kRememberBytes; // the pixels of the parts kept; 0 keeps nothing
     };
     // Each worker's net holds some 75 MB while it runs. Two finish a 1920x1080 screen well within
     // the time its text takes to read, which runs beside them (bench/DetectionKit/face-bench).
     static constexpr int kMaxWorkers = 2;
+    // A 1920x1080 screen's searched parts with room to spare, so the screen before and the one
+    // after it both fit.
+    static constexpr std::size_t kRememberBytes = 32 * 1024 * 1024;
 
     NeuralFaceDetector();
     explicit NeuralFaceDetector(Options options);
@@ -39,10 +45,12 @@ public:
 
 private:
     struct Nets;
+    struct Seen;
     int workersFor(int passes) const;
 
     Options options_;
     std::unique_ptr<Nets> nets_;
+    std::unique_ptr<Seen> seen_;
 };
 
 } // namespace DetectionKit

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "DetectionKit/LineAssembly.h"
+#include "DetectionKit/PixelContentCache.h"
 #include "DetectionKit/ScreenTextRegions.h"
 
 #include <cstddef>
-#include <cstdint>
-#include <list>
-#include <mutex>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 namespace DetectionKit {
@@ -27,24 +24,8 @@ public:
     void remember(const ScreenTextRegions::Prepared& prepared, const std::vector<LineAssembly::PixelLine>& lines);
 
 private:
-    struct Entry {
-        std::uint64_t key;
-        cv::Mat grey;
-        double scale;
-        int margin;
-        std::vector<LineAssembly::PixelLine> lines; // placed as if the picture's origin were (0, 0)
-        std::size_t bytes;
-    };
-    using Entries = std::list<Entry>;
-
-    static std::uint64_t keyOf(const ScreenTextRegions::Prepared& prepared);
-    Entries::iterator lookUp(std::uint64_t key, const ScreenTextRegions::Prepared& prepared);
-
-    const std::size_t mostBytes_;
-    std::mutex mutex_;
-    Entries entries_; // most recently used first
-    std::unordered_multimap<std::uint64_t, Entries::iterator> byKey_;
-    std::size_t bytes_ = 0;
+    // Lines placed as if the picture's origin were (0, 0).
+    PixelContentCache<std::vector<LineAssembly::PixelLine>> lines_;
 };
 
 } // namespace DetectionKit

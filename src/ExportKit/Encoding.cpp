@@ -11,11 +11,13 @@ namespace ExportKit {
 
 // The one place that makes Export values.
 struct ExportFactory {
-    static Export make(QByteArray data) {
-        QString hash = Exporter::sha256Hex(data);
-        return Export(std::move(data), std::move(hash));
-    }
+    static Export make(QByteArray data) { return Export(std::move(data)); }
 };
+
+const QString& Export::sha256Hex() const {
+    std::call_once(digest_->once, [this] { digest_->hex = Exporter::sha256Hex(data_); });
+    return digest_->hex;
+}
 
 namespace Exporter {
 

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <array>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <variant>
@@ -63,15 +65,20 @@ struct Watermark {
 class Export {
 public:
     const QByteArray& data() const { return data_; }
-    // 64 lower-case hexadecimal digits.
-    const QString& sha256Hex() const { return sha256Hex_; }
+    // 64 lower-case hexadecimal digits, worked out when first asked (an encoded image that is only
+    // written, such as a companion, is never hashed). Any thread.
+    const QString& sha256Hex() const;
 
 private:
     friend struct ExportFactory;
-    Export(QByteArray data, QString sha256Hex) : data_(std::move(data)), sha256Hex_(std::move(sha256Hex)) {}
+    explicit Export(QByteArray data) : data_(std::move(data)) {}
 
+    struct Digest {
+        std::once_flag once;
+        QString hex;
+    };
     QByteArray data_;
-    QString sha256Hex_;
+    std::shared_ptr<Digest> digest_ = std::make_shared<Digest>(); // shared by copies: the same bytes
 };
 
 // What is painted behind an exported image, how far it reaches and how round the image's corners are.

@@ -258,3 +258,29 @@ TEST(CaptureLibrary, ACaptureAddedWhileTheFolderIsListedStaysFirst) {
     EXPECT_EQ(names(library), (QStringList{"1.png", "0.png"})) << "the folder's own list";
     EXPECT_EQ(changed.count(), 2);
 }
+
+// An image just written gets its thumbnail from the pixels it was written from, scaled as one read
+// from its file; without them the file is read.
+TEST(CaptureLibrary, AnImageJustWrittenGetsItsThumbnailFromItsPixels) {
+    const QString folder = TestSupport::makeTemporaryFolder("written");
+    const QString path = writePng(folder + "/capture.png", 0, QSize(300, 150)); // dark cyan
+    QImage written(300, 150, QImage::Format_RGB32);
+    written.fill(Qt::darkMagenta);
+    const struct {
+        const char* what;
+        QImage pixels;
+        QColor expected;
+    } cases[] = {
+        {"with the pixels written", written, QColor(Qt::darkMagenta)},
+        {"without them", QImage(), QColor(Qt::darkCyan)},
+    };
+    for (const auto& c : cases) {
+        CaptureLibrary library(folder);
+        library.add(path, c.pixels);
+        library.waitForThumbnails();
+        ASSERT_EQ(library.entries().size(), 1) << c.what;
+        const QImage thumbnail = library.entries().front().thumbnail;
+        EXPECT_EQ(thumbnail.size(), QSize(120, 60)) << c.what;
+        EXPECT_EQ(thumbnail.pixelColor(60, 30).rgb(), c.expected.rgb()) << c.what;
+    }
+}

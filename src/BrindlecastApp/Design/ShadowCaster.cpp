@@ -19,6 +19,21 @@ double reach(const QList<Tokens::Shadow>& shadows) {
     return result;
 }
 
+// The layers made lately, for any caster: the editor's panels and buttons are made anew with each
+// capture it shows, with the same shapes and shadows as before. GUI thread only.
+struct MadeLayer {
+    QList<Tokens::Shadow> shadows;
+    QPainterPath shape;
+    double scale = 0;
+    ShadowCaster::Layer layer;
+};
+constexpr int kMadeLayersKept = 24;
+
+QList<MadeLayer>& madeLayers() {
+    static QList<MadeLayer> made;
+    return made;
+}
+
 } // namespace
 
 const ShadowCaster::Layer& ShadowCaster::shadowLayer(double scale) const {
@@ -29,6 +44,19 @@ const ShadowCaster::Layer& ShadowCaster::shadowLayer(double scale) const {
     cachedShape_ = shape;
     cachedScale_ = scale;
     cached_ = Layer{};
+
+    QList<MadeLayer>& made = madeLayers();
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        if (made[i].scale == scale && made[i].shadows == shadows && made[i].shape == shape) {
+            made.move(i, 0);
+            cached_ = made.front().layer;
+            return cached_;
+        }
+    }
+    const auto keep = [&](const Layer& layer) {
+        made.prepend(MadeLayer{shadows, shape, scale, layer});
+        if (made.size() > kMadeLayersKept) made.removeLast();
+    };
 
     bool visible = false;
     for (const Tokens::Shadow& s : shadows) visible |= s.color.alpha() > 0;
@@ -57,6 +85,7 @@ const ShadowCaster::Layer& ShadowCaster::shadowLayer(double scale) const {
     clear.end();
     result.setDevicePixelRatio(scale);
     cached_ = Layer{result, area.topLeft()};
+    keep(cached_);
     return cached_;
 }
 

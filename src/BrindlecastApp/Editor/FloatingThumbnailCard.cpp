@@ -38,7 +38,7 @@ QRectF fitted(QSizeF image, const QRectF& frame) {
 FloatingThumbnailCard::FloatingThumbnailCard(QImage image, QSize thumbSize, QDateTime time,
                                              std::function<QDateTime()> now, WalkthroughClock& clock, Actions actions)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
-      image_(std::move(image)), thumbSize_(thumbSize), time_(std::move(time)), now_(std::move(now)), clock_(clock),
+      image_(std::move(image)), imageSize_(image_.size()), thumbSize_(thumbSize), time_(std::move(time)), now_(std::move(now)), clock_(clock),
       actions_(std::move(actions)), slide_(new SpringValue(this, 0)) {
     setObjectName("FloatingThumbnail");
     setWindowTitle("Brindlecast Thumbnail");
@@ -165,8 +165,13 @@ void FloatingThumbnailCard::mouseReleaseEvent(QMouseEvent* event) {
 
 // --- Drawing ---------------------------------------------------------------------------------
 
-QImage FloatingThumbnailCard::cardImage() const {
+const QImage& FloatingThumbnailCard::cardImage() const {
     const double scale = devicePixelRatioF();
+    const QString text = caption();
+    const bool dark = tokensFor(this).scheme == ColorScheme::dark;
+    if (!drawn_.image.isNull() && drawn_.caption == text && drawn_.hovering == hovering_ && drawn_.dark == dark &&
+        drawn_.scale == scale)
+        return drawn_.image;
     QImage canvas((QSizeF(size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
     canvas.setDevicePixelRatio(scale);
     canvas.fill(Qt::transparent);
@@ -180,14 +185,22 @@ QImage FloatingThumbnailCard::cardImage() const {
         p.setClipPath(shape);
         p.fillRect(card, Qt::black);
         const QRectF frame(card.topLeft(), QSizeF(thumbSize_));
+        const QRectF place = fitted(QSizeF(imageSize_), frame);
+        const QSize device = (place.size() * scale).toSize().expandedTo(QSize(1, 1));
+        if (picture_.size() != device) {
+            // Scaled from the capture the first time, from the picture itself should the screen's
+            // pixel ratio change later.
+            const QImage& source = image_.isNull() ? picture_ : image_;
+            picture_ = source.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image_ = QImage();
+        }
         p.save();
         p.setClipRect(frame, Qt::IntersectClip);
-        p.drawImage(fitted(image_.size(), frame), image_);
+        p.drawImage(place, picture_);
         p.restore();
 
         // The caption bar: a thin material of the scheme under black at 72 %.
         const QRectF footer(card.left(), frame.bottom(), card.width(), kFooterHeight);
-        const bool dark = tokensFor(this).scheme == ColorScheme::dark;
         p.fillRect(footer, dark ? QColor(40, 40, 44, 150) : QColor(250, 250, 252, 150));
         p.fillRect(footer, QColor(0, 0, 0, int(0.72 * 255)));
 
@@ -204,7 +217,7 @@ QImage FloatingThumbnailCard::cardImage() const {
                    tr("Screenshot"));
         p.setFont(detail);
         p.setPen(QColor(255, 255, 255, int(0.6 * 255)));
-        TabularDigits::draw(p, QRectF(textLeft, top + titleHeight + 1, textRight - textLeft, detailHeight), caption());
+        TabularDigits::draw(p, QRectF(textLeft, top + titleHeight + 1, textRight - textLeft, detailHeight), text);
 
         // The close button: a faint disc, brighter while the pointer is anywhere over the panel.
         const QRectF close = closeButtonRect();
@@ -225,7 +238,10 @@ QImage FloatingThumbnailCard::cardImage() const {
         const double inset = kBorderWidth / 2;
         p.drawRoundedRect(card.adjusted(inset, inset, -inset, -inset), kRadius - inset, kRadius - inset);
     }
-    return ShadowPainter::apply(canvas, {Tokens::Shadow{QColor(0, 0, 0, int(0.38 * 255)), 9, 0, 4}}, scale);
+    drawn_ = {ShadowPainter::apply(canvas, {Tokens::Shadow{QColor(0, 0, 0, int(0.38 * 255)), 9, 0, 4}}, scale), text,
+              hovering_, dark, scale};
+    drawn_.image.setDevicePixelRatio(scale);
+    return drawn_.image;
 }
 
 void FloatingThumbnailCard::paintEvent(QPaintEvent*) {
@@ -240,9 +256,7 @@ void FloatingThumbnailCard::paintEvent(QPaintEvent*) {
         // card's smoothed edge lies the white of its border, not black.
         p.fillRect(rect(), Qt::white);
     }
-    QImage image = cardImage();
-    image.setDevicePixelRatio(devicePixelRatioF());
-    p.drawImage(QPointF(slideOffset(), 0), image);
+    p.drawImage(QPointF(slideOffset(), 0), cardImage());
 }
 
 } // namespace BrindlecastApp

@@ -76,9 +76,24 @@ private:
     void scheduleAutoDismiss();
     void cancelAutoDismiss();
     void setHovering(bool hovering);
-    QImage cardImage() const;
+    // The card with its shadow, drawn again only when what it shows changes (the caption, the
+    // hover, the scheme, the device pixels), not for every frame of the slide.
+    const QImage& cardImage() const;
 
-    QImage image_;
+    // The capture until the card is first drawn; then only `picture_`, the capture scaled to its
+    // frame at the device pixels it was drawn at (the full-size capture is not held for the card's
+    // whole stay).
+    mutable QImage image_;
+    mutable QImage picture_;
+    QSize imageSize_;
+    struct DrawnCard {
+        QImage image;
+        QString caption;
+        bool hovering = false;
+        bool dark = false;
+        double scale = 0;
+    };
+    mutable DrawnCard drawn_;
     QSize thumbSize_;
     QDateTime time_;
     std::function<QDateTime()> now_;

@@ -64,8 +64,7 @@ QList<CaptureEntry> listFolder(const QString& folder, int limit) {
 }
 
 // The whole image, turned as its orientation says, scaled to fit `maxPixel`; never enlarged.
-QImage makeThumbnail(const QString& path, int maxPixel) {
-    const QImage image = Support::ImageFiles::readOwnImage(path, nullptr, true);
+QImage thumbnailOf(const QImage& image, int maxPixel) {
     if (image.isNull()) return {};
     const int longer = std::max(image.width(), image.height());
     if (longer <= maxPixel) return image;
@@ -160,7 +159,7 @@ void CaptureLibrary::waitUntilListed() {
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
-void CaptureLibrary::add(const QString& imagePath) {
+void CaptureLibrary::add(const QString& imagePath, const QImage& written) {
     std::optional<CaptureEntry> entry = makeEntry(QFileInfo(imagePath));
     if (!entry) return;
     entries_.removeIf([&](const CaptureEntry& listed) { return listed.url == entry->url; });
@@ -171,15 +170,16 @@ void CaptureLibrary::add(const QString& imagePath) {
     }
     if (entries_.size() > limit) entries_.resize(limit);
     emit entriesChanged();
-    requestThumbnail(*entry);
+    requestThumbnail(*entry, written);
 }
 
-void CaptureLibrary::requestThumbnail(const CaptureEntry& entry) {
+void CaptureLibrary::requestThumbnail(const CaptureEntry& entry, const QImage& written) {
     const QString key = pendingKey(entry.url, entry.timestamp);
     if (pending_.contains(key)) return;
     pending_.insert(key);
-    workers_.start(QRunnable::create([this, url = entry.url, timestamp = entry.timestamp] {
-        const QImage thumbnail = makeThumbnail(url.toLocalFile(), thumbnailMaxPixel);
+    workers_.start(QRunnable::create([this, url = entry.url, timestamp = entry.timestamp, written] {
+        const QImage thumbnail = thumbnailOf(
+            written.isNull() ? Support::ImageFiles::readOwnImage(url.toLocalFile(), nullptr, true) : written, thumbnailMaxPixel);
         // The destructor waits for the workers, so `this` outlives the call being queued.
         QMetaObject::invokeMethod(
             this, [this, url, timestamp, thumbnail] { deliverThumbnail(url, timestamp, thumbnail); },

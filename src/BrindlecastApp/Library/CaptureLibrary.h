@@ -36,8 +36,9 @@ public:
     void reload();
     // Puts the file's entry first (removing an earlier entry of the same file) and drops the
     // oldest past the limit. A file that does not read as an image changes nothing. The file may
-    // lie in any folder.
-    void add(const QString& imagePath);
+    // lie in any folder. `written`, the pixels just written to the file, spares reading them back
+    // for the entry's thumbnail.
+    void add(const QString& imagePath, const QImage& written = QImage());
     void add(const QUrl& imageUrl) { add(imageUrl.toLocalFile()); }
 
     // A time as the recents list shows it, in the user's locale: "Today · 3:07 PM" on the day of
@@ -56,7 +57,7 @@ signals:
 
 private:
     void publishListing(QList<CaptureEntry> listed);
-    void requestThumbnail(const CaptureEntry& entry);
+    void requestThumbnail(const CaptureEntry& entry, const QImage& written = QImage());
     void deliverThumbnail(const QUrl& url, const QDateTime& timestamp, const QImage& thumbnail);
 
     QString folder_;

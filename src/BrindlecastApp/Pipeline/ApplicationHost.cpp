@@ -34,6 +34,10 @@ QStringList ApplicationHost::libraryPaths() const {
 
 void ApplicationHost::addToLibrary(const QString& imagePath) { library_.add(imagePath); }
 
+void ApplicationHost::addWrittenToLibrary(const QString& imagePath, const QImage& written) {
+    library_.add(imagePath, written);
+}
+
 void ApplicationHost::reloadLibrary() { library_.reload(); }
 
 void ApplicationHost::showFloatingThumbnail(const QImage& image, const QDateTime& time, std::function<void()> onTap) {

@@ -28,6 +28,7 @@ public:
     PipelineSettings settings() const override;
     QStringList libraryPaths() const override;
     void addToLibrary(const QString& imagePath) override;
+    void addWrittenToLibrary(const QString& imagePath, const QImage& written) override;
     void reloadLibrary() override;
     void showFloatingThumbnail(const QImage& image, const QDateTime& time, std::function<void()> onTap) override;
     void showScreenRecordingOnboarding() override;

@@ -404,11 +404,13 @@ private:
 
     void openEditorOrFinish() {
         if (editorWanted(*env_)) {
+            // The findings are looked for while the editor is built: they reach it through the
+            // edit session, whose callback cannot come before this turn ends.
+            detectAfterWriting();
             EditorRequest request;
             request.image = saved_.image;
             request.detections = captured_.detections;
-            // The findings of a capture written before them follow (EditSession::detectionsArrived),
-            // looked for once the editor is built.
+            // The findings of a capture written before them follow (EditSession::detectionsArrived).
             request.detectionsPending = findings_ == Findings::notStarted || findings_ == Findings::running;
             request.policy = captured_.policy;
             request.audit = captured_.audit;
@@ -418,7 +420,6 @@ private:
             request.contentImagePending = companionPending_;
             request.stamp = saved_.stamp;
             edit_ = openEditor(env_, std::move(request));
-            detectAfterWriting();
         }
         editorHandled_ = true;
         finishWhenDone();

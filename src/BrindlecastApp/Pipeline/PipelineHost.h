@@ -36,6 +36,11 @@ public:
     virtual QStringList libraryPaths() const = 0;
     // Lists the image as the newest entry (moving it there when already listed).
     virtual void addToLibrary(const QString& imagePath) = 0;
+    // The same for an image just written, with its pixels: the library need not read them back.
+    virtual void addWrittenToLibrary(const QString& imagePath, const QImage& written) {
+        (void)written;
+        addToLibrary(imagePath);
+    }
     // Lists the library folder again.
     virtual void reloadLibrary() = 0;
 

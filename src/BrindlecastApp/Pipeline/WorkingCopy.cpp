@@ -30,7 +30,7 @@ SavedWorkingCopy saveWorkingCopy(const PipelineEnvironment& env, const RenderedW
 
 void registerCapture(const PipelineEnvironment& env, const QString& path, const QImage& image) {
     if (!env.host) return;
-    env.host->addToLibrary(path);
+    env.host->addWrittenToLibrary(path, image);
     if (!env.host->settings().showFloatingThumbnail) return;
     std::weak_ptr<PipelineHost> weakHost = env.host;
     env.host->showFloatingThumbnail(image, env.now(), [weakHost, path] {

@@ -25,7 +25,9 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 namespace BrindlecastApp {
 
@@ -47,6 +49,10 @@ ReviewCanvasView::Services realServices(ReviewCanvasView::Services services) {
     if (!services.clipboard) services.clipboard = std::make_shared<ExportKit::SystemClipboard>();
     return services;
 }
+
+// With BRINDLECAST_TRACE_FINDINGS set, the first frame that shows a capture's findings writes the
+// steady clock's time to standard error (for the capture road's timing of the editor).
+const bool kTracesFindings = qEnvironmentVariableIsSet("BRINDLECAST_TRACE_FINDINGS");
 
 QFont editorFont(const ReviewViewModel& model, double viewSize) {
     const int pixels = std::max(1, int(std::lround(viewSize)));
@@ -208,6 +214,12 @@ void ReviewCanvasView::paintEvent(QPaintEvent*) {
     }
     painter.end();
     publishFitScale();
+    if (kTracesFindings && !model_->isDetectingPII() && model_->image().cacheKey() != tracedImage_) {
+        tracedImage_ = model_->image().cacheKey();
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        std::fprintf(stderr, "findings shown %.6f\n", std::chrono::duration<double>(now).count());
+        std::fflush(stderr);
+    }
 }
 
 void ReviewCanvasView::resizeEvent(QResizeEvent* event) {

@@ -203,6 +203,7 @@ private:
     CanvasRenderer renderer_;
     QList<QPointer<QWidget>> floatingCards_;
     QImage frame_; // painted at 72 dots per inch, then shown
+    qint64 tracedImage_ = 0; // the image whose findings were last traced as shown
 };
 
 } // namespace BrindlecastApp
