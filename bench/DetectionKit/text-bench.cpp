@@ -71,9 +71,12 @@ int main(int argc, char** argv) {
                     tally->reference += byReference;
                     tally->tooTall += tooTall;
                 }
-                if (verbose && (!covered || tooTall))
-                    std::printf("    %s %s '%s' in %s\n", covered ? "too tall:" : "missed:", qPrintable(item.detector),
-                                qPrintable(item.text), qPrintable(item.surroundings));
+                if (verbose && (!covered || tooTall)) {
+                    const QRect b = item.inkBounds();
+                    std::printf("    %s %s '%s' in %s (%s, ink at %d,%d %dx%d)\n", covered ? "too tall:" : "missed:",
+                                qPrintable(item.detector), qPrintable(item.text), qPrintable(item.surroundings),
+                                qPrintable(sheet.name), b.x(), b.y(), b.width(), b.height());
+                }
             }
         }
     }
