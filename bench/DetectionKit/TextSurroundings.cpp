@@ -666,17 +666,19 @@ SurroundingsSheet commentThread(int v) {
 }
 
 // Card numbers, phone and social security numbers in 9 px text: a receipt's lines and a dense
-// table, dark on white.
+// table with striped rows, dark or grey, the glyphs hinted or not.
 SurroundingsSheet smallDigits(int v) {
-    const int rows = 8;
-    Sheet s(QStringLiteral("small-digits-%1").arg(v), 360, rows * 16 + 24, Qt::white);
+    const int rows = 10;
+    Sheet s(QStringLiteral("small-digits-%1").arg(v), 360, rows * 14 + 24, Qt::white);
     const QString families[] = {kSans[0], kSans[1], QStringLiteral("Inter")};
     for (int i = 0; i < rows; ++i) {
-        const QFont f = fontOf(families[(i + v) % 3], 9);
-        const int y = 12 + i * 16;
+        QFont f = fontOf(families[(i + v) % 3], 9, i % 5 == 4);
+        if ((i + v) % 2) f.setHintingPreference(QFont::PreferNoHinting);
+        const int y = 12 + i * 14;
+        if (i % 2) s.fill(QRectF(8, y - 2, 344, 14), QColor(241, 243, 244));
         const Sample& sample = i % 4 == 3 ? pick(kSsns, i + v) : i % 4 == 2 ? pick(kPhones, i + v) : pick(kEightCards, i + v);
-        const int x = 16 + s.text(f, QColor(60, 64, 67), 16, y, QStringLiteral("Paid with"));
-        s.item(f, QColor(32, 33, 36), x + 6, y, sample, QStringLiteral("tiny"));
+        const int x = 16 + s.text(f, QColor(95, 99, 104), 16, y, QStringLiteral("Paid with"));
+        s.item(f, i % 3 ? QColor(32, 33, 36) : QColor(95, 99, 104), x + 6, y, sample, QStringLiteral("tiny"));
     }
     return s.finish();
 }
