@@ -59,6 +59,10 @@ constexpr double kMaxEdgeShareInsideFrame = 0.05;
 constexpr double kTargetTextHeight = 26;
 constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
+// Text under kTinyTextHeight (9-10 px) is scaled up further: at the usual size the engine still
+// takes the small loops of an "8" for a "3" or a "6", and a "5" for a "$".
+constexpr double kTinyTextHeight = 11;
+constexpr double kTinyTargetTextHeight = 36;
 // Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
 // keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
 // pixel, more so ("@" and "0" in 10-11 px monospaced text). From kSolidStrokeTextHeight up every
@@ -787,8 +791,9 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     // ink when that is clearly smaller.
     const int ink = inkHeight(inkMap);
     const double height = std::max(1, ink < 0.6 * region.textHeight ? ink : region.textHeight);
+    const double target = height < kTinyTextHeight ? kTinyTargetTextHeight : kTargetTextHeight;
     prepared.scale = height > 2 * kLargeTextHeight ? kLargeTextHeight / height
-                                                   : std::clamp(kTargetTextHeight / height, 1.0, kMaxScale);
+                                                   : std::clamp(target / height, 1.0, kMaxScale);
     if (prepared.scale != 1.0)
         cv::resize(inkMap, inkMap, cv::Size(), prepared.scale, prepared.scale,
                    prepared.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA);
