@@ -601,7 +601,8 @@ SurroundingsSheet overPhotos(int v) {
     return s.finish();
 }
 
-// A newsletter: coloured rounded buttons with white text, the item alone or after a word.
+// A newsletter: coloured rounded buttons with white text, the item alone or after a word; some
+// buttons cast a shadow, some shade from one colour to another.
 SurroundingsSheet newsletterButtons(int v) {
     const int rows = 6;
     Sheet s(QStringLiteral("newsletter-%1").arg(v), 560, rows * 64 + 80, Qt::white);
@@ -619,7 +620,18 @@ SurroundingsSheet newsletterButtons(int v) {
         const int top = 60 + i * 64;
         const int left = (i + v) % 2 ? 24 : (560 - tw - 2 * padX) / 2;
         const double radius = (i + v) % 3 == 0 ? 4 : (i + v) % 3 == 1 ? 8 : (m.height() + 2 * padY) / 2.0;
-        s.fill(QRectF(left, top, tw + 2 * padX, m.height() + 2 * padY), fills[(i + v) % 6], radius);
+        const QRectF button(left, top, tw + 2 * padX, m.height() + 2 * padY);
+        if (i % 2) s.fill(button.translated(0, 2).adjusted(-1, 0, 1, 1), QColor(0, 0, 0, 50), radius); // a shadow
+        if ((i + v) % 3 == 2) { // a gradient across the button
+            QLinearGradient across(button.topLeft(), button.topRight());
+            across.setColorAt(0, fills[(i + v) % 6]);
+            across.setColorAt(1, fills[(i + v + 4) % 6]);
+            QPainterPath path;
+            path.addRoundedRect(button, radius, radius);
+            s.painter().fillPath(path, across);
+        } else {
+            s.fill(button, fills[(i + v) % 6], radius);
+        }
         const int x = left + padX + s.text(f, Qt::white, left + padX, top + padY, lead);
         s.item(f, Qt::white, x, top + padY, sample, QStringLiteral("button"));
     }

@@ -73,6 +73,8 @@ constexpr double kSmallTextInkGamma = 3;
 constexpr int kSmallTextHeight = 14;
 constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
+// A pixel this far from its background (0-255) is marked as ink when lines and glyphs are traced.
+constexpr uchar kMarked = 24;
 constexpr int kPreparedMargin = 10;
 
 // How strongly each pixel stands out from its neighbours: the largest per-channel morphological
@@ -369,9 +371,11 @@ bool fitGradient(const cv::Mat& crop, const cv::Mat& inFill, const cv::Rect& r, 
 
 // Fills inside the line: a find-in-page highlight, a tag, a chip, a button. Each is a connected
 // area the surroundings do not reach, wider than a glyph, most of it one colour or shading evenly
-// from one colour to another. Its pixels get that colour, or the gradient's own colour at each
-// pixel, as their background in `background`; `isFill` marks them.
-void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight, cv::Mat& background, cv::Mat& isFill) {
+// from one colour to another (not on a picture, whose shades are no gradient). Its pixels get that
+// colour, or the gradient's own colour at each pixel, as their background in `background`;
+// `isFill` marks them.
+void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight, bool onPicture, cv::Mat& background,
+               cv::Mat& isFill) {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(~surroundings, labels, stats, centroids, 8, CV_32S);
     std::vector<int> histogram(1 << 15);
@@ -386,7 +390,7 @@ void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight,
         const auto peak = std::max_element(histogram.begin(), histogram.end());
         if (*peak < kMinFillShare * r.area()) {
             const cv::Mat inThisFill = labels == i;
-            if (fitGradient(crop, inThisFill, r, background)) isFill.setTo(255, inThisFill);
+            if (!onPicture && fitGradient(crop, inThisFill, r, background)) isFill.setTo(255, inThisFill);
             continue;
         }
         const int key = int(peak - histogram.begin());
@@ -406,12 +410,12 @@ void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight,
 // the most common value in a band of columns around each column, counted over the surroundings
 // only: a line that runs across panels of different shades is read against each one's own. Inside
 // a fill, the background is the fill's colour.
-cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
+cv::Mat inkDistance(const cv::Mat& crop, int textHeight, bool onPicture) {
     const cv::Mat areas = reachableFromBorder(crop);
     const cv::Mat surroundings = areas > 0;
     cv::Mat fillBackground(crop.size(), CV_8UC3, cv::Scalar(0, 0, 0));
     cv::Mat isFill(crop.size(), CV_8UC1, cv::Scalar(0));
-    findFills(crop, surroundings, textHeight, fillBackground, isFill);
+    findFills(crop, surroundings, textHeight, onPicture, fillBackground, isFill);
 
     std::vector<cv::Mat> channels, fills;
     cv::split(crop, channels);
@@ -419,16 +423,18 @@ cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
     const cv::Mat notSurroundings = ~surroundings;
     cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
     const int band = std::max(8, textHeight);
-    // Where the surroundings are areas of different shades (a highlighted band and the page around
-    // it), each is its own background: the page's rows beside the band are no ink. The glyphs
-    // take the shade most of the surroundings near them have.
+    // Where the surroundings are a few areas of different shades (a highlighted band and the page
+    // above and below it), each is its own background: the page's rows beside the band are no ink.
+    // The glyphs take the shade most of the surroundings near them have. A picture seen around the
+    // glyphs breaks into many such areas, and is read by its strokes instead.
+    constexpr size_t kMostShadedAreas = 4;
     std::array<int, 256> areaSizes{};
     for (int y = 0; y < areas.rows; ++y)
         for (const uchar* a = areas.ptr<uchar>(y); a != areas.ptr<uchar>(y) + areas.cols; ++a) ++areaSizes[*a];
     std::vector<int> ownShades;
     for (int a = 1; a < 256; ++a)
         if (areaSizes[size_t(a)] >= crop.cols / 2) ownShades.push_back(a);
-    if (ownShades.size() < 2) ownShades.clear();
+    if (onPicture || ownShades.size() < 2 || ownShades.size() > kMostShadedAreas) ownShades.clear();
     for (size_t c = 0; c < channels.size(); ++c) {
         cv::Mat background = columnBandMode(channels[c], notSurroundings, 0, crop.rows, band);
         for (int a : ownShades) {
@@ -471,7 +477,6 @@ int inkHeight(const cv::Mat& ink) {
 // selection's outline around it. Glyphs never reach both ends of the crop, which has a margin; the
 // engine would read such a line as a "|" or a "[" glued to the first word.
 void clearEdgeToEdgeLines(cv::Mat& distance) {
-    constexpr uchar kMarked = 24;
     const cv::Mat marked = distance >= kMarked;
     cv::Mat columns, rows;
     cv::reduce(marked, columns, 0, cv::REDUCE_MIN);
@@ -488,7 +493,6 @@ void clearEdgeToEdgeLines(cv::Mat& distance) {
 // between its words and takes the boxes up and down. `middle` is the line's middle row in the
 // crop; a side of the crop cut short by the image's edge is left alone.
 void clearNeighbouringLines(cv::Mat& distance, int middle, bool topIsMargin, bool bottomIsMargin) {
-    constexpr uchar kMarked = 24;
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(distance >= kMarked, labels, stats, centroids, 8, CV_32S);
     for (int i = 1; i < count; ++i) {
@@ -515,7 +519,8 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
 // lines tall, read as one line of noise. Such a component has, between two bands of rows dense
 // with edges, a valley of rows where only those few strokes pass; it is cut along the sparsest
 // row of each valley. A single line has no such valley: only its ascenders rise above its
-// densest rows and only its descenders hang below. Returns whether anything was cut.
+// densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
+// whose outlines leave rows with few edges, are never cut. Returns whether anything was cut.
 bool cutTouchingLines(cv::Mat& joined) {
     constexpr int kLeastTwoLines = 2 * 8;
     constexpr double kValley = 0.2;  // a valley row's edges, as a share of the lines' densest rows
@@ -527,7 +532,7 @@ bool cutTouchingLines(cv::Mat& joined) {
     for (int i = 1; i < count; ++i) {
         const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                          stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-        if (r.height < kLeastTwoLines || r.height > kMaxLineHeight || r.width < 2 * r.height) continue;
+        if (r.height < kLeastTwoLines || r.height > kTallLine || r.width < 2 * r.height) continue;
         rows.assign(size_t(r.height), 0);
         for (int y = 0; y < r.height; ++y) {
             const int* row = labels.ptr<int>(r.y + y) + r.x;
@@ -762,7 +767,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
 
     // Ink is whatever differs from its background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
-    cv::Mat distance = inkDistance(crop, region.textHeight);
+    cv::Mat distance = inkDistance(crop, region.textHeight, region.onPicture);
     if (region.onPicture) {
         // The picture behind the glyphs differs from the fill around them as much as they do: ink
         // is the strokes, of the polarity that the pixels far from the fill have.
