@@ -153,10 +153,6 @@ void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     cv::Mat horizontal;
     cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {run, 1}));
     keepOnlyUniformRuns(horizontal, grey);
-    // A rule's edges reach a row beyond it on either side, where the glyphs it runs under or over
-    // have theirs (an underlined link's descenders, the ascenders of the line below): those rows
-    // would join the two lines through the rule.
-    cv::dilate(horizontal, horizontal, cv::getStructuringElement(cv::MORPH_RECT, {1, 3}));
     edges.setTo(0, horizontal | vertical.get());
 }
 
@@ -428,12 +424,22 @@ cv::Mat inkDistance(const cv::Mat& crop, int textHeight, bool onPicture) {
     // The glyphs take the shade most of the surroundings near them have. A picture seen around the
     // glyphs breaks into many such areas, and is read by its strokes instead.
     constexpr size_t kMostShadedAreas = 4;
-    std::array<int, 256> areaSizes{};
-    for (int y = 0; y < areas.rows; ++y)
-        for (const uchar* a = areas.ptr<uchar>(y); a != areas.ptr<uchar>(y) + areas.cols; ++a) ++areaSizes[*a];
+    std::array<int, 256> areaSizes{}, leftmost{}, rightmost{};
+    leftmost.fill(crop.cols);
+    rightmost.fill(-1);
+    for (int y = 0; y < areas.rows; ++y) {
+        const uchar* row = areas.ptr<uchar>(y);
+        for (int x = 0; x < areas.cols; ++x) {
+            ++areaSizes[row[x]];
+            leftmost[row[x]] = std::min(leftmost[row[x]], x);
+            rightmost[row[x]] = std::max(rightmost[row[x]], x);
+        }
+    }
+    // Such areas run across the whole crop, as the band and the page do; a glyph cut by the image's
+    // edge, which the crop's border meets too, does not.
     std::vector<int> ownShades;
-    for (int a = 1; a < 256; ++a)
-        if (areaSizes[size_t(a)] >= crop.cols / 2) ownShades.push_back(a);
+    for (size_t a = 1; a < 256; ++a)
+        if (areaSizes[a] >= crop.cols / 2 && leftmost[a] == 0 && rightmost[a] == crop.cols - 1) ownShades.push_back(int(a));
     if (onPicture || ownShades.size() < 2 || ownShades.size() > kMostShadedAreas) ownShades.clear();
     for (size_t c = 0; c < channels.size(); ++c) {
         cv::Mat background = columnBandMode(channels[c], notSurroundings, 0, crop.rows, band);
@@ -514,17 +520,44 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::LUT(ink, table, ink);
 }
 
+// Whether nearly all of `area` is one of its two most common colours or a blend of them.
+bool isTwoColoured(const cv::Mat& area) {
+    std::vector<int> counts(1 << 15, 0);
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
+    const auto first = std::max_element(counts.begin(), counts.end());
+    const int a = int(first - counts.begin());
+    *first = -*first;
+    const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+    auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
+    const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
+    const double length = cv::norm(along);
+    long near = 0;
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) {
+            const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
+            // The distance from the segment between the two colours.
+            const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+            near += cv::norm(p - t * along) <= kBlendDistance;
+        }
+    return near >= kTwoColouredShare * double(area.total());
+}
+
 // Lines set close together touch where a descender meets an ascender of the line below (or a
 // link's underline, a highlight's rim meets both): their edges make one component, two or more
 // lines tall, read as one line of noise. Such a component has, between two bands of rows dense
 // with edges, a valley of rows where only those few strokes pass; it is cut along the sparsest
 // row of each valley. A single line has no such valley: only its ascenders rise above its
 // densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
-// whose outlines leave rows with few edges, are never cut. Returns whether anything was cut.
-bool cutTouchingLines(cv::Mat& joined) {
+// whose outlines leave rows with few edges, are never cut, nor is a component whose lines are not
+// all glyphs on a plain ground (`bgr`): a picture seen behind them is read for its strokes.
+// Returns whether anything was cut.
+bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
     constexpr int kLeastTwoLines = 2 * 8;
     constexpr double kValley = 0.2;  // a valley row's edges, as a share of the lines' densest rows
     constexpr double kDense = 0.5;   // the bands on either side, as a share of the densest row
+    constexpr double kSideShare = 0.7;
+    constexpr long kLeastLineRows = 4;
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
     bool cut = false;
@@ -539,24 +572,55 @@ bool cutTouchingLines(cv::Mat& joined) {
             for (int x = 0; x < r.width; ++x) rows[size_t(y)] += row[x] == i;
         }
         const int peak = *std::max_element(rows.begin(), rows.end());
+        // A card or a panel (a notification over a wallpaper) has sides from top to bottom; what
+        // is inside it is not cut here.
+        auto side = [&](int from) {
+            const cv::Mat columns = labels(cv::Rect(from, r.y, std::min(kFrameSideDepth, r.width), r.height)) == i;
+            cv::Mat reached;
+            cv::reduce(columns, reached, 1, cv::REDUCE_MAX);
+            return cv::countNonZero(reached) >= kSideShare * r.height;
+        };
+        if (side(r.x) || side(r.x + r.width - std::min(kFrameSideDepth, r.width))) continue;
         // The densest row at or above each row, and at or below it.
         std::vector<int> above(rows.size()), below(rows.size());
         for (size_t y = 0; y < rows.size(); ++y) above[y] = std::max(rows[y], y ? above[y - 1] : 0);
         for (size_t y = rows.size(); y-- > 0;) below[y] = std::max(rows[y], y + 1 < rows.size() ? below[y + 1] : 0);
         int valleyStart = -1;
+        std::vector<int> cuts;
         for (int y = 1; y <= r.height; ++y) {
             const size_t k = size_t(y);
             const bool inValley = y < r.height - 1 && std::min(above[k - 1], below[k + 1]) >= kDense * peak &&
                                   rows[k] <= kValley * std::min(above[k - 1], below[k + 1]);
             if (inValley && valleyStart < 0) valleyStart = y;
             if (inValley || valleyStart < 0) continue;
+            // Both sides are lines of glyphs, several rows deep, not the outline of a bubble or a
+            // card around a line (a row or two of dense edges).
+            auto denseRows = [&](int from, int to, int densest) {
+                return std::count_if(rows.begin() + from, rows.begin() + to, [&](int n) { return n >= kDense * densest; });
+            };
+            if (denseRows(0, valleyStart, above[size_t(valleyStart - 1)]) < kLeastLineRows ||
+                denseRows(y, r.height, below[size_t(y)]) < kLeastLineRows) {
+                valleyStart = -1;
+                continue;
+            }
             int sparsest = valleyStart;
             for (int v = valleyStart; v < y; ++v)
                 if (rows[size_t(v)] < rows[size_t(sparsest)]) sparsest = v;
-            joined.row(r.y + sparsest).colRange(r.x, r.x + r.width).setTo(0, labels.row(r.y + sparsest).colRange(r.x, r.x + r.width) == i);
-            cut = true;
+            cuts.push_back(sparsest);
             valleyStart = -1;
         }
+        // Each line between the cuts is glyphs on a plain ground: two colours and their blends. A
+        // picture behind text (a wallpaper through a notification) is read for its strokes instead.
+        bool allText = !cuts.empty();
+        for (size_t k = 0; allText && k <= cuts.size(); ++k) {
+            const int top = k == 0 ? 0 : cuts[k - 1] + 1;
+            const int bottom = k == cuts.size() ? r.height : cuts[k];
+            allText = bottom <= top || isTwoColoured(bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top)));
+        }
+        if (!allText) continue;
+        for (const int row : cuts)
+            joined.row(r.y + row).colRange(r.x, r.x + r.width).setTo(0, labels.row(r.y + row).colRange(r.x, r.x + r.width) == i);
+        cut = true;
     }
     return cut;
 }
@@ -589,7 +653,7 @@ private:
         cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
                          cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
 
-        if (!onPicture) cutTouchingLines(joined);
+        if (!onPicture) cutTouchingLines(joined, bgr);
         cv::Mat labels, stats, centroids;
         const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
         for (int i = 1; i < count; ++i) {
@@ -617,29 +681,6 @@ private:
             if (isSolidShape(r, edges, bgr)) continue;
             words_.push_back({onScreen, isHollow(r, labels, i), onPicture});
         }
-    }
-
-    // Whether nearly all of `area` is one of its two most common colours or a blend of them.
-    static bool isTwoColoured(const cv::Mat& area) {
-        std::vector<int> counts(1 << 15, 0);
-        for (int y = 0; y < area.rows; ++y)
-            for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
-        const auto first = std::max_element(counts.begin(), counts.end());
-        const int a = int(first - counts.begin());
-        *first = -*first;
-        const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
-        auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
-        const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
-        const double length = cv::norm(along);
-        long near = 0;
-        for (int y = 0; y < area.rows; ++y)
-            for (int x = 0; x < area.cols; ++x) {
-                const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
-                // The distance from the segment between the two colours.
-                const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
-                near += cv::norm(p - t * along) <= kBlendDistance;
-            }
-        return near >= kTwoColouredShare * double(area.total());
     }
 
     // Whether the component's edges are about equally strong all along: the same two colours meet
@@ -780,7 +821,10 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
         cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
     }
     clearEdgeToEdgeLines(distance);
-    clearNeighbouringLines(distance, region.area.y + region.area.height / 2 - area.y, area.y == region.area.y - kCropMargin,
+    // Only on a plain ground: where a picture shows around the glyphs, its shapes at the crop's
+    // border are no neighbouring lines.
+    if (!region.onPicture && isTwoColoured(crop))
+        clearNeighbouringLines(distance, region.area.y + region.area.height / 2 - area.y, area.y == region.area.y - kCropMargin,
                            area.y + area.height == region.area.y + region.area.height + kCropMargin);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
