@@ -519,6 +519,56 @@ SurroundingsSheet tokens(int v) {
     return s.finish();
 }
 
+// Luhn-valid card numbers heavy in eights, threes and sixes: the digits small text blurs together.
+const Sample kEightCards[] = {{"card", "4888 3886 1868 8582"}, {"card", "5188-8386-8838-1884"},
+                             {"card", "6011 8888 6386 3884"}, {"card", "4388-8368-8818-6831"},
+                             {"card", "5288 6888 3838 8183"}};
+
+// A messenger: grey incoming bubbles with dark text and outgoing ones filled with a purple-to-blue
+// gradient, white text on it. The gradient runs across each bubble or, as some messengers paint
+// it, down the whole conversation, so that every bubble shows another part of it.
+SurroundingsSheet chatBubbles(int v) {
+    const int w = 520, rows = 8, pitch = 58;
+    Sheet s(QStringLiteral("chat-%1").arg(v), w, rows * pitch + 20, v % 2 ? QColor(255, 255, 255) : QColor(242, 242, 247));
+    const char* const before[] = {"Call me at ", "My SSN is ", "Card: ", "Mail ", "Server ", "Or ", "SSN ", "Use "};
+    const QColor purple(124, 77, 255), blue(41, 121, 255);
+    QLinearGradient whole(0, 0, 0, rows * pitch + 20);
+    whole.setColorAt(0, purple);
+    whole.setColorAt(1, blue);
+    for (int i = 0; i < rows; ++i) {
+        const QFont f = fontOf(i % 3 == 2 ? QStringLiteral("Inter") : kSans[(i + v) % 2], 13 + (i + v) % 3);
+        const QFontMetrics m(f);
+        const int y = 14 + i * pitch;
+        if (i % 4 == 3) { // an incoming message between them
+            const QString text = QStringLiteral("Thanks, got it");
+            const int tw = m.horizontalAdvance(text);
+            s.fill(QRectF(16, y, tw + 28, m.height() + 16), QColor(229, 229, 234), (m.height() + 16) / 2.0);
+            s.text(f, QColor(20, 20, 20), 30, y + 8, text);
+            continue;
+        }
+        const int kind = (i + v) % 5;
+        const Sample& sample = kind == 0 ? pick(kPhones, i + v) : kind == 1 ? pick(kSsns, i + v)
+                             : kind == 2 ? pick(kCards, i + v) : kind == 3 ? pick(kEmails, i + v) : pick(kIps, i + v);
+        const QString lead = QString::fromLatin1(before[(i + v) % 8]);
+        const int tw = m.horizontalAdvance(lead + QString::fromLatin1(sample.text));
+        const QRectF bubble(w - 16 - tw - 28, y, tw + 28, m.height() + 16);
+        QPainterPath path;
+        path.addRoundedRect(bubble, 18, 18);
+        if ((i + v) % 2) {
+            QLinearGradient across(bubble.topLeft(), bubble.bottomRight());
+            across.setColorAt(0, purple);
+            across.setColorAt(1, blue);
+            s.painter().fillPath(path, across);
+        } else {
+            s.painter().fillPath(path, whole);
+        }
+        const int x = int(bubble.x()) + 14;
+        s.text(f, Qt::white, x, y + 8, lead);
+        s.item(f, Qt::white, x + m.horizontalAdvance(lead), y + 8, sample, QStringLiteral("chat"));
+    }
+    return s.finish();
+}
+
 // A document's narrow comment rail: cards of wrapped 13 px lines 17 px apart, a highlighted
 // comment, underlined links, addresses and numbers in the middle of wrapped lines.
 SurroundingsSheet commentRail(int v) {
@@ -575,6 +625,184 @@ SurroundingsSheet commentRail(int v) {
     return s.finish();
 }
 
+// A seascape or a lake as a photograph: sky, water with light streaks of waves, a far shore, grain.
+QImage waterPhoto(int w, int h, int seed, bool lake) {
+    QImage image = blankImage(w, h, Qt::black);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int horizon = int(h * (0.35 + 0.05 * (seed % 3)));
+    QLinearGradient sky(0, 0, 0, horizon);
+    sky.setColorAt(0, QColor(70 + seed * 10 % 40, 130, 200));
+    sky.setColorAt(1, QColor(200, 215, 230));
+    p.fillRect(QRect(0, 0, w, horizon), sky);
+    QLinearGradient water(0, horizon, 0, h);
+    water.setColorAt(0, lake ? QColor(60, 110, 120) : QColor(40, 110, 170));
+    water.setColorAt(1, lake ? QColor(20, 50, 60) : QColor(10, 50, 100));
+    p.fillRect(QRect(0, horizon, w, h - horizon), water);
+    quint32 state = 88172645u + quint32(seed) * 104729u;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    if (lake) { // a wooded shore and its reflection
+        QPainterPath shore;
+        shore.moveTo(0, horizon);
+        for (int x = 0; x <= w; x += 12) shore.lineTo(x, horizon - 10 - double(next() % 26));
+        shore.lineTo(w, horizon);
+        p.fillPath(shore, QColor(30, 60, 35));
+        p.setOpacity(0.45);
+        p.fillPath(QTransform(1, 0, 0, -1, 0, 2 * horizon).map(shore), QColor(30, 60, 35));
+        p.setOpacity(1);
+    }
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 600; ++i) { // the light on the waves
+        const double y = horizon + double(next() % quint32(h - horizon));
+        const double depth = (y - horizon) / double(h - horizon);
+        p.setBrush(QColor(220, 235, 250, 40 + int(next() % 90)));
+        p.drawEllipse(QPointF(next() % quint32(w), y), 3 + depth * double(next() % 18), 0.5 + depth * 1.5);
+    }
+    p.end();
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const int n = int(next() % 17) - 8;
+            row[x] = qRgb(std::clamp(qRed(row[x]) + n, 0, 255), std::clamp(qGreen(row[x]) + n, 0, 255),
+                          std::clamp(qBlue(row[x]) + n, 0, 255));
+        }
+    }
+    return image;
+}
+
+// Items drawn over photographs: a caption in white with a soft shadow on a landscape, a contact
+// card over a lake, a phone number in large white letters over the sea.
+SurroundingsSheet overPhotos(int v) {
+    const int w = 560, h = 3 * 200 + 40;
+    Sheet s(QStringLiteral("photo-%1").arg(v), w, h, Qt::white);
+    QPainter& p = s.painter();
+    // The caption, over the lower part of a landscape.
+    p.drawImage(20, 10, wallpaper(w - 40, 190, v + 3));
+    const QFont caption = fontOf(kSans[v % 2], 14 + v % 2);
+    const Sample& captioned = v % 2 ? pick(kEmails, v) : pick(kPhones, v);
+    const QString lead = QStringLiteral("Photo: Alex Morgan, ");
+    const int captionY = 10 + 190 - 30;
+    const QFontMetrics cm(caption);
+    s.text(caption, QColor(0, 0, 0, 140), 33, captionY + 1, lead + QString::fromLatin1(captioned.text));
+    s.text(caption, Qt::white, 32, captionY, lead);
+    s.item(caption, Qt::white, 32 + cm.horizontalAdvance(lead), captionY, captioned, QStringLiteral("photo-caption"));
+    // A card over a lake.
+    p.drawImage(20, 220, waterPhoto(w - 40, 190, v, true));
+    const QFont name = fontOf(kSans[(v + 1) % 2], 15, true);
+    const QFont line = fontOf(kSans[(v + 1) % 2], 13 + v % 2);
+    const QRectF card(60, 250, 300, 100);
+    s.fill(card, QColor(255, 255, 255, v % 2 ? 235 : 200), 12);
+    s.text(name, QColor(20, 20, 20), 76, 262, QStringLiteral("Lakeside Cabin"));
+    const QString host = QStringLiteral("Host ");
+    const int hx = 76 + s.text(line, QColor(50, 50, 50), 76, 290, host);
+    s.item(line, QColor(50, 50, 50), hx, 290, pick(kPhones, v + 1), QStringLiteral("photo-card"));
+    s.item(line, QColor(50, 50, 50), 76, 314, pick(kEmails, v + 2), QStringLiteral("photo-card"));
+    // A phone number over the sea.
+    p.drawImage(20, 430, waterPhoto(w - 40, 190, v + 1, false));
+    const QFont big = fontOf(kSans[v % 2], 22 + 2 * v, true);
+    s.item(big, Qt::white, 44, 430 + 120, pick(kPhones, v + 2), QStringLiteral("photo-sea"));
+    return s.finish();
+}
+
+// A newsletter: coloured rounded buttons with white text, the item alone or after a word; some
+// buttons cast a shadow, some shade from one colour to another.
+SurroundingsSheet newsletterButtons(int v) {
+    const int rows = 6;
+    Sheet s(QStringLiteral("newsletter-%1").arg(v), 560, rows * 64 + 80, Qt::white);
+    s.text(fontOf(kSans[v % 2], 22, true), QColor(32, 33, 36), 24, 14, QStringLiteral("This week at the studio"));
+    const QColor fills[] = {QColor(230, 81, 0), QColor(16, 133, 72), QColor(26, 115, 232), QColor(32, 33, 36),
+                            QColor(219, 39, 119), QColor(103, 58, 183)};
+    const char* const leads[] = {"Call ", "", "Text ", "Write to ", "", "Fax "};
+    for (int i = 0; i < rows; ++i) {
+        const QFont f = fontOf(i % 3 == 1 ? QStringLiteral("Inter") : kSans[(i + v) % 2], 14 + (i + v) % 3, (i + v) % 2 == 0);
+        const QFontMetrics m(f);
+        const Sample& sample = i % 3 == 2 ? pick(kEmails, i + v) : pick(kPhones, i + v);
+        const QString lead = QString::fromLatin1(leads[(i + v) % 6]);
+        const int tw = m.horizontalAdvance(lead + QString::fromLatin1(sample.text));
+        const int padX = 18 + 6 * ((i + v) % 2), padY = 10 + 2 * (i % 3);
+        const int top = 60 + i * 64;
+        const int left = (i + v) % 2 ? 24 : (560 - tw - 2 * padX) / 2;
+        const double radius = (i + v) % 3 == 0 ? 4 : (i + v) % 3 == 1 ? 8 : (m.height() + 2 * padY) / 2.0;
+        const QRectF button(left, top, tw + 2 * padX, m.height() + 2 * padY);
+        if (i % 2) s.fill(button.translated(0, 2).adjusted(-1, 0, 1, 1), QColor(0, 0, 0, 50), radius); // a shadow
+        if ((i + v) % 3 == 2) { // a gradient across the button
+            QLinearGradient across(button.topLeft(), button.topRight());
+            across.setColorAt(0, fills[(i + v) % 6]);
+            across.setColorAt(1, fills[(i + v + 4) % 6]);
+            QPainterPath path;
+            path.addRoundedRect(button, radius, radius);
+            s.painter().fillPath(path, across);
+        } else {
+            s.fill(button, fills[(i + v) % 6], radius);
+        }
+        const int x = left + padX + s.text(f, Qt::white, left + padX, top + padY, lead);
+        s.item(f, Qt::white, x, top + padY, sample, QStringLiteral("button"));
+    }
+    return s.finish();
+}
+
+// A comment thread in tight lines: some lines highlighted across the column (a mention, a quoted
+// line), addresses and numbers as underlined links, with the next line just below their underline.
+SurroundingsSheet commentThread(int v) {
+    const int comments = 4, w = 600;
+    Sheet s(QStringLiteral("comments-%1").arg(v), w, comments * 96 + 20, Qt::white);
+    const QColor link(26, 115, 232), text(32, 33, 36);
+    const char* const names[] = {"Jane Doe", "Joe Jay", "M. Rossi", "Lee Kim"};
+    for (int c = 0; c < comments; ++c) {
+        const QFont f = fontOf(c % 2 ? QStringLiteral("Inter") : kSans[(c + v) % 2], 13 + (c + v) % 2);
+        const QFontMetrics m(f);
+        const int lineHeight = m.height() + 1 + (c + v) % 2;
+        const int top = 10 + c * 96;
+        QPainterPath avatar;
+        avatar.addEllipse(QRectF(16, top, 32, 32));
+        s.painter().fillPath(avatar, QColor::fromHsv((c * 83 + v * 29) % 360, 120, 210));
+        s.text(fontOf(kSans[0], 13, true), text, 60, top, QString::fromLatin1(names[(c + v) % 4]));
+        s.text(fontOf(kSans[0], 11), QColor(101, 103, 107), 150, top + 2, QStringLiteral("2 h ago"));
+        for (int l = 0; l < 3; ++l) {
+            const int y = top + 20 + l * lineHeight;
+            const bool highlighted = (l + c + v) % 3 == 0;
+            if (highlighted)
+                s.fill(QRectF(56, y - 1, w - 72, lineHeight), c % 2 ? QColor(255, 240, 179) : QColor(232, 240, 254));
+            const int kind = (c * 3 + l + v) % 4;
+            const bool isLink = kind < 2;
+            const Sample& sample = kind == 0 ? pick(kEmails, c + l + v) : kind == 1 ? pick(kPhones, c + l + v)
+                                 : kind == 2 ? pick(kIps, c + l + v) : pick(kSsns, c + l + v);
+            const QString lead = QString::fromLatin1(l == 0 ? "Ping " : l == 1 ? "see " : "and yes, ");
+            const int x = 60 + s.text(f, text, 60, y, lead);
+            const int advance = s.item(f, isLink ? link : text, x, y, sample, QStringLiteral("comment"));
+            if (isLink) {
+                const double under = y + m.ascent() + std::max(1, m.underlinePos());
+                s.fill(QRectF(x, under, advance, std::max(1, m.lineWidth())), link);
+            }
+            s.text(f, text, x + advance, y, QStringLiteral(" if it helps, thanks"));
+        }
+    }
+    return s.finish();
+}
+
+// Card numbers, phone and social security numbers in 9 px text: a receipt's lines and a dense
+// table with striped rows, dark or grey, the glyphs hinted or not.
+SurroundingsSheet smallDigits(int v) {
+    const int rows = 10;
+    Sheet s(QStringLiteral("small-digits-%1").arg(v), 360, rows * 14 + 24, Qt::white);
+    const QString families[] = {kSans[0], kSans[1], QStringLiteral("Inter")};
+    for (int i = 0; i < rows; ++i) {
+        QFont f = fontOf(families[(i + v) % 3], 9, i % 5 == 4);
+        if ((i + v) % 2) f.setHintingPreference(QFont::PreferNoHinting);
+        const int y = 12 + i * 14;
+        if (i % 2) s.fill(QRectF(8, y - 2, 344, 14), QColor(241, 243, 244));
+        const Sample& sample = i % 4 == 3 ? pick(kSsns, i + v) : i % 4 == 2 ? pick(kPhones, i + v) : pick(kEightCards, i + v);
+        const int x = 16 + s.text(f, QColor(95, 99, 104), 16, y, QStringLiteral("Paid with"));
+        s.item(f, i % 3 ? QColor(32, 33, 36) : QColor(95, 99, 104), x + 6, y, sample, QStringLiteral("tiny"));
+    }
+    return s.finish();
+}
+
 } // namespace
 
 std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
@@ -592,6 +820,11 @@ std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
     sheets.push_back(spreadsheet(variant));
     sheets.push_back(tokens(variant));
     sheets.push_back(commentRail(variant));
+    sheets.push_back(chatBubbles(variant));
+    sheets.push_back(overPhotos(variant));
+    sheets.push_back(newsletterButtons(variant));
+    sheets.push_back(commentThread(variant));
+    sheets.push_back(smallDigits(variant));
     return sheets;
 }
 

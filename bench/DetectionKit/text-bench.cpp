@@ -4,13 +4,19 @@
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
 // text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px,
 // and boxes wider than their item allows (widerThanItsItem: the whole token or line around it).
-// The sheets are written to FOLDER (default: a temporary folder); ONLY (e.g. "editor") limits the
-// run to the sheets whose names start with it.
+// The sheets are written to FOLDER (default: a temporary folder), each with its items beside it in
+// NAME.json (detector, text and ink box, as the regression screens list theirs); ONLY (e.g.
+// "editor") limits the run to the sheets whose names start with it.
 #include "TextSurroundings.h"
 
 #include "DetectionKit/PIIDetector.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -34,6 +40,25 @@ QString referenceText(const QString& png) {
     return QString::fromUtf8(tesseract.readAllStandardOutput()).replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
 }
 
+// The sheet's items in the regression screens' form: detector, text and the box of the ink.
+void writeTruth(const SurroundingsSheet& sheet, const QString& png) {
+    QJsonArray items;
+    for (const InkedItem& item : sheet.items) {
+        const QRect ink = item.inkBounds();
+        items.append(QJsonObject{{QStringLiteral("detector"), item.detector},
+                                 {QStringLiteral("text"), item.text},
+                                 {QStringLiteral("box"), QJsonArray{ink.x(), ink.y(), ink.width(), ink.height()}}});
+    }
+    QFile file(png.chopped(4) + QStringLiteral(".json"));
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(QJsonDocument(QJsonObject{{QStringLiteral("image"), QFileInfo(png).fileName()},
+                                         {QStringLiteral("width"), sheet.image.width()},
+                                         {QStringLiteral("height"), sheet.image.height()},
+                                         {QStringLiteral("items"), items},
+                                         {QStringLiteral("decoys"), QJsonArray{}}})
+                   .toJson());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +78,7 @@ int main(int argc, char** argv) {
             if (!sheet.name.startsWith(only)) continue;
             const QString png = QDir(folder).filePath(sheet.name + ".png");
             sheet.image.save(png);
+            writeTruth(sheet, png);
             const QString reference = referenceText(png);
             const DetectionKit::DetectionResult result = detector.detect(sheet.image, {});
             for (const InkedItem& item : sheet.items) {
@@ -77,9 +103,13 @@ int main(int argc, char** argv) {
                     tally->tooTall += tooTall;
                     tally->tooWide += tooWide;
                 }
-                if (verbose && (!covered || tooTall || tooWide))
-                    std::printf("    %s %s '%s' in %s\n", !covered ? "missed:" : tooTall ? "too tall:" : "too wide:",
-                                qPrintable(item.detector), qPrintable(item.text), qPrintable(item.surroundings));
+                if (verbose && (!covered || tooTall || tooWide)) {
+                    const QRect b = item.inkBounds();
+                    std::printf("    %s %s '%s' in %s (%s, ink at %d,%d %dx%d)\n",
+                                !covered ? "missed:" : tooTall ? "too tall:" : "too wide:", qPrintable(item.detector),
+                                qPrintable(item.text), qPrintable(item.surroundings), qPrintable(sheet.name), b.x(), b.y(),
+                                b.width(), b.height());
+                }
             }
         }
     }

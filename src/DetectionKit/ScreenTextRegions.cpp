@@ -59,6 +59,10 @@ constexpr double kMaxEdgeShareInsideFrame = 0.05;
 constexpr double kTargetTextHeight = 26;
 constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
+// Text under kTinyTextHeight (9-10 px) is scaled up further: at the usual size the engine still
+// takes the small loops of an "8" for a "3" or a "6", and a "5" for a "$".
+constexpr double kTinyTextHeight = 11;
+constexpr double kTinyTargetTextHeight = 36;
 // Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
 // keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
 // pixel, more so ("@" and "0" in 10-11 px monospaced text). From kSolidStrokeTextHeight up every
@@ -69,6 +73,8 @@ constexpr double kSmallTextInkGamma = 3;
 constexpr int kSmallTextHeight = 14;
 constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
+// A pixel this far from its background (0-255) is marked as ink when lines and glyphs are traced.
+constexpr uchar kMarked = 24;
 constexpr int kPreparedMargin = 10;
 
 // How strongly each pixel stands out from its neighbours: the largest per-channel morphological
@@ -285,13 +291,18 @@ cv::Mat columnBandMode(const cv::Mat& channel, const cv::Mat& ignore, int top, i
 
 // The crop's surroundings: every pixel reachable from its border through small colour steps.
 // Text never touches the border (the crop has a margin), so this is the background around the
-// line, however it shades.
+// line, however it shades. Each area reached from another part of the border, with a step too
+// large between it and the others (a highlighted band across the line, the page above and below
+// it), is numbered apart: 1, 2, ... up to 255; 0 is what the border does not reach.
 cv::Mat reachableFromBorder(const cv::Mat& crop) {
     cv::Mat mask(crop.rows + 2, crop.cols + 2, CV_8UC1, cv::Scalar(0));
     const cv::Scalar step(10, 10, 10);
-    const int flags = 4 | cv::FLOODFILL_MASK_ONLY | (255 << 8);
+    int area = 0;
     auto seed = [&](int x, int y) {
-        if (!mask.at<uchar>(y + 1, x + 1)) cv::floodFill(crop, mask, cv::Point(x, y), cv::Scalar(), nullptr, step, step, flags);
+        if (mask.at<uchar>(y + 1, x + 1)) return;
+        area = std::min(area + 1, 255);
+        const int flags = 4 | cv::FLOODFILL_MASK_ONLY | (area << 8);
+        cv::floodFill(crop, mask, cv::Point(x, y), cv::Scalar(), nullptr, step, step, flags);
     };
     for (int x = 0; x < crop.cols; ++x) {
         seed(x, 0);
@@ -306,11 +317,61 @@ cv::Mat reachableFromBorder(const cv::Mat& crop) {
 
 int colourKey(const cv::Vec3b& c) { return (c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3); }
 
+constexpr double kMinFillShare = 0.35;
+
+// A fill that shades from one colour to another (a chat bubble's gradient): each channel fitted
+// as a plane over the fill's pixels, the glyphs on it left out of the fit by a second pass. The
+// fitted colours are written into `background` where `inFill` is set; false when the area is no
+// such fill: not solid over its bounds `r` (a link's underline and the glyphs that touch it), or
+// too few of its pixels on the plane.
+bool fitGradient(const cv::Mat& crop, const cv::Mat& inFill, const cv::Rect& r, cv::Mat& background) {
+    constexpr double kOnPlane = 10;
+    constexpr double kSolid = 0.6;
+    std::vector<cv::Point> points;
+    cv::findNonZero(inFill, points);
+    if (points.size() < 16 || double(points.size()) < kSolid * r.area()) return false;
+    std::vector<bool> use(points.size(), true);
+    std::array<cv::Vec3d, 3> planes{}; // per channel: a + b x + c y
+    for (int pass = 0; pass < 2; ++pass) {
+        cv::Matx33d normal = cv::Matx33d::zeros();
+        std::array<cv::Vec3d, 3> right{};
+        size_t used = 0;
+        for (size_t k = 0; k < points.size(); ++k) {
+            if (!use[k]) continue;
+            const cv::Vec3d basis(1, points[k].x, points[k].y);
+            normal += basis * basis.t();
+            const cv::Vec3b& c = crop.at<cv::Vec3b>(points[k]);
+            for (int ch = 0; ch < 3; ++ch) right[size_t(ch)] += double(c[ch]) * basis;
+            ++used;
+        }
+        if (used < 16 || std::abs(cv::determinant(normal)) < 1e-6) return false;
+        const cv::Matx33d inverse = normal.inv();
+        for (size_t ch = 0; ch < 3; ++ch) planes[ch] = inverse * right[ch];
+        size_t onPlane = 0;
+        for (size_t k = 0; k < points.size(); ++k) {
+            const cv::Vec3b& c = crop.at<cv::Vec3b>(points[k]);
+            double worst = 0;
+            for (size_t ch = 0; ch < 3; ++ch)
+                worst = std::max(worst, std::abs(double(c[int(ch)]) - planes[ch].dot(cv::Vec3d(1, points[k].x, points[k].y))));
+            use[k] = worst <= (pass == 0 ? 4 * kOnPlane : kOnPlane);
+            onPlane += use[k];
+        }
+        if (pass == 1 && onPlane < kMinFillShare * r.area()) return false;
+    }
+    for (const cv::Point& p : points) {
+        cv::Vec3b& b = background.at<cv::Vec3b>(p);
+        for (size_t ch = 0; ch < 3; ++ch) b[int(ch)] = cv::saturate_cast<uchar>(planes[ch].dot(cv::Vec3d(1, p.x, p.y)));
+    }
+    return true;
+}
+
 // Fills inside the line: a find-in-page highlight, a tag, a chip, a button. Each is a connected
-// area the surroundings do not reach, wider than a glyph, most of it one colour. Its pixels get
-// that colour as their background in `background`; `isFill` marks them.
-void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight, cv::Mat& background, cv::Mat& isFill) {
-    constexpr double kMinFillShare = 0.35;
+// area the surroundings do not reach, wider than a glyph, most of it one colour or shading evenly
+// from one colour to another (not on a picture, whose shades are no gradient). Its pixels get that
+// colour, or the gradient's own colour at each pixel, as their background in `background`;
+// `isFill` marks them.
+void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight, bool onPicture, cv::Mat& background,
+               cv::Mat& isFill) {
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(~surroundings, labels, stats, centroids, 8, CV_32S);
     std::vector<int> histogram(1 << 15);
@@ -323,7 +384,11 @@ void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight,
             for (int x = r.x; x < r.x + r.width; ++x)
                 if (labels.at<int>(y, x) == i) ++histogram[size_t(colourKey(crop.at<cv::Vec3b>(y, x)))];
         const auto peak = std::max_element(histogram.begin(), histogram.end());
-        if (*peak < kMinFillShare * r.area()) continue;
+        if (*peak < kMinFillShare * r.area()) {
+            const cv::Mat inThisFill = labels == i;
+            if (!onPicture && fitGradient(crop, inThisFill, r, background)) isFill.setTo(255, inThisFill);
+            continue;
+        }
         const int key = int(peak - histogram.begin());
         cv::Vec3d sum(0, 0, 0);
         for (int y = r.y; y < r.y + r.height; ++y)
@@ -341,11 +406,12 @@ void findFills(const cv::Mat& crop, const cv::Mat& surroundings, int textHeight,
 // the most common value in a band of columns around each column, counted over the surroundings
 // only: a line that runs across panels of different shades is read against each one's own. Inside
 // a fill, the background is the fill's colour.
-cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
-    const cv::Mat surroundings = reachableFromBorder(crop);
+cv::Mat inkDistance(const cv::Mat& crop, int textHeight, bool onPicture) {
+    const cv::Mat areas = reachableFromBorder(crop);
+    const cv::Mat surroundings = areas > 0;
     cv::Mat fillBackground(crop.size(), CV_8UC3, cv::Scalar(0, 0, 0));
     cv::Mat isFill(crop.size(), CV_8UC1, cv::Scalar(0));
-    findFills(crop, surroundings, textHeight, fillBackground, isFill);
+    findFills(crop, surroundings, textHeight, onPicture, fillBackground, isFill);
 
     std::vector<cv::Mat> channels, fills;
     cv::split(crop, channels);
@@ -353,8 +419,34 @@ cv::Mat inkDistance(const cv::Mat& crop, int textHeight) {
     const cv::Mat notSurroundings = ~surroundings;
     cv::Mat distance(crop.size(), CV_8UC1, cv::Scalar(0));
     const int band = std::max(8, textHeight);
+    // Where the surroundings are a few areas of different shades (a highlighted band and the page
+    // above and below it), each is its own background: the page's rows beside the band are no ink.
+    // The glyphs take the shade most of the surroundings near them have. A picture seen around the
+    // glyphs breaks into many such areas, and is read by its strokes instead.
+    constexpr size_t kMostShadedAreas = 4;
+    std::array<int, 256> areaSizes{}, leftmost{}, rightmost{};
+    leftmost.fill(crop.cols);
+    rightmost.fill(-1);
+    for (int y = 0; y < areas.rows; ++y) {
+        const uchar* row = areas.ptr<uchar>(y);
+        for (int x = 0; x < areas.cols; ++x) {
+            ++areaSizes[row[x]];
+            leftmost[row[x]] = std::min(leftmost[row[x]], x);
+            rightmost[row[x]] = std::max(rightmost[row[x]], x);
+        }
+    }
+    // Such areas run across the whole crop, as the band and the page do; a glyph cut by the image's
+    // edge, which the crop's border meets too, does not.
+    std::vector<int> ownShades;
+    for (size_t a = 1; a < 256; ++a)
+        if (areaSizes[a] >= crop.cols / 2 && leftmost[a] == 0 && rightmost[a] == crop.cols - 1) ownShades.push_back(int(a));
+    if (onPicture || ownShades.size() < 2 || ownShades.size() > kMostShadedAreas) ownShades.clear();
     for (size_t c = 0; c < channels.size(); ++c) {
         cv::Mat background = columnBandMode(channels[c], notSurroundings, 0, crop.rows, band);
+        for (int a : ownShades) {
+            const cv::Mat inArea = areas == a;
+            columnBandMode(channels[c], ~inArea, 0, crop.rows, band).copyTo(background, inArea);
+        }
         fills[c].copyTo(background, isFill);
         cv::Mat difference;
         cv::absdiff(channels[c], background, difference);
@@ -391,7 +483,6 @@ int inkHeight(const cv::Mat& ink) {
 // selection's outline around it. Glyphs never reach both ends of the crop, which has a margin; the
 // engine would read such a line as a "|" or a "[" glued to the first word.
 void clearEdgeToEdgeLines(cv::Mat& distance) {
-    constexpr uchar kMarked = 24;
     const cv::Mat marked = distance >= kMarked;
     cv::Mat columns, rows;
     cv::reduce(marked, columns, 0, cv::REDUCE_MIN);
@@ -402,11 +493,136 @@ void clearEdgeToEdgeLines(cv::Mat& distance) {
         if (rows.at<uchar>(y, 0)) distance.row(y).setTo(0);
 }
 
+// Ink that reaches into the crop from the lines above and below it: a descender that hangs in
+// from the line above (it meets the crop's top row and ends above the middle of the line), an
+// ascender or a cap that rises in from the line below. Read with the line, it closes the blanks
+// between its words and takes the boxes up and down. `middle` is the line's middle row in the
+// crop; a side of the crop cut short by the image's edge is left alone.
+void clearNeighbouringLines(cv::Mat& distance, int middle, bool topIsMargin, bool bottomIsMargin) {
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(distance >= kMarked, labels, stats, centroids, 8, CV_32S);
+    for (int i = 1; i < count; ++i) {
+        const int top = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int bottom = top + stats.at<int>(i, cv::CC_STAT_HEIGHT) - 1;
+        const bool fromAbove = topIsMargin && top == 0 && bottom < middle;
+        const bool fromBelow = bottomIsMargin && bottom == distance.rows - 1 && top > middle;
+        if (!fromAbove && !fromBelow) continue;
+        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), top, stats.at<int>(i, cv::CC_STAT_WIDTH),
+                         stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        distance(r).setTo(0, labels(r) == i);
+    }
+}
+
 // Partly inked pixels made darker (white stays white, full ink stays full).
 void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::Mat table(1, 256, CV_8UC1);
     for (int v = 0; v < 256; ++v) table.at<uchar>(0, v) = cv::saturate_cast<uchar>(255.0 * std::pow(v / 255.0, gamma));
     cv::LUT(ink, table, ink);
+}
+
+// Whether nearly all of `area` is one of its two most common colours or a blend of them.
+bool isTwoColoured(const cv::Mat& area) {
+    std::vector<int> counts(1 << 15, 0);
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
+    const auto first = std::max_element(counts.begin(), counts.end());
+    const int a = int(first - counts.begin());
+    *first = -*first;
+    const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+    auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
+    const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
+    const double length = cv::norm(along);
+    long near = 0;
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) {
+            const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
+            // The distance from the segment between the two colours.
+            const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+            near += cv::norm(p - t * along) <= kBlendDistance;
+        }
+    return near >= kTwoColouredShare * double(area.total());
+}
+
+// Lines set close together touch where a descender meets an ascender of the line below (or a
+// link's underline, a highlight's rim meets both): their edges make one component, two or more
+// lines tall, read as one line of noise. Such a component has, between two bands of rows dense
+// with edges, a valley of rows where only those few strokes pass; it is cut along the sparsest
+// row of each valley. A single line has no such valley: only its ascenders rise above its
+// densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
+// whose outlines leave rows with few edges, are never cut, nor is a component whose lines are not
+// all glyphs on a plain ground (`bgr`): a picture seen behind them is read for its strokes.
+// Returns whether anything was cut.
+bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
+    constexpr int kLeastTwoLines = 2 * 8;
+    constexpr double kValley = 0.2;  // a valley row's edges, as a share of the lines' densest rows
+    constexpr double kDense = 0.5;   // the bands on either side, as a share of the densest row
+    constexpr double kSideShare = 0.7;
+    constexpr long kLeastLineRows = 4;
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
+    bool cut = false;
+    std::vector<int> rows;
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
+                         stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        if (r.height < kLeastTwoLines || r.height > kTallLine || r.width < 2 * r.height) continue;
+        rows.assign(size_t(r.height), 0);
+        for (int y = 0; y < r.height; ++y) {
+            const int* row = labels.ptr<int>(r.y + y) + r.x;
+            for (int x = 0; x < r.width; ++x) rows[size_t(y)] += row[x] == i;
+        }
+        const int peak = *std::max_element(rows.begin(), rows.end());
+        // A card or a panel (a notification over a wallpaper) has sides from top to bottom; what
+        // is inside it is not cut here.
+        auto side = [&](int from) {
+            const cv::Mat columns = labels(cv::Rect(from, r.y, std::min(kFrameSideDepth, r.width), r.height)) == i;
+            cv::Mat reached;
+            cv::reduce(columns, reached, 1, cv::REDUCE_MAX);
+            return cv::countNonZero(reached) >= kSideShare * r.height;
+        };
+        if (side(r.x) || side(r.x + r.width - std::min(kFrameSideDepth, r.width))) continue;
+        // The densest row at or above each row, and at or below it.
+        std::vector<int> above(rows.size()), below(rows.size());
+        for (size_t y = 0; y < rows.size(); ++y) above[y] = std::max(rows[y], y ? above[y - 1] : 0);
+        for (size_t y = rows.size(); y-- > 0;) below[y] = std::max(rows[y], y + 1 < rows.size() ? below[y + 1] : 0);
+        int valleyStart = -1;
+        std::vector<int> cuts;
+        for (int y = 1; y <= r.height; ++y) {
+            const size_t k = size_t(y);
+            const bool inValley = y < r.height - 1 && std::min(above[k - 1], below[k + 1]) >= kDense * peak &&
+                                  rows[k] <= kValley * std::min(above[k - 1], below[k + 1]);
+            if (inValley && valleyStart < 0) valleyStart = y;
+            if (inValley || valleyStart < 0) continue;
+            // Both sides are lines of glyphs, several rows deep, not the outline of a bubble or a
+            // card around a line (a row or two of dense edges).
+            auto denseRows = [&](int from, int to, int densest) {
+                return std::count_if(rows.begin() + from, rows.begin() + to, [&](int n) { return n >= kDense * densest; });
+            };
+            if (denseRows(0, valleyStart, above[size_t(valleyStart - 1)]) < kLeastLineRows ||
+                denseRows(y, r.height, below[size_t(y)]) < kLeastLineRows) {
+                valleyStart = -1;
+                continue;
+            }
+            int sparsest = valleyStart;
+            for (int v = valleyStart; v < y; ++v)
+                if (rows[size_t(v)] < rows[size_t(sparsest)]) sparsest = v;
+            cuts.push_back(sparsest);
+            valleyStart = -1;
+        }
+        // Each line between the cuts is glyphs on a plain ground: two colours and their blends. A
+        // picture behind text (a wallpaper through a notification) is read for its strokes instead.
+        bool allText = !cuts.empty();
+        for (size_t k = 0; allText && k <= cuts.size(); ++k) {
+            const int top = k == 0 ? 0 : cuts[k - 1] + 1;
+            const int bottom = k == cuts.size() ? r.height : cuts[k];
+            allText = bottom <= top || isTwoColoured(bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top)));
+        }
+        if (!allText) continue;
+        for (const int row : cuts)
+            joined.row(r.y + row).colRange(r.x, r.x + r.width).setTo(0, labels.row(r.y + row).colRange(r.x, r.x + r.width) == i);
+        cut = true;
+    }
+    return cut;
 }
 
 // Collects the words of the screen: components of its edges, joined across small gaps.
@@ -437,6 +653,7 @@ private:
         cv::morphologyEx(edges, joined, cv::MORPH_CLOSE,
                          cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap + 1, 1)));
 
+        if (!onPicture) cutTouchingLines(joined, bgr);
         cv::Mat labels, stats, centroids;
         const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
         for (int i = 1; i < count; ++i) {
@@ -464,29 +681,6 @@ private:
             if (isSolidShape(r, edges, bgr)) continue;
             words_.push_back({onScreen, isHollow(r, labels, i), onPicture});
         }
-    }
-
-    // Whether nearly all of `area` is one of its two most common colours or a blend of them.
-    static bool isTwoColoured(const cv::Mat& area) {
-        std::vector<int> counts(1 << 15, 0);
-        for (int y = 0; y < area.rows; ++y)
-            for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
-        const auto first = std::max_element(counts.begin(), counts.end());
-        const int a = int(first - counts.begin());
-        *first = -*first;
-        const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
-        auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
-        const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
-        const double length = cv::norm(along);
-        long near = 0;
-        for (int y = 0; y < area.rows; ++y)
-            for (int x = 0; x < area.cols; ++x) {
-                const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
-                // The distance from the segment between the two colours.
-                const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
-                near += cv::norm(p - t * along) <= kBlendDistance;
-            }
-        return near >= kTwoColouredShare * double(area.total());
     }
 
     // Whether the component's edges are about equally strong all along: the same two colours meet
@@ -614,7 +808,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
 
     // Ink is whatever differs from its background, in any channel: this reads light-on-dark,
     // dark-on-light and coloured text on coloured fills alike, and hands the engine dark on white.
-    cv::Mat distance = inkDistance(crop, region.textHeight);
+    cv::Mat distance = inkDistance(crop, region.textHeight, region.onPicture);
     if (region.onPicture) {
         // The picture behind the glyphs differs from the fill around them as much as they do: ink
         // is the strokes, of the polarity that the pixels far from the fill have.
@@ -627,6 +821,11 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
         cv::normalize(distance, distance, 0, 255, cv::NORM_MINMAX);
     }
     clearEdgeToEdgeLines(distance);
+    // Only on a plain ground: where a picture shows around the glyphs, its shapes at the crop's
+    // border are no neighbouring lines.
+    if (!region.onPicture && isTwoColoured(crop))
+        clearNeighbouringLines(distance, region.area.y + region.area.height / 2 - area.y, area.y == region.area.y - kCropMargin,
+                           area.y + area.height == region.area.y + region.area.height + kCropMargin);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
     if (region.textHeight < kSolidStrokeTextHeight)
@@ -641,8 +840,9 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     // ink when that is clearly smaller.
     const int ink = inkHeight(inkMap);
     const double height = std::max(1, ink < 0.6 * region.textHeight ? ink : region.textHeight);
+    const double target = height < kTinyTextHeight ? kTinyTargetTextHeight : kTargetTextHeight;
     prepared.scale = height > 2 * kLargeTextHeight ? kLargeTextHeight / height
-                                                   : std::clamp(kTargetTextHeight / height, 1.0, kMaxScale);
+                                                   : std::clamp(target / height, 1.0, kMaxScale);
     if (prepared.scale != 1.0)
         cv::resize(inkMap, inkMap, cv::Size(), prepared.scale, prepared.scale,
                    prepared.scale > 1.0 ? cv::INTER_CUBIC : cv::INTER_AREA);

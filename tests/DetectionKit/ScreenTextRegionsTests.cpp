@@ -6,11 +6,13 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRadialGradient>
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
 
+#include <cmath>
 #include <functional>
 
 using namespace DetectionKit;
@@ -198,5 +200,82 @@ TEST(ScreenTextRegionsTest, ALineDrawnAgainIsARepeatOfTheFirstUnlessItDiffers) {
         const int i = at(p.x, p.y);
         ASSERT_GE(i, 0) << p.y;
         EXPECT_EQ(repeatOf[size_t(i)], -1) << "the line at y " << p.y;
+    }
+}
+
+namespace {
+
+// A line to be prepared on its own, drawn among what surrounds it; returns the line's box.
+struct PreparedCase {
+    const char* description;
+    std::function<QRect(QPainter&)> draw;
+};
+
+QRect tightLines(QPainter& p) {
+    const QFont font = fontOf("DejaVu Sans", 13);
+    const QFontMetrics m(font);
+    const int pitch = m.height() + 1;
+    const QColor text(32, 33, 36);
+    QRect middle;
+    for (int i = 0; i < 3; ++i) {
+        const int y = 20 + i * pitch;
+        const int x = 20 + line(p, font, text, 20, y, "see ").width();
+        const QRect item = line(p, font, text, x, y, i == 1 ? "123-45-6789" : "jane.doe@example.com");
+        const QRect rest = line(p, font, text, item.right() + 1, y, " if it helps, thanks; yep");
+        if (i == 1) middle = QRect(20, y, rest.right() - 19, m.height());
+    }
+    return middle;
+}
+
+const PreparedCase kPreparedCases[] = {
+    {"white text on a purple-to-blue gradient bubble",
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans", 14);
+         const QFontMetrics m(font);
+         const QRectF bubble(40, 23, m.horizontalAdvance("My SSN is 078-05-1120") + 28, m.height() + 10);
+         QLinearGradient gradient(bubble.topLeft(), bubble.bottomRight());
+         gradient.setColorAt(0, QColor(124, 77, 255));
+         gradient.setColorAt(1, QColor(41, 121, 255));
+         QPainterPath path;
+         path.addRoundedRect(bubble, 18, 18);
+         p.setRenderHint(QPainter::Antialiasing);
+         p.fillPath(path, gradient);
+         return line(p, font, Qt::white, 54, 28, "My SSN is 078-05-1120");
+     }},
+    {"a line between lines set close together", [](QPainter& p) { return tightLines(p); }},
+};
+
+} // namespace
+
+// The prepared picture of a line holds its glyphs as dark ink and nothing else dark: not a bubble's
+// gradient around them, not the descenders and ascenders of the lines set close above and below.
+TEST(ScreenTextRegionsTest, APreparedLineHoldsOnlyItsOwnGlyphs) {
+    for (const PreparedCase& c : kPreparedCases) {
+        QImage image = DetectionBench::blankImage(640, 120, QColor(255, 255, 255));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        const QRect glyphs = c.draw(painter);
+        painter.end();
+        const cv::Mat bgr = bgrOf(image);
+        const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr);
+        const cv::Point centre(glyphs.center().x(), glyphs.center().y());
+        const auto region = std::find_if(regions.begin(), regions.end(),
+                                         [&](const ScreenTextRegions::Region& r) { return r.area.contains(centre); });
+        ASSERT_NE(region, regions.end()) << c.description;
+        for (const int beside : {-1, 1}) // where the lines above and below lie
+            EXPECT_FALSE(region->area.contains(centre + cv::Point(0, beside * (glyphs.height() + 1))))
+                << c.description << ": the region takes in another line";
+        const ScreenTextRegions::Prepared prepared = ScreenTextRegions::prepare(bgr, *region);
+        auto toPrepared = [&](double x, double y) {
+            return cv::Point(int(std::lround((x - prepared.origin.x) * prepared.scale)) + prepared.margin,
+                             int(std::lround((y - prepared.origin.y) * prepared.scale)) + prepared.margin);
+        };
+        const cv::Rect inside(toPrepared(glyphs.left() - 2, glyphs.top()), toPrepared(glyphs.right() + 3, glyphs.bottom() + 1));
+        const cv::Mat dark = prepared.grey < 128;
+        const cv::Rect within = inside & cv::Rect(0, 0, dark.cols, dark.rows);
+        const int inkInside = cv::countNonZero(dark(within));
+        const int inkOutside = cv::countNonZero(dark) - inkInside;
+        EXPECT_GT(inkInside, 0.05 * within.area()) << c.description << ": the glyphs are not dark ink";
+        EXPECT_LE(inkOutside, 0.005 * (dark.total() - size_t(within.area()))) << c.description << ": ink outside the glyphs";
     }
 }
