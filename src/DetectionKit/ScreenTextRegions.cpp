@@ -23,6 +23,9 @@ constexpr double kLargeGlyphStrongShare = 0.7;
 // A large glyph's box is nearly all its two colours and their blends; a picture's is not.
 constexpr double kBlendDistance = 24;
 constexpr double kTwoColouredShare = 0.9;
+// A line of text on a plain ground: the ground, the glyphs' ink, and a link's colour or a
+// highlight band.
+constexpr int kPlainGroundColours = 3;
 // Components taller than this may be pictures with text drawn on them.
 constexpr int kPictureHeight = 40;
 // A line of text on a picture: several times wider than tall.
@@ -520,28 +523,57 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::LUT(ink, table, ink);
 }
 
-// Whether nearly all of `area` is one of its two most common colours or a blend of them.
-bool isTwoColoured(const cv::Mat& area) {
-    std::vector<int> counts(1 << 15, 0);
-    for (int y = 0; y < area.rows; ++y)
-        for (int x = 0; x < area.cols; ++x) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
-    const auto first = std::max_element(counts.begin(), counts.end());
-    const int a = int(first - counts.begin());
-    *first = -*first;
-    const int b = int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+// Whether nearly all of `area` is made of at most `colours` flat colours and the blends between
+// any two of them. The colours are taken greedily: the most common one first, then each time the
+// most common among the pixels the colours so far leave unexplained. Two colours are glyphs on a
+// plain ground; a third or a fourth is a coloured link and its underline, or a highlight band on
+// the page. A picture has more shades than that.
+bool isFewColoured(const cv::Mat& area, int colours) {
     auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
-    const cv::Vec3d ca = colour(a), cb = colour(b), along = cb - ca;
-    const double length = cv::norm(along);
+    // The distance of `p` from the segment between two colours.
+    auto offBlend = [](const cv::Vec3d& p, const cv::Vec3d& a, const cv::Vec3d& b) {
+        const cv::Vec3d along = b - a, q = p - a;
+        const double length = cv::norm(along);
+        const double t = length > 0 ? std::clamp(q.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+        return cv::norm(q - t * along);
+    };
+    cv::Mat explained(area.size(), CV_8UC1, cv::Scalar(0));
+    std::vector<cv::Vec3d> chosen;
+    std::vector<int> counts(1 << 15, 0);
     long near = 0;
-    for (int y = 0; y < area.rows; ++y)
-        for (int x = 0; x < area.cols; ++x) {
-            const cv::Vec3d p = cv::Vec3d(area.at<cv::Vec3b>(y, x)) - ca;
-            // The distance from the segment between the two colours.
-            const double t = length > 0 ? std::clamp(p.dot(along) / (length * length), 0.0, 1.0) : 0.0;
-            near += cv::norm(p - t * along) <= kBlendDistance;
+    for (int round = 0; round < colours; ++round) {
+        std::fill(counts.begin(), counts.end(), 0);
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x)
+                if (!explained.at<uchar>(y, x)) ++counts[size_t(colourKey(area.at<cv::Vec3b>(y, x)))];
+        const auto next = std::max_element(counts.begin(), counts.end());
+        if (*next == 0) break;
+        if (round == 0) {
+            // The first colour only counts with a second one (a plain area is its own blend).
+            chosen.push_back(colour(int(next - counts.begin())));
+            *next = -*next;
+            const auto second = std::max_element(counts.begin(), counts.end());
+            if (*second <= 0) return true;
+            chosen.push_back(colour(int(second - counts.begin())));
+            ++round;
+        } else {
+            chosen.push_back(colour(int(next - counts.begin())));
         }
+        // The pixels the newest colour explains, blended with any colour taken before it.
+        const size_t newest = chosen.size() - 1;
+        for (int y = 0; y < area.rows; ++y)
+            for (int x = 0; x < area.cols; ++x) {
+                uchar& done = explained.at<uchar>(y, x);
+                if (done) continue;
+                const cv::Vec3d p(area.at<cv::Vec3b>(y, x));
+                for (size_t k = 0; k < newest && !done; ++k) done = offBlend(p, chosen[k], chosen[newest]) <= kBlendDistance;
+                near += done;
+            }
+    }
     return near >= kTwoColouredShare * double(area.total());
 }
+
+bool isTwoColoured(const cv::Mat& area) { return isFewColoured(area, 2); }
 
 // Lines set close together touch where a descender meets an ascender of the line below (or a
 // link's underline, a highlight's rim meets both): their edges make one component, two or more
@@ -615,7 +647,7 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
         for (size_t k = 0; allText && k <= cuts.size(); ++k) {
             const int top = k == 0 ? 0 : cuts[k - 1] + 1;
             const int bottom = k == cuts.size() ? r.height : cuts[k];
-            allText = bottom <= top || isTwoColoured(bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top)));
+            allText = bottom <= top || isFewColoured(bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top)), kPlainGroundColours);
         }
         if (!allText) continue;
         for (const int row : cuts)
@@ -823,7 +855,7 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
     clearEdgeToEdgeLines(distance);
     // Only on a plain ground: where a picture shows around the glyphs, its shapes at the crop's
     // border are no neighbouring lines.
-    if (!region.onPicture && isTwoColoured(crop))
+    if (!region.onPicture && isFewColoured(crop, kPlainGroundColours))
         clearNeighbouringLines(distance, region.area.y + region.area.height / 2 - area.y, area.y == region.area.y - kCropMargin,
                            area.y + area.height == region.area.y + region.area.height + kCropMargin);
     cv::Mat inkMap;
