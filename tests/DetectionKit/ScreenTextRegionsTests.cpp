@@ -211,7 +211,10 @@ struct PreparedCase {
     std::function<QRect(QPainter&)> draw;
 };
 
-QRect tightLines(QPainter& p) {
+// How the middle one of three lines set close together is marked out.
+enum class Middle { Plain, UnderlinedLink, Highlighted };
+
+QRect tightLines(QPainter& p, Middle middleIs = Middle::Plain) {
     const QFont font = fontOf("DejaVu Sans", 13);
     const QFontMetrics m(font);
     const int pitch = m.height() + 1;
@@ -219,8 +222,14 @@ QRect tightLines(QPainter& p) {
     QRect middle;
     for (int i = 0; i < 3; ++i) {
         const int y = 20 + i * pitch;
+        if (i == 1 && middleIs == Middle::Highlighted)
+            p.fillRect(QRect(18, y, m.horizontalAdvance("see 123-45-6789 if it helps, thanks; yep") + 4, m.height()),
+                       QColor(255, 236, 153));
         const int x = 20 + line(p, font, text, 20, y, "see ").width();
-        const QRect item = line(p, font, text, x, y, i == 1 ? "123-45-6789" : "jane.doe@example.com");
+        const QRect item = line(p, font, i == 1 && middleIs == Middle::UnderlinedLink ? QColor(26, 102, 210) : text, x, y,
+                                i == 1 ? "123-45-6789" : "jane.doe@example.com");
+        if (i == 1 && middleIs == Middle::UnderlinedLink)
+            p.fillRect(QRect(item.left(), y + m.ascent() + 2, item.width(), 1), QColor(26, 102, 210));
         const QRect rest = line(p, font, text, item.right() + 1, y, " if it helps, thanks; yep");
         if (i == 1) middle = QRect(20, y, rest.right() - 19, m.height());
     }
@@ -243,6 +252,9 @@ const PreparedCase kPreparedCases[] = {
          return line(p, font, Qt::white, 54, 28, "My SSN is 078-05-1120");
      }},
     {"a line between lines set close together", [](QPainter& p) { return tightLines(p); }},
+    {"a line with an underlined link between lines set close together",
+     [](QPainter& p) { return tightLines(p, Middle::UnderlinedLink); }},
+    {"a highlighted line between lines set close together", [](QPainter& p) { return tightLines(p, Middle::Highlighted); }},
 };
 
 } // namespace
