@@ -12,6 +12,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -211,25 +212,23 @@ struct PreparedCase {
     std::function<QRect(QPainter&)> draw;
 };
 
-// How the middle one of three lines set close together is marked out.
-enum class Middle { Plain, UnderlinedLink, Highlighted };
+// How a line among three set close together is marked out.
+enum class Style { Plain, UnderlinedLink, Highlighted };
 
-QRect tightLines(QPainter& p, Middle middleIs = Middle::Plain) {
+// Three lines set close together, styled from the top down; returns the middle one's box.
+QRect tightLines(QPainter& p, std::array<Style, 3> styles = {Style::Plain, Style::Plain, Style::Plain}) {
     const QFont font = fontOf("DejaVu Sans", 13);
     const QFontMetrics m(font);
     const int pitch = m.height() + 1;
-    const QColor text(32, 33, 36);
+    const QColor text(32, 33, 36), link(26, 115, 232);
     QRect middle;
     for (int i = 0; i < 3; ++i) {
         const int y = 20 + i * pitch;
-        if (i == 1 && middleIs == Middle::Highlighted)
-            p.fillRect(QRect(18, y, m.horizontalAdvance("see 123-45-6789 if it helps, thanks; yep") + 4, m.height()),
-                       QColor(255, 236, 153));
+        if (styles[size_t(i)] == Style::Highlighted) p.fillRect(QRect(16, y - 1, 560, pitch), QColor(232, 240, 254));
+        const bool isLink = styles[size_t(i)] == Style::UnderlinedLink;
         const int x = 20 + line(p, font, text, 20, y, "see ").width();
-        const QRect item = line(p, font, i == 1 && middleIs == Middle::UnderlinedLink ? QColor(26, 102, 210) : text, x, y,
-                                i == 1 ? "123-45-6789" : "jane.doe@example.com");
-        if (i == 1 && middleIs == Middle::UnderlinedLink)
-            p.fillRect(QRect(item.left(), y + m.ascent() + 2, item.width(), 1), QColor(26, 102, 210));
+        const QRect item = line(p, font, isLink ? link : text, x, y, i == 1 ? "123-45-6789" : "jane.doe@example.com");
+        if (isLink) p.fillRect(QRect(x, y + m.ascent() + std::max(1, m.underlinePos()), item.width(), 1), link);
         const QRect rest = line(p, font, text, item.right() + 1, y, " if it helps, thanks; yep");
         if (i == 1) middle = QRect(20, y, rest.right() - 19, m.height());
     }
@@ -252,9 +251,12 @@ const PreparedCase kPreparedCases[] = {
          return line(p, font, Qt::white, 54, 28, "My SSN is 078-05-1120");
      }},
     {"a line between lines set close together", [](QPainter& p) { return tightLines(p); }},
+    {"a line between an underlined link's line and a highlighted one",
+     [](QPainter& p) { return tightLines(p, {Style::UnderlinedLink, Style::Plain, Style::Highlighted}); }},
+    {"a highlighted line between lines set close together",
+     [](QPainter& p) { return tightLines(p, {Style::Plain, Style::Highlighted, Style::UnderlinedLink}); }},
     {"a line with an underlined link between lines set close together",
-     [](QPainter& p) { return tightLines(p, Middle::UnderlinedLink); }},
-    {"a highlighted line between lines set close together", [](QPainter& p) { return tightLines(p, Middle::Highlighted); }},
+     [](QPainter& p) { return tightLines(p, {Style::Highlighted, Style::UnderlinedLink, Style::Plain}); }},
 };
 
 } // namespace
