@@ -150,8 +150,12 @@ protected:
         return processes_.back().get();
     }
 
-    // Starts the app and waits until it holds the Super+Shift+7 hot key.
+    // Starts the app and waits until it holds the Super+Shift+7 hot key. An app of the test before
+    // (another process, ended without waiting) may hold them until the server has seen its
+    // connection close: the new app's grabs would fail and it would never hold them, so it starts
+    // once they are free.
     QProcess* startApp(const QStringList& arguments = {}) {
+        waitUntilHotKeysFree();
         QProcess* app = start(BRINDLECAST_BINARY, arguments);
         EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
         EXPECT_EQ(app->state(), QProcess::Running);
@@ -171,6 +175,7 @@ mkdir -p /etc/brindlecast/policies/managed
 mount --bind "$2" /etc/brindlecast/policies/managed
 shift 2
 exec "$@")";
+        waitUntilHotKeysFree();
         QProcess* app = start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", script, "sh",
                                                      overlay, managed, BRINDLECAST_BINARY} + arguments);
         EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
