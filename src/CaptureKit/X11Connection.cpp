@@ -96,14 +96,14 @@ std::vector<std::optional<std::uint32_t>> X11Connection::clientProcesses(const s
     std::vector<xcb_res_query_client_ids_cookie_t> cookies;
     cookies.reserve(windows.size());
     for (xcb_window_t window : windows) {
-        const xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        cookies.push_back(xcb_res_query_client_ids(connection_, 1, &spec));
+        const xcb_res_client_id_spec_t pidOfOwner{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        cookies.push_back(xcb_res_query_client_ids(connection_, 1, &pidOfOwner));
     }
     for (std::size_t i = 0; i < windows.size(); ++i) {
         XcbReply<xcb_res_query_client_ids_reply_t> reply(xcb_res_query_client_ids_reply(connection_, cookies[i], nullptr));
         if (!reply) continue;
+        // Only the process ID was asked for, so every value the server gives back is one.
         for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-            if (!(it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)) continue;
             if (xcb_res_client_id_value_value_length(it.data) < 1) continue;
             const std::uint32_t pid = xcb_res_client_id_value_value(it.data)[0];
             if (pid != 0) processes[i] = pid;
