@@ -69,15 +69,17 @@ inline xcb_keycode_t keycodeFor(xcb_connection_t* x, xcb_keysym_t keysym) {
 // True when another client holds the grab of `keysym` with `modifiers` on `root`: ours then fails.
 inline bool keyGrabbedElsewhere(xcb_connection_t* x, xcb_window_t root, xcb_keysym_t keysym, uint16_t modifiers) {
     const xcb_keycode_t key = keycodeFor(x, keysym);
+    // The probe takes the key itself for a moment: with the server held, no other client's grab
+    // (an app starting up, asked about in a loop) can fall into that moment and fail.
+    xcb_grab_server(x);
     const xcb_void_cookie_t cookie =
         xcb_grab_key_checked(x, 0, root, modifiers, key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-    if (xcb_generic_error_t* error = xcb_request_check(x, cookie)) {
-        std::free(error);
-        return true;
-    }
-    xcb_ungrab_key(x, key, root, modifiers);
+    xcb_generic_error_t* error = xcb_request_check(x, cookie);
+    if (!error) xcb_ungrab_key(x, key, root, modifiers);
+    xcb_ungrab_server(x);
     xcb_flush(x);
-    return false;
+    std::free(error);
+    return error != nullptr;
 }
 
 } // namespace TestSupport
