@@ -26,7 +26,7 @@ struct OpenCapture {
 };
 
 OpenCapture openCapture(Harness& h, const QString& name, std::vector<Detection> detections = {},
-                        bool withSidecar = false, const QString& modeName = "display") {
+                        bool withSidecar = false, const QString& modeName = "display", bool detectionsPending = false) {
     Support::Folders::create(h.libraryFolder);
     const QString path = h.libraryFolder + "/" + name;
     const QImage image = FakeScreen::patterned(QSize(160, 100), 11);
@@ -44,6 +44,7 @@ OpenCapture openCapture(Harness& h, const QString& name, std::vector<Detection> 
     request.modeName = modeName;
     request.path = path;
     request.contentImage = FakeScreen::patterned(QSize(160, 100), 97);
+    request.detectionsPending = detectionsPending;
     openEditor(h.env, std::move(request));
     return {path, h.editor->last()};
 }
@@ -192,21 +193,31 @@ TEST(EditorWiring, AnExportThePolicyNoLongerAllowsFailsWithAnAlert) {
     EXPECT_EQ(h.host->library.size(), 1);
 }
 
-TEST(EditorWiring, FlattenBurnsInEveryMandatoryRedactionAndTheAnnotationsThenReopens) {
-    for (const PolicyKit::SidecarMode mode : {PolicyKit::SidecarMode::file, PolicyKit::SidecarMode::embedded}) {
+// Flatten burns in what the editor hides, as it shows it: the reopened capture's search cannot
+// find again what the annotations now cross, so nothing it hid may depend on that search.
+TEST(EditorWiring, FlattenBurnsInWhatTheEditorHidesAndTheAnnotationsThenReopens) {
+    struct Case {
+        PolicyKit::SidecarMode mode;
+        Annotation::RedactionStyle style;
+    };
+    for (const Case& way : {Case{PolicyKit::SidecarMode::file, Annotation::RedactionStyle::scramble},
+                            Case{PolicyKit::SidecarMode::embedded, Annotation::RedactionStyle::solid}}) {
         Harness h;
-        h.policy.sidecarMode = mode;
+        h.policy.sidecarMode = way.mode;
         // Found after the capture: the working copy does not hide it yet.
         const Support::Rect lateFinding(100, 60, 40, 20);
-        const OpenCapture c = openCapture(h, "Screenshot a.png", {mandatory("email", lateFinding)}, true);
+        const Support::Rect kept(10, 50, 50, 12), released(70, 80, 50, 12);
+        const OpenCapture c = openCapture(
+            h, "Screenshot a.png", {mandatory("email", lateFinding), suggested("phone", kept), suggested("ipv4", released)}, true);
+        c.edit->viewModel().setReleasedSuggested({1});
+        c.edit->viewModel().setRedactionStyle(way.style);
         c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
         c.edit->persist();
 
         c.edit->flatten();
         ASSERT_TRUE(waitUntil([&] { return h.editor->loaded.size() == 1; }));
         const QImage expected = ExportKit::Exporter::flatten(
-            ExportKit::Exporter::redact(FakeScreen::patterned(QSize(160, 100), 11), {lateFinding},
-                                        Annotation::RedactionStyle::scramble),
+            ExportKit::Exporter::redact(FakeScreen::patterned(QSize(160, 100), 11), {lateFinding, kept}, way.style),
             c.edit->viewModel().annotations());
         EXPECT_EQ(pixels(c.path), expected);
         EXPECT_FALSE(QFile::exists(sidecarPath(c.path)));
@@ -223,6 +234,24 @@ TEST(EditorWiring, FlattenBurnsInEveryMandatoryRedactionAndTheAnnotationsThenReo
         EXPECT_TRUE(SidecarStore::load(c.path).isMissing());
         EXPECT_TRUE(QDir(h.libraryFolder).entryList(QDir::Hidden | QDir::Files).filter(".flatten-").isEmpty());
     }
+}
+
+// Whatever the edit cannot tell it hides, it does not flatten: the search of the flattened pixels
+// could miss what the strokes cross.
+TEST(EditorWiring, FlattenIsRefusedWhileLookingForPersonalDataFails) {
+    Harness h;
+    h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); };
+    const OpenCapture c = openCapture(h, "Screenshot a.png", {}, true, "display", true);
+    c.edit->detectionsFailed();
+    c.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+    const QByteArray before = TestSupport::readFile(c.path);
+    c.edit->flatten();
+    ASSERT_TRUE(waitUntil([&] { return !h.alerts->shown.empty(); }));
+    EXPECT_EQ(h.alerts->shown[0].message, "Flatten failed");
+    EXPECT_EQ(h.log->errors(), QStringList{"flatten failed: looking for personal data in the capture failed"});
+    EXPECT_EQ(TestSupport::readFile(c.path), before);
+    EXPECT_TRUE(QFile::exists(sidecarPath(c.path)));
+    EXPECT_TRUE(h.editor->loaded.empty());
 }
 
 TEST(EditorWiring, FlattenWithoutAnnotationsDoesNothing) {

@@ -190,15 +190,28 @@ void EditSession::flatten() {
     }
     flattening_ = true;
     auto self = shared_from_this();
-    viewModel_->whenDetectionsSettled([self] {
-        // Every mandatory finding, also those found after the capture, goes into the pixels.
-        const std::vector<DetectionKit::Detection> mandatory = self->viewModel_->mandatory();
+    // The pixels are searched again once flattened, where strokes through an item can keep it
+    // from being found: what the edit hides must be known first, or nothing is flattened.
+    viewModel_->whenDetectionsCover(viewModel_->currentPolicy(), [self](bool covered) {
+        if (!covered) {
+            self->flattening_ = false;
+            self->env_->log.error("flatten failed: looking for personal data in the capture failed");
+            self->env_->alerts->show("Flatten failed", "Looking for personal data in this screenshot failed, so what it "
+                                                       "shows could not be hidden. The screenshot was not changed.");
+            return;
+        }
+        // What the editor hides goes into the pixels as it shows it: every mandatory finding (also
+        // those found after the capture) and every suggested one the user kept. The annotations
+        // drawn over them would keep the capture's next search from finding them again, and
+        // whatever it missed would leave in clear.
+        const std::vector<DetectionKit::Detection> hidden = self->viewModel_->detectionsToRedact();
+        const Annotation::RedactionStyle style = self->viewModel_->redactionStyle();
         const std::vector<Annotation> annotations = self->viewModel_->annotations();
         const QImage image = self->request_.image;
         inBackground<QByteArray>(
-            [image, mandatory, annotations] {
+            [image, hidden, style, annotations] {
                 namespace Exporter = ExportKit::Exporter;
-                QImage flattened = mandatory.empty() ? image : Exporter::redact(image, mandatory, Annotation::RedactionStyle::scramble);
+                QImage flattened = hidden.empty() ? image : Exporter::redact(image, hidden, style);
                 flattened = Exporter::flatten(flattened, annotations);
                 return Exporter::encode(flattened, ExportKit::ImageFormat::png()).data();
             },

@@ -45,8 +45,9 @@ public:
     // Exports into the library folder; the policy of this moment decides whether that is allowed.
     // Nothing, once the capture is in the Trash.
     void exportToFolder();
-    // Burns every mandatory redaction and the annotations into the working copy, removes its
-    // stored annotations and companion, and opens it again.
+    // Burns what the editor hides (every mandatory finding and the suggested ones not released)
+    // and the annotations into the working copy, removes its stored annotations and companion,
+    // and opens it again.
     void flatten();
     void showSettings();
     // Moves the working copy, its annotations and its companion to the Trash, asking first when
