@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <csignal>
 #include <sched.h>
 
 using namespace EndToEnd;
@@ -108,29 +109,44 @@ protected:
 
 } // namespace
 
-// A box drawn in the editor, then the app is sent SIGTERM (as a logout or `kill` does): the box is
-// stored with the capture before the app ends, as Quit stores it.
-TEST_F(WorkKeptEndToEnd, ATerminationSignalStoresTheOpenEditBeforeTheAppEnds) {
-    const auto [capture, editor] = captureIntoEditor();
-    ASSERT_FALSE(editor.isEmpty()) << "no editor window on a first capture";
-    QProcess* app = processes_.back().get();
-    ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
-    const QPoint corner = originOf(editor.toUInt());
-    xdotool({"key", "r"});
-    xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
-    xdotool({"mousedown", "1"});
-    xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
-    xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
-    xdotool({"mouseup", "1"});
-    QTest::qWait(300);
-    ASSERT_FALSE(storedAnnotations(capture)) << "stored before the signal";
+// A box drawn in the editor, then the app is sent what a logout or `kill` sends: SIGTERM, SIGHUP,
+// or both at once. The box is stored with the capture before the app ends with status 0, as Quit
+// stores it; the second signal does not cut the store short.
+TEST_F(WorkKeptEndToEnd, ALogoutsSignalsStoreTheOpenEditBeforeTheAppEnds) {
+    struct Way {
+        const char* name;
+        std::vector<int> sent;
+    };
+    const Way ways[] = {{"SIGTERM", {SIGTERM}},
+                        {"SIGHUP", {SIGHUP}},
+                        {"SIGTERM, then SIGHUP at once", {SIGTERM, SIGHUP}},
+                        {"SIGHUP, then SIGTERM at once", {SIGHUP, SIGTERM}}};
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const auto [capture, editor] = captureIntoEditor();
+        ASSERT_FALSE(editor.isEmpty()) << "no editor window";
+        QProcess* app = processes_.back().get();
+        ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
+        const QPoint corner = originOf(editor.toUInt());
+        xdotool({"key", "r"});
+        xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
+        xdotool({"mousedown", "1"});
+        xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
+        xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
+        xdotool({"mouseup", "1"});
+        QTest::qWait(300);
+        ASSERT_FALSE(storedAnnotations(capture)) << "stored before the signal";
 
-    expectCleanEnd(app);
-    if (HasFatalFailure()) return;
-    const auto stored = storedAnnotations(capture);
-    ASSERT_TRUE(stored) << "nothing stored with the capture";
-    ASSERT_EQ(stored->size(), 1u);
-    EXPECT_TRUE(std::holds_alternative<SidecarKit::Annotation::Box>(stored->front().kind));
+        for (const int number : way.sent) ASSERT_EQ(::kill(pid_t(app->processId()), number), 0);
+        ASSERT_TRUE(app->waitForFinished(30000)) << "still running 30 s after the signal";
+        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit) << "ended by the signal itself";
+        EXPECT_EQ(app->exitCode(), 0);
+        waitUntilHotKeysFree();
+        const auto stored = storedAnnotations(capture);
+        ASSERT_TRUE(stored) << "nothing stored with the capture";
+        ASSERT_EQ(stored->size(), 1u);
+        EXPECT_TRUE(std::holds_alternative<SidecarKit::Annotation::Box>(stored->front().kind));
+    }
 }
 
 // Six Super+Shift+9 presses in quick succession, with a mandatory pattern set and the editor taking

@@ -6,15 +6,17 @@ class QSocketNotifier;
 
 namespace BrindlecastApp {
 
-// SIGTERM and SIGINT (a logout, `kill`, Control-C) as a signal of the GUI thread, so that the app
-// can end as Quit ends it instead of dropping what is open. The handler only writes the signal's
-// number into a pipe that the event loop watches. It handles the first of each: a second one
-// ends the process at once, for a session that no longer wants to wait. One at a time.
+// SIGTERM, SIGHUP and SIGINT (a logout, `kill`, a closed terminal, Control-C) as a signal of the
+// GUI thread, so that the app can end as Quit ends it instead of dropping what is open. The
+// handler only writes the signal's number into a pipe that the event loop watches. Only the first
+// is acted on: a session's end often sends SIGHUP right after SIGTERM, and a later signal must not
+// cut short the store the first one started. A signal the app was started with ignored (nohup, a
+// background job) stays ignored. One at a time.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
     explicit TerminationSignals(QObject* parent = nullptr);
-    // The default actions come back.
+    // The actions from before come back.
     ~TerminationSignals() override;
 
 signals:
@@ -24,6 +26,7 @@ private:
     void readPending();
 
     QSocketNotifier* notifier_ = nullptr;
+    bool ending_ = false;
 };
 
 } // namespace BrindlecastApp
