@@ -167,7 +167,7 @@ TEST(CaptureFindings, AFailureAfterTheWorkingCopyRefusesWhatWaitedForThem) {
             expected.push_back({"Export failed", "Looking for personal data in this screenshot failed, so nothing it "
                                                  "shows could be hidden. Nothing was exported."});
         }
-        expected.push_back({"Export failed", "no engine"});
+        expected.push_back({"Detection failed", "no engine"});
         EXPECT_EQ(h.alerts->shown, expected);
         EXPECT_TRUE(h.log->errors().contains("pipeline failed: no engine"));
 

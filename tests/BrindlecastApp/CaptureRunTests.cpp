@@ -48,14 +48,14 @@ TEST(CaptureRun, EachWayThroughTheRoadEndsAsDescribed) {
              h.policy.piiPatterns = {{"ssn", "", PolicyKit::PIIAction::blurMandatory}};
              h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); };
          },
-         {"capture"}, {{"Export failed", "no engine"}}, {"pipeline failed: no engine"}, false, 0},
+         {"capture"}, {{"Detection failed", "no engine"}}, {"pipeline failed: no engine"}, false, 0},
         // Written before its findings were looked for: what was written stays, the editor with it.
         {"detection fails, no mandatory pattern",
          [](Harness& h) { h.detector = [](const QImage&) -> DetectionKit::DetectionResult { throw std::runtime_error("no engine"); }; },
-         {"capture", "export"}, {{"Export failed", "no engine"}}, {"pipeline failed: no engine"}, true, 2, 0, 1},
+         {"capture", "export"}, {{"Detection failed", "no engine"}}, {"pipeline failed: no engine"}, true, 2, 0, 1},
         {"working copy cannot be written",
          [](Harness& h) { TestSupport::writeFile(h.libraryFolder, "a file where the folder belongs"); },
-         {"capture"}, {{"Export failed", "create folder"}}, {"pipeline failed: create folder"}, false, 0},
+         {"capture"}, {{"Screenshot could not be saved", "create folder"}}, {"pipeline failed: create folder"}, false, 0},
         {"companion redaction fails",
          [](Harness& h) {
              h.policy.piiPatterns = {{"email", "", PolicyKit::PIIAction::blurMandatory}};
@@ -67,7 +67,7 @@ TEST(CaptureRun, EachWayThroughTheRoadEndsAsDescribed) {
                  return DetectionKit::DetectionResult{found, {}};
              };
          },
-         {"capture", "export"}, {{"Export failed", "invalidRegion"}}, {"pipeline failed: invalidRegion"}, false, 1, 0, 1},
+         {"capture", "export"}, {{"Screenshot could not be saved", "invalidRegion"}}, {"pipeline failed: invalidRegion"}, false, 1, 0, 1},
         {"legacy review", [](Harness& h) {
              h.env->arguments = {"brindlecast", "--legacy-review"};
              h.found = {mandatory("email", Support::Rect(10, 10, 40, 10))};

@@ -45,9 +45,14 @@ struct Captured {
     std::optional<Outcome<PreparedCompanion>> companion;
     // The main capture failed: nothing was recorded yet.
     std::exception_ptr captureFailure;
-    // Detection or rendering failed, after the capture event.
+    // Detection or rendering failed, after the capture event; the alert's title says which.
     std::exception_ptr failure;
+    QString failureTitle;
 };
+
+// The titles of the alerts that tell what failed after the screen was read.
+const QString kDetectionFailed = QStringLiteral("Detection failed");
+const QString kNotSaved = QStringLiteral("Screenshot could not be saved");
 
 // The first on-screen window of the frontmost application that is more than a point wide and high.
 CaptureKit::WindowInfo frontmostWindow(const PipelineEnvironment& env, CaptureKit::ScreenContentProvider& provider) {
@@ -137,6 +142,7 @@ private:
         }
 
         try {
+            c.failureTitle = kNotSaved;
             const bool writesWorkingCopy = !env_->legacyReviewRequested();
             const QDateTime takenAt = env_->now();
             const auto mark = watermark(c.policy, env_->userName, env_->deviceName, takenAt);
@@ -166,7 +172,9 @@ private:
             std::future<RenderedWorkingCopy> plain;
             if (writesWorkingCopy)
                 plain = std::async(std::launch::async, [&] { return renderWorkingCopy(c.image, {}, mark, takenAt); });
+            c.failureTitle = kDetectionFailed;
             DetectionKit::DetectionResult result = env_->detect(c.image, c.patterns);
+            c.failureTitle = kNotSaved;
             for (const QString& diagnostic : result.diagnostics) log().error("detection: " + diagnostic);
             c.detections = std::move(result.detections);
             c.unfinished = std::move(result.unfinished);
@@ -199,10 +207,10 @@ private:
     }
 
     void afterCapture(Outcome<Captured> outcome) {
-        if (!outcome.succeeded()) return fail(outcome.error);
+        if (!outcome.succeeded()) return fail(outcome.error, "Capture failed");
         captured_ = std::move(*outcome.value);
         if (captured_.captureFailure) return refuse(captured_.captureFailure);
-        if (captured_.failure) return fail(captured_.failure);
+        if (captured_.failure) return fail(captured_.failure, captured_.failureTitle);
         findings_ = captured_.searchedFirst ? Findings::known : Findings::notStarted;
         tellBeforeWriting();
         if (env_->legacyReviewRequested()) return reviewInstead();
@@ -248,7 +256,7 @@ private:
             copyPending_ = false;
             if (edit) edit->detectionsFailed();
             log().error("pipeline failed: " + describe(outcome.error));
-            env_->alerts->show("Export failed", alertText(outcome.error));
+            env_->alerts->show(kDetectionFailed, alertText(outcome.error));
             return;
         }
         findings_ = Findings::known;
@@ -287,10 +295,11 @@ private:
         finish(false);
     }
 
-    // Detection, the working copy or the companion failed; what was written stays.
-    void fail(const std::exception_ptr& error) {
+    // Detection, the working copy, the companion or the review's export failed, as `title` says;
+    // what was written stays.
+    void fail(const std::exception_ptr& error, const QString& title) {
         log().error("pipeline failed: " + describe(error));
-        env_->alerts->show("Export failed", alertText(error));
+        env_->alerts->show(title, alertText(error));
         finish(false);
     }
 
@@ -298,7 +307,7 @@ private:
         auto self = shared_from_this();
         runLegacyReview(env_, captured_.image, captured_.detections, captured_.policy, captured_.audit,
                         [self](Outcome<bool> outcome) {
-                            if (!outcome.succeeded()) return self->fail(outcome.error);
+                            if (!outcome.succeeded()) return self->fail(outcome.error, "Export failed");
                             self->finish(*outcome.value);
                         });
     }
@@ -310,7 +319,7 @@ private:
         try {
             saved_ = saveWorkingCopy(*env_, *captured_.rendered, *captured_.audit);
         } catch (...) {
-            return fail(std::current_exception());
+            return fail(std::current_exception(), kNotSaved);
         }
         if (captured_.companion) {
             companionPrepared(std::move(*std::exchange(captured_.companion, std::nullopt)));
@@ -430,7 +439,7 @@ private:
     // after: the capture went through, whatever befalls them.
     void finishWhenDone() {
         if (!editorHandled_ || companionPending_) return;
-        if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr));
+        if (companionFailure_) return fail(std::exchange(companionFailure_, nullptr), kNotSaved);
         finish(true);
     }
 
