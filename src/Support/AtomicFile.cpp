@@ -121,20 +121,22 @@ QString linkTarget(const QString& path) {
 void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFileMode, Links links) {
     const QString path = links == Links::follow ? linkTarget(requestedPath) : requestedPath;
     const QByteArray target = QFile::encodeName(path);
-    mode_t mode = newFileMode;
+    // The file being replaced, not one a link in its place leads to (a followed link was resolved
+    // above): a link planted in a shared folder must not lend its target's mode.
+    std::optional<mode_t> kept;
     struct stat existing {};
-    if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        mode = existing.st_mode & 07777;
-    }
+    if (::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) kept = existing.st_mode & 07777;
 
     const QString temporaryPath = temporaryPathFor(path);
     const QByteArray temporary = QFile::encodeName(temporaryPath);
-    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    // A new file takes its mode as open() gives it, so the umask (read by nobody, shared by every
+    // thread) applies; a replaced one starts private and gets its own mode back before the rename.
+    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kept ? 0600 : newFileMode));
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
 
     try {
         writeAll(fd.get(), bytes, temporaryPath);
-        if (::fchmod(fd.get(), mode) != 0) throw IoError(errno, temporaryPath, "chmod");
+        if (kept && ::fchmod(fd.get(), *kept) != 0) throw IoError(errno, temporaryPath, "chmod");
         if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
         if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
         if (::rename(temporary.constData(), target.constData()) != 0) {
