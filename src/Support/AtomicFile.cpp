@@ -1,5 +1,6 @@
 #include "Support/AtomicFile.h"
 
+#include "Support/FileNames.h"
 #include "Support/IoError.h"
 #include "Support/SafeFile.h"
 
@@ -53,7 +54,7 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
 }
 
 void syncFolderOf(const QString& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray folder = FileNames::encode(QFileInfo(path).absolutePath());
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return; // the rename already happened; a folder we cannot open cannot be synced
     ::fsync(fd);
@@ -63,7 +64,7 @@ void syncFolderOf(const QString& path) {
 // The longest file name the folder holding `path` accepts, in bytes.
 qsizetype nameLimitBeside(const QString& path) {
     const QString folder = QFileInfo(path).path();
-    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    const long limit = ::pathconf(FileNames::encode(folder).constData(), _PC_NAME_MAX);
     return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
@@ -95,12 +96,12 @@ QString temporaryPathFor(const QString& path) {
     const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString fileName = QFileInfo(path).fileName();
     const QString folderPart = path.left(path.size() - fileName.size());
-    const QByteArray encoded = QFile::encodeName(fileName);
+    const QByteArray encoded = FileNames::encode(fileName);
     qsizetype keep = nameLimitBeside(path) - prefix.size() - suffix.size();
     if (encoded.size() <= keep) return folderPart + prefix + fileName + suffix;
     // Never split a UTF-8 sequence: back up to the first byte of a character.
     while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
-    return folderPart + prefix + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
+    return folderPart + prefix + FileNames::decode(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
 }
 
 QString linkTarget(const QString& path) {
@@ -108,11 +109,11 @@ QString linkTarget(const QString& path) {
     // The system's own limit on links followed in one path name.
     for (int hop = 0; hop < 40; ++hop) {
         struct stat info {};
-        if (::lstat(QFile::encodeName(current).constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        if (::lstat(FileNames::encode(current).constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
         char buffer[PATH_MAX];
-        const ssize_t length = ::readlink(QFile::encodeName(current).constData(), buffer, sizeof buffer);
+        const ssize_t length = ::readlink(FileNames::encode(current).constData(), buffer, sizeof buffer);
         if (length < 0) throw IoError(errno, current, "read link");
-        const QString target = QFile::decodeName(QByteArray(buffer, length));
+        const QString target = FileNames::decode(QByteArray(buffer, length));
         current = QDir::isAbsolutePath(target) ? target : QFileInfo(current).path() + '/' + target;
     }
     throw IoError(ELOOP, path, "read link");
@@ -120,7 +121,7 @@ QString linkTarget(const QString& path) {
 
 void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFileMode, Links links) {
     const QString path = links == Links::follow ? linkTarget(requestedPath) : requestedPath;
-    const QByteArray target = QFile::encodeName(path);
+    const QByteArray target = FileNames::encode(path);
     // The file being replaced, not one a link in its place leads to (a followed link was resolved
     // above): a link planted in a shared folder must not lend its target's mode.
     std::optional<mode_t> kept;
@@ -128,7 +129,7 @@ void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFile
     if (::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) kept = existing.st_mode & 07777;
 
     const QString temporaryPath = temporaryPathFor(path);
-    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    const QByteArray temporary = FileNames::encode(temporaryPath);
     // A new file takes its mode as open() gives it, so the umask (read by nobody, shared by every
     // thread) applies; a replaced one starts private and gets its own mode back before the rename.
     FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kept ? 0600 : newFileMode));
@@ -154,7 +155,7 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
     const QString firstName = nameFor(0);
     if (firstName.isEmpty()) throw IoError(EINVAL, folder, "create");
     const QString temporaryPath = temporaryPathFor(QDir(folder).filePath(firstName));
-    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    const QByteArray temporary = FileNames::encode(temporaryPath);
     FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
 
@@ -167,7 +168,7 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
             const QString name = attempt == 0 ? firstName : nameFor(attempt);
             if (name.isEmpty()) throw IoError(EEXIST, QDir(folder).filePath(firstName), "create");
             path = QDir(folder).filePath(name);
-            if (claimName(temporary, QFile::encodeName(path))) break;
+            if (claimName(temporary, FileNames::encode(path))) break;
             if (errno != EEXIST) throw IoError(errno, path, "create");
         }
     } catch (...) {

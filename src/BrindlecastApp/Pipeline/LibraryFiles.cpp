@@ -3,6 +3,7 @@
 #include "SidecarKit/SidecarStore.h"
 #include "Support/AtomicFile.h"
 #include "Support/DateFormatter.h"
+#include "Support/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +51,7 @@ std::optional<QDateTime> timeInScreenshotName(const QString& filename) {
 QString uniquePath(const QString& folder, const QString& filename) {
     for (int n = 0;; ++n) {
         const QString path = joined(folder, candidateName(filename, n));
-        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return path;
+        if (!Support::FileNames::exists(path)) return path;
     }
 }
 
