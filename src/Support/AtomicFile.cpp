@@ -1,5 +1,6 @@
 #include "Support/AtomicFile.h"
 
+#include "Support/FileDescriptor.h"
 #include "Support/FileNames.h"
 #include "Support/IoError.h"
 #include "Support/SafeFile.h"
@@ -19,38 +20,8 @@ namespace Support::AtomicFile {
 
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports the close's own error (a deferred write error shows up here).
-    int close() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw IoError(errno, path, "write");
-        }
-        data += n;
-        left -= n;
-    }
+void writeAll(const FileDescriptor& fd, const QByteArray& bytes, const QString& path) {
+    if (const int error = fd.writeAll(bytes)) throw IoError(error, path, "write");
 }
 
 void syncFolderOf(const QString& path) {
@@ -136,7 +107,7 @@ void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFile
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
 
     try {
-        writeAll(fd.get(), bytes, temporaryPath);
+        writeAll(fd, bytes, temporaryPath);
         if (kept && ::fchmod(fd.get(), *kept) != 0) throw IoError(errno, temporaryPath, "chmod");
         if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
         if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
@@ -161,7 +132,7 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
 
     QString path;
     try {
-        writeAll(fd.get(), bytes, temporaryPath);
+        writeAll(fd, bytes, temporaryPath);
         if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
         if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
         for (int attempt = 0;; ++attempt) {
