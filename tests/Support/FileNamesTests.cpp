@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <dirent.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,22 +18,6 @@
 #include <optional>
 
 namespace FileNames = Support::FileNames;
-
-namespace {
-
-// The names in a folder as the system gives them, read without any of the code under test.
-QList<QByteArray> rawNames(const QByteArray& folder) {
-    QList<QByteArray> names;
-    DIR* listing = ::opendir(folder.constData());
-    if (!listing) return names;
-    while (const dirent* entry = ::readdir(listing))
-        if (QByteArray(entry->d_name) != "." && QByteArray(entry->d_name) != "..") names << entry->d_name;
-    ::closedir(listing);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-} // namespace
 
 TEST(FileNames, EveryNameComesBackByteForByteAndUtf8ReadsAsQtReadsIt) {
     struct Case {
@@ -83,8 +65,8 @@ TEST(FileNames, AFolderNamedInLatin1IsWrittenIntoAndListedUnderItsOwnName) {
     Support::AtomicFile::write(folder + "/" + FileNames::decode("notes \xe9.json"), "{}"); // a Latin-1 name too
     ASSERT_EQ(::symlink("elsewhere", QByteArray(parent + "/Bilder\xe4/Brindlecast/link.png").constData()), 0);
 
-    EXPECT_EQ(rawNames(parent), QList<QByteArray>{"Bilder\xe4"});
-    EXPECT_EQ(rawNames(parent + "/Bilder\xe4/Brindlecast"),
+    EXPECT_EQ(TestSupport::rawNames(parent), QList<QByteArray>{"Bilder\xe4"});
+    EXPECT_EQ(TestSupport::rawNames(parent + "/Bilder\xe4/Brindlecast"),
               (QList<QByteArray>{"Gr\xc3\xbc\xc3\x9f" "e.png", "link.png", "notes \xe9.json"}));
     EXPECT_TRUE(FileNames::exists(written));
     EXPECT_TRUE(FileNames::modified(written).has_value());
