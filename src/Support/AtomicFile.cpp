@@ -1,5 +1,7 @@
 #include "Support/AtomicFile.h"
 
+#include "Support/FileDescriptor.h"
+#include "Support/FileNames.h"
 #include "Support/IoError.h"
 #include "Support/SafeFile.h"
 
@@ -18,42 +20,12 @@ namespace Support::AtomicFile {
 
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports the close's own error (a deferred write error shows up here).
-    int close() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
-
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw IoError(errno, path, "write");
-        }
-        data += n;
-        left -= n;
-    }
+void writeAll(const FileDescriptor& fd, const QByteArray& bytes, const QString& path) {
+    if (const int error = fd.writeAll(bytes)) throw IoError(error, path, "write");
 }
 
 void syncFolderOf(const QString& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray folder = FileNames::encode(QFileInfo(path).absolutePath());
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return; // the rename already happened; a folder we cannot open cannot be synced
     ::fsync(fd);
@@ -63,7 +35,7 @@ void syncFolderOf(const QString& path) {
 // The longest file name the folder holding `path` accepts, in bytes.
 qsizetype nameLimitBeside(const QString& path) {
     const QString folder = QFileInfo(path).path();
-    const long limit = ::pathconf(QFile::encodeName(folder).constData(), _PC_NAME_MAX);
+    const long limit = ::pathconf(FileNames::encode(folder).constData(), _PC_NAME_MAX);
     return limit > 0 ? qsizetype(limit) : qsizetype(NAME_MAX);
 }
 
@@ -95,12 +67,12 @@ QString temporaryPathFor(const QString& path) {
     const QString suffix = ".tmp-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString fileName = QFileInfo(path).fileName();
     const QString folderPart = path.left(path.size() - fileName.size());
-    const QByteArray encoded = QFile::encodeName(fileName);
+    const QByteArray encoded = FileNames::encode(fileName);
     qsizetype keep = nameLimitBeside(path) - prefix.size() - suffix.size();
     if (encoded.size() <= keep) return folderPart + prefix + fileName + suffix;
     // Never split a UTF-8 sequence: back up to the first byte of a character.
     while (keep > 0 && (static_cast<unsigned char>(encoded[keep]) & 0xC0) == 0x80) --keep;
-    return folderPart + prefix + QFile::decodeName(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
+    return folderPart + prefix + FileNames::decode(encoded.left(std::max<qsizetype>(keep, 0))) + suffix;
 }
 
 QString linkTarget(const QString& path) {
@@ -108,11 +80,11 @@ QString linkTarget(const QString& path) {
     // The system's own limit on links followed in one path name.
     for (int hop = 0; hop < 40; ++hop) {
         struct stat info {};
-        if (::lstat(QFile::encodeName(current).constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        if (::lstat(FileNames::encode(current).constData(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
         char buffer[PATH_MAX];
-        const ssize_t length = ::readlink(QFile::encodeName(current).constData(), buffer, sizeof buffer);
+        const ssize_t length = ::readlink(FileNames::encode(current).constData(), buffer, sizeof buffer);
         if (length < 0) throw IoError(errno, current, "read link");
-        const QString target = QFile::decodeName(QByteArray(buffer, length));
+        const QString target = FileNames::decode(QByteArray(buffer, length));
         current = QDir::isAbsolutePath(target) ? target : QFileInfo(current).path() + '/' + target;
     }
     throw IoError(ELOOP, path, "read link");
@@ -120,21 +92,23 @@ QString linkTarget(const QString& path) {
 
 void write(const QString& requestedPath, const QByteArray& bytes, mode_t newFileMode, Links links) {
     const QString path = links == Links::follow ? linkTarget(requestedPath) : requestedPath;
-    const QByteArray target = QFile::encodeName(path);
-    mode_t mode = newFileMode;
+    const QByteArray target = FileNames::encode(path);
+    // The file being replaced, not one a link in its place leads to (a followed link was resolved
+    // above): a link planted in a shared folder must not lend its target's mode.
+    std::optional<mode_t> kept;
     struct stat existing {};
-    if (::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-        mode = existing.st_mode & 07777;
-    }
+    if (::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) kept = existing.st_mode & 07777;
 
     const QString temporaryPath = temporaryPathFor(path);
-    const QByteArray temporary = QFile::encodeName(temporaryPath);
-    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    const QByteArray temporary = FileNames::encode(temporaryPath);
+    // A new file takes its mode as open() gives it, so the umask (read by nobody, shared by every
+    // thread) applies; a replaced one starts private and gets its own mode back before the rename.
+    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kept ? 0600 : newFileMode));
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
 
     try {
-        writeAll(fd.get(), bytes, temporaryPath);
-        if (::fchmod(fd.get(), mode) != 0) throw IoError(errno, temporaryPath, "chmod");
+        writeAll(fd, bytes, temporaryPath);
+        if (kept && ::fchmod(fd.get(), *kept) != 0) throw IoError(errno, temporaryPath, "chmod");
         if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
         if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
         if (::rename(temporary.constData(), target.constData()) != 0) {
@@ -152,20 +126,20 @@ QString createNew(const QString& folder, const std::function<QString(int attempt
     const QString firstName = nameFor(0);
     if (firstName.isEmpty()) throw IoError(EINVAL, folder, "create");
     const QString temporaryPath = temporaryPathFor(QDir(folder).filePath(firstName));
-    const QByteArray temporary = QFile::encodeName(temporaryPath);
+    const QByteArray temporary = FileNames::encode(temporaryPath);
     FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.get() < 0) throw IoError(errno, temporaryPath, "create");
 
     QString path;
     try {
-        writeAll(fd.get(), bytes, temporaryPath);
+        writeAll(fd, bytes, temporaryPath);
         if (::fsync(fd.get()) != 0) throw IoError(errno, temporaryPath, "fsync");
         if (fd.close() != 0) throw IoError(errno, temporaryPath, "close");
         for (int attempt = 0;; ++attempt) {
             const QString name = attempt == 0 ? firstName : nameFor(attempt);
             if (name.isEmpty()) throw IoError(EEXIST, QDir(folder).filePath(firstName), "create");
             path = QDir(folder).filePath(name);
-            if (claimName(temporary, QFile::encodeName(path))) break;
+            if (claimName(temporary, FileNames::encode(path))) break;
             if (errno != EEXIST) throw IoError(errno, path, "create");
         }
     } catch (...) {

@@ -23,18 +23,21 @@ enum class Links {
 // over the target; the folder is then flushed too. A crash at any point leaves either the old file
 // or the new one (and at most the hidden temporary).
 //
-// An existing target keeps its permission bits; a new one gets exactly `newFileMode` (no umask).
+// An existing regular file keeps its permission bits; a new one gets `newFileMode` less the umask
+// (or what the folder's default access list says), as every file this program makes: 0666 lets
+// the user's umask decide, a stricter mode keeps a private file private whatever the umask.
 // The temporary file is removed on every failure. Throws Support::IoError.
-void write(const QString& path, const QByteArray& bytes, mode_t newFileMode = 0644, Links links = Links::replace);
+void write(const QString& path, const QByteArray& bytes, mode_t newFileMode = 0666, Links links = Links::replace);
 
 // Writes `bytes` to a new file in `folder` under the first free name of nameFor(0), nameFor(1),
 // ... (an empty name ends the search: EEXIST). Nothing there is ever replaced, a symbolic link
 // included: the bytes go to a hidden temporary ".<name>.tmp-<UUID>" in the folder, are flushed,
 // and only then get their name, which fails when anything holds it. A crash leaves the whole
 // file under its name or nothing (at most the hidden temporary). The new file's mode is
-// `mode` less the umask. Returns the path. Throws Support::IoError; a failure leaves no file.
+// `mode` less the umask, as for write(). Returns the path. Throws Support::IoError; a failure
+// leaves no file.
 QString createNew(const QString& folder, const std::function<QString(int attempt)>& nameFor, const QByteArray& bytes,
-                  mode_t mode = 0644);
+                  mode_t mode = 0666);
 
 // Reads the whole file, or nothing when it cannot be opened or read; `errorNumber` (when given)
 // then receives the system's error number (ENOENT for a missing file). A file longer than

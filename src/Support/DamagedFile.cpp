@@ -1,9 +1,9 @@
 #include "Support/DamagedFile.h"
 
+#include "Support/FileNames.h"
 #include "Support/IoError.h"
 
 #include <QDateTime>
-#include <QFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,10 +15,10 @@ QString moveAside(const QString& path) {
     const QString stamp = QDateTime::currentDateTimeUtc().toString("yyyyMMdd'T'HHmmss'Z'");
     QString aside = path + ".corrupt-" + stamp;
     struct stat taken {};
-    for (int n = 2; ::lstat(QFile::encodeName(aside).constData(), &taken) == 0; ++n) {
+    for (int n = 2; ::lstat(FileNames::encode(aside).constData(), &taken) == 0; ++n) {
         aside = path + ".corrupt-" + stamp + "-" + QString::number(n);
     }
-    if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
+    if (std::rename(FileNames::encode(path).constData(), FileNames::encode(aside).constData()) != 0) {
         throw IoError(errno, path, "move aside");
     }
     return aside;

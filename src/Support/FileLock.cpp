@@ -1,8 +1,7 @@
 #include "Support/FileLock.h"
 
+#include "Support/FileNames.h"
 #include "Support/IoError.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,7 +11,7 @@
 namespace Support {
 
 FileLock::FileLock(const QString& lockPath) {
-    const QByteArray path = QFile::encodeName(lockPath);
+    const QByteArray path = FileNames::encode(lockPath);
     fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) throw IoError(errno, lockPath, "open lock");
     while (::flock(fd_, LOCK_EX) != 0) {

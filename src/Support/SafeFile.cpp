@@ -1,5 +1,7 @@
 #include "Support/SafeFile.h"
 
+#include "Support/FileNames.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -98,7 +100,7 @@ std::unique_ptr<QFile> OpenFile::intoDevice(Failure* failure) {
 }
 
 std::optional<OpenFile> open(const QString& path, Links links, Failure* failure) {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileNames::encode(path);
     // Looked at first, so a pipe or a device is never opened at all (opening some has effects).
     struct stat before {};
     const int looked = links == Links::follow ? ::stat(name.constData(), &before) : ::lstat(name.constData(), &before);

@@ -2,16 +2,20 @@
 #include "BrindlecastApp/Channel/Channel.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 
+#include "Support/FileNames.h"
 #include "Support/IoError.h"
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace BrindlecastApp;
@@ -246,4 +250,31 @@ TEST_F(AppSettingsTest, LibraryFolderFollowsXdgUserDirsAndIsCreatedOnDemand) {
     EXPECT_THROW(settings.ensureLibraryLocation(), Support::IoError);
     settings.setLibraryLocation(root + "/file");
     EXPECT_THROW(settings.ensureLibraryLocation(), Support::IoError);
+}
+
+// A Pictures folder named in Latin-1 holds the library under its own name. The name is never
+// stored as text the preferences file cannot hold, and one an earlier version stored with U+FFFD
+// in its byte's place reads as that folder again.
+TEST_F(AppSettingsTest, APicturesFolderNamedInLatin1IsTheLibrarysByteForByte) {
+    const QString userDirs = qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs";
+    TestSupport::writeFile(userDirs, "XDG_PICTURES_DIR=\"$HOME/Bilder\xe4\"\n");
+    const auto removed = qScopeGuard([&] {
+        QFile::remove(userDirs);
+        std::filesystem::remove_all((qgetenv("HOME") + "/Bilder\xe4").toStdString()); // Qt cannot name it
+    });
+    const QByteArray library = qgetenv("HOME") + "/Bilder\xe4/Brindlecast";
+    {
+        AppSettings settings(&defaults);
+        EXPECT_EQ(Support::FileNames::encode(settings.libraryLocation()), library);
+        EXPECT_FALSE(stored().contains("settings.libraryLocation"));
+        settings.ensureLibraryLocation();
+        struct stat info {};
+        EXPECT_EQ(::stat(library.constData(), &info), 0);
+    }
+    defaults.setValue("settings.libraryLocation", json(QString::fromUtf8(library).toStdString()));
+    AppSettings again(&defaults);
+    EXPECT_EQ(Support::FileNames::encode(again.libraryLocation()), library);
+    EXPECT_FALSE(stored().contains("settings.libraryLocation"));
+    again.setLibraryLocation("/srv/shots");
+    EXPECT_EQ(stored()["settings.libraryLocation"], json("/srv/shots"));
 }

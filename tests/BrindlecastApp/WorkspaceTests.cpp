@@ -2,9 +2,13 @@
 // the alerts.
 #include "BrindlecastApp/Design/Theme.h"
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
+#include "BrindlecastApp/Pipeline/FreedesktopTrash.h"
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
 
 #include "PrivateBus.h"
+#include "Support/AtomicFile.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
@@ -20,6 +24,11 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace BrindlecastApp::Pipeline;
 
@@ -75,6 +84,144 @@ TEST(DesktopWorkspace, TrashedFilesLandInTheFreedesktopTrashWithTheirRecord) {
 
     EXPECT_FALSE(workspace.moveToTrash(folder + "/missing.png", &error));
     EXPECT_FALSE(error.isEmpty());
+
+    // A capture in a folder named in Latin-1 is recorded with that folder's own byte.
+    const QByteArray latin1 = Support::FileNames::encode(folder) + "/Bilder\xe4";
+    const QString named = Support::FileNames::decode(latin1 + "/shot.png");
+    Support::Folders::create(Support::FileNames::decode(latin1));
+    Support::AtomicFile::write(named, "latin-1");
+    ASSERT_TRUE(workspace.moveToTrash(named, &error)) << error.toStdString();
+    EXPECT_FALSE(Support::FileNames::exists(named));
+    const QByteArray record = TestSupport::readFile(trash + "/info/shot.png.trashinfo");
+    EXPECT_TRUE(record.contains("/Bilder%E4/shot.png\n")) << record.toStdString();
+    std::filesystem::remove_all(latin1.toStdString()); // Qt cannot name it to clean up
+}
+
+namespace {
+
+constexpr uid_t otherUser = 65534; // nobody
+
+QByteArray bytes(const QString& path) { return Support::FileNames::encode(path); }
+
+mode_t modeOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(bytes(path).constData(), &info) == 0 ? info.st_mode : 0;
+}
+
+void makeFolder(const QString& path, mode_t mode, uid_t owner = ::geteuid()) {
+    ASSERT_EQ(::mkdir(bytes(path).constData(), mode), 0) << path.toStdString();
+    ASSERT_EQ(::chmod(bytes(path).constData(), mode), 0);
+    ASSERT_EQ(::chown(bytes(path).constData(), owner, gid_t(-1)), 0);
+}
+
+// A trash for which `top` is the top of another disk than the home trash's.
+FreedesktopTrash withOtherDisk(const QString& top) {
+    const QString real = QFileInfo(top).canonicalFilePath();
+    return FreedesktopTrash(TestSupport::makeTemporaryFolder("home-disk") + "/Trash", [real](const QString& path) {
+        return path == real || path.startsWith(real + "/") ? real : QStringLiteral("/");
+    });
+}
+
+QStringList everythingIn(const QString& folder) {
+    QStringList found;
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System)) {
+        found << name;
+        for (const QString& inner : everythingIn(folder + "/" + name)) found << name + "/" + inner;
+    }
+    return found;
+}
+
+} // namespace
+
+// A folder stands for another disk's top. The trash there is the administrator's sticky .Trash
+// (its own folder in it) or this user's .Trash-<uid>; one another user planted, a link, or one
+// others may write to is never used, and the file stays.
+TEST(FreedesktopTrash, OnAnotherDiskOnlyAFolderOfTheUsersOwnIsUsed) {
+    const QString uid = QString::number(::geteuid());
+    const QString own = ".Trash-" + uid;
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        std::function<void(const QString& top)> plant;
+        const char* trash;   // where the file lands, below the top; nothing when it stays
+        const char* refusal; // what the error says then
+    };
+    const Case cases[] = {
+        {"no trash yet", false, [](const QString&) {}, ".Trash-*", nullptr},
+        {"planted by another user, open to all", true,
+         [&](const QString& top) { makeFolder(top + "/" + own, 0777, otherUser); }, nullptr, "belongs to another user"},
+        {"a link to a folder of ours", false,
+         [&](const QString& top) {
+             makeFolder(top + "/elsewhere", 0700);
+             ASSERT_EQ(::symlink("elsewhere", bytes(top + "/" + own).constData()), 0);
+         },
+         nullptr, "is a symbolic link"},
+        {"ours but others may write", false, [&](const QString& top) { makeFolder(top + "/" + own, 0777); }, nullptr,
+         "other users may write"},
+        {"a file in its place", false, [&](const QString& top) { TestSupport::writeFile(top + "/" + own, "x"); }, nullptr,
+         "is not a folder"},
+        {"the administrator's sticky trash", false, [](const QString& top) { makeFolder(top + "/.Trash", 01777); },
+         ".Trash/*", nullptr},
+        {"a .Trash that is not sticky", false, [](const QString& top) { makeFolder(top + "/.Trash", 0777); }, ".Trash-*",
+         nullptr},
+        {"our folder in the sticky trash planted by another user", true,
+         [&](const QString& top) {
+             makeFolder(top + "/.Trash", 01777);
+             makeFolder(top + "/.Trash/" + uid, 0777, otherUser);
+         },
+         ".Trash-*", nullptr},
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        const QString top = TestSupport::makeTemporaryFolder("disk");
+        const FreedesktopTrash trash = withOtherDisk(top);
+        c.plant(top);
+        if (testing::Test::HasFatalFailure()) return;
+        const QStringList planted = everythingIn(top);
+        const QString library = top + "/Pictures/Brindlecast";
+        TestSupport::writeFile(library + "/shot.png", "png");
+
+        QString error;
+        const bool moved = trash.moveToTrash(library + "/shot.png", &error);
+        EXPECT_EQ(moved, c.trash != nullptr) << c.name << ": " << error.toStdString();
+        if (!c.trash) {
+            EXPECT_TRUE(error.contains(c.refusal)) << c.name << ": " << error.toStdString();
+            EXPECT_EQ(TestSupport::readFile(library + "/shot.png"), "png") << c.name;
+            QStringList expected = planted + QStringList{"Pictures", "Pictures/Brindlecast", "Pictures/Brindlecast/shot.png"};
+            QStringList after = everythingIn(top);
+            expected.sort();
+            after.sort();
+            EXPECT_EQ(after, expected) << c.name << ": nothing was put into the refused trash";
+            continue;
+        }
+        const QString folder = c.trash == QString(".Trash/*") ? top + "/.Trash/" + uid : top + "/" + own;
+        EXPECT_FALSE(QFileInfo::exists(library + "/shot.png")) << c.name;
+        EXPECT_EQ(TestSupport::readFile(folder + "/files/shot.png"), "png") << c.name;
+        for (const QString& part : {QString(), QString("/files"), QString("/info")})
+            EXPECT_EQ(modeOf(folder + part) & 07777, 0700u) << c.name << part.toStdString();
+        const QByteArray info = TestSupport::readFile(folder + "/info/shot.png.trashinfo");
+        EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=Pictures/Brindlecast/shot.png\nDeletionDate="))
+            << c.name << ": the path is recorded from the disk's top\n" << info.toStdString();
+        EXPECT_EQ(modeOf(folder + "/info/shot.png.trashinfo") & 077, 0u) << c.name;
+    }
+}
+
+// A name taken in the trash, by a file or by a record alone, moves the file on to the next name;
+// neither the file nor the record there is replaced.
+TEST(FreedesktopTrash, ATakenNameIsNeverReplaced) {
+    const QString top = TestSupport::makeTemporaryFolder("disk");
+    const FreedesktopTrash trash = withOtherDisk(top);
+    const QString folder = top + "/.Trash-" + QString::number(::geteuid());
+    makeFolder(folder, 0700);
+    TestSupport::writeFile(folder + "/files/shot.png", "earlier");
+    TestSupport::writeFile(folder + "/info/shot (1).png.trashinfo", "a record whose file is gone");
+    TestSupport::writeFile(top + "/shot.png", "png");
+    QString error;
+    ASSERT_TRUE(trash.moveToTrash(top + "/shot.png", &error)) << error.toStdString();
+    EXPECT_EQ(TestSupport::readFile(folder + "/files/shot.png"), "earlier");
+    EXPECT_EQ(TestSupport::readFile(folder + "/info/shot (1).png.trashinfo"), "a record whose file is gone");
+    EXPECT_EQ(TestSupport::readFile(folder + "/files/shot (2).png"), "png");
+    EXPECT_TRUE(TestSupport::readFile(folder + "/info/shot (2).png.trashinfo").contains("\nPath=shot.png\n"));
 }
 
 TEST(DesktopWorkspace, TheFileManagerShowsFoldersAndItems) {
@@ -91,10 +238,13 @@ TEST(DesktopWorkspace, TheFileManagerShowsFoldersAndItems) {
     const DesktopWorkspace workspace(bus.connect("app-side"));
     workspace.showFolder("/home/ada/Pictures/Brindlecast");
     workspace.showItems({"/home/ada/Pictures/Brindlecast/a b.png", "/home/ada/Pictures/Brindlecast/c.png"});
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return manager.calls.size() == 2; }));
+    // A folder named in Latin-1 is named with its own byte.
+    workspace.showItems({Support::FileNames::decode("/home/ada/Bilder\xe4/Brindlecast/\xc3\xa9t\xc3\xa9.png")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return manager.calls.size() == 3; }));
     EXPECT_EQ(manager.calls.join('\n').toStdString(),
               "ShowFolders file:///home/ada/Pictures/Brindlecast []\n"
-              "ShowItems file:///home/ada/Pictures/Brindlecast/a%20b.png file:///home/ada/Pictures/Brindlecast/c.png []");
+              "ShowItems file:///home/ada/Pictures/Brindlecast/a%20b.png file:///home/ada/Pictures/Brindlecast/c.png []\n"
+              "ShowItems file:///home/ada/Bilder%E4/Brindlecast/%C3%A9t%C3%A9.png []");
     EXPECT_TRUE(catcher.opened.isEmpty());
 }
 

@@ -27,16 +27,61 @@ mode_t modeOf(const QString& path) {
 
 } // namespace
 
-TEST(AtomicFile, NewFileGetsTheRequestedModeAndAReplacedOneKeepsItsOwn) {
-    const QString folder = TestSupport::makeTemporaryFolder();
-    const QString path = folder + "/state.json";
-    Support::AtomicFile::write(path, "old", 0600);
-    EXPECT_EQ(modeOf(path), 0600u);
-    ::chmod(QFile::encodeName(path).constData(), 0640);
-    Support::AtomicFile::write(path, "new", 0600);
-    EXPECT_EQ(TestSupport::readFile(path), "new");
-    EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_TRUE(temporaryLeftovers(folder).isEmpty());
+namespace {
+
+// Sets the process's umask for the scope (the test runs alone in its process) and gives it back.
+struct Umask {
+    explicit Umask(mode_t mask) : previous(::umask(mask)) {}
+    ~Umask() { ::umask(previous); }
+    Umask(const Umask&) = delete;
+    Umask& operator=(const Umask&) = delete;
+    mode_t previous;
+};
+
+} // namespace
+
+// Every writer follows one rule: a new file gets its mode less the umask, and a file replaced
+// keeps its own mode whatever the umask, while a link in its place lends it nothing.
+TEST(AtomicFile, ANewFileGetsItsModeLessTheUmaskAndAReplacedOneKeepsItsOwn) {
+    enum class Before { nothing, file0640, linkTo0644 };
+    enum class Writer { write, writePrivate, createNew };
+    struct Case {
+        mode_t umask;
+        Writer writer;
+        Before before;
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {077, Writer::write, Before::nothing, 0600},        {022, Writer::write, Before::nothing, 0644},
+        {002, Writer::write, Before::nothing, 0664},        {027, Writer::createNew, Before::nothing, 0640},
+        {077, Writer::createNew, Before::nothing, 0600},    {000, Writer::writePrivate, Before::nothing, 0600},
+        {077, Writer::writePrivate, Before::nothing, 0600}, {077, Writer::write, Before::file0640, 0640},
+        {000, Writer::writePrivate, Before::file0640, 0640}, {077, Writer::write, Before::linkTo0644, 0600},
+    };
+    for (const Case& c : cases) {
+        const QString folder = TestSupport::makeTemporaryFolder();
+        const QString path = folder + "/shot.png";
+        if (c.before == Before::file0640) {
+            TestSupport::writeFile(path, "old");
+            ::chmod(QFile::encodeName(path).constData(), 0640);
+        } else if (c.before == Before::linkTo0644) {
+            TestSupport::writeFile(folder + "/elsewhere", "keep me");
+            ::chmod(QFile::encodeName(folder + "/elsewhere").constData(), 0644);
+            ASSERT_EQ(::symlink("elsewhere", QFile::encodeName(path).constData()), 0);
+        }
+        {
+            const Umask mask(c.umask);
+            const auto onlyName = [](int n) { return n == 0 ? QStringLiteral("shot.png") : QString(); };
+            if (c.writer == Writer::createNew) Support::AtomicFile::createNew(folder, onlyName, "new");
+            else if (c.writer == Writer::write) Support::AtomicFile::write(path, "new");
+            else Support::AtomicFile::write(path, "new", 0600);
+        }
+        const std::string name = QString("umask %1, writer %2, before %3")
+                                     .arg(c.umask, 3, 8, QChar('0')).arg(int(c.writer)).arg(int(c.before)).toStdString();
+        EXPECT_EQ(TestSupport::readFile(path), "new") << name;
+        EXPECT_EQ(modeOf(path), c.expected) << name;
+        EXPECT_TRUE(temporaryLeftovers(folder).isEmpty()) << name;
+    }
 }
 
 TEST(AtomicFile, FailedRenameLeavesTargetAndNoTemporaryFile) {
@@ -233,14 +278,6 @@ TEST(AtomicFile, CreateNewOnAFullDiskLeavesNoFile) {
         EXPECT_EQ(error.errorNumber(), EFBIG);
     }
     EXPECT_TRUE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
-}
-
-TEST(AtomicFile, CreateNewHonoursTheUmask) {
-    const QString folder = TestSupport::makeTemporaryFolder();
-    const mode_t previous = ::umask(027);
-    const QString path = Support::AtomicFile::createNew(folder, shotName, "bytes", 0666);
-    ::umask(previous);
-    EXPECT_EQ(modeOf(path), 0640u);
 }
 
 TEST(AtomicFile, ReadRefusesAFileAboveTheGivenSize) {

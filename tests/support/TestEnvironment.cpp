@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -46,6 +47,17 @@ QByteArray readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
+}
+
+QList<QByteArray> rawNames(const QByteArray& folder) {
+    QList<QByteArray> names;
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing) return names;
+    while (const dirent* entry = ::readdir(listing))
+        if (QByteArray(entry->d_name) != "." && QByteArray(entry->d_name) != "..") names << entry->d_name;
+    ::closedir(listing);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 unsigned long long inodeOf(const QString& path) {

@@ -17,6 +17,9 @@ QString makeTemporaryFolder(const QString& hint = "tmp");
 // Writes a file, creating its folder; fails the test on error.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// The names in a folder as the system gives them (bytes, whatever their encoding, which Qt's own
+// listing would change), sorted; none when it cannot be read.
+QList<QByteArray> rawNames(const QByteArray& folder);
 // The file's inode number (0 when there is none): it tells a file changed in place from one replaced.
 unsigned long long inodeOf(const QString& path);
 

@@ -177,7 +177,7 @@ void AgentLoginLaunch::apply(bool enabled) {
     }
     try {
         Support::Folders::create(QFileInfo(path).absolutePath());
-        Support::AtomicFile::write(path, *text, 0644);
+        Support::AtomicFile::write(path, *text);
     } catch (const Support::IoError& error) {
         log.error(QString("start at login: could not write %1: %2").arg(error.path(), error.description()));
     }

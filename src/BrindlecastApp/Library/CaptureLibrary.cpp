@@ -2,6 +2,8 @@
 
 #include "BrindlecastApp/Library/WholeImage.h"
 #include "Support/DateFormatter.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/ImageFiles.h"
 
 #include <QCoreApplication>
@@ -25,40 +27,48 @@ namespace BrindlecastApp {
 
 namespace {
 
-bool isListed(const QFileInfo& file) {
-    return file.suffix().toLower() == "png" && !file.fileName().toLower().endsWith(".content.png");
+// Hidden files (a capture being written among them) are no captures.
+bool isListed(const QString& name) {
+    return !name.startsWith('.') && name.endsWith(".png", Qt::CaseInsensitive) && !name.endsWith(".content.png", Qt::CaseInsensitive);
 }
 
 // The entry of one file without its thumbnail; nothing when the file does not read as an image
 // (a PNG whose writing never finished has a readable header but no pixels). Opened as every image
 // is: a pipe or a link in a capture's place gives no entry and never waits.
-std::optional<CaptureEntry> makeEntry(const QFileInfo& file) {
-    const std::unique_ptr<QFile> device = Support::ImageFiles::openImageFile(file.absoluteFilePath());
+std::optional<CaptureEntry> makeEntry(const QString& path, const std::optional<QDateTime>& modified) {
+    const std::unique_ptr<QFile> device = Support::ImageFiles::openImageFile(path);
     if (!device) return std::nullopt;
     QImageReader reader(device.get());
     if (!reader.canRead()) return std::nullopt;
     const QSize size = reader.size();
     if (isCutShortPNG(*device)) return std::nullopt;
     CaptureEntry entry;
-    entry.url = QUrl::fromLocalFile(file.absoluteFilePath());
-    entry.filename = file.fileName();
-    entry.timestamp = file.lastModified();
-    if (!entry.timestamp.isValid()) entry.timestamp = QDateTime::currentDateTime();
+    entry.url = QUrl::fromLocalFile(path);
+    entry.filename = QFileInfo(path).fileName();
+    entry.timestamp = modified.value_or(QDateTime::currentDateTime());
     entry.dimensions = QSize(std::max(size.width(), 0), std::max(size.height(), 0));
     return entry;
 }
 
 // The folder's whole images, newest first, at most `limit`; empty for a folder that cannot be read.
+// Listed byte for byte (FileNames), as a folder named in another encoding is still the user's.
 QList<CaptureEntry> listFolder(const QString& folder, int limit) {
-    QFileInfoList files = QDir(folder).entryInfoList(QDir::Files, QDir::Unsorted);
-    files.removeIf([](const QFileInfo& file) { return !isListed(file); });
+    struct File {
+        QString path;
+        std::optional<QDateTime> modified;
+    };
+    std::vector<File> files;
+    for (const QString& name : Support::Folders::files(folder)) {
+        if (!isListed(name)) continue;
+        const QString path = QDir(folder).filePath(name);
+        files.push_back({path, Support::FileNames::modified(path)});
+    }
     // The sort reads each file's time once; entries are only made for as many files as are kept.
-    std::stable_sort(files.begin(), files.end(),
-                     [](const QFileInfo& a, const QFileInfo& b) { return a.lastModified() > b.lastModified(); });
+    std::stable_sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.modified > b.modified; });
     QList<CaptureEntry> entries;
-    for (const QFileInfo& file : files) {
+    for (const File& file : files) {
         if (entries.size() == limit) break;
-        if (std::optional<CaptureEntry> entry = makeEntry(file)) entries.append(std::move(*entry));
+        if (std::optional<CaptureEntry> entry = makeEntry(file.path, file.modified)) entries.append(std::move(*entry));
     }
     return entries;
 }
@@ -120,7 +130,7 @@ CaptureLibrary::~CaptureLibrary() {
 void CaptureLibrary::reload() {
     // A file deleted or moved away leaves the list at once; the folder is listed on a worker.
     const qsizetype before = entries_.size();
-    entries_.removeIf([](const CaptureEntry& entry) { return !QFileInfo::exists(entry.path()); });
+    entries_.removeIf([](const CaptureEntry& entry) { return !Support::FileNames::exists(entry.path()); });
     if (entries_.size() != before) emit entriesChanged();
 
     ++listingsPending_;
@@ -160,7 +170,7 @@ void CaptureLibrary::waitUntilListed() {
 }
 
 void CaptureLibrary::add(const QString& imagePath, const QImage& written) {
-    std::optional<CaptureEntry> entry = makeEntry(QFileInfo(imagePath));
+    std::optional<CaptureEntry> entry = makeEntry(imagePath, Support::FileNames::modified(imagePath));
     if (!entry) return;
     entries_.removeIf([&](const CaptureEntry& listed) { return listed.url == entry->url; });
     entries_.prepend(*entry);

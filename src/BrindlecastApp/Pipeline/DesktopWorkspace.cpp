@@ -1,9 +1,10 @@
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
 
+#include "Support/FileNames.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -11,16 +12,17 @@ namespace BrindlecastApp::Pipeline {
 
 namespace {
 
-void openWithDesktop(const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+// A file URL of the path's own bytes: QUrl::fromLocalFile would write a name that is no UTF-8 as
+// another one.
+QUrl fileUrl(const QString& path) {
+    return QUrl::fromEncoded("file://" + Support::FileNames::encode(path).toPercentEncoding("/"));
+}
+
+void openWithDesktop(const QString& folder) { QDesktopServices::openUrl(fileUrl(folder)); }
 
 } // namespace
 
-bool DesktopWorkspace::moveToTrash(const QString& path, QString* error) {
-    QFile file(path);
-    if (file.moveToTrash()) return true;
-    if (error) *error = file.errorString();
-    return false;
-}
+bool DesktopWorkspace::moveToTrash(const QString& path, QString* error) { return trash_.moveToTrash(path, error); }
 
 void DesktopWorkspace::showFolder(const QString& folder) const { askFileManager("ShowFolders", {folder}, folder); }
 
@@ -32,7 +34,7 @@ void DesktopWorkspace::showItems(const QStringList& paths) const {
 void DesktopWorkspace::askFileManager(const QString& method, const QStringList& paths, const QString& fallbackFolder) const {
     if (!bus_.isConnected()) return openWithDesktop(fallbackFolder);
     QStringList uris;
-    for (const QString& path : paths) uris << QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    for (const QString& path : paths) uris << fileUrl(path).toString(QUrl::FullyEncoded);
     QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                                                        "org.freedesktop.FileManager1", method);
     call << uris << QString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Pipeline/FreedesktopTrash.h"
 #include "BrindlecastApp/Pipeline/Presenters.h"
 
 #include <QDBusConnection>
@@ -12,9 +13,10 @@ namespace BrindlecastApp::Pipeline {
 class DesktopWorkspace final : public Trash {
 public:
     // `bus` is where the file manager is asked; the session bus by default.
-    explicit DesktopWorkspace(QDBusConnection bus = QDBusConnection::sessionBus()) : bus_(std::move(bus)) {}
+    explicit DesktopWorkspace(QDBusConnection bus = QDBusConnection::sessionBus(), FreedesktopTrash trash = {})
+        : bus_(std::move(bus)), trash_(std::move(trash)) {}
 
-    // Into the freedesktop Trash of the file's volume, with its .trashinfo record.
+    // Into the freedesktop Trash of the file's volume, with its .trashinfo record (FreedesktopTrash).
     bool moveToTrash(const QString& path, QString* error) override;
 
     // Shows the folder in the file manager (org.freedesktop.FileManager1.ShowFolders), or opens it
@@ -27,6 +29,7 @@ private:
     void askFileManager(const QString& method, const QStringList& paths, const QString& fallbackFolder) const;
 
     QDBusConnection bus_;
+    FreedesktopTrash trash_;
 };
 
 } // namespace BrindlecastApp::Pipeline

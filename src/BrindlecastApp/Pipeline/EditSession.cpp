@@ -10,27 +10,22 @@
 #include "ExportKit/Exporter.h"
 #include "SidecarKit/SidecarStore.h"
 #include "Support/AtomicFile.h"
+#include "Support/FileNames.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
+#include <unistd.h>
 
 namespace BrindlecastApp::Pipeline {
 
 namespace {
 
 using SidecarKit::Annotation;
-
-bool pathExists(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
 
 // A hidden name beside `path` that nothing else uses.
 QString asidePath(const QString& path) {
@@ -39,7 +34,7 @@ QString asidePath(const QString& path) {
 }
 
 bool renamePath(const QString& from, const QString& to) {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return std::rename(Support::FileNames::encode(from).constData(), Support::FileNames::encode(to).constData()) == 0;
 }
 
 } // namespace
@@ -236,7 +231,7 @@ void EditSession::commitFlattened(const QByteArray& png) {
         for (const auto& [original, aside] : setAside) renamePath(aside, original);
     };
     for (const QString& file : {sidecarPath(path()), companionPath(path())}) {
-        if (!pathExists(file)) continue;
+        if (!Support::FileNames::exists(file)) continue;
         const QString aside = asidePath(file);
         if (!renamePath(file, aside)) {
             const QString reason = QString::fromLocal8Bit(std::strerror(errno));
@@ -253,7 +248,7 @@ void EditSession::commitFlattened(const QByteArray& png) {
         env_->log.error("flatten failed: " + describe(error));
         return;
     }
-    for (const auto& [original, aside] : setAside) QFile::remove(aside);
+    for (const auto& [original, aside] : setAside) ::unlink(Support::FileNames::encode(aside).constData());
 
     ending_ = Ending::flattened;
     if (auto host = host_.lock()) host->reloadLibrary();
@@ -294,7 +289,7 @@ void EditSession::moveToTrash() {
     ending_ = Ending::deleted;
     for (const QString& companion : {sidecarPath(path()), companionPath(path())}) {
         QString ignored;
-        if (pathExists(companion)) env_->trash->moveToTrash(companion, &ignored);
+        if (Support::FileNames::exists(companion)) env_->trash->moveToTrash(companion, &ignored);
     }
     request_.audit->record(AuditKit::AuditEvent::export_("trash", ""));
 

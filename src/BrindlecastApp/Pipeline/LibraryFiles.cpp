@@ -3,6 +3,7 @@
 #include "SidecarKit/SidecarStore.h"
 #include "Support/AtomicFile.h"
 #include "Support/DateFormatter.h"
+#include "Support/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,8 +14,11 @@ namespace BrindlecastApp::Pipeline {
 
 namespace {
 
-// "Screenshot" and its extension around the counter of the n-th taken name.
-QString candidateName(const QString& filename, int n) {
+QString joined(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
+
+} // namespace
+
+QString numberedName(const QString& filename, int n) {
     if (n == 0) return filename;
     const QFileInfo info(filename);
     const QString extension = info.suffix();
@@ -22,10 +26,6 @@ QString candidateName(const QString& filename, int n) {
     return extension.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
                                : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(extension);
 }
-
-QString joined(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
-
-} // namespace
 
 QString screenshotFilename(const QDateTime& date, const QString& extension) {
     // Made afresh each time, as the time zone may have changed since the last capture.
@@ -49,13 +49,13 @@ std::optional<QDateTime> timeInScreenshotName(const QString& filename) {
 
 QString uniquePath(const QString& folder, const QString& filename) {
     for (int n = 0;; ++n) {
-        const QString path = joined(folder, candidateName(filename, n));
-        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return path;
+        const QString path = joined(folder, numberedName(filename, n));
+        if (!Support::FileNames::exists(path)) return path;
     }
 }
 
 QString writeNewFile(const QString& folder, const QString& filename, const QByteArray& bytes) {
-    return Support::AtomicFile::createNew(folder, [&filename](int n) { return candidateName(filename, n); }, bytes);
+    return Support::AtomicFile::createNew(folder, [&filename](int n) { return numberedName(filename, n); }, bytes);
 }
 
 QString writeCompanion(const QString& workingCopyPath, const QByteArray& png) {

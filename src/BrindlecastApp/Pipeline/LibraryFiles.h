@@ -18,8 +18,11 @@ QString screenshotFilename(const QDateTime& date, const QString& extension);
 // nothing for any other name.
 std::optional<QDateTime> timeInScreenshotName(const QString& filename);
 
-// The first path in `folder` where nothing exists yet: the name itself, then
+// The n-th name to try for a file whose name is taken: `filename` itself for 0, then
 // "<base> (1).<ext>", "<base> (2).<ext>", ...
+QString numberedName(const QString& filename, int n);
+
+// The first path in `folder` where nothing exists yet, by numberedName().
 QString uniquePath(const QString& folder, const QString& filename);
 
 // Writes `bytes` into a new file at the first free path for `filename` in `folder`, never over

@@ -2,12 +2,12 @@
 
 #include "BrindlecastApp/Channel/Channel.h"
 
+#include "Support/FileNames.h"
 #include "Support/Folders.h"
 #include "Support/Log.h"
 #include "Support/UserDefaults.h"
 
 #include <QDir>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <string>
@@ -72,10 +72,19 @@ QString usableFolder(QString text) {
     return QDir::cleanPath(text);
 }
 
+// Whether the folder's name is text the preferences file can hold: a folder named in bytes that
+// are no UTF-8 (FileNames) would be stored as another one.
+bool isStorable(const QString& folder) { return QString::fromUtf8(folder.toUtf8()) == folder; }
+
 QString readFolder(const nlohmann::json& stored) {
     const nlohmann::json* value = find(stored, libraryLocationKey);
     const QString folder = value && value->is_string() ? usableFolder(QString::fromStdString(value->get<std::string>())) : QString();
-    return folder.isEmpty() ? AppSettings::defaultLibraryLocation() : folder;
+    const QString fallback = AppSettings::defaultLibraryLocation();
+    // Earlier versions stored a default they could not name as U+FFFD in its place: that is the
+    // default still.
+    if (folder.isEmpty() || (!isStorable(fallback) && folder == QString::fromUtf8(Support::FileNames::encode(fallback))))
+        return fallback;
+    return folder;
 }
 
 } // namespace
@@ -100,7 +109,7 @@ AppSettings::AppSettings(Support::UserDefaults* defaults, QObject* parent)
 }
 
 QString AppSettings::defaultLibraryLocation() {
-    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + "/Brindlecast";
+    return Support::Folders::pictures() + "/Brindlecast";
 }
 
 QString AppSettings::rawValue(ExportImageFormat format) { return format == ExportImageFormat::jpeg ? "jpeg" : "png"; }
@@ -177,7 +186,9 @@ void AppSettings::persist() {
         {playCaptureSoundKey, playCaptureSound_},
         {showScreenshotsSidebarKey, showScreenshotsSidebar_},
         {rememberLastUsedToolKey, rememberLastUsedTool_},
-        {libraryLocationKey, libraryLocation_.toStdString()},
+        // A folder the file cannot name is found afresh at each start instead.
+        {libraryLocationKey, isStorable(libraryLocation_) ? std::optional<nlohmann::json>(libraryLocation_.toStdString())
+                                                          : std::nullopt},
         {exportFormatKey, rawValue(exportFormat_).toStdString()},
         {lastUsedToolKey, lastUsedTool_ ? std::optional<nlohmann::json>(lastUsedTool_->toStdString()) : std::nullopt},
     };

@@ -1,20 +1,21 @@
 #include "BrindlecastApp/Shell/SingleInstance.h"
 
 #include "BrindlecastApp/Logging/AppLog.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
+#include "Support/IoError.h"
 #include "Support/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace BrindlecastApp {
@@ -42,16 +43,33 @@ SingleInstance::~SingleInstance() {
 }
 
 QString SingleInstance::defaultFolder() {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty()) runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime + "/app.brindlecast";
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/')) return Support::FileNames::decode(runtime) + "/app.brindlecast";
+    // Without a runtime folder the usual stand-in lies in /tmp, where another user can make it
+    // first: the user's own cache instead, one folder per machine for a home shared between them.
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/')) cache = qgetenv("HOME") + "/.cache";
+    return Support::FileNames::decode(cache) + "/app.brindlecast/instance-" + QSysInfo::machineHostName();
 }
 
 bool SingleInstance::tryLock() {
     if (lockFd_ >= 0) return true;
-    if (!QDir().mkpath(folder_)) return false;
-    QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QByteArray path = QFile::encodeName(folder_ + "/instance.lock");
+    const QByteArray folder = Support::FileNames::encode(folder_);
+    try {
+        Support::Folders::create(folder_);
+    } catch (const Support::IoError&) {
+        return false;
+    }
+    // A folder someone else made (or a link to one) would let them read the lock and take the
+    // socket's place: only a real folder of this user's is used, and kept private.
+    struct stat info {};
+    if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+        ::chmod(folder.constData(), 0700) != 0) {
+        appLog().error(QString("single-instance guard: %1 is not a folder of this user's").arg(folder_));
+        folderUsable_ = false;
+        return false;
+    }
+    const QByteArray path = folder + "/instance.lock";
     // Close-on-exec: a program this copy starts must not keep the lock after it ends.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
@@ -121,7 +139,7 @@ std::optional<qint64> SingleInstance::pidInLockFile() const {
 
 std::optional<qint64> SingleInstance::activateExistingInstance() {
     if (claim()) return std::nullopt;
-    if (lockFd_ < 0 && !QFileInfo::exists(folder_ + "/instance.lock")) {
+    if (lockFd_ < 0 && (!folderUsable_ || !Support::FileNames::exists(folder_ + "/instance.lock"))) {
         // The folder cannot be used at all: better two copies than none.
         appLog().error(QString("single-instance guard: cannot use %1; not guarding").arg(folder_));
         return std::nullopt;

@@ -12,7 +12,8 @@ namespace BrindlecastApp {
 // One running copy per user. The running copy holds an exclusive lock on "instance.lock" (which
 // names its process) and listens on "instance.socket", both in a private folder of the user's
 // runtime folder. A later launch that finds the lock taken asks the running copy, through the
-// socket, to come forward, and learns its process ID.
+// socket, to come forward, and learns its process ID. A folder that is not the user's own is not
+// used: the copy then runs unguarded rather than not at all.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -20,7 +21,8 @@ public:
     explicit SingleInstance(QString folder = defaultFolder(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // "$XDG_RUNTIME_DIR/app.brindlecast" (Qt's runtime location stands in without that variable).
+    // "$XDG_RUNTIME_DIR/app.brindlecast"; without that variable
+    // "$XDG_CACHE_HOME/app.brindlecast/instance-<host name>".
     static QString defaultFolder();
 
     // The single-instance guard: when another copy runs, asks it to come forward and returns its
@@ -47,6 +49,7 @@ private:
 
     QString folder_;
     int lockFd_ = -1;
+    bool folderUsable_ = true;
     QLocalServer* server_ = nullptr;
 };
 
