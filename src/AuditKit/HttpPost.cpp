@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -10,8 +11,6 @@ namespace AuditKit::HttpPost {
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 60;
-constexpr long kLowSpeedBytesPerSecond = 1;
-constexpr long kLowSpeedSeconds = 60;
 constexpr long kMaxRedirects = 5;
 
 size_t discardBody(char*, size_t size, size_t count, void*) { return size * count; }
@@ -34,7 +33,7 @@ void initialise() {
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& cancelled) {
+bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& cancelled, std::chrono::milliseconds deadline) {
     initialise();
     if (cancelled) return false;
 
@@ -64,8 +63,8 @@ bool send(const QUrl& url, const QByteArray& body, const std::atomic<bool>& canc
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
+    // Never 0, which curl takes for no deadline at all.
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, std::max<long>(long(deadline.count()), 1L));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discardBody);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);

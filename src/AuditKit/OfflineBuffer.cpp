@@ -10,12 +10,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <map>
+#include <set>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,18 +29,14 @@ namespace {
 
 const Support::Logger log("app.brindlecast.audit", "buffer");
 
-// One mutex per folder for the whole process, shared by every buffer object over it.
-std::shared_ptr<std::mutex> mutexForFolder(const QString& folder) {
-    static std::mutex registryMutex;
-    static std::map<QString, std::weak_ptr<std::mutex>> registry;
-    std::lock_guard guard(registryMutex);
-    std::weak_ptr<std::mutex>& slot = registry[folder];
-    std::shared_ptr<std::mutex> mutex = slot.lock();
-    if (!mutex) {
-        mutex = std::make_shared<std::mutex>();
-        slot = mutex;
+// What identifies a buffered record to the buffers of this process: its event ID, or the line
+// itself when it does not decode.
+QByteArray recordKey(const QByteArray& line) {
+    try {
+        return "id:" + AuditJSON::decode(line).eventID.toByteArray(QUuid::WithoutBraces);
+    } catch (const AuditJSON::DecodingError&) {
+        return "line:" + line;
     }
-    return mutex;
 }
 
 std::optional<qint64> parseCount(const QByteArray& text) {
@@ -62,12 +62,30 @@ qint64 saturatingAdd(qint64 a, qint64 b) {
 
 } // namespace
 
+// What every buffer object over one folder shares in this process.
+struct OfflineBuffer::Folder {
+    std::mutex mutex;
+    // Records taken out of the buffer (delivered) that its file still holds, since it could not
+    // be rewritten; by recordKey.
+    std::set<QByteArray> removed;
+    bool rewriteFailing = false; // the last rewrite failed: its streak has been logged
+};
+
+std::shared_ptr<OfflineBuffer::Folder> OfflineBuffer::folderState(const QString& folder) {
+    static std::mutex registryMutex;
+    static std::map<QString, std::shared_ptr<Folder>> registry;
+    std::lock_guard guard(registryMutex);
+    std::shared_ptr<Folder>& state = registry[folder];
+    if (!state) state = std::make_shared<Folder>();
+    return state;
+}
+
 OfflineBuffer::OfflineBuffer(const QString& directory, qint64 maxCount)
     : directory_(directory), maxCount_(std::max<qint64>(maxCount, 0)) {
     QDir().mkpath(directory_);
     QString key = QFileInfo(directory_).canonicalFilePath();
     if (key.isEmpty()) key = QDir::cleanPath(QFileInfo(directory_).absoluteFilePath());
-    folderMutex_ = mutexForFolder(key);
+    folder_ = folderState(key);
 }
 
 QString OfflineBuffer::fileName() const { return directory_ + '/' + kFileName; }
@@ -85,7 +103,22 @@ OfflineBuffer::Lines OfflineBuffer::readLinesLocked() const {
     for (const QByteArray& piece : bytes->split('\n')) {
         if (!piece.isEmpty()) result.lines.push_back(piece);
     }
+    withholdRemovedLocked(result);
     return result;
+}
+
+void OfflineBuffer::withholdRemovedLocked(Lines& read) const {
+    std::set<QByteArray>& removed = folder_->removed;
+    if (removed.empty()) return;
+    std::set<QByteArray> stillHeld;
+    std::erase_if(read.lines, [&](const QByteArray& line) {
+        QByteArray key = recordKey(line);
+        if (!removed.contains(key)) return false;
+        stillHeld.insert(std::move(key));
+        ++read.withheld;
+        return true;
+    });
+    removed = std::move(stillHeld);
 }
 
 bool OfflineBuffer::moveAsideOversizedLocked() const {
@@ -109,10 +142,24 @@ bool OfflineBuffer::writeLinesLocked(const std::vector<QByteArray>& lines) const
     for (const QByteArray& line : lines) text += line + '\n';
     try {
         Support::AtomicFile::write(fileName(), text, 0600);
-        return true;
-    } catch (const Support::IoError&) {
+    } catch (const Support::IoError& error) {
+        rewriteFailedLocked(error.description());
         return false;
     }
+    rewrittenLocked();
+    return true;
+}
+
+void OfflineBuffer::rewrittenLocked() const {
+    folder_->removed.clear();
+    folder_->rewriteFailing = false;
+}
+
+void OfflineBuffer::rewriteFailedLocked(const QString& reason) const {
+    if (std::exchange(folder_->rewriteFailing, true)) return;
+    log.error(QString("%1 could not be rewritten (%2); records delivered meanwhile stay in it until it can be, "
+                      "and are not posted again")
+                  .arg(kFileName, reason));
 }
 
 qint64 OfflineBuffer::readDroppedLocked() const {
@@ -132,7 +179,7 @@ void OfflineBuffer::incrementDroppedLocked(qint64 count) const {
 template <typename Work, typename Result>
 Result OfflineBuffer::locked(Result fallback, Work work) {
     try {
-        std::lock_guard guard(*folderMutex_);
+        std::lock_guard guard(folder_->mutex);
         Support::FileLock lock(directory_ + '/' + kLockFileName);
         return work();
     } catch (const Support::IoError&) {
@@ -202,7 +249,8 @@ void OfflineBuffer::trim() {
     locked(false, [&] {
         Lines current = readLinesLocked();
         if (!current.readable) return false;
-        if (trimLocked(current.lines)) return writeLinesLocked(current.lines); // written and flushed
+        // Written and flushed; lines delivered while the file could not be rewritten go with it.
+        if (trimLocked(current.lines) || current.withheld > 0) return writeLinesLocked(current.lines);
         const int fd = ::open(QFile::encodeName(fileName()).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return false;
         ::fdatasync(fd);
@@ -236,22 +284,39 @@ void OfflineBuffer::remove(const std::vector<QByteArray>& lines) {
     locked(false, [&] {
         Lines current = readLinesLocked();
         if (!current.readable) return false;
-        const std::size_t before = current.lines.size();
+        std::vector<QByteArray> taken;
         for (const QByteArray& line : lines) {
             const auto it = std::find(current.lines.begin(), current.lines.end(), line);
-            if (it != current.lines.end()) current.lines.erase(it);
+            if (it == current.lines.end()) continue;
+            current.lines.erase(it);
+            taken.push_back(line);
         }
+        if (taken.empty() && current.withheld == 0) return true;
+        bool replaced = false;
         if (current.lines.empty()) {
-            QFile::remove(fileName());
-        } else if (current.lines.size() != before) {
-            writeLinesLocked(current.lines);
+            const QByteArray path = QFile::encodeName(fileName());
+            replaced = ::unlink(path.constData()) == 0 || errno == ENOENT;
+            if (replaced) {
+                rewrittenLocked();
+            } else {
+                rewriteFailedLocked(QString::fromLocal8Bit(std::strerror(errno)));
+            }
+        } else {
+            replaced = writeLinesLocked(current.lines);
         }
-        return true;
+        // Delivered, yet still in the file: no pass of this process may post them again.
+        if (!replaced)
+            for (const QByteArray& line : taken) folder_->removed.insert(recordKey(line));
+        return replaced;
     });
 }
 
 void OfflineBuffer::clear() {
-    locked(false, [&] { return QFile::remove(fileName()); });
+    locked(false, [&] {
+        if (!QFile::remove(fileName())) return false;
+        rewrittenLocked();
+        return true;
+    });
 }
 
 qint64 OfflineBuffer::droppedCount() {

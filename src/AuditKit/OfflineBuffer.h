@@ -22,7 +22,9 @@ namespace AuditKit {
 // Every buffer object over one folder in this process shares one mutex, and each operation also
 // holds an flock on "audit-buffer.lock" against other processes, so read-modify-write cycles of
 // different sinks never erase each other's lines. Failures are swallowed: a failed write leaves
-// the previous file in place.
+// the previous file in place. The first failed rewrite of a streak (a full disk) is logged; lines
+// `remove` could not take out then are no longer read by this process (their records were
+// delivered), and the next rewrite that succeeds leaves them out of the file.
 //
 // The thread that records an event stores it with `appendUntrimmed`, one appending write that
 // costs the same however full the buffer is; the delivery worker then calls `trim`, which
@@ -64,7 +66,9 @@ public:
     // The raw lines, oldest first (blank lines left out): the newest maxCount.
     std::vector<QByteArray> readLines();
     // Removes one occurrence of each given line, leaving lines appended meanwhile alone; the file
-    // goes when nothing is left.
+    // goes when nothing is left. When the file cannot be rewritten, the given lines' records (by
+    // event ID; a line that does not decode by its bytes) stay in it but are read by no buffer
+    // of this process from then on.
     void remove(const std::vector<QByteArray>& lines);
     // Removes the buffer file; the dropped count stays.
     void clear();
@@ -72,18 +76,31 @@ public:
     qint64 droppedCount();
 
 private:
+    struct Folder;
     struct Lines {
-        std::vector<QByteArray> lines;
-        bool readable = true; // false when the file exists but could not be read
+        std::vector<QByteArray> lines; // without the lines removed while the file could not be rewritten
+        qsizetype withheld = 0;        // how many of those the file still holds
+        bool readable = true;          // false when the file exists but could not be read
     };
+    // One per folder for the whole process (records withheld must stay so for the next capture's
+    // buffer), shared by every buffer object over it.
+    static std::shared_ptr<Folder> folderState(const QString& folder);
     // Runs `work` holding the folder's mutex and file lock; `fallback` when the lock cannot be had.
     template <typename Work, typename Result = std::invoke_result_t<Work>>
     Result locked(Result fallback, Work work);
 
     Lines readLinesLocked() const;
+    // Leaves out the lines removed while the file could not be rewritten, and forgets those the
+    // file no longer holds.
+    void withholdRemovedLocked(Lines& read) const;
     // Moves an oversized buffer file aside; false when it cannot be (it is then never replaced).
     bool moveAsideOversizedLocked() const;
+    // Replaces the file with `lines`, so the withheld lines are gone from it too.
     bool writeLinesLocked(const std::vector<QByteArray>& lines) const;
+    // Logs the first failure of a streak.
+    void rewriteFailedLocked(const QString& reason) const;
+    // The file was replaced or removed: it holds no withheld line, and a streak of failures ends.
+    void rewrittenLocked() const;
     // Drops the oldest of `lines` beyond maxCount and kMaximumKeptBytes and counts them; true when
     // any went.
     bool trimLocked(std::vector<QByteArray>& lines) const;
@@ -92,7 +109,7 @@ private:
 
     QString directory_;
     qint64 maxCount_;
-    std::shared_ptr<std::mutex> folderMutex_;
+    std::shared_ptr<Folder> folder_;
 };
 
 } // namespace AuditKit

@@ -18,10 +18,11 @@ class DeliveryChannel;
 // buffer), so a record queued or mid-retry when the process ends is still in the file. Delivery
 // passes then run on the folder's worker thread ("app.brindlecast.audit.webhook", one per buffer
 // folder in the process): each brings the buffer back to its bound and flushes it to the disk,
-// then posts the buffered records oldest first, up to 3 attempts each with 0.2 s and 0.4 s
-// pauses, and takes delivered records out of the buffer (in small batches, and always before a
-// retry pause), so they are not posted again. The first record that cannot be delivered ends the
-// pass; it and everything after it stay buffered for the next pass. Passes of other processes on
+// then posts the buffered records oldest first, up to 3 attempts each (of at most a minute) with
+// 0.2 s and 0.4 s pauses, and takes delivered records out of the buffer (in small batches, and
+// always before a retry pause), so they are not posted again, by this process not even when the
+// buffer file cannot be rewritten (a full disk). The first record that cannot be delivered ends
+// the pass; it and everything after it stay buffered for the next pass. Passes of other processes on
 // the same folder take turns through an flock on "audit-buffer.drain.lock".
 //
 // Nothing is reported to the caller and the caller never waits for the network.

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,7 +160,20 @@ nlohmann::json UserDefaults::snapshot() {
 }
 
 void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann::json>& value) {
-    std::lock_guard guard(mutex_);
+    std::unique_lock guard(mutex_);
+    try {
+        writeLocked(key, value);
+        writeFailing_ = false;
+    } catch (const IoError& error) {
+        if (!std::exchange(writeFailing_, true)) writeFailures_ << error.description();
+        const std::function<void()> observer = writeFailureObserver_;
+        guard.unlock();
+        if (observer) observer();
+        throw;
+    }
+}
+
+void UserDefaults::writeLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
     const QString folder = QFileInfo(path_).absolutePath();
     if (!QDir().mkpath(folder)) throw IoError(EACCES, folder, "create folder");
 
@@ -193,6 +207,18 @@ QStringList UserDefaults::takeFilesMovedAside() {
     QStringList out;
     out.swap(movedAside_);
     return out;
+}
+
+QStringList UserDefaults::takeWriteFailures() {
+    std::lock_guard guard(mutex_);
+    QStringList out;
+    out.swap(writeFailures_);
+    return out;
+}
+
+void UserDefaults::setWriteFailureObserver(std::function<void()> observer) {
+    std::lock_guard guard(mutex_);
+    writeFailureObserver_ = std::move(observer);
 }
 
 } // namespace Support

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -52,6 +53,13 @@ public:
     // The paths damaged files were moved aside to since the last call, each given once, so the
     // user can be told (the diagnostics above may already have gone to the journal).
     QStringList takeFilesMovedAside();
+    // Why writes failed since the last call ("No space left on device"): the first failure of
+    // each streak, a successful write ending one, so the user is told once that changes are not
+    // being saved rather than at every change.
+    QStringList takeWriteFailures();
+    // Runs after every failed write, on the writing thread once the store is unlocked, so whoever
+    // tells the user can take the failures above. An empty function stops it.
+    void setWriteFailureObserver(std::function<void()> observer);
 
 private:
     struct FileStamp {
@@ -80,6 +88,7 @@ private:
     int quarantineLocked(const QString& damage);
     // Adds a diagnostic and logs it, once for each state (`stamp`) of the file.
     void report(const FileStamp& stamp, const QString& message);
+    void writeLocked(const std::string& key, const std::optional<nlohmann::json>& value);
 
     QString path_;
     std::mutex mutex_;
@@ -88,6 +97,9 @@ private:
     std::optional<FileStamp> reportedStamp_;
     QStringList diagnostics_;
     QStringList movedAside_;
+    bool writeFailing_ = false; // the last write failed
+    QStringList writeFailures_;
+    std::function<void()> writeFailureObserver_;
 };
 
 } // namespace Support

@@ -13,10 +13,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-LoopbackServer::LoopbackServer(const QList<int>& script, int defaultStatus) {
+LoopbackServer::LoopbackServer(const QList<int>& script, int defaultStatus, double dripSeconds) {
     logPath_ = TestSupport::makeTemporaryFolder("http") + "/requests.jsonl";
     QStringList arguments{LOOPBACK_HTTP_SERVER_SCRIPT, "--log", logPath_, "--default", QString::number(defaultStatus)};
     for (int status : script) arguments << "--status" << QString::number(status);
+    if (dripSeconds > 0) arguments << "--drip" << QString::number(dripSeconds);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start("python3", arguments);
     if (!process_.waitForStarted(10000)) {

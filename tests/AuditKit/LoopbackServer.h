@@ -23,9 +23,10 @@ public:
         int status = 0;
     };
 
-    // Starts the server answering `script` in order, then `defaultStatus`. Fails the test when it
-    // cannot start.
-    explicit LoopbackServer(const QList<int>& script = {}, int defaultStatus = 204);
+    // Starts the server answering `script` in order, then `defaultStatus`; with `dripSeconds`, every
+    // answer instead is a 200 whose body never ends, one byte each `dripSeconds`. Fails the test
+    // when it cannot start.
+    explicit LoopbackServer(const QList<int>& script = {}, int defaultStatus = 204, double dripSeconds = 0);
     ~LoopbackServer();
 
     bool isRunning() const { return port_ > 0; }

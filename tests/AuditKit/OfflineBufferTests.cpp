@@ -1,6 +1,8 @@
 #include "AuditKit/AuditJSON.h"
 #include "AuditKit/OfflineBuffer.h"
+#include "Support/Log.h"
 #include "support/FifoTrap.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -9,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <mutex>
 #include <thread>
 
 using namespace AuditKit;
@@ -27,6 +31,30 @@ QStringList details(const std::vector<AuditRecord>& records) {
     for (const AuditRecord& r : records) out << std::get<AuditEvent::PolicyViolation>(r.event.value).detail;
     return out;
 }
+
+// The buffer's log lines written while it lives.
+class BufferLog final : public Support::LogSink {
+public:
+    void write(const Support::LogEntry& entry) override {
+        std::lock_guard guard(mutex_);
+        if (entry.category == "buffer") lines_ << entry.message;
+    }
+    QStringList lines() const {
+        std::lock_guard guard(mutex_);
+        return lines_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    QStringList lines_;
+};
+
+struct InstalledLog {
+    InstalledLog() : previous(Support::Log::sink()), log(std::make_shared<BufferLog>()) { Support::Log::setSink(log); }
+    ~InstalledLog() { Support::Log::setSink(previous); }
+    std::shared_ptr<Support::LogSink> previous;
+    std::shared_ptr<BufferLog> log;
+};
 
 class Buffer : public testing::Test {
 protected:
@@ -263,4 +291,72 @@ TEST_F(Buffer, AQuickAppendNeitherWaitsOnAPipeNorFollowsALink) {
     TestSupport::FifoTrap pipe(buffer.fileName());
     ASSERT_TRUE(pipe.made());
     for (int n = 0; n < 200; ++n) EXPECT_FALSE(buffer.appendUntrimmed(numbered(n))); // more than a pipe holds
+}
+
+// On a full disk (no file may grow past a few bytes) delivered lines cannot be taken out of the
+// file: they are read no more, by any buffer of the process, and the failure is logged once. The
+// next rewrite that succeeds, whichever operation makes it, leaves them out of the file, and a
+// quick append meanwhile brings none of them back.
+TEST_F(Buffer, LinesRemovedWhileTheFileCannotBeRewrittenAreReadNoMoreAndLeaveAtTheNextRewrite) {
+    struct Case {
+        const char* rewrite;
+        std::function<void(OfflineBuffer&)> run;
+        QStringList left;
+    };
+    const Case cases[] = {
+        {"trim", [](OfflineBuffer& b) { b.trim(); }, {"record 3", "record 4"}},
+        {"append", [](OfflineBuffer& b) { b.append(numbered(5)); }, {"record 3", "record 4", "record 5"}},
+        {"remove", [](OfflineBuffer& b) { b.remove({b.readLines().front()}); }, {"record 4"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rewrite);
+        const QString folder = TestSupport::makeTemporaryFolder("withheld") + "/audit-buffer";
+        OfflineBuffer buffer(folder, 10);
+        for (int n = 1; n <= 3; ++n) buffer.append(numbered(n));
+        const std::vector<QByteArray> lines = buffer.readLines();
+        const QByteArray seeded = TestSupport::readFile(buffer.fileName());
+        InstalledLog installed;
+        {
+            const TestSupport::FileSizeLimit full(16);
+            buffer.remove({lines[0]});
+            buffer.remove({lines[1]});
+        }
+        EXPECT_EQ(TestSupport::readFile(buffer.fileName()), seeded);
+        EXPECT_EQ(details(buffer.readAll()), QStringList{"record 3"});
+        EXPECT_EQ(details(OfflineBuffer(folder, 10).readAll()), QStringList{"record 3"}) << "another capture's buffer";
+        ASSERT_EQ(installed.log->lines().size(), 1);
+        EXPECT_TRUE(installed.log->lines()[0].startsWith("audit-buffer.jsonl could not be rewritten (File too large)"))
+            << installed.log->lines()[0].toStdString();
+
+        ASSERT_TRUE(buffer.appendUntrimmed(numbered(4)));
+        EXPECT_EQ(details(buffer.readAll()), (QStringList{"record 3", "record 4"}));
+        c.run(buffer);
+        QStringList inFile;
+        for (const QByteArray& line : TestSupport::readFile(buffer.fileName()).split('\n'))
+            if (!line.isEmpty()) inFile << details({AuditJSON::decode(line)});
+        EXPECT_EQ(inFile, c.left);
+        EXPECT_EQ(details(buffer.readAll()), c.left);
+
+        // A failure after a rewrite that succeeded is a new streak, logged once more (a last line
+        // removed takes the file with it, which needs no room).
+        {
+            const TestSupport::FileSizeLimit full(16);
+            for (const QByteArray& line : buffer.readLines()) buffer.remove({line});
+        }
+        EXPECT_FALSE(QFile::exists(buffer.fileName()));
+        EXPECT_EQ(installed.log->lines().size(), c.left.size() > 1 ? 2 : 1);
+    }
+}
+
+// With every other line delivered, the file goes even on a full disk: nothing has to be written.
+TEST_F(Buffer, TheLastLinesRemovedTakeTheFileWithThemOnAFullDisk) {
+    OfflineBuffer buffer(folder_, 10);
+    for (int n = 1; n <= 2; ++n) buffer.append(numbered(n));
+    const std::vector<QByteArray> lines = buffer.readLines();
+    const TestSupport::FileSizeLimit full(16);
+    buffer.remove({lines[0]});
+    EXPECT_TRUE(QFile::exists(buffer.fileName()));
+    buffer.remove({lines[1]});
+    EXPECT_FALSE(QFile::exists(buffer.fileName()));
+    EXPECT_TRUE(buffer.readAll().empty());
 }

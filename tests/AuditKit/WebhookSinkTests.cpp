@@ -1,6 +1,7 @@
 #include "AuditKit/AuditJSON.h"
 #include "AuditKit/WebhookSink.h"
 #include "LoopbackServer.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -292,4 +293,24 @@ TEST_F(Webhook, ProcessesEndingMidRetryExitCleanlyAndKeepTheirRecordsBuffered) {
         EXPECT_EQ(children[i]->exitCode(), 0);
         EXPECT_EQ(OfflineBuffer(folder_ + QString::number(i), 10).readAll().size(), 3u);
     }
+}
+
+// With no room on the disk (no file may grow past a few bytes) delivered records cannot be taken
+// out of the buffer file, and new ones cannot be added to it: each capture's sink still posts
+// every buffered record once, and its own record once.
+TEST_F(Webhook, BufferedRecordsAcceptedOnAFullDiskArePostedOnce) {
+    OfflineBuffer seed(folder_, WebhookSink::kBufferMaxCount);
+    for (int n = 1; n <= 40; ++n) seed.append(numbered(n));
+    LoopbackServer server;
+    ASSERT_TRUE(server.isRunning());
+    {
+        const TestSupport::FileSizeLimit full(16);
+        for (int n = 41; n <= 43; ++n) deliverOneMore(server.url(), n);
+    }
+    const QStringList delivered = deliveredDetails(server.requests());
+    std::map<QString, int> accepted;
+    for (const QString& detail : delivered) ++accepted[detail];
+    EXPECT_EQ(accepted.size(), 43u);
+    for (const auto& [detail, times] : accepted) EXPECT_EQ(times, 1) << detail.toStdString();
+    EXPECT_EQ(delivered.size(), 43);
 }

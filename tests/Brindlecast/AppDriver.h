@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
+#include <QUrl>
 
 #include <xcb/xcb.h>
 
@@ -167,17 +168,23 @@ protected:
     // does. Needs root and unshare; the caller skips without them.
     QProcess* startAppWithManagedPolicy(const QString& managed, const QStringList& arguments = {}) {
         const QString overlay = TestSupport::makeTemporaryFolder("etc-overlay");
-        const QString script = R"(set -e
-mount -t tmpfs tmpfs "$1"
+        const QString script = R"(mount -t tmpfs tmpfs "$1"
 mkdir -p "$1/upper" "$1/work"
 mount -t overlay overlay -o "lowerdir=/etc,upperdir=$1/upper,workdir=$1/work" /etc
 mkdir -p /etc/brindlecast/policies/managed
-mount --bind "$2" /etc/brindlecast/policies/managed
-shift 2
-exec "$@")";
+mount --bind "$2" /etc/brindlecast/policies/managed)";
+        return startAppInOwnMounts(script, {overlay, managed}, arguments);
+    }
+
+    // Starts the app in a mount namespace of its own once `script` (sh, stopping at the first
+    // failure, with `scriptArguments` as $1, $2...) has mounted what it needs, and waits as
+    // startApp() does. Needs root and unshare.
+    QProcess* startAppInOwnMounts(const QString& script, const QStringList& scriptArguments,
+                                  const QStringList& arguments = {}) {
+        const QString wrapped = "set -e\n" + script + "\nshift " + QString::number(scriptArguments.size()) + "\nexec \"$@\"";
         waitUntilHotKeysFree();
-        QProcess* app = start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", script, "sh",
-                                                     overlay, managed, BRINDLECAST_BINARY} + arguments);
+        QProcess* app = start("unshare", QStringList{"--mount", "--propagation", "private", "sh", "-c", wrapped, "sh"} +
+                                             scriptArguments + QStringList{BRINDLECAST_BINARY} + arguments);
         EXPECT_TRUE(waitUntil([&] { return hotKeyHeld() || app->state() == QProcess::NotRunning; }, 60000));
         EXPECT_EQ(app->state(), QProcess::Running);
         return app;
@@ -185,6 +192,21 @@ exec "$@")";
 
     // Whether a managed policy can be given to the app here: root, with unshare.
     static bool canGiveManagedPolicy() { return ::geteuid() == 0 && TestSupport::hasProgram("unshare"); }
+
+    // A loopback HTTP server (tests/support/loopback_http_server.py) that accepts every request
+    // and records it in `log`, ended with the test; its URL.
+    QUrl startLoopbackWebhook(const QString& log) {
+        QProcess* server = start("python3", {LOOPBACK_HTTP_SERVER_SCRIPT, "--log", log});
+        QByteArray line;
+        waitUntil([&] {
+            server->waitForReadyRead(100);
+            line += server->readAllStandardOutput();
+            return line.contains('\n');
+        }, 20000);
+        const int port = line.trimmed().startsWith("PORT ") ? line.trimmed().mid(5).toInt() : 0;
+        EXPECT_GT(port, 0) << "the webhook did not start";
+        return QUrl("http://127.0.0.1:" + QString::number(port) + "/audit");
+    }
 
     // The frame the window manager put around a client window: the root's child holding it.
     QRect frameOf(xcb_window_t window) {
@@ -412,6 +434,18 @@ inline std::optional<int> waitForDoneButton(const QString& editor, const QString
     }, 20000);
     if (!shown) ADD_FAILURE() << "see " << keep(grab).toStdString();
     return doneLeft;
+}
+
+// What the app logged, as the journal holds it for its process.
+inline QStringList appLog(qint64 pid) {
+    const auto read = TestSupport::runProgram("journalctl", {"--no-pager", "-o", "cat", "_PID=" + QString::number(pid)},
+                                              std::nullopt, 20000);
+    return read ? QString::fromUtf8(read->standardOutput).split('\n', Qt::SkipEmptyParts) : QStringList{};
+}
+
+// Whether the app's log reaches a journal the test can read.
+inline bool journalIsRunning() {
+    return QFileInfo::exists("/run/systemd/journal/socket") && TestSupport::hasProgram("journalctl");
 }
 
 // Writes the app's preference file before it starts.

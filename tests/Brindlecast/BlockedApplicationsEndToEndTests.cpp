@@ -590,21 +590,7 @@ protected:
         return records;
     }
 
-    QUrl startWebhook() {
-        auto server = std::make_unique<QProcess>();
-        server->start("python3", {LOOPBACK_HTTP_SERVER_SCRIPT, "--log", webhookLog_});
-        EXPECT_TRUE(server->waitForStarted(10000));
-        QByteArray line;
-        waitUntil([&] {
-            server->waitForReadyRead(100);
-            line += server->readAll();
-            return line.contains('\n');
-        }, 20000);
-        processes_.push_back(std::move(server));
-        const int port = line.trimmed().startsWith("PORT ") ? line.trimmed().mid(5).toInt() : 0;
-        EXPECT_GT(port, 0) << "the webhook did not start";
-        return QUrl("http://127.0.0.1:" + QString::number(port) + "/audit");
-    }
+    QUrl startWebhook() { return startLoopbackWebhook(webhookLog_); }
 
     QString otherHome_;
     QProcessEnvironment otherEnvironment_;

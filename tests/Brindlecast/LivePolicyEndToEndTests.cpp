@@ -12,13 +12,6 @@ namespace {
 
 using namespace EndToEnd;
 
-// What the app logged, as the journal holds it for its process.
-QStringList appLog(qint64 pid) {
-    const auto read = TestSupport::runProgram("journalctl", {"--no-pager", "-o", "cat", "_PID=" + QString::number(pid)},
-                                              std::nullopt, 20000);
-    return read ? QString::fromUtf8(read->standardOutput).split('\n', Qt::SkipEmptyParts) : QStringList{};
-}
-
 class LivePolicyEndToEnd : public AppDriverTest {
 protected:
     void SetUp() override {
@@ -27,7 +20,7 @@ protected:
         REQUIRE_PROGRAM("xclip");
         REQUIRE_PROGRAM("journalctl");
         if (!canGiveManagedPolicy()) GTEST_SKIP() << "a managed policy for the app needs root and unshare";
-        if (!QFileInfo::exists("/run/systemd/journal/socket")) GTEST_SKIP() << "no journald is running";
+        if (!journalIsRunning()) GTEST_SKIP() << "no journald is running";
         managed_ = TestSupport::makeFolderReachableByAll("managed");
         environment_.remove("DBUS_SESSION_BUS_ADDRESS");
     }

@@ -1,5 +1,6 @@
 #include "Support/IoError.h"
 #include "Support/UserDefaults.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QDateTime>
@@ -227,6 +228,40 @@ TEST(UserDefaults, EachFileMovedAsideIsGivenOnceForTheUser) {
     EXPECT_TRUE(QFile::exists(aside.front())) << aside.front().toStdString();
     EXPECT_TRUE(aside.front().startsWith(path + ".corrupt-"));
     EXPECT_TRUE(store.takeFilesMovedAside().isEmpty());
+}
+
+// On a full disk every change fails: why is given once for the streak, however many changes
+// fail in it, and again once a write went through and the next failed. The observer hears of
+// every failure, after the store let go of its lock (it may read the store).
+TEST(UserDefaults, WriteFailuresAreGivenOncePerStreak) {
+    const QString path = TestSupport::makeTemporaryFolder() + "/preferences.json";
+    Support::UserDefaults store(path);
+    store.setValue("settings.playCaptureSound", json(true));
+    int observed = 0;
+    json stored = true;
+    store.setWriteFailureObserver([&] {
+        ++observed;
+        EXPECT_EQ(store.value("settings.playCaptureSound"), stored);
+    });
+    const auto failEach = [&](int times) {
+        const TestSupport::FileSizeLimit full(16);
+        for (int i = 0; i < times; ++i) EXPECT_THROW(store.setValue("settings.playCaptureSound", json(i % 2 == 0)), Support::IoError);
+    };
+    EXPECT_TRUE(store.takeWriteFailures().isEmpty());
+    failEach(3);
+    EXPECT_EQ(observed, 3);
+    EXPECT_EQ(store.takeWriteFailures(), QStringList{QString::fromLocal8Bit(std::strerror(EFBIG))});
+    failEach(2);
+    EXPECT_TRUE(store.takeWriteFailures().isEmpty()) << "the same streak";
+
+    stored = false;
+    store.setValue("settings.playCaptureSound", stored);
+    EXPECT_TRUE(store.takeWriteFailures().isEmpty());
+    failEach(1);
+    EXPECT_EQ(store.takeWriteFailures().size(), 1);
+    store.setWriteFailureObserver({});
+    failEach(1);
+    EXPECT_EQ(observed, 6);
 }
 
 // A file of megabytes is read no further than the limit: however large (a sparse file of 64 GiB

@@ -8,6 +8,9 @@ client to "/redirected". Every request is recorded as one
 JSON line in the --log file: arrival time (seconds, monotonic clock), method, path, headers in
 the order received, body (UTF-8 text) and the status given.
 
+With --drip SECONDS every answer is a 200 whose long body comes one byte every SECONDS, for as
+long as the client listens: a server that holds its clients without ever finishing.
+
 The command "default <status>" on standard input changes the default status while it runs
 (answered with "OK"). It stops when standard input closes or on SIGTERM.
 """
@@ -21,7 +24,8 @@ import time
 
 
 class State:
-    def __init__(self, script, default, log_path):
+    def __init__(self, script, default, log_path, drip):
+        self.drip = drip
         self.lock = threading.Lock()
         self.script = list(script)
         self.default = default
@@ -45,7 +49,7 @@ def make_handler(state):
             arrived = time.monotonic()
             length = int(self.headers.get("Content-Length") or 0)
             body = self.rfile.read(length) if length > 0 else b""
-            status = state.next_status()
+            status = 200 if state.drip else state.next_status()
             state.record({
                 "time": arrived,
                 "method": self.command,
@@ -55,6 +59,18 @@ def make_handler(state):
                 "status": status,
             })
             self.send_response_only(status)
+            if state.drip:
+                self.send_header("Content-Length", "1000000")
+                self.end_headers()
+                self.wfile.flush()
+                try:
+                    while True:
+                        time.sleep(state.drip)
+                        self.wfile.write(b"x")
+                        self.wfile.flush()
+                except OSError:
+                    self.close_connection = True
+                return
             if status < 200:
                 # An informational status is never final: end the exchange there, as a broken
                 # endpoint would.
@@ -93,9 +109,10 @@ def main():
     parser.add_argument("--log", required=True)
     parser.add_argument("--status", type=int, action="append", default=[])
     parser.add_argument("--default", type=int, default=204)
+    parser.add_argument("--drip", type=float, default=0)
     args = parser.parse_args()
 
-    state = State(args.status, args.default, args.log)
+    state = State(args.status, args.default, args.log, args.drip)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), make_handler(state))
     server.daemon_threads = True
     threading.Thread(target=read_commands, args=(state, server), daemon=True).start()

@@ -51,4 +51,12 @@ AlertText preferencesMovedAsideAlert(const QString& asidePath) {
                          .arg(asidePath)};
 }
 
+AlertText preferencesNotSavedAlert(const QString& path, const QString& reason) {
+    return AlertText{QStringLiteral("Settings not saved"),
+                     QStringLiteral("Your preferences file %1 could not be written (%2). Settings you change now are "
+                                    "not saved: when Brindlecast starts again they are back as they were. Look them "
+                                    "over once the file can be written again.")
+                         .arg(path, reason)};
+}
+
 } // namespace BrindlecastApp::Pipeline

@@ -23,4 +23,8 @@ std::optional<AlertText> unfinishedPatternsAlert(const std::vector<DetectionKit:
 // on without the user's own rules until they are set again.
 AlertText preferencesMovedAsideAlert(const QString& asidePath);
 
+// Tells that the user's preferences file (`path`) could not be written, and why (`reason`): what
+// the user changes meanwhile is gone at the next start.
+AlertText preferencesNotSavedAlert(const QString& path, const QString& reason);
+
 } // namespace BrindlecastApp::Pipeline

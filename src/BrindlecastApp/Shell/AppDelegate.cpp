@@ -16,6 +16,7 @@
 #include "BrindlecastApp/Pipeline/LegacyReview.h"
 #include "BrindlecastApp/Pipeline/LiveEnvironment.h"
 #include "BrindlecastApp/Pipeline/Reopen.h"
+#include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Shell/AboutWindow.h"
@@ -34,6 +35,7 @@
 #include "CaptureKit/X11ScreenContentProvider.h"
 #include "PolicyKit/PreferenceStore.h"
 #include "Support/IoError.h"
+#include "Support/UserDefaults.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -103,6 +105,7 @@ AppDelegate::AppDelegate(QStringList arguments, Services services, QObject* pare
       settings_(std::make_unique<AppSettings>()), instance_(std::make_unique<SingleInstance>(services_.instanceFolder)) {}
 
 AppDelegate::~AppDelegate() {
+    if (watchingPreferenceWrites_) Support::UserDefaults::standard().setWriteFailureObserver({});
     if (overlay_) delete overlay_.data();
     // The pipeline may outlive the delegate by a little; the window goes now, while the
     // application object still exists.
@@ -138,6 +141,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
 
     settings_->followLoginLock(GeneralTab::startAtLoginLocked(services_.resolvePolicy()));
     wirePipeline();
+    watchPreferenceWrites();
     createStatusItem();
     installEditMenu();
     // The keys are taken before the library folder is read: whatever it holds, they answer.
@@ -170,6 +174,28 @@ void AppDelegate::wirePipeline() {
         return self ? &self->library() : nullptr;
     });
     pipeline_ = services_.makePipeline(host_, editorWindow_, theme_.get());
+}
+
+void AppDelegate::watchPreferenceWrites() {
+    QPointer<AppDelegate> self(this);
+    // Told from the event loop, never inside the change that failed; the store hands out one
+    // failure per streak, so a setting changed again and again while the disk is full is told once.
+    Support::UserDefaults::standard().setWriteFailureObserver([self] {
+        QMetaObject::invokeMethod(
+            qApp, [self] {
+                if (self) self->tellPreferencesNotSaved();
+            },
+            Qt::QueuedConnection);
+    });
+    watchingPreferenceWrites_ = true;
+}
+
+void AppDelegate::tellPreferencesNotSaved() {
+    Support::UserDefaults& store = Support::UserDefaults::standard();
+    for (const QString& reason : store.takeWriteFailures()) {
+        const Pipeline::AlertText alert = Pipeline::preferencesNotSavedAlert(store.path(), reason);
+        pipeline_->alerts->show(alert.message, alert.informativeText);
+    }
 }
 
 void AppDelegate::createStatusItem() {

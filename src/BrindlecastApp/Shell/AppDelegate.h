@@ -148,6 +148,9 @@ private:
     void startCapture(const Pipeline::Mode& mode);
     void captureFromOverlay(OverlayController* overlay, const Pipeline::Mode& mode);
     void wirePipeline();
+    // Tells the user, through the pipeline's alerts, when the preferences file cannot be written.
+    void watchPreferenceWrites();
+    void tellPreferencesNotSaved();
     void openOverlay(bool windowPick);
     void dropOverlay();
     void handlePreviewFlags();
@@ -180,6 +183,7 @@ private:
     QPointer<AboutWindow> about_;
     std::unique_ptr<SettingsWindowController> settingsController_;
     std::unique_ptr<QWidget> diagnosticsWindow_;
+    bool watchingPreferenceWrites_ = false;
 };
 
 } // namespace BrindlecastApp

@@ -25,6 +25,7 @@
 
 #include "../PipelineTestSupport.h"
 #include "BrindlecastApp/Library/CaptureLibrary.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 #include "../Onboarding/OnboardingTestSupport.h"
 
@@ -42,7 +43,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 using namespace BrindlecastApp;
 
@@ -621,6 +624,39 @@ TEST(AboutWindow, TheCreditsLineIsOneLinkAndAMissingVersionLeavesItsLineOut) {
     for (const QString& text : labelTexts(&about)) EXPECT_FALSE(text.startsWith("Version")) << text.toStdString();
     const QImage image = about.grab().toImage();
     ASSERT_TRUE(image.save(OnboardingTests::artefactsFolder() + "/about-window-dark.png", "PNG"));
+}
+
+// A setting changed while the preferences file cannot be written (a full disk) used to look saved
+// and be gone at the next start. The user is told, from the event loop rather than inside the
+// change, once for every streak of failures: again only after a change was saved.
+TEST(AppDelegate, SettingsThatCannotBeSavedAreToldOncePerStreakOfFailures) {
+    Shell shell;
+    ASSERT_TRUE(shell.launch());
+    AppSettings& settings = shell.delegate->settings();
+    const std::vector<PipelineTests::ShownAlert>& shown = shell.pipeline.alerts->shown;
+    int tool = 0;
+    const auto changeFailing = [&](int times) {
+        const TestSupport::FileSizeLimit full(16);
+        for (int i = 0; i < times; ++i) {
+            settings.setLastUsedTool(QString("tool %1").arg(++tool));
+            QCoreApplication::processEvents();
+        }
+    };
+    changeFailing(1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].message, "Settings not saved");
+    const QString expected = QString("Your preferences file %1 could not be written (%2).")
+                                 .arg(Support::UserDefaults::standard().path(), std::strerror(EFBIG));
+    EXPECT_TRUE(shown[0].informativeText.startsWith(expected)) << shown[0].informativeText.toStdString();
+    EXPECT_EQ(settings.lastUsedTool(), "tool 1") << "the app goes on with the change";
+    changeFailing(4);
+    EXPECT_EQ(shown.size(), 1u) << "told again within the streak";
+
+    settings.setLastUsedTool("saved");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 1u);
+    changeFailing(2);
+    EXPECT_EQ(shown.size(), 2u);
 }
 
 // "Settings…" brings a shown window forward with its tab as it is; a closed or minimised one is
