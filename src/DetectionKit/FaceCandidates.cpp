@@ -12,15 +12,18 @@ constexpr int kValuesPerAnchor = 16;
 
 double sigmoid(double raw) { return 1.0 / (1.0 + std::exp(-std::clamp(raw, -80.0, 80.0))); }
 
-double overlap(const Support::Rect& a, const Support::Rect& b) {
+double sharedArea(const Support::Rect& a, const Support::Rect& b) {
     const Support::Rect shared = a.intersection(b);
-    if (shared.isNull() || shared.isEmpty()) return 0;
-    const double common = shared.width() * shared.height();
-    const double either = a.width() * a.height() + b.width() * b.height() - common;
-    return either > 0 ? common / either : 0;
+    return shared.isNull() || shared.isEmpty() ? 0 : shared.width() * shared.height();
 }
 
 } // namespace
+
+double overlap(const Support::Rect& a, const Support::Rect& b) {
+    const double common = sharedArea(a, b);
+    const double either = a.width() * a.height() + b.width() * b.height() - common;
+    return common > 0 && either > 0 ? common / either : 0;
+}
 
 std::vector<Candidate> decode(const Head& head, const Placement& placement, double threshold) {
     std::vector<Candidate> found;
@@ -320,6 +323,22 @@ bool humanLayout(const Candidate& c) {
     const double mouthBelowEyes = y(mouth) - (y(rightEye) + y(leftEye)) / 2;
     const double ears = x(leftEar) - x(rightEar);
     return eyes >= 0.2 && mouthBelowEyes >= 0.28 && ears >= 0.5;
+}
+
+std::vector<Support::Rect> oneBoxPerFace(std::vector<Support::Rect> boxes, double within) {
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < boxes.size() && !joined; ++i)
+            for (size_t j = i + 1; j < boxes.size() && !joined; ++j) {
+                const double smaller = std::min(boxes[i].width() * boxes[i].height(), boxes[j].width() * boxes[j].height());
+                const double common = sharedArea(boxes[i], boxes[j]);
+                if (!(common > 0) || common < within * smaller) continue;
+                boxes[i] = boxes[i].united(boxes[j]);
+                boxes.erase(boxes.begin() + long(j));
+                joined = true;
+            }
+    }
+    return boxes;
 }
 
 Support::Rect faceBox(const Support::Rect& modelBox) {

@@ -45,6 +45,9 @@ struct Placement {
 // image pixels.
 std::vector<Candidate> decode(const Head& head, const Placement& placement, double threshold);
 
+// How much two boxes overlap: their intersection's area over their union's, 0..1.
+double overlap(const Support::Rect& a, const Support::Rect& b);
+
 // Boxes that overlap by more than `minOverlap` (intersection over union) are one face: merged into
 // their score-weighted mean (key points too), with the best score among them. Strongest first.
 std::vector<Candidate> merge(std::vector<Candidate> candidates, double minOverlap = 0.3);
@@ -99,6 +102,12 @@ CellMap photographicCells(const QImage& image, int cell);
 // Rectangles around each group of touching photographic cells that is at least `smallest` pixels
 // on both sides, grown by `margin` on every side, clipped to the image, overlapping ones merged.
 std::vector<Tile> faceAreas(const CellMap& cells, int width, int height, int smallest, int margin);
+
+// One box per face, in the order given: a box at least `within` of whose area lies inside another
+// box is a part of the same face that the net took for a face of its own (hair or an ear seen at
+// twice its size, the eyes and nose seen as a smaller face, the same face seen again off its
+// centre), and the two become one box around both, so that nothing either covered is uncovered.
+std::vector<Support::Rect> oneBoxPerFace(std::vector<Support::Rect> boxes, double within = 1.0 / 3);
 
 // The face as the user sees it: the model's box sits low and narrow on the face, so it is grown by
 // a tenth of its size on every side and raised by a twentieth of its height.

@@ -88,6 +88,9 @@ constexpr int kLookSide = 128;
 constexpr double kLookContext = 2.2;
 // At most this many second looks per image (each is one run of the net at its smallest input).
 constexpr int kMostSecondLooks = 48;
+// A face a second look finds that overlaps the candidate's box by less than this (intersection over
+// union) is a face of another size than the candidate: it, not the candidate, is the face.
+constexpr double kSameFace = 0.5;
 
 // The part of the image a second look at `box` sees.
 cv::Rect lookArea(const cv::Mat& rgb, const Support::Rect& box) {
@@ -97,7 +100,9 @@ cv::Rect lookArea(const cv::Mat& rgb, const Support::Rect& box) {
            cv::Rect(0, 0, rgb.cols, rgb.rows);
 }
 
-double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::Candidate& candidate, double threshold) {
+// The face a second look saw at the candidate's place, the strongest; a score of 0 when none.
+FaceCandidates::Candidate secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::Candidate& candidate,
+                                     double threshold) {
     const Support::Rect& box = candidate.box;
     const double side = kLookContext * std::max(box.width(), box.height());
     const double left = box.midX() - side / 2, top = box.midY() - side / 2;
@@ -105,7 +110,7 @@ double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::C
     // The square around the candidate, mid-grey where it leaves the image.
     cv::Mat look(kLookSide, kLookSide, CV_8UC3, cv::Scalar::all(127));
     const cv::Rect inImage = lookArea(rgb, box);
-    if (inImage.width < 2 || inImage.height < 2) return 0;
+    if (inImage.width < 2 || inImage.height < 2) return {};
     cv::Mat part;
     const cv::Size scaled(std::max(1, int(std::lround(inImage.width * scale))), std::max(1, int(std::lround(inImage.height * scale))));
     cv::resize(rgb(inImage), part, scaled, 0, 0, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
@@ -120,10 +125,11 @@ double secondLook(cv::dnn::Net& net, const cv::Mat& rgb, const FaceCandidates::C
     cv::minMaxLoc(grey(cv::Rect(inner, inner, kLookSide - 2 * inner, kLookSide - 2 * inner)), &lowest, &highest);
     if (highest - lowest >= 8) look.convertTo(look, CV_8UC3, 255.0 / (highest - lowest), -lowest * 255.0 / (highest - lowest));
     const cv::Mat input = cv::dnn::blobFromImage(look, 1 / 127.5, cv::Size(), cv::Scalar::all(127.5), false, false, CV_32F);
-    double best = 0;
+    FaceCandidates::Candidate best;
     for (const FaceCandidates::Candidate& c : runOn(net, input, {left, top, scale}, threshold))
-        if (c.box.contains({box.midX(), box.midY()}) && c.box.width() > 0.5 * box.width() && c.box.width() < 2 * box.width())
-            best = std::max(best, c.score);
+        if (c.box.contains({box.midX(), box.midY()}) && c.box.width() > 0.5 * box.width() && c.box.width() < 2 * box.width() &&
+            c.score > best.score)
+            best = c;
     return best;
 }
 
@@ -170,7 +176,7 @@ cv::dnn::Net readNet(const unsigned char* model, std::size_t size) {
 struct NeuralFaceDetector::Seen {
     explicit Seen(std::size_t bytes) : passes(bytes * 7 / 8), looks(bytes / 8) {}
     PixelContentCache<std::vector<FaceCandidates::Candidate>> passes;
-    PixelContentCache<double> looks;
+    PixelContentCache<FaceCandidates::Candidate> looks;
 };
 
 // The nets read so far that no call is using: a net serves one worker at a time.
@@ -300,11 +306,11 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
     std::vector<FaceCandidates::Candidate> candidates;
     for (const std::vector<FaceCandidates::Candidate>& pass : found) candidates.insert(candidates.end(), pass.begin(), pass.end());
 
-    std::vector<Support::Rect> faces;
+    std::vector<Support::Rect> boxes;
     const Support::Rect bounds(0, 0, image.width(), image.height());
     std::optional<cv::dnn::Net> lookingNet;
     int looks = 0;
-    for (const FaceCandidates::Candidate& c : FaceCandidates::merge(std::move(candidates))) {
+    for (FaceCandidates::Candidate c : FaceCandidates::merge(std::move(candidates))) {
         // Animals and drawings (cartoons, stickers, anime, initials avatars) have the shape of a
         // face but are nobody's.
         if (!FaceCandidates::humanLayout(c) || FaceCandidates::drawing(image, c.box)) continue;
@@ -314,21 +320,32 @@ std::vector<Support::Rect> NeuralFaceDetector::detectFaces(const QImage& image) 
                 const cv::Rect area = lookArea(rgb, c.box);
                 if (area.width < 2 || area.height < 2) continue; // nothing to look at
                 const cv::Mat seen = rgb(area);
-                const PixelContentCache<double>::Tag look{c.box.minX(), c.box.minY(), c.box.width(), c.box.height()};
-                std::optional<double> score = seen_->looks.find(seen, look);
-                if (!score) {
+                const PixelContentCache<FaceCandidates::Candidate>::Tag look{c.box.minX(), c.box.minY(), c.box.width(),
+                                                                             c.box.height()};
+                std::optional<FaceCandidates::Candidate> face = seen_->looks.find(seen, look);
+                if (!face) {
                     if (!lookingNet) lookingNet = nets_->take(options_);
-                    score = secondLook(*lookingNet, rgb, c, options_.threshold);
-                    seen_->looks.remember(seen, look, *score);
+                    face = secondLook(*lookingNet, rgb, c, options_.threshold);
+                    seen_->looks.remember(seen, look, *face);
                 }
-                if (*score < options_.threshold) continue;
+                if (face->score < options_.threshold) continue;
+                // The look can confirm a face of another size at the candidate's place: inside a
+                // candidate that is a whole small photograph or a head and shoulders, or around one
+                // that is a part of a face. The face is where the look saw it.
+                if (FaceCandidates::overlap(face->box, c.box) < kSameFace) {
+                    if (!FaceCandidates::humanLayout(*face) || FaceCandidates::drawing(image, face->box)) continue;
+                    c = *face;
+                }
             } catch (const cv::Exception& e) {
                 throw RecognitionError(std::string("face detection failed: ") + e.what());
             }
         }
         const Support::Rect box = FaceCandidates::faceBox(c.box).intersection(bounds);
-        if (!box.isNull() && !box.isEmpty()) faces.push_back(ImageBoxes::normalized(box, image.width(), image.height()));
+        if (!box.isNull() && !box.isEmpty()) boxes.push_back(box);
     }
+    std::vector<Support::Rect> faces;
+    for (const Support::Rect& box : FaceCandidates::oneBoxPerFace(std::move(boxes)))
+        faces.push_back(ImageBoxes::normalized(box, image.width(), image.height()));
     if (lookingNet) nets_->giveBack(std::move(*lookingNet));
     return faces;
 }

@@ -12,8 +12,10 @@ namespace DetectionKit {
 // photographic parts of the screen are searched (flat fills, text and drawings hold no face): at
 // full size in overlapping tiles, for small faces, and whole at a quarter and an eighth of their
 // size, for large ones; small areas (camera tiles, avatars) at twice their size too. Candidates
-// the net is unsure of get a second look on their own, brightness stretched; those whose key points
-// do not lie as on a person's face (animals) or whose skin is a drawing's are left out. Each
+// the net is unsure of get a second look on their own, brightness stretched, and a face the look
+// sees at another size takes their place; those whose key points do not lie as on a person's face (animals) or whose
+// skin is a drawing's are left out. A face gets one box: boxes that lie largely over one another
+// become one box around both. Each
 // worker of a call runs a net of its own; the nets (with their layer outputs) are kept for the next
 // call, and go with the detector, which the process lets go once detection has been idle a while.
 // What the net saw in a part of the screen is kept with them, for the same pixels in the same place

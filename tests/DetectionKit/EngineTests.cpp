@@ -5,6 +5,7 @@
 #include "TestPhotograph.h"
 #include "support/TestEnvironment.h"
 
+#include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/NeuralFaceDetector.h"
 #include "DetectionKit/PIIDetector.h"
 #include "DetectionKit/TesseractRecognizer.h"
@@ -341,6 +342,62 @@ TEST(EngineTest, FindsFacesInPhotographsOnInterfaces) {
         for (const Support::Rect& box : faces)
             EXPECT_TRUE(box.intersects(Support::Rect(face.x(), face.y(), face.width(), face.height())))
                 << c.description << ": a face box away from the face";
+    }
+}
+
+// A face in a photograph as a directory card or a chat shows it, a tile not much larger than the
+// head, gets one box: hair at its corner, which the search of small photographs at twice their
+// size takes for a small face, or its eyes and nose seen as a smaller face, are part of it.
+TEST(EngineTest, AFaceInAPhotoTileGetsOneBox) {
+    QString whyNot;
+    const std::optional<QImage> photo = DetectionTests::astronautPhotograph(&whyNot);
+    if (!photo) GTEST_SKIP() << "no photograph to test with: " << whyNot.toStdString();
+    struct Case {
+        const char* description;
+        bool dark;
+        const char* tint;
+        double tileSide;
+        QPointF tileAt;
+        double faceSize;
+    };
+    // The face's centre lies 4 pixels below the tile's.
+    const Case cases[] = {
+        {"a colour photo on white, hair beside the face", false, "colour", 76, {303, 181.4}, 44.4},
+        {"a grey photo on white, eyes and nose as a smaller face", false, "grey", 119, {304.5, 182.1}, 69.6},
+        {"a grey photo on dark", true, "grey", 113, {301.5, 180.7}, 67.2},
+        {"a larger grey photo on dark", true, "grey", 130, {309, 184.2}, 74.4},
+    };
+    for (const Case& c : cases) {
+        QImage screen = canvas(640, 400, c.dark ? QColor(32, 33, 36) : Qt::white);
+        QPainter painter(&screen);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF tile(c.tileAt, QSizeF(c.tileSide, c.tileSide));
+        QPainterPath clip;
+        clip.addRoundedRect(tile, 8, 8);
+        painter.fillPath(clip, c.dark ? QColor(60, 64, 67) : QColor(218, 220, 224));
+        painter.setFont(DetectionBench::fontOf("DejaVu Sans", 14, true));
+        painter.setPen(c.dark ? QColor(232, 234, 237) : QColor(32, 33, 36));
+        painter.drawText(QPoint(int(tile.right()) + 14, 182 + painter.fontMetrics().ascent()), "Ada Whitlock");
+        const double scale = c.faceSize / kAstronautFace.width();
+        const QPointF centre = tile.center() + QPointF(0, 4);
+        painter.setClipPath(clip);
+        painter.translate(centre);
+        painter.scale(scale, scale);
+        painter.translate(-QPointF(kAstronautFace.center()) - QPointF(0.5, 0.5));
+        painter.drawImage(QPointF(0, 0), tintedPhoto(*photo, c.tint));
+        painter.end();
+        const QSizeF size = QSizeF(kAstronautFace.size()) * scale;
+        const QRect face = QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size).toAlignedRect();
+
+        std::vector<Support::Rect> boxes;
+        for (const Support::Rect& n : NeuralFaceDetector().detectFaces(screen))
+            boxes.push_back(ImageBoxes::findingBox(n, screen.width(), screen.height()));
+        EXPECT_GE(coverage(face, boxes), 0.9) << c.description;
+        const Support::Rect faceRect(face.x(), face.y(), face.width(), face.height());
+        EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(), [&](const Support::Rect& b) { return b.intersects(faceRect); }), 1)
+            << c.description;
+        for (const Support::Rect& box : boxes) EXPECT_LT(box.width(), 2 * face.width()) << c.description;
     }
 }
 

@@ -370,3 +370,33 @@ TEST(FaceCandidatesTest, FlatCheeksAreJudgedByTheFacesContrast) {
     EXPECT_LT(contrastInside(face(64, 0, true), Support::Rect(20, 20, 64, 64)), 128);
     EXPECT_EQ(contrastInside(face(64, 0, false), Support::Rect(500, 500, 64, 64)), 0);
 }
+
+TEST(FaceCandidatesTest, EachFaceKeepsOneBox) {
+    using Rects = std::vector<Support::Rect>;
+    const Support::Rect face(100, 100, 60, 60);
+    struct Case {
+        const char* what;
+        Rects boxes;
+        Rects expected;
+    };
+    const Case cases[] = {
+        {"hair at the top corner, seen as a small face at twice its size", {face, Support::Rect(146, 94, 24, 24)},
+         {Support::Rect(100, 94, 70, 66)}},
+        {"the eyes and nose inside the face", {face, Support::Rect(112, 118, 36, 36)}, {face}},
+        {"a box around the head and shoulders, the weaker one first", {Support::Rect(70, 70, 150, 150), face},
+         {Support::Rect(70, 70, 150, 150)}},
+        {"three views of one face, joined one after the other", {face, Support::Rect(145, 145, 20, 20), Support::Rect(90, 90, 24, 24)},
+         {Support::Rect(90, 90, 75, 75)}},
+        {"two people side by side, boxes touching", {face, Support::Rect(150, 100, 60, 60)}, {face, Support::Rect(150, 100, 60, 60)}},
+        {"a smaller face a quarter of which is hidden behind a larger one", {face, Support::Rect(152, 120, 30, 30)},
+         {face, Support::Rect(152, 120, 30, 30)}},
+        {"faces apart", {face, Support::Rect(400, 100, 30, 30)}, {face, Support::Rect(400, 100, 30, 30)}},
+        {"none", {}, {}},
+    };
+    for (const Case& c : cases) {
+        const Rects joined = oneBoxPerFace(c.boxes);
+        ASSERT_EQ(joined.size(), c.expected.size()) << c.what;
+        for (size_t i = 0; i < joined.size(); ++i)
+            expectRect(joined[i], c.expected[i].x(), c.expected[i].y(), c.expected[i].width(), c.expected[i].height(), c.what);
+    }
+}
