@@ -182,6 +182,12 @@ TEST(SurroundingsTest, FreshRenderingsAreFoundInFull) {
             EXPECT_EQ(judge(result, item.detector, item.ink, item.runBounds), "")
                 << item.detector.toStdString() << " '" << item.text.toStdString() << "' in "
                 << item.surroundings.toStdString() << " (" << sheet.name.toStdString() << ")";
+        // What is beside the items stays readable: a box over a name and a comment hides the date.
+        std::vector<Support::Rect> boxes;
+        for (const Detection& d : result.detections) boxes.push_back(d.boundingBox());
+        for (const DetectionBench::InkedItem& decoy : sheet.decoys)
+            EXPECT_LT(unionCoverage(decoy.inkBounds(), boxes), 0.5)
+                << "decoy '" << decoy.text.toStdString() << "' in " << sheet.name.toStdString();
     }
 }
 
