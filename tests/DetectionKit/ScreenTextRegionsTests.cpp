@@ -158,6 +158,17 @@ const Case kCases[] = {
      [](QPainter& p) { return reviewComment(p, 12, 10, 28, {11, 10, 13}, 1, "call me at 415-555-0133, not 555-0101"); }},
     {"a larger avatar, its initials apart from its rim, beside a name over a comment", {800, 70},
      [](QPainter& p) { return reviewComment(p, 12, 10, 32, {11, 11, 12}, 3, "CC k.okafor@example.org"); }},
+    {"a field, its text in words, beside a label over a hint", {600, 70},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans", 13);
+         const QRect label = line(p, font, QColor(32, 33, 36), 20, 12, "Phone number");
+         const QRect hint = line(p, fontOf("DejaVu Sans", 11), QColor(95, 99, 104), 20, label.bottom() + 2, "mobile or desk");
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QColor(120, 124, 128));
+         p.setBrush(Qt::NoBrush);
+         p.drawRoundedRect(QRectF(label.right() + 12.5, 8.5, 220, 34), 4, 4);
+         return std::vector<QRect>{label, hint, line(p, font, QColor(32, 33, 36), label.right() + 24, 16, "(541) 555-0107")};
+     }},
     {"large glyphs with two counters each, a quote and a comma", {1300, 340},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 260), QColor(20, 20, 20), 20, 10, "8'8, B8")};
