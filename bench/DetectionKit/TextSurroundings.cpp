@@ -57,7 +57,7 @@ const Sample& pick(const Sample (&list)[N], int i) {
 // Draws sheets row by row and records each item's ink.
 class Sheet {
 public:
-    Sheet(QString name, int w, int h, const QColor& background) : sheet_{std::move(name), blankImage(w, h, background), {}} {
+    Sheet(QString name, int w, int h, const QColor& background) : sheet_{std::move(name), blankImage(w, h, background), {}, {}} {
         painter_.begin(&sheet_.image);
         painter_.setRenderHint(QPainter::Antialiasing);
         painter_.setRenderHint(QPainter::TextAntialiasing);
@@ -92,15 +92,32 @@ public:
         return m.horizontalAdvance(s);
     }
 
-    // The pixels `s` inks when drawn alone at `baseline`.
+    // A link's underline under the last item, which its run then takes in.
+    void underlineLastItem(const QRectF& r, const QColor& c) {
+        fill(r, c);
+        sheet_.items.back().runBounds |= painter_.transform().mapRect(r).toAlignedRect();
+    }
+
+    // Text no detector may hide, with its top-left at (x, y); returns its advance.
+    int decoy(const QFont& f, const QColor& c, int x, int y, const QString& s) {
+        const int advance = text(f, c, x, y, s);
+        sheet_.decoys.push_back({{}, s, {}, trace(f, QPoint(x, y + QFontMetrics(f).ascent()), s), {}});
+        return advance;
+    }
+
+    // The pixels `s` inks when drawn alone at `baseline` (the sheet's coordinates, which a scaled
+    // sheet maps to more pixels).
     std::vector<QPoint> trace(const QFont& f, QPoint baseline, const QString& s) const {
-        const QRect area = QFontMetrics(f).boundingRect(s).translated(baseline).adjusted(-4, -4, 4, 4) & sheet_.image.rect();
+        const QRectF drawn = painter_.transform().mapRect(QRectF(QFontMetrics(f).boundingRect(s).translated(baseline)));
+        const QRect area = drawn.toAlignedRect().adjusted(-4, -4, 4, 4) & sheet_.image.rect();
         QImage alone = blankImage(area.width(), area.height(), Qt::transparent);
         QPainter p(&alone);
         p.setRenderHints(painter_.renderHints());
+        p.translate(-area.topLeft());
+        p.setTransform(painter_.transform(), true);
         p.setFont(f);
         p.setPen(Qt::black);
-        p.drawText(baseline - area.topLeft(), s);
+        p.drawText(baseline, s);
         p.end();
         std::vector<QPoint> ink;
         for (int yy = 0; yy < alone.height(); ++yy)
@@ -785,6 +802,90 @@ SurroundingsSheet commentThread(int v) {
     return s.finish();
 }
 
+// A code-review thread as a browser draws it, light or dark, at 1x or 1.25x: a 24-32 px initials
+// avatar at the left of each comment, beside a bold 11-12 px name with a small grey date and
+// "· edited" on its line, and the 12-13 px comment 1-3 px below; replies indented. The items are
+// plain, underlined links, highlighted mentions and italics; the dates are decoys, which a box
+// holding both lines would hide.
+SurroundingsSheet reviewThread(int v, bool dark, double scale) {
+    struct Comment {
+        const char* author;
+        const char* lead;
+        Sample item; // no detector: a comment without an item
+        const char* after;
+        enum { plain, link, mention, italic } style;
+        bool reply;
+    };
+    const Comment comments[] = {
+        {"Marta Lindqvist", "please loop in ", pick(kEmails, v), "", Comment::link, false},
+        {"Devon Price", "call me at ", pick(kPhones, v), ", not 555-0143", Comment::plain, false},
+        {"Ines Moreau", "CC ", pick(kEmails, v + 1), "", Comment::mention, true},
+        {"Tomasz Wrobel", "reviewer: ", pick(kEmails, v + 2), "", Comment::italic, false},
+        {"Ravi Menon", "fixed in v3.1.4, see #58213", {nullptr, nullptr}, "", Comment::plain, false},
+        {"Hanna Berg", "deploy from ", pick(kIps, v), " only", Comment::plain, false},
+        {"Luis Ortega", "or mail ", pick(kEmails, v + 3), " today", Comment::plain, true},
+        {"Grace Obi", "text me on ", pick(kPhones, v + 1), " after 6", Comment::link, false},
+        {"Chen Wei", "my SSN ", pick(kSsns, v), " is on the form", Comment::mention, false},
+    };
+    const int count = int(std::size(comments)), w = 560, pitch = 38;
+    const QColor ground = dark ? QColor(13, 17, 23) : Qt::white;
+    Sheet s(QStringLiteral("thread-%1-%2-%3").arg(dark ? "dark" : "light", scale > 1 ? "125" : "1x").arg(v),
+            int(std::ceil(w * scale)), int(std::ceil((count * pitch + 16) * scale)), ground);
+    s.painter().scale(scale, scale);
+    const QColor text = dark ? QColor(230, 237, 243) : QColor(31, 35, 40);
+    const QColor grey = dark ? QColor(125, 133, 144) : QColor(101, 109, 118);
+    const QColor link = dark ? QColor(68, 147, 248) : QColor(9, 105, 218);
+    const QColor band = dark ? QColor(66, 56, 18) : QColor(255, 248, 197);
+    const QString family = v == 2 ? QStringLiteral("Inter") : kSans[v % 2];
+    for (int c = 0; c < count; ++c) {
+        const Comment& comment = comments[c];
+        const int avatarSize = 24 + 4 * ((c + v) % 3);
+        const int left = 12 + (comment.reply ? 36 : 0), top = 8 + c * pitch;
+        QPainterPath avatar;
+        avatar.addEllipse(QRectF(left, top, avatarSize, avatarSize));
+        s.painter().fillPath(avatar, QColor::fromHsv((c * 67 + v * 41) % 360, 150, dark ? 170 : 200));
+        const QString initials = QString::fromLatin1(comment.author).section(' ', 0, 0).left(1) +
+                                 QString::fromLatin1(comment.author).section(' ', 1, 1).left(1);
+        const QFont initialsFont = fontOf(family, avatarSize * 2 / 5, true);
+        const QFontMetrics im(initialsFont);
+        s.text(initialsFont, Qt::white, left + (avatarSize - im.horizontalAdvance(initials)) / 2,
+               top + (avatarSize - im.height()) / 2, initials);
+
+        const int x = left + avatarSize + 8;
+        const QFont name = fontOf(family, 11 + (c + v) % 2, true);
+        const QFont date = fontOf(family, 10 + (c + v + 1) % 2);
+        const QFontMetrics nm(name);
+        const int nameAdvance = s.text(name, text, x, top, QString::fromLatin1(comment.author));
+        const int dateTop = top + nm.ascent() - QFontMetrics(date).ascent();
+        const QString when = QStringLiteral("%1 Dec 2026, %2:%3")
+                                 .arg(4 + c / 2)
+                                 .arg(9 + c, 2, 10, QLatin1Char('0'))
+                                 .arg(c * 7 % 60, 2, 10, QLatin1Char('0'));
+        const int dateAdvance = s.decoy(date, grey, x + nameAdvance + 4, dateTop, when);
+        s.text(date, grey, x + nameAdvance + 4 + dateAdvance, dateTop, QStringLiteral(" \u00b7 edited"));
+
+        QFont body = fontOf(family, 12 + (c + v) % 2);
+        const int y = top + nm.height() + 1 + (c + v) % 3;
+        int bx = x + s.text(body, text, x, y, QString::fromLatin1(comment.lead));
+        if (!comment.item.detector) continue;
+        if (comment.style == Comment::italic) body.setItalic(true);
+        const QFontMetrics bm(body);
+        const int advance = bm.horizontalAdvance(QString::fromLatin1(comment.item.text));
+        if (comment.style == Comment::mention) s.fill(QRectF(bx - 1, y, advance + 2, bm.height()), band, 3);
+        const QColor ink = comment.style == Comment::link ? link : text;
+        s.item(body, ink, bx, y, comment.item, QStringLiteral("thread"), {},
+               QString::fromLatin1(comment.after).section(' ', 0, 0));
+        if (comment.style == Comment::link) {
+            const int under = y + bm.ascent() + std::max(1, bm.underlinePos());
+            s.underlineLastItem(QRectF(bx, under, advance, std::max(1, bm.lineWidth())), link);
+        }
+        bx += advance;
+        body.setItalic(false);
+        s.text(body, text, bx, y, QString::fromLatin1(comment.after));
+    }
+    return s.finish();
+}
+
 // Card numbers, phone and social security numbers in 9 px text: a receipt's lines and a dense
 // table with striped rows, dark or grey, the glyphs hinted or not.
 SurroundingsSheet smallDigits(int v) {
@@ -824,6 +925,8 @@ std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
     sheets.push_back(overPhotos(variant));
     sheets.push_back(newsletterButtons(variant));
     sheets.push_back(commentThread(variant));
+    for (const bool dark : {false, true})
+        for (const double scale : {1.0, 1.25}) sheets.push_back(reviewThread(variant, dark, scale));
     sheets.push_back(smallDigits(variant));
     return sheets;
 }

@@ -15,7 +15,7 @@ struct InkedItem {
     QString surroundings; // e.g. "highlight DejaVu Sans 14px"
     std::vector<QPoint> ink;
     // The ink of the whole run of characters without spaces that holds the item (a "ssn=" or ";"
-    // glued to it): a finding's box covers that run.
+    // glued to it), with a link's underline where the sheet records it: a finding's box covers that run.
     QRect runBounds;
     QRect inkBounds() const;
 };
@@ -24,12 +24,14 @@ struct SurroundingsSheet {
     QString name;
     QImage image;
     std::vector<InkedItem> items;
+    std::vector<InkedItem> decoys; // text beside the items that no detector may hide (a date); no detector
 };
 
 // Personal data in the surroundings where screen text is hard to read: a find-in-page highlight
 // with 1 px padding, tags with white text on a coloured fill, recipient chips, round avatars and
 // icons just left of the text, terminals in three monospaced families, text from 10 to 200 px,
-// faint grey secondary text and text inside tall input fields. `variant` picks other sizes, fonts
+// faint grey secondary text and text inside tall input fields, code-review threads (light and dark,
+// at 1x and 1.25x) with a name and a date over each comment. `variant` picks other sizes, fonts
 // and items for the same kinds, so tests and the benchmark need not share renderings.
 std::vector<SurroundingsSheet> surroundingsSheets(int variant);
 

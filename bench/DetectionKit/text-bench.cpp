@@ -3,9 +3,10 @@
 // coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
 // text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px,
-// and boxes wider than their item allows (widerThanItsItem: the whole token or line around it).
+// and boxes wider than their item allows (widerThanItsItem: the whole token or line around it), and
+// the decoys (a date beside a commenter's name) that detections hide.
 // The sheets are written to FOLDER (default: a temporary folder), each with its items beside it in
-// NAME.json (detector, text and ink box, as the regression screens list theirs); ONLY (e.g.
+// NAME.json (detector, text and ink box, and the decoys, as the regression screens list theirs); ONLY (e.g.
 // "editor") limits the run to the sheets whose names start with it.
 #include "TextSurroundings.h"
 
@@ -49,13 +50,19 @@ void writeTruth(const SurroundingsSheet& sheet, const QString& png) {
                                  {QStringLiteral("text"), item.text},
                                  {QStringLiteral("box"), QJsonArray{ink.x(), ink.y(), ink.width(), ink.height()}}});
     }
+    QJsonArray decoys;
+    for (const InkedItem& decoy : sheet.decoys) {
+        const QRect ink = decoy.inkBounds();
+        decoys.append(QJsonObject{{QStringLiteral("text"), decoy.text},
+                                  {QStringLiteral("box"), QJsonArray{ink.x(), ink.y(), ink.width(), ink.height()}}});
+    }
     QFile file(png.chopped(4) + QStringLiteral(".json"));
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(QJsonDocument(QJsonObject{{QStringLiteral("image"), QFileInfo(png).fileName()},
                                          {QStringLiteral("width"), sheet.image.width()},
                                          {QStringLiteral("height"), sheet.image.height()},
                                          {QStringLiteral("items"), items},
-                                         {QStringLiteral("decoys"), QJsonArray{}}})
+                                         {QStringLiteral("decoys"), decoys}})
                    .toJson());
 }
 
@@ -73,6 +80,7 @@ int main(int argc, char** argv) {
     DetectionKit::PIIDetector detector;
     std::map<QString, Tally> byKind;
     Tally all;
+    int decoys = 0, hiddenDecoys = 0;
     for (int variant = 0; variant < 3; ++variant) {
         for (const SurroundingsSheet& sheet : surroundingsSheets(variant)) {
             if (!sheet.name.startsWith(only)) continue;
@@ -111,6 +119,15 @@ int main(int argc, char** argv) {
                                 b.width(), b.height());
                 }
             }
+            std::vector<QRectF> anyBoxes;
+            for (const DetectionKit::Detection& d : result.detections) anyBoxes.push_back(d.boundingBox().toQRectF());
+            for (const InkedItem& decoy : sheet.decoys) {
+                const bool hidden = inkCoverage(decoy, anyBoxes) >= 0.5;
+                ++decoys;
+                hiddenDecoys += hidden;
+                if (verbose && hidden)
+                    std::printf("    decoy hidden: '%s' (%s)\n", qPrintable(decoy.text), qPrintable(sheet.name));
+            }
         }
     }
     std::printf("%-12s %6s %14s %16s %9s %9s\n", "surroundings", "items", "covered (ours)", "read (tesseract)", "too tall",
@@ -118,5 +135,6 @@ int main(int argc, char** argv) {
     for (const auto& [kind, t] : byKind)
         std::printf("%-12s %6d %14d %16d %9d %9d\n", qPrintable(kind), t.items, t.ours, t.reference, t.tooTall, t.tooWide);
     std::printf("%-12s %6d %14d %16d %9d %9d\n", "all", all.items, all.ours, all.reference, all.tooTall, all.tooWide);
+    std::printf("decoys hidden (half their ink under a detection): %d of %d\n", hiddenDecoys, decoys);
     return 0;
 }

@@ -47,6 +47,11 @@ constexpr double kMaxTallEdgeDensity = 0.22;
 constexpr int kMinLineHeight = 5;
 // Words join into a line while the gap between them stays below this many line heights.
 constexpr double kWordGapInHeights = 1.2;
+// A line beside a word as tall as two lines (a name beside an avatar) is text, not a mark: this
+// many times wider than tall, and this share of the word's height or more (a 10 px name beside a
+// 32 px avatar; not a colon's dots or a quote).
+constexpr double kLineBesideAspect = 1.5;
+constexpr double kLineBesideShare = 0.25;
 // Words of one line are of comparable height (a lowercase word beside one with ascenders and
 // descenders is about half as tall). A photograph, a camera tile, an avatar or a frame beside text is
 // several times taller than its words: joined to them it would take in the lines above and below,
@@ -208,18 +213,84 @@ struct Line {
     bool onPicture = false;
 };
 
+// For each word, whether it stands beside two lines set one above the other, reaching over both:
+// an avatar or an icon beside a name over a comment. Joined to either line it would take the other
+// in too (its box holds the other's glyphs), and the two would be read as one; it joins neither,
+// and nor does what lies inside it (the initials on a disc). A line beside it lies outside it and
+// is text, not a mark; two words one above the other beside it are no two lines where another word
+// beside them reaches over both as well: the bars of an "=" or a colon's dots and the word after
+// them, the counters of a large "8" and the glyph around them. A frame around lines does not count,
+// nor do the strokes read on a picture, whose own shapes are no lines.
+std::vector<bool> besideTwoLines(const std::vector<Word>& words) {
+    std::vector<size_t> byTop(words.size());
+    for (size_t i = 0; i < words.size(); ++i) byTop[i] = i;
+    std::sort(byTop.begin(), byTop.end(), [&](size_t a, size_t b) { return words[a].rect.y < words[b].rect.y; });
+    std::vector<int> tops;
+    for (size_t i : byTop) tops.push_back(words[i].rect.y);
+    auto inside = [](const cv::Rect& inner, const cv::Rect& outer) { return (inner & outer) == inner; };
+    auto gapBetween = [](const cv::Rect& a, const cv::Rect& b) {
+        return std::max(a.x, b.x) - std::min(a.x + a.width, b.x + b.width);
+    };
+    std::vector<bool> apart(words.size(), false);
+    std::vector<size_t> near, beside;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const cv::Rect& w = words[i].rect;
+        if (w.height < 2 * kMinLineHeight || words[i].onPicture) continue;
+        // Words that start less than its height above it or within it: the lines beside it, and
+        // what else reaches over them.
+        near.clear();
+        for (size_t k = size_t(std::lower_bound(tops.begin(), tops.end(), w.y - w.height) - tops.begin());
+             k < byTop.size() && tops[k] < w.y + w.height; ++k)
+            if (byTop[k] != i && !words[byTop[k]].onPicture && !inside(words[byTop[k]].rect, w))
+                near.push_back(byTop[k]);
+        beside.clear();
+        for (size_t k : near) {
+            const cv::Rect& other = words[k].rect;
+            const bool isText = other.height >= std::max<double>(kMinLineHeight, kLineBesideShare * w.height) &&
+                                other.width >= kLineBesideAspect * other.height;
+            if (isText && other.height <= w.height && gapBetween(w, other) <= kWordGapInHeights * w.height &&
+                sameLine(w, other))
+                beside.push_back(k);
+        }
+        auto reachedOverByAnother = [&](const cv::Rect& upper, const cv::Rect& lower) {
+            return std::any_of(near.begin(), near.end(), [&](size_t r) {
+                const cv::Rect& over = words[r].rect;
+                return !words[r].hollow && over != upper && over != lower && sameLine(over, upper) &&
+                       sameLine(over, lower) &&
+                       std::min(gapBetween(over, upper), gapBetween(over, lower)) <= kWordGapInHeights * over.height;
+            });
+        };
+        for (size_t a = 0; a < beside.size() && !apart[i]; ++a)
+            for (size_t b = a + 1; b < beside.size() && !apart[i]; ++b) {
+                const cv::Rect& one = words[beside[a]].rect;
+                const cv::Rect& two = words[beside[b]].rect;
+                apart[i] = !sameLine(one, two) && !reachedOverByAnother(one, two);
+            }
+    }
+    std::vector<bool> inApart = apart;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (!apart[i]) continue;
+        const cv::Rect& w = words[i].rect;
+        for (size_t k = size_t(std::lower_bound(tops.begin(), tops.end(), w.y) - tops.begin());
+             k < byTop.size() && tops[k] < w.y + w.height; ++k)
+            if (byTop[k] != i && inside(words[byTop[k]].rect, w)) inApart[byTop[k]] = true;
+    }
+    return inApart;
+}
+
 // Joins words that sit on one line with small gaps between them, left to right.
 std::vector<Line> joinIntoLines(std::vector<Word> words) {
     std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.rect.x < b.rect.x; });
+    const std::vector<bool> apart = besideTwoLines(words);
     std::vector<Line> lines;
     for (const Word& w : words) lines.push_back({w.rect, {w.rect}, false, w.hollow, w.onPicture});
     bool changed = true;
     while (changed) {
         changed = false;
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i].merged) continue;
+            if (lines[i].merged || apart[i]) continue;
             for (size_t j = i + 1; j < lines.size(); ++j) {
-                if (lines[j].merged) continue;
+                if (lines[j].merged || apart[j]) continue;
                 cv::Rect& a = lines[i].rect;
                 const cv::Rect& b = lines[j].rect;
                 const int gap = b.x - (a.x + a.width);

@@ -61,6 +61,25 @@ void portrait(QPainter& painter, const QRect& r) {
     painter.drawChord(QRectF(r.left() + 0.1 * w, r.top() + 0.72 * h, 0.8 * w, 0.6 * h), 0, 180 * 16);
 }
 
+// A code-review comment: an initials disc of `disc` px at (x, y), beside a bold name with a grey
+// date on its line and the comment set `gap` px below; returns the two lines.
+std::vector<QRect> reviewComment(QPainter& p, int x, int y, int disc, std::array<int, 3> px, int gap, const char* comment) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(190, 80, 70));
+    p.drawEllipse(QRect(x, y, disc, disc));
+    const QFont initials = fontOf("DejaVu Sans", disc * 2 / 5, true);
+    line(p, initials, Qt::white, x + disc / 2 - QFontMetrics(initials).horizontalAdvance("IM") / 2,
+         y + (disc - QFontMetrics(initials).height()) / 2, "IM");
+    const int left = x + disc + 8;
+    const QFont name = fontOf("DejaVu Sans", px[0], true), date = fontOf("DejaVu Sans", px[1]);
+    const QRect nameLine = line(p, name, QColor(31, 35, 40), left, y, "Ines Moreau");
+    const int dateTop = y + QFontMetrics(name).ascent() - QFontMetrics(date).ascent();
+    const QRect dateLine = line(p, date, QColor(101, 109, 118), nameLine.right() + 5, dateTop, "4 Dec 2026, 09:12 \u00b7 edited");
+    return {nameLine | dateLine,
+            line(p, fontOf("DejaVu Sans", px[2]), QColor(31, 35, 40), left, nameLine.bottom() + 1 + gap, comment)};
+}
+
 struct Case {
     const char* description;
     QSize size;
@@ -135,6 +154,25 @@ const Case kCases[] = {
          p.drawRect(QRect(20, 10, 160, selected.height() + 3));
          return std::vector<QRect>{selected, line(p, font, QColor(32, 33, 36), 23, 12 + selected.height() + 6, "n/a")};
      }},
+    {"an avatar beside a name and a date over a comment a pixel below it", {700, 60},
+     [](QPainter& p) { return reviewComment(p, 12, 10, 28, {11, 10, 13}, 1, "call me at 415-555-0133, not 555-0101"); }},
+    {"a larger avatar, its initials apart from its rim, beside a name over a comment", {800, 70},
+     [](QPainter& p) { return reviewComment(p, 12, 10, 32, {11, 11, 12}, 3, "CC k.okafor@example.org"); }},
+    {"a field, its text in words, beside a label over a hint", {600, 70},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans", 13);
+         const QRect label = line(p, font, QColor(32, 33, 36), 20, 12, "Phone number");
+         const QRect hint = line(p, fontOf("DejaVu Sans", 11), QColor(95, 99, 104), 20, label.bottom() + 2, "mobile or desk");
+         p.setRenderHint(QPainter::Antialiasing);
+         p.setPen(QColor(120, 124, 128));
+         p.setBrush(Qt::NoBrush);
+         p.drawRoundedRect(QRectF(label.right() + 12.5, 8.5, 220, 34), 4, 4);
+         return std::vector<QRect>{label, hint, line(p, font, QColor(32, 33, 36), label.right() + 24, 16, "(541) 555-0107")};
+     }},
+    {"large glyphs with two counters each, a quote and a comma", {1300, 340},
+     [](QPainter& p) {
+         return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 260), QColor(20, 20, 20), 20, 10, "8'8, B8")};
+     }},
     {"large digits with hyphens", {1300, 220},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 160), QColor(20, 20, 20), 20, 10, "555-123-4567")};
@@ -156,8 +194,10 @@ TEST(ScreenTextRegionsTest, EveryLineIsARegionOfItsOwn) {
             const auto region = std::find_if(regions.begin(), regions.end(),
                                              [&](const ScreenTextRegions::Region& r) { return r.area.contains(centre); });
             ASSERT_NE(region, regions.end()) << c.description << ": no region at the line at y " << l.y();
-            // The line's glyphs all lie in the region, and it is no taller than a line.
+            // The line's glyphs all lie in the region, from its first word to its last, and it is no
+            // taller than a line: it takes in no picture beside the line.
             EXPECT_LE(region->area.height, l.height() + 8) << c.description << ": the line at y " << l.y();
+            EXPECT_NEAR(region->area.x, l.left(), l.height() / 2) << c.description << ": the line at y " << l.y();
             EXPECT_GE(region->area.x + region->area.width, l.right() - l.height()) << c.description << ": the line at y " << l.y();
             for (const QRect& other : lines) {
                 if (other == l) continue;
