@@ -109,19 +109,19 @@ TextLabel* makeSettingsText(const QString& text, const QFont& font, TextLabel::T
 }
 
 SettingsIconTile::SettingsIconTile(Icon::Glyph glyph, double glyphSize, int side, double radius, Ink ink, QWidget* parent)
-    : QWidget(parent), icon_(new IconView(glyph, glyphSize)), radius_(radius), ink_(ink) {
+    : QWidget(parent), glyph_(glyph), glyphSize_(glyphSize), radius_(radius), ink_(ink) {
     setFixedSize(side, side);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(icon_, 0, Qt::AlignCenter);
 }
 
 void SettingsIconTile::paintEvent(QPaintEvent*) {
+    // The glyph is drawn here, in the colour the tokens give now: a paint changes nothing, so it
+    // never asks for another (and the tile follows a change of scheme or accent with the rest).
     const Tokens t = tokensFor(this);
-    icon_->setColor(ink_ == Ink::accent ? t.accent : t.secondaryText());
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillPath(continuousRoundedRect(QRectF(rect()), radius_), t.isDark() ? Design::white(0.09) : Design::black(0.05));
+    const QPointF origin((width() - glyphSize_) / 2, (height() - glyphSize_) / 2);
+    Icon::paint(painter, glyph_, origin, glyphSize_, ink_ == Ink::accent ? t.accent : t.secondaryText());
 }
 
 QWidget* makeSettingsSection(const QString& title, QWidget* card, const QString& caption) {

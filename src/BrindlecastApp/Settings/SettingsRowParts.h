@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BrindlecastApp/Design/IconView.h"
+#include "BrindlecastApp/Design/Icon.h"
 #include "BrindlecastApp/Design/TextLabel.h"
 
 #include <QAbstractButton>
@@ -75,7 +75,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    IconView* icon_;
+    Icon::Glyph glyph_;
+    double glyphSize_;
     double radius_;
     Ink ink_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrindlecastApp/Channel/Channel.h"
 #include "PolicyKit/PreferenceStore.h"
 #include "Support/Log.h"
 #include "support/TestEnvironment.h"
@@ -57,6 +58,14 @@ private:
     QString root_;
     QString managedPath_;
     QString userFile_;
+};
+
+// Start at login that only remembers what it was asked, so that no test touches the desktop's own
+// autostart entry.
+struct RecordingLoginLaunch final : BrindlecastApp::LoginLaunchProvider {
+    void apply(bool on) override { enabled = on; }
+    bool isEnabled() const override { return enabled; }
+    bool enabled = false;
 };
 
 // Keeps the log entries written while it lives.

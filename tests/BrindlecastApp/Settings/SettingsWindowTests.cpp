@@ -49,13 +49,6 @@ using nlohmann::json;
 
 namespace {
 
-// Start at login that only remembers what it was asked.
-struct RecordingLoginLaunch final : LoginLaunchProvider {
-    void apply(bool on) override { enabled = on; }
-    bool isEnabled() const override { return enabled; }
-    bool enabled = false;
-};
-
 void settle() {
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();

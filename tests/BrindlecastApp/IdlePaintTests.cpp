@@ -1,0 +1,202 @@
+// The windows at rest paint nothing: once a window has settled, a second without input passes
+// without a single paint event in it or any of its children. A widget whose paint asks for
+// another paint, or a spring that never comes to rest, keeps a core busy for as long as the
+// window is open; here it shows as a count, with the widgets that painted.
+#include "BrindlecastApp/Channel/Channel.h"
+#include "BrindlecastApp/Design/Theme.h"
+#include "BrindlecastApp/Design/WalkthroughClock.h"
+#include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
+#include "BrindlecastApp/Editor/FloatingThumbnailController.h"
+#include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
+#include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
+#include "BrindlecastApp/Review/ReviewViewModel.h"
+#include "BrindlecastApp/Settings/AppSettings.h"
+#include "BrindlecastApp/Settings/SettingsWindow.h"
+#include "BrindlecastApp/Shell/EditorPreview.h"
+#include "Onboarding/OnboardingTestSupport.h"
+#include "Settings/SettingsTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+using namespace BrindlecastApp;
+
+namespace {
+
+// Counts the paint events of a window and everything in it, by widget.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+
+    int total() const {
+        int sum = 0;
+        for (const auto& [name, count] : counts_) sum += count;
+        return sum;
+    }
+    // "SettingsCard x 58, GlassPanel x 58": what painted, for the failure message.
+    std::string painted() const {
+        QStringList parts;
+        for (const auto& [name, count] : counts_) parts << QString("%1 x %2").arg(name).arg(count);
+        return parts.join(", ").toStdString();
+    }
+
+    // Lets the window come to rest: returns once `quietMs` pass without a paint, or after
+    // `timeoutMs` whatever happens.
+    void settle(int quietMs = 400, int timeoutMs = 6000) {
+        QElapsedTimer overall, quiet;
+        overall.start();
+        quiet.start();
+        counts_.clear();
+        while (overall.elapsed() < timeoutMs && quiet.elapsed() < quietMs) {
+            QTest::qWait(20);
+            if (total() > 0) {
+                counts_.clear();
+                quiet.restart();
+            }
+        }
+    }
+
+    // The paints over `ms` of waiting.
+    int countOver(int ms) {
+        counts_.clear();
+        QTest::qWait(ms);
+        return total();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint || !watched->isWidgetType() || !window_) return false;
+        const auto* widget = static_cast<const QWidget*>(watched);
+        if (widget == window_ || window_->isAncestorOf(widget))
+            ++counts_[QString::fromLatin1(widget->metaObject()->className())];
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    std::map<QString, int> counts_;
+};
+
+constexpr int kIdleMs = 1000;
+
+// Settles `window` and expects an idle second in it to paint nothing. `beforeCount`, when given,
+// runs once the window has settled and may wait further.
+void expectIdle(QWidget* window, const std::string& what, const std::function<void(PaintCounter&)>& beforeCount = {}) {
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << what;
+    PaintCounter counter(window);
+    counter.settle();
+    if (beforeCount) beforeCount(counter);
+    const int paints = counter.countOver(kIdleMs);
+    EXPECT_EQ(paints, 0) << what << " painted while idle: " << counter.painted();
+    // The count sees the paints of this window's widgets: those asked for show.
+    window->update();
+    for (QWidget* widget : window->findChildren<QWidget*>()) widget->update();
+    EXPECT_GT(counter.countOver(200), 0) << what;
+}
+
+class IdlePaint : public testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = Channel::current();
+        Channel::current().loginLaunch = std::make_shared<RecordingLoginLaunch>();
+    }
+    void TearDown() override { Channel::current() = saved_; }
+
+    OnboardingTests::ThemeFixture theme;
+
+private:
+    Channel saved_;
+};
+
+} // namespace
+
+TEST_F(IdlePaint, EverySettingsPageInEitherSchemeIsStillOnceSettled) {
+    struct Case {
+        SettingsTab tab;
+        ThemeMode mode;
+        nlohmann::json managed; // the organisation's policy; none when null
+    };
+    const nlohmann::json organisation = {{"LockAgent", true}, {"BlockedBundleIDs", {"com.example.Vault"}}};
+    std::vector<Case> cases;
+    for (SettingsTab tab : SettingsTabs::all()) cases.push_back({tab, ThemeMode::light, nullptr});
+    cases.push_back({SettingsTab::general, ThemeMode::dark, nullptr});
+    cases.push_back({SettingsTab::managed, ThemeMode::dark, nullptr});
+    cases.push_back({SettingsTab::managed, ThemeMode::light, organisation});
+    cases.push_back({SettingsTab::general, ThemeMode::light, organisation});
+
+    for (const Case& c : cases) {
+        PolicyFolders folders;
+        if (!c.managed.is_null()) folders.setManaged(c.managed);
+        theme.theme.setMode(c.mode);
+        AppSettings settings(&theme.defaults);
+        SettingsWindowOptions options;
+        options.store = folders.store();
+        SettingsWindowController controller(&theme.theme, &settings, c.tab, options);
+        controller.present();
+        const QString what = QString("the %1 page (%2%3)")
+                                 .arg(SettingsTabs::rawValue(c.tab), c.mode == ThemeMode::dark ? "dark" : "light",
+                                      c.managed.is_null() ? "" : ", managed");
+        expectIdle(controller.window(), what.toStdString());
+    }
+}
+
+TEST_F(IdlePaint, TheEditorIsStillOnceSettled) {
+    for (const ThemeMode mode : {ThemeMode::light, ThemeMode::dark}) {
+        theme.theme.setMode(mode);
+        Pipeline::EditorWindowPresenter presenter(&theme.theme, [] { return nullptr; });
+        auto model = std::make_shared<ReviewViewModel>(EditorPreview::syntheticScreenshot(),
+                                                       std::vector<ReviewViewModel::Detection>{},
+                                                       PolicyKit::EffectivePolicy{}, std::nullopt, [] {});
+        presenter.presentPreview(model, EditorPreview::kFilename, [] {});
+        ASSERT_TRUE(presenter.controller());
+        expectIdle(presenter.controller()->window(), mode == ThemeMode::dark ? "the editor (dark)"
+                                                                             : "the editor (light)");
+    }
+}
+
+TEST_F(IdlePaint, TheFloatingThumbnailIsStillOnceItHasSlidIn) {
+    // The card's wait runs on a clock that stands still, so it stays up for as long as the test
+    // looks; its slide-in runs in real time.
+    FloatingThumbnailEnvironment environment;
+    environment.clock = std::make_shared<OnboardingTests::FakeClock>();
+    environment.now = [] { return QDateTime(QDate(2026, 7, 5), QTime(14, 14, 9)); };
+    environment.focusScreen = [] { return QGuiApplication::primaryScreen(); };
+    FloatingThumbnailController controller(theme.theme, environment);
+    controller.show(FloatingThumbnailController::syntheticShot(), environment.now(), [] {});
+    FloatingThumbnailCard* card = controller.currentCard();
+    ASSERT_TRUE(card);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return card->slideOffset() == 0; }, 20000));
+    expectIdle(card, "the floating thumbnail");
+}
+
+TEST_F(IdlePaint, TheWalkthroughIsStillBetweenItsIllustrationsRounds) {
+    // The waiting dot breathes for as long as the walkthrough waits, and the switch illustration
+    // plays again every 4 s: both by design. With reduced motion the dot rests and a round is
+    // over at once, so a second between two rounds has nothing to paint.
+    OnboardingTests::ReducedMotion reduced;
+    OnboardingTests::FakePlatform platform;
+    WalkthroughEnvironment environment = platform.environment();
+    environment.clock = WalkthroughClock::real();
+    PermissionOnboardingController controller(theme.theme, environment);
+    controller.present();
+    const auto* rounds = controller.window()->findChild<QTimer*>("toggleCycle");
+    ASSERT_TRUE(rounds);
+    expectIdle(controller.window(), "the walkthrough", [rounds](PaintCounter& counter) {
+        // A slow start may have brought the next round close: the count begins after it.
+        if (rounds->remainingTime() < kIdleMs + 200) {
+            QTest::qWait(rounds->remainingTime() + 50);
+            counter.settle();
+        }
+    });
+}
