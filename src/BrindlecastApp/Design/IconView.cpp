@@ -13,6 +13,8 @@ IconView::IconView(Icon::Glyph glyph, double size, QWidget* parent) : QWidget(pa
 }
 
 void IconView::setColor(const QColor& color) {
+    // Callers may set the colour from a paint of their own: the same colour asks for no repaint.
+    if (color == color_) return;
     color_ = color;
     update();
 }
