@@ -3,7 +3,7 @@
 #include "PolicyKit/ManagedLayer.h"
 #include "Support/UserDefaults.h"
 
-#include <QStandardPaths>
+#include "Support/Folders.h"
 
 #include <memory>
 #include <mutex>
@@ -44,7 +44,7 @@ PreferenceStore PreferenceStore::live(const QString& domain) {
         return storeOver(ManagedFolder{}, standard);
     }
     const QString userFile =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' + domain + "/preferences.json";
+        Support::Folders::configHome() + '/' + domain + "/preferences.json";
     return storeOver(ManagedFolder{}, std::make_shared<Support::UserDefaults>(userFile));
 }
 

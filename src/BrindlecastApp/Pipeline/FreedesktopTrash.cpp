@@ -213,13 +213,7 @@ std::optional<QString> moveInto(const TrashFolder& trash, const QByteArray& sour
 } // namespace
 
 FreedesktopTrash::FreedesktopTrash()
-    : FreedesktopTrash(
-          [] {
-              QByteArray data = qgetenv("XDG_DATA_HOME");
-              if (!data.startsWith('/')) data = qgetenv("HOME") + "/.local/share";
-              return FileNames::decode(data + "/Trash");
-          }(),
-          systemMountTop) {}
+    : FreedesktopTrash(Support::Folders::dataHome() + "/Trash", systemMountTop) {}
 
 FreedesktopTrash::FreedesktopTrash(QString homeTrash, MountTop mountTop)
     : homeTrash_(std::move(homeTrash)), mountTop_(std::move(mountTop)) {}

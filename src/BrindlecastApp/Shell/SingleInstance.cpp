@@ -47,9 +47,7 @@ QString SingleInstance::defaultFolder() {
     if (runtime.startsWith('/')) return Support::FileNames::decode(runtime) + "/app.brindlecast";
     // Without a runtime folder the usual stand-in lies in /tmp, where another user can make it
     // first: the user's own cache instead, one folder per machine for a home shared between them.
-    QByteArray cache = qgetenv("XDG_CACHE_HOME");
-    if (!cache.startsWith('/')) cache = qgetenv("HOME") + "/.cache";
-    return Support::FileNames::decode(cache) + "/app.brindlecast/instance-" + QSysInfo::machineHostName();
+    return Support::Folders::cacheHome() + "/app.brindlecast/instance-" + QSysInfo::machineHostName();
 }
 
 bool SingleInstance::tryLock() {
