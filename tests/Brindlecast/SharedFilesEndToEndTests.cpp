@@ -184,6 +184,37 @@ TEST_F(SharedFilesEndToEnd, CapturesLandInAPicturesFolderNamedInLatin1) {
     std::filesystem::remove_all((home() + "/Bilder\xe4").toStdString()); // Qt cannot name it to clean up
 }
 
+// The home trash is a link to a folder another user made open to all: Delete refuses with its
+// alert, the capture stays and nothing enters that folder. With the link gone, Delete makes a
+// private trash of the user's own.
+TEST_F(SharedFilesEndToEnd, APlantedHomeTrashIsNeverUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "another user's folder needs root";
+    const QByteArray theirs = home() + "/theirs";
+    ASSERT_EQ(::mkdir(theirs.constData(), 0777), 0);
+    ASSERT_EQ(::chmod(theirs.constData(), 0777), 0);
+    ASSERT_EQ(::chown(theirs.constData(), 65534, gid_t(-1)), 0);
+    const QByteArray trash = home() + "/data/Trash";
+    ASSERT_EQ(::symlink(theirs.constData(), trash.constData()), 0);
+    startApp();
+    const auto [capture, editor] = captureInto(QFile::encodeName(library_));
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    deleteShown(editor);
+    answerAlert("the refused delete");
+    EXPECT_TRUE(TestSupport::rawNames(QFile::encodeName(library_)).contains(capture)) << "the capture left the library";
+    EXPECT_TRUE(TestSupport::rawNames(theirs).isEmpty()) << "something entered the other user's folder";
+
+    ASSERT_EQ(::unlink(trash.constData()), 0);
+    deleteShown(editor);
+    ASSERT_TRUE(waitUntil([&] { return TestSupport::rawNames(trash + "/files").contains(capture); }, 20000))
+        << "the capture is not in the Trash";
+    for (const QByteArray& folder : {trash, trash + "/files", trash + "/info"}) {
+        const struct stat made = statusOf(folder);
+        EXPECT_EQ(made.st_uid, ::geteuid()) << folder.toStdString();
+        EXPECT_EQ(made.st_mode & 07777, 0700u) << folder.toStdString();
+    }
+    EXPECT_TRUE(TestSupport::rawNames(theirs).isEmpty());
+}
+
 // HOME names a folder in Latin-1 and no XDG variable is set: the preferences there are the ones
 // the app follows (annotations in a file beside the capture), the capture lands in its Pictures
 // folder, and no folder named with U+FFFD appears beside the home.
