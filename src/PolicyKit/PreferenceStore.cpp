@@ -1,9 +1,8 @@
 #include "PolicyKit/PreferenceStore.h"
 
 #include "PolicyKit/ManagedLayer.h"
-#include "Support/UserDefaults.h"
-
 #include "Support/Folders.h"
+#include "Support/UserDefaults.h"
 
 #include <memory>
 #include <mutex>
