@@ -4,11 +4,12 @@
 #include "Support/AtomicFile.h"
 #include "Support/DamagedFile.h"
 #include "Support/FileLock.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/IoError.h"
 #include "Support/Log.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QUuid>
 
@@ -60,6 +61,14 @@ qint64 saturatingAdd(qint64 a, qint64 b) {
     return a + b;
 }
 
+// A folder that cannot be made shows when the buffer's file cannot be written in it.
+void makeFolder(const QString& folder) {
+    try {
+        Support::Folders::create(folder);
+    } catch (const Support::IoError&) {
+    }
+}
+
 } // namespace
 
 // What every buffer object over one folder shares in this process.
@@ -82,7 +91,7 @@ std::shared_ptr<OfflineBuffer::Folder> OfflineBuffer::folderState(const QString&
 
 OfflineBuffer::OfflineBuffer(const QString& directory, qint64 maxCount)
     : directory_(directory), maxCount_(std::max<qint64>(maxCount, 0)) {
-    QDir().mkpath(directory_);
+    makeFolder(directory_);
     QString key = QFileInfo(directory_).canonicalFilePath();
     if (key.isEmpty()) key = QDir::cleanPath(QFileInfo(directory_).absoluteFilePath());
     folder_ = folderState(key);
@@ -97,7 +106,7 @@ OfflineBuffer::Lines OfflineBuffer::readLinesLocked() const {
     int error = 0;
     const std::optional<QByteArray> bytes = Support::AtomicFile::read(path, &error, kMaximumFileBytes);
     if (!bytes) {
-        result.readable = error == EFBIG ? moveAsideOversizedLocked() : !QFileInfo::exists(path);
+        result.readable = error == EFBIG ? moveAsideOversizedLocked() : !Support::FileNames::exists(path);
         return result;
     }
     for (const QByteArray& piece : bytes->split('\n')) {
@@ -202,7 +211,7 @@ bool OfflineBuffer::trimLocked(std::vector<QByteArray>& lines) const {
 bool OfflineBuffer::append(const AuditRecord& record) {
     const QByteArray line = AuditJSON::encode(record);
     // A folder removed since construction would otherwise lose every record from now on.
-    QDir().mkpath(directory_);
+    makeFolder(directory_);
     return locked(false, [&] {
         Lines current = readLinesLocked();
         // Never replace a file that exists but cannot be read: its records would be lost.
@@ -216,11 +225,11 @@ bool OfflineBuffer::append(const AuditRecord& record) {
 bool OfflineBuffer::appendUntrimmed(const AuditRecord& record) {
     if (maxCount_ == 0) return append(record); // nothing may stay: counted and gone at once
     const QByteArray line = AuditJSON::encode(record) + '\n';
-    QDir().mkpath(directory_);
+    makeFolder(directory_);
     return locked(false, [&] {
         // Read and write: a file that cannot be read is never added to (it is never replaced either).
         // Never waiting on a pipe in the buffer's place nor filling one, nor adding to a file a link leads to.
-        const int fd = ::open(QFile::encodeName(fileName()).constData(),
+        const int fd = ::open(Support::FileNames::encode(fileName()).constData(),
                               O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) return false;
         QByteArray bytes = line;
@@ -251,7 +260,7 @@ void OfflineBuffer::trim() {
         if (!current.readable) return false;
         // Written and flushed; lines delivered while the file could not be rewritten go with it.
         if (trimLocked(current.lines) || current.withheld > 0) return writeLinesLocked(current.lines);
-        const int fd = ::open(QFile::encodeName(fileName()).constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(Support::FileNames::encode(fileName()).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return false;
         ::fdatasync(fd);
         ::close(fd);
@@ -294,7 +303,7 @@ void OfflineBuffer::remove(const std::vector<QByteArray>& lines) {
         if (taken.empty() && current.withheld == 0) return true;
         bool replaced = false;
         if (current.lines.empty()) {
-            const QByteArray path = QFile::encodeName(fileName());
+            const QByteArray path = Support::FileNames::encode(fileName());
             replaced = ::unlink(path.constData()) == 0 || errno == ENOENT;
             if (replaced) {
                 rewrittenLocked();
@@ -313,7 +322,7 @@ void OfflineBuffer::remove(const std::vector<QByteArray>& lines) {
 
 void OfflineBuffer::clear() {
     locked(false, [&] {
-        if (!QFile::remove(fileName())) return false;
+        if (::unlink(Support::FileNames::encode(fileName()).constData()) != 0) return false;
         rewrittenLocked();
         return true;
     });

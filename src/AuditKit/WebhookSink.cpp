@@ -2,12 +2,12 @@
 
 #include "AuditKit/AuditJSON.h"
 #include "AuditKit/HttpPost.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/SerialQueue.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <atomic>
 #include <cerrno>
@@ -91,7 +91,7 @@ private:
 
     // Holds the folder's drain lock against passes of other processes; -1 when stopping.
     int lockDrain() {
-        const QByteArray path = QFile::encodeName(directory_ + '/' + WebhookSink::kDrainLockFileName);
+        const QByteArray path = Support::FileNames::encode(directory_ + '/' + WebhookSink::kDrainLockFileName);
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) return -2; // no lock to be had: deliver anyway rather than never
         while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -177,7 +177,7 @@ WebhookSink::WebhookSink(QUrl url, const QString& bufferDirectory)
       channel_(channelForFolder(bufferDirectory)) {}
 
 QString WebhookSink::defaultBufferDirectory() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Brindlecast/audit-buffer";
+    return Support::Folders::dataHome() + "/Brindlecast/audit-buffer";
 }
 
 void WebhookSink::send(const AuditRecord& record) {

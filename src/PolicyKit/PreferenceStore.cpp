@@ -1,9 +1,8 @@
 #include "PolicyKit/PreferenceStore.h"
 
 #include "PolicyKit/ManagedLayer.h"
+#include "Support/Folders.h"
 #include "Support/UserDefaults.h"
-
-#include <QStandardPaths>
 
 #include <memory>
 #include <mutex>
@@ -44,7 +43,7 @@ PreferenceStore PreferenceStore::live(const QString& domain) {
         return storeOver(ManagedFolder{}, standard);
     }
     const QString userFile =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + '/' + domain + "/preferences.json";
+        Support::Folders::configHome() + '/' + domain + "/preferences.json";
     return storeOver(ManagedFolder{}, std::make_shared<Support::UserDefaults>(userFile));
 }
 

@@ -11,8 +11,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace Support::Folders {
 
@@ -24,6 +27,24 @@ constexpr qint64 maximumUserDirsBytes = 64 * 1024;
 QByteArray environmentPath(const char* variable) {
     const QByteArray value = qgetenv(variable);
     return value.startsWith('/') ? value : QByteArray();
+}
+
+QByteArray homeBytes() {
+    if (QByteArray home = environmentPath("HOME"); !home.isEmpty()) return home;
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return QByteArray(found->pw_dir);
+    return "/";
+}
+
+// "$variable" when it names an absolute path, else `belowHome` under the home folder.
+QString baseFolder(const char* variable, const char* belowHome) {
+    QByteArray folder = environmentPath(variable);
+    if (folder.isEmpty()) folder = homeBytes() + belowHome;
+    return FileNames::decode(folder);
 }
 
 // The folder a line `XDG_PICTURES_DIR="<value>"` names, read as xdg-user-dirs reads it: blanks
@@ -77,13 +98,15 @@ QStringList files(const QString& folder) {
     return names;
 }
 
+QString home() { return FileNames::decode(homeBytes()); }
+QString configHome() { return baseFolder("XDG_CONFIG_HOME", "/.config"); }
+QString dataHome() { return baseFolder("XDG_DATA_HOME", "/.local/share"); }
+QString cacheHome() { return baseFolder("XDG_CACHE_HOME", "/.cache"); }
+
 QString pictures() {
-    const QByteArray home = environmentPath("HOME");
-    if (home.isEmpty()) return QDir::homePath() + "/Pictures";
-    QByteArray config = environmentPath("XDG_CONFIG_HOME");
-    if (config.isEmpty()) config = home + "/.config";
+    const QByteArray home = homeBytes();
     const std::optional<QByteArray> dirs =
-        SafeFile::read(FileNames::decode(config + "/user-dirs.dirs"), maximumUserDirsBytes, SafeFile::Links::follow);
+        SafeFile::read(configHome() + "/user-dirs.dirs", maximumUserDirsBytes, SafeFile::Links::follow);
     std::optional<QByteArray> pictures;
     // The last such line counts, as when the shell reads the file.
     if (dirs)

@@ -4,12 +4,12 @@
 #include "Support/BoundedJson.h"
 #include "Support/DamagedFile.h"
 #include "Support/FileLock.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/IoError.h"
 #include "Support/Log.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -28,8 +28,7 @@ QString lockPathFor(const QString& path) { return path + ".lock"; }
 UserDefaults::UserDefaults(QString path) : path_(std::move(path)) {}
 
 QString UserDefaults::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           "/app.brindlecast/preferences.json";
+    return Folders::configHome() + "/app.brindlecast/preferences.json";
 }
 
 UserDefaults& UserDefaults::standard() {
@@ -39,7 +38,7 @@ UserDefaults& UserDefaults::standard() {
 
 UserDefaults::FileStamp UserDefaults::stampOnDisk() const {
     struct stat info {};
-    if (::stat(QFile::encodeName(path_).constData(), &info) != 0) return FileStamp{};
+    if (::stat(FileNames::encode(path_).constData(), &info) != 0) return FileStamp{};
     return FileStamp{static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec,
                      static_cast<long long>(info.st_size), static_cast<unsigned long long>(info.st_ino)};
 }
@@ -175,7 +174,7 @@ void UserDefaults::setValue(const std::string& key, const std::optional<nlohmann
 
 void UserDefaults::writeLocked(const std::string& key, const std::optional<nlohmann::json>& value) {
     const QString folder = QFileInfo(path_).absolutePath();
-    if (!QDir().mkpath(folder)) throw IoError(EACCES, folder, "create folder");
+    Folders::create(folder);
 
     FileLock lock(lockPathFor(path_));
     // Re-read: another process may have written. A file that is there but cannot be read holds

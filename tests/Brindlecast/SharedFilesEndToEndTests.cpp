@@ -1,7 +1,12 @@
 // The real app among other local users: under umask 077 nothing it writes can be read by them, a
-// trash another user planted on a shared disk is never used, and a Pictures folder named in
-// Latin-1 is the one the captures land in.
+// trash another user planted on a shared disk or in the home is never used, and a Pictures folder
+// or a home named in Latin-1 is the one the captures and the settings live in.
 #include "AppDriver.h"
+
+#include "Support/AtomicFile.h"
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
+#include "Support/SafeFile.h"
 
 #include <QTest>
 
@@ -177,4 +182,62 @@ TEST_F(SharedFilesEndToEnd, CapturesLandInAPicturesFolderNamedInLatin1) {
     EXPECT_TRUE(TestSupport::readFile(trash + "/info/" + QString::fromUtf8(capture) + ".trashinfo")
                     .contains("/Bilder%E4/Brindlecast/" + capture.toPercentEncoding("/") + "\n"));
     std::filesystem::remove_all((home() + "/Bilder\xe4").toStdString()); // Qt cannot name it to clean up
+}
+
+// The home trash is a link to a folder another user made open to all: Delete refuses with its
+// alert, the capture stays and nothing enters that folder. With the link gone, Delete makes a
+// private trash of the user's own.
+TEST_F(SharedFilesEndToEnd, APlantedHomeTrashIsNeverUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "another user's folder needs root";
+    const QByteArray theirs = home() + "/theirs";
+    ASSERT_EQ(::mkdir(theirs.constData(), 0777), 0);
+    ASSERT_EQ(::chmod(theirs.constData(), 0777), 0);
+    ASSERT_EQ(::chown(theirs.constData(), 65534, gid_t(-1)), 0);
+    const QByteArray trash = home() + "/data/Trash";
+    ASSERT_EQ(::symlink(theirs.constData(), trash.constData()), 0);
+    startApp();
+    const auto [capture, editor] = captureInto(QFile::encodeName(library_));
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    deleteShown(editor);
+    answerAlert("the refused delete");
+    EXPECT_TRUE(TestSupport::rawNames(QFile::encodeName(library_)).contains(capture)) << "the capture left the library";
+    EXPECT_TRUE(TestSupport::rawNames(theirs).isEmpty()) << "something entered the other user's folder";
+
+    ASSERT_EQ(::unlink(trash.constData()), 0);
+    deleteShown(editor);
+    ASSERT_TRUE(waitUntil([&] { return TestSupport::rawNames(trash + "/files").contains(capture); }, 20000))
+        << "the capture is not in the Trash";
+    for (const QByteArray& folder : {trash, trash + "/files", trash + "/info"}) {
+        const struct stat made = statusOf(folder);
+        EXPECT_EQ(made.st_uid, ::geteuid()) << folder.toStdString();
+        EXPECT_EQ(made.st_mode & 07777, 0700u) << folder.toStdString();
+    }
+    EXPECT_TRUE(TestSupport::rawNames(theirs).isEmpty());
+}
+
+// HOME names a folder in Latin-1 and no XDG variable is set: the preferences there are the ones
+// the app follows (annotations in a file beside the capture), the capture lands in its Pictures
+// folder, and no folder named with U+FFFD appears beside the home.
+TEST_F(SharedFilesEndToEnd, AHomeNamedInLatin1KeepsItsSettings) {
+    const QByteArray latin1Home = home() + "/j\xfcrgen";
+    const QString preferences = Support::FileNames::decode(latin1Home + "/.config/app.brindlecast/preferences.json");
+    Support::Folders::create(QFileInfo(preferences).path());
+    Support::AtomicFile::write(preferences, R"({"SidecarMode": "file", "settings.showFloatingThumbnail": false})", 0600);
+    QProcess* app = startAppThrough(R"(HOME=$(printf '%s/j\374rgen' "$1")
+export HOME
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+shift
+exec "$@")", {home_});
+    const auto [capture, editor] = captureInto(latin1Home + "/Pictures/Brindlecast");
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    expectCleanEnd(app);
+    EXPECT_TRUE(S_ISREG(statusOf(latin1Home + "/Pictures/Brindlecast/" + capture + ".brindlecast.json").st_mode))
+        << "no annotation file beside the capture: the preferences were not followed";
+    const std::optional<QByteArray> stored = Support::SafeFile::read(preferences, 1 << 20, Support::SafeFile::Links::refuse);
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->contains("\"SidecarMode\": \"file\"")) << stored->toStdString();
+    EXPECT_TRUE(stored->contains("settings.openEditorAfterCapture")) << "the app wrote its settings elsewhere";
+    for (const QByteArray& name : TestSupport::rawNames(home()))
+        EXPECT_FALSE(name.contains("\xef\xbf\xbd")) << "a folder named with U+FFFD: " << name.toStdString();
+    std::filesystem::remove_all(latin1Home.toStdString()); // Qt cannot name it to clean up
 }

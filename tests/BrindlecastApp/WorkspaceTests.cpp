@@ -206,6 +206,69 @@ TEST(FreedesktopTrash, OnAnotherDiskOnlyAFolderOfTheUsersOwnIsUsed) {
     }
 }
 
+// The home trash is held to the same rules as a disk's: a link in its place (to another user's
+// folder or not), one another user owns or others may write to, or "files" or "info" in it that
+// are not the user's own private folders are never used, and the file stays.
+TEST(FreedesktopTrash, TheHomeTrashIsOnlyUsedWhenItIsTheUsersOwn) {
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        std::function<void(const QString& trash)> plant;
+        const char* refusal; // nothing: the file lands in the trash
+    };
+    const Case cases[] = {
+        {"no trash yet", false, [](const QString&) {}, nullptr},
+        {"the user's own", false, [](const QString& trash) { makeFolder(trash, 0700); }, nullptr},
+        {"a link to another user's folder", true,
+         [](const QString& trash) {
+             makeFolder(trash + "-theirs", 0777, otherUser);
+             ASSERT_EQ(::symlink("Trash-theirs", bytes(trash).constData()), 0);
+         },
+         "is a symbolic link"},
+        {"another user's", true, [](const QString& trash) { makeFolder(trash, 0777, otherUser); }, "belongs to another user"},
+        {"the user's, others may write", false, [](const QString& trash) { makeFolder(trash, 0777); },
+         "other users may write"},
+        {"files made by another user", true,
+         [](const QString& trash) {
+             makeFolder(trash, 0700);
+             makeFolder(trash + "/files", 0777, otherUser);
+         },
+         "belongs to another user"},
+        {"info a link", false,
+         [](const QString& trash) {
+             makeFolder(trash, 0700);
+             makeFolder(trash + "/files", 0700);
+             makeFolder(trash + "/elsewhere", 0700);
+             ASSERT_EQ(::symlink("elsewhere", bytes(trash + "/info").constData()), 0);
+         },
+         "is a symbolic link"},
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        const QString data = TestSupport::makeTemporaryFolder("data");
+        const QString trash = data + "/Trash";
+        c.plant(trash);
+        if (testing::Test::HasFatalFailure()) return;
+        const QStringList planted = everythingIn(data);
+        const QString library = TestSupport::makeTemporaryFolder("library");
+        TestSupport::writeFile(library + "/shot.png", "png");
+
+        QString error;
+        const bool moved = FreedesktopTrash(trash, [](const QString&) { return QStringLiteral("/"); })
+                               .moveToTrash(library + "/shot.png", &error);
+        EXPECT_EQ(moved, c.refusal == nullptr) << c.name << ": " << error.toStdString();
+        if (c.refusal) {
+            EXPECT_TRUE(error.contains(c.refusal)) << c.name << ": " << error.toStdString();
+            EXPECT_EQ(TestSupport::readFile(library + "/shot.png"), "png") << c.name;
+            EXPECT_EQ(everythingIn(data), planted) << c.name << ": nothing was put into the refused trash";
+            continue;
+        }
+        EXPECT_EQ(TestSupport::readFile(trash + "/files/shot.png"), "png") << c.name;
+        for (const QString& part : {QString(), QString("/files"), QString("/info")})
+            EXPECT_EQ(modeOf(trash + part) & 07777, 0700u) << c.name << part.toStdString();
+    }
+}
+
 // A name taken in the trash, by a file or by a record alone, moves the file on to the next name;
 // neither the file nor the record there is replaced.
 TEST(FreedesktopTrash, ATakenNameIsNeverReplaced) {

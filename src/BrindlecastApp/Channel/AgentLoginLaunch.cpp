@@ -1,6 +1,7 @@
 #include "BrindlecastApp/Channel/AgentLoginLaunch.h"
 
 #include "Support/AtomicFile.h"
+#include "Support/FileNames.h"
 #include "Support/Folders.h"
 #include "Support/IoError.h"
 #include "Support/Log.h"
@@ -102,7 +103,7 @@ bool isWritableInEntry(const QString& path) {
 } // namespace
 
 QString AgentLoginLaunch::defaultEntryPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/autostart/app.brindlecast.desktop";
+    return Support::Folders::configHome() + "/autostart/app.brindlecast.desktop";
 }
 
 QString AgentLoginLaunch::runningExecutable() {
@@ -164,7 +165,7 @@ QString AgentLoginLaunch::executablePath() const {
 void AgentLoginLaunch::apply(bool enabled) {
     const QString path = entryPath();
     if (!enabled) {
-        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+        if (::unlink(Support::FileNames::encode(path).constData()) != 0 && errno != ENOENT) {
             log.error(QString("start at login: could not remove %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         }
         return;

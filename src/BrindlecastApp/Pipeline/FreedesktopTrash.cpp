@@ -140,32 +140,33 @@ std::optional<TrashFolder> topTrash(const QByteArray& top, QString* reason) {
     return std::nullopt;
 }
 
+// The home trash: held to the same rules as a disk's own, since a link in its place or a folder
+// others may write to would hand the file to someone else just the same.
 std::optional<TrashFolder> homeTrash(const QString& path, QString* reason) {
+    const QString parent = QFileInfo(path).path();
     try {
-        Support::Folders::create(QFileInfo(path).path());
+        Support::Folders::create(parent);
     } catch (const Support::IoError& error) {
         *reason = QString("%1: %2").arg(error.path(), error.description());
         return std::nullopt;
     }
-    const QByteArray bytes = FileNames::encode(path);
-    ::mkdir(bytes.constData(), 0700);
-    FileDescriptor folder(::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.isOpen()) {
-        *reason = QString("%1: %2").arg(path, systemText(errno));
+    const FileDescriptor parentFolder(::open(FileNames::encode(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parentFolder.isOpen()) {
+        *reason = QString("%1: %2").arg(parent, systemText(errno));
         return std::nullopt;
     }
-    return TrashFolder{path, std::move(folder), {}};
+    const QByteArray name = FileNames::encode(QFileInfo(path).fileName());
+    ::mkdirat(parentFolder.get(), name.constData(), 0700);
+    if (std::optional<FileDescriptor> own = ownPrivateFolder(parentFolder.get(), name, path, reason))
+        return TrashFolder{path, std::move(*own), {}};
+    return std::nullopt;
 }
 
-// "files" or "info" in the trash, made private when missing.
+// "files" or "info" in the trash, made private when missing; like the trash itself, only a real
+// folder of this user's that nobody else may write to.
 std::optional<FileDescriptor> trashPart(const TrashFolder& trash, const char* name, QString* reason) {
     ::mkdirat(trash.folder.get(), name, 0700);
-    FileDescriptor part(::openat(trash.folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!part.isOpen()) {
-        *reason = QString("%1/%2: %3").arg(trash.path, name, systemText(errno));
-        return std::nullopt;
-    }
-    return part;
+    return ownPrivateFolder(trash.folder.get(), name, trash.path + '/' + name, reason);
 }
 
 QByteArray trashInfo(const QByteArray& originalPath) {
@@ -213,13 +214,7 @@ std::optional<QString> moveInto(const TrashFolder& trash, const QByteArray& sour
 } // namespace
 
 FreedesktopTrash::FreedesktopTrash()
-    : FreedesktopTrash(
-          [] {
-              QByteArray data = qgetenv("XDG_DATA_HOME");
-              if (!data.startsWith('/')) data = qgetenv("HOME") + "/.local/share";
-              return FileNames::decode(data + "/Trash");
-          }(),
-          systemMountTop) {}
+    : FreedesktopTrash(Support::Folders::dataHome() + "/Trash", systemMountTop) {}
 
 FreedesktopTrash::FreedesktopTrash(QString homeTrash, MountTop mountTop)
     : homeTrash_(std::move(homeTrash)), mountTop_(std::move(mountTop)) {}
@@ -256,7 +251,8 @@ bool FreedesktopTrash::moveToTrash(const QString& path, QString* error) const {
     const QString top = mountTop_(FileNames::decode(folder));
     if (top.isEmpty()) return fail(QString("the disk of %1 was not found").arg(FileNames::decode(folder)));
     QString reason;
-    std::optional<TrashFolder> trash = top == mountTop_(existingAncestor(homeTrash_))
+    // The home trash's disk is its folder's: a link in the trash's place leads nowhere that counts.
+    std::optional<TrashFolder> trash = top == mountTop_(existingAncestor(QFileInfo(homeTrash_).path()))
                                            ? homeTrash(homeTrash_, &reason)
                                            : topTrash(FileNames::encode(top), &reason);
     if (!trash) return fail(reason);

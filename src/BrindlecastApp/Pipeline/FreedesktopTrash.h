@@ -9,10 +9,11 @@ namespace BrindlecastApp::Pipeline {
 // The freedesktop.org Trash, used only where no other user can reach what it holds. A file on
 // the home folder's mount goes to "$XDG_DATA_HOME/Trash". A file on another mount goes to the
 // trash at that mount's top: "$top/.Trash/$uid" when "$top/.Trash" is a sticky folder (no link),
-// else "$top/.Trash-$uid", made with mode 0700 when missing. Either must be a real folder (no
-// link) of this user's that nobody else may write to; a planted one is never used, and the file
-// then stays where it is. Its record "info/<name>.trashinfo" is made first, never over another;
-// the file then moves into "files/<name>" under the same name, never over another either.
+// else "$top/.Trash-$uid", made with mode 0700 when missing. The home trash or the disk's, and
+// the "files" and "info" in it, must each be a real folder (no link) of this user's that nobody
+// else may write to; a planted one is never used, and the file then stays where it is. Its
+// record "info/<name>.trashinfo" is made first, never over another; the file then moves into
+// "files/<name>" under the same name, never over another either.
 class FreedesktopTrash {
 public:
     // Where the mount holding an existing path begins: "/", "/media/ada/USB".

@@ -66,7 +66,7 @@ QString usableFolder(QString text) {
         const QUrl url(text);
         text = url.isValid() && url.isLocalFile() ? url.toLocalFile() : QString();
     } else if (text == "~" || text.startsWith("~/")) {
-        text = QDir::homePath() + text.mid(1);
+        text = Support::Folders::home() + text.mid(1);
     }
     if (text.isEmpty() || text.contains(QChar(0)) || !QDir::isAbsolutePath(text)) return {};
     return QDir::cleanPath(text);

@@ -13,6 +13,7 @@
 #include "BrindlecastApp/Settings/SettingsCheckRow.h"
 #include "BrindlecastApp/Settings/SettingsControlStyle.h"
 #include "BrindlecastApp/Settings/SettingsRowParts.h"
+#include "Support/Folders.h"
 
 #include <QDir>
 #include <QEvent>
@@ -77,7 +78,7 @@ bool GeneralTab::startAtLoginLocked(const PolicyKit::EffectivePolicy& policy) {
 }
 
 QString GeneralTab::abbreviatedPath(const QString& folder) {
-    const QString home = QDir::homePath();
+    const QString home = Support::Folders::home();
     if (folder == home) return "~";
     if (folder.startsWith(home + "/")) return "~" + folder.mid(home.size());
     return folder;

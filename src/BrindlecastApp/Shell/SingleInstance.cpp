@@ -3,16 +3,21 @@
 #include "BrindlecastApp/Logging/AppLog.h"
 #include "Support/FileNames.h"
 #include "Support/Folders.h"
-#include "Support/IoError.h"
 #include "Support/SafeFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSysInfo>
 #include <QThread>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,6 +38,78 @@ std::optional<qint64> parsePid(const QByteArray& text) {
     return ok && pid > 0 ? std::optional<qint64>(pid) : std::nullopt;
 }
 
+using Support::FileDescriptor;
+namespace FileNames = Support::FileNames;
+
+QString systemText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
+
+// Why a folder on the way to the guard folder lets another user put something else in the guard
+// folder's place, or nothing when it does not: one that another user owns, or that others may
+// write to without the sticky bit that keeps them from moving what is not theirs (/tmp is fine).
+std::optional<QString> untrustedParent(const struct stat& info, const QString& shown) {
+    if (info.st_uid != ::geteuid() && info.st_uid != 0) return QString("%1 belongs to another user").arg(shown);
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
+        return QString("other users may write to %1").arg(shown);
+    return std::nullopt;
+}
+
+// The guard folder at `path`, opened once. The links on the way to its parent are resolved, then
+// every folder from "/" down is opened by itself (no link followed), made with mode 0700 where
+// missing and checked as it was opened: the name cannot be swapped between the check and the use.
+// The guard folder itself must be this user's, and is kept at mode 0700. Nothing, with the
+// reason, when any of that fails.
+std::optional<FileDescriptor> openGuardFolder(const QString& path, QString* reason) {
+    const QString cleaned = QDir::cleanPath(path);
+    const QByteArray name = FileNames::encode(QFileInfo(cleaned).fileName());
+    QByteArray existing = FileNames::encode(QFileInfo(cleaned).path());
+    QList<QByteArray> missing;
+    char buffer[PATH_MAX];
+    while (!::realpath(existing.constData(), buffer)) {
+        const qsizetype slash = existing.lastIndexOf('/');
+        if (errno != ENOENT || slash <= 0) {
+            *reason = QString("%1: %2").arg(FileNames::decode(existing), systemText(errno));
+            return std::nullopt;
+        }
+        missing.prepend(existing.mid(slash + 1));
+        existing.truncate(slash);
+    }
+    QList<QByteArray> names = QByteArray(buffer).split('/');
+    names.removeAll(QByteArray());
+    const qsizetype existingCount = names.size();
+    names << missing << name;
+
+    FileDescriptor folder(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QByteArray shown = "/";
+    for (qsizetype i = 0; folder.isOpen(); ++i) {
+        struct stat info {};
+        if (::fstat(folder.get(), &info) != 0) break;
+        const bool last = i == names.size();
+        if (last) {
+            if (info.st_uid != ::geteuid()) {
+                *reason = QString("%1 belongs to another user").arg(FileNames::decode(shown));
+                return std::nullopt;
+            }
+            if (::fchmod(folder.get(), 0700) != 0) break;
+            return folder;
+        }
+        if (const std::optional<QString> untrusted = untrustedParent(info, FileNames::decode(shown))) {
+            *reason = *untrusted;
+            return std::nullopt;
+        }
+        const QByteArray& next = names[i];
+        if (i >= existingCount) ::mkdirat(folder.get(), next.constData(), 0700);
+        shown = (shown == "/" ? shown : shown + '/') + next;
+        struct stat entry {};
+        if (::fstatat(folder.get(), next.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(entry.st_mode)) {
+            *reason = QString("%1 is a symbolic link").arg(FileNames::decode(shown));
+            return std::nullopt;
+        }
+        folder = FileDescriptor(::openat(folder.get(), next.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    *reason = QString("%1: %2").arg(FileNames::decode(shown), systemText(errno));
+    return std::nullopt;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QString folder, QObject* parent) : QObject(parent), folder_(std::move(folder)) {}
@@ -42,36 +119,35 @@ SingleInstance::~SingleInstance() {
     if (lockFd_ >= 0) ::close(lockFd_);
 }
 
+QString SingleInstance::inFolder(const char* name) const {
+    // Through the open folder: whatever has become of its name since.
+    return QString("/proc/self/fd/%1/%2").arg(folderFd_.get()).arg(QLatin1String(name));
+}
+
 QString SingleInstance::defaultFolder() {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (runtime.startsWith('/')) return Support::FileNames::decode(runtime) + "/app.brindlecast";
     // Without a runtime folder the usual stand-in lies in /tmp, where another user can make it
     // first: the user's own cache instead, one folder per machine for a home shared between them.
-    QByteArray cache = qgetenv("XDG_CACHE_HOME");
-    if (!cache.startsWith('/')) cache = qgetenv("HOME") + "/.cache";
-    return Support::FileNames::decode(cache) + "/app.brindlecast/instance-" + QSysInfo::machineHostName();
+    return Support::Folders::cacheHome() + "/app.brindlecast/instance-" + QSysInfo::machineHostName();
 }
 
 bool SingleInstance::tryLock() {
     if (lockFd_ >= 0) return true;
-    const QByteArray folder = Support::FileNames::encode(folder_);
-    try {
-        Support::Folders::create(folder_);
-    } catch (const Support::IoError&) {
-        return false;
+    // A folder someone else made (or a link to one, or one below a folder another user controls)
+    // would let them read the lock and take the socket's place: only a private folder of this
+    // user's is used, and only through its descriptor.
+    if (!folderFd_.isOpen()) {
+        QString reason;
+        std::optional<FileDescriptor> folder = openGuardFolder(folder_, &reason);
+        if (!folder) {
+            appLog().error("single-instance guard: " + reason);
+            return false;
+        }
+        folderFd_ = std::move(*folder);
     }
-    // A folder someone else made (or a link to one) would let them read the lock and take the
-    // socket's place: only a real folder of this user's is used, and kept private.
-    struct stat info {};
-    if (::lstat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
-        ::chmod(folder.constData(), 0700) != 0) {
-        appLog().error(QString("single-instance guard: %1 is not a folder of this user's").arg(folder_));
-        folderUsable_ = false;
-        return false;
-    }
-    const QByteArray path = folder + "/instance.lock";
     // Close-on-exec: a program this copy starts must not keep the lock after it ends.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::openat(folderFd_.get(), "instance.lock", O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -85,13 +161,12 @@ bool SingleInstance::tryLock() {
 }
 
 void SingleInstance::listen() {
-    const QString socketPath = folder_ + "/instance.socket";
     // Only the holder of the lock gets here, so a socket file left behind is stale.
-    QLocalServer::removeServer(socketPath);
+    ::unlinkat(folderFd_.get(), "instance.socket", 0);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath)) {
-        appLog().error(QString("single-instance guard: cannot listen on %1: %2").arg(socketPath, server_->errorString()));
+    if (!server_->listen(inFolder("instance.socket"))) {
+        appLog().error(QString("single-instance guard: cannot listen on %1/instance.socket: %2").arg(folder_, server_->errorString()));
         return;
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
@@ -115,7 +190,7 @@ std::optional<qint64> SingleInstance::askRunningCopy() const {
     const QDeadlineTimer deadline(connectPatienceMs);
     QLocalSocket socket;
     while (true) {
-        socket.connectToServer(folder_ + "/instance.socket");
+        socket.connectToServer(inFolder("instance.socket"));
         if (socket.waitForConnected(answerTimeoutMs)) break;
         if (deadline.hasExpired()) return std::nullopt;
         QThread::msleep(50);
@@ -131,7 +206,7 @@ std::optional<qint64> SingleInstance::askRunningCopy() const {
 std::optional<qint64> SingleInstance::pidInLockFile() const {
     // The first line only, and never from a pipe put in the lock file's place.
     std::optional<Support::SafeFile::OpenFile> file =
-        Support::SafeFile::open(folder_ + "/instance.lock", Support::SafeFile::Links::refuse);
+        Support::SafeFile::open(inFolder("instance.lock"), Support::SafeFile::Links::refuse);
     const std::optional<QByteArray> line = file ? file->readAt(0, maxLineLength) : std::nullopt;
     if (!line) return std::nullopt;
     return parsePid(*line);
@@ -139,7 +214,9 @@ std::optional<qint64> SingleInstance::pidInLockFile() const {
 
 std::optional<qint64> SingleInstance::activateExistingInstance() {
     if (claim()) return std::nullopt;
-    if (lockFd_ < 0 && (!folderUsable_ || !Support::FileNames::exists(folder_ + "/instance.lock"))) {
+    struct stat lock {};
+    if (lockFd_ < 0 &&
+        (!folderFd_.isOpen() || ::fstatat(folderFd_.get(), "instance.lock", &lock, AT_SYMLINK_NOFOLLOW) != 0)) {
         // The folder cannot be used at all: better two copies than none.
         appLog().error(QString("single-instance guard: cannot use %1; not guarding").arg(folder_));
         return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/FileDescriptor.h"
+
 #include <QObject>
 #include <QString>
 
@@ -12,8 +14,10 @@ namespace BrindlecastApp {
 // One running copy per user. The running copy holds an exclusive lock on "instance.lock" (which
 // names its process) and listens on "instance.socket", both in a private folder of the user's
 // runtime folder. A later launch that finds the lock taken asks the running copy, through the
-// socket, to come forward, and learns its process ID. A folder that is not the user's own is not
-// used: the copy then runs unguarded rather than not at all.
+// socket, to come forward, and learns its process ID. A folder that is not the user's own, or
+// that lies below a folder another user owns or may write to, is not used: the copy then runs
+// unguarded rather than not at all. The folder is opened once, and the lock and the socket are
+// reached through that descriptor only.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -46,10 +50,11 @@ private:
     void answer();
     std::optional<qint64> askRunningCopy() const;
     std::optional<qint64> pidInLockFile() const;
+    QString inFolder(const char* name) const;
 
     QString folder_;
+    Support::FileDescriptor folderFd_;
     int lockFd_ = -1;
-    bool folderUsable_ = true;
     QLocalServer* server_ = nullptr;
 };
 

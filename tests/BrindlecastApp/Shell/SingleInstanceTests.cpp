@@ -12,8 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace BrindlecastApp;
@@ -143,4 +147,96 @@ TEST(SingleInstance, AFolderThatIsNotTheUsersOwnIsNeverUsed) {
         EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before) << c.name;
         EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), inside) << c.name;
     }
+}
+
+namespace {
+
+constexpr uid_t otherUser = 65534; // nobody
+
+void makeFolder(const QString& path, mode_t mode, uid_t owner) {
+    const QByteArray bytes = QFile::encodeName(path);
+    ASSERT_EQ(::mkdir(bytes.constData(), mode), 0) << path.toStdString();
+    ASSERT_EQ(::chmod(bytes.constData(), mode), 0);
+    ASSERT_EQ(::chown(bytes.constData(), owner, gid_t(-1)), 0);
+}
+
+} // namespace
+
+// The guard's folder is only as safe as the folders above it: one another user owns, or may write
+// to without the sticky bit, lets them move the guard's folder away and put theirs in its place.
+// Such a guard folder is never used (nothing is made below it); a sticky folder open to all, as
+// /tmp, is fine when what lies in it is the user's.
+TEST(SingleInstance, AFolderBelowOneAnotherUserControlsIsNeverUsed) {
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        mode_t mode; // of the folder above the guard's, "shared"
+        uid_t owner;
+        bool used;
+    };
+    const Case cases[] = {
+        {"private, the user's", false, 0700, ::geteuid(), true},
+        {"sticky and open to all, the administrator's", true, 01777, 0, true},
+        {"open to all, not sticky", false, 0777, ::geteuid(), false},
+        {"open to its group", false, 0770, ::geteuid(), false},
+        {"another user's, open to all", true, 0777, otherUser, false},
+        {"another user's, closed to others", true, 0755, otherUser, false},
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && ::geteuid() != 0) continue;
+        const QString shared = TestSupport::makeTemporaryFolder("parents") + "/shared";
+        makeFolder(shared, c.mode, c.owner);
+        if (testing::Test::HasFatalFailure()) return;
+        // Two levels to make, as below the cache.
+        SingleInstance instance(shared + "/app.brindlecast/instance-host");
+        EXPECT_EQ(instance.activateExistingInstance(), std::nullopt) << c.name;
+        EXPECT_EQ(instance.isRunningCopy(), c.used) << c.name;
+        EXPECT_EQ(QFileInfo::exists(shared + "/app.brindlecast"), c.used) << c.name;
+        if (!c.used) continue;
+        struct stat made {};
+        ASSERT_EQ(::stat(QFile::encodeName(shared + "/app.brindlecast/instance-host").constData(), &made), 0);
+        EXPECT_EQ(made.st_mode & 07777, 0700u) << c.name;
+        EXPECT_FALSE(SingleInstance(shared + "/app.brindlecast/instance-host").claim()) << c.name << ": the lock is held";
+    }
+}
+
+// Another user who made the cache folder (in a folder open to all) swaps the guard's folder with
+// one of theirs, whose lock they hold, again and again. No launch may take that for a running
+// copy and stop: with the cache not the user's, every launch runs unguarded.
+TEST(SingleInstance, ALaunchIsNeverStoppedByAFolderSwappedInBySomeoneElse) {
+    if (::geteuid() != 0) GTEST_SKIP() << "another user needs root";
+    const QString shared = TestSupport::makeFolderReachableByAll("swap") + "/shared";
+    makeFolder(shared, 01777, 0);
+    makeFolder(shared + "/cache", 0777, otherUser);
+    if (HasFatalFailure()) return;
+    const QByteArray cache = QFile::encodeName(shared + "/cache");
+    const QByteArray guard = cache + "/app.brindlecast", theirs = cache + "/theirs", aside = cache + "/aside";
+
+    const pid_t swapper = ::fork();
+    ASSERT_GE(swapper, 0);
+    if (swapper == 0) {
+        // Raw system calls only: this is a fork of a threaded process.
+        if (::setgid(otherUser) != 0 || ::setuid(otherUser) != 0) ::_exit(125);
+        ::umask(0);
+        ::mkdir(theirs.constData(), 0777);
+        const int lock = ::open((theirs + "/instance.lock").constData(), O_RDWR | O_CREAT, 0666);
+        if (lock < 0 || ::flock(lock, LOCK_EX) != 0) ::_exit(126);
+        while (true) {
+            if (::rename(guard.constData(), aside.constData()) == 0) {
+                ::rename(theirs.constData(), guard.constData());
+                ::usleep(200);
+                ::rename(guard.constData(), theirs.constData());
+                ::rename(aside.constData(), guard.constData());
+            }
+            ::usleep(50);
+        }
+    }
+    int stopped = 0;
+    for (int launch = 0; launch < 200; ++launch) {
+        SingleInstance instance(QFile::decodeName(guard));
+        if (instance.activateExistingInstance()) ++stopped;
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    EXPECT_EQ(stopped, 0) << "launches that took the other user's folder for a running copy";
 }
