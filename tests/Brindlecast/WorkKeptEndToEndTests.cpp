@@ -78,21 +78,9 @@ private:
     QString folder_;
 };
 
-// The shared driver, a box drawn in the editor, and a run of app ends by SIGTERM.
+// The shared driver, and a run of app ends by SIGTERM.
 class WorkKeptEndToEnd : public AppDriverTest {
 protected:
-    // Draws a box with the rectangle tool across the middle of the editor's canvas.
-    void drawBox(const QString& editor) {
-        const QPoint corner = originOf(editor.toUInt());
-        xdotool({"key", "r"});
-        xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
-        xdotool({"mousedown", "1"});
-        xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
-        xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
-        xdotool({"mouseup", "1"});
-        QTest::qWait(300);
-    }
-
     // Ends the app with SIGTERM once `provoke` has put it where the engines load or work, `runs`
     // times, each with a new app: every one must end on its own with status 0 (SIGTERM stores the
     // open edit, so it must be a clean road). The runs that did not are named.
