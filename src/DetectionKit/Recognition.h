@@ -32,7 +32,20 @@ struct RecognizedLine {
 // detection unchanged.
 class RecognitionError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Cause {
+        failed,
+        // The app's own engine module cannot be loaded (missing, cut short, of another build):
+        // only installing the app again helps.
+        installationDamaged,
+    };
+
+    explicit RecognitionError(const std::string& what, Cause cause = Cause::failed)
+        : std::runtime_error(what), cause_(cause) {}
+
+    Cause cause() const { return cause_; }
+
+private:
+    Cause cause_;
 };
 
 // Reads the lines of text in an image. Implementations are safe to call from several threads.

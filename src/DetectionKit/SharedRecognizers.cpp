@@ -55,13 +55,15 @@ const EngineModule& engineModule() {
     void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = dlerror();
-        throw RecognitionError(std::string("recognition engines could not be loaded: ") + (reason ? reason : "unknown error"));
+        throw RecognitionError(std::string("recognition engines could not be loaded: ") + (reason ? reason : "unknown error"),
+                               RecognitionError::Cause::installationDamaged);
     }
     const auto entry = reinterpret_cast<EngineModule::Entry>(dlsym(handle, EngineModule::kEntryPoint));
     const EngineModule* module = entry ? entry() : nullptr;
     if (!module || module->version != EngineModule::kVersion || !module->makeTextRecognizer || !module->makeFaceDetector) {
         throw RecognitionError("recognition engines could not be loaded: " BRINDLECAST_DETECTION_ENGINES
-                               " is not this build's engine module");
+                               " is not this build's engine module",
+                               RecognitionError::Cause::installationDamaged);
     }
     loadedModule = new LoadedModule{module, Support::ResidentPages::readOnlySegmentsLoadedSince(before)};
     return *module;

@@ -6,6 +6,7 @@
 #include <QDir>
 
 #include <cerrno>
+#include <exception>
 
 namespace ExportKit::Exporter {
 
@@ -29,7 +30,8 @@ FolderDelivery writeToFolder(const Export& exported, const QString& filename, co
     try {
         Support::AtomicFile::write(target, exported.data());
     } catch (const Support::IoError& error) {
-        throw ExportError::io(error.description());
+        // The failure stays inside: its folder and reason are what an alert tells.
+        std::throw_with_nested(ExportError::io(error.description()));
     }
     return {target, exported.sha256Hex()};
 }

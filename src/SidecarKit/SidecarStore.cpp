@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <exception>
 
 namespace SidecarKit::SidecarStore {
 
@@ -38,7 +39,8 @@ void writeAtomic(const QString& path, const QByteArray& bytes) {
     try {
         Support::AtomicFile::write(path, bytes);
     } catch (const Support::IoError& error) {
-        throw SidecarError::io(error.description());
+        // The failure stays inside: its folder and reason are what an alert tells.
+        std::throw_with_nested(SidecarError::io(error.description()));
     }
 }
 

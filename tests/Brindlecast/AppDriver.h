@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
+#include <QTest>
 #include <QUrl>
 
 #include <xcb/xcb.h>
@@ -360,6 +361,19 @@ mount --bind "$2" /etc/brindlecast/policies/managed)";
         const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
         if (!editor.isEmpty()) xdotool({"windowactivate", "--sync", editor});
         return {capture, editor};
+    }
+
+    // Draws a box with the rectangle tool across the middle of the editor's canvas (the editor
+    // has the keyboard).
+    void drawBox(const QString& editor) {
+        const QPoint corner = originOf(editor.toUInt());
+        xdotool({"key", "r"});
+        xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
+        xdotool({"mousedown", "1"});
+        xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
+        xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
+        xdotool({"mouseup", "1"});
+        QTest::qWait(300);
     }
 
     // Clicks a row of the editor's recents list (0: the newest capture) in the editor window.

@@ -99,7 +99,9 @@ TEST_F(SharedFilesEndToEnd, UnderUmask077EverythingTheAppWritesIsPrivate) {
         QTest::qWait(500);
     }
     ASSERT_TRUE(waitUntil([&] { return workingCopies().size() == 2; }, 30000)) << "Export to Folder added no file";
-    // Ending the app stores the open edit's annotations beside the capture.
+    // A box drawn: ending the app stores the open edit's annotations beside the capture.
+    xdotool({"windowactivate", "--sync", editor});
+    drawBox(editor);
     expectCleanEnd(app);
     const QByteArray sidecar = QFile::encodeName(library_) + "/" + capture + ".brindlecast.json";
     ASSERT_TRUE(S_ISREG(statusOf(sidecar).st_mode)) << "no annotation file beside the capture";

@@ -3,9 +3,11 @@
 #include "AppDriver.h"
 #include "SidecarKit/SidecarStore.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <sched.h>
 
 using namespace EndToEnd;
@@ -127,14 +129,7 @@ TEST_F(WorkKeptEndToEnd, ALogoutsSignalsStoreTheOpenEditBeforeTheAppEnds) {
         ASSERT_FALSE(editor.isEmpty()) << "no editor window";
         QProcess* app = processes_.back().get();
         ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
-        const QPoint corner = originOf(editor.toUInt());
-        xdotool({"key", "r"});
-        xdotool({"mousemove", QString::number(corner.x() + 520), QString::number(corner.y() + 330)});
-        xdotool({"mousedown", "1"});
-        xdotool({"mousemove", QString::number(corner.x() + 640), QString::number(corner.y() + 420)});
-        xdotool({"mousemove", QString::number(corner.x() + 760), QString::number(corner.y() + 500)});
-        xdotool({"mouseup", "1"});
-        QTest::qWait(300);
+        drawBox(editor);
         ASSERT_FALSE(storedAnnotations(capture)) << "stored before the signal";
 
         for (const int number : way.sent) ASSERT_EQ(::kill(pid_t(app->processId()), number), 0);
@@ -226,6 +221,64 @@ TEST_F(WorkKeptEndToEnd, AnnotationsThatCannotBeStoredKeepTheEditorOpenUntilTheU
     EXPECT_TRUE(waitUntil([&] { return !shown(QFileInfo(second).fileName()); }, 10000)) << "Discard left the editor open";
     readOnly.release();
     EXPECT_FALSE(storedAnnotations(second));
+}
+
+// A logout with the library on a disk that has become read-only (a bind mount of the app's own,
+// remounted read-only once the capture is in the editor): SIGTERM ends the app within a few
+// seconds with status 0 and no question. A box drawn is tried once and its failure logged with the
+// capture and the reason; a capture with nothing drawn needs no store and logs no failure.
+TEST_F(WorkKeptEndToEnd, ASignalEndsTheAppWithoutAQuestionWhenTheLibraryIsReadOnly) {
+    if (::geteuid() != 0 || !TestSupport::hasProgram("unshare") || !TestSupport::hasProgram("nsenter"))
+        GTEST_SKIP() << "a read-only mount for the app needs root, unshare and nsenter";
+    for (const bool drawn : {true, false}) {
+        SCOPED_TRACE(drawn ? "a box drawn" : "nothing drawn");
+        const QStringList before = workingCopies();
+        ASSERT_TRUE(QDir().mkpath(library_));
+        QProcess* app = startAppInOwnMounts(R"(mount --bind "$1" "$1")", {library_});
+        ASSERT_EQ(app->state(), QProcess::Running);
+        const QString pid = QString::number(app->processId());
+        xdotool({"key", "super+shift+9"});
+        QString capture;
+        ASSERT_TRUE(waitUntil([&] {
+            for (const QString& copy : workingCopies())
+                if (!before.contains(copy)) capture = copy;
+            return !capture.isEmpty();
+        }, 60000)) << "no working copy";
+        const QString editor = waitForWindow(exactTitle(QFileInfo(capture).fileName()));
+        ASSERT_FALSE(editor.isEmpty()) << "no editor window";
+        ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
+        if (drawn) {
+            xdotool({"windowactivate", "--sync", editor});
+            drawBox(editor);
+        }
+        ASSERT_TRUE(run("nsenter", {"--target", pid, "--mount", "mount", "-o", "remount,bind,ro", library_}))
+            << "the library could not be made read-only";
+        ASSERT_FALSE(takesNewFiles("/proc/" + pid + "/root" + library_)) << "the library still takes files";
+
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_EQ(::kill(pid_t(app->processId()), SIGTERM), 0);
+        const bool ended = app->waitForFinished(30000);
+        const qint64 took = clock.elapsed();
+        std::printf("%s: SIGTERM ended the app in %lld ms\n", drawn ? "a box drawn" : "nothing drawn", took);
+        EXPECT_TRUE(shownWindows("^Brindlecast$").isEmpty()) << "an alert came up";
+        ASSERT_TRUE(ended) << "still running 30 s after SIGTERM";
+        EXPECT_LT(took, 5000) << "SIGTERM took " << took << " ms to end the app";
+        EXPECT_EQ(app->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app->exitCode(), 0);
+        waitUntilHotKeysFree();
+        EXPECT_FALSE(storedAnnotations(capture));
+        if (journalIsRunning()) {
+            const QStringList lines = appLog(pid.toLongLong());
+            const QStringList failed = lines.filter("not stored as the app ends on a signal");
+            for (const QString& line : failed) std::printf("logged: %s\n", qPrintable(line));
+            ASSERT_EQ(failed.size(), drawn ? 1 : 0) << lines.join('\n').toStdString();
+            if (drawn) {
+                EXPECT_TRUE(failed[0].contains(capture)) << failed[0].toStdString();
+                EXPECT_TRUE(failed[0].contains("Read-only file system")) << failed[0].toStdString();
+            }
+        }
+    }
 }
 
 // The region hot key starts loading the recognition engines while the user selects; SIGTERM comes

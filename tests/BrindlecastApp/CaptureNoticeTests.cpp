@@ -2,13 +2,20 @@
 
 #include "../DetectionKit/FakeRecognizers.h"
 
+#include "BrindlecastApp/Pipeline/PipelineLog.h"
 #include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "DetectionKit/PIIDetector.h"
+#include "DetectionKit/Recognition.h"
 #include "PolicyKit/EffectivePolicy.h"
+#include "SidecarKit/SidecarError.h"
+#include "Support/IoError.h"
 #include "Support/UserDefaults.h"
 
 #include <QImageReader>
+
+#include <cerrno>
+#include <exception>
 
 using namespace PipelineTests;
 
@@ -164,4 +171,64 @@ TEST(CaptureNotices, TheAlertNamesEveryPatternThatCouldNotFinish) {
               "automatically: review it before you share it.\n\n"
               "Suggested patterns that could not finish in time: \u201Cticket\u201D (3 lines). Those lines were not "
               "searched to the end: look them over yourself.");
+}
+
+// What an alert tells of a failure: the folder and a reason the user can act on, never a temporary
+// file's name or the engine module's path, which stay in the log's text of the same failure.
+TEST(CaptureNotice, AlertsNameTheFolderAndAReasonAndTheLogKeepsTheRest) {
+    const QString folder = "/home/ada/Pictures/Brindlecast";
+    const QString temporary = folder + "/.Screenshot 2026-12-08 at 2.56.56 AM.png.tmp-C649BE4A-1F0B-4C4B-9D2A-1B2C3D4E5F60";
+    const auto thrown = [](auto error) {
+        try {
+            throw error;
+        } catch (...) {
+            return std::current_exception();
+        }
+    };
+    // A store's failure with the file-system failure it was thrown for inside, as the store throws it.
+    const auto storeFailure = [&](int errorNumber) {
+        try {
+            try {
+                throw Support::IoError(errorNumber, temporary + ".brindlecast.json", "create");
+            } catch (const Support::IoError& io) {
+                std::throw_with_nested(SidecarKit::SidecarError::io(io.description()));
+            }
+        } catch (...) {
+            return std::current_exception();
+        }
+        return std::exception_ptr();
+    };
+    struct Case {
+        const char* name;
+        std::exception_ptr error;
+        QString alert;
+        QString onlyInTheLog;
+    };
+    const Case cases[] = {
+        {"read-only", thrown(Support::IoError(EROFS, temporary, "create")),
+         "the disk holding " + folder + " is read-only", ".tmp-"},
+        {"full", thrown(Support::IoError(ENOSPC, temporary, "write")), "the disk holding " + folder + " is full", ".tmp-"},
+        {"over quota", thrown(Support::IoError(EDQUOT, temporary, "fsync")), "the disk holding " + folder + " is full", ".tmp-"},
+        {"folder missing", thrown(Support::IoError(ENOENT, temporary, "create")), "the folder " + folder + " is missing", ".tmp-"},
+        {"not permitted", thrown(Support::IoError(EACCES, temporary, "create")),
+         "you do not have permission to change " + folder, ".tmp-"},
+        {"a file where the folder belongs", thrown(Support::IoError(ENOTDIR, folder, "create folder")),
+         folder + " is not a folder", "Not a directory"},
+        {"a store on a read-only disk", storeFailure(EROFS), "the disk holding " + folder + " is read-only", ".tmp-"},
+        {"the engine module cut short",
+         thrown(DetectionKit::RecognitionError("recognition engines could not be loaded: /usr/lib/brindlecast/"
+                                               "libbrindlecast-engines.so: file too short",
+                                               DetectionKit::RecognitionError::Cause::installationDamaged)),
+         "Brindlecast's detection files are damaged or missing; install Brindlecast again", "file too short"},
+        {"any other recognition failure", thrown(DetectionKit::RecognitionError("the image is empty")),
+         "the image is empty", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(alertText(c.error), c.alert);
+        EXPECT_TRUE(describe(c.error).contains(c.onlyInTheLog)) << describe(c.error).toStdString();
+        if (!c.onlyInTheLog.isEmpty()) {
+            EXPECT_FALSE(alertText(c.error).contains(c.onlyInTheLog));
+        }
+    }
 }

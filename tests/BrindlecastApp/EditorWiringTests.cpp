@@ -502,6 +502,59 @@ TEST(EditorWiring, LeavingWaitsUntilTheOpenEditIsStoredOrDiscarded) {
     }
 }
 
+// A signal ends the app where nobody answers: one try, no question, the failure logged with the
+// capture, the annotation file and the reason; the edit stores nothing after. An edit whose
+// annotations are as stored (nothing drawn, or drawn and stored) needs no store to end, whether a
+// signal or Quit ends the app, and so no question either.
+TEST(EditorWiring, LeavingOnASignalTriesOnceAndLeavingUnchangedStoresNothing) {
+    struct Case {
+        const char* name;
+        bool drawn;
+        bool storedAfterDrawing;
+        bool signal;
+        bool logged;
+    };
+    const Case cases[] = {
+        {"signal, drawn", true, false, true, true},
+        {"signal, nothing drawn", false, false, true, false},
+        {"signal, drawn and stored", true, true, true, false},
+        {"Quit, nothing drawn", false, false, false, false},
+        {"Quit, drawn and stored", true, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Harness h;
+        h.policy.sidecarMode = PolicyKit::SidecarMode::file;
+        const OpenCapture open = openCapture(h, "Screenshot a.png");
+        if (c.drawn) open.edit->viewModel().setAnnotations({box(Support::Rect(10, 10, 40, 30))});
+        if (c.storedAfterDrawing) {
+            ASSERT_TRUE(open.edit->persist());
+        }
+        QFile::remove(sidecarPath(open.path));
+        ASSERT_TRUE(QDir().mkpath(sidecarPath(open.path))); // every store fails from here
+        int left = 0;
+        if (c.signal) {
+            storeOpenEditBeforeSignalEnd(h.env);
+        } else {
+            storeOpenEditBeforeLeaving(h.env, [&] { ++left; });
+            EXPECT_EQ(left, 1);
+        }
+        settle();
+        EXPECT_TRUE(h.alerts->asked.empty());
+        const QStringList failures = h.log->errors().filter("not stored as the app ends on a signal");
+        ASSERT_EQ(failures.size(), c.logged ? 1 : 0) << h.log->errors().join('\n').toStdString();
+        if (c.logged) {
+            EXPECT_TRUE(failures[0].contains(open.path + " not stored")) << failures[0].toStdString();
+            EXPECT_TRUE(failures[0].contains(sidecarPath(open.path) + ": ")) << failures[0].toStdString();
+        }
+        EXPECT_EQ(open.edit->ending(), EditSession::Ending::quit);
+        ASSERT_TRUE(QDir().rmdir(sidecarPath(open.path)));
+        open.edit->viewModel().setAnnotations({box(Support::Rect(1, 1, 4, 4))});
+        EXPECT_TRUE(open.edit->persist());
+        EXPECT_FALSE(QFile::exists(sidecarPath(open.path))) << "stored again after leaving";
+    }
+}
+
 TEST(EditorWiring, QuittingStoresNothingForADeletedCapture) {
     Harness h;
     h.policy.sidecarMode = PolicyKit::SidecarMode::file;

@@ -289,9 +289,8 @@ private:
             }
         } catch (...) {
         }
-        const QString description = describe(error);
-        log().error("capture failed: " + description);
-        env_->alerts->show("Capture failed", description);
+        log().error("capture failed: " + describe(error));
+        env_->alerts->show("Capture failed", alertText(error));
         finish(false);
     }
 

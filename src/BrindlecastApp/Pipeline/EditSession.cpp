@@ -86,6 +86,7 @@ EditSession::EditSession(Environment env, EditorRequest request)
         },
         modelEnvironment);
     viewModel_->setAnnotations(request_.seedAnnotations);
+    lastStored_ = viewModel_->annotations();
     if (request_.detectionsPending) viewModel_->awaitDetections();
 }
 
@@ -364,8 +365,15 @@ std::exception_ptr EditSession::writeAnnotations() {
     } catch (...) {
         return std::current_exception();
     }
+    lastStored_ = viewModel_->annotations();
     return nullptr;
 }
+
+QString EditSession::annotationFile() const {
+    return request_.policy.sidecarMode == PolicyKit::SidecarMode::file ? sidecarPath(path()) : path();
+}
+
+bool EditSession::changedSinceStored() const { return viewModel_->annotations() != lastStored_; }
 
 void EditSession::persistBeforeQuit() {
     persist();
@@ -378,7 +386,18 @@ void EditSession::storeBeforeQuit(std::function<void()> leave) {
         if (self->ending_ == Ending::none) self->ending_ = Ending::quit;
         if (leave) leave();
     };
-    if (store(last)) last();
+    if (!changedSinceStored() || store(last)) last();
+}
+
+void EditSession::storeOnceBeforeSignalEnd() {
+    if (ending_ != Ending::none) return;
+    if (changedSinceStored()) {
+        if (const std::exception_ptr failure = writeAnnotations()) {
+            env_->log.error("annotations of " + path() + " not stored as the app ends on a signal: " +
+                            annotationFile() + ": " + describe(failure));
+        }
+    }
+    ending_ = Ending::quit;
 }
 
 } // namespace BrindlecastApp::Pipeline

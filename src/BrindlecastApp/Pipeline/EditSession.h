@@ -65,8 +65,13 @@ public:
     bool store(std::function<void()> resolved = nullptr);
     // The last store of an edit still open when the application quits.
     void persistBeforeQuit();
-    // The same through store(): `leave` runs once the annotations are stored or discarded.
+    // The same through store(): `leave` runs once the annotations are stored or discarded. An edit
+    // whose annotations are as they were last stored (or as it opened) has nothing to store.
     void storeBeforeQuit(std::function<void()> leave);
+    // The last store when a signal ends the application, where nobody is there to answer a
+    // question: one try, when anything changed since the annotations were last stored; a
+    // failure is logged with the file and the reason, and the edit stores nothing after.
+    void storeOnceBeforeSignalEnd();
     // The companion that was still being prepared when the edit opened, or nothing when there is
     // none after all. Exports under a backdrop wait for it.
     void companionReady(const std::optional<QImage>& companion);
@@ -89,6 +94,10 @@ private:
     bool trashed() const { return trashPending_ || ending_ == Ending::deleted; }
     // Writes the annotations; the failure, if any.
     std::exception_ptr writeAnnotations();
+    // The file the annotations go to under the policy of the opening.
+    QString annotationFile() const;
+    // The annotations differ from those last stored, or from those the edit opened with.
+    bool changedSinceStored() const;
     // The same with the failure logged.
     std::exception_ptr failedToStore();
     // Asks on the next turn whether to retry (asking again when that fails too) or discard, then
@@ -106,6 +115,7 @@ private:
     std::vector<std::function<void()>> afterCompanion_;
     // While the user is asked about a failed store: what runs once it is stored or discarded.
     std::optional<std::vector<std::function<void()>>> awaitingAnswer_;
+    std::vector<SidecarKit::Annotation> lastStored_;
 };
 
 } // namespace BrindlecastApp::Pipeline

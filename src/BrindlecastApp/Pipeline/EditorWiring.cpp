@@ -48,4 +48,11 @@ void storeOpenEditBeforeLeaving(const Environment& env, std::function<void()> le
     edit->storeBeforeQuit(std::move(leave));
 }
 
+void storeOpenEditBeforeSignalEnd(const Environment& env) {
+    const std::shared_ptr<EditSession> edit = env->editor ? env->editor->currentEdit() : nullptr;
+    if (!edit) return;
+    env->editor->commitPendingTextEdit();
+    edit->storeOnceBeforeSignalEnd();
+}
+
 } // namespace BrindlecastApp::Pipeline

@@ -50,5 +50,7 @@ void persistOpenEditBeforeQuit(const Environment& env);
 // once the annotations are stored, or, when storing fails, once the user retried successfully or
 // discarded them.
 void storeOpenEditBeforeLeaving(const Environment& env, std::function<void()> leave);
+// The same when a signal ends the application: one try and no question; a failure is logged.
+void storeOpenEditBeforeSignalEnd(const Environment& env);
 
 } // namespace BrindlecastApp::Pipeline

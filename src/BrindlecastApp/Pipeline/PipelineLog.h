@@ -28,13 +28,18 @@ private:
     std::shared_ptr<Support::LogSink> sink_;
 };
 
-// The plain textual form of a failure: the error's case and payload
-// ("blockedContentPresent(bundleIDs: [...])", "io(\"...\")"), or the library's message.
+// The plain textual form of a failure, for the log: the error's case and payload
+// ("blockedContentPresent(bundleIDs: [...])", "io(\"...\")"), or the library's message, with the
+// failure it was thrown for (and its file) in brackets.
 QString describe(const std::exception_ptr& error);
 QString describe(const std::exception& error);
 
-// The informative text of an "Export failed" alert. None of the modules' errors carries a
-// wording of its own for people, so this is the plain textual form too.
+// What an alert tells of a failure: the one place that words errors for people. A file-system
+// failure (itself, or the one a store or a delivery was thrown for) names the folder and a reason
+// the user can act on (read-only, full, missing, not permitted), never a temporary file's name;
+// an engine module that cannot be loaded asks for the app to be installed again, without the
+// library's path or the loader's words. Any other error gives its plain textual form. The
+// system's words and the paths are the log's (describe()).
 QString alertText(const std::exception_ptr& error);
 
 } // namespace BrindlecastApp::Pipeline

@@ -102,12 +102,11 @@ void searchShownCapture(const Environment& env, const std::weak_ptr<EditSession>
             if (edit) edit->detectionsArrived(found.succeeded() ? found.value->detections
                                                                 : std::vector<DetectionKit::Detection>{});
             if (!found.succeeded()) {
-                const QString reason = describe(found.error);
-                env->log.error("openExisting: detection failed: " + reason);
+                env->log.error("openExisting: detection failed: " + describe(found.error));
                 env->alerts->show("Detection failed", QFileInfo(path).fileName() +
                                                           " was opened without looking for personal data again: " +
-                                                          clause(reason) + ". Only the redactions already in the "
-                                                                           "screenshot apply.");
+                                                          clause(alertText(found.error)) +
+                                                          ". Only the redactions already in the screenshot apply.");
                 return;
             }
             if (const std::optional<AlertText> alert = unfinishedPatternsAlert(found.value->unfinished)) {
@@ -128,7 +127,7 @@ void openExisting(const Environment& env, const QString& path) {
                                if (!outcome.succeeded() || outcome.value->image.isNull()) {
                                    env->log.error("openExisting: cannot decode " + path);
                                    const QString reason =
-                                       outcome.succeeded() ? outcome.value->decodeError : describe(outcome.error);
+                                       outcome.succeeded() ? outcome.value->decodeError : alertText(outcome.error);
                                    env->alerts->show("Screenshot could not be opened",
                                                      filename + " could not be read as an image" +
                                                          (reason.isEmpty() ? QString() : ": " + clause(reason)) + ".");
@@ -152,10 +151,10 @@ void openExisting(const Environment& env, const QString& path) {
                                searchShownCapture(env, edit, r.image, r.policy, path);
 
                                if (r.annotationFailure) {
-                                   const QString reason = describe(r.annotationFailure);
-                                   env->log.error("annotation load failed: " + path + ": " + reason);
+                                   env->log.error("annotation load failed: " + path + ": " +
+                                                  describe(r.annotationFailure));
                                    env->alerts->show("Annotations could not be loaded",
-                                                     filename + ": " + clause(reason) +
+                                                     filename + ": " + clause(alertText(r.annotationFailure)) +
                                                          ". They are kept as they are; annotations added now "
                                                          "are not saved.");
                                }

@@ -373,6 +373,12 @@ void AppDelegate::quit() {
     Pipeline::storeOpenEditBeforeLeaving(pipeline_, [] { QCoreApplication::quit(); });
 }
 
+void AppDelegate::endOnSignal() {
+    if (pipeline_) Pipeline::storeOpenEditBeforeSignalEnd(pipeline_);
+    // Every event loop ends, an alert's own included; quit() would wait for windows to agree.
+    QCoreApplication::exit(0);
+}
+
 void AppDelegate::handleHotKey(int id) {
     if (id == GlobalHotKeys::windowPick) return captureWindowPick();
     if (id == GlobalHotKeys::region) return captureRegion();

@@ -104,9 +104,13 @@ public:
     void showDiagnostics();
     void checkForUpdates();
     void showAbout();
-    // Quit, and the termination signals: the open edit is stored first (when that fails the user
-    // decides, Retry or Discard), then the application ends.
+    // Quit: the open edit is stored first (when that fails the user decides, Retry or Discard),
+    // then the application ends.
     void quit();
+    // A termination signal (a logout, `kill`): nobody is there to answer a question. The open
+    // edit is stored with one try (a failure is logged), and the application ends at once, with
+    // any alert still up.
+    void endOnSignal();
     void run(StatusCommand command);
     // A global hot key: 3 picks a window, 2 selects a region, anything else takes the display.
     void handleHotKey(int id);

@@ -48,10 +48,11 @@ int runApplication(int argc, char** argv) {
     PortalSettingsReader portal(DesktopSettings::instance());
     portal.start();
 
-    // A logout or `kill` ends the app as Quit does; a signal during the launch waits for the loop.
+    // A logout or `kill` ends the app, storing what is open without asking; a signal during the
+    // launch waits for the loop.
     TerminationSignals termination;
     AppDelegate delegate(QCoreApplication::arguments(), AppDelegate::Services::live());
-    QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::quit);
+    QObject::connect(&termination, &TerminationSignals::received, &delegate, &AppDelegate::endOnSignal);
     // Another copy runs and was asked to come forward: this one has nothing left to do.
     if (!delegate.applicationDidFinishLaunching()) return 0;
     return app.exec();
