@@ -230,5 +230,12 @@ TEST(CaptureNotice, AlertsNameTheFolderAndAReasonAndTheLogKeepsTheRest) {
         if (!c.onlyInTheLog.isEmpty()) {
             EXPECT_FALSE(alertText(c.error).contains(c.onlyInTheLog));
         }
+        // As a whole alert the app's own reason reads as a sentence; an error's plain form stays.
+        const QString sentence = alertSentence(c.error);
+        if (c.onlyInTheLog.isEmpty()) {
+            EXPECT_EQ(sentence, c.alert);
+        } else {
+            EXPECT_EQ(sentence, c.alert.left(1).toUpper() + c.alert.mid(1) + (c.alert.endsWith('.') ? "" : "."));
+        }
     }
 }

@@ -256,7 +256,7 @@ private:
             copyPending_ = false;
             if (edit) edit->detectionsFailed();
             log().error("pipeline failed: " + describe(outcome.error));
-            env_->alerts->show(kDetectionFailed, alertText(outcome.error));
+            env_->alerts->show(kDetectionFailed, alertSentence(outcome.error));
             return;
         }
         findings_ = Findings::known;
@@ -290,7 +290,7 @@ private:
         } catch (...) {
         }
         log().error("capture failed: " + describe(error));
-        env_->alerts->show("Capture failed", alertText(error));
+        env_->alerts->show("Capture failed", alertSentence(error));
         finish(false);
     }
 
@@ -298,7 +298,7 @@ private:
     // what was written stays.
     void fail(const std::exception_ptr& error, const QString& title) {
         log().error("pipeline failed: " + describe(error));
-        env_->alerts->show(title, alertText(error));
+        env_->alerts->show(title, alertSentence(error));
         finish(false);
     }
 

@@ -165,7 +165,7 @@ void EditSession::exportUnder(const PolicyKit::EffectivePolicy& policy, ExportKi
     exportAndDeliver(env_, std::move(request), policy, request_.audit, [self, finished](Outcome<std::optional<QString>> outcome) {
         if (!outcome.succeeded()) {
             self->env_->log.error("editor export failed: " + describe(outcome.error));
-            self->env_->alerts->show("Export failed", alertText(outcome.error));
+            self->env_->alerts->show("Export failed", alertSentence(outcome.error));
             if (finished) finished(false);
             return;
         }

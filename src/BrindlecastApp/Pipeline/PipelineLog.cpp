@@ -4,6 +4,7 @@
 #include "Support/IoError.h"
 
 #include <optional>
+#include <utility>
 
 namespace BrindlecastApp::Pipeline {
 
@@ -53,19 +54,36 @@ QString describe(const std::exception_ptr& error) {
     }
 }
 
-QString alertText(const std::exception_ptr& error) {
-    if (!error) return describe(error);
+namespace {
+
+// An alert's words for a failure, and whether they are the app's own reason (a clause to make a
+// sentence of) rather than the error's plain textual form (kept as it is).
+std::pair<QString, bool> wordsFor(const std::exception_ptr& error) {
+    if (!error) return {describe(error), false};
     try {
         std::rethrow_exception(error);
     } catch (const DetectionKit::RecognitionError& e) {
         if (e.cause() == DetectionKit::RecognitionError::Cause::installationDamaged)
-            return QStringLiteral("Brindlecast's detection files are damaged or missing; install Brindlecast again");
-        return describe(e);
+            return {QStringLiteral("Brindlecast's detection files are damaged or missing; install Brindlecast again"), true};
+        return {describe(e), false};
     } catch (const std::exception& e) {
-        return fileSystemReason(e).value_or(describe(e));
+        if (std::optional<QString> reason = fileSystemReason(e)) return {*reason, true};
+        return {describe(e), false};
     } catch (...) {
     }
-    return describe(error);
+    return {describe(error), false};
+}
+
+} // namespace
+
+QString alertText(const std::exception_ptr& error) { return wordsFor(error).first; }
+
+QString alertSentence(const std::exception_ptr& error) {
+    auto [text, reason] = wordsFor(error);
+    if (!reason || text.isEmpty()) return text;
+    text[0] = text[0].toUpper();
+    if (!text.endsWith('.')) text += '.';
+    return text;
 }
 
 } // namespace BrindlecastApp::Pipeline

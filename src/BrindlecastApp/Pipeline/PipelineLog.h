@@ -41,5 +41,8 @@ QString describe(const std::exception& error);
 // library's path or the loader's words. Any other error gives its plain textual form. The
 // system's words and the paths are the log's (describe()).
 QString alertText(const std::exception_ptr& error);
+// The same as an alert's whole informative text: the app's own reason as a sentence,
+// capitalised and closed; an error's plain textual form as it is.
+QString alertSentence(const std::exception_ptr& error);
 
 } // namespace BrindlecastApp::Pipeline
