@@ -78,6 +78,8 @@ constexpr double kTinyTargetTextHeight = 36;
 // narrow the blanks beside a narrow "1", where the engine then breaks the word.
 constexpr double kInkGamma = 2;
 constexpr double kSmallTextInkGamma = 3;
+// The lighter darkening of a second reading.
+constexpr double kLightInkGamma = 1.5;
 constexpr int kSmallTextHeight = 14;
 constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
@@ -905,7 +907,9 @@ cv::Point repeatOffset(const cv::Mat& bgr, const Region& original, const Region&
     return cropArea(bgr, repeat).tl() - cropArea(bgr, original).tl();
 }
 
-Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks) {
+bool darkensInk(const Region& region) { return region.textHeight < kSolidStrokeTextHeight; }
+
+Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks, Ink darkening) {
     const cv::Rect area = cropArea(bgr, region);
     const cv::Mat crop = bgr(area);
 
@@ -931,8 +935,10 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
                            area.y + area.height == region.area.y + region.area.height + kCropMargin);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
-    if (region.textHeight < kSolidStrokeTextHeight)
-        darkenPartialInk(inkMap, region.textHeight < kSmallTextHeight ? kSmallTextInkGamma : kInkGamma);
+    if (darkensInk(region))
+        darkenPartialInk(inkMap, darkening == Ink::light                  ? kLightInkGamma
+                                 : region.textHeight < kSmallTextHeight ? kSmallTextInkGamma
+                                                                        : kInkGamma);
     for (const cv::Rect& blank : blanks) {
         const cv::Rect inCrop = (blank & area) - area.tl();
         if (inCrop.area() > 0) inkMap(inCrop).setTo(255);
