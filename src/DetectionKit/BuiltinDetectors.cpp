@@ -23,11 +23,12 @@ struct BuiltinRow {
 constexpr const char16_t* kMisreadIban =
     uR"((?<![\p{L}\p{N}])(?:[0-9$\u00A3\u20AC|!][A-Z0-9$\u00A3\u20AC|!]|[A-Z][0-9$\u00A3\u20AC|!])[0-9OoIlBS]{2}[A-Z0-9]{11,30}\b)";
 
-// An address whose local part holds a slash where recognition read a 7 or a 1 of a monospaced face
-// ("emma.schulz/@example.org", "lee.kim/0@example.com"): the slash ends the local part or stands
-// before its last digits. The local part is taken whole from the start of its run of characters.
+// An address whose local part ends in a digit that recognition read, in a monospaced face, as a
+// slash (a 7 or a 1: "emma.schulz/@contoso.org", "lee.kim/O@example.com") or as a second at sign (a
+// zero with a dot or slash inside: "dana7@@example.com"). The local part is taken whole from the
+// start of its run of characters.
 constexpr const char16_t* kMisreadEmail =
-    uR"((?<![A-Za-z0-9._%+-])[A-Za-z0-9._%+-]{0,63}[A-Za-z0-9]/[0-9]{0,3}@[A-Za-z0-9.-]{1,255}\.[A-Za-z]{2,})";
+    uR"((?<![A-Za-z0-9._%+-])[A-Za-z0-9._%+-]{0,63}[A-Za-z0-9](?:/[0-9OoIlBS]{0,3}|@)@[A-Za-z0-9.-]{1,255}\.[A-Za-z]{2,})";
 
 // Wherever a digit is expected, "OoIlBS" are accepted too: text recognition reads them in place
 // of 0, 0, 1, 1, 8 and 5. In the grouped shapes of social security and phone numbers so is "T",

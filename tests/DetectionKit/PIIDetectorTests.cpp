@@ -202,13 +202,16 @@ TEST(PIIDetectorTest, EmailMatchesAreThoseOfTheWholeExpression) {
     }
 }
 
-// A slash read for the 7 or the 1 of a monospaced face at the end of an address's local part.
-TEST(PIIDetectorTest, AnAddressWithASlashReadForADigitIsFoundWhole) {
+// A slash or an at sign read for the last digit of an address's local part in a monospaced face.
+TEST(PIIDetectorTest, AnAddressWithADigitReadAsASlashOrAnAtSignIsFoundWhole) {
     const std::pair<const char*, QStringList> cases[] = {
         {"user=wei.zhang/0@fabrikam.io phone=1", {"email:wei.zhang/0@fabrikam.io"}},
         {"for emma.schulz/@contoso.org from", {"email:emma.schulz/@contoso.org"}},
         {"for wei.zhang3/7@corp.example.net from", {"email:wei.zhang3/7@corp.example.net"}},
+        {"user=dana/O@Gexample.com", {"email:dana/O@Gexample.com"}},
+        {"to=<dana7@@example.com>,", {"email:dana7@@example.com"}}, // a zero read as an at sign
         {"see src/app@example.com", {"email:app@example.com"}}, // a path: a letter after the slash
+        {"@@ -1,4 +1,5 @@", {}},
         {"a/b/", {}},
     };
     for (const auto& [text, expected] : cases) {
