@@ -930,7 +930,7 @@ SurroundingsSheet terminalLog(int v, bool dark) {
     };
     const int sizes[] = {12, 13, 15, 26};
     int height = 20;
-    for (const int px : sizes) height += 4 * rowOf(fontOf(family, px));
+    for (const int px : sizes) height += 5 * rowOf(fontOf(family, px));
     Sheet s(QStringLiteral("log-%1-%2").arg(dark ? "dark" : "light").arg(v), 2240, height,
             dark ? QColor(30, 30, 30) : Qt::white);
     // Each line's items stand in braces; what is glued to an item runs to the spaces around it.
@@ -960,6 +960,7 @@ SurroundingsSheet terminalLog(int v, bool dark) {
             y += rowOf(f);
             ++n;
         }
+        y += rowOf(f); // each size a terminal of its own, a blank row apart
     }
     return s.finish();
 }

