@@ -114,6 +114,13 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
                     crowded = i;
                 }
             }
+            // An at sign read twice, as itself and as the "G" it looks like in small monospaced
+            // text ("kim10G@example.com", "carla4@Gexample.com"): the letter goes.
+            for (size_t i = 1; crowded == 0 && i < engine.size(); ++i) {
+                const bool atSignBeside = engine[i - 1].text == QLatin1String("@") ||
+                                          (i + 1 < engine.size() && engine[i + 1].text == QLatin1String("@"));
+                if (engine[i].text == QLatin1String("G") && atSignBeside) crowded = i;
+            }
             if (crowded == 0) break;
             word.erase(word.begin() + long(crowded));
             engine.erase(engine.begin() + long(crowded));

@@ -116,6 +116,9 @@ TEST(LineAssemblyTest, OneCellReadAsTwoCharactersKeepsTheFirst) {
         // As many glyphs as cells: a misplaced box alone is no repeat.
         {"no more glyphs than cells", cells("jane.doe@example.com", 9, 7), "jane.doe@example.com"},
         {"proportional text is left alone", withExtra(proportional({"078-05-1120"}, 6, 4), 0, 4, "6"), "078-065-1120"},
+        // An at sign read as itself and as a "G".
+        {"at sign read twice", withExtra(cells("user=carla4@example.com", 9, 7), 0, 11, "G"), "user=carla4@example.com"},
+        {"a G beside an at sign, one a cell", cells("JOHNG@EXAMPLE.COM", 9, 7), "JOHNG@EXAMPLE.COM"},
         // Digits one pitch apart, but the hyphens are narrower than a cell: no monospaced text.
         {"tabular digits with hyphens", tabular("6011-1111-1111-1117", 18), "6011-1111-1111-1117"},
         {"tabular digits after narrow letters", tabular("FI243331201171801", 17.5), "FI243331201171801"},
