@@ -904,6 +904,67 @@ SurroundingsSheet smallDigits(int v) {
     return s.finish();
 }
 
+// Addresses whose local part ends in a digit or two before the at sign, the hardest to read in
+// small monospaced text ("fay0@" read as "fayOG", "schulz7@" as "schulz/@").
+const Sample kLogEmails[] = {{"email", "fay0@example.com"},        {"email", "emma.schulz7@contoso.org"},
+                             {"email", "kim10@example.com"},       {"email", "wei.zhang70@fabrikam.io"},
+                             {"email", "mo6@example.com"},         {"email", "dana70@example.com"},
+                             {"email", "lee_kim42@mail.example.org"}, {"email", "gus8@corp.example.net"}};
+const Sample kLogIps[] = {{"ipv4", "10.48.187.150"}, {"ipv4", "10.67.120.225"}, {"ipv4", "192.0.2.147"},
+                          {"ipv4", "10.221.190.40"}};
+
+// An application's and a mail server's logs in a terminal, as xterm draws them at 9, 10 and 11 pt
+// on a 96 dpi screen (12, 13 and 15 px, in cells of 7, 8 and 9 px) and at 26 px: the address glued
+// to "user=" or "email=", between "to=<" and ">,", and between "for" and "from"; the other items
+// glued to their keys or in brackets. Dark on white in DejaVu Sans Mono, or light on near-black in
+// another monospaced family.
+SurroundingsSheet terminalLog(int v, bool dark) {
+    const QString families[] = {QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Mono"),
+                                QStringLiteral("Noto Sans Mono")};
+    const QString family = dark ? families[v % 3] : families[0];
+    const QColor ink = dark ? QColor(208, 208, 208) : QColor(0, 0, 0);
+    // The terminal's rows: its font's ascent and descent, each rounded up to whole pixels.
+    const auto rowOf = [](const QFont& f) {
+        const QFontMetricsF m(f);
+        return int(std::ceil(m.ascent()) + std::ceil(m.descent()));
+    };
+    const int sizes[] = {12, 13, 15, 26};
+    int height = 20;
+    for (const int px : sizes) height += 5 * rowOf(fontOf(family, px));
+    Sheet s(QStringLiteral("log-%1-%2").arg(dark ? "dark" : "light").arg(v), 2240, height,
+            dark ? QColor(30, 30, 30) : Qt::white);
+    // Each line's items stand in braces; what is glued to an item runs to the spaces around it.
+    const char* const lines[] = {
+        "2026-12-08 09:14:02 INFO order=48000 user={email} phone={phone} ssn={ssn} src={ip}",
+        "Dec  8 09:14:03 mx1 postfix/smtp[2211]: 4F1A2: to=<{email}>, relay=mx.example.org[{ip}]:25, status=sent",
+        "Dec  8 09:14:05 host sshd[3121]: Failed password for {email} from {ip} port 52144 ssh2",
+        "2026-12-08T09:14:07 WARN auth: login email={email} ip={ip} tel={phone}"};
+    int y = 10;
+    int n = v * 5 + (dark ? 2 : 0);
+    for (const int px : sizes) {
+        const QFont f = fontOf(family, px);
+        for (const char* line : lines) {
+            const QStringList parts = QString::fromLatin1(line).split(QLatin1Char('{'));
+            int x = 8 + s.text(f, ink, 8, y, parts.front());
+            for (qsizetype k = 1; k < parts.size(); ++k) {
+                const QString kind = parts[k].section(QLatin1Char('}'), 0, 0);
+                const QString rest = parts[k].section(QLatin1Char('}'), 1);
+                const Sample& sample = kind == QLatin1String("email") ? pick(kLogEmails, n)
+                                     : kind == QLatin1String("ip")    ? pick(kLogIps, n + int(k))
+                                     : kind == QLatin1String("phone") ? pick(kPhones, n)
+                                                                      : pick(kSsns, n);
+                const QString before = parts[k - 1].section(QLatin1Char(' '), -1);
+                x += s.item(f, ink, x, y, sample, QStringLiteral("log"), before, rest.section(QLatin1Char(' '), 0, 0));
+                x += s.text(f, ink, x, y, rest);
+            }
+            y += rowOf(f);
+            ++n;
+        }
+        y += rowOf(f); // each size a terminal of its own, a blank row apart
+    }
+    return s.finish();
+}
+
 } // namespace
 
 std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
@@ -928,6 +989,7 @@ std::vector<SurroundingsSheet> surroundingsSheets(int variant) {
     for (const bool dark : {false, true})
         for (const double scale : {1.0, 1.25}) sheets.push_back(reviewThread(variant, dark, scale));
     sheets.push_back(smallDigits(variant));
+    for (const bool dark : {false, true}) sheets.push_back(terminalLog(variant, dark));
     return sheets;
 }
 

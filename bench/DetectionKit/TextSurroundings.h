@@ -29,9 +29,10 @@ struct SurroundingsSheet {
 
 // Personal data in the surroundings where screen text is hard to read: a find-in-page highlight
 // with 1 px padding, tags with white text on a coloured fill, recipient chips, round avatars and
-// icons just left of the text, terminals in three monospaced families, text from 10 to 200 px,
-// faint grey secondary text and text inside tall input fields, code-review threads (light and dark,
-// at 1x and 1.25x) with a name and a date over each comment. `variant` picks other sizes, fonts
+// icons just left of the text, terminals in three monospaced families, terminal logs at 9 to 11 pt
+// and 26 px with the items glued to their keys, text from 10 to 200 px, faint grey secondary text
+// and text inside tall input fields, code-review threads (light and dark, at 1x and 1.25x) with a
+// name and a date over each comment. `variant` picks other sizes, fonts
 // and items for the same kinds, so tests and the benchmark need not share renderings.
 std::vector<SurroundingsSheet> surroundingsSheets(int variant);
 

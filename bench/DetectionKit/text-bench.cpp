@@ -1,6 +1,6 @@
 // text-bench [FOLDER [ONLY]]: personal data in hard surroundings (highlights, tags, chips, avatars, icons,
-// terminals in three monospaced families, 10 to 200 px, faint text, tall fields), scored by ink
-// coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
+// terminals in three monospaced families, terminal logs, 10 to 200 px, faint text, tall fields),
+// scored by ink coverage: an item counts when every pixel of its glyphs lies inside a detection of the right
 // detector. Beside it, the `tesseract` command on the same files: an item counts there when its
 // text appears in the command's output. Also counts boxes taller than their glyphs plus 10 px,
 // and boxes wider than their item allows (widerThanItsItem: the whole token or line around it), and

@@ -23,12 +23,19 @@ struct BuiltinRow {
 constexpr const char16_t* kMisreadIban =
     uR"((?<![\p{L}\p{N}])(?:[0-9$\u00A3\u20AC|!][A-Z0-9$\u00A3\u20AC|!]|[A-Z][0-9$\u00A3\u20AC|!])[0-9OoIlBS]{2}[A-Z0-9]{11,30}\b)";
 
+// An address whose local part ends in a digit that recognition read, in a monospaced face, as a
+// slash (a 7 or a 1: "emma.schulz/@contoso.org", "lee.kim/O@example.com") or as a second at sign (a
+// zero with a dot or slash inside: "dana7@@example.com"). The local part is taken whole from the
+// start of its run of characters.
+constexpr const char16_t* kMisreadEmail =
+    uR"((?<![A-Za-z0-9._%+-])[A-Za-z0-9._%+-]{0,63}[A-Za-z0-9](?:/[0-9OoIlBS]{0,3}|@)@[A-Za-z0-9.-]{1,255}\.[A-Za-z]{2,})";
+
 // Wherever a digit is expected, "OoIlBS" are accepted too: text recognition reads them in place
 // of 0, 0, 1, 1, 8 and 5. In the grouped shapes of social security and phone numbers so is "T",
 // read for a 1 or a 7 whose stroke meets a busy backdrop (a notification card over a wallpaper);
 // the card and IBAN shapes, long runs of letters and digits, leave it out.
 constexpr BuiltinRow kTable[] = {
-    {u"email", uR"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@'},
+    {u"email", uR"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@', kMisreadEmail},
     {u"ssn", uR"(\b[0-9OoIlBST]{3}-[0-9OoIlBST]{2}-[0-9OoIlBST]{4}\b)", false, 0},
     {u"phone", uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBST]{3}\)?[-. ][0-9OoIlBST]{3}[-. ][0-9OoIlBST]{4}\b)", false, 0},
     {u"card", uR"(\b(?:[0-9OoIlBS][ -]?){13,19}\b)", true, 0},
@@ -230,19 +237,6 @@ bool PIIDetector::luhnAcceptable(const QString& text) {
     return sum % 10 == 0;
 }
 
-namespace {
-
-// Characters that set a value apart inside a longer token: brackets, quotes, slashes, colons, equals
-// and at signs ("https://10.1.2.3/x", "relay=host[10.1.2.3]:25", "\"jane@example.com\","). A dot,
-// comma, hyphen or underscore is not one of them: recognition reads those in place of one another
-// inside an item ("jane@example,com").
-bool isDelimiter(QChar c) {
-    static const QString delimiters = QStringLiteral("()[]{}<>\"'`/\\|:=@\u2018\u2019\u201C\u201D\u00AB\u00BB");
-    return delimiters.contains(c);
-}
-
-} // namespace
-
 PIIDetector::Range PIIDetector::wordExtended(Range range, const Characters& characters) {
     const QString& text = characters.text();
     // A match that takes a separator at its end ("4111 1111 1111 1111 ") is widened from its last
@@ -258,11 +252,11 @@ PIIDetector::Range PIIDetector::wordExtended(Range range, const Characters& char
         const qsizetype previous = characters.previousBoundary(lower);
         if (!glued(previous)) break;
         lower = previous;
-        if (isDelimiter(text.at(previous))) break;
+        if (isValueDelimiter(text.at(previous))) break;
     }
     qsizetype upper = inked.end;
     while (glued(upper)) {
-        const bool delimiter = isDelimiter(text.at(upper));
+        const bool delimiter = isValueDelimiter(text.at(upper));
         upper = characters.nextBoundary(upper);
         if (delimiter) break;
     }

@@ -56,4 +56,9 @@ bool Characters::isWhitespaceAt(qsizetype offset) const {
     return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_WHITE_SPACE);
 }
 
+bool isValueDelimiter(QChar c) {
+    static const QString delimiters = QStringLiteral("()[]{}<>\"'`/\\|:=@\u2018\u2019\u201C\u201D\u00AB\u00BB");
+    return delimiters.contains(c);
+}
+
 } // namespace DetectionKit

@@ -30,4 +30,10 @@ private:
     std::vector<qsizetype> boundaries_; // ascending, from 0 to the text's length
 };
 
+// Characters that set a value apart inside a longer token: brackets, quotes, slashes, colons, equals
+// and at signs ("https://10.1.2.3/x", "relay=host[10.1.2.3]:25", "\"jane@example.com\",",
+// "user=jane@example.com"). A dot, comma, hyphen or underscore is not one of them: recognition reads
+// those in place of one another inside an item ("jane@example,com").
+bool isValueDelimiter(QChar c);
+
 } // namespace DetectionKit

@@ -1,5 +1,7 @@
 #include "DetectionKit/LineAssembly.h"
 
+#include "DetectionKit/Characters.h"
+
 #include <algorithm>
 #include <optional>
 #include <cmath>
@@ -112,6 +114,13 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
                     crowded = i;
                 }
             }
+            // An at sign read twice, as itself and as the "G" it looks like in small monospaced
+            // text ("kim10G@example.com", "carla4@Gexample.com"): the letter goes.
+            for (size_t i = 1; crowded == 0 && i < engine.size(); ++i) {
+                const bool atSignBeside = engine[i - 1].text == QLatin1String("@") ||
+                                          (i + 1 < engine.size() && engine[i + 1].text == QLatin1String("@"));
+                if (engine[i].text == QLatin1String("G") && atSignBeside) crowded = i;
+            }
             if (crowded == 0) break;
             word.erase(word.begin() + long(crowded));
             engine.erase(engine.begin() + long(crowded));
@@ -150,19 +159,21 @@ PixelLine assemble(const std::vector<Word>& words, const std::vector<double>& bl
 
 namespace {
 
-bool isLocalPart(const QString& text) {
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
-        return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringLiteral("._%+-").contains(c);
-    });
+bool isLocalPartCharacter(QChar c) {
+    return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringLiteral("._%+-").contains(c);
 }
 
-bool isDomain(const QString& text) {
+bool isLocalPart(QStringView text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), isLocalPartCharacter);
+}
+
+bool isDomain(QStringView text) {
     const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
     if (dot <= 0 || text.size() - dot - 1 < 2) return false;
     const bool allowed = std::all_of(text.begin(), text.end(), [](QChar c) {
         return (c.unicode() < 128 && c.isLetterOrNumber()) || c == QLatin1Char('.') || c == QLatin1Char('-');
     });
-    const QString last = text.mid(dot + 1);
+    const QStringView last = text.mid(dot + 1);
     return allowed && std::all_of(last.begin(), last.end(), [](QChar c) { return c.unicode() < 128 && c.isLetter(); });
 }
 
@@ -176,9 +187,29 @@ QString core(const QString& text, qsizetype& start) {
     return text.mid(from, to - from);
 }
 
-} // namespace
+QString textOf(const Word& word) {
+    QString text;
+    for (const Glyph& glyph : word) text.append(glyph.text);
+    return text;
+}
 
-namespace {
+// Where the local part of an address whose at sign is at `at` can begin: after the key or bracket
+// it is glued to ("user=", "to=<", "mailto:").
+qsizetype localPartStart(QStringView text, qsizetype at) {
+    while (at > 0 && !isValueDelimiter(text.at(at - 1))) --at;
+    return at;
+}
+
+// Whether the text holds an address as the e-mail detector takes it: a local part after the last
+// delimiter, an at sign, and a domain that ends the word.
+bool holdsAddress(const QString& text) {
+    qsizetype offset = 0;
+    const QString inner = core(text, offset);
+    const qsizetype at = inner.lastIndexOf(QLatin1Char('@'));
+    if (at <= 0) return false;
+    const qsizetype from = localPartStart(inner, at);
+    return isLocalPart(QStringView(inner).mid(from, at - from)) && isDomain(QStringView(inner).mid(at + 1));
+}
 
 // The first glyph of the word, among those `candidate` accepts, that read as "@" would make the
 // word an address; none in a word that has its at sign.
@@ -197,9 +228,98 @@ std::optional<size_t> atSignGlyph(const Word& word, Candidate candidate) {
         if (!candidate(word[g])) continue;
         const qsizetype at = starts[g] - offset;
         if (at <= 0 || at >= inner.size()) continue;
-        if (isLocalPart(inner.left(at)) && isDomain(inner.mid(at + word[g].text.size()))) return g;
+        const qsizetype from = localPartStart(inner, at);
+        if (isLocalPart(QStringView(inner).mid(from, at - from)) &&
+            isDomain(QStringView(inner).mid(at + word[g].text.size())))
+            return g;
     }
     return std::nullopt;
+}
+
+// An at sign followed by a whole domain, with a second at sign or a slash among the local part's
+// characters before it: a digit the engine read as one of those ("dana7@@example.com",
+// "lee.k/0@example.com").
+bool strayInLocalPart(const QString& text) {
+    qsizetype offset = 0;
+    const QString inner = core(text, offset);
+    const qsizetype at = inner.lastIndexOf(QLatin1Char('@'));
+    if (at <= 0 || !isDomain(QStringView(inner).mid(at + 1))) return false;
+    const auto stray = [](QChar c) { return c == QLatin1Char('@') || c == QLatin1Char('/'); };
+    qsizetype from = at;
+    while (from > 0 && (isLocalPartCharacter(inner.at(from - 1)) || stray(inner.at(from - 1)))) --from;
+    const QStringView local = QStringView(inner).mid(from, at - from);
+    return std::any_of(local.begin(), local.end(), stray) && std::any_of(local.begin(), local.end(), isLocalPartCharacter);
+}
+
+bool isSymbolForZero(QChar c) { return c == QLatin1Char('@') || c == QChar(0x00AE); }
+
+// A zero whose small loop the engine read as "@" or "®" in a word that holds no address: the
+// symbol beside a digit or a dot ("1@.221.190.147", "@9:03:19").
+bool zeroReadAsSymbol(const QString& text) {
+    if (holdsAddress(text)) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isSymbolForZero(text.at(i))) continue;
+        const bool digitBefore = i > 0 && text.at(i - 1).isDigit();
+        const bool digitAfter = i + 1 < text.size() && text.at(i + 1).isDigit();
+        const bool dotAfter = i + 1 < text.size() && text.at(i + 1) == QLatin1Char('.');
+        if (digitAfter || (digitBefore && dotAfter)) return true;
+    }
+    return false;
+}
+
+// Whether `better` is `text` with each symbol read for a zero either replaced by a digit or left
+// out (the zero read twice, as the symbol and itself: "1®0.67"), and nothing else changed.
+bool zeroesRead(const QString& text, const QString& better) {
+    if (text == better) return false;
+    // fits[i][j]: the text from i reads as `better` from j.
+    const size_t n = size_t(text.size()), m = size_t(better.size());
+    std::vector<std::vector<char>> fits(n + 1, std::vector<char>(m + 1, 0));
+    fits[n][m] = 1;
+    for (size_t i = n; i-- > 0;)
+        for (size_t j = m + 1; j-- > 0;) {
+            const QChar c = text.at(qsizetype(i));
+            const bool same = j < m && better.at(qsizetype(j)) == c && fits[i + 1][j + 1];
+            const bool symbol = isSymbolForZero(c) && (fits[i + 1][j] || (j < m && better.at(qsizetype(j)).isDigit() && fits[i + 1][j + 1]));
+            fits[i][j] = same || symbol;
+        }
+    return fits[0][0];
+}
+
+// Whether the word looks like an address the engine misread: one that a glyph read as "@" would
+// make an address, or one with a stray at sign or slash in its local part.
+bool looksLikeMisreadAddress(const Word& word) {
+    const QString text = textOf(word);
+    if (holdsAddress(text)) return false;
+    return atSignGlyph(word, [](const Glyph&) { return true; }).has_value() || strayInLocalPart(text);
+}
+
+// The columns and the rows a word's glyphs take: left, right, top, bottom.
+struct Extent {
+    double left, right, top, bottom;
+};
+Extent extentOf(const Word& word) {
+    Extent e{word.front().box.minX(), word.front().box.maxX(), word.front().box.minY(), word.front().box.maxY()};
+    for (const Glyph& glyph : word) {
+        e.left = std::min(e.left, glyph.box.minX());
+        e.right = std::max(e.right, glyph.box.maxX());
+        e.top = std::min(e.top, glyph.box.minY());
+        e.bottom = std::max(e.bottom, glyph.box.maxY());
+    }
+    return e;
+}
+
+// Two readings of one word cover nearly the same columns: the engine's boxes of the first and the
+// last glyph can be off by a cell or so.
+constexpr double kSameWordOverlap = 0.8;
+
+bool sameWord(const Word& a, const Word& b) {
+    const Extent x = extentOf(a), y = extentOf(b);
+    const double overlap = std::min(x.right, y.right) - std::max(x.left, y.left);
+    const double wider = std::max(x.right - x.left, y.right - y.left);
+    if (wider <= 0 || overlap < kSameWordOverlap * wider) return false;
+    // On the same line: each word's middle lies within the other's rows.
+    const double xMid = (x.top + x.bottom) / 2, yMid = (y.top + y.bottom) / 2;
+    return xMid >= y.top && xMid <= y.bottom && yMid >= x.top && yMid <= x.bottom;
 }
 
 } // namespace
@@ -214,6 +334,31 @@ bool mayHideAtSign(const std::vector<Word>& words) {
     return std::any_of(words.begin(), words.end(), [](const Word& word) {
         return atSignGlyph(word, [](const Glyph&) { return true; }).has_value();
     });
+}
+
+bool mayBeMisread(const std::vector<Word>& words) {
+    return std::any_of(words.begin(), words.end(),
+                       [](const Word& word) { return looksLikeMisreadAddress(word) || zeroReadAsSymbol(textOf(word)); });
+}
+
+void takeBetterReadings(std::vector<Word>& words, const std::vector<std::vector<Word>>& other) {
+    for (Word& word : words) {
+        if (word.empty()) continue;
+        const QString text = textOf(word);
+        const bool address = looksLikeMisreadAddress(word);
+        if (!address && !zeroReadAsSymbol(text)) continue;
+        const auto better = [&](const Word& o) {
+            if (o.empty() || !sameWord(word, o)) return false;
+            const QString reading = textOf(o);
+            return address ? holdsAddress(reading) : zeroesRead(text, reading);
+        };
+        for (const std::vector<Word>& line : other) {
+            const auto same = std::find_if(line.begin(), line.end(), better);
+            if (same == line.end()) continue;
+            word = *same;
+            break;
+        }
+    }
 }
 
 } // namespace DetectionKit::LineAssembly

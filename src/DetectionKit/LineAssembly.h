@@ -58,12 +58,24 @@ void dropRepeatsInACell(std::vector<Word>& fitted, std::vector<Word>& raw, const
 
 // The engine can read the at sign of an address in some monospaced faces and sizes as a letter
 // ("jane.doeGexample.com"), with "@" as its next reading. In a word without an at sign, such a
-// glyph is read as "@" when that makes the word an address: a local part before it, and after it
-// a domain that ends in a dot and two letters or more.
+// glyph is read as "@" when that makes the word an address: a local part before it (after the key
+// or bracket it is glued to, as in "user=" or "to=<"), and after it a domain that ends in a dot and
+// two letters or more.
 void readAtSigns(std::vector<Word>& words);
 
 // Whether some word without an at sign would be an address if one of its glyphs were "@": only
 // then are the engine's next readings worth asking for.
 bool mayHideAtSign(const std::vector<Word>& words);
+
+// Whether some word looks misread in a way a second reading of lighter ink can mend: an address
+// with its at sign read as a letter (no address as it stands, but one if a glyph were "@"), an
+// address with a stray "@" or "/" among the characters of its local part (a digit read as either:
+// "dana7@@example.com"), or a number with a zero read as "@" or "®" ("1@.221.190.147").
+bool mayBeMisread(const std::vector<Word>& words);
+
+// Each word of `words` that looks misread is replaced by the word that `other`, a second reading
+// of the same picture (boxes in the same pixels), has in nearly the same columns and rows, when
+// that one is an address, or for a number, the same text with digits in place of the symbols.
+void takeBetterReadings(std::vector<Word>& words, const std::vector<std::vector<Word>>& other);
 
 } // namespace DetectionKit::LineAssembly

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <future>
+#include <iterator>
 #include <map>
 
 namespace DetectionKit {
@@ -134,13 +135,27 @@ Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detect
 
     const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
                                std::chrono::milliseconds(1));
-    const Support::IcuRegex::Matches misread = detector.misread->findAccepted(
-        line,
-        [&](const Support::IcuRegex::Range& r) { return detector.misreadAcceptable(line.mid(r.start, r.length)); },
-        left);
+    const Support::IcuRegex::Matches misread =
+        detector.misreadAcceptable
+            ? detector.misread->findAccepted(
+                  line,
+                  [&](const Support::IcuRegex::Range& r) { return detector.misreadAcceptable(line.mid(r.start, r.length)); },
+                  left)
+            : detector.misread->findAll(line, left);
+    // A misread match takes the place of the matches it holds whole (the "0@example.com" of
+    // "lee.kim/0@example.com"); one that only partly overlaps a match is left out.
     Support::IcuRegex::Matches added;
-    for (const Support::IcuRegex::Range& r : misread.ranges)
-        if (!overlapsAny(r, matches.ranges)) added.ranges.push_back(r);
+    for (const Support::IcuRegex::Range& r : misread.ranges) {
+        const auto inside = [&r](const Support::IcuRegex::Range& o) {
+            return r.start <= o.start && o.start + o.length <= r.start + r.length;
+        };
+        std::vector<Support::IcuRegex::Range> others;
+        std::copy_if(matches.ranges.begin(), matches.ranges.end(), std::back_inserter(others),
+                     [&](const Support::IcuRegex::Range& o) { return !inside(o); });
+        if (overlapsAny(r, others)) continue;
+        matches.ranges = std::move(others);
+        added.ranges.push_back(r);
+    }
     added.status = misread.status;
     added.error = misread.error;
     append(matches, added, 0);

@@ -59,7 +59,8 @@ public:
         // without the e-mail expression's quadratic backtracking over long runs of letters.
         QChar anchor;
         // Also looked for with this expression: the same data as recognition misreads it, where
-        // only a check of its own (`misreadAcceptable`) tells it from other text.
+        // a check of its own (`misreadAcceptable`, when set) tells it from other text. Its match
+        // replaces the matches it holds whole.
         std::optional<Support::IcuRegex> misread;
         bool (*misreadAcceptable)(const QString&) = nullptr;
     };

@@ -78,6 +78,8 @@ constexpr double kTinyTargetTextHeight = 36;
 // narrow the blanks beside a narrow "1", where the engine then breaks the word.
 constexpr double kInkGamma = 2;
 constexpr double kSmallTextInkGamma = 3;
+// The lighter darkening of a second reading.
+constexpr double kLightInkGamma = 1.5;
 constexpr int kSmallTextHeight = 14;
 constexpr int kSolidStrokeTextHeight = 20;
 constexpr int kCropMargin = 2;
@@ -661,6 +663,7 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
     constexpr double kDense = 0.5;   // the bands on either side, as a share of the densest row
     constexpr double kSideShare = 0.7;
     constexpr long kLeastLineRows = 4;
+    constexpr double kSameDepth = 0.75; // a sparse side's dense rows, as a share of the other side's
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
     bool cut = false;
@@ -692,7 +695,10 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
         std::vector<int> cuts;
         for (int y = 1; y <= r.height; ++y) {
             const size_t k = size_t(y);
-            const bool inValley = y < r.height - 1 && std::min(above[k - 1], below[k + 1]) >= kDense * peak &&
+            // One side may hold only the piece of its line that touches the other (a descender
+            // over an ascender in dense terminal rows): as sparse as that, it must still be a
+            // line, as deep as the other side (below).
+            const bool inValley = y < r.height - 1 && std::max(above[k - 1], below[k + 1]) >= kDense * peak &&
                                   rows[k] <= kValley * std::min(above[k - 1], below[k + 1]);
             if (inValley && valleyStart < 0) valleyStart = y;
             if (inValley || valleyStart < 0) continue;
@@ -701,8 +707,11 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             auto denseRows = [&](int from, int to, int densest) {
                 return std::count_if(rows.begin() + from, rows.begin() + to, [&](int n) { return n >= kDense * densest; });
             };
-            if (denseRows(0, valleyStart, above[size_t(valleyStart - 1)]) < kLeastLineRows ||
-                denseRows(y, r.height, below[size_t(y)]) < kLeastLineRows) {
+            const long upper = denseRows(0, valleyStart, above[size_t(valleyStart - 1)]);
+            const long lower = denseRows(y, r.height, below[size_t(y)]);
+            const bool sparseSide = std::min(above[size_t(valleyStart - 1)], below[size_t(y)]) < kDense * peak;
+            if (upper < kLeastLineRows || lower < kLeastLineRows ||
+                (sparseSide && std::min(upper, lower) < kSameDepth * std::max(upper, lower))) {
                 valleyStart = -1;
                 continue;
             }
@@ -905,7 +914,9 @@ cv::Point repeatOffset(const cv::Mat& bgr, const Region& original, const Region&
     return cropArea(bgr, repeat).tl() - cropArea(bgr, original).tl();
 }
 
-Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks) {
+bool darkensInk(const Region& region) { return region.textHeight < kSolidStrokeTextHeight; }
+
+Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks, Ink darkening) {
     const cv::Rect area = cropArea(bgr, region);
     const cv::Mat crop = bgr(area);
 
@@ -931,8 +942,10 @@ Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv:
                            area.y + area.height == region.area.y + region.area.height + kCropMargin);
     cv::Mat inkMap;
     cv::bitwise_not(distance, inkMap);
-    if (region.textHeight < kSolidStrokeTextHeight)
-        darkenPartialInk(inkMap, region.textHeight < kSmallTextHeight ? kSmallTextInkGamma : kInkGamma);
+    if (darkensInk(region))
+        darkenPartialInk(inkMap, darkening == Ink::light                  ? kLightInkGamma
+                                 : region.textHeight < kSmallTextHeight ? kSmallTextInkGamma
+                                                                        : kInkGamma);
     for (const cv::Rect& blank : blanks) {
         const cv::Rect inCrop = (blank & area) - area.tl();
         if (inCrop.area() > 0) inkMap(inCrop).setTo(255);

@@ -30,7 +30,14 @@ struct Prepared {
     cv::Point2d origin; // image position of the prepared picture's top-left corner (before scaling)
     int margin = 0;     // blank pixels added around the scaled crop
 };
-Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks = {});
+// Ink that is only partly there (the anti-aliased edges of small glyphs) is darkened so that thin
+// strokes keep their shapes once scaled up; `Ink::light` darkens it less, for a second reading
+// where the usual darkening fills the small loops of a glyph ("@" read as "G").
+enum class Ink { darkened, light };
+Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks = {},
+                 Ink darkening = Ink::darkened);
+// Whether the region's partial ink is darkened at all: only then does a light preparation differ.
+bool darkensInk(const Region& region);
 
 // For each region, the first earlier one whose prepared picture is the same, pixel for pixel (the
 // same line drawn again elsewhere: a name in every row, a label repeated), or -1. What is read

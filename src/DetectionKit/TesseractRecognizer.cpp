@@ -231,20 +231,45 @@ std::vector<std::vector<LineAssembly::Word>> readWords(tesseract::TessBaseAPI& e
     return words;
 }
 
-// The lines the engine read in one prepared region, boxes in image pixels.
-std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared) {
+// The glyph boxes of a reading of `from` moved into the pixels of `to`, a picture of the same crop.
+void movePicture(std::vector<std::vector<LineAssembly::Word>>& words, const ScreenTextRegions::Prepared& from,
+                 const ScreenTextRegions::Prepared& to) {
+    const double ratio = to.scale / from.scale;
+    for (auto& lineWords : words)
+        for (auto& word : lineWords)
+            for (auto& glyph : word) {
+                const Support::Rect& b = glyph.box;
+                glyph.box = Support::Rect((b.minX() - from.margin) * ratio + to.margin, (b.minY() - from.margin) * ratio + to.margin,
+                                          b.width() * ratio, b.height() * ratio);
+            }
+}
+
+// The lines the engine read in one prepared region, boxes in image pixels. `lightlyInked`, when
+// given, prepares the same region with its partial ink darkened less, for a second reading.
+std::vector<PixelLine> readRegion(tesseract::TessBaseAPI& engine, const ScreenTextRegions::Prepared& prepared,
+                                  const std::function<ScreenTextRegions::Prepared()>& lightlyInked) {
     const cv::Mat& grey = prepared.grey;
     std::vector<std::vector<LineAssembly::Word>> words = readWords(engine, grey, false);
     // A word that an at sign read as a letter would make an address is read again, with the other
     // readings of its glyphs.
     if (std::any_of(words.begin(), words.end(), LineAssembly::mayHideAtSign)) words = readWords(engine, grey, true);
+    for (auto& lineWords : words) LineAssembly::readAtSigns(lineWords);
+    // Darkening fills the small loops of an at sign or a zero in 9-11 pt monospaced text, where the
+    // engine then reads "G" or "@". A word still misread is taken from a reading of the lighter
+    // ink where it reads as it should.
+    if (lightlyInked && std::any_of(words.begin(), words.end(), LineAssembly::mayBeMisread)) {
+        const ScreenTextRegions::Prepared light = lightlyInked();
+        std::vector<std::vector<LineAssembly::Word>> second = readWords(engine, light.grey, true);
+        for (auto& lineWords : second) LineAssembly::readAtSigns(lineWords);
+        movePicture(second, light, prepared);
+        for (auto& lineWords : words) LineAssembly::takeBetterReadings(lineWords, second);
+    }
 
     std::vector<PixelLine> lines;
     const double s = prepared.scale;
     const double m = prepared.margin;
     const InkFit inkFit(grey);
     for (auto& lineWords : words) {
-        LineAssembly::readAtSigns(lineWords);
         const LineAssembly::Spacing spacing = LineAssembly::spacingOf(lineWords);
         std::vector<LineAssembly::Word> engineBoxes = lineWords;
         std::vector<double> blankAfter = inkFit.fitLine(lineWords, spacing);
@@ -433,7 +458,10 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
                 if (std::optional<std::vector<PixelLine>> known = readBefore->find(prepared)) {
                     lines = std::move(*known);
                 } else {
-                    lines = readRegion(engine, prepared);
+                    std::function<ScreenTextRegions::Prepared()> lightlyInked;
+                    if (ScreenTextRegions::darkensInk(region))
+                        lightlyInked = [&] { return ScreenTextRegions::prepare(bgr, region, blankPixels, ScreenTextRegions::Ink::light); };
+                    lines = readRegion(engine, prepared, lightlyInked);
                     readBefore->remember(prepared, lines);
                 }
             } catch (const std::exception& e) {

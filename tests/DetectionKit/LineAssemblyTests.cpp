@@ -116,6 +116,9 @@ TEST(LineAssemblyTest, OneCellReadAsTwoCharactersKeepsTheFirst) {
         // As many glyphs as cells: a misplaced box alone is no repeat.
         {"no more glyphs than cells", cells("jane.doe@example.com", 9, 7), "jane.doe@example.com"},
         {"proportional text is left alone", withExtra(proportional({"078-05-1120"}, 6, 4), 0, 4, "6"), "078-065-1120"},
+        // An at sign read as itself and as a "G".
+        {"at sign read twice", withExtra(cells("user=carla4@example.com", 9, 7), 0, 11, "G"), "user=carla4@example.com"},
+        {"a G beside an at sign, one a cell", cells("JOHNG@EXAMPLE.COM", 9, 7), "JOHNG@EXAMPLE.COM"},
         // Digits one pitch apart, but the hyphens are narrower than a cell: no monospaced text.
         {"tabular digits with hyphens", tabular("6011-1111-1111-1117", 18), "6011-1111-1111-1117"},
         {"tabular digits after narrow letters", tabular("FI243331201171801", 17.5), "FI243331201171801"},
@@ -164,6 +167,9 @@ TEST(LineAssemblyTest, AnAtSignReadAsALetterIsReadAsItsNextReadingInAnAddress) {
         {"Gjane.doe@example.com", 0, "Gjane.doe@example.com"}, // the word has its at sign
         {"Gexample.com", 0, "Gexample.com"},                  // nothing before it
         {"jane.doeGexample.com", -1, "jane.doeGexample.com"}, // the engine saw no at sign in it
+        {"user=fayOGexample.com", 9, "user=fayO@example.com"},  // glued to its key
+        {"to=<jo26Gexample.com>,", 8, "to=<jo26@example.com>,"},
+        {"mailto:Gexample.com", 7, "mailto:Gexample.com"},      // nothing between key and letter
     };
     for (const Case& c : cases) {
         std::vector<Word> words = cells(QString::fromUtf8(c.read), 9, 7);
@@ -177,6 +183,8 @@ TEST(LineAssemblyTest, OtherReadingsAreAskedForOnlyWhereAnAtSignCouldMakeAnAddre
     const std::pair<const char*, bool> cases[] = {
         {"jane.doeGexample.com", true},
         {"(jane.doeGexample.com),", true},
+        {"user=fayOGexample.com", true},
+        {"user=", false},
         {"jane.doe@example.com", false}, // read right
         {"jane.doe example.com", true},  // the second word alone: "e" before "ample.com"
         {"janeGexample.c", false},       // one letter after the last dot
@@ -188,4 +196,57 @@ TEST(LineAssemblyTest, OtherReadingsAreAskedForOnlyWhereAnAtSignCouldMakeAnAddre
         EXPECT_EQ(mayHideAtSign(proportional(QString::fromUtf8(read).split(QLatin1Char(' '), Qt::SkipEmptyParts), 6, 4.5)),
                   expected)
             << read;
+}
+
+namespace {
+
+// `text` in cells of 9 px on the row `row` lines down (20 px a row).
+std::vector<Word> cellsOnRow(const char* text, int row) {
+    std::vector<Word> words = cells(QString::fromUtf8(text), 9, 7);
+    for (Word& word : words)
+        for (Glyph& glyph : word) glyph.box = glyph.box.offsetBy(0, 20.0 * row);
+    return words;
+}
+
+} // namespace
+
+TEST(LineAssemblyTest, MisreadWordsAreTakenFromASecondReadingWhereTheyReadRight) {
+    struct Case {
+        const char* first;
+        const char* second;
+        int secondRow;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"user=fayOGexample.com id=7", "user=fay0@example.com id=1", 0, "user=fay0@example.com id=7"},
+        {"for dana7@@example.com from", "for dana70@example.com from", 0, "for dana70@example.com from"},
+        {"to=<lee.k/@example.org>,", "to=<lee.k7@example.org>,", 0, "to=<lee.k7@example.org>,"},
+        {"src=1@.221.190.147", "src=10.221.190.147", 0, "src=10.221.190.147"},
+        {"[1®0.67.120.225]:25,", "[10.67.120.225]:25,", 0, "[10.67.120.225]:25,"}, // read twice
+        {"src=1@.221.190.147", "src=10.221.190.148", 0, "src=1@.221.190.147"},      // another digit changed
+        {"user=fayOGexample.com", "user=fayOGexample.com", 0, "user=fayOGexample.com"}, // no better there
+        {"user=fay0@example.com", "user=fay0Gexample.com", 0, "user=fay0@example.com"}, // read right first
+        {"user=fayOGexample.com", "user=fay0@example.com", 1, "user=fayOGexample.com"}, // another row
+        {"user=fayOGexample.com", "fay0@example.com", 0, "user=fayOGexample.com"},      // other columns
+    };
+    for (const Case& c : cases) {
+        std::vector<Word> words = cellsOnRow(c.first, 0);
+        takeBetterReadings(words, {cellsOnRow(c.second, c.secondRow)});
+        EXPECT_EQ(assemble(words).text, QString::fromUtf8(c.expected)) << c.first << " / " << c.second;
+    }
+}
+
+TEST(LineAssemblyTest, ASecondReadingIsMadeOnlyForWordsThatLookMisread) {
+    const std::pair<const char*, bool> cases[] = {
+        {"user=fayOGexample.com", true},  // an at sign read as a letter
+        {"dana7@@example.com", true},     // a digit read as an at sign
+        {"emma.schulz/@contoso.org", true}, // or as a slash
+        {"src=1@.221.190.147", true},     // a zero read as an at sign
+        {"at @9:03:19", true},
+        {"user=fay0@example.com phone=(355) 555-7468", false},
+        {"icon@2x.png", false},           // an address as far as the pattern goes
+        {"src=10.48.187.150 ssn=149-19-9779", false},
+        {"https://example.com/@jane", false},
+    };
+    for (const auto& [read, expected] : cases) EXPECT_EQ(mayBeMisread(cells(QString::fromUtf8(read), 9, 7)), expected) << read;
 }

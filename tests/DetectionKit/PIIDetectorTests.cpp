@@ -202,6 +202,31 @@ TEST(PIIDetectorTest, EmailMatchesAreThoseOfTheWholeExpression) {
     }
 }
 
+// A slash or an at sign read for the last digit of an address's local part in a monospaced face.
+TEST(PIIDetectorTest, AnAddressWithADigitReadAsASlashOrAnAtSignIsFoundWhole) {
+    const std::pair<const char*, QStringList> cases[] = {
+        {"user=wei.zhang/0@fabrikam.io phone=1", {"email:wei.zhang/0@fabrikam.io"}},
+        {"for emma.schulz/@contoso.org from", {"email:emma.schulz/@contoso.org"}},
+        {"for wei.zhang3/7@corp.example.net from", {"email:wei.zhang3/7@corp.example.net"}},
+        {"user=dana/O@Gexample.com", {"email:dana/O@Gexample.com"}},
+        {"to=<dana7@@example.com>,", {"email:dana7@@example.com"}}, // a zero read as an at sign
+        {"see src/app@example.com", {"email:app@example.com"}}, // a path: a letter after the slash
+        {"@@ -1,4 +1,5 @@", {}},
+        {"a/b/", {}},
+    };
+    for (const auto& [text, expected] : cases) {
+        QStringList found;
+        for (const QString& name : namesOf(detectOver({line(QString::fromLatin1(text))}, {})))
+            if (name.startsWith("email:")) found.append(name);
+        EXPECT_EQ(found, expected) << text;
+    }
+    // The box covers the whole address from its key's "=", reaching 4 px into the key.
+    const DetectionResult result = detectOver({line("user=wei.zhang/0@fabrikam.io")}, {});
+    const Detection* d = find(result, "email");
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(sameBox(d->boundingBox(), Support::Rect(140 - 4 - 4, 96, 380 + 4 - 132, 28)));
+}
+
 TEST(PIIDetectorTest, LuhnDecidesCardDetections) {
     struct Case {
         const char* text;

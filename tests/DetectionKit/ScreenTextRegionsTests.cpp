@@ -169,6 +169,13 @@ const Case kCases[] = {
          p.drawRoundedRect(QRectF(label.right() + 12.5, 8.5, 220, 34), 4, 4);
          return std::vector<QRect>{label, hint, line(p, font, QColor(32, 33, 36), label.right() + 24, 16, "(541) 555-0107")};
      }},
+    {"a terminal's 9 pt rows 15 px apart, where a descender meets the row below", {900, 60},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans Mono", 12);
+         return std::vector<QRect>{
+             line(p, font, Qt::black, 8, 10, "Dec 18 09:14:05 host sshd[3121]: Failed password for kim10@example.com"),
+             line(p, font, Qt::black, 8, 25, "2026-12-08T09:14:07 WARN auth: login email=wei.zhang70@fabrikam.io ip=10.67.120.225")};
+     }},
     {"large glyphs with two counters each, a quote and a comma", {1300, 340},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 260), QColor(20, 20, 20), 20, 10, "8'8, B8")};
