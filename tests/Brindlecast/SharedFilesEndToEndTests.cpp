@@ -232,6 +232,7 @@ shift
 exec "$@")", {home_});
     const auto [capture, editor] = captureInto(latin1Home + "/Pictures/Brindlecast");
     ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    drawBox(editor); // something to store as the app ends
     expectCleanEnd(app);
     EXPECT_TRUE(S_ISREG(statusOf(latin1Home + "/Pictures/Brindlecast/" + capture + ".brindlecast.json").st_mode))
         << "no annotation file beside the capture: the preferences were not followed";
