@@ -2,10 +2,11 @@
 
 #include "CaptureKit/DesktopEntry.h"
 
+#include "Support/FileNames.h"
+#include "Support/Folders.h"
 #include "Support/SafeFile.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -16,6 +17,7 @@
 #include <climits>
 #include <mutex>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace CaptureKit {
@@ -25,6 +27,13 @@ namespace {
 std::optional<QString> nonEmpty(const std::optional<QString>& value) {
     if (value && !value->isEmpty()) return value;
     return std::nullopt;
+}
+
+// When the folder at `path` (where a link leads) last changed; an invalid time when it is missing.
+QDateTime lastChanged(const QString& path) {
+    struct stat info {};
+    if (::stat(Support::FileNames::encode(path).constData(), &info) != 0) return {};
+    return QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).addMSecs(info.st_mtim.tv_nsec / 1000000);
 }
 
 } // namespace
@@ -57,10 +66,9 @@ DesktopEntryIndex::DesktopEntryIndex(const QStringList& dataFolders) {
 
 QStringList DesktopEntryIndex::standardDataFolders() {
     QStringList folders;
-    QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    if (home.isEmpty()) home = QDir::homePath() + "/.local/share";
-    folders << home;
-    QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    // Byte for byte, as every folder of the user's is named: a home in Latin-1 keeps its entries.
+    folders << Support::Folders::dataHome();
+    QString dirs = Support::FileNames::decode(qgetenv("XDG_DATA_DIRS"));
     if (dirs.isEmpty()) dirs = "/usr/local/share:/usr/share";
     for (const QString& dir : dirs.split(':', Qt::SkipEmptyParts)) folders << dir;
     return folders;
@@ -74,7 +82,7 @@ std::shared_ptr<const DesktopEntryIndex> DesktopEntryIndex::standard() {
 
     const QStringList folders = standardDataFolders();
     QList<QDateTime> times;
-    for (const QString& folder : folders) times << QFileInfo(folder + "/applications").lastModified();
+    for (const QString& folder : folders) times << lastChanged(folder + "/applications");
     std::lock_guard lock(mutex);
     if (!cached || folders != cachedFolders || times != cachedTimes) {
         cached = std::make_shared<const DesktopEntryIndex>(folders);

@@ -1,13 +1,16 @@
 #include "CaptureKit/DesktopEntry.h"
 
+#include "Support/FileNames.h"
 #include "Support/SafeFile.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QSet>
 #include <QTextStream>
 
 #include <algorithm>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace CaptureKit::DesktopEntry {
 
@@ -38,22 +41,45 @@ QString unescaped(const QString& value) {
     return result;
 }
 
+// Adds the desktop entries below `root + relative` ("kde/org.app.desktop"), by their bytes: a
+// folder named in another encoding than UTF-8 is listed as it is. Links to entries count (the
+// installed ones often are); folders reached through a link are not entered, as no loop can be.
+void collectEntries(const QByteArray& root, const QByteArray& relative, std::vector<QByteArray>& found) {
+    DIR* listing = ::opendir((root + relative).constData());
+    if (!listing) return;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") continue;
+        struct stat itself {};
+        struct stat target {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &itself, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(itself.st_mode)) {
+            collectEntries(root, relative + name + '/', found);
+        } else if (name.endsWith(".desktop") && ::fstatat(::dirfd(listing), entry->d_name, &target, 0) == 0 &&
+                   S_ISREG(target.st_mode)) {
+            found.push_back(relative + name);
+        }
+    }
+    ::closedir(listing);
+}
+
 } // namespace
 
 std::vector<DesktopEntryFile> files(const QStringList& dataFolders) {
     std::vector<DesktopEntryFile> result;
     QSet<QString> seen;
     for (const QString& folder : dataFolders) {
-        const QDir applications(folder + "/applications");
-        if (!applications.exists()) continue;
+        QByteArray applications = Support::FileNames::encode(folder);
+        while (applications.endsWith('/')) applications.chop(1);
+        applications += "/applications/";
+        std::vector<QByteArray> relativePaths;
+        collectEntries(applications, {}, relativePaths);
         std::vector<DesktopEntryFile> inFolder;
-        QDirIterator it(applications.path(), {"*.desktop"}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            QString id = applications.relativeFilePath(path);
+        for (const QByteArray& relative : relativePaths) {
+            QString id = Support::FileNames::decode(relative);
             id.chop(int(qstrlen(".desktop")));
             id.replace('/', '-');
-            inFolder.push_back({id, path});
+            inFolder.push_back({id, Support::FileNames::decode(applications + relative)});
         }
         // Directory order is the file system's; keep the result the same from run to run.
         std::sort(inFolder.begin(), inFolder.end(), [](const auto& a, const auto& b) { return a.path < b.path; });

@@ -71,6 +71,37 @@ TEST(AppIdentityTest, StandardIndexFollowsTheDataFoldersAndTheirChanges) {
     EXPECT_EQ(DesktopEntryIndex::standard()->idForWindowClass("Second"), QString("second"));
 }
 
+// The user's data folder under a home named in Latin-1 (no XDG_DATA_HOME) is read by its bytes:
+// an entry in a subfolder and a link to an entry are found; a link to a folder is not entered.
+TEST(AppIdentityTest, EntriesBelowAHomeNamedInLatin1AreFound) {
+    const QByteArray outside = QFile::encodeName(TestSupport::makeTemporaryFolder("outside"));
+    const QByteArray home = QFile::encodeName(TestSupport::makeTemporaryFolder("home")) + "/j\xfcrgen";
+    const QByteArray applications = home + "/.local/share/applications";
+    for (const QByteArray& folder : {home, home + "/.local", home + "/.local/share", applications, applications + "/vendor"})
+        ASSERT_EQ(::mkdir(folder.constData(), 0700), 0) << folder.toStdString();
+    const auto write = [](const QByteArray& path, const QByteArray& text) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0) << path.toStdString();
+        ASSERT_EQ(::write(fd, text.constData(), size_t(text.size())), text.size());
+        ::close(fd);
+    };
+    write(applications + "/vendor/tool.desktop", "[Desktop Entry]\nStartupWMClass=ToolWin\n");
+    write(outside + "/real.desktop", "[Desktop Entry]\nStartupWMClass=Linked\n");
+    ASSERT_EQ(::symlink((outside + "/real.desktop").constData(), (applications + "/linked.desktop").constData()), 0);
+    ASSERT_EQ(::symlink(outside.constData(), (applications + "/elsewhere").constData()), 0);
+    qputenv("HOME", home);
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_DIRS", outside + "/none");
+
+    const std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryIndex::standard();
+    EXPECT_EQ(entries->idForWindowClass("ToolWin"), QString("vendor-tool"));
+    EXPECT_EQ(entries->idForWindowClass("Linked"), QString("linked"));
+    QStringList ids;
+    for (const DesktopEntryFile& file : DesktopEntry::files(DesktopEntryIndex::standardDataFolders())) ids << file.id;
+    ids.sort();
+    EXPECT_EQ(ids, QStringList({"linked", "vendor-tool"})) << "a folder reached through a link was entered";
+}
+
 TEST(AppIdentityTest, EveryIdentityAWindowCanBeGiven) {
     const QString home = TestSupport::makeTemporaryFolder("home");
     const QString system = TestSupport::makeTemporaryFolder("system");
