@@ -32,12 +32,16 @@ constexpr const char16_t* kMisreadEmail =
 
 // Wherever a digit is expected, "OoIlBS" are accepted too: text recognition reads them in place
 // of 0, 0, 1, 1, 8 and 5. In the grouped shapes of social security and phone numbers so is "T",
-// read for a 1 or a 7 whose stroke meets a busy backdrop (a notification card over a wallpaper);
-// the card and IBAN shapes, long runs of letters and digits, leave it out.
+// read for a 1 or a 7 whose stroke meets a busy backdrop (a notification card over a wallpaper),
+// and so are "@" and the registered sign past a number's first digit, read for a zero with a slash
+// or a dot inside in monospaced faces ("078-@5-1120"); as a group may end in such a symbol, the
+// shape ends where no word character follows rather than at a word boundary. The card and IBAN
+// shapes, long runs of letters and digits, leave them out.
 constexpr BuiltinRow kTable[] = {
     {u"email", uR"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@', kMisreadEmail},
-    {u"ssn", uR"(\b[0-9OoIlBST]{3}-[0-9OoIlBST]{2}-[0-9OoIlBST]{4}\b)", false, 0},
-    {u"phone", uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBST]{3}\)?[-. ][0-9OoIlBST]{3}[-. ][0-9OoIlBST]{4}\b)", false, 0},
+    {u"ssn", uR"(\b[0-9OoIlBST][0-9OoIlBST@\x{AE}]{2}-[0-9OoIlBST@\x{AE}]{2}-[0-9OoIlBST@\x{AE}]{4}(?!\w))", false, 0},
+    {u"phone",
+     uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBST][0-9OoIlBST@\x{AE}]{2}\)?[-. ][0-9OoIlBST@\x{AE}]{3}[-. ][0-9OoIlBST@\x{AE}]{4}(?!\w))", false, 0},
     {u"card", uR"(\b(?:[0-9OoIlBS][ -]?){13,19}\b)", true, 0},
     {u"iban", uR"(\b[A-Z]{2}[0-9OoIlBS]{2}[A-Z0-9]{11,30}\b)", false, 0, kMisreadIban,
      &PIIDetector::misreadIbanAcceptable},

@@ -664,6 +664,7 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
     constexpr double kSideShare = 0.7;
     constexpr long kLeastLineRows = 4;
     constexpr double kSameDepth = 0.75; // a sparse side's dense rows, as a share of the other side's
+    constexpr double kPieceValley = 0.5; // a valley row's edges, as a share of a sparse side's densest row
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(joined, labels, stats, centroids, 8, CV_32S);
     bool cut = false;
@@ -697,9 +698,16 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             const size_t k = size_t(y);
             // One side may hold only the piece of its line that touches the other (a descender
             // over an ascender in dense terminal rows): as sparse as that, it must still be a
-            // line, as deep as the other side (below).
-            const bool inValley = y < r.height - 1 && std::max(above[k - 1], below[k + 1]) >= kDense * peak &&
-                                  rows[k] <= kValley * std::min(above[k - 1], below[k + 1]);
+            // line, as deep as the other side (below). A piece of a glyph or two is hardly wider
+            // than the stroke that joins it to the other line; there the valley is the rows where
+            // the piece thins to that stroke, few edges beside the dense side.
+            bool inValley = false;
+            if (y < r.height - 1) {
+                const int sparser = std::min(above[k - 1], below[k + 1]), denser = std::max(above[k - 1], below[k + 1]);
+                inValley = denser >= kDense * peak &&
+                           (rows[k] <= kValley * sparser ||
+                            (sparser < kDense * peak && rows[k] <= kPieceValley * sparser && rows[k] <= kValley * denser));
+            }
             if (inValley && valleyStart < 0) valleyStart = y;
             if (inValley || valleyStart < 0) continue;
             // Both sides are lines of glyphs, several rows deep, not the outline of a bubble or a

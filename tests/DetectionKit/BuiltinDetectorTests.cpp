@@ -26,7 +26,7 @@ TEST(BuiltinDetectorsTest, TableOrderNamesAndPatternLengths) {
     const auto& table = PIIDetector::builtins();
     ASSERT_EQ(table.size(), 6u);
     const std::vector<std::pair<QString, qsizetype>> expected = {
-        {"email", 46}, {"ssn", 51}, {"phone", 80}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
+        {"email", 46}, {"ssn", 88}, {"phone", 117}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(table[i].name, expected[i].first);
         EXPECT_EQ(table[i].regex.pattern().size(), expected[i].second) << table[i].name;
@@ -50,6 +50,16 @@ TEST(BuiltinDetectorsTest, PatternsMatchWhatTheyShould) {
         {"ssn", "a123-45-6789", {}},
         {"ssn", "Call back T23-45-6789", {"T23-45-6789"}},
         {"ssn", "TAX-12-3456", {}},
+        // A zero read as an at sign or a registered sign, past the number's first digit, and at
+        // a group's end where no word character follows.
+        {"ssn", "ssn=078-@5-1120 src", {"078-@5-1120"}},
+        {"ssn", "ssn=234-56-789@ src=10.0.0.1", {"234-56-789@"}},
+        {"ssn", "ssn=2\u00AE4-56-7890", {"2\u00AE4-56-7890"}},
+        {"ssn", "ssn=@78-05-1120", {}},
+        {"ssn", "to 123-45-678@example.com", {}},
+        {"phone", "tel=212.555.@187 ok", {"212.555.@187"}},
+        {"phone", "(2@1) 555-0187", {"2@1) 555-0187"}},
+        {"phone", "@12-555-0187 and 555-123-456@host.org", {}},
         {"phone", "call (555) 123-4567 or +1 555.123.4567", {"555) 123-4567", "1 555.123.4567"}},
         {"phone", "555-123-4567, then", {"555-123-4567"}},
         {"phone", "SMS from 555-T23-4567", {"555-T23-4567"}},

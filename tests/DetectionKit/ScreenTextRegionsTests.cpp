@@ -176,6 +176,15 @@ const Case kCases[] = {
              line(p, font, Qt::black, 8, 10, "Dec 18 09:14:05 host sshd[3121]: Failed password for kim10@example.com"),
              line(p, font, Qt::black, 8, 25, "2026-12-08T09:14:07 WARN auth: login email=wei.zhang70@fabrikam.io ip=10.67.120.225")};
      }},
+    {"a terminal's 9 pt rows, where one ascender of a glyph or two below meets an underscore", {1100, 60},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans Mono", 12);
+         return std::vector<QRect>{
+             line(p, font, Qt::black, 8, 10,
+                  "Dec  8 09:14:03 mx1 postfix/smtp[2211]: 4F1A2: to=<lee_kim42@mail.example.org>, relay=mx.example.org"),
+             line(p, font, Qt::black, 8, 25,
+                  "Dec  8 09:14:05 host sshd[3121]: Failed password for gus8@corp.example.net from 10.67.120.225")};
+     }},
     {"large glyphs with two counters each, a quote and a comma", {1300, 340},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 260), QColor(20, 20, 20), 20, 10, "8'8, B8")};
