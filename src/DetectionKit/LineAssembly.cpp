@@ -271,6 +271,10 @@ bool zeroReadAsSymbol(const QString& text) {
 // out (the zero read twice, as the symbol and itself: "1®0.67"), and nothing else changed.
 bool zeroesRead(const QString& text, const QString& better) {
     if (text == better) return false;
+    // Each symbol becomes one digit or none: never longer, never shorter than by its symbols. A
+    // long token (a hash, a key) is thus compared only with a reading of its own length.
+    const auto symbols = std::count_if(text.begin(), text.end(), isSymbolForZero);
+    if (better.size() > text.size() || better.size() < text.size() - symbols) return false;
     // fits[i][j]: the text from i reads as `better` from j.
     const size_t n = size_t(text.size()), m = size_t(better.size());
     std::vector<std::vector<char>> fits(n + 1, std::vector<char>(m + 1, 0));
