@@ -19,9 +19,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <map>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace BrindlecastApp {
 
@@ -43,21 +47,103 @@ namespace FileNames = Support::FileNames;
 
 QString systemText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
 
+// The user database is read with buffers up to this size; an entry that needs more is taken as
+// unknown.
+constexpr size_t maxEntryBytes = 1 << 20;
+// Accounts looked through for those whose own group a folder's is. A database that lists more is
+// taken as one where the group may be shared: the look must not hold up the launch for long.
+constexpr int maxAccounts = 100000;
+
+// Calls `lookup(buffer, size)` (a getpw*_r/getgr*_r call) with a buffer grown while it says the
+// buffer is too small; its result.
+template <typename Lookup>
+int withGrowingBuffer(std::vector<char>& buffer, Lookup lookup) {
+    while (true) {
+        const int error = lookup(buffer.data(), buffer.size());
+        if (error != ERANGE || buffer.size() >= maxEntryBytes) return error;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// Whether the account called `name` is this user (`user`): a name the database does not know is
+// someone else's, who may be added later.
+bool isThisUser(const char* name, uid_t user, std::vector<char>& buffer) {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    const int error = withGrowingBuffer(buffer, [&](char* data, size_t size) {
+        return ::getpwnam_r(name, &entry, data, size, &found);
+    });
+    return error == 0 && found && found->pw_uid == user;
+}
+
+// Whether `group` is this user's alone: they belong to it, and no other account does, as a listed
+// member or as its own group; a home of mode 0775 under a private group of the user's is one. A
+// group the database cannot tell about, or whose accounts cannot all be listed (the user's own
+// account not among them), may be shared. Reads the whole account list, so it is asked only of a
+// folder its group may write to.
+bool groupIsThisUsersAlone(gid_t group, uid_t user) {
+    std::vector<char> buffer(16384);
+    struct group entry {};
+    struct group* found = nullptr;
+    const int error = withGrowingBuffer(buffer, [&](char* data, size_t size) {
+        return ::getgrgid_r(group, &entry, data, size, &found);
+    });
+    if (error != 0 || !found) return false;
+    bool member = false;
+    std::vector<char> accountBuffer(16384);
+    for (char** name = found->gr_mem; name && *name; ++name) {
+        if (!isThisUser(*name, user, accountBuffer)) return false;
+        member = true;
+    }
+
+    bool userListed = false;
+    bool shared = false;
+    struct passwd account {};
+    struct passwd* next = nullptr;
+    ::setpwent();
+    for (int seen = 0; !shared; ++seen) {
+        const int error = withGrowingBuffer(accountBuffer, [&](char* data, size_t size) {
+            return ::getpwent_r(&account, data, size, &next);
+        });
+        if (error == ENOENT) break; // the end of the list
+        if (error != 0 || !next || seen == maxAccounts) {
+            shared = true;
+            break;
+        }
+        if (account.pw_uid == user) {
+            userListed = true;
+            member |= account.pw_gid == group;
+        } else if (account.pw_gid == group) {
+            shared = true;
+        }
+    }
+    ::endpwent();
+    return member && userListed && !shared;
+}
+
 // Why a folder on the way to the guard folder lets another user put something else in the guard
 // folder's place, or nothing when it does not: one that another user owns, or that others may
 // write to without the sticky bit that keeps them from moving what is not theirs (/tmp is fine).
-std::optional<QString> untrustedParent(const struct stat& info, const QString& shown) {
-    if (info.st_uid != ::geteuid() && info.st_uid != 0) return QString("%1 belongs to another user").arg(shown);
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && !(info.st_mode & S_ISVTX))
-        return QString("other users may write to %1").arg(shown);
-    return std::nullopt;
+// Group write lets others in only when the group has another member. `privateGroups` remembers
+// the groups already looked up.
+std::optional<QString> untrustedParent(const struct stat& info, const QString& shown, std::map<gid_t, bool>& privateGroups) {
+    const uid_t user = ::geteuid();
+    if (info.st_uid != user && info.st_uid != 0) return QString("%1 belongs to another user").arg(shown);
+    if (info.st_mode & S_ISVTX) return std::nullopt;
+    if (info.st_mode & S_IWOTH) return QString("other users may write to %1").arg(shown);
+    if (!(info.st_mode & S_IWGRP)) return std::nullopt;
+    const auto known = privateGroups.find(info.st_gid);
+    const bool alone = known != privateGroups.end() ? known->second
+                                                    : (privateGroups[info.st_gid] = groupIsThisUsersAlone(info.st_gid, user));
+    if (alone) return std::nullopt;
+    return QString("other users may write to %1 through its group %2").arg(shown).arg(info.st_gid);
 }
 
 // The guard folder at `path`, opened once. The links on the way to its parent are resolved, then
-// every folder from "/" down is opened by itself (no link followed), made with mode 0700 where
-// missing and checked as it was opened: the name cannot be swapped between the check and the use.
-// The guard folder itself must be this user's, and is kept at mode 0700. Nothing, with the
-// reason, when any of that fails.
+// every folder from "/" down is opened by itself (no link followed, for search only: a folder of
+// mode 0711 above the home is fine), made with mode 0700 where missing and checked as it was
+// opened: the name cannot be swapped between the check and the use. The guard folder itself must
+// be this user's, and is kept at mode 0700. Nothing, with the reason, when any of that fails.
 std::optional<FileDescriptor> openGuardFolder(const QString& path, QString* reason) {
     const QString cleaned = QDir::cleanPath(path);
     const QByteArray name = FileNames::encode(QFileInfo(cleaned).fileName());
@@ -78,7 +164,9 @@ std::optional<FileDescriptor> openGuardFolder(const QString& path, QString* reas
     const qsizetype existingCount = names.size();
     names << missing << name;
 
-    FileDescriptor folder(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    constexpr int searchOnly = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    std::map<gid_t, bool> privateGroups;
+    FileDescriptor folder(::open("/", searchOnly));
     QByteArray shown = "/";
     for (qsizetype i = 0; folder.isOpen(); ++i) {
         struct stat info {};
@@ -89,10 +177,13 @@ std::optional<FileDescriptor> openGuardFolder(const QString& path, QString* reas
                 *reason = QString("%1 belongs to another user").arg(FileNames::decode(shown));
                 return std::nullopt;
             }
-            if (::fchmod(folder.get(), 0700) != 0) break;
+            // A descriptor for search only cannot change its mode: the folder it holds is reached
+            // through it by name.
+            const QByteArray held = "/proc/self/fd/" + QByteArray::number(folder.get());
+            if ((info.st_mode & 07777) != 0700 && ::chmod(held.constData(), 0700) != 0) break;
             return folder;
         }
-        if (const std::optional<QString> untrusted = untrustedParent(info, FileNames::decode(shown))) {
+        if (const std::optional<QString> untrusted = untrustedParent(info, FileNames::decode(shown), privateGroups)) {
             *reason = *untrusted;
             return std::nullopt;
         }
@@ -104,7 +195,7 @@ std::optional<FileDescriptor> openGuardFolder(const QString& path, QString* reas
             *reason = QString("%1 is a symbolic link").arg(FileNames::decode(shown));
             return std::nullopt;
         }
-        folder = FileDescriptor(::openat(folder.get(), next.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        folder = FileDescriptor(::openat(folder.get(), next.constData(), searchOnly));
     }
     *reason = QString("%1: %2").arg(FileNames::decode(shown), systemText(errno));
     return std::nullopt;

@@ -15,9 +15,10 @@ namespace BrindlecastApp {
 // names its process) and listens on "instance.socket", both in a private folder of the user's
 // runtime folder. A later launch that finds the lock taken asks the running copy, through the
 // socket, to come forward, and learns its process ID. A folder that is not the user's own, or
-// that lies below a folder another user owns or may write to, is not used: the copy then runs
-// unguarded rather than not at all. The folder is opened once, and the lock and the socket are
-// reached through that descriptor only.
+// that lies below a folder another user owns or may write to (through its group only when the
+// group has another member), is not used: the copy then runs unguarded rather than not at all.
+// The folder is opened once, and the lock and the socket are reached through that descriptor
+// only.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:

@@ -13,10 +13,15 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -153,11 +158,45 @@ namespace {
 
 constexpr uid_t otherUser = 65534; // nobody
 
-void makeFolder(const QString& path, mode_t mode, uid_t owner) {
+void makeFolder(const QString& path, mode_t mode, uid_t owner, gid_t group = gid_t(-1)) {
     const QByteArray bytes = QFile::encodeName(path);
     ASSERT_EQ(::mkdir(bytes.constData(), mode), 0) << path.toStdString();
     ASSERT_EQ(::chmod(bytes.constData(), mode), 0);
-    ASSERT_EQ(::chown(bytes.constData(), owner, gid_t(-1)), 0);
+    ASSERT_EQ(::chown(bytes.constData(), owner, group), 0);
+}
+
+// A user database of the test's own. "ada" has a private group of her own; "bob" has one too,
+// which lists ada; "carol"'s own group is "lab"; "team" lists ada and a name no account has;
+// "solo" lists ada alone and is nobody's own; "empty" has no member.
+constexpr uid_t ada = 4711;
+constexpr gid_t adasGroup = 4711, bobsGroup = 4712, team = 4721, solo = 4722, empty = 4730, unknownGroup = 4799;
+constexpr const char* testPasswd = "root:x:0:0::/root:/bin/sh\n"
+                                   "ada:x:4711:4711::/nonexistent:/bin/sh\n"
+                                   "bob:x:4712:4712::/nonexistent:/bin/sh\n"
+                                   "carol:x:4713:4720::/nonexistent:/bin/sh\n";
+constexpr const char* testGroup = "root:x:0:\nada:x:4711:\nbob:x:4712:ada\nlab:x:4720:\nteam:x:4721:ada,dave\n"
+                                  "solo:x:4722:ada\nempty:x:4730:\n";
+
+// Runs `body` as ada, on a thread of its own whose mount namespace has the test's user database
+// bound over /etc/passwd and /etc/group; the rest of the process keeps its user and its files.
+// Raw system calls: the C library's would change the user of every thread.
+void runAsAda(const std::function<void()>& body) {
+    const QString users = TestSupport::makeTemporaryFolder("users");
+    TestSupport::writeFile(users + "/passwd", testPasswd);
+    TestSupport::writeFile(users + "/group", testGroup);
+    const QByteArray passwd = QFile::encodeName(users + "/passwd"), group = QFile::encodeName(users + "/group");
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        const bool becameAda =
+            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+            ::mount(passwd.constData(), "/etc/passwd", nullptr, MS_BIND, nullptr) == 0 &&
+            ::mount(group.constData(), "/etc/group", nullptr, MS_BIND, nullptr) == 0 &&
+            ::syscall(SYS_setgroups, 0, nullptr) == 0 && ::syscall(SYS_setresgid, ada, ada, ada) == 0 &&
+            ::syscall(SYS_setresuid, ada, ada, ada) == 0;
+        ASSERT_TRUE(becameAda) << std::strerror(errno);
+        body();
+    }));
+    thread->start();
+    thread->wait();
 }
 
 } // namespace
@@ -165,7 +204,9 @@ void makeFolder(const QString& path, mode_t mode, uid_t owner) {
 // The guard's folder is only as safe as the folders above it: one another user owns, or may write
 // to without the sticky bit, lets them move the guard's folder away and put theirs in its place.
 // Such a guard folder is never used (nothing is made below it); a sticky folder open to all, as
-// /tmp, is fine when what lies in it is the user's.
+// /tmp, is fine when what lies in it is the user's, and so is one open to a group no one else is
+// in (a home under umask 002 with a private group of the user's) or one below a folder others may
+// only search.
 TEST(SingleInstance, AFolderBelowOneAnotherUserControlsIsNeverUsed) {
     struct Case {
         const char* name;
@@ -173,30 +214,52 @@ TEST(SingleInstance, AFolderBelowOneAnotherUserControlsIsNeverUsed) {
         mode_t mode; // of the folder above the guard's, "shared"
         uid_t owner;
         bool used;
+        gid_t group = gid_t(-1); // of "shared", when not the one it gets
+        mode_t above = 0755;     // of the folder holding "shared"
+        bool asAda = false;
     };
     const Case cases[] = {
         {"private, the user's", false, 0700, ::geteuid(), true},
         {"sticky and open to all, the administrator's", true, 01777, 0, true},
         {"open to all, not sticky", false, 0777, ::geteuid(), false},
-        {"open to its group", false, 0770, ::geteuid(), false},
+        {"open to its group, which lists another member", true, 0770, ada, false, team, 0755, true},
         {"another user's, open to all", true, 0777, otherUser, false},
         {"another user's, closed to others", true, 0755, otherUser, false},
+        {"open to the user's own private group, as a home under umask 002", true, 0775, ada, true, adasGroup, 0755, true},
+        {"open to all, its group the user's own", true, 0777, ada, false, adasGroup, 0755, true},
+        {"private, below a folder others may only search", true, 0700, ada, true, gid_t(-1), 0711, true},
+        {"open to another user's own group, which lists the user", true, 0775, ada, false, bobsGroup, 0755, true},
+        {"open to a group that lists the user alone", true, 0770, ada, true, solo, 0755, true},
+        {"open to a group the user is not in", true, 0770, ada, false, empty, 0755, true},
+        {"open to a group the user database does not know", true, 0770, ada, false, unknownGroup, 0755, true},
     };
     for (const Case& c : cases) {
-        if (c.needsRoot && ::geteuid() != 0) continue;
-        const QString shared = TestSupport::makeTemporaryFolder("parents") + "/shared";
-        makeFolder(shared, c.mode, c.owner);
+        if ((c.needsRoot || c.asAda) && ::geteuid() != 0) continue;
+        const QString above = TestSupport::makeFolderReachableByAll("parents") + "/above";
+        makeFolder(above, c.above, ::geteuid());
+        const QString shared = above + "/shared";
+        makeFolder(shared, c.mode, c.owner, c.group);
         if (testing::Test::HasFatalFailure()) return;
         // Two levels to make, as below the cache.
-        SingleInstance instance(shared + "/app.brindlecast/instance-host");
-        EXPECT_EQ(instance.activateExistingInstance(), std::nullopt) << c.name;
-        EXPECT_EQ(instance.isRunningCopy(), c.used) << c.name;
+        const QString guard = shared + "/app.brindlecast/instance-host";
+        const auto launch = [&] {
+            SingleInstance instance(guard);
+            EXPECT_EQ(instance.activateExistingInstance(), std::nullopt) << c.name;
+            EXPECT_EQ(instance.isRunningCopy(), c.used) << c.name;
+            if (c.used) {
+                EXPECT_FALSE(SingleInstance(guard).claim()) << c.name << ": the lock is held";
+            }
+        };
+        if (c.asAda)
+            runAsAda(launch);
+        else
+            launch();
         EXPECT_EQ(QFileInfo::exists(shared + "/app.brindlecast"), c.used) << c.name;
         if (!c.used) continue;
         struct stat made {};
-        ASSERT_EQ(::stat(QFile::encodeName(shared + "/app.brindlecast/instance-host").constData(), &made), 0);
+        if (::stat(QFile::encodeName(guard).constData(), &made) != 0) continue;
         EXPECT_EQ(made.st_mode & 07777, 0700u) << c.name;
-        EXPECT_FALSE(SingleInstance(shared + "/app.brindlecast/instance-host").claim()) << c.name << ": the lock is held";
+        EXPECT_EQ(made.st_uid, c.asAda ? ada : ::geteuid()) << c.name;
     }
 }
 
