@@ -232,6 +232,9 @@ shift
 exec "$@")", {home_});
     const auto [capture, editor] = captureInto(latin1Home + "/Pictures/Brindlecast");
     ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    // On a busy machine the editor may still be laying out: the box is drawn once it takes input.
+    ASSERT_TRUE(waitForDoneButton(editor, home_ + "/editor.png")) << "the editor did not paint";
+    xdotool({"windowactivate", "--sync", editor});
     drawBox(editor); // something to store as the app ends
     expectCleanEnd(app);
     EXPECT_TRUE(S_ISREG(statusOf(latin1Home + "/Pictures/Brindlecast/" + capture + ".brindlecast.json").st_mode))
