@@ -72,6 +72,20 @@ WEB = [
          screen=(1920, 1080), rows=10, leading=1.2),
 ]
 
+# Bracketed phones in bordered fields across device text sizes of 15 to 24 px (font, CSS px, scale,
+# theme, screen), and the same numbers without borders.
+for family, size, scale, theme, screen in [(DV, 15, 1, "light", (1280, 800)), (DV, 13, 1.25, "light", (1600, 1000)),
+                                          (INTER, 13, 1.25, "dark", (1920, 1200)), (LS, 13, 1.5, "light", (1920, 1200)),
+                                          (NIMBUS, 13, 1.5, "dark", (1920, 1080)), (INTER, 12, 2, "light", (2560, 1440)),
+                                          (LS, 15, 1.25, "light", (1600, 1000))]:
+    short = family.split()[0].lower()
+    WEB.append(dict(name=f"form_{short}_{size}_{round(scale * 100)}{'_dark' if theme == 'dark' else ''}", kind="form",
+                    fonts=[family], size=size, theme=theme, scale=scale, screen=screen, rows=3))
+for family, size, scale, theme, screen in [(DV, 13, 1.25, "light", (1600, 1000)), (NIMBUS, 13, 1.5, "dark", (1920, 1200))]:
+    WEB.append(dict(name=f"profile_{family.split()[0].lower()}_{size}_{round(scale * 100)}"
+                         f"{'_dark' if theme == 'dark' else ''}", kind="profile", fonts=[family], size=size,
+                    theme=theme, scale=scale, screen=screen, rows=3))
+
 TERM = term.SCREENS
 
 

@@ -58,7 +58,9 @@ def main():
         for decoy in truth.get("decoys", []):
             near = touching(decoy["box"], detections)
             if covered(decoy["box"], [d["box"] for d in near]) >= 0.5:
-                reported.append((truth["image"], decoy["text"], [f"{d['detector']} '{d['text']}'" for d in near]))
+                # Named are the detections that cover a quarter of the decoy, not a neighbour's edge.
+                named = [d for d in near if covered(decoy["box"], [d["box"]]) >= 0.25]
+                reported.append((truth["image"], decoy["text"], [f"{d['detector']} '{d['text']}'" for d in named]))
         decoys = len(truth.get("decoys", []))
         flagged = sum(1 for r in reported if r[0] == truth["image"])
         print(f"{truth['image']}: {hits}/{len(truth['items'])} items found, {flagged}/{decoys} decoys reported")

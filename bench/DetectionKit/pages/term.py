@@ -186,12 +186,16 @@ def window_of(env, title):
     return None
 
 
-def geometry(env, wid):
+def window_info(env, wid):
     info = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True, text=True, check=True).stdout
     values = {}
     for line in info.splitlines():
         key, _, value = line.strip().partition(":")
         values[key] = value.strip()
+    return values
+
+
+def geometry(values):
     return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]), int(values["Width"]),
             int(values["Height"]))
 
@@ -223,10 +227,11 @@ def render(screen, d, out_dir, tmp):
         def shown():
             if procs[-1].poll() is not None:
                 raise RuntimeError(f"xterm stopped: {procs[-1].stderr.read().decode(errors='replace')[-2000:]}")
-            return window_of(env, title) is not None
+            # The window is named before it is sized and shown.
+            wid = window_of(env, title)
+            return wid is not None and window_info(env, wid).get("Map State") == "IsViewable"
         wait_for("the xterm window", shown)
-        wid = window_of(env, title)
-        left, top, w, h = geometry(env, wid)
+        left, top, w, h = geometry(window_info(env, window_of(env, title)))
         if (w - 2 * border) % cols or (h - 2 * border) % rows:
             raise RuntimeError(f"{screen['name']}: a {w}x{h} window is no whole grid of {cols}x{rows} cells")
         cell_w, cell_h = (w - 2 * border) // cols, (h - 2 * border) // rows
@@ -247,7 +252,9 @@ def render(screen, d, out_dir, tmp):
             if current == previous:
                 break
             previous = current
-        subprocess.run(["convert", raw, "-type", "TrueColor", f"PNG24:{shot}"], check=True)
+        # Without the time chunks the same screen gives the same file.
+        subprocess.run(["convert", raw, "-type", "TrueColor", "-define", "png:exclude-chunks=date,time", f"PNG24:{shot}"],
+                       check=True)
     finally:
         for p in reversed(procs):
             stop(p)

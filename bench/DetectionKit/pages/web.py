@@ -271,8 +271,32 @@ tr:nth-child(odd) td { background: var(--stripe); }
     return css, body, "a file listing whose names are asset names (decoys) with uploader addresses and IPv4 addresses"
 
 
+def profile(page, d, p):
+    """The numbers of a form without the fields' borders: an account's summary, label and value."""
+    rows = p.get("rows", 4)
+    css = """
+.card { background: var(--panel); margin: 1.4em; padding: 1.2em 1.8em; border-radius: 8px; border: 1px solid var(--rule);
+        display: inline-block; }
+dl { display: grid; grid-template-columns: max-content max-content; column-gap: 2.5em; row-gap: 0.55em; margin: 0; }
+dt { color: var(--muted); } dd { margin: 0; }
+h2 { margin-top: 1.4em; }
+"""
+    body = ['<div class="card"><h1>Your account</h1>']
+    for r in range(rows):
+        first, last = d.name()
+        body.append(f"<h2>{esc(first.capitalize())} {esc(last.capitalize())}</h2><dl>"
+                    f"<dt>Mobile</dt><dd>{phone_item(page, d, 'bracket', 'without border')}</dd>"
+                    f"<dt>Office</dt><dd>{phone_item(page, d, 'dash', 'without border')}</dd>"
+                    f"<dt>Home</dt><dd>{phone_item(page, d, 'plus-bracket', 'without border')}</dd>"
+                    f"<dt>E-mail</dt><dd>{page.item('email', d.email(first, last), 'address without border')}</dd>"
+                    f"<dt>Member since</dt><dd>{page.decoy('phone', d.date(), 'date')}</dd></dl>")
+    body.append("</div>")
+    return css, "\n".join(body), f"an account summary: {rows} people's phones and addresses as label and value, no field borders"
+
+
 BUILDERS = {"form": form, "table": address_table, "invoice": invoice, "signatures": signatures,
-            "document": document, "chat": chat, "assets": assets}
+            "document": document, "chat": chat, "assets": assets,
+            "profile": profile}
 
 
 # ---------------------------------------------------------------------------------------------
