@@ -2,6 +2,7 @@
 
 #include "DetectionKit/EngineModule.h"
 #include "DetectionKit/IdleEngineKeeper.h"
+#include "DetectionKit/ModuleFile.h"
 #include "Support/ResidentPages.h"
 
 #include <dlfcn.h>
@@ -35,8 +36,9 @@ constexpr int kKeptHeapTopIdle = 128 * 1024; // the allocator's own default
 
 // The engines live in a module of their own, loaded by the first recognition: the recognition and
 // vision libraries they pull in cost an idle app as much memory as everything else it maps. The
-// module is never unloaded once loaded; a failure to load it is reported to the recognition that
-// asked, and the next one tries again (a package being upgraded puts it back).
+// module is never unloaded once loaded; a failure to load it (a file missing or cut short is found
+// before the loader maps it) is reported to the recognition that asked, and the next one tries
+// again (a package being upgraded puts it back).
 struct LoadedModule {
     const EngineModule* module = nullptr;
     // The code and constants of the libraries it brought: resident while engines work, let go
@@ -52,11 +54,11 @@ const EngineModule& engineModule() {
     std::lock_guard lock(moduleMutex);
     if (loadedModule) return *loadedModule->module;
     const std::set<std::uintptr_t> before = Support::ResidentPages::loadedObjects();
-    void* handle = dlopen(BRINDLECAST_DETECTION_ENGINES, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* reason = dlerror();
-        throw RecognitionError(std::string("recognition engines could not be loaded: ") + (reason ? reason : "unknown error"),
-                               RecognitionError::Cause::installationDamaged);
+    void* handle = nullptr;
+    try {
+        handle = ModuleFile::load(QStringLiteral(BRINDLECAST_DETECTION_ENGINES));
+    } catch (const RecognitionError& error) {
+        throw RecognitionError(std::string("recognition engines could not be loaded: ") + error.what(), error.cause());
     }
     const auto entry = reinterpret_cast<EngineModule::Entry>(dlsym(handle, EngineModule::kEntryPoint));
     const EngineModule* module = entry ? entry() : nullptr;
