@@ -23,4 +23,11 @@ QString SidecarError::description() const {
     return message_;
 }
 
+DamagedDocument::DamagedDocument(const JSONDecodingError& error, SidecarSource source, QString file)
+    : JSONDecodingError(error), source_(source), file_(std::move(file)),
+      whatWithFile_(((source == SidecarSource::file ? QStringLiteral("annotation file %1: %2")
+                                                    : QStringLiteral("annotations embedded in %1: %2"))
+                         .arg(file_, error.description()))
+                        .toStdString()) {}
+
 } // namespace SidecarKit

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "SidecarKit/JSONValue.h"
+#include "SidecarKit/SidecarLoadResult.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -39,6 +42,24 @@ private:
     std::int64_t supported_ = 0;
     QString message_;
     std::string what_;
+};
+
+// A stored document that does not read (no JSON, or not a document's shape): the decoder's error,
+// with where the document was kept. SidecarStore::load throws it.
+class DamagedDocument : public JSONDecodingError {
+public:
+    DamagedDocument(const JSONDecodingError& error, SidecarSource source, QString file);
+
+    SidecarSource source() const { return source_; }
+    // The annotation file, or the image whose text chunk held the document.
+    const QString& file() const { return file_; }
+    // Where it was kept, then the decoder's description.
+    const char* what() const noexcept override { return whatWithFile_.c_str(); }
+
+private:
+    SidecarSource source_;
+    QString file_;
+    std::string whatWithFile_;
 };
 
 } // namespace SidecarKit

@@ -68,6 +68,15 @@ QByteArray chunksOf(const QString& path) {
     return std::move(*bytes);
 }
 
+// The document kept at `file`, read; one that does not read is told with where it was kept.
+SidecarDocument decodeStored(QByteArrayView bytes, SidecarSource source, const QString& file) {
+    try {
+        return decodeDocument(bytes);
+    } catch (const JSONDecodingError& error) {
+        throw DamagedDocument(error, source, file);
+    }
+}
+
 } // namespace
 
 QString sidecarURL(const QString& imagePath) {
@@ -97,7 +106,7 @@ SidecarLoadResult load(const QString& imagePath) {
             if (!stored->text) throw tooLarge(QStringLiteral("The embedded annotations are"));
             if (const auto json = Support::Base64::decode(QString::fromUtf8(*stored->text).toLatin1())) {
                 if (json->size() > maximumDocumentBytes) throw tooLarge(QStringLiteral("The embedded annotations are"));
-                SidecarDocument document = decodeDocument(*json);
+                SidecarDocument document = decodeStored(*json, SidecarSource::embedded, imagePath);
                 auto warnings = warningsFor(document, *header);
                 return SidecarLoadResult::makeFound(std::move(document), SidecarSource::embedded, std::move(warnings));
             }
@@ -107,7 +116,7 @@ SidecarLoadResult load(const QString& imagePath) {
     const std::optional<QByteArray> sidecar = Support::AtomicFile::read(sidecarURL(imagePath), &readError, maximumDocumentBytes);
     if (!sidecar && readError == EFBIG) throw tooLarge(QStringLiteral("The annotation file is"));
     if (!sidecar) return SidecarLoadResult::missing();
-    SidecarDocument document = decodeDocument(*sidecar);
+    SidecarDocument document = decodeStored(*sidecar, SidecarSource::file, sidecarURL(imagePath));
     auto warnings = header ? warningsFor(document, *header) : std::vector<SidecarWarning>{};
     return SidecarLoadResult::makeFound(std::move(document), SidecarSource::file, std::move(warnings));
 }

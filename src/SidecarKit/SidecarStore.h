@@ -29,7 +29,8 @@ QString sidecarURL(const QString& imagePath);
 // its chunks' headers and the annotation chunk are read, however large the file; an image that is
 // a link, a pipe or a device is looked into no more than a missing one. A document newer than this
 // build reads is refused even when the other place holds a readable one, and so is one larger
-// than maximumDocumentBytes (SidecarError::io), before it is read or decoded.
+// than maximumDocumentBytes (SidecarError::io), before it is read or decoded. A document that
+// does not read throws DamagedDocument, the decoder's error with where the document was kept.
 SidecarLoadResult load(const QString& imagePath);
 
 // Writes the document to the image's sidecar file.

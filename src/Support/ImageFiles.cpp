@@ -65,7 +65,7 @@ std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
     return device;
 }
 
-QImage readOwnImage(const QString& path, QString* error, bool autoTransform) {
+QImage readOwnImage(const QString& path, QString* error, bool autoTransform, QString* readerError) {
     const std::unique_ptr<QFile> file = openImageFile(path, error);
     if (!file) return {};
     QImageReader reader(file.get());
@@ -94,7 +94,10 @@ QImage readOwnImage(const QString& path, QString* error, bool autoTransform) {
     } else {
         image = reader.read();
     }
-    if (image.isNull() && error) *error = reader.errorString();
+    if (image.isNull()) {
+        if (error) *error = QStringLiteral("the file is damaged");
+        if (readerError) *readerError = reader.errorString();
+    }
     return image;
 }
 

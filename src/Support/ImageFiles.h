@@ -32,8 +32,10 @@ std::unique_ptr<QFile> openImageFile(const QString& path, QString* error = nullp
 // however large, as long as the memory free now can hold it twice over; Qt alone refuses anything
 // above its allocation limit of a few hundred megabytes, less than a large display's capture. With
 // `autoTransform` the image is turned as its orientation says. The file is opened with
-// openImageFile. A null image when it cannot be read, with the reason in `error` when given. Any
-// thread.
-QImage readOwnImage(const QString& path, QString* error = nullptr, bool autoTransform = false);
+// openImageFile. A null image when it cannot be read, with the reason in `error` when given: for
+// a file that opens but does not decode, "the file is damaged", and the image reader's own words
+// in `readerError` (for a log). Any thread.
+QImage readOwnImage(const QString& path, QString* error = nullptr, bool autoTransform = false,
+                    QString* readerError = nullptr);
 
 } // namespace Support::ImageFiles

@@ -1,22 +1,45 @@
 #include "Support/IoError.h"
 
+#include "Support/FileNames.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace Support {
+
+namespace {
+
+// The nearest part of `path` that exists and is no folder ("/home/ada/notes.txt" for
+// "/home/ada/notes.txt/Brindlecast/shot.png"); empty when every part that exists is a folder.
+QString partInTheWay(const QString& path) {
+    QString part = path;
+    while (!part.isEmpty()) {
+        struct stat info {};
+        if (::stat(FileNames::encode(part).constData(), &info) == 0) return S_ISDIR(info.st_mode) ? QString() : part;
+        const QString parent = QFileInfo(part).path();
+        if (parent == part) break;
+        part = parent;
+    }
+    return {};
+}
+
+} // namespace
 
 IoError::IoError(int errorNumber, const QString& path, const QString& operation)
     : std::runtime_error((operation + " " + path + ": " + QString::fromLocal8Bit(std::strerror(errorNumber)))
                              .toStdString()),
       errorNumber_(errorNumber),
       path_(path),
-      operation_(operation) {}
+      operation_(operation),
+      inTheWay_(errorNumber == ENOTDIR ? partInTheWay(path) : QString()) {}
 
 QString IoError::description() const { return QString::fromLocal8Bit(std::strerror(errorNumber_)); }
 
 QString IoError::folder() const {
+    if (!inTheWay_.isEmpty()) return inTheWay_;
     if (operation_ == QStringLiteral("create folder")) return path_;
     return QFileInfo(path_).path();
 }

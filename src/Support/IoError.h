@@ -16,7 +16,8 @@ public:
     // The operating system's text for the error number, as strerror gives it.
     QString description() const;
     // The folder the user knows the failed call by: the folder made for "create folder", else the
-    // one holding the path (a hidden temporary file sits beside the file it becomes).
+    // one holding the path (a hidden temporary file sits beside the file it becomes). When a part
+    // of the path is no folder (ENOTDIR), that part: the file in the way.
     QString folder() const;
     // What went wrong in words the user can act on, naming that folder and never the file's own
     // name (it may be a temporary one): "the disk holding /home/ada/Pictures is read-only". The
@@ -27,6 +28,8 @@ private:
     int errorNumber_;
     QString path_;
     QString operation_;
+    // For ENOTDIR: the part of the path that exists and is no folder, looked up as the call failed.
+    QString inTheWay_;
 };
 
 } // namespace Support

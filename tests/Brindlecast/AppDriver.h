@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRect>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 
@@ -27,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 #include <memory>
@@ -106,6 +108,16 @@ inline qint64 differingPixels(const QImage& a, const QImage& b) {
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) differing += (a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff);
     return differing;
+}
+
+// Keeps a picture the test looked at beside the build's other artefacts; returns where.
+inline QString keep(const QString& picture) {
+    const QString folder = QString(BRINDLECAST_ARTEFACTS_DIR);
+    QDir().mkpath(folder);
+    const QString kept = folder + "/end-to-end-" + QFileInfo(picture).fileName();
+    QFile::remove(kept);
+    QFile::copy(picture, kept);
+    return kept;
 }
 
 class AppDriverTest : public testing::Test {
@@ -253,6 +265,33 @@ mount --bind "$2" /etc/brindlecast/policies/managed)";
         ASSERT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
     }
 
+    // The alert that shows next, as its text read back from its pixels with all white space
+    // left out (a message box's label wraps a long path anywhere), answered with Return; the
+    // screen is kept as a picture under `picture`. Read again until `heading` (without white
+    // space) is in it, as a grab may come before the label is painted; empty when no alert
+    // showed. Needs tesseract.
+    QString readAndAnswerAlert(const QString& picture, const QString& heading) {
+        const QString alert = waitForWindow("^Brindlecast$");
+        if (alert.isEmpty()) return {};
+        xdotool({"windowactivate", "--sync", alert});
+        QTest::qWait(300); // painted
+        run("import", {"-window", "root", home_ + "/" + picture});
+        std::printf("the alert: %s\n", qPrintable(keep(home_ + "/" + picture)));
+        const QString grab = home_ + "/alert.png";
+        QString text;
+        waitUntil([&] {
+            text.clear();
+            // One thread: its threads wait busily for each other, which takes minutes on a machine
+            // whose cores are all taken.
+            if (run("import", {"-window", alert, "-resize", "400%", "-colorspace", "Gray", grab}))
+                text = run("env", {"OMP_THREAD_LIMIT=1", "tesseract", grab, "-"}).value_or("").remove(QRegularExpression("\\s"));
+            return text.contains(heading);
+        }, 60000);
+        xdotool({"key", "Return"});
+        EXPECT_TRUE(waitUntil([&] { return shownWindows("^Brindlecast$").isEmpty(); }, 20000));
+        return text;
+    }
+
     // Sends the app SIGTERM and expects it to end on its own with status 0; returns once the X
     // server has let its hot keys go, so that an app started next can take them.
     void expectCleanEnd(QProcess* app) {
@@ -376,6 +415,21 @@ mount --bind "$2" /etc/brindlecast/policies/managed)";
         QTest::qWait(300);
     }
 
+    // Opens the editor's More menu from its button at `more` and clicks row `row` (0 Show in
+    // Files, 1 Export to Folder, 2 Flatten Image, 3 Delete Screenshot), with Shift held when
+    // `shift`. The menu opens 6 points below More; its rows are 28 high, 2 apart, 8 in, and a
+    // divider 5 high stands above Delete Screenshot.
+    void chooseFromMoreMenu(QPoint more, int row, bool shift = false) {
+        xdotool({"mousemove", QString::number(more.x()), QString::number(more.y())});
+        xdotool({"click", "1"});
+        QTest::qWait(500);
+        const QPoint at = more + QPoint(0, 17 + 6 + 8 + 30 * row + (row >= 3 ? 5 + 2 : 0) + 14);
+        xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+        if (shift) xdotool({"keydown", "shift"});
+        xdotool({"click", "1"});
+        if (shift) xdotool({"keyup", "shift"});
+    }
+
     // Clicks a row of the editor's recents list (0: the newest capture) in the editor window.
     void clickRecentRow(const QString& editor, int row) {
         const QPoint origin = originOf(editor.toUInt());
@@ -423,15 +477,6 @@ inline std::optional<int> doneButtonLeft(const QImage& window, int row) {
     return std::nullopt;
 }
 
-// Keeps a picture the test looked at beside the build's other artefacts; returns where.
-inline QString keep(const QString& picture) {
-    const QString folder = QString(BRINDLECAST_ARTEFACTS_DIR);
-    QDir().mkpath(folder);
-    const QString kept = folder + "/end-to-end-" + QFileInfo(picture).fileName();
-    QFile::remove(kept);
-    QFile::copy(picture, kept);
-    return kept;
-}
 
 // The toolbar's row in the editor window: the title strip (46) + the toolbar's padding (10) + half
 // the pill (24).

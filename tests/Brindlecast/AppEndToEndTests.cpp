@@ -511,14 +511,8 @@ TEST_F(AppEndToEnd, TheToolbarCopiesExportsDeletesAndFinishes) {
     for (const QString& file : workingCopies())
         if (file != capture) exported = file;
 
-    // Shift-click on Delete Screenshot, below the divider (5 high): no question, to the Trash.
-    clickAt(more);
-    QTest::qWait(500);
-    const QPoint remove = menuTop + QPoint(0, 3 * 30 + 5 + 2 + 14);
-    xdotool({"mousemove", QString::number(remove.x()), QString::number(remove.y())});
-    xdotool({"keydown", "shift"});
-    xdotool({"click", "1"});
-    xdotool({"keyup", "shift"});
+    // Shift-click on Delete Screenshot: no question, to the Trash.
+    chooseFromMoreMenu(more, 3, true);
     const QString trashed = home_ + "/data/Trash/files/" + QFileInfo(capture).fileName();
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(trashed); }, 20000)) << "the capture is not in the Trash";
     EXPECT_FALSE(QFile::exists(capture));
@@ -917,4 +911,60 @@ TEST_F(AppEndToEnd, OnceTheRecognitionDataIsBackTheNextCaptureWorks) {
     EXPECT_GT(differingPixels(written.copy(codename.ink), shownInk), codename.ink.width() * codename.ink.height() / 4)
         << "the codename is not hidden; see " << keep(workingCopies().first()).toStdString();
     expectCleanEnd(app);
+}
+
+// A capture whose pixels are damaged and one whose annotation file is, opened again from
+// the recents list: the user hears that the file is damaged, never the image reader's or the JSON
+// library's own words.
+TEST_F(AppEndToEnd, DamagedFilesInTheLibraryAreToldInTheUsersWords) {
+    REQUIRE_PROGRAM("tesseract");
+    writePreferences(home_, {{"settings.showFloatingThumbnail", false}, {"SidecarMode", "file"}});
+    QDir().mkpath(library_);
+    QImage image(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
+    const QString damaged = library_ + "/Screenshot A.png";
+    const QString annotated = library_ + "/Screenshot B.png";
+    ASSERT_TRUE(image.save(damaged) && image.save(annotated));
+    // Its chunks whole (so the library lists it), their data garbled.
+    QByteArray garbled = TestSupport::readFile(damaged);
+    for (qsizetype i = garbled.size() / 2; i < garbled.size() / 2 + 64; ++i) garbled[i] = char(garbled[i] ^ 0x5a);
+    TestSupport::writeFile(damaged, garbled);
+    TestSupport::writeFile(annotated + ".brindlecast.json", R"({"version":1,"image":{"fileName":)");
+    for (int i = 0; i < 2; ++i) { // A newer than B, both before the capture to come
+        QFile file(i == 0 ? damaged : annotated);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * (i + 1)), QFileDevice::FileModificationTime);
+    }
+    const auto [capture, editor] = captureIntoEditor();
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on a first capture";
+
+    clickRecentRow(editor, 1);
+    const QString unread = readAndAnswerAlert("damaged-capture.png", "Screenshotcouldnotbeopened");
+    EXPECT_TRUE(unread.contains("ScreenshotA.pngcouldnotbereadasanimage:thefileisdamaged.")) << unread.toStdString();
+
+    xdotool({"windowactivate", "--sync", editor});
+    clickRecentRow(editor, 2);
+    const QString unloaded = readAndAnswerAlert("damaged-annotations.png", "Annotationscouldnotbeloaded");
+    EXPECT_TRUE(unloaded.contains("ScreenshotB.png:theannotationfileScreenshotB.png.brindlecast.jsonisdamaged."))
+        << unloaded.toStdString();
+    EXPECT_FALSE(unloaded.contains("json.exception")) << unloaded.toStdString();
+    EXPECT_EQ(shownWindows(exactTitle("Screenshot B.png")), QStringList{editor}) << "the capture did not open";
+    EXPECT_EQ(TestSupport::readFile(annotated + ".brindlecast.json"), R"({"version":1,"image":{"fileName":)");
+}
+
+// The library folder set below a regular file: the capture fails and names that file as the one
+// in the way, not the folder that cannot be made below it.
+TEST_F(AppEndToEnd, ALibraryBelowAFileNamesTheFileInTheWay) {
+    REQUIRE_PROGRAM("tesseract");
+    const QString notes = home_ + "/notes.txt";
+    TestSupport::writeFile(notes, "notes");
+    writePreferences(home_, {{"settings.showFloatingThumbnail", false},
+                             {"settings.libraryLocation", (notes + "/Brindlecast").toStdString()}});
+    startApp();
+    xdotool({"key", "super+shift+9"});
+    const QString told = readAndAnswerAlert("library-below-a-file.png", "Screenshotcouldnotbesaved");
+    EXPECT_TRUE(told.contains("notes.txtisnotafolder.")) << told.toStdString();
+    EXPECT_FALSE(told.contains("notes.txt/Brindlecast")) << told.toStdString();
+    EXPECT_EQ(TestSupport::readFile(notes), "notes");
 }

@@ -2,11 +2,15 @@
 // an ellipse, an arrow and a freehand stroke cross the glyphs of an e-mail address, an SSN, a
 // phone number, a card number, an IBAN and an IPv4 address. The editor hides all six; after More >
 // Flatten Image the capture is reopened and searched again, where the strokes keep the search from
-// reading them, and the next Copy and Export to Folder must hide them all the same.
+// reading them, and the next Copy and Export to Folder must hide them all the same. On a library
+// whose disk is read-only or full, Flatten Image and Delete Screenshot tell the user why.
 #include "AppDriver.h"
 #include "SidecarKit/SidecarStore.h"
 
 #include <QTest>
+
+#include <cstdio>
+#include <map>
 
 using namespace EndToEnd;
 using SidecarKit::Annotation;
@@ -169,4 +173,118 @@ TEST_F(FlattenEndToEnd, WhatTheEditorHidBeforeAFlattenStaysHiddenInEveryCopyAndE
         EXPECT_LT(inkInClear(after, screen, inks[i]), 0.5) << "in clear on the clipboard after the flatten";
         EXPECT_LT(inkInClear(exported, screen, inks[i]), 0.5) << "in clear in the export after the flatten";
     }
+}
+
+namespace {
+
+// The library on a disk of the app's own that fails while a capture is open in the editor with a
+// box drawn on it: read-only (a bind mount of the library remounted so) or full (a tmpfs filled
+// to its last page).
+class LibraryDiskEndToEnd : public FlattenEndToEnd {
+protected:
+    enum class Failure { readOnly, full };
+
+    void SetUp() override {
+        FlattenEndToEnd::SetUp();
+        if (IsSkipped()) return;
+        REQUIRE_PROGRAM("tesseract");
+        if (!canGiveManagedPolicy() || !TestSupport::hasProgram("nsenter"))
+            GTEST_SKIP() << "a disk of the app's own needs root, unshare and nsenter";
+    }
+
+    // Starts the app with the library on its own disk, captures the display into the editor and
+    // draws a box; the editor's window, empty when it did not show.
+    QString openCaptureOnOwnDisk(Failure failure) {
+        writePreferences(home_, {{"settings.showFloatingThumbnail", false}, {"SidecarMode", "file"}});
+        shownLibrary_ = library_;
+        QDir().mkpath(shownLibrary_);
+        const QString mount = failure == Failure::readOnly ? R"(mount --bind "$1" "$1")"
+                                                            : R"(mount -t tmpfs -o size=4m,mode=0700 tmpfs "$1")";
+        app_ = startAppInOwnMounts(mount, {shownLibrary_});
+        // The library as the app sees it, through its own root.
+        library_ = QString("/proc/%1/root%2").arg(app_->processId()).arg(shownLibrary_);
+        xdotool({"key", "super+shift+9"});
+        if (!waitUntil([&] { return workingCopies().size() == 1; }, 60000)) return {};
+        const QString editor = waitForWindow(exactTitle(QFileInfo(workingCopies().first()).fileName()));
+        if (editor.isEmpty()) return {};
+        xdotool({"windowactivate", "--sync", editor});
+        drawBox(editor);
+        return editor;
+    }
+
+    void failTheDisk(Failure failure) {
+        if (failure == Failure::readOnly) {
+            ASSERT_TRUE(run("nsenter", {"-t", QString::number(app_->processId()), "-m", "mount", "-o",
+                                        "remount,ro,bind", shownLibrary_}));
+            return;
+        }
+        QFile filler(library_ + "/.filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray page(4096, '\0');
+        while (filler.write(page) == page.size() && filler.flush()) {
+        }
+    }
+
+    // Every file in the library with its bytes, the filler left out.
+    std::map<QString, QByteArray> libraryFiles() const {
+        std::map<QString, QByteArray> files;
+        for (const QString& name : QDir(library_).entryList(QDir::Files | QDir::Hidden | QDir::System))
+            if (name != ".filler") files[name] = TestSupport::readFile(library_ + "/" + name);
+        return files;
+    }
+
+    // Flatten Image, then Delete Screenshot with Shift held (no question first): each is refused
+    // with an alert that tells why (`reason`, after the library's path) and what it means, and
+    // the library's files stay as they were. The log keeps the trash's own folder.
+    void expectFlattenAndDeleteRefused(const QString& editor, const QString& reason, const QString& pictures) {
+        const std::optional<int> doneLeft = waitForDoneButton(editor, home_ + "/editor.png");
+        ASSERT_TRUE(doneLeft);
+        const QPoint more = originOf(editor.toUInt()) + QPoint(*doneLeft - 3 - 104 - 3 - 1 - 3 - 36 - 3 - 18, kToolbarRow);
+        const std::map<QString, QByteArray> before = libraryFiles();
+        const QString name = QFileInfo(workingCopies().value(0)).fileName();
+
+        chooseFromMoreMenu(more, 2);
+        const QString flatten = readAndAnswerAlert(pictures + "-flatten.png", "Flattenfailed");
+        EXPECT_TRUE(flatten.contains("Flattenfailed")) << flatten.toStdString();
+        EXPECT_TRUE(flatten.contains("Pictures/Brindlecast" + reason + "Thescreenshotwasnotchanged."))
+            << flatten.toStdString();
+        EXPECT_EQ(libraryFiles(), before) << "the flatten changed the library";
+
+        xdotool({"windowactivate", "--sync", editor});
+        chooseFromMoreMenu(more, 3, true);
+        const QString deleted = readAndAnswerAlert(pictures + "-delete.png", "Deletefailed");
+        EXPECT_TRUE(deleted.contains("Deletefailed")) << deleted.toStdString();
+        EXPECT_TRUE(deleted.contains("Pictures/Brindlecast" + reason + QString(name).remove(' ') +
+                                     "wasnotmovedtotheTrash."))
+            << deleted.toStdString();
+        EXPECT_FALSE(deleted.contains(".Trash")) << deleted.toStdString();
+        EXPECT_EQ(libraryFiles(), before) << "the delete changed the library";
+        EXPECT_EQ(shownWindows(exactTitle(name)), QStringList{editor}) << "the capture left the editor";
+        if (journalIsRunning()) {
+            const QStringList log = appLog(app_->processId());
+            EXPECT_EQ(log.filter("delete failed: ").filter("/.Trash-").size(), 1) << log.join('\n').toStdString();
+        }
+    }
+
+    QProcess* app_ = nullptr;
+    QString shownLibrary_; // the library's path as the app names it
+};
+
+} // namespace
+
+// Flatten Image on a read-only library did nothing the user could see (the box stayed editable,
+// the findings in clear, only the log told why), and Delete Screenshot named an inner trash
+// folder that "does not exist". Both tell the disk is read-only.
+TEST_F(LibraryDiskEndToEnd, FlattenAndDeleteOnAReadOnlyLibrarySaySo) {
+    const QString editor = openCaptureOnOwnDisk(Failure::readOnly);
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    failTheDisk(Failure::readOnly);
+    expectFlattenAndDeleteRefused(editor, "isread-only.", "read-only");
+}
+
+TEST_F(LibraryDiskEndToEnd, FlattenAndDeleteOnAFullLibrarySaySo) {
+    const QString editor = openCaptureOnOwnDisk(Failure::full);
+    ASSERT_FALSE(editor.isEmpty()) << "no editor on the capture";
+    failTheDisk(Failure::full);
+    expectFlattenAndDeleteRefused(editor, "isfull.", "full");
 }

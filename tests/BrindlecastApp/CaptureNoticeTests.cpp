@@ -2,6 +2,7 @@
 
 #include "../DetectionKit/FakeRecognizers.h"
 
+#include "BrindlecastApp/Pipeline/FreedesktopTrash.h"
 #include "BrindlecastApp/Pipeline/PipelineLog.h"
 #include "BrindlecastApp/Pipeline/UserNotices.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
@@ -198,6 +199,30 @@ TEST(CaptureNotice, AlertsNameTheFolderAndAReasonAndTheLogKeepsTheRest) {
         }
         return std::exception_ptr();
     };
+    // A failure inside the trash, told by the folder the capture stays in, as the trash throws it.
+    const QString trash = folder + "/.Trash-4242";
+    const auto trashFailure = [&](int errorNumber) {
+        try {
+            try {
+                throw Support::IoError(errorNumber, trash + "/info/shot.png.trashinfo", "write");
+            } catch (const Support::IoError&) {
+                std::throw_with_nested(Support::IoError(errorNumber, folder + "/shot.png", "move to the Trash"));
+            }
+        } catch (...) {
+            return std::current_exception();
+        }
+        return std::exception_ptr();
+    };
+    const auto refused = [&](TrashRefused::Cause cause) { return thrown(TrashRefused(cause, trash, folder)); };
+    const auto damaged = [&](SidecarKit::SidecarSource source, const QString& file) {
+        return thrown(SidecarKit::DamagedDocument(
+            SidecarKit::JSONDecodingError(SidecarKit::JSONDecodingError::Kind::dataCorrupted, {},
+                                          "[json.exception.parse_error.101] parse error at line 1, column 22"),
+            source, folder + "/" + file));
+    };
+    // A library folder set below a regular file: the file is the one in the way.
+    const QString notes = TestSupport::makeTemporaryFolder("notes") + "/notes.txt";
+    TestSupport::writeFile(notes, "notes");
     struct Case {
         const char* name;
         std::exception_ptr error;
@@ -215,6 +240,22 @@ TEST(CaptureNotice, AlertsNameTheFolderAndAReasonAndTheLogKeepsTheRest) {
         {"a file where the folder belongs", thrown(Support::IoError(ENOTDIR, folder, "create folder")),
          folder + " is not a folder", "Not a directory"},
         {"a store on a read-only disk", storeFailure(EROFS), "the disk holding " + folder + " is read-only", ".tmp-"},
+        {"a library below a file", thrown(Support::IoError(ENOTDIR, notes + "/Brindlecast", "create folder")),
+         notes + " is not a folder", "notes.txt/"},
+        {"a capture below a file", thrown(Support::IoError(ENOTDIR, notes + "/Brindlecast/.shot.png.tmp-1", "create")),
+         notes + " is not a folder", "notes.txt/"},
+        {"the trash on a read-only disk", trashFailure(EROFS), "the disk holding " + folder + " is read-only", ".Trash-"},
+        {"the trash on a full disk", trashFailure(ENOSPC), "the disk holding " + folder + " is full", ".Trash-"},
+        {"a trash that is a link", refused(TrashRefused::Cause::link),
+         "the Trash on the disk holding " + folder + " is a link to another place", ".Trash-"},
+        {"another user's trash", refused(TrashRefused::Cause::anotherUsers),
+         "the Trash on the disk holding " + folder + " belongs to another user", ".Trash-"},
+        {"a trash open to others", refused(TrashRefused::Cause::openToOthers),
+         "other users may change the Trash on the disk holding " + folder, ".Trash-"},
+        {"a damaged annotation file", damaged(SidecarKit::SidecarSource::file, "shot.png.brindlecast.json"),
+         "the annotation file shot.png.brindlecast.json is damaged", "json.exception"},
+        {"damaged annotations in the image", damaged(SidecarKit::SidecarSource::embedded, "shot.png"),
+         "the annotations stored in shot.png are damaged", "json.exception"},
         {"the engine module cut short",
          thrown(DetectionKit::RecognitionError("recognition engines could not be loaded: /usr/lib/brindlecast/"
                                                "libbrindlecast-engines.so: file too short",
@@ -237,5 +278,8 @@ TEST(CaptureNotice, AlertsNameTheFolderAndAReasonAndTheLogKeepsTheRest) {
         } else {
             EXPECT_EQ(sentence, c.alert.left(1).toUpper() + c.alert.mid(1) + (c.alert.endsWith('.') ? "" : "."));
         }
+        // What the failure means follows as a sentence of its own, the plain form closed first.
+        EXPECT_EQ(alertSentences(c.error, "Nothing changed."),
+                  sentence + (sentence.endsWith('.') ? " " : ". ") + "Nothing changed.");
     }
 }

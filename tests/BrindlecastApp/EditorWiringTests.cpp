@@ -268,9 +268,11 @@ TEST(EditorWiring, FlattenWithoutAnnotationsDoesNothing) {
 TEST(EditorWiring, AFailedFlattenLeavesEveryFileAsItWas) {
     struct Case {
         const char* name;
-        bool fullDisk;  // otherwise a folder stands where the working copy was
+        bool fullDisk; // otherwise a folder stands where the working copy was
+        const char* reason; // the alert's, before the folder
     };
-    for (const Case& way : {Case{"folder in its place", false}, Case{"full disk", true}}) {
+    for (const Case& way : {Case{"folder in its place", false, "A folder in "},
+                            Case{"full disk", true, "The file is too large for "}}) {
         SCOPED_TRACE(way.name);
         Harness h;
         h.policy.sidecarMode = PolicyKit::SidecarMode::file;
@@ -291,6 +293,13 @@ TEST(EditorWiring, AFailedFlattenLeavesEveryFileAsItWas) {
         ASSERT_TRUE(waitUntil([&] { return !h.log->errors().isEmpty(); }));
         full.reset();
         EXPECT_TRUE(h.log->errors()[0].startsWith("flatten failed: ")) << h.log->errors()[0].toStdString();
+        // The user is told with the folder and the reason, never the hidden file written meanwhile.
+        ASSERT_EQ(h.alerts->shown.size(), 1u);
+        EXPECT_EQ(h.alerts->shown[0].message, "Flatten failed");
+        const QString told = h.alerts->shown[0].informativeText;
+        EXPECT_TRUE(told.startsWith(way.reason + h.libraryFolder)) << told.toStdString();
+        EXPECT_TRUE(told.endsWith(". The screenshot was not changed.")) << told.toStdString();
+        EXPECT_FALSE(told.contains(".tmp-") || told.contains(".flatten-")) << told.toStdString();
         EXPECT_EQ(TestSupport::readFile(sidecarPath(c.path)), sidecar);
         EXPECT_EQ(TestSupport::readFile(companionPath(c.path)), companion);
         if (way.fullDisk) {
@@ -423,7 +432,8 @@ TEST(EditorWiring, AWorkingCopyThatDoesNotMoveStaysWithItsPendingStore) {
     c.edit->deleteImage(false);
     ASSERT_TRUE(waitUntil([&] { return !h.alerts->shown.empty(); }));
     EXPECT_EQ(h.alerts->shown[0],
-              (ShownAlert{"Delete failed", "Screenshot a.png could not be moved to the Trash: Permission denied"}));
+              (ShownAlert{"Delete failed", "You do not have permission to change " + h.libraryFolder +
+                                               ". Screenshot a.png was not moved to the Trash."}));
     EXPECT_TRUE(h.log->events().empty());
     EXPECT_EQ(h.host->reloads, 0);
     EXPECT_TRUE(h.host->opened.isEmpty());

@@ -10,6 +10,7 @@
 #include "BrindlecastApp/Pipeline/Reopen.h"
 #include "CaptureKit/CaptureError.h"
 #include "DetectionKit/DetectionTesting.h"
+#include "Support/IoError.h"
 #include "Support/WorkerPool.h"
 #include "support/TestEnvironment.h"
 
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 
 namespace PipelineTests {
@@ -113,13 +115,10 @@ public:
 
 class FakeTrash final : public Trash {
 public:
-    bool moveToTrash(const QString& path, QString* error) override {
-        if (refuse) {
-            if (error) *error = "Permission denied";
-            return false;
-        }
+    void moveToTrash(const QString& path) override {
+        if (refuse) throw Support::IoError(EACCES, path, "move to the Trash");
         moved << path;
-        return QFile::remove(path);
+        if (!QFile::remove(path)) throw Support::IoError(ENOENT, path, "read");
     }
     QStringList moved;
     bool refuse = false;

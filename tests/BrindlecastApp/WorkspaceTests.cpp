@@ -4,11 +4,13 @@
 #include "BrindlecastApp/Pipeline/DesktopWorkspace.h"
 #include "BrindlecastApp/Pipeline/FreedesktopTrash.h"
 #include "BrindlecastApp/Pipeline/MessageBoxAlerts.h"
+#include "BrindlecastApp/Pipeline/PipelineLog.h"
 
 #include "PrivateBus.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileNames.h"
 #include "Support/Folders.h"
+#include "Support/IoError.h"
 #include "Support/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
@@ -64,6 +66,17 @@ struct CatchingFileUrls {
     UrlCatcher catcher;
 };
 
+// Moves the file into the trash: empty when it moved, else the log's text of why it stays.
+template <typename Trash>
+QString trashFailure(Trash& trash, const QString& path) {
+    try {
+        trash.moveToTrash(path);
+        return {};
+    } catch (...) {
+        return describe(std::current_exception());
+    }
+}
+
 } // namespace
 
 TEST(DesktopWorkspace, TrashedFilesLandInTheFreedesktopTrashWithTheirRecord) {
@@ -71,8 +84,8 @@ TEST(DesktopWorkspace, TrashedFilesLandInTheFreedesktopTrashWithTheirRecord) {
     const QString path = folder + "/Screenshot 2026-12-05 at 6.25.34 PM.png";
     TestSupport::writeFile(path, "png");
     DesktopWorkspace workspace{QDBusConnection(QString())};
-    QString error;
-    ASSERT_TRUE(workspace.moveToTrash(path, &error)) << error.toStdString();
+    QString error = trashFailure(workspace, path);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_FALSE(QFile::exists(path));
     const QString trash = qEnvironmentVariable("XDG_DATA_HOME") + "/Trash";
     EXPECT_EQ(TestSupport::readFile(trash + "/files/Screenshot 2026-12-05 at 6.25.34 PM.png"), "png");
@@ -82,15 +95,15 @@ TEST(DesktopWorkspace, TrashedFilesLandInTheFreedesktopTrashWithTheirRecord) {
     EXPECT_EQ(QUrl::fromPercentEncoding(recorded.toUtf8()), QFileInfo(path).absoluteFilePath());
     EXPECT_TRUE(info.contains("\nDeletionDate="));
 
-    EXPECT_FALSE(workspace.moveToTrash(folder + "/missing.png", &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_THROW(workspace.moveToTrash(folder + "/missing.png"), Support::IoError);
 
     // A capture in a folder named in Latin-1 is recorded with that folder's own byte.
     const QByteArray latin1 = Support::FileNames::encode(folder) + "/Bilder\xe4";
     const QString named = Support::FileNames::decode(latin1 + "/shot.png");
     Support::Folders::create(Support::FileNames::decode(latin1));
     Support::AtomicFile::write(named, "latin-1");
-    ASSERT_TRUE(workspace.moveToTrash(named, &error)) << error.toStdString();
+    error = trashFailure(workspace, named);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_FALSE(Support::FileNames::exists(named));
     const QByteArray record = TestSupport::readFile(trash + "/info/shot.png.trashinfo");
     EXPECT_TRUE(record.contains("/Bilder%E4/shot.png\n")) << record.toStdString();
@@ -181,8 +194,8 @@ TEST(FreedesktopTrash, OnAnotherDiskOnlyAFolderOfTheUsersOwnIsUsed) {
         const QString library = top + "/Pictures/Brindlecast";
         TestSupport::writeFile(library + "/shot.png", "png");
 
-        QString error;
-        const bool moved = trash.moveToTrash(library + "/shot.png", &error);
+        const QString error = trashFailure(trash, library + "/shot.png");
+        const bool moved = error.isEmpty();
         EXPECT_EQ(moved, c.trash != nullptr) << c.name << ": " << error.toStdString();
         if (!c.trash) {
             EXPECT_TRUE(error.contains(c.refusal)) << c.name << ": " << error.toStdString();
@@ -253,9 +266,9 @@ TEST(FreedesktopTrash, TheHomeTrashIsOnlyUsedWhenItIsTheUsersOwn) {
         const QString library = TestSupport::makeTemporaryFolder("library");
         TestSupport::writeFile(library + "/shot.png", "png");
 
-        QString error;
-        const bool moved = FreedesktopTrash(trash, [](const QString&) { return QStringLiteral("/"); })
-                               .moveToTrash(library + "/shot.png", &error);
+        const FreedesktopTrash homeTrash(trash, [](const QString&) { return QStringLiteral("/"); });
+        const QString error = trashFailure(homeTrash, library + "/shot.png");
+        const bool moved = error.isEmpty();
         EXPECT_EQ(moved, c.refusal == nullptr) << c.name << ": " << error.toStdString();
         if (c.refusal) {
             EXPECT_TRUE(error.contains(c.refusal)) << c.name << ": " << error.toStdString();
@@ -279,8 +292,8 @@ TEST(FreedesktopTrash, ATakenNameIsNeverReplaced) {
     TestSupport::writeFile(folder + "/files/shot.png", "earlier");
     TestSupport::writeFile(folder + "/info/shot (1).png.trashinfo", "a record whose file is gone");
     TestSupport::writeFile(top + "/shot.png", "png");
-    QString error;
-    ASSERT_TRUE(trash.moveToTrash(top + "/shot.png", &error)) << error.toStdString();
+    const QString error = trashFailure(trash, top + "/shot.png");
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     EXPECT_EQ(TestSupport::readFile(folder + "/files/shot.png"), "earlier");
     EXPECT_EQ(TestSupport::readFile(folder + "/info/shot (1).png.trashinfo"), "a record whose file is gone");
     EXPECT_EQ(TestSupport::readFile(folder + "/files/shot (2).png"), "png");

@@ -221,6 +221,27 @@ TEST_F(SidecarStoreTest, UnreadableDocumentsThrowTheDecoderError) {
     }
 }
 
+// A document that does not read is told with where it was kept: the annotation file, or the
+// image whose chunk held it; the decoder's own description follows for the log.
+TEST_F(SidecarStoreTest, ADamagedDocumentSaysWhereItWasKept) {
+    for (const bool embedded : {false, true}) {
+        SCOPED_TRACE(embedded ? "embedded" : "file");
+        QFile::remove(sidecar);
+        TestSupport::writeFile(image, embedded ? png({header(8, 8), embeddedChunkFor("{\"version\":1,"), chunk("IEND", {})})
+                                               : realPng(8, 8));
+        if (!embedded) TestSupport::writeFile(sidecar, "{\"version\":1,");
+        try {
+            SidecarStore::load(image);
+            ADD_FAILURE() << "a damaged document was read";
+        } catch (const DamagedDocument& damaged) {
+            EXPECT_EQ(damaged.source(), embedded ? SidecarSource::embedded : SidecarSource::file);
+            EXPECT_EQ(damaged.file(), embedded ? image : sidecar);
+            const QString what = QString::fromUtf8(damaged.what());
+            EXPECT_TRUE(what.contains(damaged.file()) && what.endsWith(damaged.description())) << what.toStdString();
+        }
+    }
+}
+
 TEST_F(SidecarStoreTest, KilledWhileSavingLeavesALoadableDocument) {
     TestSupport::writeFile(image, realPng(64, 48));
     for (int attempt = 0; attempt < 6; ++attempt) {

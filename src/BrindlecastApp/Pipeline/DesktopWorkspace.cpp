@@ -22,7 +22,7 @@ void openWithDesktop(const QString& folder) { QDesktopServices::openUrl(fileUrl(
 
 } // namespace
 
-bool DesktopWorkspace::moveToTrash(const QString& path, QString* error) { return trash_.moveToTrash(path, error); }
+void DesktopWorkspace::moveToTrash(const QString& path) { trash_.moveToTrash(path); }
 
 void DesktopWorkspace::showFolder(const QString& folder) const { askFileManager("ShowFolders", {folder}, folder); }
 

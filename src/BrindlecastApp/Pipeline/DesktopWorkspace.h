@@ -17,7 +17,7 @@ public:
         : bus_(std::move(bus)), trash_(std::move(trash)) {}
 
     // Into the freedesktop Trash of the file's volume, with its .trashinfo record (FreedesktopTrash).
-    bool moveToTrash(const QString& path, QString* error) override;
+    void moveToTrash(const QString& path) override;
 
     // Shows the folder in the file manager (org.freedesktop.FileManager1.ShowFolders), or opens it
     // with the desktop's handler for folders when no file manager answers. Returns at once.

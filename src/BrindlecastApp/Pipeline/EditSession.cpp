@@ -11,6 +11,7 @@
 #include "SidecarKit/SidecarStore.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileNames.h"
+#include "Support/IoError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -181,7 +182,14 @@ void EditSession::exportUnder(const PolicyKit::EffectivePolicy& policy, ExportKi
 void EditSession::flatten() {
     if (viewModel_->annotations().empty() || flattening_ || ending_ != Ending::none) return;
     if (request_.storedAnnotationsUnreadable) {
+        // Flattening removes the stored annotations, which are kept as they are until they read.
         env_->log.error("flatten failed: the stored annotations of " + filename() + " could not be read");
+        auto self = shared_from_this();
+        onGuiThread([self] {
+            self->env_->alerts->show("Flatten failed", "The annotations stored with " + self->filename() +
+                                                           " could not be read, and flattening would remove them. "
+                                                           "The screenshot was not changed.");
+        });
         return;
     }
     flattening_ = true;
@@ -213,10 +221,7 @@ void EditSession::flatten() {
             },
             [self](Outcome<QByteArray> outcome) {
                 self->flattening_ = false;
-                if (!outcome.succeeded()) {
-                    self->env_->log.error("flatten failed: " + describe(outcome.error));
-                    return;
-                }
+                if (!outcome.succeeded()) return self->flattenFailed(outcome.error);
                 self->commitFlattened(*outcome.value);
             });
     });
@@ -229,31 +234,38 @@ void EditSession::commitFlattened(const QByteArray& png) {
     // export show it without the flattened redactions.
     std::vector<std::pair<QString, QString>> setAside;
     const auto restore = [&] {
-        for (const auto& [original, aside] : setAside) renamePath(aside, original);
+        for (const auto& [original, aside] : setAside) {
+            if (!renamePath(aside, original))
+                env_->log.error("flatten: " + original + " stays set aside as " + aside + ": " + std::strerror(errno));
+        }
     };
     for (const QString& file : {sidecarPath(path()), companionPath(path())}) {
         if (!Support::FileNames::exists(file)) continue;
         const QString aside = asidePath(file);
         if (!renamePath(file, aside)) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            const std::exception_ptr failure = std::make_exception_ptr(Support::IoError(errno, file, "set aside"));
             restore();
-            env_->log.error("flatten failed: cannot remove " + QFileInfo(file).fileName() + ": " + reason);
-            return;
+            return flattenFailed(failure);
         }
         setAside.emplace_back(file, aside);
     }
     try {
         Support::AtomicFile::write(path(), png);
-    } catch (const std::exception& error) {
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
         restore();
-        env_->log.error("flatten failed: " + describe(error));
-        return;
+        return flattenFailed(failure);
     }
     for (const auto& [original, aside] : setAside) ::unlink(Support::FileNames::encode(aside).constData());
 
     ending_ = Ending::flattened;
     if (auto host = host_.lock()) host->reloadLibrary();
     openExisting(env_, path());
+}
+
+void EditSession::flattenFailed(const std::exception_ptr& failure) {
+    env_->log.error("flatten failed: " + describe(failure));
+    env_->alerts->show("Flatten failed", alertSentences(failure, "The screenshot was not changed."));
 }
 
 void EditSession::showSettings() {
@@ -279,18 +291,24 @@ void EditSession::deleteImage(bool ask) {
 }
 
 void EditSession::moveToTrash() {
-    QString error;
-    if (!env_->trash->moveToTrash(path(), &error)) {
+    try {
+        env_->trash->moveToTrash(path());
+    } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
         trashPending_ = false;
         // The capture stays, with its annotations still to be stored.
-        env_->log.error("delete failed: " + path() + ": " + error);
-        env_->alerts->show("Delete failed", filename() + " could not be moved to the Trash: " + error);
+        env_->log.error("delete failed: " + path() + ": " + describe(failure));
+        env_->alerts->show("Delete failed", alertSentences(failure, filename() + " was not moved to the Trash."));
         return;
     }
     ending_ = Ending::deleted;
     for (const QString& companion : {sidecarPath(path()), companionPath(path())}) {
-        QString ignored;
-        if (Support::FileNames::exists(companion)) env_->trash->moveToTrash(companion, &ignored);
+        if (!Support::FileNames::exists(companion)) continue;
+        try {
+            env_->trash->moveToTrash(companion);
+        } catch (...) {
+            env_->log.error("delete: " + companion + " stays: " + describe(std::current_exception()));
+        }
     }
     request_.audit->record(AuditKit::AuditEvent::export_("trash", ""));
 
@@ -318,18 +336,19 @@ bool EditSession::store(std::function<void()> resolved) {
     if (!asking) awaitingAnswer_.emplace();
     if (resolved) awaitingAnswer_->push_back(std::move(resolved));
     // One question at a time: whoever else waits for this edit meanwhile goes by the same answer.
-    if (!asking) askAfterFailedStore(alertText(failure));
+    if (!asking) askAfterFailedStore(failure);
     return false;
 }
 
-void EditSession::askAfterFailedStore(const QString& reason) {
+void EditSession::askAfterFailedStore(const std::exception_ptr& failure) {
     // Not inside the caller's event (a close, a click): the alert runs a loop of its own.
     auto self = shared_from_this();
-    onGuiThread([self, reason] {
+    onGuiThread([self, failure] {
         const bool retry = self->env_->alerts->confirm(
-            {"Annotations could not be saved", self->filename() + ": " + reason, "Retry", "Discard"});
+            {"Annotations could not be saved",
+             alertSentences(failure, "The annotations of " + self->filename() + " were not saved."), "Retry", "Discard"});
         if (retry) {
-            if (const std::exception_ptr failure = self->failedToStore()) return self->askAfterFailedStore(alertText(failure));
+            if (const std::exception_ptr again = self->failedToStore()) return self->askAfterFailedStore(again);
         }
         std::vector<std::function<void()>> waiting = std::move(*self->awaitingAnswer_);
         self->awaitingAnswer_.reset();

@@ -47,11 +47,13 @@ public:
     void exportToFolder();
     // Burns what the editor hides (every mandatory finding and the suggested ones not released)
     // and the annotations into the working copy, removes its stored annotations and companion,
-    // and opens it again.
+    // and opens it again. When any step fails the capture's files stay as they were and the user
+    // is told why ("Flatten failed"); stored annotations that could not be read are never removed.
     void flatten();
     void showSettings();
     // Moves the working copy, its annotations and its companion to the Trash, asking first when
-    // `ask` is true.
+    // `ask` is true. A working copy that does not move stays open, and the user is told why
+    // ("Delete failed").
     void deleteImage(bool ask);
     // Opens another library capture in the editor.
     void selectRecent(const QString& imagePath);
@@ -89,6 +91,8 @@ private:
     void exportUnder(const PolicyKit::EffectivePolicy& policy, ExportKit::DestinationKind destination,
                      const std::function<void(bool delivered)>& finished);
     void commitFlattened(const QByteArray& png);
+    // Logs the failure and tells the user the capture stays as it was.
+    void flattenFailed(const std::exception_ptr& failure);
     void moveToTrash();
     // Moved to the Trash, or about to be without a question: nothing may leave it.
     bool trashed() const { return trashPending_ || ending_ == Ending::deleted; }
@@ -102,7 +106,7 @@ private:
     std::exception_ptr failedToStore();
     // Asks on the next turn whether to retry (asking again when that fails too) or discard, then
     // runs what waits for the answer.
-    void askAfterFailedStore(const QString& reason);
+    void askAfterFailedStore(const std::exception_ptr& failure);
 
     Environment env_;
     EditorRequest request_;

@@ -33,7 +33,7 @@ constexpr qint64 maximumMountInfoBytes = 16 * 1024 * 1024;
 // Names tried in one trash before giving up: "shot.png", "shot (1).png", ...
 constexpr int maximumNamesTried = 10000;
 
-QString systemText(int errorNumber) { return QString::fromLocal8Bit(std::strerror(errorNumber)); }
+using Support::IoError;
 
 // A resolved path, byte for byte; empty when it cannot be resolved.
 QByteArray resolved(const QByteArray& path) {
@@ -69,6 +69,42 @@ QString existingAncestor(QString path) {
     return path;
 }
 
+// The file on its way to the trash: what a failure is told by.
+struct Moving {
+    QString path;   // the file itself
+    QString folder; // the folder it stays in when it cannot move
+};
+
+// Failures of the disk itself rather than of a folder on it.
+bool diskWide(int errorNumber) {
+    return errorNumber == EROFS || errorNumber == ENOSPC || errorNumber == EDQUOT || errorNumber == EIO;
+}
+
+// A system call inside the trash failed: told by the file that stays, with where it failed kept
+// inside for the log.
+[[noreturn]] void failInside(int errorNumber, const QString& where, const char* operation, const Moving& file) {
+    try {
+        throw IoError(errorNumber, where, QString::fromLatin1(operation));
+    } catch (const IoError&) {
+        std::throw_with_nested(IoError(errorNumber, file.path, QStringLiteral("move to the Trash")));
+    }
+}
+
+// Why a folder of the trash was not opened: the system's error number, or what it is instead of
+// a private folder of this user's.
+struct Refusal {
+    int errorNumber = 0;
+    std::optional<TrashRefused::Cause> cause;
+};
+
+// A trash folder refused. The trash itself (`made`), when the system would not make it for a
+// reason of the folder it was to be made in, is told by that folder; anything else by the file.
+[[noreturn]] void refuse(const Refusal& refusal, const QString& trashFolder, const Moving& file, bool made) {
+    if (refusal.cause) throw TrashRefused(*refusal.cause, trashFolder, file.folder);
+    if (made && !diskWide(refusal.errorNumber)) throw IoError(refusal.errorNumber, trashFolder, QStringLiteral("create"));
+    failInside(refusal.errorNumber, trashFolder, "open folder", file);
+}
+
 // What the trash writes and where: the open folders and how Path= names the file.
 struct TrashFolder {
     QString path;
@@ -78,43 +114,38 @@ struct TrashFolder {
     QByteArray top;
 };
 
+// Makes the folder `name` in `parent` when it is missing; the system's error number when that
+// failed for any other reason than its being there.
+int makePrivateFolder(int parent, const QByteArray& name) {
+    return ::mkdirat(parent, name.constData(), 0700) == 0 || errno == EEXIST ? 0 : errno;
+}
+
 // Opens the folder `name` in `parent` when it is a real folder (no link) of this user's that no
-// one else may write to; otherwise nothing, and `reason` says why.
-std::optional<FileDescriptor> ownPrivateFolder(int parent, const QByteArray& name, const QString& shownPath,
-                                               QString* reason) {
+// one else may write to; otherwise nothing, and `refusal` says why. A folder that is missing
+// because `notMade` kept it from being made is told by that error.
+std::optional<FileDescriptor> ownPrivateFolder(int parent, const QByteArray& name, Refusal* refusal, int notMade = 0) {
+    const auto refused = [refusal](int errorNumber, std::optional<TrashRefused::Cause> cause = std::nullopt) {
+        *refusal = {errorNumber, cause};
+        return std::nullopt;
+    };
     struct stat info {};
-    if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        *reason = QString("%1: %2").arg(shownPath, systemText(errno));
-        return std::nullopt;
-    }
-    if (S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)) {
-        *reason = QString("the trash folder %1 %2").arg(shownPath, S_ISLNK(info.st_mode) ? "is a symbolic link" : "is not a folder");
-        return std::nullopt;
-    }
+    if (::fstatat(parent, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return refused(errno == ENOENT && notMade ? notMade : errno);
+    if (S_ISLNK(info.st_mode)) return refused(0, TrashRefused::Cause::link);
+    if (!S_ISDIR(info.st_mode)) return refused(0, TrashRefused::Cause::notAFolder);
     FileDescriptor folder(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     // What was opened is what is checked: the name may have been swapped since it was looked at.
-    if (!folder.isOpen() || ::fstat(folder.get(), &info) != 0) {
-        *reason = QString("%1: %2").arg(shownPath, systemText(errno));
-        return std::nullopt;
-    }
-    if (info.st_uid != ::geteuid()) {
-        *reason = QString("the trash folder %1 belongs to another user").arg(shownPath);
-        return std::nullopt;
-    }
-    if (info.st_mode & (S_IWGRP | S_IWOTH)) {
-        *reason = QString("other users may write to the trash folder %1").arg(shownPath);
-        return std::nullopt;
-    }
+    if (!folder.isOpen() || ::fstat(folder.get(), &info) != 0)
+        return errno == ELOOP ? refused(0, TrashRefused::Cause::link) : refused(errno);
+    if (info.st_uid != ::geteuid()) return refused(0, TrashRefused::Cause::anotherUsers);
+    if (info.st_mode & (S_IWGRP | S_IWOTH)) return refused(0, TrashRefused::Cause::openToOthers);
     return folder;
 }
 
-// The trash at a mount's top, or nothing with the reason.
-std::optional<TrashFolder> topTrash(const QByteArray& top, QString* reason) {
+// The trash at a mount's top.
+TrashFolder topTrash(const QByteArray& top, const Moving& file) {
     const FileDescriptor topFolder(::open(top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!topFolder.isOpen()) {
-        *reason = QString("%1: %2").arg(FileNames::decode(top), systemText(errno));
-        return std::nullopt;
-    }
+    if (!topFolder.isOpen()) failInside(errno, FileNames::decode(top), "open folder", file);
     const QByteArray uid = QByteArray::number(qulonglong(::geteuid()));
     const QByteArray prefix = top.endsWith('/') ? top : top + '/';
 
@@ -124,49 +155,45 @@ std::optional<TrashFolder> topTrash(const QByteArray& top, QString* reason) {
         (shared.st_mode & S_ISVTX)) {
         const FileDescriptor sharedFolder(::openat(topFolder.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedFolder.isOpen() && ::fstat(sharedFolder.get(), &shared) == 0 && (shared.st_mode & S_ISVTX)) {
-            ::mkdirat(sharedFolder.get(), uid.constData(), 0700);
-            const QByteArray path = prefix + ".Trash/" + uid;
-            QString refused;
-            if (std::optional<FileDescriptor> own = ownPrivateFolder(sharedFolder.get(), uid, FileNames::decode(path), &refused))
-                return TrashFolder{FileNames::decode(path), std::move(*own), top};
+            makePrivateFolder(sharedFolder.get(), uid);
+            Refusal ignored;
+            if (std::optional<FileDescriptor> own = ownPrivateFolder(sharedFolder.get(), uid, &ignored))
+                return TrashFolder{FileNames::decode(prefix + ".Trash/" + uid), std::move(*own), top};
         }
     }
 
     const QByteArray name = ".Trash-" + uid;
-    ::mkdirat(topFolder.get(), name.constData(), 0700);
-    const QByteArray path = prefix + name;
-    if (std::optional<FileDescriptor> own = ownPrivateFolder(topFolder.get(), name, FileNames::decode(path), reason))
-        return TrashFolder{FileNames::decode(path), std::move(*own), top};
-    return std::nullopt;
+    const int notMade = makePrivateFolder(topFolder.get(), name);
+    const QString path = FileNames::decode(prefix + name);
+    Refusal refusal;
+    if (std::optional<FileDescriptor> own = ownPrivateFolder(topFolder.get(), name, &refusal, notMade))
+        return TrashFolder{path, std::move(*own), top};
+    refuse(refusal, path, file, true);
 }
 
 // The home trash: held to the same rules as a disk's own, since a link in its place or a folder
 // others may write to would hand the file to someone else just the same.
-std::optional<TrashFolder> homeTrash(const QString& path, QString* reason) {
+TrashFolder homeTrash(const QString& path, const Moving& file) {
     const QString parent = QFileInfo(path).path();
-    try {
-        Support::Folders::create(parent);
-    } catch (const Support::IoError& error) {
-        *reason = QString("%1: %2").arg(error.path(), error.description());
-        return std::nullopt;
-    }
+    Support::Folders::create(parent);
     const FileDescriptor parentFolder(::open(FileNames::encode(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!parentFolder.isOpen()) {
-        *reason = QString("%1: %2").arg(parent, systemText(errno));
-        return std::nullopt;
-    }
+    if (!parentFolder.isOpen()) throw IoError(errno, parent, QStringLiteral("open folder"));
     const QByteArray name = FileNames::encode(QFileInfo(path).fileName());
-    ::mkdirat(parentFolder.get(), name.constData(), 0700);
-    if (std::optional<FileDescriptor> own = ownPrivateFolder(parentFolder.get(), name, path, reason))
+    const int notMade = makePrivateFolder(parentFolder.get(), name);
+    Refusal refusal;
+    if (std::optional<FileDescriptor> own = ownPrivateFolder(parentFolder.get(), name, &refusal, notMade))
         return TrashFolder{path, std::move(*own), {}};
-    return std::nullopt;
+    refuse(refusal, path, file, true);
 }
 
 // "files" or "info" in the trash, made private when missing; like the trash itself, only a real
 // folder of this user's that nobody else may write to.
-std::optional<FileDescriptor> trashPart(const TrashFolder& trash, const char* name, QString* reason) {
-    ::mkdirat(trash.folder.get(), name, 0700);
-    return ownPrivateFolder(trash.folder.get(), name, trash.path + '/' + name, reason);
+FileDescriptor trashPart(const TrashFolder& trash, const char* name, const Moving& file) {
+    const int notMade = makePrivateFolder(trash.folder.get(), name);
+    Refusal refusal;
+    if (std::optional<FileDescriptor> part = ownPrivateFolder(trash.folder.get(), name, &refusal, notMade))
+        return std::move(*part);
+    refuse(refusal, trash.path + '/' + name, file, false);
 }
 
 QByteArray trashInfo(const QByteArray& originalPath) {
@@ -174,41 +201,41 @@ QByteArray trashInfo(const QByteArray& originalPath) {
            QDateTime::currentDateTime().toString("yyyy-MM-dd'T'HH:mm:ss").toLatin1() + "\n";
 }
 
-// Moves `source` into the trash's "files" under the first name whose record could be made;
-// nothing, or the reason it did not move.
-std::optional<QString> moveInto(const TrashFolder& trash, const QByteArray& source, const QString& fileName,
-                                const QByteArray& record) {
-    QString reason;
-    const std::optional<FileDescriptor> files = trashPart(trash, "files", &reason);
-    const std::optional<FileDescriptor> info = files ? trashPart(trash, "info", &reason) : std::nullopt;
-    if (!info) return reason;
+// Moves the file into the trash's "files" under the first name whose record could be made.
+void moveInto(const TrashFolder& trash, const Moving& file, const QByteArray& record) {
+    const FileDescriptor files = trashPart(trash, "files", file);
+    const FileDescriptor info = trashPart(trash, "info", file);
+    const QByteArray source = FileNames::encode(file.path);
+    const QString fileName = QFileInfo(file.path).fileName();
     for (int n = 0; n < maximumNamesTried; ++n) {
         const QByteArray name = FileNames::encode(numberedName(fileName, n));
         const QByteArray infoName = name + ".trashinfo";
+        const QString recordPath = trash.path + "/info/" + FileNames::decode(infoName);
         FileDescriptor infoFile(
-            ::openat(info->get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            ::openat(info.get(), infoName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!infoFile.isOpen()) {
             if (errno == EEXIST) continue;
-            return QString("%1/info: %2").arg(trash.path, systemText(errno));
+            failInside(errno, recordPath, "create", file);
         }
         int error = infoFile.writeAll(record);
         if (infoFile.close() != 0 && !error) error = errno;
-        if (!error) {
-            if (::renameat2(AT_FDCWD, source.constData(), files->get(), name.constData(), RENAME_NOREPLACE) == 0)
-                return std::nullopt;
-            error = errno;
-            // A file system that cannot refuse to replace: the name is looked at first.
-            if (error == EINVAL) {
-                struct stat taken {};
-                if (::fstatat(files->get(), name.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0) error = EEXIST;
-                else if (::renameat(AT_FDCWD, source.constData(), files->get(), name.constData()) == 0) return std::nullopt;
-                else error = errno;
-            }
+        if (error) {
+            ::unlinkat(info.get(), infoName.constData(), 0);
+            failInside(error, recordPath, "write", file);
         }
-        ::unlinkat(info->get(), infoName.constData(), 0);
-        if (error != EEXIST) return systemText(error);
+        if (::renameat2(AT_FDCWD, source.constData(), files.get(), name.constData(), RENAME_NOREPLACE) == 0) return;
+        error = errno;
+        // A file system that cannot refuse to replace: the name is looked at first.
+        if (error == EINVAL) {
+            struct stat taken {};
+            if (::fstatat(files.get(), name.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0) error = EEXIST;
+            else if (::renameat(AT_FDCWD, source.constData(), files.get(), name.constData()) == 0) return;
+            else error = errno;
+        }
+        ::unlinkat(info.get(), infoName.constData(), 0);
+        if (error != EEXIST) throw IoError(error, file.path, QStringLiteral("move to the Trash"));
     }
-    return systemText(EEXIST);
+    throw IoError(EEXIST, file.path, QStringLiteral("move to the Trash"));
 }
 
 } // namespace
@@ -235,37 +262,47 @@ QString FreedesktopTrash::systemMountTop(const QString& path) {
     return FileNames::decode(top);
 }
 
-bool FreedesktopTrash::moveToTrash(const QString& path, QString* error) const {
-    const auto fail = [error](const QString& reason) {
-        if (error) *error = reason;
-        return false;
-    };
-    const QString fileName = QFileInfo(path).fileName();
-    const QByteArray folder = resolved(FileNames::encode(QFileInfo(path).absolutePath()));
+void FreedesktopTrash::moveToTrash(const QString& path) const {
+    const Moving file{path, QFileInfo(path).path()};
     struct stat info {};
-    if (::lstat(FileNames::encode(path).constData(), &info) != 0) return fail(systemText(errno));
-    if (folder.isEmpty()) return fail(systemText(errno));
+    if (::lstat(FileNames::encode(path).constData(), &info) != 0) throw IoError(errno, path, QStringLiteral("read"));
+    const QByteArray folder = resolved(FileNames::encode(QFileInfo(path).absolutePath()));
+    if (folder.isEmpty()) throw IoError(errno, path, QStringLiteral("read"));
     // Where the file comes back to: its folder's real place, whatever links led to it.
-    const QByteArray original = (folder.endsWith('/') ? folder : folder + '/') + FileNames::encode(fileName);
+    const QByteArray original = (folder.endsWith('/') ? folder : folder + '/') + FileNames::encode(QFileInfo(path).fileName());
 
     const QString top = mountTop_(FileNames::decode(folder));
-    if (top.isEmpty()) return fail(QString("the disk of %1 was not found").arg(FileNames::decode(folder)));
-    QString reason;
+    if (top.isEmpty()) throw TrashRefused(TrashRefused::Cause::noDisk, {}, file.folder);
     // The home trash's disk is its folder's: a link in the trash's place leads nowhere that counts.
-    std::optional<TrashFolder> trash = top == mountTop_(existingAncestor(QFileInfo(homeTrash_).path()))
-                                           ? homeTrash(homeTrash_, &reason)
-                                           : topTrash(FileNames::encode(top), &reason);
-    if (!trash) return fail(reason);
+    const TrashFolder trash = top == mountTop_(existingAncestor(QFileInfo(homeTrash_).path()))
+                                  ? homeTrash(homeTrash_, file)
+                                  : topTrash(FileNames::encode(top), file);
     // On a mount's own trash the record names the file from the mount's top, so it still comes
     // back when the disk is mounted elsewhere.
     QByteArray recorded = original;
-    if (!trash->top.isEmpty()) {
-        const QByteArray prefix = trash->top.endsWith('/') ? trash->top : trash->top + '/';
+    if (!trash.top.isEmpty()) {
+        const QByteArray prefix = trash.top.endsWith('/') ? trash.top : trash.top + '/';
         if (original.startsWith(prefix)) recorded = original.mid(prefix.size());
     }
-    if (const std::optional<QString> failed = moveInto(*trash, FileNames::encode(path), fileName, trashInfo(recorded)))
-        return fail(*failed);
-    return true;
+    moveInto(trash, file, trashInfo(recorded));
 }
+
+namespace {
+
+QString refusalText(TrashRefused::Cause cause, const QString& trash, const QString& folder) {
+    switch (cause) {
+    case TrashRefused::Cause::link: return QStringLiteral("the trash folder %1 is a symbolic link").arg(trash);
+    case TrashRefused::Cause::notAFolder: return QStringLiteral("the trash folder %1 is not a folder").arg(trash);
+    case TrashRefused::Cause::anotherUsers: return QStringLiteral("the trash folder %1 belongs to another user").arg(trash);
+    case TrashRefused::Cause::openToOthers: return QStringLiteral("other users may write to the trash folder %1").arg(trash);
+    case TrashRefused::Cause::noDisk: return QStringLiteral("the disk of %1 was not found").arg(folder);
+    }
+    return {};
+}
+
+} // namespace
+
+TrashRefused::TrashRefused(Cause cause, const QString& trash, const QString& folder)
+    : std::runtime_error(refusalText(cause, trash, folder).toStdString()), cause_(cause), trash_(trash), folder_(folder) {}
 
 } // namespace BrindlecastApp::Pipeline

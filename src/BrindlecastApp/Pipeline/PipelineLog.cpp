@@ -1,7 +1,11 @@
 #include "BrindlecastApp/Pipeline/PipelineLog.h"
 
+#include "BrindlecastApp/Pipeline/FreedesktopTrash.h"
 #include "DetectionKit/Recognition.h"
+#include "SidecarKit/SidecarError.h"
 #include "Support/IoError.h"
+
+#include <QFileInfo>
 
 #include <optional>
 #include <utility>
@@ -56,12 +60,41 @@ QString describe(const std::exception_ptr& error) {
 
 namespace {
 
+// A trash the user's file was not put into, by the folder the file stays in: the trash's own
+// folder means nothing to the user (the log names it).
+QString refusalReason(const TrashRefused& refused) {
+    const QString folder = refused.folder();
+    switch (refused.cause()) {
+    case TrashRefused::Cause::link:
+        return QStringLiteral("the Trash on the disk holding %1 is a link to another place").arg(folder);
+    case TrashRefused::Cause::notAFolder:
+        return QStringLiteral("the Trash on the disk holding %1 is not a folder").arg(folder);
+    case TrashRefused::Cause::anotherUsers:
+        return QStringLiteral("the Trash on the disk holding %1 belongs to another user").arg(folder);
+    case TrashRefused::Cause::openToOthers:
+        return QStringLiteral("other users may change the Trash on the disk holding %1").arg(folder);
+    case TrashRefused::Cause::noDisk: return QStringLiteral("the disk holding %1 was not found").arg(folder);
+    }
+    return describe(refused);
+}
+
 // An alert's words for a failure, and whether they are the app's own reason (a clause to make a
 // sentence of) rather than the error's plain textual form (kept as it is).
 std::pair<QString, bool> wordsFor(const std::exception_ptr& error) {
     if (!error) return {describe(error), false};
     try {
         std::rethrow_exception(error);
+    } catch (const TrashRefused& e) {
+        return {refusalReason(e), true};
+    } catch (const SidecarKit::DamagedDocument& e) {
+        // The decoder's words (a JSON library's) are the log's.
+        const QString name = QFileInfo(e.file()).fileName();
+        return {e.source() == SidecarKit::SidecarSource::file
+                    ? QStringLiteral("the annotation file %1 is damaged").arg(name)
+                    : QStringLiteral("the annotations stored in %1 are damaged").arg(name),
+                true};
+    } catch (const SidecarKit::JSONDecodingError&) {
+        return {QStringLiteral("the stored annotations are damaged"), true};
     } catch (const DetectionKit::RecognitionError& e) {
         if (e.cause() == DetectionKit::RecognitionError::Cause::installationDamaged)
             return {QStringLiteral("Brindlecast's detection files are damaged or missing; install Brindlecast again"), true};
@@ -84,6 +117,12 @@ QString alertSentence(const std::exception_ptr& error) {
     text[0] = text[0].toUpper();
     if (!text.endsWith('.')) text += '.';
     return text;
+}
+
+QString alertSentences(const std::exception_ptr& error, const QString& consequence) {
+    QString text = alertSentence(error);
+    if (!text.isEmpty() && !text.endsWith('.')) text += '.';
+    return text.isEmpty() ? consequence : text + ' ' + consequence;
 }
 
 } // namespace BrindlecastApp::Pipeline

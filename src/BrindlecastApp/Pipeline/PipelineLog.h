@@ -37,12 +37,16 @@ QString describe(const std::exception& error);
 // What an alert tells of a failure: the one place that words errors for people. A file-system
 // failure (itself, or the one a store or a delivery was thrown for) names the folder and a reason
 // the user can act on (read-only, full, missing, not permitted), never a temporary file's name;
-// an engine module that cannot be loaded asks for the app to be installed again, without the
+// a trash that is refused names the folder the file stays in, never the trash's own; stored
+// annotations that do not read are damaged, without the decoder's words; an engine module that cannot be loaded asks for the app to be installed again, without the
 // library's path or the loader's words. Any other error gives its plain textual form. The
 // system's words and the paths are the log's (describe()).
 QString alertText(const std::exception_ptr& error);
 // The same as an alert's whole informative text: the app's own reason as a sentence,
 // capitalised and closed; an error's plain textual form as it is.
 QString alertSentence(const std::exception_ptr& error);
+// An alert's informative text that goes on after the reason: alertSentence(), closed with a full
+// stop, then `consequence` ("The screenshot was not changed.").
+QString alertSentences(const std::exception_ptr& error, const QString& consequence);
 
 } // namespace BrindlecastApp::Pipeline

@@ -26,8 +26,9 @@ public:
 class Trash {
 public:
     virtual ~Trash() = default;
-    // Moves the file into the trash; false with the reason in `error` when it did not move.
-    virtual bool moveToTrash(const QString& path, QString* error) = 0;
+    // Moves the file into the trash. Throws why when it did not move (Support::IoError, or another
+    // error of the trash's own).
+    virtual void moveToTrash(const QString& path) = 0;
 };
 
 } // namespace BrindlecastApp::Pipeline

@@ -24,7 +24,8 @@ namespace {
 // What the worker read back from the library; the findings follow once the editor shows it.
 struct Reopened {
     QImage image;
-    QString decodeError; // why the image could not be read
+    QString decodeError; // why the image could not be read, for people
+    QString readerError; // the image reader's own words for it, for the log
     PolicyKit::EffectivePolicy policy;
     std::shared_ptr<AuditKit::AuditLog> audit;
     std::vector<SidecarKit::Annotation> seed;
@@ -56,7 +57,7 @@ Reopened readCapture(const PipelineEnvironment& env, const QString& path, int ti
     Reopened r;
     // Asked for another capture while this one waited for a worker: it would be dropped anyway.
     if (env.reopenRequests && !env.reopenRequests->isLatest(ticket)) return r;
-    r.image = Support::ImageFiles::readOwnImage(path, &r.decodeError);
+    r.image = Support::ImageFiles::readOwnImage(path, &r.decodeError, false, &r.readerError);
     if (r.image.isNull()) return r;
 
     r.policy = env.resolvePolicy().policy;
@@ -125,9 +126,13 @@ void openExisting(const Environment& env, const QString& path) {
                                if (env->reopenRequests && !env->reopenRequests->isLatest(ticket)) return;
                                const QString filename = QFileInfo(path).fileName();
                                if (!outcome.succeeded() || outcome.value->image.isNull()) {
-                                   env->log.error("openExisting: cannot decode " + path);
                                    const QString reason =
                                        outcome.succeeded() ? outcome.value->decodeError : alertText(outcome.error);
+                                   const QString details =
+                                       outcome.succeeded() ? outcome.value->readerError : describe(outcome.error);
+                                   env->log.error("openExisting: cannot decode " + path +
+                                                  (reason.isEmpty() ? QString() : ": " + reason) +
+                                                  (details.isEmpty() || details == reason ? QString() : " (" + details + ")"));
                                    env->alerts->show("Screenshot could not be opened",
                                                      filename + " could not be read as an image" +
                                                          (reason.isEmpty() ? QString() : ": " + clause(reason)) + ".");

@@ -88,7 +88,8 @@ TEST(EditorWindow, AFailedStoreKeepsTheWindowOpenUntilTheUserRetriesOrDiscards) 
         ASSERT_EQ(e.h.alerts->asked.size(), size_t(row.failedRetries + 1));
         const Pipeline::AlertPresenter::Confirmation& asked = e.h.alerts->asked.back();
         EXPECT_EQ(asked.message, "Annotations could not be saved");
-        EXPECT_TRUE(asked.informativeText.startsWith("Screenshot a.png: ")) << asked.informativeText.toStdString();
+        EXPECT_TRUE(asked.informativeText.endsWith(" The annotations of Screenshot a.png were not saved."))
+            << asked.informativeText.toStdString();
         EXPECT_EQ(asked.confirmTitle, "Retry");
         EXPECT_EQ(asked.cancelTitle, "Discard");
         EXPECT_FALSE(e.presenter->isShowing());
