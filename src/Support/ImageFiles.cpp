@@ -1,5 +1,6 @@
 #include "Support/ImageFiles.h"
 
+#include "Support/IoError.h"
 #include "Support/PngChunks.h"
 #include "Support/SafeFile.h"
 #include "Support/SystemMemory.h"
@@ -51,8 +52,22 @@ std::optional<int> raisedAllocationLimit(qint64 bytes, int defaultLimitMB, std::
     return int(limit);
 }
 
-std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
-    SafeFile::Failure failure;
+namespace {
+
+// A failure to open in the words the other alerts use (the folder and what the user can do);
+// the file's own faults (not a regular file, too large) as they are.
+QString openFailureReason(const SafeFile::Failure& failure, const QString& path) {
+    switch (failure.errorNumber) {
+    case EACCES:
+    case EPERM:
+    case ENOENT:
+    case ENOTDIR:
+    case EIO: return IoError(failure.errorNumber, path, QStringLiteral("read")).reason();
+    default: return failure.reason;
+    }
+}
+
+std::unique_ptr<QFile> openSafely(const QString& path, SafeFile::Failure& failure) {
     std::optional<SafeFile::OpenFile> file = SafeFile::open(path, SafeFile::Links::refuse, &failure);
     // A PNG's image ends with its end chunk, where its decoder stops: a file that goes on after it
     // (a hole of a sparse file) is judged by its image alone.
@@ -60,14 +75,26 @@ std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
         failure = {EFBIG, QStringLiteral("the file is larger than %1 MB").arg(megabytes(maximumFileBytes))};
         file.reset();
     }
-    std::unique_ptr<QFile> device = file ? file->intoDevice(&failure) : nullptr;
-    if (!device && error) *error = failure.reason;
+    return file ? file->intoDevice(&failure) : nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<QFile> openImageFile(const QString& path, QString* error) {
+    SafeFile::Failure failure;
+    std::unique_ptr<QFile> device = openSafely(path, failure);
+    if (!device && error) *error = openFailureReason(failure, path);
     return device;
 }
 
 QImage readOwnImage(const QString& path, QString* error, bool autoTransform, QString* readerError) {
-    const std::unique_ptr<QFile> file = openImageFile(path, error);
-    if (!file) return {};
+    SafeFile::Failure failure;
+    const std::unique_ptr<QFile> file = openSafely(path, failure);
+    if (!file) {
+        if (error) *error = openFailureReason(failure, path);
+        if (readerError) *readerError = failure.reason;
+        return {};
+    }
     QImageReader reader(file.get());
     reader.setAutoTransform(autoTransform);
     const QSize size = reader.size();
