@@ -85,18 +85,21 @@ TEST(Walkthrough, ThePollSeesAccessShowsTheConfirmationAndClosesOnce1_1SecondsLa
     EXPECT_EQ(w.platform.clock->pendingCount(), 0u);
 }
 
-TEST(Walkthrough, ThePollRunsAfterTheWindowClosedUntilTheControllerGoes) {
+TEST(Walkthrough, ThePollStopsWhenTheWindowClosesAndTheViewGoesWithTheController) {
     Walkthrough w;
+    EXPECT_TRUE(w.view().pollTimer().isActive());
     w.window().close();
-    EXPECT_TRUE(w.view().pollTimer().isActive()) << "the poll belongs to the view, not the window";
+    EXPECT_FALSE(w.view().pollTimer().isActive()) << "a closed walkthrough asks for nothing";
 
-    // Access arrives while the closed walkthrough is still held: its sequence runs, its close of
-    // the hidden window changes nothing visible.
-    w.platform.granted = true;
-    w.view().poll();
-    w.platform.clock->advance(1.1);
-    EXPECT_EQ(w.view().state(), State::finished);
-    EXPECT_FALSE(w.window().isVisible());
+    // Access seen just before the window closed: its close of the hidden window changes nothing.
+    Walkthrough seen;
+    seen.platform.granted = true;
+    seen.view().poll();
+    EXPECT_FALSE(seen.view().pollTimer().isActive()) << "nothing more to ask once access was seen";
+    seen.window().close();
+    seen.platform.clock->advance(1.1);
+    EXPECT_EQ(seen.view().state(), State::finished);
+    EXPECT_FALSE(seen.window().isVisible());
 
     QPointer<ScreenRecordingOnboardingView> view = w.controller->view();
     QPointer<EditorWindowChrome> window = w.controller->window();
