@@ -109,7 +109,7 @@ ScreenRecordingOnboardingView::ScreenRecordingOnboardingView(WalkthroughEnvironm
     }
     column->addLayout(stepsColumn);
 
-    footer_ = new OnboardingFooter(state_ == State::granted, [this] { openSettings(); });
+    footer_ = new OnboardingFooter(state_ == State::granted, [this] { openSettings(); }, environment_.clock);
     column->addWidget(footer_);
 
     poll_->setObjectName(QStringLiteral("permissionPoll"));

@@ -240,17 +240,24 @@ TEST(Walkthrough, TheConfirmationComesInWithTheQuickMotionOrIn10msWithReduceMoti
 TEST(Walkthrough, TheWaitingDotBreathesWhileShownAndRestsWithReduceMotion) {
     {
         Walkthrough w;
-        const QAbstractAnimation& breathing = w.view().footer()->breathing();
-        EXPECT_EQ(breathing.state(), QAbstractAnimation::Running);
-        EXPECT_EQ(breathing.loopCount(), -1);
-        EXPECT_EQ(breathing.totalDuration(), -1);
+        const QTimer& breathing = w.view().footer()->breathing();
+        EXPECT_TRUE(breathing.isActive());
+        EXPECT_EQ(breathing.interval(), OnboardingFooter::dotFrameMs);
         w.window().close();
-        EXPECT_EQ(breathing.state(), QAbstractAnimation::Stopped);
+        EXPECT_FALSE(breathing.isActive());
     }
+    // Eased in and out each way, reversing forever.
+    const struct {
+        double seconds, opacity;
+    } breath[] = {{0, 1}, {0.45, 0.625}, {0.9, 0.25}, {1.35, 0.625}, {1.8, 1}, {2.7, 0.25}, {90.45, 0.625}};
+    for (const auto& b : breath) EXPECT_NEAR(OnboardingFooter::breathAt(b.seconds), b.opacity, 1e-9) << "at " << b.seconds << " s";
+    EXPECT_LT(OnboardingFooter::breathAt(0.1), 1);
+    EXPECT_GT(OnboardingFooter::breathAt(0.1), OnboardingFooter::breathAt(0.2));
+    EXPECT_LT(OnboardingFooter::breathAt(1.0), OnboardingFooter::breathAt(1.1)) << "on its way back up";
     {
         ReducedMotion reduced;
         Walkthrough w;
-        EXPECT_EQ(w.view().footer()->breathing().state(), QAbstractAnimation::Stopped);
+        EXPECT_FALSE(w.view().footer()->breathing().isActive());
         EXPECT_DOUBLE_EQ(w.view().footer()->dotOpacity(), 0.25);
     }
 }
