@@ -7,7 +7,10 @@
 #include "BrindlecastApp/Design/WalkthroughClock.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Editor/FloatingThumbnailController.h"
+#include "BrindlecastApp/Onboarding/OnboardingFooter.h"
 #include "BrindlecastApp/Onboarding/PermissionOnboardingController.h"
+#include "BrindlecastApp/Onboarding/ScreenRecordingOnboardingView.h"
+#include "BrindlecastApp/Onboarding/ToggleRowIllustration.h"
 #include "BrindlecastApp/Pipeline/EditorWindowPresenter.h"
 #include "BrindlecastApp/Review/ReviewViewModel.h"
 #include "BrindlecastApp/Settings/AppSettings.h"
@@ -69,22 +72,36 @@ public:
     // The paints over `ms` of waiting.
     int countOver(int ms) {
         counts_.clear();
+        byWidget_.clear();
+        region_ = {};
         QTest::qWait(ms);
         return total();
     }
+    // Since the last count: the paints of one widget, and all that was painted, in the window's
+    // coordinates.
+    int paintsOf(const QWidget* widget) const {
+        const auto found = byWidget_.find(widget);
+        return found == byWidget_.end() ? 0 : found->second;
+    }
+    const QRegion& region() const { return region_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::Paint || !watched->isWidgetType() || !window_) return false;
         const auto* widget = static_cast<const QWidget*>(watched);
-        if (widget == window_ || window_->isAncestorOf(widget))
+        if (widget == window_ || window_->isAncestorOf(widget)) {
             ++counts_[QString::fromLatin1(widget->metaObject()->className())];
+            ++byWidget_[widget];
+            region_ += static_cast<const QPaintEvent*>(event)->region().translated(widget->mapTo(window_.data(), QPoint()));
+        }
         return false;
     }
 
 private:
     QPointer<QWidget> window_;
     std::map<QString, int> counts_;
+    std::map<const QWidget*, int> byWidget_;
+    QRegion region_;
 };
 
 constexpr int kIdleMs = 1000;
@@ -199,4 +216,48 @@ TEST_F(IdlePaint, TheWalkthroughIsStillBetweenItsIllustrationsRounds) {
             counter.settle();
         }
     });
+}
+
+TEST_F(IdlePaint, TheWalkthroughRepaintsOnlyItsDotAndSwitchAndNothingOnceClosed) {
+    // In full motion the dot breathes and the switch replays every 4 s. A second or two of that,
+    // a round of the switch included, repaints the dot and the switch's track and nothing beside
+    // them (what lies under them, the glass, the cards, only there), each at most once a frame.
+    OnboardingTests::FakePlatform platform;
+    WalkthroughEnvironment environment = platform.environment();
+    environment.clock = WalkthroughClock::real();
+    PermissionOnboardingController controller(theme.theme, environment);
+    controller.present();
+    QWidget* window = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ToggleRowIllustration* row = controller.view()->toggleRow();
+    QWidget* dot = controller.view()->footer()->dot();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return row->knobPosition() == 1; }, 10000)) << "the switch never turned on";
+
+    // From a little before the next round until well after it has come to rest.
+    const int untilRound = row->cycleTimer().remainingTime();
+    if (untilRound > 300) QTest::qWait(untilRound - 300);
+    PaintCounter counter(window);
+    const int countedMs = 2000;
+    counter.countOver(countedMs);
+
+    const QRect dotArea(dot->mapTo(window, QPoint()), dot->size());
+    const QRect trackArea = row->trackRect().translated(row->mapTo(window, QPoint())).toAlignedRect();
+    const QRegion allowed = QRegion(dotArea.adjusted(-1, -1, 1, 1)) + trackArea.adjusted(-2, -2, 2, 2);
+    const QRect beyond = (counter.region() - allowed).boundingRect();
+    EXPECT_TRUE(beyond.isEmpty()) << "painted beyond the dot and the switch: " << beyond.x() << "," << beyond.y() << " "
+                                  << beyond.width() << "x" << beyond.height() << " (" << counter.painted() << ")";
+    // One paint a frame at most: the dot's frames are its own; the switch moves for 0.9 s of a round.
+    EXPECT_GT(counter.paintsOf(dot), 0) << "the dot stood still";
+    EXPECT_LE(counter.paintsOf(dot), countedMs / OnboardingFooter::dotFrameMs + 2);
+    EXPECT_GT(counter.paintsOf(row), 0) << "no round of the switch in the count";
+    EXPECT_LE(counter.paintsOf(row), 900 / ToggleRowIllustration::frameMs + 4);
+
+    // Closed, nothing of it runs any more: no timer, no animation, no question about access.
+    window->close();
+    QApplication::processEvents();
+    for (const QTimer* timer : window->findChildren<QTimer*>())
+        EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString() << " runs on";
+    const int checks = platform.accessChecks;
+    EXPECT_EQ(counter.countOver(ScreenRecordingOnboardingView::pollMs + 200), 0) << counter.painted();
+    EXPECT_EQ(platform.accessChecks, checks) << "the poll asked after the window closed";
 }

@@ -3,6 +3,7 @@
 #include "BrindlecastApp/Design/Motion.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace BrindlecastApp {
 
@@ -30,6 +31,15 @@ double KnobTimeline::restsFrom() const {
     double end = 0;
     for (const Move& move : moves_) end = std::max(end, move.start + move.duration);
     return end;
+}
+
+double KnobTimeline::movesFrom(double time) const {
+    double next = std::numeric_limits<double>::infinity();
+    for (const Move& move : moves_) {
+        if (move.start <= time && time <= move.start + move.duration) return time;
+        if (move.start > time) next = std::min(next, move.start);
+    }
+    return next;
 }
 
 void KnobTimeline::settle(double time) {

@@ -16,6 +16,9 @@ public:
     double valueAt(double time) const;
     // When the last move ends; the knob rests from then on.
     double restsFrom() const;
+    // When the knob next moves: `time` itself while a move runs then, else the start of the next
+    // move, or infinity when no move is left.
+    double movesFrom(double time) const;
     // Forgets every move, keeping the knob where it is at `time`.
     void settle(double time);
 

@@ -1,5 +1,6 @@
 #include "BrindlecastApp/Onboarding/OnboardingFooter.h"
 
+#include "BrindlecastApp/Design/Fade.h"
 #include "BrindlecastApp/Design/GlassButton.h"
 #include "BrindlecastApp/Design/Motion.h"
 #include "BrindlecastApp/Design/Symbols.h"
@@ -7,12 +8,14 @@
 #include "BrindlecastApp/Design/ThemedRoot.h"
 #include "BrindlecastApp/Onboarding/OnboardingStyle.h"
 
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QSequentialAnimationGroup>
 #include <QStackedLayout>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace BrindlecastApp {
 
@@ -38,15 +41,6 @@ private:
     std::function<void(QPainter&, const QRectF&, const Tokens&)> paint_;
 };
 
-QVariantAnimation* fade(double from, double to, QObject* parent) {
-    auto* animation = new QVariantAnimation(parent);
-    animation->setStartValue(from);
-    animation->setEndValue(to);
-    animation->setDuration(900);
-    animation->setEasingCurve(Motion::easingCurve(Animation::easeInOut(0.9)));
-    return animation;
-}
-
 } // namespace
 
 const QString& OnboardingFooter::buttonTitle() {
@@ -64,12 +58,19 @@ const QString& OnboardingFooter::grantedText() {
     return text;
 }
 
-OnboardingFooter::OnboardingFooter(bool granted, std::function<void()> openSettings, QWidget* parent)
+double OnboardingFooter::breathAt(double seconds) {
+    static const QEasingCurve curve = Motion::easingCurve(Animation::easeInOut(breathSeconds));
+    const double phase = std::fmod(std::max(0.0, seconds), 2 * breathSeconds) / breathSeconds; // 0..2
+    const double out = curve.valueForProgress(phase <= 1 ? phase : 2 - phase);
+    return 1 + (faintOpacity - 1) * out;
+}
+
+OnboardingFooter::OnboardingFooter(bool granted, std::function<void()> openSettings,
+                                   std::shared_ptr<WalkthroughClock> clock, QWidget* parent)
     : QWidget(parent), granted_(granted),
       button_(new GlassButton(buttonTitle(), QStringLiteral("gearshape"), GlassButton::Role::prominent,
                               std::move(openSettings))),
-      waiting_(new QWidget), grantedRow_(new QWidget), waitingFade_(new QGraphicsOpacityEffect(waiting_)),
-      grantedFade_(new QGraphicsOpacityEffect(grantedRow_)), breathing_(new QSequentialAnimationGroup(this)) {
+      waiting_(new QWidget), grantedRow_(new QWidget), clock_(std::move(clock)), breathing_(new QTimer(this)) {
     setAttribute(Qt::WA_TranslucentBackground);
 
     auto* waitingColumn = new QVBoxLayout(waiting_);
@@ -79,14 +80,14 @@ OnboardingFooter::OnboardingFooter(bool granted, std::function<void()> openSetti
     auto* line = new QHBoxLayout;
     line->setSpacing(6);
     line->addStretch();
-    line->addWidget(new Glyph(QSize(6, 6),
-                              [this](QPainter& painter, const QRectF& box, const Tokens& t) {
-                                  painter.setPen(Qt::NoPen);
-                                  painter.setBrush(Design::withOpacity(t.accent, dotOpacity_));
-                                  painter.drawEllipse(box);
-                              },
-                              waiting_),
-                    0, Qt::AlignVCenter);
+    dot_ = new Glyph(QSize(6, 6),
+                     [this](QPainter& painter, const QRectF& box, const Tokens& t) {
+                         painter.setPen(Qt::NoPen);
+                         painter.setBrush(Design::withOpacity(t.accent, dotOpacity_));
+                         painter.drawEllipse(box);
+                     },
+                     waiting_);
+    line->addWidget(dot_, 0, Qt::AlignVCenter);
     line->addWidget(new TextLabel(waitingText(), OnboardingStyle::font(11), TextLabel::Tone::secondary), 0, Qt::AlignVCenter);
     line->addStretch();
     waitingColumn->addLayout(line);
@@ -107,38 +108,44 @@ OnboardingFooter::OnboardingFooter(bool granted, std::function<void()> openSetti
     grantedLine->addStretch();
     grantedRow_->setFixedHeight(34);
 
-    // Both rows share the place; the one not shown is faded out and then hidden.
+    // Both rows share the place; only the one shown is there, both only while one fades into the
+    // other. A row at rest draws straight to the window: an opacity effect on it would draw the
+    // whole row again for every frame of the dot.
     auto* stack = new QStackedLayout(this);
     stack->setStackingMode(QStackedLayout::StackAll);
     stack->addWidget(waiting_);
     stack->addWidget(grantedRow_);
-    waiting_->setGraphicsEffect(waitingFade_);
-    grantedRow_->setGraphicsEffect(grantedFade_);
 
     connect(&transition_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { setProgress(v.toDouble()); });
     connect(&transition_, &QVariantAnimation::finished, this, [this] { waiting_->hide(); });
     setProgress(granted_ ? 1 : 0);
     waiting_->setVisible(!granted_);
+    grantedRow_->setVisible(granted_);
     (granted_ ? grantedRow_ : waiting_)->raise();
 
-    for (QVariantAnimation* step : {fade(1.0, 0.25, breathing_), fade(0.25, 1.0, breathing_)}) {
-        connect(step, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-            dotOpacity_ = v.toDouble();
-            waiting_->update();
-        });
-        static_cast<QSequentialAnimationGroup*>(breathing_)->addAnimation(step);
-    }
-    breathing_->setLoopCount(-1);
+    breathing_->setObjectName(QStringLiteral("dotBreath"));
+    breathing_->setInterval(dotFrameMs);
+    connect(breathing_, &QTimer::timeout, this, [this] { setDotOpacity(breathAt(clock_->now() - breathStart_)); });
 }
 
 void OnboardingFooter::setProgress(double progress) {
-    waitingFade_->setOpacity(1 - progress);
-    grantedFade_->setOpacity(progress);
+    Fade::setOpacity(*waiting_, 1 - progress);
+    Fade::setOpacity(*grantedRow_, progress);
+}
+
+void OnboardingFooter::setDotOpacity(double opacity) {
+    // The slow ends of a breath leave the dot as it was for a frame or two: only a step that
+    // changes its colour's 8-bit alpha repaints, and only the dot.
+    const auto level = [](double o) { return std::lround(o * 255); };
+    const bool changes = level(opacity) != level(dotOpacity_);
+    dotOpacity_ = opacity;
+    if (changes) dot_->update();
 }
 
 void OnboardingFooter::showGranted() {
     if (granted_) return;
     granted_ = true;
+    grantedRow_->show();
     grantedRow_->raise();
     breathing_->stop();
     transition_.setStartValue(0.0);
@@ -149,13 +156,15 @@ void OnboardingFooter::showGranted() {
 
 void OnboardingFooter::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (granted_ || breathing_->state() == QAbstractAnimation::Running) return;
+    if (granted_ || breathing_->isActive()) return;
     if (reduceMotionFor(this)) {
         // Reduced motion: the dot settles at its faint end at once instead of breathing.
-        dotOpacity_ = 0.25;
-        waiting_->update();
+        setDotOpacity(faintOpacity);
         return;
     }
+    // Each showing breathes from the dot's full opacity.
+    setDotOpacity(1);
+    breathStart_ = clock_->now();
     breathing_->start();
 }
 

@@ -18,7 +18,8 @@ class Theme;
 // The "Screen Recording" walkthrough window: a fixed-size glass panel, centred when built, moved by
 // its background, with only its close button alive. It is 470 x 615 points, taller only when its
 // content needs more, never smaller, and the user cannot resize it. Closing (by the button or when
-// access arrived) only hides it; the window, its view and its poll live until the controller goes.
+// access arrived) hides it and ends its poll and animations; the window and its view live until
+// the controller goes.
 class PermissionOnboardingController : public QObject {
     Q_OBJECT
 public:

@@ -109,14 +109,25 @@ ScreenRecordingOnboardingView::ScreenRecordingOnboardingView(WalkthroughEnvironm
     }
     column->addLayout(stepsColumn);
 
-    footer_ = new OnboardingFooter(state_ == State::granted, [this] { openSettings(); });
+    footer_ = new OnboardingFooter(state_ == State::granted, [this] { openSettings(); }, environment_.clock);
     column->addWidget(footer_);
 
     poll_->setObjectName(QStringLiteral("permissionPoll"));
     poll_->setInterval(pollMs);
     poll_->setTimerType(Qt::PreciseTimer);
     connect(poll_, &QTimer::timeout, this, &ScreenRecordingOnboardingView::poll);
-    poll_->start();
+}
+
+void ScreenRecordingOnboardingView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (state_ == State::waiting) poll_->start();
+}
+
+void ScreenRecordingOnboardingView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A closed walkthrough is never shown again (the next opening builds a new one): nothing
+    // asks for access on its behalf.
+    poll_->stop();
 }
 
 void ScreenRecordingOnboardingView::poll() {
@@ -124,6 +135,7 @@ void ScreenRecordingOnboardingView::poll() {
     if (state_ != State::waiting) return;
     if (!environment_.accessGranted()) return;
     state_ = State::granted;
+    poll_->stop();
     footer_->showGranted();
     if (!finishContext_) return;
     QPointer<ScreenRecordingOnboardingView> self(this);

@@ -16,11 +16,11 @@ class StepCard;
 class ToggleRowIllustration;
 
 // The walkthrough's content: header, the three steps with their pictures, and the footer, which
-// watches the capture access. Built waiting (or granted, when access is there already); a poll
-// asks every second until it sees access, then shows the confirmation and, 1.1 s later, calls
-// `onFinished` once, unless `finishContext` is gone by then. Access seen at construction never
-// finishes it: the user closes the window. The poll lives as long as the view, whatever happens
-// to its window. Must sit under a themed root.
+// watches the capture access. Built waiting (or granted, when access is there already); while it
+// is on screen and waiting, a poll asks every second until it sees access, then shows the
+// confirmation and, 1.1 s later, calls `onFinished` once, unless `finishContext` is gone by then.
+// Access seen at construction never finishes it: the user closes the window. The poll stops when
+// the window closes. Must sit under a themed root.
 class ScreenRecordingOnboardingView : public QWidget {
     Q_OBJECT
 public:
@@ -49,6 +49,10 @@ public:
     OnboardingFooter* footer() const { return footer_; }
     const QList<StepCard*>& stepCards() const { return cards_; }
     ToggleRowIllustration* toggleRow() const { return toggleRow_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     WalkthroughEnvironment environment_;

@@ -7,6 +7,7 @@
 #include "BrindlecastApp/Onboarding/OnboardingStyle.h"
 
 #include <QFontMetricsF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -19,6 +20,7 @@ namespace {
 constexpr double kPadX = 10, kPadY = 8, kSpacing = 10, kMinimumGap = 12;
 constexpr double kTile = 24, kTileRadius = 6;
 constexpr double kTrackWidth = 34, kTrackHeight = 20, kKnob = 16, kKnobInset = 2;
+constexpr double kTravel = kTrackWidth - kKnob - 2 * kKnobInset; // 14 points
 
 QFont nameFont() { return OnboardingStyle::font(12, QFont::Medium); }
 const QString kName = QStringLiteral("Brindlecast");
@@ -38,11 +40,33 @@ ToggleRowIllustration::ToggleRowIllustration(std::shared_ptr<WalkthroughClock> c
     cycle_->setObjectName(QStringLiteral("toggleCycle"));
     cycle_->setInterval(cycleMs);
     connect(cycle_, &QTimer::timeout, this, &ToggleRowIllustration::replay);
-    frames_->setInterval(16);
+    frames_->setSingleShot(true);
     connect(frames_, &QTimer::timeout, this, [this] {
-        update();
-        if (clock_->now() > timeline_.restsFrom()) frames_->stop();
+        // The slow ends of a slide move the knob by a sliver of a pixel a frame: it is drawn again
+        // once it has moved a quarter of a device pixel, and where it comes to rest.
+        const double now = clock_->now();
+        const double step = 0.25 / (kTravel * devicePixelRatioF());
+        if (timeline_.movesFrom(now) != now || std::abs(timeline_.valueAt(now) - drawnKnob_) >= step) updateTrack();
+        scheduleFrame();
     });
+}
+
+QRectF ToggleRowIllustration::trackRect() const {
+    return {width() - kPadX - kTrackWidth, height() / 2.0 - kTrackHeight / 2, kTrackWidth, kTrackHeight};
+}
+
+void ToggleRowIllustration::updateTrack() { update(trackRect().toAlignedRect().adjusted(-1, -1, 1, 1)); }
+
+void ToggleRowIllustration::scheduleFrame() {
+    // Frames only while the knob moves; between its moves (the pause before it turns back on, the
+    // rest of the round) the timer sleeps until the next one starts.
+    const double now = clock_->now();
+    const double next = timeline_.movesFrom(now);
+    if (std::isinf(next)) {
+        frames_->stop();
+        return;
+    }
+    frames_->start(next <= now ? frameMs : static_cast<int>(std::ceil((next - now) * 1000)));
 }
 
 double ToggleRowIllustration::knobPosition() const { return timeline_.valueAt(clock_->now()); }
@@ -52,8 +76,7 @@ void ToggleRowIllustration::setOn(bool on, double seconds, double delay) {
     const bool reduce = reduceMotionFor(this);
     const Animation run = Motion::effective(Animation::easeInOut(seconds), reduce);
     timeline_.add(clock_->now() + (reduce ? 0 : delay), on ? 1 : 0, run.duration);
-    if (!frames_->isActive()) frames_->start();
-    update();
+    scheduleFrame();
 }
 
 void ToggleRowIllustration::replay() {
@@ -88,14 +111,31 @@ QSize ToggleRowIllustration::minimumSizeHint() const {
     return {static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))};
 }
 
-void ToggleRowIllustration::paintEvent(QPaintEvent*) {
+void ToggleRowIllustration::paintEvent(QPaintEvent* event) {
     const Tokens t = tokensFor(this);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card = QRectF(rect());
     OnboardingStyle::paintCard(painter, card, 9, t);
-    const double midY = card.center().y();
+    const QRectF track = trackRect();
 
+    // A frame of the knob repaints the track alone: the tile and the name, left of it, stay.
+    if (QRectF(event->rect()).left() < track.left() - kSpacing) paintStill(painter, t);
+
+    const double p = knobPosition();
+    drawnKnob_ = p;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(mix(OnboardingStyle::quietFill(t), t.toggleGreen, std::clamp(p, 0.0, 1.0)));
+    painter.drawRoundedRect(track, kTrackHeight / 2, kTrackHeight / 2);
+    const QRectF knob(track.left() + kKnobInset + kTravel * p, track.top() + kKnobInset, kKnob, kKnob);
+    painter.setBrush(Design::black(0.18)); // the knob's soft shadow, half a point down
+    painter.drawEllipse(knob.translated(0, 0.5).adjusted(-0.5, -0.5, 0.5, 0.5));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(knob);
+}
+
+void ToggleRowIllustration::paintStill(QPainter& painter, const Tokens& t) const {
+    const double midY = height() / 2.0;
     const QRectF tile(kPadX, midY - kTile / 2, kTile, kTile);
     QLinearGradient gradient(tile.topLeft(), tile.bottomLeft());
     gradient.setColorAt(0, OnboardingStyle::systemIndigo(t));
@@ -110,17 +150,6 @@ void ToggleRowIllustration::paintEvent(QPaintEvent*) {
     painter.setFont(nameFont());
     painter.setPen(t.primaryText());
     painter.drawText(QRectF(tile.right() + kSpacing, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, kName);
-
-    const double p = knobPosition();
-    const QRectF track(card.right() - kPadX - kTrackWidth, midY - kTrackHeight / 2, kTrackWidth, kTrackHeight);
-    painter.setBrush(mix(OnboardingStyle::quietFill(t), t.toggleGreen, std::clamp(p, 0.0, 1.0)));
-    painter.drawRoundedRect(track, kTrackHeight / 2, kTrackHeight / 2);
-    const double travel = kTrackWidth - kKnob - 2 * kKnobInset; // 14 points
-    const QRectF knob(track.left() + kKnobInset + travel * p, track.top() + kKnobInset, kKnob, kKnob);
-    painter.setBrush(Design::black(0.18)); // the knob's soft shadow, half a point down
-    painter.drawEllipse(knob.translated(0, 0.5).adjusted(-0.5, -0.5, 0.5, 0.5));
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(knob);
 }
 
 } // namespace BrindlecastApp

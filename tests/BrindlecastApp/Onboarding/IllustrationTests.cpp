@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace BrindlecastApp;
 using namespace OnboardingTests;
 
@@ -113,6 +115,25 @@ TEST(KnobTimeline, AMoveStartingDuringAnotherTakesOverFromWhereTheKnobIs) {
     EXPECT_NEAR(timeline.valueAt(2.5), 1, 1e-9);
     timeline.settle(3);
     EXPECT_NEAR(timeline.valueAt(0), 1, 1e-9) << "settled where it was";
+}
+
+// The switch's frames run only while its knob moves: a round of the replay (off over 0.4 s, a
+// pause, on over 0.5 s from 0.9 s) asks for none in its pause or after it.
+TEST(KnobTimeline, TheKnobMovesOnlyWithinAMove) {
+    KnobTimeline timeline(1);
+    timeline.add(4, 0, 0.4);
+    timeline.add(4.9, 1, 0.5);
+    const double rest = std::numeric_limits<double>::infinity();
+    const struct {
+        double time, movesFrom;
+    } moments[] = {{0, 4}, {3.99, 4}, {4, 4}, {4.2, 4.2}, {4.4, 4.4}, {4.41, 4.9}, {4.9, 4.9}, {5.4, 5.4}, {5.41, rest}};
+    for (const auto& m : moments) EXPECT_DOUBLE_EQ(timeline.movesFrom(m.time), m.movesFrom) << "at " << m.time << " s";
+    timeline.settle(6);
+    EXPECT_EQ(timeline.movesFrom(0), rest) << "settled, it never moves again";
+    timeline.add(7, 0, 0); // a jump (reduced motion) is a move of its own moment
+    EXPECT_DOUBLE_EQ(timeline.movesFrom(6.5), 7);
+    EXPECT_DOUBLE_EQ(timeline.movesFrom(7), 7);
+    EXPECT_EQ(timeline.movesFrom(7.001), rest);
 }
 
 TEST(OnboardingStyle, ThePaletteFollowsTheTokensScheme) {

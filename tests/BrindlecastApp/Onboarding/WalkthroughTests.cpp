@@ -85,18 +85,21 @@ TEST(Walkthrough, ThePollSeesAccessShowsTheConfirmationAndClosesOnce1_1SecondsLa
     EXPECT_EQ(w.platform.clock->pendingCount(), 0u);
 }
 
-TEST(Walkthrough, ThePollRunsAfterTheWindowClosedUntilTheControllerGoes) {
+TEST(Walkthrough, ThePollStopsWhenTheWindowClosesAndTheViewGoesWithTheController) {
     Walkthrough w;
+    EXPECT_TRUE(w.view().pollTimer().isActive());
     w.window().close();
-    EXPECT_TRUE(w.view().pollTimer().isActive()) << "the poll belongs to the view, not the window";
+    EXPECT_FALSE(w.view().pollTimer().isActive()) << "a closed walkthrough asks for nothing";
 
-    // Access arrives while the closed walkthrough is still held: its sequence runs, its close of
-    // the hidden window changes nothing visible.
-    w.platform.granted = true;
-    w.view().poll();
-    w.platform.clock->advance(1.1);
-    EXPECT_EQ(w.view().state(), State::finished);
-    EXPECT_FALSE(w.window().isVisible());
+    // Access seen just before the window closed: its close of the hidden window changes nothing.
+    Walkthrough seen;
+    seen.platform.granted = true;
+    seen.view().poll();
+    EXPECT_FALSE(seen.view().pollTimer().isActive()) << "nothing more to ask once access was seen";
+    seen.window().close();
+    seen.platform.clock->advance(1.1);
+    EXPECT_EQ(seen.view().state(), State::finished);
+    EXPECT_FALSE(seen.window().isVisible());
 
     QPointer<ScreenRecordingOnboardingView> view = w.controller->view();
     QPointer<EditorWindowChrome> window = w.controller->window();
@@ -237,17 +240,24 @@ TEST(Walkthrough, TheConfirmationComesInWithTheQuickMotionOrIn10msWithReduceMoti
 TEST(Walkthrough, TheWaitingDotBreathesWhileShownAndRestsWithReduceMotion) {
     {
         Walkthrough w;
-        const QAbstractAnimation& breathing = w.view().footer()->breathing();
-        EXPECT_EQ(breathing.state(), QAbstractAnimation::Running);
-        EXPECT_EQ(breathing.loopCount(), -1);
-        EXPECT_EQ(breathing.totalDuration(), -1);
+        const QTimer& breathing = w.view().footer()->breathing();
+        EXPECT_TRUE(breathing.isActive());
+        EXPECT_EQ(breathing.interval(), OnboardingFooter::dotFrameMs);
         w.window().close();
-        EXPECT_EQ(breathing.state(), QAbstractAnimation::Stopped);
+        EXPECT_FALSE(breathing.isActive());
     }
+    // Eased in and out each way, reversing forever.
+    const struct {
+        double seconds, opacity;
+    } breath[] = {{0, 1}, {0.45, 0.625}, {0.9, 0.25}, {1.35, 0.625}, {1.8, 1}, {2.7, 0.25}, {90.45, 0.625}};
+    for (const auto& b : breath) EXPECT_NEAR(OnboardingFooter::breathAt(b.seconds), b.opacity, 1e-9) << "at " << b.seconds << " s";
+    EXPECT_LT(OnboardingFooter::breathAt(0.1), 1);
+    EXPECT_GT(OnboardingFooter::breathAt(0.1), OnboardingFooter::breathAt(0.2));
+    EXPECT_LT(OnboardingFooter::breathAt(1.0), OnboardingFooter::breathAt(1.1)) << "on its way back up";
     {
         ReducedMotion reduced;
         Walkthrough w;
-        EXPECT_EQ(w.view().footer()->breathing().state(), QAbstractAnimation::Stopped);
+        EXPECT_FALSE(w.view().footer()->breathing().isActive());
         EXPECT_DOUBLE_EQ(w.view().footer()->dotOpacity(), 0.25);
     }
 }
