@@ -53,7 +53,6 @@ PermissionOnboardingController::PermissionOnboardingController(Theme& theme, Wal
     new OverlayScrollBar(scroll);
     dragLayout->addWidget(scroll);
     auto* page = new QWidget;
-    page->setAutoFillBackground(false);
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->addStretch(); // content shorter than the window sits in its middle
@@ -64,6 +63,7 @@ PermissionOnboardingController::PermissionOnboardingController(Theme& theme, Wal
     pageLayout->addWidget(view_);
     pageLayout->addStretch();
     scroll->setWidget(page);
+    page->setAutoFillBackground(false); // the scroll area fills what it is given; the glass shows through
 
     int contentHeight = view_->heightForWidth(designSize.width());
     if (contentHeight < 0) contentHeight = view_->sizeHint().height();

@@ -1,6 +1,7 @@
 // The walkthrough window through its controller, as the shell opens it: the poll with a fake
 // access state and a driven clock, the window's fixed frame, its button and its footer.
 #include "BrindlecastApp/Design/GlassButton.h"
+#include "BrindlecastApp/Design/GlassPanel.h"
 #include "BrindlecastApp/Design/Motion.h"
 #include "BrindlecastApp/Design/Window/EditorWindowChrome.h"
 #include "BrindlecastApp/Design/Window/TrafficLights.h"
@@ -187,6 +188,16 @@ TEST(Walkthrough, TheWindowIsFixedCentredTitledAndMovedByItsBackground) {
     QTest::mouseClick(buttons[0], Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(w.controller->window(), &window) << "closing only hides it";
+}
+
+// The window's glass is its only background: a widget between the glass and the steps that filled
+// itself would paint a square, opaque page over the rounded, translucent panel.
+TEST(Walkthrough, NothingBetweenTheGlassAndTheStepsPaintsABackground) {
+    Walkthrough w;
+    for (QWidget* up = w.view().parentWidget(); up && up != &w.window(); up = up->parentWidget()) {
+        if (qobject_cast<GlassPanel*>(up)) break;
+        EXPECT_FALSE(up->autoFillBackground()) << up->metaObject()->className() << " " << up->objectName().toStdString();
+    }
 }
 
 // Fonts taller than the design's must not cut a caption: the window grows just enough, and never
