@@ -38,9 +38,8 @@ constexpr double kWidestSpaceInHeights = 0.9;
 // A column of the gap holding ink over this share of the lines' height is a rule between them.
 constexpr double kRuleShareOfHeight = 0.5;
 
+// The median of each channel: most of a field, or of the gap between two words, is its ground.
 cv::Vec3b backgroundOf(const cv::Mat& bgr) {
-    // The most common colour of the corners and edges would be better on busy grounds; the median
-    // of each channel is enough for the plain grounds of fields and cells.
     std::vector<uchar> channel(size_t(bgr.total()));
     cv::Vec3b result;
     for (int c = 0; c < 3; ++c) {
@@ -158,8 +157,11 @@ Measure measureOf(const PixelLine& line) {
     return {baseline, height};
 }
 
-bool overlapVertically(const Support::Rect& a, const Support::Rect& b) {
-    return std::min(a.maxY(), b.maxY()) > std::max(a.minY(), b.minY());
+// Whether two lines stand side by side: they share at least half the height of the shorter one.
+// The descenders of a line touching the next one's ascenders are no such share.
+bool besideEachOther(const Support::Rect& a, const Support::Rect& b) {
+    const double shared = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
+    return shared > 0 && shared >= 0.5 * std::min(a.height(), b.height());
 }
 
 // Whether a column of the gap between two lines holds ink over much of their height: a rule, a
@@ -230,7 +232,7 @@ std::vector<PixelLine> join(const cv::Mat& bgr, std::vector<std::vector<PixelLin
         double nearest = 0;
         for (size_t j = 0; j < entries.size(); ++j) {
             const Support::Rect& b = entries[j].line.box;
-            if (j == i || !overlapVertically(a, b) || b.midX() <= a.midX()) continue;
+            if (j == i || !besideEachOther(a, b) || b.midX() <= a.midX()) continue;
             const double gap = b.minX() - a.maxX();
             if (right[i] == none || gap < nearest) {
                 right[i] = j;
