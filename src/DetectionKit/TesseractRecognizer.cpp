@@ -1,5 +1,6 @@
 #include "DetectionKit/TesseractRecognizer.h"
 
+#include "DetectionKit/BaselineJoin.h"
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/LineAssembly.h"
 #include "DetectionKit/ReadRegionCache.h"
@@ -422,7 +423,8 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
         const Support::Rect r = blank.integral().intersection(bounds);
         if (r.width() > 0 && r.height() > 0) blankPixels.emplace_back(int(r.x()), int(r.y()), int(r.width()), int(r.height()));
     }
-    const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr, blankPixels);
+    std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgr, blankPixels);
+    BaselineJoin::cutSideBorders(bgr, regions);
     // An image without text must not pass for a successful reading when no engine could start.
     if (const std::string error = pool.waitForAnEngine(); !error.empty()) throw RecognitionError(error);
 
@@ -489,15 +491,13 @@ std::vector<RecognizedLine> TesseractRecognizer::recognizeAround(const QImage& i
     const double w = image.width();
     const double h = image.height();
     std::vector<RecognizedLine> lines;
-    for (const std::vector<PixelLine>& regionLines : shared->results) {
-        for (const PixelLine& pixelLine : regionLines) {
-            RecognizedLine line;
-            line.text = pixelLine.text;
-            line.box = ImageBoxes::normalized(pixelLine.box, w, h);
-            for (const PixelGlyph& g : pixelLine.glyphs)
-                line.glyphs.push_back({g.start, g.length, ImageBoxes::normalized(g.box, w, h)});
-            lines.push_back(std::move(line));
-        }
+    for (const PixelLine& pixelLine : BaselineJoin::join(bgr, std::move(shared->results), blanks)) {
+        RecognizedLine line;
+        line.text = pixelLine.text;
+        line.box = ImageBoxes::normalized(pixelLine.box, w, h);
+        for (const PixelGlyph& g : pixelLine.glyphs)
+            line.glyphs.push_back({g.start, g.length, ImageBoxes::normalized(g.box, w, h)});
+        lines.push_back(std::move(line));
     }
     return lines;
 }
