@@ -115,7 +115,7 @@ bool overlapsAny(const Support::IcuRegex::Range& r, const std::vector<Support::I
 // All matches of a detector in a line, within the budget, in the order of their starts.
 Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detector, const Characters& characters,
                                      std::chrono::milliseconds budget) {
-    const QString& line = characters.text();
+    const QString line = detector.reading ? detector.reading(characters.text()) : characters.text();
     const auto deadline = Clock::now() + budget;
     Support::IcuRegex::Matches matches;
     if (!detector.anchor.isNull()) {
@@ -227,7 +227,7 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
                 QStringLiteral("custom pattern '%1' skipped: invalid regex (%2)").arg(input.name, error.message));
             continue;
         }
-        custom.push_back({input.name, input.action, std::move(*regex), false, QChar(), std::nullopt, nullptr});
+        custom.push_back({input.name, input.action, std::move(*regex), false, QChar(), std::nullopt, nullptr, nullptr});
     }
 
     std::vector<RunningDetector> detectors;

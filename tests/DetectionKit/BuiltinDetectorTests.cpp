@@ -26,7 +26,7 @@ TEST(BuiltinDetectorsTest, TableOrderNamesAndPatternLengths) {
     const auto& table = PIIDetector::builtins();
     ASSERT_EQ(table.size(), 6u);
     const std::vector<std::pair<QString, qsizetype>> expected = {
-        {"email", 46}, {"ssn", 88}, {"phone", 117}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
+        {"email", 152}, {"ssn", 88}, {"phone", 117}, {"card", 31}, {"iban", 41}, {"ipv4", 45}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(table[i].name, expected[i].first);
         EXPECT_EQ(table[i].regex.pattern().size(), expected[i].second) << table[i].name;
@@ -71,6 +71,56 @@ TEST(BuiltinDetectorsTest, PatternsMatchWhatTheyShould) {
         {"ipv4", "999.999.999.999", {"999.999.999.999"}},
     };
     for (const Case& c : cases) EXPECT_EQ(matchesOf(c.detector, c.text), c.expected) << c.detector << ": " << c.text;
+}
+
+// An image named with its density scale is no address; an address whose parts only look alike is.
+TEST(BuiltinDetectorsTest, AnAssetNameWithAScaleIsNoAddress) {
+    struct Case {
+        const char* text;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"16@2x.png", {}},
+        {"GET /static/icons/1@2x.jpg HTTP/1.1", {}},
+        {"avatar-48@2x.png, logo@3x.webp", {}},
+        {"see 48@1.5x.PNG.", {}},
+        {"badges/7@2x.png", {}}, // the slash-and-digit misreading does not take it either
+        {"2x@example.com", {"2x@example.com"}},
+        {"a@2x.example.com", {"a@2x.example.com"}},
+        {"a@2x.png.example.com", {"a@2x.png.example.com"}},
+        {"a@2x.pngs.com", {"a@2x.pngs.com"}},
+        {"a@2.png", {"a@2.png"}},
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromLatin1(c.text);
+        QStringList found = matchesOf("email", text);
+        for (const auto& r : builtin("email").misread->findAll(text).ranges) found.append(text.mid(r.start, r.length));
+        EXPECT_EQ(found, c.expected) << c.text;
+    }
+}
+
+TEST(BuiltinDetectorsTest, BarsInsideAnAddressAreReadAsTheLetterL) {
+    struct Case {
+        const char* text;
+        const char* reading;
+    };
+    const Case cases[] = {
+        {"al.|@contoso.net", "al.l@contoso.net"},
+        {"to <|@northwind.de>", "to <l@northwind.de>"},
+        {"paul.|.lindqvist@adatum.com", "paul.l.lindqvist@adatum.com"},
+        {"mira.||@fabrikam.io", "mira.ll@fabrikam.io"},
+        {"x@fabrikam.|o", "x@fabrikam.lo"},
+        {"greta.!@contoso.net", "greta.l@contoso.net"},
+        {"ida.|\\@example.org", "ida.ll@example.org"},
+        {"CORP\\jane@example.com", "CORP\\jane@example.com"},
+        {"a | b@x.com", "a | b@x.com"},     // a separator standing alone
+        {"a|b c@x.com", "a|b c@x.com"},     // in a word without an at sign
+        {"jane@x.com!", "jane@x.com!"},     // ending the word
+        {"|@x.com| |", "l@x.com| |"},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PIIDetector::addressReading(QString::fromLatin1(c.text)), QString::fromLatin1(c.reading)) << c.text;
 }
 
 TEST(BuiltinDetectorsTest, LuhnFilter) {

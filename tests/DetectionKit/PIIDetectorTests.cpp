@@ -289,6 +289,26 @@ TEST(PIIDetectorTest, AMatchOnTwoRowsGetsABoxPerRow) {
     EXPECT_TRUE(sameBox(result.detections[1].boundingBox(), Support::Rect(100 - 4, 120, 110 + 8, 28)));
 }
 
+// A one-letter part of an address read as a bar is the letter; a bar standing alone is a separator.
+TEST(PIIDetectorTest, ABarInsideAnAddressIsALetterOfIt) {
+    struct Case {
+        const char* text;
+        const char* matched;
+        double left, right; // the address's extent before growing
+    };
+    const Case cases[] = {
+        {"user al.|@contoso.net", "al.|@contoso.net", 150, 310},
+        {"cc: paul.|.lindqvist@adatum.com", "paul.|.lindqvist@adatum.com", 140, 410},
+        {"a | b@x.com", "b@x.com", 140, 210},
+    };
+    for (const Case& c : cases) {
+        const DetectionResult result = detectOver({line(QString::fromLatin1(c.text))}, {});
+        ASSERT_EQ(namesOf(result), QStringList{"email:" + QString::fromLatin1(c.matched)}) << c.text;
+        EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(c.left - 4, 96, c.right - c.left + 8, 28)))
+            << c.text;
+    }
+}
+
 // A glyph the recogniser gave several characters (a whole word) is split by its characters, with
 // one character more on either side of those the box takes.
 TEST(PIIDetectorTest, AGlyphOfSeveralCharactersIsSplitByThem) {
