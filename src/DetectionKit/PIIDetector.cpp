@@ -3,6 +3,7 @@
 #include "DetectionKit/Characters.h"
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/SharedRecognizers.h"
+#include "DetectionKit/WrappedRows.h"
 
 #include <algorithm>
 #include <future>
@@ -237,7 +238,8 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
     }
     for (const CompiledDetector& c : custom) detectors.push_back({&c, c.action, false, kCustomPatternBudget, 0, {}});
 
-    for (const RecognizedLine& line : lines) {
+    // A row a terminal wrapped inside an address is matched together with the row it goes on in.
+    for (const RecognizedLine& line : WrappedRows::joined(lines)) {
         const Characters characters(line.text);
         for (RunningDetector& detector : detectors) {
             // Every line has its own bound, so an odd line (one the user does not control, such as

@@ -309,6 +309,52 @@ TEST(PIIDetectorTest, ABarInsideAnAddressIsALetterOfIt) {
     }
 }
 
+// A terminal wraps a long line at its last column, inside an address as anywhere: the row that
+// reaches the column's right edge goes on in the row below that starts at its left edge.
+TEST(PIIDetectorTest, AnAddressATerminalWrapsIsFoundOnBothRows) {
+    struct Row {
+        const char* text;
+        double x, y;
+    };
+    struct Case {
+        const char* description;
+        std::vector<Row> rows;
+        QStringList names;
+    };
+    const QString ruth = "email:ruth.okafor3@northwind-mail.com";
+    const Case cases[] = {
+        {"the at sign on the first row",
+         {{"mail to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 100, 124}, {"ok", 100, 148}},
+         {ruth, ruth}},
+        {"the at sign on the second row",
+         {{"for the billing reply to <birgi", 100, 100}, {"t.varga3@contoso.net> before", 100, 124}},
+         {"email:birgit.varga3@contoso.net", "email:birgit.varga3@contoso.net"}},
+        {"over three rows",
+         {{"cc: kai.halvorse", 100, 100}, {"n7@northwind-mai", 100, 124}, {"l.com ok", 100, 148}},
+         QStringList(3, "email:kai.halvorsen7@northwind-mail.com")},
+        {"the first row short of the right edge",
+         {{"mail to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent to the relay at once", 100, 124}}, {}},
+        {"the second row indented",
+         {{"mail to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 150, 124}}, {}},
+        {"a blank row between", {{"mail to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 100, 148}}, {}},
+        {"a comma ends the row", {{"cc: a@b.io, c@d.io,", 100, 100}, {"e@f.io", 100, 124}},
+         {"email:a@b.io", "email:c@d.io", "email:e@f.io"}},
+        {"no at sign in the word across", {{"see the notes on 10.1.2", 100, 100}, {".3 later", 100, 124}}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<RecognizedLine> lines;
+        for (const Row& row : c.rows) lines.push_back(line(QString::fromLatin1(row.text), row.y, row.x));
+        EXPECT_EQ(namesOf(detectOver(lines, {})), c.names) << c.description;
+    }
+    // Each part is boxed on its own row: from the "<" (reaching into the "=" before it) to the
+    // edge, and from the left edge to the ">".
+    const DetectionResult result =
+        detectOver({line("mail to=<ruth.okafor3@northwind", 100), line("-mail.com> sent", 124)}, {});
+    ASSERT_EQ(result.detections.size(), 2u);
+    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(176 - 4, 96, 410 - 176 + 8, 28)));
+    EXPECT_TRUE(sameBox(result.detections[1].boundingBox(), Support::Rect(100 - 4, 120, 100 + 8, 28)));
+}
+
 // A glyph the recogniser gave several characters (a whole word) is split by its characters, with
 // one character more on either side of those the box takes.
 TEST(PIIDetectorTest, AGlyphOfSeveralCharactersIsSplitByThem) {
