@@ -99,8 +99,9 @@ public:
 
     // The text with each bar ("|", "!") glued inside an address-shaped word read as the letter l:
     // recognition reads a one-letter part of an address ("al.l@", "paul.I@") as a bar, which no
-    // address holds (a backslash right after a bar is a piece of its stroke). A bar counts when an address character or the at sign follows it in a word
-    // that holds an at sign; a bar standing alone ("a | b@x.com") or ending a word stays a bar.
+    // address holds. A bar counts when an address character or the at sign follows it in a word
+    // that holds an at sign; a bar standing alone ("a | b@x.com") or ending a word stays a bar. A
+    // backslash right after a bar is a piece of its stroke read apart, and is read with it.
     static QString addressReading(const QString& text);
 
     // The range widened over the characters glued to it up to, and with, the first delimiter

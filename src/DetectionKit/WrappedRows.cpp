@@ -29,7 +29,7 @@ bool rightBelow(const Support::Rect& upper, const Support::Rect& lower) {
 
 bool overlapAcross(const Support::Rect& a, const Support::Rect& b) { return a.minX() < b.maxX() && b.minX() < a.maxX(); }
 
-// Two lines on one row: they share at least half the height of the lower one.
+// Two lines on one row: they share at least half the height of the shorter one.
 bool sameRow(const Support::Rect& a, const Support::Rect& b) {
     return std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY()) >= 0.5 * std::min(a.height(), b.height());
 }

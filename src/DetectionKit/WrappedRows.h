@@ -6,7 +6,7 @@
 
 namespace DetectionKit::WrappedRows {
 
-// The recognised lines with every row that a column of text wraps inside an address-like word
+// The recognised lines with every row that a block of text wraps inside an address-like word
 // joined to the row it continues on, as one line: a terminal wraps a long line at its last column
 // wherever that falls ("ruth.okafor3@northwind" / "-mail.com>"), and neither part is an address
 // alone. A row continues on the next when it ends at the right edge of its block of text (the
