@@ -1,6 +1,7 @@
 #include "DetectionKit/WrappedRows.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 namespace DetectionKit::WrappedRows {
@@ -17,15 +18,20 @@ bool similarHeights(const Support::Rect& a, const Support::Rect& b) {
     return std::min(a.height(), b.height()) >= 0.5 * std::max(a.height(), b.height());
 }
 
-// `lower` is the row right below `upper`, one line pitch down: its top no higher than a quarter of
-// a line into `upper`, and less than 1.7 line heights below the top of `upper`. The rows of a
-// terminal are about 1.25 heights apart; a blank row between (2.5) parts them, and so do the wider
-// rows of a table (2).
-bool rightBelow(const Support::Rect& upper, const Support::Rect& lower) {
+// `lower` is a row below `upper`: its top no higher than a quarter of a line into `upper`, and its
+// middle less than `heights` line heights below that of `upper`.
+bool below(const Support::Rect& upper, const Support::Rect& lower, double heights) {
     const double height = std::max(upper.height(), lower.height());
     return similarHeights(upper, lower) && lower.maxY() <= upper.minY() + 0.25 * height &&
-           upper.maxY() - lower.maxY() < 1.7 * height;
+           upper.midY() - lower.midY() < heights * height;
 }
+
+// Rows of one block follow one another closely; a short word ("Dec", "org") is lower than its row.
+constexpr double kBlockPitch = 2.5;
+// The row a wrapped row goes on in is the next one, one line pitch down: the rows of a terminal are
+// 1.2 to 1.6 heights apart; a blank row between (2.5 or more) parts them, and so do the rows of a
+// table (2).
+constexpr double kNextRowPitch = 1.8;
 
 bool overlapAcross(const Support::Rect& a, const Support::Rect& b) { return a.minX() < b.maxX() && b.minX() < a.maxX(); }
 
@@ -46,7 +52,7 @@ std::vector<size_t> blocksOf(const std::vector<RecognizedLine>& lines) {
     };
     for (size_t i = 0; i < lines.size(); ++i)
         for (size_t j = 0; j < lines.size(); ++j)
-            if (i != j && ((overlapAcross(lines[i].box, lines[j].box) && rightBelow(lines[i].box, lines[j].box)) ||
+            if (i != j && ((overlapAcross(lines[i].box, lines[j].box) && below(lines[i].box, lines[j].box, kBlockPitch)) ||
                            sameRow(lines[i].box, lines[j].box)))
                 parent[root(j)] = root(i);
     std::vector<size_t> block(lines.size());
@@ -65,6 +71,32 @@ bool addressWordAcross(const QString& upper, const QString& lower) {
     for (qsizetype i = 0; i < lower.size() && isAddressCharacter(lower.at(i)); ++i)
         atBelow = atBelow || lower.at(i) == QLatin1Char('@');
     return atAbove != atBelow;
+}
+
+// Whether a row lies on one grid of character cells with the row above it (the lines on the row of
+// `upper`), as the rows of a terminal do: two in three glyphs of `lower` that have one above them
+// sit right under it (within a sixth of a character; recognition places a glyph a little off here
+// and there), where those of proportional text (a justified page, a table) fall anywhere.
+bool oneCharacterGrid(const std::vector<RecognizedLine>& lines, const RecognizedLine& upper,
+                      const RecognizedLine& lower, double advance) {
+    std::vector<double> above;
+    for (const RecognizedLine& line : lines)
+        if (sameRow(line.box, upper.box))
+            for (const GlyphBox& g : line.glyphs)
+                if (g.length == 1) above.push_back(g.box.midX());
+    std::sort(above.begin(), above.end());
+    int compared = 0, aligned = 0;
+    for (const GlyphBox& g : lower.glyphs) {
+        if (g.length != 1) continue;
+        const auto after = std::lower_bound(above.begin(), above.end(), g.box.midX());
+        double distance = 1e9;
+        if (after != above.end()) distance = *after - g.box.midX();
+        if (after != above.begin()) distance = std::min(distance, g.box.midX() - *std::prev(after));
+        if (distance > 0.5 * advance) continue; // under a space
+        ++compared;
+        aligned += distance <= 0.15 * advance;
+    }
+    return compared >= 3 && aligned >= 0.65 * compared;
 }
 
 // The width one character takes in the line, on average.
@@ -93,15 +125,17 @@ std::vector<RecognizedLine> joined(const std::vector<RecognizedLine>& lines) {
         const double advance = advanceOf(upper);
         if (upper.glyphs.empty() || upper.box.maxX() < e.right - advance) continue;
         // The row below in the same block that starts at its left edge.
-        size_t below = none;
+        size_t nextRow = none;
         for (size_t j = 0; j < lines.size(); ++j) {
             if (j == i || block[j] != block[i] || lines[j].glyphs.empty() || continues[j]) continue;
-            if (!rightBelow(upper.box, lines[j].box) || lines[j].box.minX() > e.left + advance) continue;
-            if (below == none || lines[j].box.maxY() > lines[below].box.maxY()) below = j;
+            if (!below(upper.box, lines[j].box, kNextRowPitch) || lines[j].box.minX() > e.left + advance) continue;
+            if (nextRow == none || lines[j].box.maxY() > lines[nextRow].box.maxY()) nextRow = j;
         }
-        if (below == none || !addressWordAcross(upper.text, lines[below].text)) continue;
-        next[i] = below;
-        continues[below] = true;
+        if (nextRow == none || !addressWordAcross(upper.text, lines[nextRow].text) ||
+            !oneCharacterGrid(lines, upper, lines[nextRow], advance))
+            continue;
+        next[i] = nextRow;
+        continues[nextRow] = true;
     }
 
     std::vector<RecognizedLine> result;

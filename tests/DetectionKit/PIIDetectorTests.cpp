@@ -308,9 +308,11 @@ TEST(PIIDetectorTest, AnAddressATerminalWrapsIsFoundOnBothRows) {
         // The first row read in two pieces.
         {{{"Dec 8 09:14", 100, 100}, {"from=<jonas.osei", 250, 100}, {"8@northwind-mail.com>, proto", 100, 124}},
          QStringList(2, "email:jonas.osei8@northwind-mail.com")},
-        // Not at the right edge; not at the left edge; a blank row between; two addresses.
+        // Not at the right edge; not at the left edge; off the character grid of the row above (a
+        // proportional face); a blank row between; two addresses.
         {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent to the relay", 100, 124}}, {}},
         {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 150, 124}}, {}},
+        {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 105, 124}}, {}},
         {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 100, 148}}, {}},
         {{{"l.al@fabrikam.io", 100, 100}, {"L@northwind.de", 100, 124}}, {"email:l.al@fabrikam.io", "email:L@northwind.de"}},
     };
