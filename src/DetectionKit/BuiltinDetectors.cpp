@@ -15,6 +15,7 @@ struct BuiltinRow {
     char16_t anchor; // see CompiledDetector::anchor; 0 for none
     const char16_t* misread = nullptr; // see CompiledDetector::misread
     bool (*misreadAcceptable)(const QString&) = nullptr;
+    QString (*reading)(const QString&) = nullptr; // see CompiledDetector::reading
 };
 
 // An IBAN whose country code recognition read as digits or symbols that look like its letters
@@ -23,12 +24,18 @@ struct BuiltinRow {
 constexpr const char16_t* kMisreadIban =
     uR"((?<![\p{L}\p{N}])(?:[0-9$\u00A3\u20AC|!][A-Z0-9$\u00A3\u20AC|!]|[A-Z][0-9$\u00A3\u20AC|!])[0-9OoIlBS]{2}[A-Z0-9]{11,30}\b)";
 
+// Not an address: an image drawn for a screen density, named with its scale after an at sign
+// ("icon@2x.png", "48@1.5x.webp"), the ordinary expression taking "2x.png" for a domain.
+#define NOT_AN_ASSET_SCALE \
+    uR"((?![0-9]+(?:\.[0-9]+)?[xX]\.(?i:png|jpe?g|gif|webp|svg|avif|bmp|ico|tiff?)(?![A-Za-z0-9-]|\.[A-Za-z0-9-])))"
+
 // An address whose local part ends in a digit that recognition read, in a monospaced face, as a
 // slash (a 7 or a 1: "emma.schulz/@contoso.org", "lee.kim/O@example.com") or as a second at sign (a
 // zero with a dot or slash inside: "dana7@@example.com"). The local part is taken whole from the
 // start of its run of characters.
 constexpr const char16_t* kMisreadEmail =
-    uR"((?<![A-Za-z0-9._%+-])[A-Za-z0-9._%+-]{0,63}[A-Za-z0-9](?:/[0-9OoIlBS]{0,3}|@)@[A-Za-z0-9.-]{1,255}\.[A-Za-z]{2,})";
+    uR"((?<![A-Za-z0-9._%+-])[A-Za-z0-9._%+-]{0,63}[A-Za-z0-9](?:/[0-9OoIlBS]{0,3}|@)@)" NOT_AN_ASSET_SCALE
+    uR"([A-Za-z0-9.-]{1,255}\.[A-Za-z]{2,})";
 
 // Wherever a digit is expected, "OoIlBS" are accepted too: text recognition reads them in place
 // of 0, 0, 1, 1, 8 and 5. In the grouped shapes of social security and phone numbers so is "T",
@@ -38,7 +45,8 @@ constexpr const char16_t* kMisreadEmail =
 // shape ends where no word character follows rather than at a word boundary. The card and IBAN
 // shapes, long runs of letters and digits, leave them out.
 constexpr BuiltinRow kTable[] = {
-    {u"email", uR"([A-Za-z0-9._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@', kMisreadEmail},
+    {u"email", uR"([A-Za-z0-9._%+-]+@)" NOT_AN_ASSET_SCALE uR"([A-Za-z0-9.-]+\.[A-Za-z]{2,})", false, u'@',
+     kMisreadEmail, nullptr, &PIIDetector::addressReading},
     {u"ssn", uR"(\b[0-9OoIlBST][0-9OoIlBST@\x{AE}]{2}-[0-9OoIlBST@\x{AE}]{2}-[0-9OoIlBST@\x{AE}]{4}(?!\w))", false, 0},
     {u"phone",
      uR"(\b(?:\+?1[-. ]?)?\(?[0-9OoIlBST][0-9OoIlBST@\x{AE}]{2}\)?[-. ][0-9OoIlBST@\x{AE}]{3}[-. ][0-9OoIlBST@\x{AE}]{4}(?!\w))", false, 0},
@@ -47,6 +55,7 @@ constexpr BuiltinRow kTable[] = {
      &PIIDetector::misreadIbanAcceptable},
     {u"ipv4", uR"(\b(?:[0-9OoIlBS]{1,3}\.){3}[0-9OoIlBS]{1,3}\b)", false, 0},
 };
+#undef NOT_AN_ASSET_SCALE
 
 std::vector<PIIDetector::CompiledDetector> compileTable() {
     std::vector<PIIDetector::CompiledDetector> detectors;
@@ -71,6 +80,7 @@ std::vector<PIIDetector::CompiledDetector> compileTable() {
             }
             detector.misreadAcceptable = row.misreadAcceptable;
         }
+        detector.reading = row.reading;
         detectors.push_back(std::move(detector));
     }
     return detectors;
@@ -214,6 +224,37 @@ const std::set<QString>& PIIDetector::builtinNames() {
         return set;
     }();
     return names;
+}
+
+QString PIIDetector::addressReading(const QString& text) {
+    const auto isBar = [](QChar c) { return c == QLatin1Char('|') || c == QLatin1Char('!'); };
+    const auto isAddressCharacter = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+               isAsciiDigit(c) || QStringView(u"._%+-@").contains(c);
+    };
+    QString read = text;
+    qsizetype wordStart = 0;
+    while (wordStart < text.size()) {
+        while (wordStart < text.size() && text.at(wordStart).isSpace()) ++wordStart;
+        qsizetype wordEnd = wordStart;
+        while (wordEnd < text.size() && !text.at(wordEnd).isSpace()) ++wordEnd;
+        if (QStringView(text).mid(wordStart, wordEnd - wordStart).contains(QLatin1Char('@'))) {
+            for (qsizetype at = wordStart; at < wordEnd;) {
+                if (!isBar(text.at(at))) {
+                    ++at;
+                    continue;
+                }
+                // A backslash after a bar is a piece of its stroke read apart ("ida.|\@").
+                qsizetype runEnd = at;
+                while (runEnd < wordEnd && (isBar(text.at(runEnd)) || text.at(runEnd) == QLatin1Char('\\'))) ++runEnd;
+                if (runEnd < wordEnd && isAddressCharacter(text.at(runEnd)))
+                    for (qsizetype i = at; i < runEnd; ++i) read[i] = QLatin1Char('l');
+                at = runEnd;
+            }
+        }
+        wordStart = wordEnd;
+    }
+    return read;
 }
 
 bool PIIDetector::luhnAcceptable(const QString& text) {

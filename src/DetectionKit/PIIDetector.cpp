@@ -3,6 +3,7 @@
 #include "DetectionKit/Characters.h"
 #include "DetectionKit/ImageBoxes.h"
 #include "DetectionKit/SharedRecognizers.h"
+#include "DetectionKit/WrappedRows.h"
 
 #include <algorithm>
 #include <future>
@@ -115,7 +116,7 @@ bool overlapsAny(const Support::IcuRegex::Range& r, const std::vector<Support::I
 // All matches of a detector in a line, within the budget, in the order of their starts.
 Support::IcuRegex::Matches matchesIn(const PIIDetector::CompiledDetector& detector, const Characters& characters,
                                      std::chrono::milliseconds budget) {
-    const QString& line = characters.text();
+    const QString line = detector.reading ? detector.reading(characters.text()) : characters.text();
     const auto deadline = Clock::now() + budget;
     Support::IcuRegex::Matches matches;
     if (!detector.anchor.isNull()) {
@@ -227,7 +228,7 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
                 QStringLiteral("custom pattern '%1' skipped: invalid regex (%2)").arg(input.name, error.message));
             continue;
         }
-        custom.push_back({input.name, input.action, std::move(*regex), false, QChar(), std::nullopt, nullptr});
+        custom.push_back({input.name, input.action, std::move(*regex), false, QChar(), std::nullopt, nullptr, nullptr});
     }
 
     std::vector<RunningDetector> detectors;
@@ -237,7 +238,8 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
     }
     for (const CompiledDetector& c : custom) detectors.push_back({&c, c.action, false, kCustomPatternBudget, 0, {}});
 
-    for (const RecognizedLine& line : lines) {
+    // A row a terminal wrapped inside an address is matched together with the row it goes on in.
+    for (const RecognizedLine& line : WrappedRows::joined(lines)) {
         const Characters characters(line.text);
         for (RunningDetector& detector : detectors) {
             // Every line has its own bound, so an odd line (one the user does not control, such as

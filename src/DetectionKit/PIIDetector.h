@@ -63,6 +63,10 @@ public:
         // replaces the matches it holds whole.
         std::optional<Support::IcuRegex> misread;
         bool (*misreadAcceptable)(const QString&) = nullptr;
+        // When set, the line as this detector reads it: of the same length, a character here and
+        // there replaced by the one recognition took it for. Matches are reported in the line's
+        // own text.
+        QString (*reading)(const QString&) = nullptr;
     };
 
     // A range of UTF-16 offsets [start, end).
@@ -92,6 +96,13 @@ public:
     // ("1T60...", "$E45..."): accepted when reading them as the letters they look like gives a
     // country whose IBANs have exactly this length, and the IBAN's check digits hold.
     static bool misreadIbanAcceptable(const QString& text);
+
+    // The text with each bar ("|", "!") glued inside an address-shaped word read as the letter l:
+    // recognition reads a one-letter part of an address ("al.l@", "paul.I@") as a bar, which no
+    // address holds. A bar counts when an address character or the at sign follows it in a word
+    // that holds an at sign; a bar standing alone ("a | b@x.com") or ending a word stays a bar. A
+    // backslash right after a bar is a piece of its stroke read apart, and is read with it.
+    static QString addressReading(const QString& text);
 
     // The range widened over the characters glued to it up to, and with, the first delimiter
     // (bracket, quote, slash, colon, equals or at sign) on either side: the box asked for covers

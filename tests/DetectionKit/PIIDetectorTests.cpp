@@ -289,6 +289,46 @@ TEST(PIIDetectorTest, AMatchOnTwoRowsGetsABoxPerRow) {
     EXPECT_TRUE(sameBox(result.detections[1].boundingBox(), Support::Rect(100 - 4, 120, 110 + 8, 28)));
 }
 
+// A one-letter part of an address read as a bar is the letter: the address is found whole.
+TEST(PIIDetectorTest, ABarInsideAnAddressIsALetterOfIt) {
+    const DetectionResult result = detectOver({line("user al.|@contoso.net; a | b@x.com")}, {});
+    EXPECT_EQ(namesOf(result), (QStringList{"email:al.|@contoso.net", "email:b@x.com"}));
+}
+
+// A terminal wraps a long line at its last column, inside an address as anywhere: the row that
+// reaches the right edge of its block goes on in the row below that starts at its left edge.
+TEST(PIIDetectorTest, AnAddressATerminalWrapsIsFoundOnBothRows) {
+    struct Row {
+        const char* text;
+        double x, y;
+    };
+    const std::pair<std::vector<Row>, QStringList> cases[] = {
+        {{{"for the billing reply to <birgi", 100, 100}, {"t.varga3@contoso.net> before", 100, 124}},
+         QStringList(2, "email:birgit.varga3@contoso.net")},
+        // The first row read in two pieces.
+        {{{"Dec 8 09:14", 100, 100}, {"from=<jonas.osei", 250, 100}, {"8@northwind-mail.com>, proto", 100, 124}},
+         QStringList(2, "email:jonas.osei8@northwind-mail.com")},
+        // Not at the right edge; not at the left edge; off the character grid of the row above (a
+        // proportional face); a blank row between; two addresses.
+        {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent to the relay", 100, 124}}, {}},
+        {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 150, 124}}, {}},
+        {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 105, 124}}, {}},
+        {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 100, 148}}, {}},
+        {{{"l.al@fabrikam.io", 100, 100}, {"L@northwind.de", 100, 124}}, {"email:l.al@fabrikam.io", "email:L@northwind.de"}},
+    };
+    for (const auto& [rows, names] : cases) {
+        std::vector<RecognizedLine> lines;
+        for (const Row& row : rows) lines.push_back(line(QString::fromLatin1(row.text), row.y, row.x));
+        EXPECT_EQ(namesOf(detectOver(lines, {})), names) << rows.front().text;
+    }
+    // Each part is boxed on its own row: from the "<" (reaching into the "=" before it) to the
+    // edge, and from the left edge to the ">".
+    const DetectionResult result = detectOver({line("mail to=<ruth.okafor3@northwind", 100), line("-mail.com> sent", 124)}, {});
+    ASSERT_EQ(namesOf(result), QStringList(2, "email:ruth.okafor3@northwind-mail.com"));
+    EXPECT_TRUE(sameBox(result.detections[0].boundingBox(), Support::Rect(176 - 4, 96, 410 - 176 + 8, 28)));
+    EXPECT_TRUE(sameBox(result.detections[1].boundingBox(), Support::Rect(100 - 4, 120, 100 + 8, 28)));
+}
+
 // A glyph the recogniser gave several characters (a whole word) is split by its characters, with
 // one character more on either side of those the box takes.
 TEST(PIIDetectorTest, AGlyphOfSeveralCharactersIsSplitByThem) {
