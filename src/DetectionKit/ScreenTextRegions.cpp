@@ -725,15 +725,15 @@ bool isInkOnGround(const cv::Mat& area) {
 // Lines set close together touch where a descender meets an ascender of the line below (or a
 // link's underline, a highlight's rim meets both): their edges make one component, two or more
 // lines tall, read as one line of noise. Such a component has, between two bands of rows dense
-// with edges, a valley of rows where only those few strokes pass; it is cut along the sparsest
-// row of each valley. A single line has no such valley: only its ascenders rise above its
-// densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
+// with edges, a valley of rows where only those few strokes pass; it is cut along the row of
+// each valley where the least ink passes. A single line has no such valley: only its ascenders
+// rise above its densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
 // whose outlines leave rows with few edges, are never cut, nor is a component whose lines are not
 // all glyphs on a plain ground (`bgr`): a picture seen behind them is read for its strokes.
 // Returns whether anything was cut.
 bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
     constexpr int kLeastTwoLines = 2 * 8;
-    constexpr double kValley = 0.2;  // a valley row's edges, as a share of the lines' densest rows
+    constexpr double kValley = 0.2;  // a valley row's edges or ink, as a share of the sparser line's densest row
     constexpr double kDense = 0.5;   // the bands on either side, as a share of the densest row
     constexpr double kSideShare = 0.7;
     constexpr double kApartShare = 0.5; // rows just inside a side that hold edges, at most
@@ -753,7 +753,6 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             const int* row = labels.ptr<int>(r.y + y) + r.x;
             for (int x = 0; x < r.width; ++x) rows[size_t(y)] += row[x] == i;
         }
-        const std::vector<int> ink = inkRows(bgr(r), labels(r) == i);
         // A card or a panel (a notification over a wallpaper) has sides from top to bottom, apart
         // from what they enclose; what is inside it is not cut here. The first glyphs of lines
         // set one above the other ("(" over a "T") reach from top to bottom too, but other glyphs
@@ -769,6 +768,7 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             return rowsReached(from) >= kSideShare * r.height && rowsReached(from + inward * depth) < kApartShare * r.height;
         };
         if (side(r.x, 1) || side(r.x + r.width - depth, -1)) continue;
+        const std::vector<int> ink = inkRows(bgr(r), labels(r) == i);
         // The densest row at or below each row, in edges and in ink.
         std::vector<int> below(rows.size()), inkBelow(rows.size());
         for (size_t y = rows.size(); y-- > 0;) {
@@ -777,15 +777,18 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
         }
         // How deep the band of dense rows nearest to `from` is, going `step` rows at a time (up or
         // down) and stopping at `end`: the line on that side of a valley, not the lines beyond it.
+        // A single sparser row inside the band (the middle of a "(") does not end it.
         auto denseRows = [&](int from, int end, int step, int densest) {
-            long band = 0;
+            int first = -1, last = -1;
             for (int y = from; y != end; y += step) {
-                if (rows[size_t(y)] >= kDense * densest)
-                    ++band;
-                else if (band > 0)
+                if (rows[size_t(y)] >= kDense * densest) {
+                    if (first < 0) first = y;
+                    last = y;
+                } else if (last >= 0 && std::abs(y - last) > 1) {
                     break;
+                }
             }
-            return band;
+            return first < 0 ? 0L : long(std::abs(last - first) + 1);
         };
         int valleyStart = -1;
         int lineTop = 0; // the first row below the last cut
@@ -836,8 +839,9 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
         for (size_t k = 0; allText && k <= cuts.size(); ++k) {
             const int top = k == 0 ? 0 : cuts[k - 1] + 1;
             const int bottom = k == cuts.size() ? r.height : cuts[k];
+            if (bottom <= top) continue;
             const cv::Mat line = bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top));
-            allText = bottom <= top || isFewColoured(line, kPlainGroundColours) || isInkOnGround(line);
+            allText = isFewColoured(line, kPlainGroundColours) || isInkOnGround(line);
         }
         if (!allText) continue;
         for (const int row : cuts)
