@@ -67,9 +67,10 @@ constexpr double kMaxEdgeShareInsideFrame = 0.05;
 constexpr double kTargetTextHeight = 26;
 constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
-// Text under kTinyTextHeight (9-10 px) is scaled up further: at the usual size the engine still
-// takes the small loops of an "8" for a "3" or a "6", and a "5" for a "$".
-constexpr double kTinyTextHeight = 11;
+// Text under kTinyTextHeight (9-11 px) is scaled up further: at the usual size the engine still
+// takes the small loops of an "8" for a "3" or a "6", a "5" for a "$", and the dotted zero of a
+// 9 pt terminal's row of digits for an at sign.
+constexpr double kTinyTextHeight = 12;
 constexpr double kTinyTargetTextHeight = 36;
 // Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
 // keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
