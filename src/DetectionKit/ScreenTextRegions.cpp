@@ -67,9 +67,10 @@ constexpr double kMaxEdgeShareInsideFrame = 0.05;
 constexpr double kTargetTextHeight = 26;
 constexpr double kLargeTextHeight = 40;
 constexpr double kMaxScale = 4;
-// Text under kTinyTextHeight (9-10 px) is scaled up further: at the usual size the engine still
-// takes the small loops of an "8" for a "3" or a "6", and a "5" for a "$".
-constexpr double kTinyTextHeight = 11;
+// Text under kTinyTextHeight (9-11 px) is scaled up further: at the usual size the engine still
+// takes the small loops of an "8" for a "3" or a "6", a "5" for a "$", and the dotted zero of a
+// 9 pt terminal's row of digits for an at sign.
+constexpr double kTinyTextHeight = 12;
 constexpr double kTinyTargetTextHeight = 36;
 // Ink that is only partly there (anti-aliased edges of thin strokes) is darkened, so that strokes
 // keep their shapes once scaled up; text under kSmallTextHeight, whose strokes are thinner than a
@@ -130,28 +131,66 @@ cv::Mat thinRuns(const cv::Mat& edges, cv::Size runLength, cv::Size bandDepth, c
     return runs & ~bands;
 }
 
+int colourKey(const cv::Vec3b& c) { return (c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3); }
+
+// The colour of the ground glyphs are drawn on: the most common one in `area`.
+cv::Vec3d groundOf(const cv::Mat& area) {
+    std::vector<int> keys;
+    keys.reserve(area.total());
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) keys.push_back(colourKey(area.at<cv::Vec3b>(y, x)));
+    if (keys.empty()) return {};
+    std::sort(keys.begin(), keys.end());
+    int groundKey = keys[0];
+    size_t most = 0;
+    for (size_t run = 0, i = 0; i < keys.size(); i += run) {
+        run = size_t(std::upper_bound(keys.begin() + long(i), keys.end(), keys[i]) - keys.begin()) - i;
+        if (run > most) {
+            most = run;
+            groundKey = keys[i];
+        }
+    }
+    cv::Vec3d sum(0, 0, 0);
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x)
+            if (colourKey(area.at<cv::Vec3b>(y, x)) == groundKey) sum += cv::Vec3d(area.at<cv::Vec3b>(y, x));
+    return sum / double(most);
+}
+
 // A rule is one colour along its length; a run along a row of small glyphs (their tops, or their
 // baseline) passes over ink and gaps in turn. Each row of a run is judged on its own, so that a
 // frame drawn a pixel or two around a line of text (a selected cell) is told from the glyphs it
-// touches; the rows that change colour are given back.
-void keepOnlyUniformRuns(cv::Mat& runs, const cv::Mat& grey) {
+// touches; the rows that change colour are given back. The row just under a baseline is one
+// colour too, but it is the ground's: a run whose one-coloured rows are all the ground's holds no
+// rule, only the edges of glyphs, and is given back whole.
+void keepOnlyUniformRuns(cv::Mat& runs, const cv::Mat& bgr, const cv::Mat& grey) {
     constexpr double kMaxRowDeviation = 18;
+    constexpr int kGroundRows = 2; // rows beyond the run that show the ground beside it
     cv::Mat labels, stats, centroids;
     const int count = cv::connectedComponentsWithStats(runs, labels, stats, centroids, 8, CV_32S);
     for (int i = 1; i < count; ++i) {
         const cv::Rect r(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                          stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        const cv::Rect around = (r + cv::Size(0, 2 * kGroundRows) - cv::Point(0, kGroundRows)) & cv::Rect(0, 0, grey.cols, grey.rows);
+        const cv::Vec3d ground = groundOf(bgr(around));
+        bool unlikeGround = false;
         for (int y = r.y; y < r.y + r.height; ++y) {
             const cv::Mat rowMask = (labels.row(y).colRange(r.x, r.x + r.width) == i);
             if (cv::countNonZero(rowMask) < 2) continue;
             cv::Scalar mean, deviation;
             cv::meanStdDev(grey.row(y).colRange(r.x, r.x + r.width), mean, deviation, rowMask);
-            if (deviation[0] > kMaxRowDeviation) runs.row(y).colRange(r.x, r.x + r.width).setTo(0, rowMask);
+            if (deviation[0] > kMaxRowDeviation)
+                runs.row(y).colRange(r.x, r.x + r.width).setTo(0, rowMask);
+            else {
+                const cv::Scalar colour = cv::mean(bgr.row(y).colRange(r.x, r.x + r.width), rowMask);
+                for (int c = 0; c < 3; ++c) unlikeGround = unlikeGround || std::abs(colour[c] - ground[c]) > kMarked;
+            }
         }
+        if (!unlikeGround) runs(r).setTo(0, labels(r) == i);
     }
 }
 
-void removeRules(cv::Mat& edges, const cv::Mat& grey) {
+void removeRules(cv::Mat& edges, const cv::Mat& bgr, const cv::Mat& grey) {
     const int run = 60;
     // Vertical runs this long are box sides; the stems of large glyphs are shorter.
     const int verticalRun = 160;
@@ -162,7 +201,7 @@ void removeRules(cv::Mat& edges, const cv::Mat& grey) {
     });
     cv::Mat horizontal;
     cv::morphologyEx(edges, horizontal, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {run, 1}));
-    keepOnlyUniformRuns(horizontal, grey);
+    keepOnlyUniformRuns(horizontal, bgr, grey);
     edges.setTo(0, horizontal | vertical.get());
 }
 
@@ -391,8 +430,6 @@ cv::Mat reachableFromBorder(const cv::Mat& crop) {
     return mask(cv::Rect(1, 1, crop.cols, crop.rows)).clone();
 }
 
-int colourKey(const cv::Vec3b& c) { return (c[0] >> 3) << 10 | (c[1] >> 3) << 5 | (c[2] >> 3); }
-
 constexpr double kMinFillShare = 0.35;
 
 // A fill that shades from one colour to another (a chat bubble's gradient): each channel fitted
@@ -596,6 +633,14 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
     cv::LUT(ink, table, ink);
 }
 
+// The distance of `p` from the segment between two colours: 0 for either and every blend of them.
+double offBlend(const cv::Vec3d& p, const cv::Vec3d& a, const cv::Vec3d& b) {
+    const cv::Vec3d along = b - a, q = p - a;
+    const double length = cv::norm(along);
+    const double t = length > 0 ? std::clamp(q.dot(along) / (length * length), 0.0, 1.0) : 0.0;
+    return cv::norm(q - t * along);
+}
+
 // Whether nearly all of `area` is made of at most `colours` flat colours and the blends between
 // any two of them. The colours are taken greedily: the most common one first, then each time the
 // most common among the pixels the colours so far leave unexplained. Two colours are glyphs on a
@@ -603,13 +648,6 @@ void darkenPartialInk(cv::Mat& ink, double gamma) {
 // the page. A picture has more shades than that.
 bool isFewColoured(const cv::Mat& area, int colours) {
     auto colour = [](int key) { return cv::Vec3d((key >> 10) * 8 + 4, ((key >> 5) & 31) * 8 + 4, (key & 31) * 8 + 4); };
-    // The distance of `p` from the segment between two colours.
-    auto offBlend = [](const cv::Vec3d& p, const cv::Vec3d& a, const cv::Vec3d& b) {
-        const cv::Vec3d along = b - a, q = p - a;
-        const double length = cv::norm(along);
-        const double t = length > 0 ? std::clamp(q.dot(along) / (length * length), 0.0, 1.0) : 0.0;
-        return cv::norm(q - t * along);
-    };
     cv::Mat explained(area.size(), CV_8UC1, cv::Scalar(0));
     std::vector<cv::Vec3d> chosen;
     std::vector<int> counts(1 << 15, 0);
@@ -648,20 +686,58 @@ bool isFewColoured(const cv::Mat& area, int colours) {
 
 bool isTwoColoured(const cv::Mat& area) { return isFewColoured(area, 2); }
 
+// How far each pixel of `area` is from `ground`: its largest difference in a channel.
+cv::Mat distanceFrom(const cv::Mat& area, const cv::Vec3d& ground) {
+    cv::Mat difference;
+    cv::absdiff(area, cv::Scalar(ground[0], ground[1], ground[2]), difference);
+    std::vector<cv::Mat> channels;
+    cv::split(difference, channels);
+    return cv::max(cv::max(channels[0], channels[1]), channels[2]);
+}
+
+// For each row of `area` (glyphs on a plain ground), how many pixels of `mask` are ink. The edges
+// of glyphs reach a pixel beyond their ink, so two lines whose edges touch may still have a row of
+// no ink between them.
+std::vector<int> inkRows(const cv::Mat& area, const cv::Mat& mask) {
+    const cv::Mat marked = (distanceFrom(area, groundOf(area)) >= kMarked) & mask;
+    std::vector<int> rows(size_t(area.rows));
+    for (int y = 0; y < area.rows; ++y) rows[size_t(y)] = cv::countNonZero(marked.row(y));
+    return rows;
+}
+
+// Whether nearly all of `area` is its ground, one ink and the blends between them. Small glyphs
+// are mostly the partial ink of their edges, in many shades more common than the full ink;
+// the full ink is the colour farthest from the ground.
+bool isInkOnGround(const cv::Mat& area) {
+    constexpr double kFullInk = 0.9; // of the largest distance from the ground
+    const cv::Vec3d ground = groundOf(area);
+    const cv::Mat distance = distanceFrom(area, ground);
+    double farthest = 0;
+    cv::minMaxLoc(distance, nullptr, &farthest);
+    if (farthest < kMarked) return true;
+    const cv::Scalar inkMean = cv::mean(area, distance >= kFullInk * farthest);
+    const cv::Vec3d ink(inkMean[0], inkMean[1], inkMean[2]);
+    long near = 0;
+    for (int y = 0; y < area.rows; ++y)
+        for (int x = 0; x < area.cols; ++x) near += offBlend(cv::Vec3d(area.at<cv::Vec3b>(y, x)), ground, ink) <= kBlendDistance;
+    return near >= kTwoColouredShare * double(area.total());
+}
+
 // Lines set close together touch where a descender meets an ascender of the line below (or a
 // link's underline, a highlight's rim meets both): their edges make one component, two or more
 // lines tall, read as one line of noise. Such a component has, between two bands of rows dense
-// with edges, a valley of rows where only those few strokes pass; it is cut along the sparsest
-// row of each valley. A single line has no such valley: only its ascenders rise above its
-// densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
+// with edges, a valley of rows where only those few strokes pass; it is cut along the row of
+// each valley where the least ink passes. A single line has no such valley: only its ascenders
+// rise above its densest rows and only its descenders hang below. Large glyphs (a line taller than kTallLine),
 // whose outlines leave rows with few edges, are never cut, nor is a component whose lines are not
 // all glyphs on a plain ground (`bgr`): a picture seen behind them is read for its strokes.
 // Returns whether anything was cut.
 bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
     constexpr int kLeastTwoLines = 2 * 8;
-    constexpr double kValley = 0.2;  // a valley row's edges, as a share of the lines' densest rows
+    constexpr double kValley = 0.2;  // a valley row's edges or ink, as a share of the sparser line's densest row
     constexpr double kDense = 0.5;   // the bands on either side, as a share of the densest row
     constexpr double kSideShare = 0.7;
+    constexpr double kApartShare = 0.5; // rows just inside a side that hold edges, at most
     constexpr long kLeastLineRows = 4;
     constexpr double kSameDepth = 0.75; // a sparse side's dense rows, as a share of the other side's
     constexpr double kPieceValley = 0.5; // a valley row's edges, as a share of a sparse side's densest row
@@ -678,21 +754,45 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             const int* row = labels.ptr<int>(r.y + y) + r.x;
             for (int x = 0; x < r.width; ++x) rows[size_t(y)] += row[x] == i;
         }
-        const int peak = *std::max_element(rows.begin(), rows.end());
-        // A card or a panel (a notification over a wallpaper) has sides from top to bottom; what
-        // is inside it is not cut here.
-        auto side = [&](int from) {
-            const cv::Mat columns = labels(cv::Rect(from, r.y, std::min(kFrameSideDepth, r.width), r.height)) == i;
+        // A card or a panel (a notification over a wallpaper) has sides from top to bottom, apart
+        // from what they enclose; what is inside it is not cut here. The first glyphs of lines
+        // set one above the other ("(" over a "T") reach from top to bottom too, but other glyphs
+        // follow them closely.
+        const int depth = std::min(kFrameSideDepth, r.width);
+        auto rowsReached = [&](int from) {
+            if (from < r.x || from + depth > r.x + r.width) return 0;
             cv::Mat reached;
-            cv::reduce(columns, reached, 1, cv::REDUCE_MAX);
-            return cv::countNonZero(reached) >= kSideShare * r.height;
+            cv::reduce(labels(cv::Rect(from, r.y, depth, r.height)) == i, reached, 1, cv::REDUCE_MAX);
+            return cv::countNonZero(reached);
         };
-        if (side(r.x) || side(r.x + r.width - std::min(kFrameSideDepth, r.width))) continue;
-        // The densest row at or above each row, and at or below it.
-        std::vector<int> above(rows.size()), below(rows.size());
-        for (size_t y = 0; y < rows.size(); ++y) above[y] = std::max(rows[y], y ? above[y - 1] : 0);
-        for (size_t y = rows.size(); y-- > 0;) below[y] = std::max(rows[y], y + 1 < rows.size() ? below[y + 1] : 0);
+        auto side = [&](int from, int inward) {
+            return rowsReached(from) >= kSideShare * r.height && rowsReached(from + inward * depth) < kApartShare * r.height;
+        };
+        if (side(r.x, 1) || side(r.x + r.width - depth, -1)) continue;
+        const std::vector<int> ink = inkRows(bgr(r), labels(r) == i);
+        // The densest row at or below each row, in edges and in ink.
+        std::vector<int> below(rows.size()), inkBelow(rows.size());
+        for (size_t y = rows.size(); y-- > 0;) {
+            below[y] = std::max(rows[y], y + 1 < rows.size() ? below[y + 1] : 0);
+            inkBelow[y] = std::max(ink[y], y + 1 < rows.size() ? inkBelow[y + 1] : 0);
+        }
+        // How deep the band of dense rows nearest to `from` is, going `step` rows at a time (up or
+        // down) and stopping at `end`: the line on that side of a valley, not the lines beyond it.
+        // A single sparser row inside the band (the middle of a "(") does not end it.
+        auto denseRows = [&](int from, int end, int step, int densest) {
+            int first = -1, last = -1;
+            for (int y = from; y != end; y += step) {
+                if (rows[size_t(y)] >= kDense * densest) {
+                    if (first < 0) first = y;
+                    last = y;
+                } else if (last >= 0 && std::abs(y - last) > 1) {
+                    break;
+                }
+            }
+            return first < 0 ? 0L : long(std::abs(last - first) + 1);
+        };
         int valleyStart = -1;
+        int lineTop = 0; // the first row below the last cut
         std::vector<int> cuts;
         for (int y = 1; y <= r.height; ++y) {
             const size_t k = size_t(y);
@@ -700,33 +800,38 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
             // over an ascender in dense terminal rows): as sparse as that, it must still be a
             // line, as deep as the other side (below). A piece of a glyph or two is hardly wider
             // than the stroke that joins it to the other line; there the valley is the rows where
-            // the piece thins to that stroke, few edges beside the dense side.
+            // the piece thins to that stroke, few edges beside the dense side. Edges reach a pixel
+            // beyond the glyphs, so lines a row apart touch, and a descender that meets an
+            // ascender brings many edges: there the valley is where the ink thins.
             bool inValley = false;
-            if (y < r.height - 1) {
-                const int sparser = std::min(above[k - 1], below[k + 1]), denser = std::max(above[k - 1], below[k + 1]);
+            if (y < r.height - 1 && y > lineTop) {
+                const int upperPeak = *std::max_element(rows.begin() + lineTop, rows.begin() + y);
+                const int sparser = std::min(upperPeak, below[k + 1]), denser = std::max(upperPeak, below[k + 1]);
+                const int peak = below[size_t(lineTop)]; // the densest row of the lines left to cut
+                const int sparserInk = std::min(*std::max_element(ink.begin() + lineTop, ink.begin() + y), inkBelow[k + 1]);
                 inValley = denser >= kDense * peak &&
-                           (rows[k] <= kValley * sparser ||
+                           (rows[k] <= kValley * sparser || ink[k] <= kValley * sparserInk ||
                             (sparser < kDense * peak && rows[k] <= kPieceValley * sparser && rows[k] <= kValley * denser));
             }
             if (inValley && valleyStart < 0) valleyStart = y;
             if (inValley || valleyStart < 0) continue;
             // Both sides are lines of glyphs, several rows deep, not the outline of a bubble or a
             // card around a line (a row or two of dense edges).
-            auto denseRows = [&](int from, int to, int densest) {
-                return std::count_if(rows.begin() + from, rows.begin() + to, [&](int n) { return n >= kDense * densest; });
-            };
-            const long upper = denseRows(0, valleyStart, above[size_t(valleyStart - 1)]);
-            const long lower = denseRows(y, r.height, below[size_t(y)]);
-            const bool sparseSide = std::min(above[size_t(valleyStart - 1)], below[size_t(y)]) < kDense * peak;
+            const int upperPeak = *std::max_element(rows.begin() + lineTop, rows.begin() + valleyStart);
+            const long upper = denseRows(valleyStart - 1, lineTop - 1, -1, upperPeak);
+            const long lower = denseRows(y, r.height, 1, below[size_t(y)]);
+            const bool sparseSide = std::min(upperPeak, below[size_t(y)]) < kDense * below[size_t(lineTop)];
             if (upper < kLeastLineRows || lower < kLeastLineRows ||
                 (sparseSide && std::min(upper, lower) < kSameDepth * std::max(upper, lower))) {
                 valleyStart = -1;
                 continue;
             }
+            // Cut where the least ink passes, and of those rows where the fewest edges do.
             int sparsest = valleyStart;
             for (int v = valleyStart; v < y; ++v)
-                if (rows[size_t(v)] < rows[size_t(sparsest)]) sparsest = v;
+                if (std::tie(ink[size_t(v)], rows[size_t(v)]) < std::tie(ink[size_t(sparsest)], rows[size_t(sparsest)])) sparsest = v;
             cuts.push_back(sparsest);
+            lineTop = sparsest + 1;
             valleyStart = -1;
         }
         // Each line between the cuts is glyphs on a plain ground: two colours and their blends. A
@@ -735,7 +840,9 @@ bool cutTouchingLines(cv::Mat& joined, const cv::Mat& bgr) {
         for (size_t k = 0; allText && k <= cuts.size(); ++k) {
             const int top = k == 0 ? 0 : cuts[k - 1] + 1;
             const int bottom = k == cuts.size() ? r.height : cuts[k];
-            allText = bottom <= top || isFewColoured(bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top)), kPlainGroundColours);
+            if (bottom <= top) continue;
+            const cv::Mat line = bgr(cv::Rect(r.x, r.y + top, r.width, bottom - top));
+            allText = isFewColoured(line, kPlainGroundColours) || isInkOnGround(line);
         }
         if (!allText) continue;
         for (const int row : cuts)
@@ -765,7 +872,7 @@ private:
     // strokes of the glyphs drawn on it.
     void search(const cv::Rect& area, cv::Mat edges, bool onPicture) {
         const cv::Mat bgr = bgr_(area);
-        removeRules(edges, grey_(area));
+        removeRules(edges, bgr, grey_(area));
         // Blank areas hold nothing to read, and their edges must not join the words on either side.
         for (const cv::Rect& blank : blanks_)
             edges(((blank + cv::Size(4, 4) - cv::Point(2, 2)) & area) - area.tl()).setTo(0);

@@ -185,6 +185,22 @@ const Case kCases[] = {
              line(p, font, Qt::black, 8, 25,
                   "Dec  8 09:14:05 host sshd[3121]: Failed password for gus8@corp.example.net from 10.67.120.225")};
      }},
+    {"an invoice's 11 px lines 12 px apart, a bracket over a capital at the start of a line", {420, 80},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans", 11);
+         std::vector<QRect> lines;
+         for (const char* text : {"kai.novak@adatum.com", "(914) 555-3620", "Tax ID (SSN): 179-87-2997", "(310) 555-2191"})
+             lines.push_back(line(p, font, QColor(33, 37, 41), 20, 10 + 12 * int(lines.size()), text));
+         return lines;
+     }},
+    {"a terminal's short 9 pt rows 15 px apart, brackets and descenders a row above the row below", {300, 70},
+     [](QPainter& p) {
+         const QFont font = fontOf("DejaVu Sans Mono", 12);
+         std::vector<QRect> lines;
+         for (const char* text : {"app3 crm[4167]:", "gw sshd[965]: pq", "mx1 notify[5769]: gy"})
+             lines.push_back(line(p, font, Qt::black, 8, 10 + 15 * int(lines.size()), text));
+         return lines;
+     }},
     {"large glyphs with two counters each, a quote and a comma", {1300, 340},
      [](QPainter& p) {
          return std::vector<QRect>{line(p, fontOf("DejaVu Sans", 260), QColor(20, 20, 20), 20, 10, "8'8, B8")};
@@ -347,5 +363,57 @@ TEST(ScreenTextRegionsTest, APreparedLineHoldsOnlyItsOwnGlyphs) {
         const int inkOutside = cv::countNonZero(dark) - inkInside;
         EXPECT_GT(inkInside, 0.05 * within.area()) << c.description << ": the glyphs are not dark ink";
         EXPECT_LE(inkOutside, 0.005 * (dark.total() - size_t(within.area()))) << c.description << ": ink outside the glyphs";
+    }
+}
+
+namespace {
+
+// The lowest row of ink `text` has when drawn with its top at 0.
+int inkBottom(const QFont& font, const QString& text) {
+    QImage image = DetectionBench::blankImage(QFontMetrics(font).horizontalAdvance(text) + 4, QFontMetrics(font).height() + 4, Qt::white);
+    QPainter painter(&image);
+    line(painter, font, Qt::black, 2, 0, text);
+    painter.end();
+    for (int y = image.height() - 1; y >= 0; --y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 160) return y;
+    return -1;
+}
+
+struct LowGlyphCase {
+    const char* description;
+    const char* family;
+    int px;
+    int pitch;
+    const char* upper;
+    const char* lower;
+};
+
+const LowGlyphCase kLowGlyphCases[] = {
+    {"an underscore in a serif signature line", "DejaVu Serif", 11, 13, "yara_fontaine@mail.contoso.com", "VPN gateway 10.42.10.120"},
+    {"an underscore in a sans line set tight", "DejaVu Sans", 12, 14, "matteo_solberg@billing.fabrikam.com", "243-555-0454"},
+    {"descenders in a monospaced row", "DejaVu Sans Mono", 12, 15, "to=<lee_kim42@mail.example.org>, relay=mx", "Dec  8 09:14:05 host"},
+};
+
+} // namespace
+
+// The rows just under a line's baseline are one colour along the line, as a rule is; they are the
+// ground, not a rule, and the glyphs that hang below the baseline stay with their line.
+TEST(ScreenTextRegionsTest, ALineKeepsTheGlyphsBelowItsBaseline) {
+    for (const LowGlyphCase& c : kLowGlyphCases) {
+        QImage image = DetectionBench::blankImage(520, 60, QColor(255, 255, 255));
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        const QFont font = fontOf(c.family, c.px);
+        const QRect upper = line(painter, font, QColor(32, 33, 36), 10, 10, c.upper);
+        line(painter, font, QColor(32, 33, 36), 10, 10 + c.pitch, c.lower);
+        painter.end();
+        const std::vector<ScreenTextRegions::Region> regions = ScreenTextRegions::find(bgrOf(image));
+        const cv::Point centre(upper.center().x(), 10 + QFontMetrics(font).ascent() - QFontMetrics(font).xHeight() / 2);
+        const auto region = std::find_if(regions.begin(), regions.end(),
+                                         [&](const ScreenTextRegions::Region& r) { return r.area.contains(centre); });
+        ASSERT_NE(region, regions.end()) << c.description;
+        EXPECT_GE(region->area.y + region->area.height, 10 + inkBottom(font, c.upper)) << c.description;
+        EXPECT_LT(region->area.y + region->area.height, 10 + c.pitch + QFontMetrics(font).ascent()) << c.description << ": the line below is in";
     }
 }
