@@ -238,33 +238,52 @@ DetectionResult PIIDetector::findings(const std::vector<RecognizedLine>& lines, 
     }
     for (const CompiledDetector& c : custom) detectors.push_back({&c, c.action, false, kCustomPatternBudget, 0, {}});
 
+    // The matches of one detector in one line become detections: one per row of text the match
+    // lies on. What a mandatory pattern could not rule out in time is hidden whole: the line
+    // becomes one of its findings. A suggested one only loses this line.
+    const auto report = [&](const RecognizedLine& line, const Characters& characters, RunningDetector& detector,
+                            const Support::IcuRegex::Matches& matches) {
+        for (const Support::IcuRegex::Range& match : matches.ranges) {
+            const Range range = wholeCharacters(match, characters);
+            const QString matched = line.text.mid(range.start, range.end - range.start);
+            const Range widened = wordExtended(range, characters);
+            std::vector<Support::Rect> boxes = ImageBoxes::rangeBoxes(line, widened.start, widened.end, imageWidth, imageHeight);
+            // A line read without glyph boxes: all of it, the only box known to hold the match.
+            if (boxes.empty()) boxes.push_back(ImageBoxes::findingBox(line.box, imageWidth, imageHeight));
+            for (const Support::Rect& box : boxes)
+                result.detections.push_back(Detection(detector.compiled->name, detector.action, box, matched));
+        }
+        if (matches.status == Support::IcuRegex::Status::completed) return;
+        if (detector.unfinishedLines++ == 0) detector.reason = stopReason(matches);
+        if (detector.action == PatternAction::blurMandatory) {
+            result.detections.push_back(Detection(detector.compiled->name, detector.action,
+                                                  ImageBoxes::findingBox(line.box, imageWidth, imageHeight), line.text));
+        }
+    };
+
     // A row a terminal wrapped inside an address is matched together with the row it goes on in.
-    for (const RecognizedLine& line : WrappedRows::joined(lines)) {
-        const Characters characters(line.text);
+    for (const WrappedRows::Joined& joined : WrappedRows::joined(lines)) {
+        const Characters characters(joined.line.text);
         for (RunningDetector& detector : detectors) {
             // Every line has its own bound, so an odd line (one the user does not control, such as
             // a chat message) costs only itself, never the lines after it.
             const Support::IcuRegex::Matches matches = matchesIn(*detector.compiled, characters, detector.budgetPerLine);
-            // The matches found so far are real and are kept.
-            for (const Support::IcuRegex::Range& match : matches.ranges) {
-                const Range range = wholeCharacters(match, characters);
-                const QString matched = line.text.mid(range.start, range.end - range.start);
-                const Range widened = wordExtended(range, characters);
-                std::vector<Support::Rect> boxes =
-                    ImageBoxes::rangeBoxes(line, widened.start, widened.end, imageWidth, imageHeight);
-                // A line read without glyph boxes: all of it, the only box known to hold the match.
-                if (boxes.empty()) boxes.push_back(ImageBoxes::findingBox(line.box, imageWidth, imageHeight));
-                for (const Support::Rect& box : boxes)
-                    result.detections.push_back(Detection(detector.compiled->name, detector.action, box, matched));
-            }
-            if (matches.status == Support::IcuRegex::Status::completed) continue;
-            if (detector.unfinishedLines++ == 0) detector.reason = stopReason(matches);
-            // What a mandatory pattern could not rule out is hidden: the whole line becomes one of
-            // its findings. A suggested one only loses this line.
-            if (detector.action == PatternAction::blurMandatory) {
-                result.detections.push_back(Detection(detector.compiled->name, detector.action,
-                                                      ImageBoxes::findingBox(line.box, imageWidth, imageHeight),
-                                                      line.text));
+            report(joined.line, characters, detector, matches);
+            if (joined.rows.size() < 2) continue;
+            // Each row also alone: joined to the next, a number that ended a row can run on into
+            // a word and no longer match. What the joined rows' matches hold is not found twice.
+            qsizetype offset = 0;
+            for (size_t row : joined.rows) {
+                const RecognizedLine& part = lines[row];
+                const Characters partCharacters(part.text);
+                Support::IcuRegex::Matches alone = matchesIn(*detector.compiled, partCharacters, detector.budgetPerLine);
+                std::erase_if(alone.ranges, [&](const Support::IcuRegex::Range& r) {
+                    return std::any_of(matches.ranges.begin(), matches.ranges.end(), [&](const Support::IcuRegex::Range& m) {
+                        return m.start <= offset + r.start && offset + r.start + r.length <= m.start + m.length;
+                    });
+                });
+                report(part, partCharacters, detector, alone);
+                offset += part.text.size();
             }
         }
     }

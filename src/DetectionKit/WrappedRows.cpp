@@ -104,7 +104,7 @@ double advanceOf(const RecognizedLine& line) { return line.box.width() / double(
 
 } // namespace
 
-std::vector<RecognizedLine> joined(const std::vector<RecognizedLine>& lines) {
+std::vector<Joined> joined(const std::vector<RecognizedLine>& lines) {
     const std::vector<size_t> block = blocksOf(lines);
     struct Edges {
         double left = 1e9, right = -1e9;
@@ -138,21 +138,22 @@ std::vector<RecognizedLine> joined(const std::vector<RecognizedLine>& lines) {
         continues[nextRow] = true;
     }
 
-    std::vector<RecognizedLine> result;
+    std::vector<Joined> result;
     result.reserve(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         if (continues[i]) continue;
-        RecognizedLine line = lines[i];
+        Joined joined{lines[i], {i}};
         for (size_t j = next[i]; j != none; j = next[j]) {
-            const qsizetype offset = line.text.size();
-            line.text += lines[j].text;
-            line.box = line.box.united(lines[j].box);
+            const qsizetype offset = joined.line.text.size();
+            joined.line.text += lines[j].text;
+            joined.line.box = joined.line.box.united(lines[j].box);
             for (GlyphBox glyph : lines[j].glyphs) {
                 glyph.start += offset;
-                line.glyphs.push_back(glyph);
+                joined.line.glyphs.push_back(glyph);
             }
+            joined.rows.push_back(j);
         }
-        result.push_back(std::move(line));
+        result.push_back(std::move(joined));
     }
     return result;
 }

@@ -16,6 +16,10 @@ namespace DetectionKit::WrappedRows {
 // one after the other, its glyphs theirs (each still on its own row) and its box their union; it
 // takes the place of its first row, in the order of the lines. Lines without glyph boxes are never
 // joined.
-std::vector<RecognizedLine> joined(const std::vector<RecognizedLine>& lines);
+struct Joined {
+    RecognizedLine line;
+    std::vector<size_t> rows; // the indices of the lines it is made of, top first
+};
+std::vector<Joined> joined(const std::vector<RecognizedLine>& lines);
 
 } // namespace DetectionKit::WrappedRows

@@ -315,6 +315,9 @@ TEST(PIIDetectorTest, AnAddressATerminalWrapsIsFoundOnBothRows) {
         {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 105, 124}}, {}},
         {{{"to=<ruth.okafor3@northwind", 100, 100}, {"-mail.com> sent", 100, 148}}, {}},
         {{{"l.al@fabrikam.io", 100, 100}, {"L@northwind.de", 100, 124}}, {"email:l.al@fabrikam.io", "email:L@northwind.de"}},
+        // A number that ends a full row is still a number when the row below starts with an address.
+        {{{"call 555-123-4567", 100, 100}, {"a@b.com now", 100, 124}},
+         {"email:555-123-4567a@b.com", "email:555-123-4567a@b.com", "phone:555-123-4567"}},
     };
     for (const auto& [rows, names] : cases) {
         std::vector<RecognizedLine> lines;
