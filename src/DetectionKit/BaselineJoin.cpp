@@ -38,33 +38,7 @@ constexpr double kWidestSpaceInHeights = 0.9;
 // A column of the gap holding ink over this share of the lines' height is a rule between them.
 constexpr double kRuleShareOfHeight = 0.5;
 
-// The median of each channel: most of a field, or of the gap between two words, is its ground.
-cv::Vec3b backgroundOf(const cv::Mat& bgr) {
-    std::vector<uchar> channel(size_t(bgr.total()));
-    cv::Vec3b result;
-    for (int c = 0; c < 3; ++c) {
-        size_t k = 0;
-        for (int y = 0; y < bgr.rows; ++y)
-            for (int x = 0; x < bgr.cols; ++x) channel[k++] = bgr.at<cv::Vec3b>(y, x)[c];
-        std::nth_element(channel.begin(), channel.begin() + long(channel.size() / 2), channel.end());
-        result[c] = channel[channel.size() / 2];
-    }
-    return result;
-}
-
-// Which pixels of `bgr` (a small crop) are ink against its background.
-cv::Mat inkOf(const cv::Mat& bgr) {
-    const cv::Vec3b ground = backgroundOf(bgr);
-    cv::Mat ink(bgr.size(), CV_8UC1, cv::Scalar(0));
-    for (int y = 0; y < bgr.rows; ++y)
-        for (int x = 0; x < bgr.cols; ++x) {
-            const cv::Vec3b p = bgr.at<cv::Vec3b>(y, x);
-            int distance = 0;
-            for (int c = 0; c < 3; ++c) distance = std::max(distance, std::abs(int(p[c]) - int(ground[c])));
-            if (distance > kInkDistance) ink.at<uchar>(y, x) = 1;
-        }
-    return ink;
-}
+cv::Mat inkOf(const cv::Mat& bgr) { return ScreenTextRegions::inkOnGround(bgr, kInkDistance); }
 
 // Clears the rows of `ink` that a rule runs across (a field's top or bottom border), so that the
 // columns between a side border and the text count as blank.

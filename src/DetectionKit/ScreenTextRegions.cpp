@@ -699,7 +699,7 @@ cv::Mat distanceFrom(const cv::Mat& area, const cv::Vec3d& ground) {
 // of glyphs reach a pixel beyond their ink, so two lines whose edges touch may still have a row of
 // no ink between them.
 std::vector<int> inkRows(const cv::Mat& area, const cv::Mat& mask) {
-    const cv::Mat marked = (distanceFrom(area, groundOf(area)) >= kMarked) & mask;
+    const cv::Mat marked = inkOnGround(area, kMarked) & mask;
     std::vector<int> rows(size_t(area.rows));
     for (int y = 0; y < area.rows; ++y) rows[size_t(y)] = cv::countNonZero(marked.row(y));
     return rows;
@@ -1028,6 +1028,8 @@ std::vector<int> repeats(const cv::Mat& bgr, const std::vector<Region>& regions,
 cv::Point repeatOffset(const cv::Mat& bgr, const Region& original, const Region& repeat) {
     return cropArea(bgr, repeat).tl() - cropArea(bgr, original).tl();
 }
+
+cv::Mat inkOnGround(const cv::Mat& area, int distance) { return distanceFrom(area, groundOf(area)) >= distance; }
 
 bool darkensInk(const Region& region) { return region.textHeight < kSolidStrokeTextHeight; }
 

@@ -36,6 +36,10 @@ struct Prepared {
 enum class Ink { darkened, light };
 Prepared prepare(const cv::Mat& bgr, const Region& region, const std::vector<cv::Rect>& blanks = {},
                  Ink darkening = Ink::darkened);
+// Which pixels of `area` (glyphs on a plain ground) are ink: 255 where a pixel's largest channel
+// difference from the ground, the area's most common colour, is `distance` (0-255) or more.
+cv::Mat inkOnGround(const cv::Mat& area, int distance);
+
 // Whether the region's partial ink is darkened at all: only then does a light preparation differ.
 bool darkensInk(const Region& region);
 
