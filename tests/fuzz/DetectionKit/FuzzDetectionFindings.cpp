@@ -1,6 +1,7 @@
 // The detection step over arbitrary recognised lines and an arbitrary custom pattern (the first
 // line of the input): no crash, every box inside the image, every matched text taken from its
-// line, and no diagnostic that repeats a line's text.
+// line (or from rows that follow one another, a wrapped address), and no diagnostic that repeats a
+// line's text.
 #include "DetectionKit/PIIDetector.h"
 #include "DetectionKit/ImageBoxes.h"
 
@@ -34,7 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Detection& d : result.detections) {
         FUZZ_CHECK(image.contains(d.boundingBox()) || d.boundingBox().isEmpty());
         bool fromALine = d.detectorName() == "face";
-        for (const RecognizedLine& line : lines) fromALine = fromALine || line.text.contains(d.matchedText());
+        for (size_t first = 0; first < lines.size() && !fromALine; ++first) {
+            QString rows;
+            for (size_t last = first; last < lines.size() && !fromALine; ++last) {
+                rows += lines[last].text;
+                fromALine = rows.contains(d.matchedText());
+            }
+        }
         FUZZ_CHECK(fromALine);
         if (d.detectorName() == "card") FUZZ_CHECK(d.action() == PatternAction::blurMandatory);
     }
